@@ -1,0 +1,202 @@
+#include "link/ComPort.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace kestrun {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+speed_t SpeedFor(int baud) {
+  switch (baud) {
+    case 57600: return B57600;
+    case 115200: return B115200;
+    case 230400: return B230400;
+    case 460800: return B460800;
+    case 921600: return B921600;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+std::string DescribeOpenFailure(const std::string& path, int systemError) {
+  std::string text = path.empty() ? std::string("No serial device is known under this COM number")
+                                  : path + ": " + std::strerror(systemError);
+  if (systemError == EACCES || systemError == EPERM) {
+    struct stat info {};
+    std::string group = "dialout";
+    if (!path.empty() && ::stat(path.c_str(), &info) == 0) {
+      if (const struct group* g = ::getgrgid(info.st_gid)) group = g->gr_name;
+    }
+    text += ". The device belongs to the group '" + group + "'. Join it with 'sudo usermod -aG " +
+            group + " $USER', then log out and in again.";
+  } else if (systemError == EBUSY || systemError == EWOULDBLOCK) {
+    text += ". Another program holds the port; close it (a terminal program, modem manager or a second "
+            "copy of this tool) and try again.";
+  } else if (systemError == ENOENT || systemError == ENXIO || systemError == ENODEV) {
+    text += ". Check that the tracker's cable is plugged in, or pick another port in Main Setting.";
+  }
+  return text;
+}
+
+CComPort::~CComPort() { Close(); }
+
+bool CComPort::Fail(const std::string& error, int systemError) {
+  lastError = error;
+  lastSystemError = systemError;
+  return false;
+}
+
+bool CComPort::Open() {
+  if (isOpen) return true;
+  devicePath_ = OpenPathForPort(portNumber, discovery);
+  auto openFailed = [&](int error) {
+    openFailureReason_ = DescribeOpenFailure(devicePath_, error);
+    return Fail("Open Comm Fail!", error);
+  };
+  if (devicePath_.empty()) return openFailed(ENOENT);
+  const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return openFailed(errno);
+  // Exclusive: the advisory lock keeps out other well-behaved programs (and
+  // root, which TIOCEXCL does not stop); TIOCEXCL keeps out every later open.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+    ::close(fd);
+    return openFailed(error);
+  }
+  ::ioctl(fd, TIOCEXCL);
+
+  termios tio{};
+  const speed_t speed = SpeedFor(baudRate);
+  if (::tcgetattr(fd, &tio) != 0 || speed == 0) {
+    const int error = speed == 0 ? EINVAL : errno;
+    ::close(fd);
+    openFailureReason_ = devicePath_ + ": the line settings were refused";
+    return Fail("Could not setup COMM port", error);
+  }
+  ::cfmakeraw(&tio);
+  tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK);
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  ::cfsetispeed(&tio, speed);
+  ::cfsetospeed(&tio, speed);
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
+    const int error = errno;
+    ::close(fd);
+    openFailureReason_ = devicePath_ + ": the line settings were refused";
+    return Fail("Could not setup COMM port", error);
+  }
+  // DTR and RTS on; a pseudo-terminal has no modem lines and refuses, harmlessly.
+  int lines = TIOCM_DTR | TIOCM_RTS;
+  ::ioctl(fd, TIOCMBIS, &lines);
+  ::tcflush(fd, TCIOFLUSH);
+  handle = fd;
+  isOpen = true;
+  openFailureReason_.clear();
+  return true;
+}
+
+void CComPort::Close() {
+  if (isOpen && handle >= 0) {
+    ::close(handle);  // also releases the advisory lock
+    handle = -1;
+    isOpen = false;
+  }
+}
+
+bool CComPort::WriteLine(const std::string& text) {
+  if (handle < 0) return Fail("WriteFile Error=" + std::to_string(EBADF), EBADF);
+  ::tcflush(handle, TCIOFLUSH);
+  if (text.size() > kMaxLine)
+    return Fail("WriteFile Error=" + std::to_string(E2BIG) + " (line longer than 254 characters)", E2BIG);
+  const std::string line = text + '\r';
+  std::size_t sent = 0;
+  while (sent < line.size()) {
+    const ssize_t n = ::write(handle, line.data() + sent, line.size() - sent);
+    if (n > 0) {
+      sent += static_cast<std::size_t>(n);
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      pollfd p{handle, POLLOUT, 0};
+      ::poll(&p, 1, 100);
+    } else {
+      const int error = n < 0 ? errno : EIO;
+      return Fail("WriteFile Error=" + std::to_string(error), error);
+    }
+  }
+  return true;
+}
+
+bool CComPort::ReadReply(std::string& buffer, std::size_t maxBytes) {
+  buffer.clear();
+  if (handle < 0) return Fail("ReadFile Error=" + std::to_string(EBADF), EBADF);
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+  char chunk[512];
+  while (buffer.size() < maxBytes) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) break;
+    pollfd p{handle, POLLIN, 0};
+    const int ready = ::poll(&p, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    const std::size_t want = std::min(sizeof chunk, maxBytes - buffer.size());
+    const ssize_t n = ::read(handle, chunk, want);
+    if (n > 0) {
+      buffer.append(chunk, static_cast<std::size_t>(n));
+    } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+      continue;
+    } else {
+      // A hang-up (the device vanished) reads as 0 bytes or EIO: a failed read.
+      const int error = n < 0 ? errno : EIO;
+      return Fail("ReadFile Error=" + std::to_string(error), error);
+    }
+  }
+  return true;
+}
+
+bool CComPort::SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes) {
+  if (!WriteLine(text)) return false;
+  return ReadReply(buffer, maxBytes);
+}
+
+bool CComPort::SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
+                              std::size_t maxBytes, int polls) {
+  if (!WriteLine(text)) return false;
+  for (int i = 0; i < polls; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ReadReply(buffer, maxBytes);
+    if (buffer.find(token) != std::string::npos) return true;
+  }
+  return false;
+}
+
+bool CComPort::ReadUntilQuiet(std::string& text, int& total, int limit) {
+  text.clear();
+  total = 0;
+  std::string chunk;
+  for (;;) {
+    const bool ok = ReadReply(chunk, 256);
+    if (chunk.empty()) return false;  // 600 ms of silence (or a failed read)
+    text += chunk;
+    total += static_cast<int>(chunk.size());
+    if (total > limit) return true;
+    if (!ok) return false;
+  }
+}
+
+}  // namespace kestrun

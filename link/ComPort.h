@@ -1,0 +1,60 @@
+// One serial port, opened by COM number, driven with blocking reads and writes.
+// Raw 8N1, no flow control, DTR and RTS raised, reads end at their byte count
+// or 600 ms after they began.
+#pragma once
+
+#include <string>
+
+#include "link/PortDiscovery.h"
+
+namespace kestrun {
+
+class CComPort {
+ public:
+  static constexpr int kReadTimeoutMs = 600;
+  static constexpr std::size_t kMaxLine = 254;
+
+  CComPort() = default;
+  CComPort(const CComPort&) = delete;
+  CComPort& operator=(const CComPort&) = delete;
+  virtual ~CComPort();
+
+  bool Open();
+  void Close();
+  // Discards both queues, then writes the text and one carriage return. A text
+  // longer than kMaxLine characters is refused.
+  bool WriteLine(const std::string& text);
+  // One read of up to maxBytes into `buffer` (emptied first).
+  bool ReadReply(std::string& buffer, std::size_t maxBytes);
+  bool SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes);
+  // Writes the text, then up to `polls` times: wait 200 ms, read once, look for
+  // the token in that read alone.
+  bool SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
+                      std::size_t maxBytes, int polls);
+  // Collects 256-byte reads until 600 ms of silence or more than `limit` bytes.
+  // True when the limit was passed.
+  bool ReadUntilQuiet(std::string& text, int& total, int limit);
+
+  // Why the last Open failed, in words for the user (system reason, the device's
+  // group for permission problems); empty after a successful Open.
+  const std::string& openFailureReason() const { return openFailureReason_; }
+  const std::string& devicePath() const { return devicePath_; }
+
+  int handle = -1;
+  int baudRate = 115200;
+  int portNumber = 0;
+  bool isOpen = false;
+  std::string lastError;
+  int lastSystemError = 0;  // errno of the last failure
+  DiscoveryPaths discovery;  // where COM numbers are looked up
+
+ private:
+  bool Fail(const std::string& error, int systemError);
+  std::string openFailureReason_;
+  std::string devicePath_;
+};
+
+// Words for an open failure: the system's reason and what the user can do.
+std::string DescribeOpenFailure(const std::string& path, int systemError);
+
+}  // namespace kestrun

@@ -1,0 +1,37 @@
+// Serial port discovery on Linux. Every port has a COM number: ttyS<n> is
+// COM n+1, ttyUSB<n> COM n+33, ttyACM<n> COM n+65; a symlink com<N> in the
+// user's ports folder is COM N and overrides a device with the same number.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrun {
+
+struct PortEntry {
+  int number;
+  std::string devicePath;  // what the user sees (the link's target for user links)
+  std::string openPath;    // what CComPort opens
+};
+
+struct DiscoveryPaths {
+  std::string sysfsTty = "/sys/class/tty";
+  std::string devDir = "/dev";
+  std::string portsDir;  // empty: DefaultPortsDir()
+};
+
+constexpr int kMaxPorts = 64;
+
+// $XDG_CONFIG_HOME/rv450-kestrun/ports, or ~/.config/rv450-kestrun/ports.
+std::string DefaultPortsDir();
+
+// The ports found, ascending by number, at most kMaxPorts.
+std::vector<PortEntry> DiscoverPorts(const DiscoveryPaths& paths = {});
+
+// The device that COM `number` opens, or empty when no such port is known.
+std::string OpenPathForPort(int number, const DiscoveryPaths& paths = {});
+
+// Fills `list` (room for kMaxPorts) with the port numbers in ascending order.
+bool EnumComPorts(int* list, int& count, const DiscoveryPaths& paths = {});
+
+}  // namespace kestrun

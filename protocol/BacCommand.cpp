@@ -1,0 +1,38 @@
+#include "protocol/BacCommand.h"
+
+#include "protocol/CommandLine.h"
+#include "protocol/Fields.h"
+#include "protocol/UtcStamp.h"
+
+namespace kestrun {
+
+namespace {
+int Flag(int value) { return value ? 1 : 0; }
+}  // namespace
+
+bool CBacCommand::Build() {
+  std::vector<std::string> f = {password, Dec(Flag(overSpeedAlarm)), speedLimited, "", ""};
+  for (int flag : flagRun) f.push_back(Dec(Flag(flag)));
+  for (const std::string& tail :
+       {infoReportPeriod, Dec(Flag(movDetMode)), movSpeed, movDistance, sendNum, UtcStamp()})
+    f.push_back(tail);
+  commandLine = JoinCommand("BAC", f);
+  return true;
+}
+
+bool CBacCommand::Parse(const std::string& reply) {
+  // Reply field k holds command field k + 2; no password, no stamp.
+  std::string f[20];
+  if (!SplitReply(reply, "RVBAC:", f, 20, 18)) return false;
+  overSpeedAlarm = Flag(ReadNumber(f[0]));
+  speedLimited = f[1];
+  for (int i = 0; i < kRun; ++i) flagRun[i] = Flag(ReadNumber(f[4 + i]));
+  infoReportPeriod = f[13];
+  movDetMode = Flag(ReadNumber(f[14]));
+  movSpeed = f[15];
+  movDistance = f[16];
+  sendNum = f[17];
+  return true;
+}
+
+}  // namespace kestrun

@@ -1,0 +1,374 @@
+#include "protocol/FormModel.h"
+
+#include "protocol/ControlIds.h"
+#include "protocol/Validation.h"
+
+namespace kestrun {
+
+using namespace ctl;
+
+namespace {
+
+const RangeRule kRangeRules[] = {
+    {BeginTime, "Begin Time", "0000", "2359", false},
+    {EndTime, "End Time", "0000", "2359", false},
+    {SendInterval, "Send Interval", "0", "1440", false},
+    {FixInterval, "Fix Interval", "0", "86400", false},
+    {PositionDelay, "Position Delay", "7", "900", true},
+    {InfoReportPeriod, "Info Report Period", "1", "1440", true},
+    {SendNum, "Movement Send Number", "1", "5", true},
+};
+
+// Report-mode radio index -> (reportMode, longConnection).
+constexpr int kReportModes[4][2] = {{0, 0}, {1, 0}, {0, 1}, {2, 0}};
+
+struct Cap {
+  std::size_t limit;
+  const char* message;
+};
+const Cap kPortCap{5, "Error, Server Port > 5 Byte"};
+const Cap kBeginCap{4, "Error, Begin Time > 4 Byte"};
+const Cap kEndCap{4, "Error, End Time > 4 Byte"};
+const Cap kSendCap{4, "Error, Send Interval > 4 Byte"};
+const Cap kFixCap{5, "Error, Fix Interval > 5 Byte"};
+const Cap kLongitudeCap{20, "Error, Longitude > 20 Byte"};
+const Cap kLatitudeCap{20, "Error, Latitude > 20 Byte"};
+const Cap kRadiusCap{10, "Error, Radius > 10 Byte"};
+
+void Apply(std::string& value, const Cap& cap, IResultSink& sink) {
+  ApplyCap(value, cap.limit, cap.message, sink);
+}
+
+void SetPreview(CFormValues& v, int id, const std::string& line, IFormOutput& out) {
+  v.Text(id) = line;
+  out.SetControlText(id, line);
+}
+
+// The fence caps, on the record's copies; the check-interval message differs
+// between the form side and the reply side.
+void CapFences(CGeoCommand& geo, const char* checkIntervalMessage, IResultSink& sink) {
+  for (int n = 0; n < CGeoCommand::kFences; ++n) {
+    Apply(geo.longitude[n], kLongitudeCap, sink);
+    Apply(geo.latitude[n], kLatitudeCap, sink);
+    Apply(geo.radius[n], kRadiusCap, sink);
+    ApplyCap(geo.checkInterval[n], 2, checkIntervalMessage, sink);
+  }
+}
+
+int LowByte(int octet) { return octet & 0xFF; }
+
+}  // namespace
+
+const RangeRule* FindRangeRule(int id) {
+  for (const RangeRule& rule : kRangeRules)
+    if (rule.id == id) return &rule;
+  return nullptr;
+}
+
+void CFormModel::CheckFieldRange(int id, IResultSink& sink) {
+  const RangeRule* rule = FindRangeRule(id);
+  if (!rule) return;
+  std::string& value = values.Text(id);
+  if (rule->onlyIfNotEmpty && value.empty()) return;
+  CheckRange(rule->label, rule->low, rule->high, value, sink);
+}
+
+bool CFormModel::RefreshSriCommand(IFormOutput& out) {
+  CFormValues& v = values;
+  Apply(v.Text(SriPort), kPortCap, out);
+  ApplyCap(v.Text(SmsGateway), 20, "Error, SMS Gateway > 20 Byte", out);
+  ApplyCap(v.Text(ApnUser), 20, "Error, User Name > 20 Byte", out);
+  ApplyCap(v.Text(ApnPassword), 20, "Error, User Password > 20 Byte", out);
+  ApplyCap(v.Text(Apn), 40, "Error, APN > 40 Byte", out);
+  sri.serverIp = v.Address(SriIp);
+  sri.serverPort = v.Text(SriPort);
+  sri.smsGateway = v.Text(SmsGateway);
+  sri.apnUser = v.Text(ApnUser);
+  sri.apnPassword = v.Text(ApnPassword);
+  sri.apn = v.Text(Apn);
+  const int mode = v.Number(ReportMode);
+  if (mode < 0 || mode > 3) return false;
+  sri.reportMode = kReportModes[mode][0];
+  sri.longConnection = kReportModes[mode][1];
+  sri.Build();
+  SetPreview(v, SriPreview, sri.commandLine, out);
+  return true;
+}
+
+bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
+  CFormValues& v = values;
+  bei.backupIp = v.Address(BeiIp);
+  std::string port = v.Text(BeiPort);  // the cut applies to the record's copy only
+  Apply(port, kPortCap, out);
+  bei.serverPort = port;
+  bei.positionDelay = v.Text(PositionDelay);
+  bei.Build();
+  SetPreview(v, BeiPreview, bei.commandLine, out);
+  return true;
+}
+
+bool CFormModel::RefreshTriCommand(IFormOutput& out) {
+  CFormValues& v = values;
+  Apply(v.Text(BeginTime), kBeginCap, out);
+  Apply(v.Text(EndTime), kEndCap, out);
+  Apply(v.Text(SendInterval), kSendCap, out);
+  Apply(v.Text(FixInterval), kFixCap, out);
+  tri.beginTime = v.Text(BeginTime);
+  tri.endTime = v.Text(EndTime);
+  tri.sendInterval = v.Text(SendInterval);
+  tri.fixInterval = v.Text(FixInterval);
+  tri.Build();
+  SetPreview(v, TriPreview, tri.commandLine, out);
+  return true;
+}
+
+bool CFormModel::RefreshGeoCommands(IFormOutput& out) {
+  CFormValues& v = values;
+  for (int n = 0; n < CGeoCommand::kFences; ++n) geo.fenceSelected[n] = v.Number(FenceBox[n]) ? 1 : 0;
+  for (int n = 0; n < CGeoCommand::kFences; ++n) {
+    geo.longitude[n] = v.Text(Longitude[n]);
+    geo.latitude[n] = v.Text(Latitude[n]);
+    geo.radius[n] = v.Text(Radius[n]);
+    geo.checkInterval[n] = v.Text(CheckInterval[n]);
+    geo.fenceType[n] = v.Number(FenceType[n]) + 1;
+  }
+  CapFences(geo, "Error, Check Interval <= 2 Byte", out);
+  geo.Build();
+  for (int n = 0; n < CGeoCommand::kFences; ++n) {
+    if (!geo.fenceSelected[n]) geo.commandLines[n].clear();
+    SetPreview(v, FencePreview[n], geo.commandLines[n], out);
+  }
+  return true;
+}
+
+bool CFormModel::RefreshRtoCommand(IFormOutput& out) {
+  const int operation = CRtoCommand::OperationForIndex(values.Number(RtoOption));
+  if (operation < 0) return false;
+  rto.operation = operation;
+  rto.Build();
+  SetPreview(values, RtoPreview, rto.commandLine, out);
+  return true;
+}
+
+bool CFormModel::RefreshBacCommand(IFormOutput& out) {
+  CFormValues& v = values;
+  auto flag = [&](int id) { return v.Number(id) ? 1 : 0; };
+  bac.overSpeedAlarm = flag(OverSpeedAlarm);
+  for (int i = 0; i < CBacCommand::kRun; ++i) bac.flagRun[i] = flag(BacFlagRun[i]);
+  bac.movDetMode = flag(MovDetMode);
+  bac.speedLimited = v.Text(SpeedLimited);
+  bac.infoReportPeriod = v.Text(InfoReportPeriod);
+  bac.sendNum = v.Text(SendNum);
+  bac.movSpeed = v.Text(MovSpeed);
+  bac.movDistance = v.Text(MovDistance);
+  bac.Build();
+  SetPreview(v, BacPreview, bac.commandLine, out);
+  return true;
+}
+
+bool CFormModel::RefreshKpnCommands(IFormOutput& out) {
+  CFormValues& v = values;
+  for (int k = 0; k < CKpnCommand::kKeys; ++k) kpn.keySelected[k] = v.Number(KeyBox[k]) ? 1 : 0;
+  for (int k = 0; k < CKpnCommand::kKeys; ++k) {
+    kpn.phoneNumber[k] = v.Text(PhoneNumber[k]);
+    kpn.phoneName[k] = v.Text(PhoneName[k]);
+    if (KpnEnable[k] > 0) kpn.kpnEnable[k] = v.Number(KpnEnable[k]);
+    if (AutoAnswer[k] > 0) kpn.autoAnswer[k] = v.Number(AutoAnswer[k]);
+  }
+  for (int k = 0; k < CKpnCommand::kKeys; ++k) {
+    if (kpn.keySelected[k])
+      kpn.Build(k);
+    else
+      kpn.commandLines[k].clear();
+    SetPreview(v, KeyPreview[k], kpn.commandLines[k], out);
+  }
+  return true;
+}
+
+bool CFormModel::RefreshWltCommand(IFormOutput& out) {
+  CFormValues& v = values;
+  if (v.Number(MobileStart) > v.Number(MobileEnd)) {
+    out.SetControlText(WltPreview, "");
+    return false;
+  }
+  wlt.mobileEnd = v.Number(MobileEnd) + 1;
+  wlt.mobileStart = v.Number(MobileStart) + 1;
+  wlt.callFilter = v.Number(CallFilter);
+  wlt.gglMode = v.Number(GglMode);
+  for (int p = 0; p < CWltCommand::kNumbers; ++p) wlt.numbers[p] = v.Text(WhiteNumber[p]);
+  wlt.Build();  // on failure the previous line stays
+  SetPreview(v, WltPreview, wlt.commandLine, out);
+  return true;
+}
+
+bool CFormModel::RefreshPinCommand(IFormOutput& out) {
+  pin.pinCheck = values.Number(PinCheck);
+  pin.autoUnlock = values.Number(AutoUnlock);
+  pin.pin = values.Text(Pin);
+  pin.Build();
+  SetPreview(values, PinPreview, pin.commandLine, out);
+  return true;
+}
+
+bool CFormModel::RefreshGroup(Group group, IFormOutput& out) {
+  switch (group) {
+    case Group::Sri: return RefreshSriCommand(out);
+    case Group::Bei: return RefreshBeiCommand(out);
+    case Group::Tri: return RefreshTriCommand(out);
+    case Group::Geo: return RefreshGeoCommands(out);
+    case Group::Bac: return RefreshBacCommand(out);
+    case Group::Kpn: return RefreshKpnCommands(out);
+    case Group::Rto: return RefreshRtoCommand(out);
+    case Group::Wlt: return RefreshWltCommand(out);
+    case Group::Pin: return RefreshPinCommand(out);
+  }
+  return false;
+}
+
+bool CFormModel::ParseReply(Group group, const std::string& reply) {
+  switch (group) {
+    case Group::Sri: return sri.Parse(reply);
+    case Group::Bei: return bei.Parse(reply);
+    case Group::Tri: return tri.Parse(reply);
+    case Group::Geo: return geo.Parse(reply);
+    case Group::Bac: return bac.Parse(reply);
+    case Group::Kpn: return kpn.Parse(reply);
+    case Group::Wlt: return wlt.Parse(reply);
+    case Group::Pin: return pin.Parse(reply);
+    case Group::Rto: return false;
+  }
+  return false;
+}
+
+void CFormModel::ApplyReplyCaps(Group group, IResultSink& sink) {
+  switch (group) {
+    case Group::Sri:
+      Apply(sri.serverPort, kPortCap, sink);
+      ApplyCap(sri.smsGateway, 20, "Error, SMS Gateway > 20 Byte", sink);
+      ApplyCap(sri.apnUser, 20, "Error, User Name > 20 Byte", sink);
+      ApplyCap(sri.apnPassword, 20, "Error, User Password > 20 Byte", sink);
+      ApplyCap(sri.apn, 40, "Error, APN > 40 Byte", sink);
+      break;
+    case Group::Bei: Apply(bei.serverPort, kPortCap, sink); break;
+    case Group::Tri:
+      Apply(tri.beginTime, kBeginCap, sink);
+      Apply(tri.endTime, kEndCap, sink);
+      Apply(tri.sendInterval, kSendCap, sink);
+      Apply(tri.fixInterval, kFixCap, sink);
+      break;
+    case Group::Geo: CapFences(geo, "Error, Check Interval > 2 Byte", sink); break;
+    default: break;  // no caps on the other groups
+  }
+}
+
+void CFormModel::ApplyReplyToForm(Group group) {
+  CFormValues& v = values;
+  switch (group) {
+    case Group::Sri: {
+      for (int i = 0; i < 4; ++i) v.Address(SriIp)[i] = LowByte(sri.serverIp[i]);
+      v.Text(SriPort) = sri.serverPort;
+      v.Text(SmsGateway) = sri.smsGateway;
+      v.Text(ApnUser) = sri.apnUser;
+      v.Text(ApnPassword) = sri.apnPassword;
+      v.Text(Apn) = sri.apn;
+      int index = -1;
+      for (int i = 0; i < 4; ++i)
+        if (kReportModes[i][0] == sri.reportMode && kReportModes[i][1] == sri.longConnection) index = i;
+      v.Number(ReportMode) = index;
+      break;
+    }
+    case Group::Bei:
+      for (int i = 0; i < 4; ++i) v.Address(BeiIp)[i] = LowByte(bei.backupIp[i]);
+      v.Text(BeiPort) = bei.serverPort;
+      v.Text(PositionDelay) = bei.positionDelay;
+      break;
+    case Group::Tri:
+      v.Text(BeginTime) = tri.beginTime;
+      v.Text(EndTime) = tri.endTime;
+      v.Text(SendInterval) = tri.sendInterval;
+      v.Text(FixInterval) = tri.fixInterval;
+      break;
+    case Group::Geo:
+      for (int n = 0; n < CGeoCommand::kFences; ++n) {
+        v.Text(Longitude[n]) = geo.longitude[n];
+        v.Text(Latitude[n]) = geo.latitude[n];
+        v.Text(Radius[n]) = geo.radius[n];
+        v.Text(CheckInterval[n]) = geo.checkInterval[n];
+        v.Number(FenceType[n]) = geo.fenceType[n] - 1;
+      }
+      break;
+    case Group::Bac:
+      v.Number(OverSpeedAlarm) = bac.overSpeedAlarm;
+      for (int i = 0; i < CBacCommand::kRun; ++i) v.Number(BacFlagRun[i]) = bac.flagRun[i];
+      v.Number(MovDetMode) = bac.movDetMode;
+      v.Text(SpeedLimited) = bac.speedLimited;
+      v.Text(InfoReportPeriod) = bac.infoReportPeriod;
+      v.Text(SendNum) = bac.sendNum;
+      v.Text(MovSpeed) = bac.movSpeed;
+      v.Text(MovDistance) = bac.movDistance;
+      break;
+    case Group::Kpn:
+      for (int k = 0; k < CKpnCommand::kKeys; ++k) {
+        v.Text(PhoneNumber[k]) = kpn.phoneNumber[k];
+        v.Text(PhoneName[k]) = kpn.phoneName[k];
+        if (KpnEnable[k] > 0) v.Number(KpnEnable[k]) = kpn.kpnEnable[k];
+        if (AutoAnswer[k] > 0) v.Number(AutoAnswer[k]) = kpn.autoAnswer[k];
+      }
+      break;
+    case Group::Wlt:
+      for (int p = 0; p < CWltCommand::kNumbers; ++p) v.Text(WhiteNumber[p]) = wlt.numbers[p];
+      v.Number(CallFilter) = wlt.callFilter;
+      v.Number(GglMode) = wlt.gglMode;
+      break;
+    case Group::Pin:
+      v.Number(AutoUnlock) = pin.autoUnlock;
+      v.Number(PinCheck) = pin.pinCheck;
+      v.Text(Pin) = pin.pin;
+      break;
+    case Group::Rto: break;
+  }
+}
+
+std::vector<std::string> CFormModel::PrepareSend(Group group, IFormOutput& out) {
+  std::vector<std::string> lines;
+  if (group == Group::Geo) {
+    // The fences ticked when the step began decide which lines go out.
+    bool ticked[CGeoCommand::kFences];
+    for (int n = 0; n < CGeoCommand::kFences; ++n) ticked[n] = values.Number(FenceBox[n]) != 0;
+    RefreshGeoCommands(out);
+    for (int n = 0; n < CGeoCommand::kFences; ++n)
+      if (ticked[n]) lines.push_back(geo.commandLines[n]);
+    return lines;
+  }
+  RefreshGroup(group, out);
+  if (group == Group::Kpn) {
+    for (int k = 0; k < CKpnCommand::kKeys; ++k)
+      if (kpn.keySelected[k]) lines.push_back(kpn.commandLines[k]);
+    return lines;
+  }
+  lines.push_back(values.Text(Info(group).previews.front()));
+  return lines;
+}
+
+GroupSelection CFormModel::SendAllSelection() const {
+  GroupSelection selection{};
+  for (const GroupInfo& info : AllGroups()) {
+    bool selected = false;
+    if (info.enableBox > 0) {
+      selected = values.Number(info.enableBox) != 0;
+    } else {
+      const int* boxes = info.group == Group::Geo ? FenceBox : KeyBox;
+      const int count = info.group == Group::Geo ? 4 : 5;
+      for (int i = 0; i < count; ++i) selected = selected || values.Number(boxes[i]) != 0;
+    }
+    selection[static_cast<int>(info.group)] = selected;
+  }
+  return selection;
+}
+
+void CFormModel::SetPassword(const std::string& password) {
+  sri.password = bei.password = tri.password = geo.password = rto.password = bac.password =
+      kpn.password = wlt.password = pin.password = password;
+}
+
+}  // namespace kestrun

@@ -1,0 +1,85 @@
+// The state behind the configuration form: form values, the nine command
+// records and the live-update flag, with the rules that tie them together
+// (form values -> record -> preview, reply -> form values, caps and ranges).
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "protocol/BacCommand.h"
+#include "protocol/BeiCommand.h"
+#include "protocol/FormValues.h"
+#include "protocol/GeoCommand.h"
+#include "protocol/Groups.h"
+#include "protocol/KpnCommand.h"
+#include "protocol/PinCommand.h"
+#include "protocol/ResultSink.h"
+#include "protocol/RtoCommand.h"
+#include "protocol/SriCommand.h"
+#include "protocol/TriCommand.h"
+#include "protocol/WltCommand.h"
+
+namespace kestrun {
+
+// What a refresh needs from the form besides the values: popups and the
+// preview controls' texts.
+class IFormOutput : public virtual IResultSink {
+ public:
+  virtual void SetControlText(int id, const std::string& text) = 0;
+};
+
+struct RangeRule {
+  int id;
+  const char* label;
+  const char* low;
+  const char* high;
+  bool onlyIfNotEmpty;
+};
+
+// The range check that runs before a refresh when the field changes, or null.
+const RangeRule* FindRangeRule(int id);
+
+class CFormModel {
+ public:
+  CFormValues values;
+  CSriCommand sri;
+  CBeiCommand bei;
+  CTriCommand tri;
+  CGeoCommand geo;
+  CRtoCommand rto;
+  CBacCommand bac;
+  CKpnCommand kpn;
+  CWltCommand wlt;
+  CPinCommand pin;
+  std::atomic<bool> liveUpdate{false};
+
+  bool RefreshSriCommand(IFormOutput& out);
+  bool RefreshBeiCommand(IFormOutput& out);
+  bool RefreshTriCommand(IFormOutput& out);
+  bool RefreshGeoCommands(IFormOutput& out);
+  bool RefreshRtoCommand(IFormOutput& out);
+  bool RefreshBacCommand(IFormOutput& out);
+  bool RefreshKpnCommands(IFormOutput& out);
+  bool RefreshWltCommand(IFormOutput& out);
+  bool RefreshPinCommand(IFormOutput& out);
+  bool RefreshGroup(Group group, IFormOutput& out);
+
+  // Runs the field's range check (if it has one) on its form value.
+  void CheckFieldRange(int id, IResultSink& sink);
+
+  // The group's record is ready after a successful Parse: cut over-long texts.
+  void ApplyReplyCaps(Group group, IResultSink& sink);
+  // Copies the group's record into its form values (the reverse of the refresh).
+  void ApplyReplyToForm(Group group);
+  bool ParseReply(Group group, const std::string& reply);
+
+  // Refreshes the group and returns the lines a Send writes for it.
+  std::vector<std::string> PrepareSend(Group group, IFormOutput& out);
+  // The groups Send All covers: enable boxes, and any fence or key row box.
+  GroupSelection SendAllSelection() const;
+
+  void SetPassword(const std::string& password);
+};
+
+}  // namespace kestrun

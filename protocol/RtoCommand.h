@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+namespace kestrun {
+
+// RVRTO: one real-time operation, write-only (no query, no Parse).
+class CRtoCommand {
+ public:
+  virtual ~CRtoCommand() = default;
+  bool Build();
+
+  // Option list index 0..9 to operation code (1..8, 10, 11); -1 when the index
+  // names no option.
+  static int OperationForIndex(int index);
+
+  std::string password;
+  int operation = 0;
+  std::string commandLine;
+};
+
+}  // namespace kestrun

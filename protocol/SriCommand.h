@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+
+#include "protocol/Fields.h"
+
+namespace kestrun {
+
+// RVSRI: report mode, GPRS access point and main server registration.
+class CSriCommand {
+ public:
+  virtual ~CSriCommand() = default;
+  bool Build();
+  bool Parse(const std::string& reply);
+
+  std::string password;
+  int reportMode = 0;
+  int longConnection = 0;
+  Octets serverIp{};
+  std::string serverPort, smsGateway, apnUser, apnPassword, apn;
+  std::string commandLine;
+};
+
+}  // namespace kestrun

@@ -1,0 +1,32 @@
+#include "protocol/WltCommand.h"
+
+#include "protocol/CommandLine.h"
+#include "protocol/Fields.h"
+#include "protocol/UtcStamp.h"
+
+namespace kestrun {
+
+bool CWltCommand::Build() {
+  std::vector<std::string> f = {password, Dec(mobileStart), Dec(mobileEnd)};
+  for (int p = mobileStart; p <= mobileEnd; ++p) {
+    if (p < 1 || p > kNumbers) return false;
+    // A number with its comma fits 63 characters on the tracker side.
+    f.push_back(numbers[p - 1].substr(0, kMaxField - 1));
+  }
+  if (mobileStart < 1 || mobileStart > kNumbers || mobileEnd < 1 || mobileEnd > kNumbers) return false;
+  for (const std::string& tail : {Dec(callFilter), Dec(gglMode), std::string(), std::string(), UtcStamp()})
+    f.push_back(tail);
+  commandLine = JoinCommand("WLT", f);
+  return true;
+}
+
+bool CWltCommand::Parse(const std::string& reply) {
+  std::string f[18];
+  if (!SplitReply(reply, "RVWLT:", f, 18, 12)) return false;
+  for (int i = 0; i < kNumbers; ++i) numbers[i] = f[i];
+  callFilter = ReadNumber(f[10]);
+  gglMode = ReadNumber(f[11]);
+  return true;
+}
+
+}  // namespace kestrun

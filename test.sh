@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors and runs every test.
+# With --sanitizers it also builds and runs the tests with AddressSanitizer and
+# UndefinedBehaviorSanitizer, the threaded ones with ThreadSanitizer, and the
+# reply-parser fuzzers for a short while.
+set -euo pipefail
+cd "$(dirname "$0")"
+./scripts/install-deps.sh
+jobs=$(nproc)
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUN_WERROR=ON >/dev/null
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure
+
+if [ "${1:-}" = "--sanitizers" ]; then
+  echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTRUN_WERROR=ON \
+        -DKESTRUN_SANITIZE=address,undefined >/dev/null
+  cmake --build build-asan -j"$jobs"
+  ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure
+
+  echo "== ThreadSanitizer (plain C++ layers: port, drivers, simulator)"
+  cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKESTRUN_WERROR=ON -DKESTRUN_WITH_UI=OFF \
+        -DKESTRUN_SANITIZE=thread >/dev/null
+  cmake --build build-tsan -j"$jobs"
+  ctest --test-dir build-tsan --output-on-failure -L threads
+
+  echo "== Fuzzing the reply parsers"
+  ./scripts/fuzz.sh 20
+fi

@@ -1,0 +1,261 @@
+// The Read and Send drivers against the simulator over a pseudo-terminal,
+// each operation on its own worker thread as the tool runs it.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+
+#include "../support/FakeHost.h"
+#include "../support/TestSupport.h"
+#include "link/DeviceOperations.h"
+#include "protocol/ControlIds.h"
+#include "sim/TrackerSim.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+using namespace ctl;
+
+namespace {
+
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::SimOptions options;
+    options.portsDir = dir / "ports";
+    options.comNumber = 21;
+    sim_ = std::make_unique<sim::CTrackerSim>(options);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(error)) << error;
+    port.discovery.portsDir = dir / "ports";
+    port.discovery.sysfsTty = dir / "none";
+    port.portNumber = 21;
+    log.SetDirectory(dir.path());
+    model.SetPassword("5830");
+    model.liveUpdate = true;
+  }
+  template <typename Body>
+  void RunOnWorker(Body body) {
+    std::thread worker([&] { body(driver); });
+    worker.join();
+  }
+  std::vector<std::string> Received() { return sim_->ReceivedLines(); }
+  long CountReceived(const std::string& line) {
+    const auto lines = Received();
+    return std::count(lines.begin(), lines.end(), line);
+  }
+  bool ReceivedLine(const std::string& line) {
+    const auto lines = Received();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
+  TempDir dir;
+  std::unique_ptr<sim::CTrackerSim> sim_;
+  CComPort port;
+  CFormModel model;
+  CTrafficLog log;
+  FakeHost host{model};
+  CDeviceDriver driver{port, model, host, log};
+};
+
+GroupSelection Only(Group group) {
+  GroupSelection s{};
+  s[static_cast<int>(group)] = true;
+  return s;
+}
+
+}  // namespace
+
+TEST_F(DriverTest, ReadAllFillsEveryGroupWithoutAnRtoQuery) {
+  sim_->WithState([](sim::CTrackerState& s) {
+    s.ApplySetting("AT+RVTRI=5830,0700,1900,10,30,20110101000000");
+    s.ApplySetting("AT+RVKPN=5830,2,1,1,5551234,,BOOKER,20110101000000");
+  });
+  GroupSelection all;
+  all.fill(true);
+  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(all); });
+
+  std::vector<std::string> queries;
+  for (const auto& line : Received())
+    if (line.size() == 9 && line.back() == '?') queries.push_back(line);
+  EXPECT_EQ(queries, (std::vector<std::string>{"AT+RVSRI?", "AT+RVBEI?", "AT+RVTRI?", "AT+RVGEO?", "AT+RVBAC?",
+                                               "AT+RVKPN?", "AT+RVWLT?", "AT+RVPIN?"}));
+  EXPECT_EQ(Received().back(), "AT+CSCLK=1");
+  EXPECT_EQ(host.statuses.back(), "Read AT Command Success .");
+  ASSERT_FALSE(host.popups.empty());
+  EXPECT_EQ(host.popups.back().message, "Read Setting Success .");
+  EXPECT_TRUE(host.popups.back().autoClose);
+  EXPECT_EQ(host.enableCalls, (std::vector<int>{0, 1}));
+  EXPECT_EQ(model.values.Text(BeginTime), "0700");
+  EXPECT_EQ(model.values.Text(PhoneName[2]), "BOOKER");  // an OK inside a value is no closing OK
+  EXPECT_EQ(model.values.Text(Apn), "internet");
+  EXPECT_EQ(model.values.Address(SriIp), (Octets{192, 168, 10, 20}));
+  EXPECT_EQ(host.version, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
+  EXPECT_FALSE(port.isOpen);
+
+  const std::string traffic = ReadFile(dir / "AtLog.log");
+  EXPECT_TRUE(std::regex_search(traffic, std::regex(R"(\d{4}-\d{1,2}-\d{1,2}; \d{1,2}:\d{1,2}:\d{1,2} --> AT\+RVSRI\?\r\n)")));
+  EXPECT_NE(traffic.find(" <-- AT+RVPIN?\r\r\r\n+RVPIN:0,,0\r\r\n\r\r\nOK\r\r\n\r\n"), std::string::npos);
+  EXPECT_EQ(traffic.find("ATI"), std::string::npos);  // version queries are not logged
+}
+
+TEST_F(DriverTest, PortThatDoesNotOpen) {
+  port.portNumber = 99;
+  port.baudRate = 57600;
+  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
+  EXPECT_EQ(host.statuses.back(), "Init COM:99 Baudrate:57600 Fail !");
+  ASSERT_EQ(host.popups.size(), 1u);
+  EXPECT_EQ(host.popups[0].message, "Init COM:99 Baudrate:57600 Fail !");
+  EXPECT_EQ(host.popups[0].iconKind, 1);
+  EXPECT_TRUE(Received().empty());
+  EXPECT_EQ(host.enableCalls, (std::vector<int>{0, 1}));
+}
+
+TEST_F(DriverTest, OkBeforeTheTagThreeTimesIsNoResponse) {
+  sim_->SetFault("AT+RVSRI?", sim::Fault::OkBeforeTag);
+  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
+  EXPECT_EQ(host.statuses.back(), "Read AT+RVSRI Fail !");
+  EXPECT_EQ(host.popups.back().message, "No Response !");
+  EXPECT_EQ(CountReceived("AT+RVSRI?"), 3);
+  EXPECT_FALSE(ReceivedLine("AT+CSCLK=1"));
+  EXPECT_FALSE(port.isOpen);
+}
+
+TEST_F(DriverTest, ReplyRejectedTwiceThenAccepted) {
+  sim_->SetFault("AT+RVPIN?", sim::Fault::WrongCount, 2);
+  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Pin)); });
+  EXPECT_EQ(host.statuses.back(), "Read AT Command Success .");
+  EXPECT_EQ(CountReceived("AT+RVPIN?"), 3);
+}
+
+TEST_F(DriverTest, ReplyRejectedThreeTimesIsReadDataError) {
+  sim_->SetFault("AT+RVBEI?", sim::Fault::WrongCount);
+  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Bei)); });
+  EXPECT_EQ(host.popups.back().message, "Read Data Error !");
+  EXPECT_EQ(host.statuses.back(), "Read AT+RVBEI Fail !");
+}
+
+TEST_F(DriverTest, FailingGroupInTheMiddleStopsTheRead) {
+  sim_->SetFault("AT+RVGEO?", sim::Fault::Silent);
+  GroupSelection all;
+  all.fill(true);
+  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(all); });
+  EXPECT_EQ(host.groupsRead, (std::vector<Group>{Group::Sri, Group::Bei, Group::Tri}));
+  EXPECT_EQ(model.values.Text(BeginTime), "0800");
+  EXPECT_EQ(model.values.Text(SpeedLimited), "");  // BAC not read
+  EXPECT_FALSE(ReceivedLine("AT+RVBAC?"));
+  EXPECT_FALSE(ReceivedLine("AT+CSCLK=1"));
+  EXPECT_FALSE(port.isOpen);
+  EXPECT_EQ(host.statuses.back(), "Read AT+RVGEO Fail !");
+}
+
+TEST_F(DriverTest, ReadReplyCapsAreReported) {
+  sim_->WithState([](sim::CTrackerState& s) {
+    s.ApplySetting("AT+RVSRI=5830,0,0,apn,u,p,1.2.3.4,123456,+49,20110101000000");
+  });
+  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
+  EXPECT_EQ(model.values.Text(SriPort), "12345");
+  EXPECT_EQ(host.popups.front().message, "Error, Server Port > 5 Byte");
+}
+
+TEST_F(DriverTest, SendAllOrderAndLines) {
+  CFormValues& v = model.values;
+  for (int id : {SriEnable, BeiEnable, TriEnable, RtoEnable, BacEnable, WltEnable, PinEnable}) v.Number(id) = 1;
+  v.Number(FenceBox[0]) = v.Number(FenceBox[2]) = 1;
+  v.Number(KeyBox[0]) = v.Number(KeyBox[4]) = 1;
+  v.Number(RtoOption) = 2;
+  v.Number(MobileEnd) = 9;
+  RunOnWorker([&](CDeviceDriver& d) { d.SendAllWorker(); });
+  ASSERT_EQ(host.statuses.back(), "Send AT Command Success .") << host.statuses.back();
+  const auto lines = Received();
+  std::vector<std::string> settings;
+  for (const auto& line : lines)
+    if (line.rfind("AT+RV", 0) == 0) settings.push_back(line.substr(0, 15));
+  EXPECT_EQ(settings, (std::vector<std::string>{"AT+RVSRI=5830,0", "AT+RVBEI=5830,,", "AT+RVTRI=5830,,",
+                                                "AT+RVGEO=5830,1", "AT+RVGEO=5830,3", "AT+RVRTO=5830,3",
+                                                "AT+RVBAC=5830,0", "AT+RVKPN=5830,0", "AT+RVKPN=5830,4",
+                                                "AT+RVWLT=5830,1", "AT+RVPIN=5830,0"}));
+  EXPECT_EQ(host.history.size(), 11u);
+  EXPECT_EQ(lines.back(), "AT+CSCLK=1");
+  const auto lastOther = std::find_if(lines.rbegin(), lines.rend(), [](const std::string& l) { return l != "AT+CSCLK=1"; });
+  ASSERT_NE(lastOther, lines.rend());
+  EXPECT_EQ(*lastOther, "AT+WCSL=0");
+  EXPECT_EQ(host.popups.back().message, "Send Setting Success .");
+  for (const auto& line : host.history) EXPECT_EQ(line.find("AT+CSCLK"), std::string::npos);
+}
+
+TEST_F(DriverTest, RefusedSecondFenceStopsTheSend) {
+  for (int n = 0; n < 3; ++n) model.values.Number(FenceBox[n]) = 1;
+  sim_->SetFault("AT+RVGEO=5830,2,", sim::Fault::Error);
+  RunOnWorker([&](CDeviceDriver& d) { d.SendWorker(Only(Group::Geo)); });
+  EXPECT_EQ(host.popups.back().message, "No Right Response !");
+  EXPECT_EQ(host.statuses.back(), "Send AT+RVGEO Fail !");
+  EXPECT_EQ(host.history.size(), 2u);  // the failed line is listed too
+  EXPECT_FALSE(ReceivedLine("AT+WCSL=0"));
+  for (const auto& line : Received()) EXPECT_NE(line.rfind("AT+RVGEO=5830,3", 0), 0u);
+  EXPECT_FALSE(port.isOpen);
+}
+
+TEST_F(DriverTest, SilentTrackerIsNoResponseAndTheLogHoldsFourLines) {
+  sim_->SetFault("AT+RVPIN=", sim::Fault::Silent);
+  RunOnWorker([&](CDeviceDriver& d) { d.SendWorker(Only(Group::Pin)); });
+  EXPECT_EQ(host.popups.back().message, "No Response !");
+  EXPECT_EQ(host.statuses.back(), "Send AT+RVPIN Fail !");
+  const std::string traffic = ReadFile(dir / "AtLog.log");
+  const std::size_t sent = traffic.find("--> AT+RVPIN=");
+  ASSERT_NE(sent, std::string::npos);
+  const std::string after = traffic.substr(sent);
+  EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 4);  // one sent, three empty reads
+}
+
+TEST_F(DriverTest, NothingSelectedTouchesNoPort) {
+  port.portNumber = 99;  // would fail loudly if it were opened
+  RunOnWorker([&](CDeviceDriver& d) { d.SendAllWorker(); });
+  ASSERT_EQ(host.popups.size(), 1u);
+  EXPECT_EQ(host.popups[0].message, "No Function Selected !");
+  EXPECT_EQ(host.statuses, (std::vector<std::string>{""}));
+}
+
+TEST_F(DriverTest, SendThenReadGivesBackTheSameForm) {
+  CFormValues& v = model.values;
+  v.Number(ReportMode) = 2;
+  v.Text(Apn) = "fleet.apn";
+  v.Text(SmsGateway) = "+4917";
+  v.Address(SriIp) = {10, 1, 2, 3};
+  v.Text(SriPort) = "9000";
+  v.Number(FenceBox[3]) = 1;
+  v.Text(Longitude[3]) = "121.123456";
+  v.Number(FenceType[3]) = 2;
+  v.Number(KeyBox[1]) = 1;
+  v.Text(PhoneName[1]) = "COOK";
+  v.Number(KpnEnable[1]) = 1;
+  v.Number(AutoAnswer[1]) = 1;
+  v.Text(Pin) = "1234";
+  GroupSelection s{};
+  for (Group g : {Group::Sri, Group::Geo, Group::Kpn, Group::Pin}) s[static_cast<int>(g)] = true;
+  RunOnWorker([&](CDeviceDriver& d) { d.SendWorker(s); });
+  ASSERT_EQ(host.statuses.back(), "Send AT Command Success .");
+  const CFormValues sent = v;
+  CFormModel fresh;
+  FakeHost freshHost(fresh);
+  CDeviceDriver reader(port, fresh, freshHost, log);
+  std::thread worker([&] { reader.ReadWorker(s); });
+  worker.join();
+  ASSERT_EQ(freshHost.statuses.back(), "Read AT Command Success .");
+  for (int id : {Apn, SmsGateway, SriPort, Longitude[3], PhoneName[1], Pin}) EXPECT_EQ(fresh.values.Text(id), sent.Text(id)) << id;
+  for (int id : {ReportMode, FenceType[3], KpnEnable[1], AutoAnswer[1]}) EXPECT_EQ(fresh.values.Number(id), sent.Number(id)) << id;
+  EXPECT_EQ(fresh.values.Address(SriIp), sent.Address(SriIp));
+}
+
+TEST_F(DriverTest, UnansweredSlowClockGivesUpAfterThirtyAttempts) {
+  sim_->SetFault("AT+CSCLK=0", sim::Fault::Silent);
+  const auto start = std::chrono::steady_clock::now();
+  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
+  EXPECT_GE(SecondsSince(start), 20.0);
+  EXPECT_EQ(host.statuses.back(), "Send AT Command Fail !");
+  EXPECT_EQ(host.popups.back().message, "Send AT Command Fail !");
+  // Each write discards what the one before has not yet sent, so of the 120
+  // writes at least the fourth of every attempt arrives whole.
+  EXPECT_GE(CountReceived("AT+CSCLK=0"), 30);
+  EXPECT_LE(CountReceived("AT+CSCLK=0"), 120);
+  EXPECT_FALSE(ReceivedLine("AT+RVSRI?"));
+}

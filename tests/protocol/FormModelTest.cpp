@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "protocol/ControlIds.h"
+#include "protocol/FormModel.h"
+#include "protocol/UtcStamp.h"
+
+using namespace kestrun;
+using namespace ctl;
+
+namespace {
+
+constexpr const char* kStamp = "20110306090507";
+
+struct FakeForm : IFormOutput {
+  std::vector<std::string> messages;
+  std::map<int, std::string> controls;
+  void ShowResult(const std::string&, const std::string& message, int, bool, int) override {
+    messages.push_back(message);
+  }
+  void SetControlText(int id, const std::string& text) override { controls[id] = text; }
+};
+
+class FormModel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetStampClock([] { return std::chrono::system_clock::time_point(std::chrono::seconds(1299402307)); });
+    model.SetPassword("5830");
+  }
+  void TearDown() override { SetStampClock(nullptr); }
+  CFormModel model;
+  FakeForm out;
+  CFormValues& v = model.values;
+};
+
+}  // namespace
+
+TEST_F(FormModel, SriReportModesAndUnsetMode) {
+  v.Number(ReportMode) = 2;
+  ASSERT_TRUE(model.RefreshSriCommand(out));
+  EXPECT_EQ(v.Text(SriPreview), std::string("AT+RVSRI=5830,0,1,,,,,,,") + kStamp);
+  EXPECT_EQ(out.controls[SriPreview], v.Text(SriPreview));
+  v.Number(ReportMode) = 3;
+  model.RefreshSriCommand(out);
+  EXPECT_NE(v.Text(SriPreview).find("=5830,2,0,"), std::string::npos);
+  const std::string before = v.Text(SriPreview);
+  v.Number(ReportMode) = -1;
+  v.Text(Apn) = "changed";
+  EXPECT_FALSE(model.RefreshSriCommand(out));
+  EXPECT_EQ(v.Text(SriPreview), before);
+  EXPECT_EQ(model.sri.apn, "changed");  // fields before the stop are updated
+}
+
+TEST_F(FormModel, SriCapsCutTheFormValue) {
+  v.Text(SriPort) = "123456";
+  v.Text(Apn) = std::string(41, 'a');
+  model.RefreshSriCommand(out);
+  EXPECT_EQ(v.Text(SriPort), "12345");
+  EXPECT_EQ(v.Text(Apn), std::string(40, 'a'));
+  EXPECT_EQ(out.messages, (std::vector<std::string>{"Error, Server Port > 5 Byte", "Error, APN > 40 Byte"}));
+}
+
+TEST_F(FormModel, BeiCapCutsOnlyTheRecordsCopy) {
+  v.Text(BeiPort) = "123456";
+  v.Address(BeiIp) = {1, 2, 3, 4};
+  model.RefreshBeiCommand(out);
+  EXPECT_EQ(v.Text(BeiPort), "123456");
+  EXPECT_EQ(v.Text(BeiPreview), std::string("AT+RVBEI=5830,,,1.2.3.4,12345,,") + kStamp);
+  EXPECT_EQ(out.messages.size(), 1u);
+}
+
+TEST_F(FormModel, RangeChecksRewriteTheValueBeforeTheRefresh) {
+  v.Text(BeginTime) = "2400";
+  model.CheckFieldRange(BeginTime, out);
+  model.RefreshTriCommand(out);
+  EXPECT_EQ(v.Text(TriPreview), std::string("AT+RVTRI=5830,2359,,,,") + kStamp);
+  EXPECT_EQ(out.messages.back(), "Error, Begin Time Should be 0000 ~ 2359 !");
+  v.Text(PositionDelay) = "";
+  model.CheckFieldRange(PositionDelay, out);
+  EXPECT_EQ(out.messages.size(), 1u);  // empty position delay is not checked
+  v.Text(PositionDelay) = "5";
+  model.CheckFieldRange(PositionDelay, out);
+  EXPECT_EQ(v.Text(PositionDelay), "7");
+  v.Text(SendNum) = "9";
+  model.CheckFieldRange(SendNum, out);
+  EXPECT_EQ(v.Text(SendNum), "5");
+  v.Text(FixInterval) = "86400";
+  model.CheckFieldRange(FixInterval, out);
+  EXPECT_EQ(v.Text(FixInterval), "86400");
+}
+
+TEST_F(FormModel, GeoOnlySelectedFencesHaveLines) {
+  v.Number(FenceBox[1]) = 1;
+  v.Text(CheckInterval[1]) = "123";
+  v.Number(FenceType[1]) = 2;
+  v.Number(FenceType[0]) = -1;
+  model.RefreshGeoCommands(out);
+  EXPECT_EQ(v.Text(FencePreview[0]), "");
+  EXPECT_EQ(v.Text(FencePreview[1]), std::string("AT+RVGEO=5830,2,,,,12,3,") + kStamp);
+  EXPECT_EQ(v.Text(CheckInterval[1]), "123");  // the cut applies to the record's copy
+  EXPECT_EQ(out.messages, (std::vector<std::string>{"Error, Check Interval <= 2 Byte"}));
+  EXPECT_EQ(model.geo.fenceType[0], 0);
+  EXPECT_EQ(model.PrepareSend(Group::Geo, out), (std::vector<std::string>{v.Text(FencePreview[1])}));
+}
+
+TEST_F(FormModel, RtoNeedsAnOption) {
+  v.Number(RtoOption) = 8;
+  ASSERT_TRUE(model.RefreshRtoCommand(out));
+  EXPECT_EQ(v.Text(RtoPreview), std::string("AT+RVRTO=5830,A,") + kStamp);
+  v.Number(RtoOption) = -1;
+  EXPECT_FALSE(model.RefreshRtoCommand(out));
+  EXPECT_EQ(v.Text(RtoPreview), std::string("AT+RVRTO=5830,A,") + kStamp);
+}
+
+TEST_F(FormModel, KpnLinesFollowTheRowBoxes) {
+  v.Number(KeyBox[0]) = 1;
+  v.Text(PhoneNumber[0]) = "112";
+  v.Number(KeyBox[3]) = 1;
+  model.RefreshKpnCommands(out);
+  EXPECT_EQ(v.Text(KeyPreview[0]), std::string("AT+RVKPN=5830,0,,,112,,,") + kStamp);
+  EXPECT_EQ(v.Text(KeyPreview[1]), "");
+  EXPECT_EQ(model.PrepareSend(Group::Kpn, out).size(), 2u);
+  v.Number(KeyBox[0]) = 0;
+  model.RefreshKpnCommands(out);
+  EXPECT_EQ(out.controls[KeyPreview[0]], "");
+}
+
+TEST_F(FormModel, WltStartAfterEndBlanksOnlyTheControl) {
+  v.Number(MobileStart) = 2;
+  v.Number(MobileEnd) = 4;
+  v.Text(WhiteNumber[2]) = "333";
+  ASSERT_TRUE(model.RefreshWltCommand(out));
+  const std::string line = v.Text(WltPreview);
+  EXPECT_EQ(line, std::string("AT+RVWLT=5830,3,5,333,,,0,0,,,") + kStamp);
+  v.Number(MobileStart) = 5;
+  v.Number(MobileEnd) = 1;
+  EXPECT_FALSE(model.RefreshWltCommand(out));
+  EXPECT_EQ(out.controls[WltPreview], "");
+  EXPECT_EQ(v.Text(WltPreview), line);
+  EXPECT_EQ(model.PrepareSend(Group::Wlt, out), (std::vector<std::string>{line}));
+}
+
+TEST_F(FormModel, ReplyIntoFormMapsIndicesAndAddresses) {
+  ASSERT_TRUE(model.ParseReply(Group::Sri, "+RVSRI:pw,1,1,a,b,c,300.1.1.1,5,6\r\nOK\r\n"));
+  model.ApplyReplyToForm(Group::Sri);
+  EXPECT_EQ(v.Number(ReportMode), -1);  // no radio button matches (1, 1)
+  EXPECT_EQ(v.Address(SriIp), (Octets{44, 1, 1, 1}));
+  ASSERT_TRUE(model.ParseReply(Group::Sri, "+RVSRI:pw,2,0,a,b,c,1.1.1.1,5,6\r\nOK\r\n"));
+  model.ApplyReplyToForm(Group::Sri);
+  EXPECT_EQ(v.Number(ReportMode), 3);
+
+  v.Number(MobileStart) = 4;
+  ASSERT_TRUE(model.ParseReply(Group::Wlt, "+RVWLT:1,2,3,4,5,6,7,8,9,10,1,0\r\nOK\r\n"));
+  model.ApplyReplyToForm(Group::Wlt);
+  EXPECT_EQ(v.Text(WhiteNumber[9]), "10");
+  EXPECT_EQ(v.Number(CallFilter), 1);
+  EXPECT_EQ(v.Number(MobileStart), 4);
+}
+
+TEST_F(FormModel, ReplySideCapsUseTheirOwnTexts) {
+  ASSERT_TRUE(model.ParseReply(Group::Geo,
+                               "+RVGEO:pw,1,a,b,c,123,1,2,a,b,c,d,1,3,a,b,c,d,1,4,a,b,c,d,1\r\nOK\r\n"));
+  model.ApplyReplyCaps(Group::Geo, out);
+  EXPECT_EQ(model.geo.checkInterval[0], "12");
+  EXPECT_EQ(out.messages, (std::vector<std::string>{"Error, Check Interval > 2 Byte"}));
+}
+
+TEST_F(FormModel, SendAllSelectionFromBoxes) {
+  EXPECT_EQ(model.SendAllSelection(), GroupSelection{});
+  v.Number(PinEnable) = 1;
+  v.Number(FenceBox[2]) = 1;
+  v.Number(KeyBox[4]) = 1;
+  const GroupSelection selection = model.SendAllSelection();
+  EXPECT_TRUE(selection[static_cast<int>(Group::Pin)]);
+  EXPECT_TRUE(selection[static_cast<int>(Group::Geo)]);
+  EXPECT_TRUE(selection[static_cast<int>(Group::Kpn)]);
+  EXPECT_FALSE(selection[static_cast<int>(Group::Sri)]);
+  EXPECT_FALSE(selection[static_cast<int>(Group::Rto)]);
+}

@@ -1,0 +1,104 @@
+// Helpers shared by the tests: temporary folders, a raw pseudo-terminal pair
+// registered as a COM port, and a simulator on its own ports folder.
+#pragma once
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace kestrun::testing {
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kestrun-test-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+// A pseudo-terminal whose slave is linked as com<number> in a ports folder;
+// the test plays the device on the master side byte by byte.
+class RawPty {
+ public:
+  RawPty(const std::string& portsDir, int number) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ::grantpt(master_);
+    ::unlockpt(master_);
+    slave_ = ::ptsname(master_);
+    keepAlive_ = ::open(slave_.c_str(), O_RDWR | O_NOCTTY);
+    termios tio{};
+    ::tcgetattr(keepAlive_, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(keepAlive_, TCSANOW, &tio);
+    std::filesystem::create_directories(portsDir);
+    std::filesystem::create_symlink(slave_, portsDir + "/com" + std::to_string(number));
+  }
+  ~RawPty() {
+    CloseMaster();
+    if (keepAlive_ >= 0) ::close(keepAlive_);
+  }
+  void Write(const std::string& bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
+      if (n > 0) done += static_cast<std::size_t>(n);
+    }
+  }
+  // Everything the tool wrote, waiting up to `ms` for the first byte.
+  std::string Read(int ms = 1000) {
+    std::string text;
+    char buffer[512];
+    pollfd p{master_, POLLIN, 0};
+    while (::poll(&p, 1, text.empty() ? ms : 100) > 0) {
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+    return text;
+  }
+  void CloseMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+    if (keepAlive_ >= 0) ::close(keepAlive_);
+    keepAlive_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  int keepAlive_ = -1;
+  std::string slave_;
+};
+
+inline double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+}  // namespace kestrun::testing

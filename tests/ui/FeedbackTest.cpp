@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPointer>
+#include <QScrollBar>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "ui/AboutDlg.h"
+#include "ui/HistoryDlg.h"
+#include "ui/KestrunView.h"
+#include "ui/ResultDlg.h"
+
+using namespace kestrun;
+
+namespace {
+
+QList<CResultDlg*> Popups() {
+  QList<CResultDlg*> popups;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<CResultDlg*>(w); p && p->isVisible()) popups << p;
+  return popups;
+}
+
+class FeedbackTest : public ::testing::Test {
+ protected:
+  FeedbackTest() {
+    view.resize(600, 700);
+    view.move(0, 0);
+    view.show();
+  }
+  ~FeedbackTest() override { qDeleteAll(Popups()); }
+  CKestrunView view;
+};
+
+}  // namespace
+
+TEST_F(FeedbackTest, FailurePopupStaysAtItsPlaceAndStacks) {
+  view.ShowResult("RV450 Kestrun", "No Response !", 1, false, 1000);
+  view.ShowResult("RV450 Kestrun", "Read Data Error !", 1, false, 1000);
+  const auto popups = Popups();
+  ASSERT_EQ(popups.size(), 2);
+  const QPoint expected = view.mapToGlobal(QPoint(0, 0)) + QPoint(90, 200);
+  for (CResultDlg* p : popups) {
+    EXPECT_EQ(p->pos(), expected);
+    EXPECT_EQ(p->windowTitle(), "RV450 Kestrun");
+    EXPECT_FALSE(p->autoCloseArmed());
+    EXPECT_FALSE(p->successIcon()->isVisibleTo(p));
+    EXPECT_TRUE(p->failureIcon()->isVisibleTo(p));
+  }
+  QStringList messages;
+  for (CResultDlg* p : popups) messages << p->messageLabel()->text();
+  messages.sort();
+  EXPECT_EQ(messages, (QStringList{"No Response !", "Read Data Error !"}));
+}
+
+TEST_F(FeedbackTest, SuccessPopupClosesItself) {
+  view.ShowResult("RV450 Kestrun", "Read Setting Success .", 0, true, 100);
+  ASSERT_EQ(Popups().size(), 1);
+  QPointer<CResultDlg> popup = Popups().first();
+  EXPECT_TRUE(popup->successIcon()->isVisibleTo(popup));
+  EXPECT_FALSE(popup->failureIcon()->isVisibleTo(popup));
+  QTRY_VERIFY_WITH_TIMEOUT(popup.isNull(), 10000);
+}
+
+TEST_F(FeedbackTest, OtherIconKindShowsNoIcon) {
+  view.ShowResult("RV450 Kestrun", "?", 5, false, 1000);
+  CResultDlg* popup = Popups().first();
+  EXPECT_FALSE(popup->successIcon()->isVisibleTo(popup));
+  EXPECT_FALSE(popup->failureIcon()->isVisibleTo(popup));
+}
+
+TEST_F(FeedbackTest, ShowResultFromAWorkerWaitsForThePopup) {
+  std::atomic<bool> done{false};
+  std::atomic<int> popupsSeenByWorker{-1};
+  std::thread worker([&] {
+    view.ShowResult("RV450 Kestrun", "No Right Response !", 1, false, 1000);
+    view.SetStatus("No Right Response !");
+    popupsSeenByWorker = 1;
+    done = true;
+  });
+  QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+  worker.join();
+  ASSERT_EQ(Popups().size(), 1);
+  EXPECT_EQ(Popups().first()->messageLabel()->text(), "No Right Response !");
+  EXPECT_EQ(view.statusLine()->text(), "No Right Response !");
+  EXPECT_EQ(view.statusLine()->accessibleName(), "No Right Response !");
+}
+
+TEST(HistoryDlg, AppendsClearsAndOnlyHidesOnClose) {
+  CHistoryDlg history(nullptr);
+  history.show();
+  EXPECT_EQ(history.pos(), QPoint(601, 0));
+  EXPECT_EQ(history.windowTitle(), "Protocol Commands History");
+  for (int i = 0; i < 30; ++i) history.Append(QString("AT+RVSRI=5830,%1").arg(i));
+  EXPECT_TRUE(history.textArea()->toPlainText().endsWith("AT+RVSRI=5830,29\n"));
+  EXPECT_GT(history.textArea()->verticalScrollBar()->value(), 0);
+  history.close();
+  EXPECT_FALSE(history.isVisible());
+  history.Append("after close");
+  EXPECT_TRUE(history.textArea()->toPlainText().endsWith("after close\n"));
+  history.Clear();
+  EXPECT_TRUE(history.textArea()->toPlainText().isEmpty());
+}
+
+TEST(AboutDlg, OnlyAPlainLeftClickStrictlyInsideOpensTheSite) {
+  CAboutDlg about;
+  QStringList opened;
+  about.openUrl = [&](const QString& url) { opened << url; };
+  about.show();
+  const QRect logo = about.logo()->geometry();
+  QTest::mouseClick(&about, Qt::LeftButton, Qt::ShiftModifier, logo.center());
+  QTest::mouseClick(&about, Qt::LeftButton, Qt::ControlModifier, logo.center());
+  QTest::mouseClick(&about, Qt::RightButton, {}, logo.center());
+  EXPECT_TRUE(opened.isEmpty());
+  QTest::mouseClick(about.address(), Qt::LeftButton, {}, about.address()->rect().center());
+  QTest::mouseClick(&about, Qt::LeftButton, {}, logo.center());
+  EXPECT_EQ(opened.size(), 2);
+  EXPECT_EQ(about.windowTitle(), "About This Tool");
+  EXPECT_EQ(about.logo()->cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_EQ(about.address()->cursor().shape(), Qt::PointingHandCursor);
+}

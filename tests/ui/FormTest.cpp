@@ -1,0 +1,233 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QGroupBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSet>
+#include <QTest>
+
+#include "protocol/ControlIds.h"
+#include "ui/FormLayout.h"
+#include "ui/KestrunView.h"
+
+using namespace kestrun;
+using namespace ctl;
+
+namespace {
+
+class FormTest : public ::testing::Test {
+ protected:
+  FormTest() {
+    view.showLimitMessage = [this](const QString& text) { limitMessages << text; };
+    view.resize(600, 800);
+    view.show();
+  }
+  ~FormTest() override {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w != &view && w->inherits("kestrun::CResultDlg")) delete w;
+  }
+  QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view.Control(id)); }
+  QCheckBox* Box(int id) { return qobject_cast<QCheckBox*>(view.Control(id)); }
+  bool Enabled(int id) { return view.Control(id)->isEnabled(); }
+  QStringList PopupMessages() {
+    QStringList messages;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* label = w->findChild<QLabel*>(); label && w->inherits("kestrun::CResultDlg"))
+        for (QLabel* l : w->findChildren<QLabel*>())
+          if (!l->text().isEmpty()) messages << l->text();
+    return messages;
+  }
+
+  CKestrunView view;
+  QStringList limitMessages;
+};
+
+// Every control that can start, change or trigger something.
+std::vector<int> ActiveControls() {
+  std::vector<int> ids;
+  for (const ControlSpec& spec : FormControls())
+    if (spec.id && spec.kind != CtlKind::Label && spec.kind != CtlKind::Frame && spec.kind != CtlKind::Status &&
+        spec.kind != CtlKind::Preview && spec.kind != CtlKind::RichText)
+      ids.push_back(spec.id);
+  return ids;
+}
+
+std::vector<int> BoxesAndReads() {
+  std::vector<int> ids;
+  for (const GroupInfo& info : AllGroups()) {
+    if (info.enableBox > 0) ids.push_back(info.enableBox);
+    if (info.readButton > 0) ids.push_back(info.readButton);
+  }
+  for (int id : FenceBox) ids.push_back(id);
+  for (int id : KeyBox) ids.push_back(id);
+  return ids;
+}
+
+}  // namespace
+
+TEST_F(FormTest, BusyStateDisablesEverythingAndIdleRestoresFromTheValues) {
+  for (int id : ActiveControls()) EXPECT_TRUE(Enabled(id)) << id;  // as created, before the port check
+  view.SetFormEnabled(0);
+  for (int id : ActiveControls()) EXPECT_FALSE(Enabled(id)) << id;
+  view.SetFormEnabled(7);  // ignored
+  EXPECT_FALSE(Enabled(PinRead));
+  view.SetFormEnabled(1);
+  const auto idleOnes = BoxesAndReads();
+  for (int id : ActiveControls()) {
+    const bool expected = std::find(idleOnes.begin(), idleOnes.end(), id) != idleOnes.end();
+    EXPECT_EQ(Enabled(id), expected) << id;
+  }
+  view.model.values.Number(FenceBox[2]) = 1;
+  view.model.values.Number(SriEnable) = 1;
+  view.SetFormEnabled(0);
+  view.SetFormEnabled(1);
+  EXPECT_TRUE(Enabled(Longitude[2]));
+  EXPECT_FALSE(Enabled(Longitude[1]));
+  EXPECT_TRUE(Enabled(GeoSend));
+  EXPECT_TRUE(Enabled(Apn));
+  EXPECT_TRUE(Enabled(ReportMode3));
+  EXPECT_FALSE(Enabled(KpnSend));
+}
+
+TEST_F(FormTest, FenceBoxRunsWithoutTheLiveFlagAndKeyBoxWithIt) {
+  view.SetFormEnabled(1);
+  ASSERT_FALSE(view.model.liveUpdate);
+  QTest::mouseClick(Box(FenceBox[1]), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_TRUE(Enabled(Latitude[1]));
+  EXPECT_TRUE(Enabled(GeoSend));
+  EXPECT_FALSE(Edit(FencePreview[1])->text().isEmpty());
+  QTest::mouseClick(Box(FenceBox[1]), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_FALSE(Enabled(Latitude[1]));
+  EXPECT_FALSE(Enabled(GeoSend));
+  EXPECT_TRUE(Edit(FencePreview[1])->text().isEmpty());
+
+  QTest::mouseClick(Box(KeyBox[0]), Qt::LeftButton, {}, QPoint(5, 5));
+  EXPECT_FALSE(Enabled(PhoneNumber[0]));  // no live flag: nothing happens
+  view.model.liveUpdate = true;
+  QTest::mouseClick(Box(KeyBox[0]), Qt::LeftButton, {}, QPoint(5, 5));  // unticks
+  QTest::mouseClick(Box(KeyBox[0]), Qt::LeftButton, {}, QPoint(5, 5));  // ticks
+  EXPECT_TRUE(Enabled(PhoneNumber[0]));
+  EXPECT_TRUE(Enabled(KpnSend));
+  EXPECT_TRUE(Edit(KeyPreview[0])->text().startsWith("AT+RVKPN=,0,,,"));
+}
+
+TEST_F(FormTest, PreviewFollowsTypingOnlyWhileLive) {
+  view.PushForm();
+  Edit(Apn)->setFocus();
+  QTest::keyClicks(Edit(Apn), "web");
+  EXPECT_TRUE(Edit(SriPreview)->text().isEmpty());
+  view.model.liveUpdate = true;
+  view.model.SetPassword("5830");
+  QTest::keyClicks(Edit(Apn), "x");
+  EXPECT_TRUE(Edit(SriPreview)->text().startsWith("AT+RVSRI=5830,0,0,webx,,,,,,")) << Edit(SriPreview)->text().toStdString();
+  QTest::keyClicks(Edit(BeginTime), "2400");
+  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,"));
+  EXPECT_EQ(Edit(BeginTime)->text(), "2400");
+  EXPECT_TRUE(PopupMessages().contains("Error, Begin Time Should be 0000 ~ 2359 !"));
+  static_cast<QComboBox*>(view.Control(RtoOption))->setCurrentIndex(9);
+  EXPECT_EQ(view.model.values.Number(RtoOption), 9);
+  EXPECT_TRUE(Edit(RtoPreview)->text().startsWith("AT+RVRTO=5830,B,"));
+  static_cast<CIpAddressEdit*>(view.Control(SriIp))->OctetField(0)->setText("10");
+  EXPECT_NE(Edit(SriPreview)->text().indexOf(",10.0.0.0,"), -1);
+}
+
+TEST_F(FormTest, TypingStopsAtTheLimitAndRefusesCommasAndPaste) {
+  QLineEdit* apn = Edit(Apn);
+  apn->setFocus();
+  QTest::keyClicks(apn, QString(45, 'a'));
+  EXPECT_EQ(apn->text().size(), 40);
+  apn->clear();
+  QTest::keyClicks(apn, "a,b");
+  EXPECT_EQ(apn->text(), "ab");
+  QTest::keyClicks(Edit(WhiteNumber[0]), "12a3");
+  EXPECT_EQ(Edit(WhiteNumber[0])->text(), "123");
+  QTest::keyClicks(Edit(Pin), "12345678X");
+  EXPECT_EQ(Edit(Pin)->text(), "12345678");
+  QApplication::clipboard()->setText("pasted");
+  QTest::keyClick(apn, Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(apn, Qt::Key_Insert, Qt::ShiftModifier);
+  EXPECT_EQ(apn->text(), "ab");
+  QTest::keyClick(apn, Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(apn->text(), "ab");
+}
+
+TEST_F(FormTest, PullStopsAtAnOverLongValueWithTheMessage) {
+  view.model.values.Text(Apn) = std::string(41, 'n');
+  view.model.values.Text(ApnUser) = "old";
+  view.PushForm();
+  EXPECT_EQ(Edit(Apn)->text().size(), 41);  // shown whole
+  Edit(ApnUser)->setText("new");
+  EXPECT_FALSE(view.PullForm());
+  EXPECT_EQ(limitMessages, QStringList{"Please enter no more than 40 characters."});
+  EXPECT_EQ(view.model.values.Text(Apn).size(), 41u);
+  EXPECT_EQ(view.model.values.Text(ApnUser), "old");  // after the failing field: not pulled
+  EXPECT_TRUE(Edit(Apn)->hasFocus() || QApplication::focusWidget() == nullptr);
+  EXPECT_EQ(Edit(Apn)->selectedText().size(), 41);
+}
+
+TEST_F(FormTest, OverLongLoadedPortIsCutAtTheNextRefresh) {
+  view.model.values.Text(SriPort) = "123456";
+  view.PushForm();
+  view.model.liveUpdate = true;
+  QTest::keyClicks(Edit(ApnUser), "u");
+  EXPECT_EQ(limitMessages.size(), 1);
+  EXPECT_TRUE(PopupMessages().contains("Error, Server Port > 5 Byte"));
+  EXPECT_NE(Edit(SriPreview)->text().indexOf(",12345,"), -1);
+}
+
+TEST_F(FormTest, RadioAndListsShowNoSelectionForOutOfRangeValues) {
+  view.model.values.Number(ReportMode) = -1;
+  view.model.values.Number(FenceType[0]) = 5;
+  view.PushForm();
+  for (int id = ReportMode0; id <= ReportMode3; ++id) EXPECT_FALSE(static_cast<QRadioButton*>(view.Control(id))->isChecked());
+  EXPECT_EQ(static_cast<QComboBox*>(view.Control(FenceType[0]))->currentIndex(), -1);
+  view.PullForm();
+  EXPECT_EQ(view.model.values.Number(ReportMode), -1);
+  EXPECT_EQ(view.model.values.Number(FenceType[0]), -1);
+}
+
+TEST_F(FormTest, BytesThatAreNotUtf8SurviveUnlessEdited) {
+  view.model.values.Text(PhoneName[1]) = "J\xf6rg";
+  view.model.values.Text(PhoneName[2]) = "M\xfcller";
+  view.PushForm();
+  Edit(PhoneName[2])->setText("Mia");
+  view.PullForm();
+  EXPECT_EQ(view.model.values.Text(PhoneName[1]), "J\xf6rg");
+  EXPECT_EQ(view.model.values.Text(PhoneName[2]), "Mia");
+}
+
+TEST_F(FormTest, EveryControlHasAnAccessibleNameUniqueInItsGroup) {
+  for (const GroupBoxSpec& spec : GroupBoxes()) {
+    QGroupBox* box = view.GroupBoxOf(spec.group);
+    EXPECT_EQ(box->accessibleName().toStdString(), spec.title);
+    QSet<QString> names;
+    for (const ControlSpec& c : FormControls()) {
+      if (!c.id || c.kind == CtlKind::Status || view.Control(c.id)->parentWidget() != box) continue;
+      const QString name = view.Control(c.id)->accessibleName();
+      EXPECT_FALSE(name.isEmpty()) << c.id;
+      EXPECT_FALSE(names.contains(name)) << name.toStdString();
+      names.insert(name);
+    }
+  }
+  EXPECT_EQ(view.Control(Longitude[1])->accessibleName(), "Longitude 2");
+  EXPECT_EQ(view.Control(PhoneNumber[0])->accessibleName(), "Phone Number SOS");
+  EXPECT_EQ(view.Control(KeyPreview[0])->accessibleName(), "SOS Key:");
+  EXPECT_EQ(view.Control(SriPreview)->accessibleName(), "Command Preview");
+  EXPECT_EQ(view.Control(BeiPort)->accessibleName(), "Server Port");
+  EXPECT_EQ(view.Control(KpnEnable[3])->accessibleName(), "KPN Enable 3");
+}
+
+TEST_F(FormTest, GroupsKeepTheirRowsInOrder) {
+  int lastBottom = 0;
+  for (const GroupBoxSpec& spec : GroupBoxes()) {
+    QGroupBox* box = view.GroupBoxOf(spec.group);
+    EXPECT_GT(box->y(), lastBottom);
+    lastBottom = box->geometry().bottom();
+    for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      EXPECT_TRUE(box->rect().contains(child->geometry())) << spec.title << " " << child->accessibleName().toStdString();
+  }
+  EXPECT_EQ(static_cast<QComboBox*>(view.Control(RtoOption))->itemText(0).toStdString(),
+            "1: Require the terminal to report the current position immediately ");
+}

@@ -1,0 +1,194 @@
+// The tool end to end: the real view on Qt's offscreen platform, the real
+// serial port on a pseudo-terminal, and the simulated tracker behind it.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+
+#include "../support/TestSupport.h"
+#include "protocol/ControlIds.h"
+#include "settings/ConfigFile.h"
+#include "sim/TrackerSim.h"
+#include "ui/MainFrame.h"
+#include "ui/ResultDlg.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+using namespace ctl;
+
+namespace {
+
+class OperationsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::SimOptions options;
+    options.portsDir = dir / "ports";
+    options.comNumber = 31;
+    sim_ = std::make_unique<sim::CTrackerSim>(options);
+    std::string error;
+    ASSERT_TRUE(sim_->Start(error)) << error;
+    view = frame.view();
+    view->discovery = {dir / "no-sysfs", "/dev", dir / "ports"};
+    view->startDirectory = dir.path();
+    view->showLimitMessage = [](const QString&) {};
+    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
+    // Confirm the Main Setting dialog as a user would.
+    QTimer::singleShot(0, [this] { view->mainSettingDlg()->accept(); });
+    ASSERT_TRUE(view->InitialUpdate());
+    frame.show();
+    view->InitSystem();
+  }
+  void TearDown() override {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<CResultDlg*>(w)) delete w;
+  }
+  void WaitForOperation() {
+    QTRY_VERIFY_WITH_TIMEOUT(!view->IsBusy(), 120000);
+  }
+  QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view->Control(id)); }
+
+  TempDir dir;
+  std::unique_ptr<sim::CTrackerSim> sim_;
+  CMainFrame frame;
+  CKestrunView* view = nullptr;
+};
+
+}  // namespace
+
+TEST_F(OperationsTest, PortCheckEnablesTheFormAndSetsThePassword) {
+  EXPECT_EQ(view->statusLine()->text(), "Init COM:31 Baudrate:115200 Success .");
+  EXPECT_TRUE(view->model.liveUpdate);
+  EXPECT_EQ(view->model.pin.password, "5830");
+  EXPECT_TRUE(view->Control(SriRead)->isEnabled());
+  EXPECT_FALSE(view->Control(Apn)->isEnabled());
+  EXPECT_FALSE(view->port.isOpen);
+  EXPECT_TRUE(view->historyDlg()->isVisible());
+}
+
+TEST_F(OperationsTest, PortCheckFailureLeavesTheFormDisabledAndExplains) {
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=1\nComPort=4\nBaudrate=0\n");
+  view->InitSystem();
+  EXPECT_EQ(view->statusLine()->text(), "Init COM:0 Baudrate:57600 Fail !");
+  EXPECT_FALSE(view->statusLine()->toolTip().isEmpty());
+  EXPECT_FALSE(view->Control(SriRead)->isEnabled());
+  EXPECT_FALSE(view->Control(FenceBox[0])->isEnabled());
+  EXPECT_TRUE(frame.action("Main Setting")->isEnabled());
+}
+
+TEST_F(OperationsTest, ReadAllFillsTheFormAndReportsSuccess) {
+  sim_->WithState([](sim::CTrackerState& s) { s.ApplySetting("AT+RVPIN=5830,1,9876,1,,,,,20110101000000"); });
+  QSignalSpy busy(view, &CKestrunView::busyChanged);
+  view->OnReadAll();
+  EXPECT_FALSE(frame.action("Send All")->isEnabled());
+  EXPECT_FALSE(frame.action("Load Config File")->isEnabled());
+  WaitForOperation();
+  EXPECT_TRUE(frame.action("Send All")->isEnabled());
+  EXPECT_EQ(view->statusLine()->text(), "Read AT Command Success .");
+  EXPECT_EQ(Edit(Apn)->text(), "internet");
+  EXPECT_EQ(Edit(Pin)->text(), "9876");
+  EXPECT_EQ(static_cast<QComboBox*>(view->Control(PinCheck))->currentIndex(), 1);
+  EXPECT_TRUE(Edit(PinPreview)->text().startsWith("AT+RVPIN=5830,1,9876,1,,,,,"));
+  EXPECT_EQ(static_cast<CIpAddressEdit*>(view->Control(SriIp))->Octets(), (std::array<int, 4>{192, 168, 10, 20}));
+  EXPECT_EQ(view->firmwareVersion, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
+  for (const auto& line : sim_->ReceivedLines()) EXPECT_NE(line, "AT+RVRTO?");
+  EXPECT_TRUE(view->Control(SriRead)->isEnabled());
+}
+
+TEST_F(OperationsTest, SendListsTheLineInTheHistoryAndSavesIt) {
+  view->model.values.Number(SriEnable) = 1;
+  view->SetFormEnabled(1);
+  Edit(Apn)->setText("fleet");
+  QTest::mouseClick(view->Control(SriSend), Qt::LeftButton);
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  const QString history = view->historyDlg()->textArea()->toPlainText();
+  EXPECT_TRUE(history.startsWith("AT+RVSRI=5830,0,0,fleet,")) << history.toStdString();
+  EXPECT_EQ(history.count('\n'), 1);
+  std::string stored;
+  sim_->WithState([&](sim::CTrackerState& s) { stored = s.ReplyBody("SRI"); });
+  EXPECT_EQ(stored, "5830,0,0,fleet,,,,,");
+  const std::string traffic = ReadFile(dir / "AtLog.log");
+  EXPECT_NE(traffic.find("--> AT+WCSL=1\r\n"), std::string::npos);
+}
+
+TEST_F(OperationsTest, FailingReadShowsItsTextsAndReenablesTheForm) {
+  sim_->SetFault("AT+RVTRI?", sim::Fault::Silent);
+  QTest::mouseClick(view->Control(TriRead), Qt::LeftButton);
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Read AT+RVTRI Fail !");
+  bool popup = false;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<CResultDlg*>(w)) popup = popup || p->messageLabel()->text() == "No Response !";
+  EXPECT_TRUE(popup);
+  EXPECT_TRUE(view->Control(TriRead)->isEnabled());
+  EXPECT_FALSE(view->port.isOpen);
+}
+
+TEST_F(OperationsTest, ConfigSaveAndLoadRoundTripThroughTheForm) {
+  view->model.values.Number(FenceBox[0]) = 1;
+  view->model.values.Text(Longitude[0]) = "121.5";
+  view->model.values.Number(CallFilter) = 1;
+  view->model.values.Text(PhoneName[4]) = "Nils";
+  view->model.values.Address(BeiIp) = {8, 8, 4, 4};
+  view->PushForm();
+  static_cast<CIpAddressEdit*>(view->Control(BeiIp))->SetOctets({8, 8, 4, 4});
+  const std::string path = dir / "set.ini";
+  view->chooseConfigFile = [&](bool) { return QString::fromStdString(path); };
+  view->OnSaveConfigFile();
+  EXPECT_EQ(view->configFile.path, path);
+
+  // Change the form, then load the file back.
+  Edit(Longitude[0])->setText("0");
+  static_cast<CIpAddressEdit*>(view->Control(BeiIp))->SetOctets({1, 1, 1, 1});
+  const QString previewBefore = Edit(FencePreview[0])->text();
+  view->OnLoadConfigFile();
+  EXPECT_EQ(Edit(Longitude[0])->text(), "121.5");
+  EXPECT_EQ(static_cast<CIpAddressEdit*>(view->Control(BeiIp))->Octets(), (std::array<int, 4>{8, 8, 4, 4}));
+  EXPECT_EQ(static_cast<QComboBox*>(view->Control(CallFilter))->currentIndex(), 1);
+  EXPECT_TRUE(static_cast<QCheckBox*>(view->Control(FenceBox[0]))->isChecked());
+  EXPECT_EQ(Edit(FencePreview[0])->text(), previewBefore);  // no preview rebuilt
+  EXPECT_FALSE(view->Control(Longitude[0])->isEnabled());   // no enabled state re-derived
+
+  view->chooseConfigFile = [](bool) { return QString(); };  // Cancel
+  view->OnLoadConfigFile();
+  EXPECT_EQ(view->configFile.path, path);
+}
+
+TEST_F(OperationsTest, ClosingMidOperationEndsItAndClosesThePort) {
+  sim_->SetFault("AT+RVSRI?", sim::Fault::Silent);
+  view->OnReadAll();
+  ASSERT_TRUE(view->IsBusy());
+  frame.close();
+  WaitForOperation();
+  EXPECT_FALSE(view->port.isOpen);
+  EXPECT_FALSE(frame.isVisible());
+}
+
+TEST(StartUp, CancelInMainSettingEndsBeforeAnyWindowAndWritesNothing) {
+  TempDir dir;
+  CMainFrame frame;
+  frame.view()->startDirectory = dir.path();
+  frame.view()->discovery = {dir / "no-sysfs", "/dev", dir / "ports"};
+  QTimer::singleShot(0, [&] { frame.view()->mainSettingDlg()->reject(); });
+  EXPECT_FALSE(frame.view()->InitialUpdate());
+  EXPECT_FALSE(std::filesystem::exists(dir / "MainSetting.ini"));
+  EXPECT_FALSE(frame.isVisible());
+}
+
+TEST(StartUp, FirstStartWritesTheDefaultsOnOk) {
+  TempDir dir;
+  CMainFrame frame;
+  frame.view()->startDirectory = dir.path();
+  frame.view()->discovery = {dir / "no-sysfs", "/dev", dir / "ports"};
+  QTimer::singleShot(0, [&] {
+    EXPECT_EQ(frame.view()->mainSettingDlg()->baudList()->currentText(), "115200");
+    EXPECT_EQ(frame.view()->mainSettingDlg()->passwordEdit()->text(), "5830");
+    frame.view()->mainSettingDlg()->accept();
+  });
+  EXPECT_TRUE(frame.view()->InitialUpdate());
+  // No port found: the COM list is empty and -1 is stored.
+  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=5830\nComPort=-1\nBaudrate=1\n");
+}

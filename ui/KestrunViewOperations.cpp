@@ -1,0 +1,236 @@
+// CKestrunView: start-up, the port check, the menu commands, config files, and
+// the device operations with the calls their workers make onto this thread.
+#include <QApplication>
+#include <QFileDialog>
+#include <QThread>
+#include <cstdio>
+#include <filesystem>
+
+#include "protocol/ControlIds.h"
+#include "settings/ConfigFile.h"
+#include "ui/KestrunView.h"
+#include "ui/ResultDlg.h"
+
+namespace kestrun {
+
+using namespace ctl;
+
+bool CKestrunView::InitialUpdate() {
+  PushForm();
+  if (startDirectory.empty()) {
+    std::error_code ec;
+    startDirectory = std::filesystem::current_path(ec).string();
+  }
+  trafficLog.SetDirectory(startDirectory);
+  port.discovery = discovery;
+  mainSetting_->ports = DiscoverPorts(discovery);
+  mainSetting_->settings.file.path = BuildMainSettingPath(startDirectory);
+  mainSetting_->LoadMainSetting();
+  const int portCount = static_cast<int>(mainSetting_->ports.size());
+  if (mainSetting_->settings.comIndex < 0 || mainSetting_->settings.comIndex >= portCount)
+    mainSetting_->settings.comIndex = 0;
+  if (mainSetting_->exec() != QDialog::Accepted) return false;
+  mainSetting_->SaveMainSetting();
+  history_ = new CHistoryDlg(window());
+  history_->show();
+  ApplyFonts();
+  firmwareVersion.clear();
+  startupTimer_.start();
+  return true;
+}
+
+void CKestrunView::InitSystem() {
+  startupTimer_.stop();
+  model.liveUpdate = true;
+  SetFormEnabled(0);
+  SetStatus("Init System ......");
+  if (history_) history_->Clear();
+  mainSetting_->LoadMainSetting();
+  const CMainSettings& s = mainSetting_->settings;
+  model.SetPassword(s.password);
+  const auto& ports = mainSetting_->ports;
+  // No port behind the index (none was found): the open fails and says COM:0.
+  port.portNumber = s.comIndex >= 0 && s.comIndex < static_cast<int>(ports.size()) ? ports[s.comIndex].number : 0;
+  port.baudRate = BaudRateForIndex(s.baudIndex);
+  const bool opened = port.Open();
+  if (opened) {
+    SetFormEnabled(1);
+    port.Close();
+  }
+  char text[96];
+  std::snprintf(text, sizeof text, opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
+                port.portNumber, port.baudRate);
+  SetStatus(text);
+  // The reason stays at hand without another popup.
+  status_->setToolTip(opened ? QString() : QString::fromStdString(port.openFailureReason()));
+  PushForm();
+}
+
+// ---- Menu commands --------------------------------------------------------
+
+void CKestrunView::OnMainSetting() {
+  if (busy_) return;
+  if (mainSetting_->exec() != QDialog::Accepted) return;
+  mainSetting_->SaveMainSetting();
+  startupTimer_.start();
+}
+
+QString CKestrunView::DefaultChooseConfigFile(bool save) {
+  QFileDialog dialog(this, save ? "Save Config File" : "Load Config File");
+  dialog.setNameFilter("Config File format (*.ini)");
+  dialog.setDefaultSuffix("ini");
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // Loading a file that does not exist would wipe the form: only existing files.
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (!configFile.path.empty()) dialog.selectFile(QString::fromStdString(configFile.path));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().first();
+}
+
+void CKestrunView::OnSaveConfigFile() {
+  if (busy_) return;
+  const QString path = chooseConfigFile(true);
+  if (path.isEmpty()) return;
+  PullForm();  // a field over its limit is reported; the file is still written
+  configFile.path = QFile::encodeName(path).toStdString();
+  WriteConfigFile(configFile, model.values, firmwareVersion);
+}
+
+void CKestrunView::OnLoadConfigFile() {
+  if (busy_) return;
+  const QString path = chooseConfigFile(false);
+  if (path.isEmpty()) return;
+  configFile.path = QFile::encodeName(path).toStdString();
+  ReadConfigFile(configFile, model.values);
+  PushControls({SriIp, BeiIp});
+  PushForm();  // no preview rebuilt, no enabled state re-derived
+}
+
+// ---- Device operations ----------------------------------------------------
+
+void CKestrunView::StartOperation(std::function<void(CDeviceDriver&)> body) {
+  if (busy_) return;
+  if (worker_.joinable()) worker_.join();
+  busy_ = true;
+  abort_ = false;
+  emit busyChanged(true);
+  worker_ = std::thread([this, body = std::move(body)] {
+    body(driver_);
+    QMetaObject::invokeMethod(this, [this] { OnWorkerFinished(); }, Qt::QueuedConnection);
+  });
+}
+
+void CKestrunView::OnWorkerFinished() {
+  if (worker_.joinable()) worker_.join();
+  busy_ = false;
+  emit busyChanged(false);
+  emit operationFinished();
+}
+
+void CKestrunView::OnReadButton(Group group) {
+  GroupSelection selection{};
+  selection[static_cast<int>(group)] = true;
+  StartOperation([selection](CDeviceDriver& d) { d.ReadWorker(selection); });
+}
+
+void CKestrunView::OnSendButton(Group group) {
+  if (group != Group::Kpn) PullForm();  // the keypad Send starts without a pull
+  GroupSelection selection{};
+  selection[static_cast<int>(group)] = true;
+  StartOperation([selection](CDeviceDriver& d) { d.SendWorker(selection); });
+}
+
+void CKestrunView::OnReadAll() {
+  if (busy_) return;
+  PullForm();
+  GroupSelection all;
+  all.fill(true);
+  StartOperation([all](CDeviceDriver& d) { d.ReadWorker(all); });
+}
+
+void CKestrunView::OnSendAll() {
+  if (busy_) return;
+  PullForm();
+  StartOperation([](CDeviceDriver& d) { d.SendAllWorker(); });
+}
+
+// ---- Calls from the drivers -------------------------------------------------
+
+void CKestrunView::RunOnWindowThread(const std::function<void()>& fn) {
+  if (QThread::currentThread() == thread())
+    fn();
+  else
+    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
+}
+
+void CKestrunView::ShowResult(const std::string& caption, const std::string& message, int iconKind,
+                              bool autoClose, int delayMs) {
+  RunOnWindowThread([&] {
+    auto* popup = new CResultDlg(window(), QString::fromStdString(caption), QString::fromStdString(message),
+                                 iconKind, autoClose, delayMs);
+    popup->show();
+    popup->raise();
+    popup->move(mapToGlobal(QPoint(0, 0)) + QPoint(90, 200));
+  });
+}
+
+void CKestrunView::SetControlText(int id, const std::string& text) {
+  RunOnWindowThread([&] {
+    const bool wasExchanging = exchanging_;
+    exchanging_ = true;
+    SetEditText(id, text);
+    exchanging_ = wasExchanging;
+  });
+}
+
+void CKestrunView::SetStatus(const std::string& text) {
+  RunOnWindowThread([&] {
+    status_->setText(QString::fromStdString(text));
+    status_->setAccessibleName(text.empty() ? QString("Status") : status_->text());
+    status_->setToolTip(QString());
+  });
+}
+
+void CKestrunView::AppendHistory(const std::string& line) {
+  RunOnWindowThread([&] {
+    if (history_) history_->Append(QString::fromStdString(line));
+  });
+}
+
+void CKestrunView::PutReplyIntoForm(Group group) {
+  RunOnWindowThread([&] {
+    model.liveUpdate = false;
+    model.ApplyReplyToForm(group);
+    // The reply carries neither the enable and row boxes nor the white-list range.
+    std::vector<int> ids;
+    for (const Binding& b : Bindings()) {
+      if (b.group != group || b.kind == ValueKind::Preview || b.id == Info(group).enableBox) continue;
+      if (b.kind == ValueKind::Flag && group != Group::Bac) continue;
+      if (b.id == MobileStart || b.id == MobileEnd) continue;
+      ids.push_back(b.id);
+    }
+    PushControls(ids);
+    for (int preview : Info(group).previews) SetControlText(preview, "");
+    model.liveUpdate = true;
+    model.RefreshGroup(group, *this);
+  });
+}
+
+std::vector<std::string> CKestrunView::RefreshForSend(Group group) {
+  std::vector<std::string> lines;
+  RunOnWindowThread([&] { lines = model.PrepareSend(group, *this); });
+  return lines;
+}
+
+GroupSelection CKestrunView::SendAllSelection() {
+  GroupSelection selection{};
+  RunOnWindowThread([&] { selection = model.SendAllSelection(); });
+  return selection;
+}
+
+void CKestrunView::SetFirmwareVersion(const std::string& version) {
+  RunOnWindowThread([&] { firmwareVersion = version; });
+}
+
+}  // namespace kestrun

@@ -1,0 +1,76 @@
+#include "ui/MainFrame.h"
+
+#include <QCloseEvent>
+#include <QMenuBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+
+#include "ui/AboutDlg.h"
+#include "ui/Icons.h"
+
+namespace kestrun {
+
+CMainFrame::CMainFrame()
+    : QMainWindow(nullptr, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint) {
+  setWindowTitle(kMainTitle);
+  setWindowIcon(AppIcon());
+  view_ = new CKestrunView(this);
+  setCentralWidget(view_);
+
+  QMenu* operation = menuBar()->addMenu("&Operation");
+  operationGuarded_ << operation->addAction("Send All", view_, [this] { view_->OnSendAll(); });
+  operationGuarded_ << operation->addAction("Read All", view_, [this] { view_->OnReadAll(); });
+  QMenu* config = menuBar()->addMenu("&Config");
+  operationGuarded_ << config->addAction("Main Setting", view_, [this] { view_->OnMainSetting(); });
+  operationGuarded_ << config->addAction("Save Config File", view_, [this] { view_->OnSaveConfigFile(); });
+  operationGuarded_ << config->addAction("Load Config File", view_, [this] { view_->OnLoadConfigFile(); });
+  QMenu* about = menuBar()->addMenu("&About");
+  about->addAction("&About This Tool", this, [this] { ShowAbout(); });
+
+  // One device operation at a time: these commands wait until it has ended.
+  connect(view_, &CKestrunView::busyChanged, this, [this](bool busy) {
+    for (QAction* a : operationGuarded_) a->setEnabled(!busy);
+    if (!busy && closeWhenIdle_) close();
+  });
+}
+
+QAction* CMainFrame::action(const QString& text) const {
+  for (QAction* menu : menuBar()->actions())
+    for (QAction* a : menu->menu()->actions())
+      if (a->text() == text) return a;
+  return nullptr;
+}
+
+void CMainFrame::PlaceAndFit() {
+  const QScreen* screen = this->screen();
+  const int screenHeight = screen ? screen->geometry().height() : 768;
+  const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+  const int menuHeight = menuBar()->sizeHint().height();
+  const int height = screenHeight - caption - 2 * menuHeight;
+  const int formWidth = view_->FormWidthPixels() + view_->verticalScrollBar()->sizeHint().width() +
+                        2 * view_->frameWidth();
+  setFixedSize(std::min(600, formWidth), height);
+  move(0, 0);
+}
+
+void CMainFrame::ShowAbout() {
+  CAboutDlg about(this);
+  about.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  // Closing mid-operation: the worker is told to stop; the window closes once
+  // it has closed the port and ended.
+  if (view_->IsBusy()) {
+    closeWhenIdle_ = true;
+    view_->AbortOperation();
+    hide();
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
+}
+
+}  // namespace kestrun

@@ -1,0 +1,88 @@
+#include "ui/MainSettingDlg.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+#include "ui/DialogUnits.h"
+
+namespace kestrun {
+
+CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
+  setWindowTitle("Main Setting");
+  setAccessibleName("Main Setting");
+  setFont(BaseFont(8));
+  auto* grid = new QGridLayout(this);
+  auto* comLabel = new QLabel("COM:", this);
+  com_ = new QComboBox(this);
+  com_->setAccessibleName("COM:");
+  comLabel->setBuddy(com_);
+  devicePath_ = new QLabel(this);
+  devicePath_->setAccessibleName("Device");
+  devicePath_->setStyleSheet("color: #555;");
+  auto* baudLabel = new QLabel("Baudrate:", this);
+  baud_ = new QComboBox(this);
+  for (const char* item : kBaudItems) baud_->addItem(item);
+  baud_->setEnabled(false);
+  baud_->setAccessibleName("Baudrate:");
+  baudLabel->setBuddy(baud_);
+  auto* passwordLabel = new QLabel("Password:", this);
+  password_ = new QLineEdit(this);
+  password_->setAccessibleName("Password:");
+  passwordLabel->setBuddy(password_);
+  auto* ok = new QPushButton("OK", this);
+  ok->setDefault(true);
+  auto* cancel = new QPushButton("Cancel", this);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(com_, &QComboBox::currentIndexChanged, this, [this] { ShowDevicePath(); });
+
+  grid->addWidget(comLabel, 0, 0);
+  grid->addWidget(com_, 0, 1);
+  grid->addWidget(devicePath_, 1, 1);
+  grid->addWidget(baudLabel, 2, 0);
+  grid->addWidget(baud_, 2, 1);
+  grid->addWidget(passwordLabel, 3, 0);
+  grid->addWidget(password_, 3, 1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addWidget(cancel);
+  grid->addLayout(buttons, 4, 0, 1, 2);
+  setMinimumWidth(300);
+}
+
+void CMainSettingDlg::ShowDevicePath() {
+  const int index = com_->currentIndex();
+  if (index >= 0 && index < static_cast<int>(ports.size()))
+    devicePath_->setText(QString::fromStdString(ports[index].devicePath));
+  else
+    devicePath_->setText(ports.empty() ? "No serial port found" : "");
+  devicePath_->setAccessibleName(devicePath_->text().isEmpty() ? "Device" : devicePath_->text());
+}
+
+void CMainSettingDlg::InitControls() {
+  baud_->setCurrentIndex(settings.baudIndex >= 0 && settings.baudIndex < kBaudCount ? settings.baudIndex : -1);
+  password_->setText(QString::fromStdString(settings.password));
+  com_->clear();
+  for (const PortEntry& port : ports) {
+    com_->addItem(QString::number(port.number));
+    com_->setItemData(com_->count() - 1, QString::fromStdString(port.devicePath), Qt::ToolTipRole);
+  }
+  com_->setCurrentIndex(settings.comIndex >= 0 && settings.comIndex < com_->count() ? settings.comIndex : -1);
+  ShowDevicePath();
+}
+
+int CMainSettingDlg::exec() {
+  InitControls();
+  return QDialog::exec();
+}
+
+void CMainSettingDlg::accept() {
+  settings.comIndex = com_->currentIndex();
+  settings.baudIndex = baud_->currentIndex();
+  settings.password = password_->text().toStdString();
+  QDialog::accept();
+}
+
+}  // namespace kestrun

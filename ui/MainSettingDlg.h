@@ -1,0 +1,45 @@
+// "Main Setting": serial port, baud rate (shown, not changeable) and device
+// password. Built once with the view and reused for every showing.
+#pragma once
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <string>
+#include <vector>
+
+#include "link/PortDiscovery.h"
+#include "settings/MainSettings.h"
+
+namespace kestrun {
+
+class CMainSettingDlg : public QDialog {
+  Q_OBJECT
+ public:
+  explicit CMainSettingDlg(QWidget* parent = nullptr);
+
+  void LoadMainSetting() { settings.Load(); }
+  void SaveMainSetting() { settings.Save(); }
+
+  // Fills the controls from the values (dialog initialisation); exec() does it.
+  void InitControls();
+  int exec() override;
+  void accept() override;
+
+  CMainSettings settings;
+  std::vector<PortEntry> ports;  // detected at start-up, ascending
+
+  QComboBox* comList() const { return com_; }
+  QComboBox* baudList() const { return baud_; }
+  QLineEdit* passwordEdit() const { return password_; }
+
+ private:
+  void ShowDevicePath();
+  QComboBox* com_;
+  QComboBox* baud_;
+  QLineEdit* password_;
+  QLabel* devicePath_;
+};
+
+}  // namespace kestrun

@@ -1,0 +1,51 @@
+#include "ui/ResultDlg.h"
+
+#include <QPushButton>
+
+#include "ui/DialogUnits.h"
+#include "ui/Icons.h"
+
+namespace kestrun {
+
+CResultDlg::CResultDlg(QWidget* owner, const QString& caption, const QString& message, int iconKind,
+                       bool autoClose, int delayMs)
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  setModal(false);
+  const QFont font = BaseFont(10);
+  setFont(font);
+  const CDialogUnits du(font);
+  setFixedSize(du.Size(211, 62));
+  setWindowTitle(caption);
+
+  const QRect iconRect = du.Rect(7, 14, 16, 16);
+  const int iconSize = std::min(iconRect.width(), iconRect.height());
+  success_ = new QLabel(this);
+  success_->setPixmap(SuccessPixmap(iconSize));
+  success_->setAccessibleName("Success");
+  failure_ = new QLabel(this);
+  failure_->setPixmap(FailurePixmap(iconSize));
+  failure_->setAccessibleName("Failure");
+  for (QLabel* icon : {success_, failure_}) icon->setGeometry(iconRect);
+  success_->setVisible(iconKind == 0);
+  failure_->setVisible(iconKind == 1);
+
+  message_ = new QLabel(message, this);
+  message_->setAlignment(Qt::AlignCenter);
+  message_->setGeometry(du.Rect(30, 18, 152, 14));
+  message_->setAccessibleName(message);
+
+  auto* ok = new QPushButton("OK", this);
+  ok->setGeometry(du.Rect(83, 43, 44, 12));
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  setAccessibleName(message);
+
+  if (autoClose) {
+    timer_.setSingleShot(true);
+    connect(&timer_, &QTimer::timeout, this, &QDialog::accept);
+    timer_.start(delayMs);
+  }
+}
+
+}  // namespace kestrun
