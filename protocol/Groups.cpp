@@ -10,7 +10,9 @@ const std::array<GroupInfo, kGroupCount>& AllGroups() {
       {Group::Sri, "SRI", SriEnable, SriRead, SriSend, 200, {SriPreview}},
       {Group::Bei, "BEI", BeiEnable, BeiRead, BeiSend, 120, {BeiPreview}},
       {Group::Tri, "TRI", TriEnable, TriRead, TriSend, 120, {TriPreview}},
-      {Group::Geo, "GEO", -1, GeoRead, GeoSend, 200,
+      // Four fences at their field limits make a reply of about 280 bytes; a
+      // 200-byte read would cut off the closing OK of a group the tool wrote itself.
+      {Group::Geo, "GEO", -1, GeoRead, GeoSend, 400,
        {FencePreview[0], FencePreview[1], FencePreview[2], FencePreview[3]}},
       {Group::Bac, "BAC", BacEnable, BacRead, BacSend, 200, {BacPreview}},
       {Group::Kpn, "KPN", -1, KpnRead, KpnSend, 0,

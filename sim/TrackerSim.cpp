@@ -148,6 +148,7 @@ void CTrackerSim::Send(const std::string& text) {
     const ssize_t n = ::write(master_, text.data() + sent, text.size() - sent);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
+      bytesSent_ += n;
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     } else {
@@ -172,6 +173,7 @@ void CTrackerSim::Run() {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
       continue;
     }
+    bytesReceived_ += n;
     for (ssize_t i = 0; i < n && running_; ++i) {
       const char c = buffer[i];
       if (c == '\r' || c == '\n') {

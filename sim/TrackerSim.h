@@ -65,6 +65,9 @@ class CTrackerSim {
   bool asleep() const { return asleep_; }
 
   std::vector<std::string> ReceivedLines() const;
+  // Bytes that crossed the line in each direction since the start.
+  long long BytesReceived() const { return bytesReceived_; }
+  long long BytesSent() const { return bytesSent_; }
   void ClearReceived();
   // Runs `fn` with the state locked.
   void WithState(const std::function<void(CTrackerState&)>& fn);
@@ -93,6 +96,8 @@ class CTrackerSim {
   std::atomic<bool> running_{false};
   std::atomic<int> answerDelayMs_{0};
   std::atomic<bool> asleep_{false};
+  std::atomic<long long> bytesReceived_{0};
+  std::atomic<long long> bytesSent_{0};
   mutable std::mutex mutex_;
   CTrackerState state_;
   std::vector<FaultRule> faults_;

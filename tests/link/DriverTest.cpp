@@ -5,7 +5,7 @@
 #include <regex>
 #include <thread>
 
-#include "../support/FakeHost.h"
+#include "link/HeadlessHost.h"
 #include "../support/TestSupport.h"
 #include "link/DeviceOperations.h"
 #include "protocol/ControlIds.h"
@@ -53,7 +53,7 @@ class DriverTest : public ::testing::Test {
   CComPort port;
   CFormModel model;
   CTrafficLog log;
-  FakeHost host{model};
+  CHeadlessHost host{model};
   CDeviceDriver driver{port, model, host, log};
 };
 
@@ -236,7 +236,7 @@ TEST_F(DriverTest, SendThenReadGivesBackTheSameForm) {
   ASSERT_EQ(host.statuses.back(), "Send AT Command Success .");
   const CFormValues sent = v;
   CFormModel fresh;
-  FakeHost freshHost(fresh);
+  CHeadlessHost freshHost(fresh);
   CDeviceDriver reader(port, fresh, freshHost, log);
   std::thread worker([&] { reader.ReadWorker(s); });
   worker.join();
@@ -258,4 +258,28 @@ TEST_F(DriverTest, UnansweredSlowClockGivesUpAfterThirtyAttempts) {
   EXPECT_GE(CountReceived("AT+CSCLK=0"), 30);
   EXPECT_LE(CountReceived("AT+CSCLK=0"), 120);
   EXPECT_FALSE(ReceivedLine("AT+RVSRI?"));
+}
+
+TEST_F(DriverTest, FencesFilledToTheirLimitsReadBack) {
+  CFormValues& v = model.values;
+  for (int n = 0; n < 4; ++n) {
+    v.Number(FenceBox[n]) = 1;
+    v.Text(Longitude[n]) = "-121.123456789012345";
+    v.Text(Latitude[n]) = "25.1234567890123456";
+    v.Text(Radius[n]) = "1234567890";
+    v.Text(CheckInterval[n]) = "99";
+    v.Number(FenceType[n]) = 2;
+  }
+  RunOnWorker([&](CDeviceDriver& d) { d.SendWorker(Only(Group::Geo)); });
+  ASSERT_EQ(host.statuses.back(), "Send AT Command Success .");
+  CFormModel fresh;
+  CHeadlessHost freshHost(fresh);
+  CDeviceDriver reader(port, fresh, freshHost, log);
+  std::thread worker([&] { reader.ReadWorker(Only(Group::Geo)); });
+  worker.join();
+  ASSERT_EQ(freshHost.statuses.back(), "Read AT Command Success .");
+  for (int n = 0; n < 4; ++n) {
+    EXPECT_EQ(fresh.values.Text(Longitude[n]), v.Text(Longitude[n]));
+    EXPECT_EQ(fresh.values.Text(Radius[n]), v.Text(Radius[n]));
+  }
 }
