@@ -19,7 +19,9 @@ namespace {
 void FillForm(CFormValues& v) {
   for (const Binding& b : Bindings()) {
     switch (b.kind) {
-      case ValueKind::Text: v.Text(b.id) = std::string(static_cast<std::size_t>(b.limit), b.digitsOnly ? '7' : 'x'); break;
+      case ValueKind::Text:
+        v.Text(b.id) = std::string(static_cast<std::size_t>(b.limit), b.digitsOnly ? '7' : 'x');
+        break;
       case ValueKind::Flag: v.Number(b.id) = 1; break;
       case ValueKind::Index:
       case ValueKind::Radio: v.Number(b.id) = 1; break;
@@ -56,8 +58,8 @@ Figures Measure(sim::CTrackerSim& sim, Body body) {
 
 void Print(const char* name, const Figures& f, int baud, const std::string& outcome) {
   const double wire = f.bytes * 10.0 / baud;  // 8N1: ten bits a byte
-  std::printf("%-9s %8.2f s wall  %6lld bytes  %7.3f s on the wire at %d baud  (%s)\n", name, f.seconds, f.bytes,
-              wire, baud, outcome.c_str());
+  std::printf("%-9s %8.2f s wall  %6lld bytes  %7.3f s on the wire at %d baud  (%s)\n", name, f.seconds,
+              f.bytes, wire, baud, outcome.c_str());
 }
 
 }  // namespace
@@ -94,7 +96,8 @@ int main(int argc, char** argv) {
   all.fill(true);
   const Figures read = Measure(sim, [&] { driver.ReadWorker(all); });
   Print("Read All", read, baud, host.statuses.back());
-  std::printf("command lines sent: %zu; the traffic log is in %s/AtLog.log\n", host.history.size(), dir.c_str());
+  std::printf("command lines sent: %zu; the traffic log is in %s/AtLog.log\n", host.history.size(),
+              dir.c_str());
   sim.Stop();
   return 0;
 }

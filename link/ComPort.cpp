@@ -42,11 +42,12 @@ std::string DescribeOpenFailure(const std::string& path, int systemError) {
     if (!path.empty() && ::stat(path.c_str(), &info) == 0) {
       if (const struct group* g = ::getgrgid(info.st_gid)) group = g->gr_name;
     }
-    text += ". The device belongs to the group '" + group + "'. Join it with 'sudo usermod -aG " +
-            group + " $USER', then log out and in again.";
+    text += ". The device belongs to the group '" + group + "'. Join it with 'sudo usermod -aG " + group +
+            " $USER', then log out and in again.";
   } else if (systemError == EBUSY || systemError == EWOULDBLOCK) {
-    text += ". Another program holds the port; close it (a terminal program, modem manager or a second "
-            "copy of this tool) and try again.";
+    text +=
+        ". Another program holds the port; close it (a terminal program, modem manager or a second "
+        "copy of this tool) and try again.";
   } else if (systemError == ENOENT || systemError == ENXIO || systemError == ENODEV) {
     text += ". Check that the tracker's cable is plugged in, or pick another port in Main Setting.";
   }

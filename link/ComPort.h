@@ -45,7 +45,7 @@ class CComPort {
   int portNumber = 0;
   bool isOpen = false;
   std::string lastError;
-  int lastSystemError = 0;  // errno of the last failure
+  int lastSystemError = 0;   // errno of the last failure
   DiscoveryPaths discovery;  // where COM numbers are looked up
 
  private:

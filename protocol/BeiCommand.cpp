@@ -7,8 +7,8 @@ namespace kestrun {
 
 bool CBeiCommand::Build() {
   // Fields 2 and 3 are always empty on the command line.
-  commandLine = JoinCommand("BEI", {password, "", "", FormatAddress(backupIp), serverPort,
-                                    positionDelay, UtcStamp()});
+  commandLine =
+      JoinCommand("BEI", {password, "", "", FormatAddress(backupIp), serverPort, positionDelay, UtcStamp()});
   return true;
 }
 

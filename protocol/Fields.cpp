@@ -102,7 +102,8 @@ double ReadDecimal(std::string_view text) {
     if (j < text.size() && (text[j] == '+' || text[j] == '-')) expSign = text[j++] == '-' ? -1 : 1;
     if (j < text.size() && IsDigit(text[j])) {
       int exponent = 0;
-      for (; j < text.size() && IsDigit(text[j]); ++j) exponent = std::min(exponent * 10 + (text[j] - '0'), 9999);
+      for (; j < text.size() && IsDigit(text[j]); ++j)
+        exponent = std::min(exponent * 10 + (text[j] - '0'), 9999);
       value *= std::pow(10.0, expSign * exponent);
     }
   }
@@ -120,8 +121,7 @@ std::size_t FindClosingOk(std::string_view text, std::size_t from) {
 bool ExtractReplyBody(std::string_view reply, std::string_view tag, std::string& body) {
   const std::size_t tagPos = reply.find(tag);
   const std::size_t okPos = FindClosingOk(reply);
-  if (tagPos == std::string_view::npos || okPos == std::string_view::npos || okPos < tagPos)
-    return false;
+  if (tagPos == std::string_view::npos || okPos == std::string_view::npos || okPos < tagPos) return false;
   const std::size_t start = tagPos + tag.size();
   body.assign(reply.substr(start, std::min(okPos - start, kMaxBody)));
   return true;
@@ -138,8 +138,8 @@ bool SplitReply(std::string_view reply, std::string_view tag, std::string* slots
 
 std::string FormatAddress(const Octets& octets) {
   if (octets[0] == 0 && octets[1] == 0 && octets[2] == 0 && octets[3] == 0) return {};
-  return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." +
-         std::to_string(octets[2]) + "." + std::to_string(octets[3]);
+  return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." + std::to_string(octets[2]) + "." +
+         std::to_string(octets[3]);
 }
 
 }  // namespace kestrun

@@ -44,8 +44,7 @@ bool ExtractReplyBody(std::string_view reply, std::string_view tag, std::string&
 
 // Shared front half of every Parse: extract the body and split it. True when the
 // reply has its tag and closing OK and exactly `expected` fields.
-bool SplitReply(std::string_view reply, std::string_view tag, std::string* slots, int capacity,
-                int expected);
+bool SplitReply(std::string_view reply, std::string_view tag, std::string* slots, int capacity, int expected);
 
 // Empty when all four octets are 0, otherwise "a.b.c.d".
 std::string FormatAddress(const Octets& octets);

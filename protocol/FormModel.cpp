@@ -22,21 +22,61 @@ const RangeRule kRangeRules[] = {
 // Report-mode radio index -> (reportMode, longConnection).
 constexpr int kReportModes[4][2] = {{0, 0}, {1, 0}, {0, 1}, {2, 0}};
 
-struct Cap {
-  std::size_t limit;
-  const char* message;
+// A text value that a record carries straight from a form field, with its
+// length cap (0 for none); the same cap text serves the form and the reply side.
+template <typename Record>
+struct TextBinding {
+  int id;
+  std::string Record::*field;
+  std::size_t cap;
+  const char* capMessage;
 };
-const Cap kPortCap{5, "Error, Server Port > 5 Byte"};
-const Cap kBeginCap{4, "Error, Begin Time > 4 Byte"};
-const Cap kEndCap{4, "Error, End Time > 4 Byte"};
-const Cap kSendCap{4, "Error, Send Interval > 4 Byte"};
-const Cap kFixCap{5, "Error, Fix Interval > 5 Byte"};
-const Cap kLongitudeCap{20, "Error, Longitude > 20 Byte"};
-const Cap kLatitudeCap{20, "Error, Latitude > 20 Byte"};
-const Cap kRadiusCap{10, "Error, Radius > 10 Byte"};
 
-void Apply(std::string& value, const Cap& cap, IResultSink& sink) {
-  ApplyCap(value, cap.limit, cap.message, sink);
+const TextBinding<CSriCommand> kSriTexts[] = {
+    {SriPort, &CSriCommand::serverPort, 5, "Error, Server Port > 5 Byte"},
+    {SmsGateway, &CSriCommand::smsGateway, 20, "Error, SMS Gateway > 20 Byte"},
+    {ApnUser, &CSriCommand::apnUser, 20, "Error, User Name > 20 Byte"},
+    {ApnPassword, &CSriCommand::apnPassword, 20, "Error, User Password > 20 Byte"},
+    {Apn, &CSriCommand::apn, 40, "Error, APN > 40 Byte"},
+};
+const TextBinding<CBeiCommand> kBeiTexts[] = {
+    {BeiPort, &CBeiCommand::serverPort, 5, "Error, Server Port > 5 Byte"},
+    {PositionDelay, &CBeiCommand::positionDelay, 0, nullptr},
+};
+const TextBinding<CTriCommand> kTriTexts[] = {
+    {BeginTime, &CTriCommand::beginTime, 4, "Error, Begin Time > 4 Byte"},
+    {EndTime, &CTriCommand::endTime, 4, "Error, End Time > 4 Byte"},
+    {SendInterval, &CTriCommand::sendInterval, 4, "Error, Send Interval > 4 Byte"},
+    {FixInterval, &CTriCommand::fixInterval, 5, "Error, Fix Interval > 5 Byte"},
+};
+const TextBinding<CBacCommand> kBacTexts[] = {
+    {SpeedLimited, &CBacCommand::speedLimited, 0, nullptr},
+    {InfoReportPeriod, &CBacCommand::infoReportPeriod, 0, nullptr},
+    {SendNum, &CBacCommand::sendNum, 0, nullptr},
+    {MovSpeed, &CBacCommand::movSpeed, 0, nullptr},
+    {MovDistance, &CBacCommand::movDistance, 0, nullptr},
+};
+
+template <typename Record, std::size_t N>
+void CapFormValues(CFormValues& v, const TextBinding<Record> (&texts)[N], IResultSink& sink) {
+  for (const auto& t : texts)
+    if (t.cap) ApplyCap(v.Text(t.id), t.cap, t.capMessage, sink);
+}
+
+template <typename Record, std::size_t N>
+void CapRecord(Record& record, const TextBinding<Record> (&texts)[N], IResultSink& sink) {
+  for (const auto& t : texts)
+    if (t.cap) ApplyCap(record.*t.field, t.cap, t.capMessage, sink);
+}
+
+template <typename Record, std::size_t N>
+void CopyToRecord(const CFormValues& v, Record& record, const TextBinding<Record> (&texts)[N]) {
+  for (const auto& t : texts) record.*t.field = v.Text(t.id);
+}
+
+template <typename Record, std::size_t N>
+void CopyToForm(const Record& record, CFormValues& v, const TextBinding<Record> (&texts)[N]) {
+  for (const auto& t : texts) v.Text(t.id) = record.*t.field;
 }
 
 void SetPreview(CFormValues& v, int id, const std::string& line, IFormOutput& out) {
@@ -48,9 +88,9 @@ void SetPreview(CFormValues& v, int id, const std::string& line, IFormOutput& ou
 // between the form side and the reply side.
 void CapFences(CGeoCommand& geo, const char* checkIntervalMessage, IResultSink& sink) {
   for (int n = 0; n < CGeoCommand::kFences; ++n) {
-    Apply(geo.longitude[n], kLongitudeCap, sink);
-    Apply(geo.latitude[n], kLatitudeCap, sink);
-    Apply(geo.radius[n], kRadiusCap, sink);
+    ApplyCap(geo.longitude[n], 20, "Error, Longitude > 20 Byte", sink);
+    ApplyCap(geo.latitude[n], 20, "Error, Latitude > 20 Byte", sink);
+    ApplyCap(geo.radius[n], 10, "Error, Radius > 10 Byte", sink);
     ApplyCap(geo.checkInterval[n], 2, checkIntervalMessage, sink);
   }
 }
@@ -75,17 +115,9 @@ void CFormModel::CheckFieldRange(int id, IResultSink& sink) {
 
 bool CFormModel::RefreshSriCommand(IFormOutput& out) {
   CFormValues& v = values;
-  Apply(v.Text(SriPort), kPortCap, out);
-  ApplyCap(v.Text(SmsGateway), 20, "Error, SMS Gateway > 20 Byte", out);
-  ApplyCap(v.Text(ApnUser), 20, "Error, User Name > 20 Byte", out);
-  ApplyCap(v.Text(ApnPassword), 20, "Error, User Password > 20 Byte", out);
-  ApplyCap(v.Text(Apn), 40, "Error, APN > 40 Byte", out);
+  CapFormValues(v, kSriTexts, out);
   sri.serverIp = v.Address(SriIp);
-  sri.serverPort = v.Text(SriPort);
-  sri.smsGateway = v.Text(SmsGateway);
-  sri.apnUser = v.Text(ApnUser);
-  sri.apnPassword = v.Text(ApnPassword);
-  sri.apn = v.Text(Apn);
+  CopyToRecord(v, sri, kSriTexts);
   const int mode = v.Number(ReportMode);
   if (mode < 0 || mode > 3) return false;
   sri.reportMode = kReportModes[mode][0];
@@ -98,10 +130,8 @@ bool CFormModel::RefreshSriCommand(IFormOutput& out) {
 bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
   CFormValues& v = values;
   bei.backupIp = v.Address(BeiIp);
-  std::string port = v.Text(BeiPort);  // the cut applies to the record's copy only
-  Apply(port, kPortCap, out);
-  bei.serverPort = port;
-  bei.positionDelay = v.Text(PositionDelay);
+  CopyToRecord(v, bei, kBeiTexts);
+  CapRecord(bei, kBeiTexts, out);  // the cut applies to the record's copy only
   bei.Build();
   SetPreview(v, BeiPreview, bei.commandLine, out);
   return true;
@@ -109,14 +139,8 @@ bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
 
 bool CFormModel::RefreshTriCommand(IFormOutput& out) {
   CFormValues& v = values;
-  Apply(v.Text(BeginTime), kBeginCap, out);
-  Apply(v.Text(EndTime), kEndCap, out);
-  Apply(v.Text(SendInterval), kSendCap, out);
-  Apply(v.Text(FixInterval), kFixCap, out);
-  tri.beginTime = v.Text(BeginTime);
-  tri.endTime = v.Text(EndTime);
-  tri.sendInterval = v.Text(SendInterval);
-  tri.fixInterval = v.Text(FixInterval);
+  CapFormValues(v, kTriTexts, out);
+  CopyToRecord(v, tri, kTriTexts);
   tri.Build();
   SetPreview(v, TriPreview, tri.commandLine, out);
   return true;
@@ -156,11 +180,7 @@ bool CFormModel::RefreshBacCommand(IFormOutput& out) {
   bac.overSpeedAlarm = flag(OverSpeedAlarm);
   for (int i = 0; i < CBacCommand::kRun; ++i) bac.flagRun[i] = flag(BacFlagRun[i]);
   bac.movDetMode = flag(MovDetMode);
-  bac.speedLimited = v.Text(SpeedLimited);
-  bac.infoReportPeriod = v.Text(InfoReportPeriod);
-  bac.sendNum = v.Text(SendNum);
-  bac.movSpeed = v.Text(MovSpeed);
-  bac.movDistance = v.Text(MovDistance);
+  CopyToRecord(v, bac, kBacTexts);
   bac.Build();
   SetPreview(v, BacPreview, bac.commandLine, out);
   return true;
@@ -242,20 +262,9 @@ bool CFormModel::ParseReply(Group group, const std::string& reply) {
 
 void CFormModel::ApplyReplyCaps(Group group, IResultSink& sink) {
   switch (group) {
-    case Group::Sri:
-      Apply(sri.serverPort, kPortCap, sink);
-      ApplyCap(sri.smsGateway, 20, "Error, SMS Gateway > 20 Byte", sink);
-      ApplyCap(sri.apnUser, 20, "Error, User Name > 20 Byte", sink);
-      ApplyCap(sri.apnPassword, 20, "Error, User Password > 20 Byte", sink);
-      ApplyCap(sri.apn, 40, "Error, APN > 40 Byte", sink);
-      break;
-    case Group::Bei: Apply(bei.serverPort, kPortCap, sink); break;
-    case Group::Tri:
-      Apply(tri.beginTime, kBeginCap, sink);
-      Apply(tri.endTime, kEndCap, sink);
-      Apply(tri.sendInterval, kSendCap, sink);
-      Apply(tri.fixInterval, kFixCap, sink);
-      break;
+    case Group::Sri: CapRecord(sri, kSriTexts, sink); break;
+    case Group::Bei: CapRecord(bei, kBeiTexts, sink); break;
+    case Group::Tri: CapRecord(tri, kTriTexts, sink); break;
     case Group::Geo: CapFences(geo, "Error, Check Interval > 2 Byte", sink); break;
     default: break;  // no caps on the other groups
   }
@@ -266,11 +275,7 @@ void CFormModel::ApplyReplyToForm(Group group) {
   switch (group) {
     case Group::Sri: {
       for (int i = 0; i < 4; ++i) v.Address(SriIp)[i] = LowByte(sri.serverIp[i]);
-      v.Text(SriPort) = sri.serverPort;
-      v.Text(SmsGateway) = sri.smsGateway;
-      v.Text(ApnUser) = sri.apnUser;
-      v.Text(ApnPassword) = sri.apnPassword;
-      v.Text(Apn) = sri.apn;
+      CopyToForm(sri, v, kSriTexts);
       int index = -1;
       for (int i = 0; i < 4; ++i)
         if (kReportModes[i][0] == sri.reportMode && kReportModes[i][1] == sri.longConnection) index = i;
@@ -279,15 +284,9 @@ void CFormModel::ApplyReplyToForm(Group group) {
     }
     case Group::Bei:
       for (int i = 0; i < 4; ++i) v.Address(BeiIp)[i] = LowByte(bei.backupIp[i]);
-      v.Text(BeiPort) = bei.serverPort;
-      v.Text(PositionDelay) = bei.positionDelay;
+      CopyToForm(bei, v, kBeiTexts);
       break;
-    case Group::Tri:
-      v.Text(BeginTime) = tri.beginTime;
-      v.Text(EndTime) = tri.endTime;
-      v.Text(SendInterval) = tri.sendInterval;
-      v.Text(FixInterval) = tri.fixInterval;
-      break;
+    case Group::Tri: CopyToForm(tri, v, kTriTexts); break;
     case Group::Geo:
       for (int n = 0; n < CGeoCommand::kFences; ++n) {
         v.Text(Longitude[n]) = geo.longitude[n];
@@ -301,11 +300,7 @@ void CFormModel::ApplyReplyToForm(Group group) {
       v.Number(OverSpeedAlarm) = bac.overSpeedAlarm;
       for (int i = 0; i < CBacCommand::kRun; ++i) v.Number(BacFlagRun[i]) = bac.flagRun[i];
       v.Number(MovDetMode) = bac.movDetMode;
-      v.Text(SpeedLimited) = bac.speedLimited;
-      v.Text(InfoReportPeriod) = bac.infoReportPeriod;
-      v.Text(SendNum) = bac.sendNum;
-      v.Text(MovSpeed) = bac.movSpeed;
-      v.Text(MovDistance) = bac.movDistance;
+      CopyToForm(bac, v, kBacTexts);
       break;
     case Group::Kpn:
       for (int k = 0; k < CKpnCommand::kKeys; ++k) {
@@ -367,8 +362,8 @@ GroupSelection CFormModel::SendAllSelection() const {
 }
 
 void CFormModel::SetPassword(const std::string& password) {
-  sri.password = bei.password = tri.password = geo.password = rto.password = bac.password =
-      kpn.password = wlt.password = pin.password = password;
+  sri.password = bei.password = tri.password = geo.password = rto.password = bac.password = kpn.password =
+      wlt.password = pin.password = password;
 }
 
 }  // namespace kestrun

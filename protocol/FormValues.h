@@ -17,7 +17,7 @@ enum class ValueKind { Text, Flag, Index, Radio, Preview, Address };
 struct Binding {
   int id;
   ValueKind kind;
-  int limit;        // input limit of a text field, 0 for none
+  int limit;  // input limit of a text field, 0 for none
   Group group;
   bool digitsOnly;  // the white-list numbers
 };

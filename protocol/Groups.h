@@ -14,11 +14,11 @@ using GroupSelection = std::array<bool, kGroupCount>;
 
 struct GroupInfo {
   Group group;
-  const char* name;     // "SRI": command "AT+RVSRI", tag "RVSRI:"
-  int enableBox;        // -1: rows switch themselves (GEO, KPN)
-  int readButton;       // -1: never read (RTO)
+  const char* name;  // "SRI": command "AT+RVSRI", tag "RVSRI:"
+  int enableBox;     // -1: rows switch themselves (GEO, KPN)
+  int readButton;    // -1: never read (RTO)
   int sendButton;
-  int readMax;          // bytes of the one reply read; 0: collect until quiet (KPN)
+  int readMax;  // bytes of the one reply read; 0: collect until quiet (KPN)
   std::vector<int> previews;
 };
 

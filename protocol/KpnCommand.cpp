@@ -11,8 +11,8 @@ bool CKpnCommand::Build(int key) {
   // SOS carries neither list; keys 3 and 4 have no auto answer.
   const std::string answer = key == 1 || key == 2 ? Dec(autoAnswer[key]) : "";
   const std::string enable = key >= 1 ? Dec(kpnEnable[key]) : "";
-  commandLines[key] = JoinCommand("KPN", {password, Dec(key), answer, enable, phoneNumber[key], "",
-                                          phoneName[key], UtcStamp()});
+  commandLines[key] = JoinCommand(
+      "KPN", {password, Dec(key), answer, enable, phoneNumber[key], "", phoneName[key], UtcStamp()});
   return true;
 }
 

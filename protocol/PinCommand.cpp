@@ -7,7 +7,8 @@
 namespace kestrun {
 
 bool CPinCommand::Build() {
-  commandLine = JoinCommand("PIN", {password, Dec(autoUnlock), pin, Dec(pinCheck), "", "", "", "", UtcStamp()});
+  commandLine =
+      JoinCommand("PIN", {password, Dec(autoUnlock), pin, Dec(pinCheck), "", "", "", "", UtcStamp()});
   return true;
 }
 

@@ -6,9 +6,8 @@
 namespace kestrun {
 
 bool CSriCommand::Build() {
-  commandLine = JoinCommand("SRI", {password, Dec(reportMode), Dec(longConnection), apn, apnUser,
-                                    apnPassword, FormatAddress(serverIp), serverPort, smsGateway,
-                                    UtcStamp()});
+  commandLine = JoinCommand("SRI", {password, Dec(reportMode), Dec(longConnection), apn, apnUser, apnPassword,
+                                    FormatAddress(serverIp), serverPort, smsGateway, UtcStamp()});
   return true;
 }
 

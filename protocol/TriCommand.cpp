@@ -7,8 +7,7 @@
 namespace kestrun {
 
 bool CTriCommand::Build() {
-  commandLine =
-      JoinCommand("TRI", {password, beginTime, endTime, sendInterval, fixInterval, UtcStamp()});
+  commandLine = JoinCommand("TRI", {password, beginTime, endTime, sendInterval, fixInterval, UtcStamp()});
   return true;
 }
 

@@ -10,8 +10,8 @@ void ApplyCap(std::string& value, std::size_t limit, const char* message, IResul
   value.resize(limit);
 }
 
-bool CheckRange(const std::string& label, const std::string& low, const std::string& high,
-                std::string& value, IResultSink& sink) {
+bool CheckRange(const std::string& label, const std::string& low, const std::string& high, std::string& value,
+                IResultSink& sink) {
   const double number = ReadDecimal(value);
   const double lowValue = ReadDecimal(low);
   const double highValue = ReadDecimal(high);

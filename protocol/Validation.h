@@ -14,7 +14,7 @@ void ApplyCap(std::string& value, std::size_t limit, const char* message, IResul
 // Checks a numeric value against bounds given as texts. Out of range: reports
 // "Error, <label> Should be <low> ~ <high> !", replaces the value with the bound
 // text it passed, and returns false.
-bool CheckRange(const std::string& label, const std::string& low, const std::string& high,
-                std::string& value, IResultSink& sink);
+bool CheckRange(const std::string& label, const std::string& low, const std::string& high, std::string& value,
+                IResultSink& sink);
 
 }  // namespace kestrun

@@ -16,8 +16,8 @@ class CWltCommand {
   std::string password;
   int callFilter = 0;
   int gglMode = 0;
-  int mobileStart = 0;  // 1..10
-  int mobileEnd = 0;    // 1..10
+  int mobileStart = 0;                        // 1..10
+  int mobileEnd = 0;                          // 1..10
   std::array<std::string, kNumbers> numbers;  // position p at index p - 1
   std::string commandLine;
 };

@@ -48,7 +48,7 @@ std::vector<ConfigKey> MakeKeys() {
 
   add("RVBAC", "OSA", E::Flag, OverSpeedAlarm);
   add("RVBAC", "SpeedLimited", E::Text, SpeedLimited);
-  const char* runNames[] = {"FPO", "FakeGhost", "TimingReport", "GeoFencing", "LostTrace",
+  const char* runNames[] = {"FPO",   "FakeGhost",  "TimingReport",  "GeoFencing",    "LostTrace",
                             "Sound", "OnOffAlert", "PowerLowAlert", "InfoReportFlag"};
   for (int i = 0; i < 9; ++i) add("RVBAC", runNames[i], E::Flag, BacFlagRun[i]);
   add("RVBAC", "InfoReportPeriod", E::Text, InfoReportPeriod);
@@ -87,9 +87,7 @@ const std::vector<ConfigKey>& ConfigKeys() {
 void WriteConfigFile(CIniFile& file, const CFormValues& values, const std::string& version) {
   for (const ConfigKey& k : ConfigKeys()) {
     switch (k.encoding) {
-      case Encoding::Text:
-        file.WriteString(k.section, k.key, k.id ? values.Text(k.id) : version);
-        break;
+      case Encoding::Text: file.WriteString(k.section, k.key, k.id ? values.Text(k.id) : version); break;
       case Encoding::Flag: file.WriteBool(k.section, k.key, values.Number(k.id) != 0); break;
       case Encoding::Octet: file.WriteInt(k.section, k.key, values.Address(k.id)[k.octet]); break;
       case Encoding::Int:
@@ -104,9 +102,7 @@ void ReadConfigFile(const CIniFile& file, CFormValues& values) {
     switch (k.encoding) {
       case Encoding::Text: values.Text(k.id) = file.GetString(k.section, k.key, ""); break;
       case Encoding::Flag: values.Number(k.id) = file.GetBool(k.section, k.key, false) ? 1 : 0; break;
-      case Encoding::Octet:
-        values.Address(k.id)[k.octet] = file.GetInt(k.section, k.key, 0) & 0xFF;
-        break;
+      case Encoding::Octet: values.Address(k.id)[k.octet] = file.GetInt(k.section, k.key, 0) & 0xFF; break;
       case Encoding::Int:
       case Encoding::Index: values.Number(k.id) = file.GetInt(k.section, k.key, 0); break;
     }

@@ -16,8 +16,8 @@ struct ConfigKey {
   const char* section;
   std::string key;
   Encoding encoding;
-  int id;      // control id of the form value (the IP field for octets); 0 for INFO/VER
-  int octet;   // 0..3 for octets
+  int id;     // control id of the form value (the IP field for octets); 0 for INFO/VER
+  int octet;  // 0..3 for octets
 };
 
 // Every key in the order it is written.

@@ -17,10 +17,10 @@ namespace fs = std::filesystem;
 
 bool ParseFault(const std::string& name, Fault& fault) {
   static const std::map<std::string, Fault> names = {
-      {"none", Fault::None},         {"silent", Fault::Silent},   {"no-ok", Fault::NoOk},
-      {"error", Fault::Error},       {"wrong-count", Fault::WrongCount},
-      {"ok-before-tag", Fault::OkBeforeTag}, {"split", Fault::Split}, {"garbage", Fault::Garbage},
-      {"long", Fault::LongReply},    {"vanish", Fault::Vanish}};
+      {"none", Fault::None},    {"silent", Fault::Silent},          {"no-ok", Fault::NoOk},
+      {"error", Fault::Error},  {"wrong-count", Fault::WrongCount}, {"ok-before-tag", Fault::OkBeforeTag},
+      {"split", Fault::Split},  {"garbage", Fault::Garbage},        {"long", Fault::LongReply},
+      {"vanish", Fault::Vanish}};
   const auto found = names.find(name);
   if (found == names.end()) return false;
   fault = found->second;

@@ -18,27 +18,27 @@ namespace kestrun::sim {
 
 enum class Fault {
   None,
-  Silent,        // no echo, no answer
-  NoOk,          // echo (and reply) without OK
-  Error,         // echo, then ERROR
-  WrongCount,    // query reply with one field too many
-  OkBeforeTag,   // an OK line ahead of the query reply
-  Split,         // the answer comes in two parts, the second after splitPauseMs
-  Garbage,       // bytes that are no answer at all
-  LongReply,     // longReplyBytes of text without a pause, then the answer
-  Vanish,        // the device disappears (pseudo-terminal closed)
+  Silent,       // no echo, no answer
+  NoOk,         // echo (and reply) without OK
+  Error,        // echo, then ERROR
+  WrongCount,   // query reply with one field too many
+  OkBeforeTag,  // an OK line ahead of the query reply
+  Split,        // the answer comes in two parts, the second after splitPauseMs
+  Garbage,      // bytes that are no answer at all
+  LongReply,    // longReplyBytes of text without a pause, then the answer
+  Vanish,       // the device disappears (pseudo-terminal closed)
 };
 
 bool ParseFault(const std::string& name, Fault& fault);
 
 struct SimOptions {
-  std::string portsDir;      // where com<N> is linked; empty: no link
-  int comNumber = 0;         // 0: the first free number from 200 on
-  bool startAsleep = true;   // slow-clock mode on at power-up
+  std::string portsDir;     // where com<N> is linked; empty: no link
+  int comNumber = 0;        // 0: the first free number from 200 on
+  bool startAsleep = true;  // slow-clock mode on at power-up
   int answerDelayMs = 0;
   int splitPauseMs = 700;
   int longReplyBytes = 1500;
-  std::string stateFile;     // loaded at start, saved after every accepted setting
+  std::string stateFile;                        // loaded at start, saved after every accepted setting
   std::function<void(const std::string&)> log;  // "<-- line" and "--> text"
 };
 

@@ -21,9 +21,8 @@ int Number(const std::string& text) {
 }
 
 // Reply field counts of the eight queries.
-const std::map<std::string, std::size_t> kReplyFields = {{"SRI", 9}, {"BEI", 5}, {"TRI", 5},
-                                                        {"GEO", 25}, {"BAC", 18}, {"KPN", 30},
-                                                        {"WLT", 12}, {"PIN", 3}};
+const std::map<std::string, std::size_t> kReplyFields = {{"SRI", 9},  {"BEI", 5},  {"TRI", 5},  {"GEO", 25},
+                                                         {"BAC", 18}, {"KPN", 30}, {"WLT", 12}, {"PIN", 3}};
 
 }  // namespace
 
@@ -43,8 +42,8 @@ std::vector<std::string> SplitComma(const std::string& text) {
 }
 
 int ExpectedSettingFields(const std::string& group, const std::vector<std::string>& fields) {
-  static const std::map<std::string, int> fixed = {{"SRI", 10}, {"BEI", 7}, {"TRI", 6}, {"GEO", 8},
-                                                  {"RTO", 3},  {"BAC", 20}, {"KPN", 8}, {"PIN", 9}};
+  static const std::map<std::string, int> fixed = {{"SRI", 10}, {"BEI", 7},  {"TRI", 6}, {"GEO", 8},
+                                                   {"RTO", 3},  {"BAC", 20}, {"KPN", 8}, {"PIN", 9}};
   if (group == "WLT") {
     if (fields.size() < 3) return -1;
     const int start = Number(fields[1]), end = Number(fields[2]);
@@ -62,11 +61,11 @@ CTrackerState::CTrackerState() {
   auto& geo = groups_["GEO"];
   geo = {""};
   for (int n = 1; n <= 4; ++n)
-    for (const std::string& f : {std::to_string(n), std::string(), std::string(), std::string(),
-                                 std::string(), std::string("1")})
+    for (const std::string& f :
+         {std::to_string(n), std::string(), std::string(), std::string(), std::string(), std::string("1")})
       geo.push_back(f);
-  groups_["BAC"] = {"0", "100", "", "", "0", "0", "1", "0", "0", "0", "1", "1",
-                    "0", "60", "0", "10", "100", "3"};
+  groups_["BAC"] = {"0", "100", "",  "",  "0",  "0", "1",  "0",   "0",
+                    "0", "1",   "1", "0", "60", "0", "10", "100", "3"};
   auto& kpn = groups_["KPN"];
   for (int k = 0; k <= 4; ++k)
     for (const std::string& f : {std::to_string(k), std::string(k == 1 || k == 2 ? "0" : ""),

@@ -128,7 +128,8 @@ int main(int argc, char** argv) {
   if (!quiet) {
     options.log = [](const std::string& text) {
       std::string shown;
-      for (char c : text) shown += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
+      for (char c : text)
+        shown += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
       std::cout << shown << std::endl;
     };
   }
@@ -140,8 +141,8 @@ int main(int argc, char** argv) {
     std::cerr << "rv450-sim: " << error << "\n";
     return 1;
   }
-  std::cout << "RV450 simulator on " << sim.slavePath() << ", registered as COM" << sim.comNumber()
-            << " (" << sim.linkPath() << ")" << std::endl;
+  std::cout << "RV450 simulator on " << sim.slavePath() << ", registered as COM" << sim.comNumber() << " ("
+            << sim.linkPath() << ")" << std::endl;
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(100));

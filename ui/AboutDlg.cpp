@@ -55,7 +55,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 void CAboutDlg::HandlePress(QMouseEvent* event, const QPoint& at) {
   const bool plainLeft = event->button() == Qt::LeftButton && event->buttons() == Qt::LeftButton &&
                          !(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier));
-  if (plainLeft && (StrictlyInside(logo_->geometry(), at) || StrictlyInside(address_->geometry(), at)) && openUrl)
+  if (plainLeft && (StrictlyInside(logo_->geometry(), at) || StrictlyInside(address_->geometry(), at)) &&
+      openUrl)
     openUrl(kMakerUrl);
 }
 

@@ -114,7 +114,7 @@ std::vector<ControlSpec> MakeControls() {
   t.Label("xxx.xxxxxx", {40, 474, 74, 10});
   t.Label("xx.xxxxxx", {118, 474, 74, 10});
   t.Label("meter", {196, 474, 44, 10});
-  t.Label("minute", {244, 484, 50, 10}) ;
+  t.Label("minute", {244, 484, 50, 10});
   for (int n = 0; n < 4; ++n) {
     const int y = 496 + 16 * n;
     const std::string row = std::to_string(n + 1);
@@ -123,7 +123,8 @@ std::vector<ControlSpec> MakeControls() {
     t.Add(Latitude[n], CtlKind::Edit, "", {118, y, 74, 13}, "Latitude " + row);
     t.Add(Radius[n], CtlKind::Edit, "", {196, y, 44, 13}, "Radius " + row);
     t.Add(CheckInterval[n], CtlKind::Edit, "", {244, y, 50, 13}, "Check Interval (Minutes) " + row);
-    t.Add(FenceType[n], CtlKind::Combo, "", {298, y, 68, 13}, "Type " + row, {"1: In", "2: Out", "3: In & Out"});
+    t.Add(FenceType[n], CtlKind::Combo, "", {298, y, 68, 13}, "Type " + row,
+          {"1: In", "2: Out", "3: In & Out"});
   }
   for (int n = 0; n < 4; ++n) {
     const std::string label = "ID " + std::to_string(n + 1) + ":";
@@ -219,8 +220,8 @@ std::vector<ControlSpec> MakeControls() {
 std::map<std::pair<int, int>, std::vector<int>> MakeRules() {
   std::map<std::pair<int, int>, std::vector<int>> r;
   auto key = [](Group g, int row) { return std::make_pair(static_cast<int>(g), row); };
-  r[key(Group::Sri, 0)] = {SriSend, SriIp, SriPort, SmsGateway, ApnUser, ApnPassword, Apn,
-                           ReportMode0, ReportMode1, ReportMode2, ReportMode3};
+  r[key(Group::Sri, 0)] = {SriSend, SriIp,       SriPort,     SmsGateway,  ApnUser,    ApnPassword,
+                           Apn,     ReportMode0, ReportMode1, ReportMode2, ReportMode3};
   r[key(Group::Bei, 0)] = {BeiSend, BeiIp, BeiPort, PositionDelay};
   r[key(Group::Tri, 0)] = {TriSend, EndTime, FixInterval, SendInterval, BeginTime};
   for (int n = 0; n < 4; ++n)
@@ -228,7 +229,8 @@ std::map<std::pair<int, int>, std::vector<int>> MakeRules() {
   r[key(Group::Rto, 0)] = {RtoOption, RtoSend};
   std::vector<int> bac = {BacSend, OverSpeedAlarm};
   for (int id : BacFlagRun) bac.push_back(id);
-  for (int id : {MovDetMode, SpeedLimited, InfoReportPeriod, SendNum, MovSpeed, MovDistance}) bac.push_back(id);
+  for (int id : {MovDetMode, SpeedLimited, InfoReportPeriod, SendNum, MovSpeed, MovDistance})
+    bac.push_back(id);
   r[key(Group::Bac, 0)] = bac;
   for (int k = 0; k < 5; ++k) {
     std::vector<int> row = {PhoneNumber[k], PhoneName[k]};

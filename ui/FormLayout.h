@@ -10,7 +10,20 @@
 
 namespace kestrun {
 
-enum class CtlKind { GroupBox, Frame, Label, Status, CheckBox, Radio, Button, Edit, Preview, Combo, IpField, RichText };
+enum class CtlKind {
+  GroupBox,
+  Frame,
+  Label,
+  Status,
+  CheckBox,
+  Radio,
+  Button,
+  Edit,
+  Preview,
+  Combo,
+  IpField,
+  RichText
+};
 
 struct DluRect {
   int x, y, w, h;
@@ -20,7 +33,7 @@ struct ControlSpec {
   int id;  // 0 for labels and frames
   CtlKind kind;
   std::string caption;
-  DluRect rect;  // in form-page dialog units
+  DluRect rect;    // in form-page dialog units
   int groupIndex;  // index into the group boxes (-1: directly on the page)
   std::string accessibleName;
   std::vector<std::string> items;

@@ -8,7 +8,8 @@
 namespace kestrun {
 
 CHistoryDlg::CHistoryDlg(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint) {
+    : QDialog(owner,
+              Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint) {
   setModal(false);
   setWindowTitle("Protocol Commands History");
   setAccessibleName("Protocol Commands History");

@@ -26,7 +26,8 @@ QPixmap Badge(int size, const QColor& color, const std::function<void(QPainter&,
 
 QPixmap SuccessPixmap(int size) {
   return Badge(size, QColor(0x2e, 0xa0, 0x43), [](QPainter& p, qreal s) {
-    p.drawPolyline(QPolygonF({QPointF(s * 0.27, s * 0.52), QPointF(s * 0.44, s * 0.69), QPointF(s * 0.74, s * 0.33)}));
+    p.drawPolyline(
+        QPolygonF({QPointF(s * 0.27, s * 0.52), QPointF(s * 0.44, s * 0.69), QPointF(s * 0.74, s * 0.33)}));
   });
 }
 
@@ -87,7 +88,8 @@ QPixmap LogoPixmap(const QSize& size) {
   font.setPixelSize(static_cast<int>(h * 0.34));
   p.setFont(font);
   p.setPen(Qt::white);
-  p.drawText(QRectF(h * 1.05, 0, size.width() - h * 1.1, h * 0.62), Qt::AlignLeft | Qt::AlignBottom, "KESTRUN");
+  p.drawText(QRectF(h * 1.05, 0, size.width() - h * 1.1, h * 0.62), Qt::AlignLeft | Qt::AlignBottom,
+             "KESTRUN");
   font.setBold(false);
   font.setPixelSize(static_cast<int>(h * 0.16));
   p.setFont(font);

@@ -1,10 +1,10 @@
 #include "ui/KestrunView.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QInputMethodEvent>
 #include <filesystem>
 
 #include "protocol/ControlIds.h"
@@ -22,7 +22,8 @@ namespace {
 // loaded value over the limit) is shown whole.
 class CFormEdit : public QLineEdit {
  public:
-  CFormEdit(QWidget* parent, int limit, bool digitsOnly) : QLineEdit(parent), limit_(limit), digitsOnly_(digitsOnly) {
+  CFormEdit(QWidget* parent, int limit, bool digitsOnly)
+      : QLineEdit(parent), limit_(limit), digitsOnly_(digitsOnly) {
     setAcceptDrops(false);
   }
 
@@ -53,7 +54,8 @@ bool IsClipboardKey(QKeyEvent* key) {
   const auto mods = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
   return key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Cut) ||
          key->matches(QKeySequence::Paste) || (k == Qt::Key_Insert && mods == Qt::ControlModifier) ||
-         (k == Qt::Key_Insert && mods == Qt::ShiftModifier) || (k == Qt::Key_Delete && mods == Qt::ShiftModifier);
+         (k == Qt::Key_Insert && mods == Qt::ShiftModifier) ||
+         (k == Qt::Key_Delete && mods == Qt::ShiftModifier);
 }
 
 bool IsCopyKey(QKeyEvent* key) {
@@ -64,8 +66,7 @@ bool IsCopyKey(QKeyEvent* key) {
 
 }  // namespace
 
-CKestrunView::CKestrunView(QWidget* parent)
-    : QScrollArea(parent), driver_(port, model, *this, trafficLog) {
+CKestrunView::CKestrunView(QWidget* parent) : QScrollArea(parent), driver_(port, model, *this, trafficLog) {
   driver_.abort = &abort_;
   setAccessibleName("Configuration Form");
   BuildForm();
@@ -169,7 +170,8 @@ void CKestrunView::BuildForm() {
   // Labels name the field they stand beside (screen readers read a list by its label).
   for (const ControlSpec& spec : FormControls()) {
     if (spec.kind != CtlKind::Label || !spec.labelFor) continue;
-    for (QLabel* label : groupBoxes_[spec.groupIndex]->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+    for (QLabel* label :
+         groupBoxes_[spec.groupIndex]->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
       if (label->text() == QString::fromStdString(spec.caption)) label->setBuddy(Control(spec.labelFor));
   }
   status_->setAccessibleName("Status");
@@ -183,12 +185,15 @@ void CKestrunView::ConnectControl(int id, QWidget* widget) {
   const Binding* binding = FindBinding(id);
   if (auto* button = qobject_cast<QPushButton*>(widget)) {
     for (const GroupInfo& info : AllGroups()) {
-      if (info.readButton == id) connect(button, &QPushButton::clicked, this, [this, g = info.group] { OnReadButton(g); });
-      if (info.sendButton == id) connect(button, &QPushButton::clicked, this, [this, g = info.group] { OnSendButton(g); });
+      if (info.readButton == id)
+        connect(button, &QPushButton::clicked, this, [this, g = info.group] { OnReadButton(g); });
+      if (info.sendButton == id)
+        connect(button, &QPushButton::clicked, this, [this, g = info.group] { OnSendButton(g); });
     }
   } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
     for (int n = 0; n < 4; ++n)
-      if (id == FenceBox[n]) return (void)connect(box, &QCheckBox::clicked, this, [this, n] { OnFenceBox(n); });
+      if (id == FenceBox[n])
+        return (void)connect(box, &QCheckBox::clicked, this, [this, n] { OnFenceBox(n); });
     for (int k = 0; k < 5; ++k)
       if (id == KeyBox[k]) return (void)connect(box, &QCheckBox::clicked, this, [this, k] { OnKeyBox(k); });
     for (const GroupInfo& info : AllGroups())
@@ -228,7 +233,8 @@ void CKestrunView::ApplyFonts() {
   titleFont_.setWeight(QFont::DemiBold);
   const QFont base = BaseFont(8);
   for (QGroupBox* box : groupBoxes_) {
-    for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) child->setFont(base);
+    for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      child->setFont(base);
     box->setFont(titleFont_);
   }
   clipboardArea_->setCurrentFont(ArialFont());
@@ -347,7 +353,8 @@ void CKestrunView::ApplyGroupRule(Group group, int row, bool enabled) {
 void CKestrunView::UpdateRowSendButton(Group group) {
   const bool geo = group == Group::Geo;
   bool any = false;
-  for (int i = 0; i < (geo ? 4 : 5); ++i) any = any || model.values.Number(geo ? FenceBox[i] : KeyBox[i]) != 0;
+  for (int i = 0; i < (geo ? 4 : 5); ++i)
+    any = any || model.values.Number(geo ? FenceBox[i] : KeyBox[i]) != 0;
   Control(Info(group).sendButton)->setEnabled(any);
 }
 
@@ -362,13 +369,19 @@ void CKestrunView::SetFormEnabled(int state) {
     for (Group g : {Group::Bei, Group::Sri, Group::Tri}) setEnabled(Info(g).enableBox, idle);
     for (int n = 0; n < 4; ++n) ApplyGroupRule(Group::Geo, n, idle && v.Number(FenceBox[n]));
     for (int n = 0; n < 4; ++n) setEnabled(FenceBox[n], idle);
-    if (idle) UpdateRowSendButton(Group::Geo); else setEnabled(GeoSend, false);
+    if (idle)
+      UpdateRowSendButton(Group::Geo);
+    else
+      setEnabled(GeoSend, false);
     for (Group g : {Group::Rto, Group::Bac}) {
       ApplyGroupRule(g, 0, idle && v.Number(Info(g).enableBox));
       setEnabled(Info(g).enableBox, idle);
     }
     for (int k = 0; k < 5; ++k) ApplyGroupRule(Group::Kpn, k, idle && v.Number(KeyBox[k]));
-    if (idle) UpdateRowSendButton(Group::Kpn); else setEnabled(KpnSend, false);
+    if (idle)
+      UpdateRowSendButton(Group::Kpn);
+    else
+      setEnabled(KpnSend, false);
     for (int k = 0; k < 5; ++k) setEnabled(KeyBox[k], idle);
     for (Group g : {Group::Wlt, Group::Pin}) {
       ApplyGroupRule(g, 0, idle && v.Number(Info(g).enableBox));

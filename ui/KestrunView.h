@@ -133,7 +133,7 @@ class CKestrunView : public QScrollArea, public IFormOutput, public IOperationHo
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
   QFont titleFont_;
-  QTimer startupTimer_;  // timer 1
+  QTimer startupTimer_;      // timer 1
   bool exchanging_ = false;  // PullForm or PushForm running
   bool busy_ = false;
   std::atomic<bool> abort_{false};

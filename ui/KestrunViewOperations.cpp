@@ -50,7 +50,8 @@ void CKestrunView::InitSystem() {
   model.SetPassword(s.password);
   const auto& ports = mainSetting_->ports;
   // No port behind the index (none was found): the open fails and says COM:0.
-  port.portNumber = s.comIndex >= 0 && s.comIndex < static_cast<int>(ports.size()) ? ports[s.comIndex].number : 0;
+  port.portNumber =
+      s.comIndex >= 0 && s.comIndex < static_cast<int>(ports.size()) ? ports[s.comIndex].number : 0;
   port.baudRate = BaudRateForIndex(s.baudIndex);
   const bool opened = port.Open();
   if (opened) {
@@ -58,7 +59,8 @@ void CKestrunView::InitSystem() {
     port.Close();
   }
   char text[96];
-  std::snprintf(text, sizeof text, opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
+  std::snprintf(text, sizeof text,
+                opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
                 port.portNumber, port.baudRate);
   SetStatus(text);
   // The reason stays at hand without another popup.
@@ -117,7 +119,8 @@ void CKestrunView::StartOperation(std::function<void(CDeviceDriver&)> body) {
   emit busyChanged(true);
   worker_ = std::thread([this, body = std::move(body)] {
     body(driver_);
-    QMetaObject::invokeMethod(this, [this] { OnWorkerFinished(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnWorkerFinished(); }, Qt::QueuedConnection);
   });
 }
 

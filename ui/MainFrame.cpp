@@ -49,8 +49,8 @@ void CMainFrame::PlaceAndFit() {
   const int caption = style()->pixelMetric(QStyle::PM_TitleBarHeight);
   const int menuHeight = menuBar()->sizeHint().height();
   const int height = screenHeight - caption - 2 * menuHeight;
-  const int formWidth = view_->FormWidthPixels() + view_->verticalScrollBar()->sizeHint().width() +
-                        2 * view_->frameWidth();
+  const int formWidth =
+      view_->FormWidthPixels() + view_->verticalScrollBar()->sizeHint().width() + 2 * view_->frameWidth();
   setFixedSize(std::min(600, formWidth), height);
   move(0, 0);
 }

@@ -62,8 +62,11 @@ void CMainSettingDlg::ShowDevicePath() {
 }
 
 void CMainSettingDlg::InitControls() {
-  baud_->setCurrentIndex(settings.baudIndex >= 0 && settings.baudIndex < kBaudCount ? settings.baudIndex : -1);
-  password_->setText(QString::fromStdString(settings.password));
+  baud_->setCurrentIndex(settings.baudIndex >= 0 && settings.baudIndex < kBaudCount ? settings.baudIndex
+                                                                                    : -1);
+  shownPassword_ =
+      QString::fromUtf8(settings.password.data(), static_cast<qsizetype>(settings.password.size()));
+  password_->setText(shownPassword_);
   com_->clear();
   for (const PortEntry& port : ports) {
     com_->addItem(QString::number(port.number));
@@ -81,7 +84,8 @@ int CMainSettingDlg::exec() {
 void CMainSettingDlg::accept() {
   settings.comIndex = com_->currentIndex();
   settings.baudIndex = baud_->currentIndex();
-  settings.password = password_->text().toStdString();
+  // A password that is not UTF-8 stays byte for byte unless it was edited.
+  if (password_->text() != shownPassword_) settings.password = password_->text().toStdString();
   QDialog::accept();
 }
 

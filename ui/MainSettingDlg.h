@@ -40,6 +40,7 @@ class CMainSettingDlg : public QDialog {
   QComboBox* baud_;
   QLineEdit* password_;
   QLabel* devicePath_;
+  QString shownPassword_;
 };
 
 }  // namespace kestrun

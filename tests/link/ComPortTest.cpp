@@ -108,14 +108,16 @@ TEST_F(ComPortTest, SendAndWaitForPollsASilentDevice) {
 
 TEST_F(ComPortTest, SendAndWaitForSearchesEachPollOnItsOwn) {
   ASSERT_TRUE(port.Open());
+  // Polls read at about 200-800, 1000-1600 and 1800-2400 ms: "O" lands in the
+  // first, "K" in the second, so no single poll ever holds the token.
   std::thread device([&] {
     pty.Read();
-    pty.Write("O");  // first poll sees "O" only
-    std::this_thread::sleep_for(std::chrono::milliseconds(900));
-    pty.Write("K");  // the second sees "K": the token is never whole in one poll
+    pty.Write("O");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    pty.Write("K");
   });
   std::string reply;
-  EXPECT_FALSE(port.SendAndWaitFor("AT", "OK", reply, 2, 2));
+  EXPECT_FALSE(port.SendAndWaitFor("AT", "OK", reply, 2, 3));
   device.join();
 }
 

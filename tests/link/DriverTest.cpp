@@ -5,9 +5,9 @@
 #include <regex>
 #include <thread>
 
-#include "link/HeadlessHost.h"
 #include "../support/TestSupport.h"
 #include "link/DeviceOperations.h"
+#include "link/HeadlessHost.h"
 #include "protocol/ControlIds.h"
 #include "sim/TrackerSim.h"
 
@@ -77,8 +77,8 @@ TEST_F(DriverTest, ReadAllFillsEveryGroupWithoutAnRtoQuery) {
   std::vector<std::string> queries;
   for (const auto& line : Received())
     if (line.size() == 9 && line.back() == '?') queries.push_back(line);
-  EXPECT_EQ(queries, (std::vector<std::string>{"AT+RVSRI?", "AT+RVBEI?", "AT+RVTRI?", "AT+RVGEO?", "AT+RVBAC?",
-                                               "AT+RVKPN?", "AT+RVWLT?", "AT+RVPIN?"}));
+  EXPECT_EQ(queries, (std::vector<std::string>{"AT+RVSRI?", "AT+RVBEI?", "AT+RVTRI?", "AT+RVGEO?",
+                                               "AT+RVBAC?", "AT+RVKPN?", "AT+RVWLT?", "AT+RVPIN?"}));
   EXPECT_EQ(Received().back(), "AT+CSCLK=1");
   EXPECT_EQ(host.statuses.back(), "Read AT Command Success .");
   ASSERT_FALSE(host.popups.empty());
@@ -93,7 +93,8 @@ TEST_F(DriverTest, ReadAllFillsEveryGroupWithoutAnRtoQuery) {
   EXPECT_FALSE(port.isOpen);
 
   const std::string traffic = ReadFile(dir / "AtLog.log");
-  EXPECT_TRUE(std::regex_search(traffic, std::regex(R"(\d{4}-\d{1,2}-\d{1,2}; \d{1,2}:\d{1,2}:\d{1,2} --> AT\+RVSRI\?\r\n)")));
+  EXPECT_TRUE(std::regex_search(
+      traffic, std::regex(R"(\d{4}-\d{1,2}-\d{1,2}; \d{1,2}:\d{1,2}:\d{1,2} --> AT\+RVSRI\?\r\n)")));
   EXPECT_NE(traffic.find(" <-- AT+RVPIN?\r\r\r\n+RVPIN:0,,0\r\r\n\r\r\nOK\r\r\n\r\n"), std::string::npos);
   EXPECT_EQ(traffic.find("ATI"), std::string::npos);  // version queries are not logged
 }
@@ -159,7 +160,8 @@ TEST_F(DriverTest, ReadReplyCapsAreReported) {
 
 TEST_F(DriverTest, SendAllOrderAndLines) {
   CFormValues& v = model.values;
-  for (int id : {SriEnable, BeiEnable, TriEnable, RtoEnable, BacEnable, WltEnable, PinEnable}) v.Number(id) = 1;
+  for (int id : {SriEnable, BeiEnable, TriEnable, RtoEnable, BacEnable, WltEnable, PinEnable})
+    v.Number(id) = 1;
   v.Number(FenceBox[0]) = v.Number(FenceBox[2]) = 1;
   v.Number(KeyBox[0]) = v.Number(KeyBox[4]) = 1;
   v.Number(RtoOption) = 2;
@@ -176,7 +178,8 @@ TEST_F(DriverTest, SendAllOrderAndLines) {
                                                 "AT+RVWLT=5830,1", "AT+RVPIN=5830,0"}));
   EXPECT_EQ(host.history.size(), 11u);
   EXPECT_EQ(lines.back(), "AT+CSCLK=1");
-  const auto lastOther = std::find_if(lines.rbegin(), lines.rend(), [](const std::string& l) { return l != "AT+CSCLK=1"; });
+  const auto lastOther =
+      std::find_if(lines.rbegin(), lines.rend(), [](const std::string& l) { return l != "AT+CSCLK=1"; });
   ASSERT_NE(lastOther, lines.rend());
   EXPECT_EQ(*lastOther, "AT+WCSL=0");
   EXPECT_EQ(host.popups.back().message, "Send Setting Success .");
@@ -241,8 +244,10 @@ TEST_F(DriverTest, SendThenReadGivesBackTheSameForm) {
   std::thread worker([&] { reader.ReadWorker(s); });
   worker.join();
   ASSERT_EQ(freshHost.statuses.back(), "Read AT Command Success .");
-  for (int id : {Apn, SmsGateway, SriPort, Longitude[3], PhoneName[1], Pin}) EXPECT_EQ(fresh.values.Text(id), sent.Text(id)) << id;
-  for (int id : {ReportMode, FenceType[3], KpnEnable[1], AutoAnswer[1]}) EXPECT_EQ(fresh.values.Number(id), sent.Number(id)) << id;
+  for (int id : {Apn, SmsGateway, SriPort, Longitude[3], PhoneName[1], Pin})
+    EXPECT_EQ(fresh.values.Text(id), sent.Text(id)) << id;
+  for (int id : {ReportMode, FenceType[3], KpnEnable[1], AutoAnswer[1]})
+    EXPECT_EQ(fresh.values.Number(id), sent.Number(id)) << id;
   EXPECT_EQ(fresh.values.Address(SriIp), sent.Address(SriIp));
 }
 

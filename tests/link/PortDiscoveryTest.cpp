@@ -64,5 +64,8 @@ TEST(PortDiscovery, PortsFolderFollowsXdgConfigHome) {
   const std::string saved = old ? old : "";
   ::setenv("XDG_CONFIG_HOME", "/tmp/cfg", 1);
   EXPECT_EQ(DefaultPortsDir(), "/tmp/cfg/rv450-kestrun/ports");
-  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else ::unsetenv("XDG_CONFIG_HOME");
+  if (old)
+    ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    ::unsetenv("XDG_CONFIG_HOME");
 }

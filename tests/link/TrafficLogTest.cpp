@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "../support/TestSupport.h"
@@ -17,7 +16,8 @@ TEST(TrafficLog, LineFormatHasNoLeadingZerosAndCrLf) {
   t.tm_min = 5;
   t.tm_sec = 7;
   EXPECT_EQ(FormatLogLine(t, Direction::Sent, "AT+CSCLK=0"), "2011-3-3; 9:5:7 --> AT+CSCLK=0\r\n");
-  EXPECT_EQ(FormatLogLine(t, Direction::Received, "AT\r\r\nOK\r\n"), "2011-3-3; 9:5:7 <-- AT\r\r\r\nOK\r\r\n\r\n");
+  EXPECT_EQ(FormatLogLine(t, Direction::Received, "AT\r\r\nOK\r\n"),
+            "2011-3-3; 9:5:7 <-- AT\r\r\r\nOK\r\r\n\r\n");
 }
 
 TEST(TrafficLog, AppendsOneLinePerTextAndLosesLinesSilently) {

@@ -159,8 +159,8 @@ TEST_F(FormModel, ReplyIntoFormMapsIndicesAndAddresses) {
 }
 
 TEST_F(FormModel, ReplySideCapsUseTheirOwnTexts) {
-  ASSERT_TRUE(model.ParseReply(Group::Geo,
-                               "+RVGEO:pw,1,a,b,c,123,1,2,a,b,c,d,1,3,a,b,c,d,1,4,a,b,c,d,1\r\nOK\r\n"));
+  ASSERT_TRUE(
+      model.ParseReply(Group::Geo, "+RVGEO:pw,1,a,b,c,123,1,2,a,b,c,d,1,3,a,b,c,d,1,4,a,b,c,d,1\r\nOK\r\n"));
   model.ApplyReplyCaps(Group::Geo, out);
   EXPECT_EQ(model.geo.checkInterval[0], "12");
   EXPECT_EQ(out.messages, (std::vector<std::string>{"Error, Check Interval > 2 Byte"}));

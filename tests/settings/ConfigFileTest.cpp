@@ -56,9 +56,12 @@ TEST(ConfigFile, SaveAndLoadRestoreEveryValue) {
   ReadConfigFile(file, loaded);
   for (const ConfigKey& k : ConfigKeys()) {
     if (!k.id) continue;
-    if (k.encoding == Encoding::Text) EXPECT_EQ(loaded.Text(k.id), saved.Text(k.id)) << k.key;
-    else if (k.encoding == Encoding::Octet) EXPECT_EQ(loaded.Address(k.id), saved.Address(k.id)) << k.key;
-    else EXPECT_EQ(loaded.Number(k.id), saved.Number(k.id)) << k.key;
+    if (k.encoding == Encoding::Text)
+      EXPECT_EQ(loaded.Text(k.id), saved.Text(k.id)) << k.key;
+    else if (k.encoding == Encoding::Octet)
+      EXPECT_EQ(loaded.Address(k.id), saved.Address(k.id)) << k.key;
+    else
+      EXPECT_EQ(loaded.Number(k.id), saved.Number(k.id)) << k.key;
   }
   EXPECT_NE(ReadFile(file.path).find("VER=[Revision:X] [SubEdition:Y]\n"), std::string::npos);
   // Saving again over the file rewrites in place and keeps foreign lines.
@@ -74,7 +77,7 @@ TEST(ConfigFile, LoadsAFileFromTheOtherPlatform) {
   CFormValues v = Filled();
   ReadConfigFile(file, v);
   EXPECT_EQ(v.Text(Apn), "internet.example");
-  EXPECT_EQ(v.Address(BeiIp), (Octets{44, 2, 3, 4}));  // octets cut to 8 bits
+  EXPECT_EQ(v.Address(BeiIp), (Octets{44, 2, 3, 4}));    // octets cut to 8 bits
   EXPECT_EQ(v.Text(PhoneName[1]), "J\xf6rg M\xfcller");  // bytes kept as they are
   EXPECT_EQ(v.Number(FenceBox[1]), 1);
   EXPECT_EQ(v.Number(FenceType[1]), 2);

@@ -58,7 +58,7 @@ TEST_F(SimTest, RegistersTheFirstFreeNumberFrom200) {
 
 TEST_F(SimTest, QueriesAnswerWithTheExactFieldCount) {
   Start();
-  const std::pair<const char*, int> counts[] = {{"SRI", 9}, {"BEI", 5}, {"TRI", 5}, {"GEO", 25},
+  const std::pair<const char*, int> counts[] = {{"SRI", 9},  {"BEI", 5},  {"TRI", 5},  {"GEO", 25},
                                                 {"BAC", 18}, {"KPN", 30}, {"WLT", 12}, {"PIN", 3}};
   for (auto [group, count] : counts) {
     const std::string reply = Ask(std::string("AT+RV") + group + "?");
@@ -74,7 +74,7 @@ TEST_F(SimTest, SettingsAreCheckedAndReadBack) {
   Start();
   EXPECT_NE(Ask("AT+RVTRI=5830,0100,0200,3,4,20110101000000").find("\r\nOK\r\n"), std::string::npos);
   EXPECT_NE(Ask("AT+RVTRI?").find("+RVTRI:5830,0100,0200,3,4\r\n"), std::string::npos);
-  EXPECT_NE(Ask("AT+RVTRI=5830,0100,0200,3,20110101000000").find("ERROR"), std::string::npos);  // 5 fields
+  EXPECT_NE(Ask("AT+RVTRI=5830,0100,0200,3,20110101000000").find("ERROR"), std::string::npos);    // 5 fields
   EXPECT_NE(Ask("AT+RVTRI=1111,0100,0200,3,4,20110101000000").find("ERROR"), std::string::npos);  // password
   EXPECT_NE(Ask("AT+RVWLT=5830,3,4,333,444,1,0,,,20110101000000").find("OK"), std::string::npos);
   EXPECT_NE(Ask("AT+RVWLT?").find("+RVWLT:,,333,444,,,,,,,1,0"), std::string::npos);
@@ -100,8 +100,9 @@ TEST_F(SimTest, FaultsApplyPerCommandAndCount) {
   EXPECT_NE(noOk.find("+RVBEI:"), std::string::npos);
   EXPECT_EQ(FindClosingOk(noOk), std::string::npos);
   sim_->SetFault("AT+RVTRI=", sim::Fault::Error, 1);
-  EXPECT_NE(Ask("AT+RVTRI=5830,1,2,3,4,20110101000000").find("AT+RVTRI=5830,1,2,3,4,20110101000000\r\r\nERROR"),
-            std::string::npos);
+  EXPECT_NE(
+      Ask("AT+RVTRI=5830,1,2,3,4,20110101000000").find("AT+RVTRI=5830,1,2,3,4,20110101000000\r\r\nERROR"),
+      std::string::npos);
   sim_->SetFault("AT+RVSRI?", sim::Fault::OkBeforeTag, 1);
   std::string body;
   EXPECT_FALSE(ExtractReplyBody(Ask("AT+RVSRI?"), "RVSRI:", body));

@@ -48,8 +48,8 @@ class FormTest : public ::testing::Test {
 std::vector<int> ActiveControls() {
   std::vector<int> ids;
   for (const ControlSpec& spec : FormControls())
-    if (spec.id && spec.kind != CtlKind::Label && spec.kind != CtlKind::Frame && spec.kind != CtlKind::Status &&
-        spec.kind != CtlKind::Preview && spec.kind != CtlKind::RichText)
+    if (spec.id && spec.kind != CtlKind::Label && spec.kind != CtlKind::Frame &&
+        spec.kind != CtlKind::Status && spec.kind != CtlKind::Preview && spec.kind != CtlKind::RichText)
       ids.push_back(spec.id);
   return ids;
 }
@@ -121,7 +121,8 @@ TEST_F(FormTest, PreviewFollowsTypingOnlyWhileLive) {
   view.model.liveUpdate = true;
   view.model.SetPassword("5830");
   QTest::keyClicks(Edit(Apn), "x");
-  EXPECT_TRUE(Edit(SriPreview)->text().startsWith("AT+RVSRI=5830,0,0,webx,,,,,,")) << Edit(SriPreview)->text().toStdString();
+  EXPECT_TRUE(Edit(SriPreview)->text().startsWith("AT+RVSRI=5830,0,0,webx,,,,,,"))
+      << Edit(SriPreview)->text().toStdString();
   QTest::keyClicks(Edit(BeginTime), "2400");
   EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,"));
   EXPECT_EQ(Edit(BeginTime)->text(), "2400");
@@ -181,7 +182,8 @@ TEST_F(FormTest, RadioAndListsShowNoSelectionForOutOfRangeValues) {
   view.model.values.Number(ReportMode) = -1;
   view.model.values.Number(FenceType[0]) = 5;
   view.PushForm();
-  for (int id = ReportMode0; id <= ReportMode3; ++id) EXPECT_FALSE(static_cast<QRadioButton*>(view.Control(id))->isChecked());
+  for (int id = ReportMode0; id <= ReportMode3; ++id)
+    EXPECT_FALSE(static_cast<QRadioButton*>(view.Control(id))->isChecked());
   EXPECT_EQ(static_cast<QComboBox*>(view.Control(FenceType[0]))->currentIndex(), -1);
   view.PullForm();
   EXPECT_EQ(view.model.values.Number(ReportMode), -1);
@@ -226,7 +228,8 @@ TEST_F(FormTest, GroupsKeepTheirRowsInOrder) {
     EXPECT_GT(box->y(), lastBottom);
     lastBottom = box->geometry().bottom();
     for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-      EXPECT_TRUE(box->rect().contains(child->geometry())) << spec.title << " " << child->accessibleName().toStdString();
+      EXPECT_TRUE(box->rect().contains(child->geometry()))
+          << spec.title << " " << child->accessibleName().toStdString();
   }
   EXPECT_EQ(static_cast<QComboBox*>(view.Control(RtoOption))->itemText(0).toStdString(),
             "1: Require the terminal to report the current position immediately ");

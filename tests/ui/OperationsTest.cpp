@@ -45,9 +45,7 @@ class OperationsTest : public ::testing::Test {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (qobject_cast<CResultDlg*>(w)) delete w;
   }
-  void WaitForOperation() {
-    QTRY_VERIFY_WITH_TIMEOUT(!view->IsBusy(), 120000);
-  }
+  void WaitForOperation() { QTRY_VERIFY_WITH_TIMEOUT(!view->IsBusy(), 120000); }
   QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view->Control(id)); }
 
   TempDir dir;
@@ -91,7 +89,8 @@ TEST_F(OperationsTest, ReadAllFillsTheFormAndReportsSuccess) {
   EXPECT_EQ(Edit(Pin)->text(), "9876");
   EXPECT_EQ(static_cast<QComboBox*>(view->Control(PinCheck))->currentIndex(), 1);
   EXPECT_TRUE(Edit(PinPreview)->text().startsWith("AT+RVPIN=5830,1,9876,1,,,,,"));
-  EXPECT_EQ(static_cast<CIpAddressEdit*>(view->Control(SriIp))->Octets(), (std::array<int, 4>{192, 168, 10, 20}));
+  EXPECT_EQ(static_cast<CIpAddressEdit*>(view->Control(SriIp))->Octets(),
+            (std::array<int, 4>{192, 168, 10, 20}));
   EXPECT_EQ(view->firmwareVersion, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
   for (const auto& line : sim_->ReceivedLines()) EXPECT_NE(line, "AT+RVRTO?");
   EXPECT_TRUE(view->Control(SriRead)->isEnabled());
@@ -191,4 +190,20 @@ TEST(StartUp, FirstStartWritesTheDefaultsOnOk) {
   EXPECT_TRUE(frame.view()->InitialUpdate());
   // No port found: the COM list is empty and -1 is stored.
   EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=5830\nComPort=-1\nBaudrate=1\n");
+}
+
+TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
+  TempDir dir;
+  const std::string file = "[Main]\nGenPassword=p\xe4ss\nComPort=0\nBaudrate=3\n";
+  WriteFile(dir / "MainSetting.ini", file);
+  CMainFrame frame;
+  frame.view()->startDirectory = dir.path();
+  frame.view()->discovery = {dir / "no-sysfs", "/dev", dir / "ports"};
+  QTimer::singleShot(0, [&] {
+    EXPECT_EQ(frame.view()->mainSettingDlg()->baudList()->currentText(), "460800");
+    EXPECT_FALSE(frame.view()->mainSettingDlg()->baudList()->isEnabled());
+    frame.view()->mainSettingDlg()->accept();
+  });
+  EXPECT_TRUE(frame.view()->InitialUpdate());
+  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=p\xe4ss\nComPort=-1\nBaudrate=3\n");
 }
