@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -91,6 +92,8 @@ class CKestrunView : public QScrollArea, public IFormOutput, public IOperationHo
   // (returns the chosen path, empty on Cancel).
   std::function<void(const QString&)> showLimitMessage;
   std::function<QString(bool save)> chooseConfigFile;
+  // The file dialog of Save (save = true) and Load, set up but not shown.
+  QFileDialog* CreateConfigFileDialog(bool save);
 
  signals:
   void busyChanged(bool busy);

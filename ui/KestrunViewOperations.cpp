@@ -5,6 +5,7 @@
 #include <QThread>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
@@ -77,17 +78,22 @@ void CKestrunView::OnMainSetting() {
   startupTimer_.start();
 }
 
-QString CKestrunView::DefaultChooseConfigFile(bool save) {
-  QFileDialog dialog(this, save ? "Save Config File" : "Load Config File");
-  dialog.setNameFilter("Config File format (*.ini)");
-  dialog.setDefaultSuffix("ini");
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+QFileDialog* CKestrunView::CreateConfigFileDialog(bool save) {
+  auto* dialog = new QFileDialog(this, save ? "Save Config File" : "Load Config File");
+  dialog->setNameFilter("Config File format (*.ini)");
+  dialog->setDefaultSuffix("ini");
+  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   // Loading a file that does not exist would wipe the form: only existing files.
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (!configFile.path.empty()) dialog.selectFile(QString::fromStdString(configFile.path));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-  return dialog.selectedFiles().first();
+  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (!configFile.path.empty()) dialog->selectFile(QFile::decodeName(configFile.path.c_str()));
+  return dialog;
+}
+
+QString CKestrunView::DefaultChooseConfigFile(bool save) {
+  std::unique_ptr<QFileDialog> dialog(CreateConfigFileDialog(save));
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  return dialog->selectedFiles().first();
 }
 
 void CKestrunView::OnSaveConfigFile() {

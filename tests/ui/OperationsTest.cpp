@@ -207,3 +207,20 @@ TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
   EXPECT_TRUE(frame.view()->InitialUpdate());
   EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=p\xe4ss\nComPort=-1\nBaudrate=3\n");
 }
+
+TEST_F(OperationsTest, FreshSaveFromTheFormWritesTheExpectedFile) {
+  const std::string path = dir / "fresh.ini";
+  view->chooseConfigFile = [&](bool) { return QString::fromStdString(path); };
+  view->OnSaveConfigFile();
+  EXPECT_EQ(ReadFile(path), ReadFile(std::string(KESTRUN_TEST_DATA) + "/fresh-config.ini"));
+}
+
+TEST_F(OperationsTest, LoadDialogTakesOnlyExistingFiles) {
+  std::unique_ptr<QFileDialog> load(view->CreateConfigFileDialog(false));
+  EXPECT_EQ(load->fileMode(), QFileDialog::ExistingFile);
+  EXPECT_EQ(load->nameFilters(), QStringList{"Config File format (*.ini)"});
+  EXPECT_EQ(load->defaultSuffix(), "ini");
+  std::unique_ptr<QFileDialog> save(view->CreateConfigFileDialog(true));
+  EXPECT_EQ(save->fileMode(), QFileDialog::AnyFile);
+  EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+}
