@@ -25,14 +25,14 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setFixedSize(du.Size(154, 118));
 
   auto* icon = new QLabel(this);
-  const QRect iconRect = du.Rect(11, 10, 20, 20);
+  const QRect iconRect = du.Rect(8, 8, 20, 20);
   icon->setPixmap(AppIcon().pixmap(std::min(iconRect.width(), iconRect.height())));
   icon->setGeometry(iconRect);
   icon->setAccessibleName("RV450 Kestrun icon");
   auto* name = new QLabel("RV450 Kestrun Did2.25", this);
-  name->setGeometry(du.Rect(38, 14, 70, 10));
+  name->setGeometry(du.Rect(32, 12, 82, 12));
   auto* ok = new QPushButton("OK", this);
-  ok->setGeometry(du.Rect(112, 10, 35, 14));
+  ok->setGeometry(du.Rect(118, 9, 30, 14));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 

@@ -1,5 +1,6 @@
 #include "ui/Icons.h"
 
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -85,7 +86,11 @@ QPixmap LogoPixmap(const QSize& size) {
   QFont font;
   font.setFamilies({"Liberation Sans", "DejaVu Sans"});
   font.setBold(true);
-  font.setPixelSize(static_cast<int>(h * 0.34));
+  // As large as fits beside the bird.
+  const qreal textWidth = size.width() - h * 1.15;
+  int pixels = static_cast<int>(h * 0.34);
+  for (font.setPixelSize(pixels); pixels > 6 && QFontMetrics(font).horizontalAdvance("KESTRUN") > textWidth;)
+    font.setPixelSize(--pixels);
   p.setFont(font);
   p.setPen(Qt::white);
   p.drawText(QRectF(h * 1.05, 0, size.width() - h * 1.1, h * 0.62), Qt::AlignLeft | Qt::AlignBottom,

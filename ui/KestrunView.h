@@ -6,8 +6,8 @@
 #pragma once
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
