@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -223,4 +224,138 @@ TEST_F(OperationsTest, LoadDialogTakesOnlyExistingFiles) {
   std::unique_ptr<QFileDialog> save(view->CreateConfigFileDialog(true));
   EXPECT_EQ(save->fileMode(), QFileDialog::AnyFile);
   EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
+}
+
+namespace {
+
+QStringList OpenPopupMessages() {
+  QStringList messages;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<CResultDlg*>(w); p && p->isVisible()) messages << p->messageLabel()->text();
+  return messages;
+}
+
+void Tick(QWidget* box) { QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(5, 5)); }
+
+}  // namespace
+
+TEST_F(OperationsTest, ReadOfAPortThatDoesNotOpen) {
+  sim_->Stop();
+  QTest::mouseClick(view->Control(BeiRead), Qt::LeftButton);
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Init COM:31 Baudrate:115200 Fail !");
+  EXPECT_TRUE(OpenPopupMessages().contains("Init COM:31 Baudrate:115200 Fail !"));
+  EXPECT_TRUE(view->Control(BeiRead)->isEnabled());
+}
+
+TEST_F(OperationsTest, OkBeforeTheTagThreeTimesThroughTheView) {
+  sim_->SetFault("AT+RVSRI?", sim::Fault::OkBeforeTag);
+  QTest::mouseClick(view->Control(SriRead), Qt::LeftButton);
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Read AT+RVSRI Fail !");
+  EXPECT_EQ(OpenPopupMessages(), QStringList{"No Response !"});
+  EXPECT_EQ(Edit(Apn)->text(), "");
+}
+
+TEST_F(OperationsTest, FailingGroupInTheMiddleOfReadAll) {
+  sim_->SetFault("AT+RVBAC?", sim::Fault::WrongCount);
+  view->OnReadAll();
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Read AT+RVBAC Fail !");
+  EXPECT_EQ(OpenPopupMessages(), QStringList{"Read Data Error !"});
+  EXPECT_EQ(Edit(BeginTime)->text(), "0800");  // TRI was read before
+  EXPECT_EQ(Edit(SpeedLimited)->text(), "");   // BAC was not
+  const auto lines = sim_->ReceivedLines();
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "AT+CSCLK=1"), lines.end());
+  EXPECT_EQ(std::find(lines.begin(), lines.end(), "AT+RVKPN?"), lines.end());
+  EXPECT_FALSE(view->port.isOpen);
+}
+
+TEST_F(OperationsTest, SendAllInItsOrderAfterTickingBoxes) {
+  for (int box : {PinEnable, RtoEnable, TriEnable}) Tick(view->Control(box));
+  Tick(view->Control(FenceBox[1]));
+  Tick(view->Control(KeyBox[3]));
+  static_cast<QComboBox*>(view->Control(RtoOption))->setCurrentIndex(8);
+  view->OnSendAll();
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  QStringList sent;
+  for (const auto& line : sim_->ReceivedLines())
+    if (line.rfind("AT+RV", 0) == 0) sent << QString::fromStdString(line.substr(0, 16));
+  EXPECT_EQ(sent, (QStringList{"AT+RVTRI=5830,,,", "AT+RVGEO=5830,2,", "AT+RVRTO=5830,A,", "AT+RVKPN=5830,3,",
+                               "AT+RVPIN=5830,0,"}));
+  EXPECT_EQ(view->historyDlg()->textArea()->toPlainText().count('\n'), 5);
+  EXPECT_TRUE(OpenPopupMessages().contains("Send Setting Success ."));
+}
+
+TEST_F(OperationsTest, RefusedSecondFenceThroughTheView) {
+  for (int n = 0; n < 3; ++n) Tick(view->Control(FenceBox[n]));
+  sim_->SetFault("AT+RVGEO=5830,2,", sim::Fault::Error);
+  QTest::mouseClick(view->Control(GeoSend), Qt::LeftButton);
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Send AT+RVGEO Fail !");
+  EXPECT_EQ(OpenPopupMessages(), QStringList{"No Right Response !"});
+  const QStringList history = view->historyDlg()->textArea()->toPlainText().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(history.size(), 2);
+  EXPECT_TRUE(history[1].startsWith("AT+RVGEO=5830,2,"));
+}
+
+TEST_F(OperationsTest, SendAllWithNothingSelected) {
+  sim_->ClearReceived();
+  view->OnSendAll();
+  WaitForOperation();
+  EXPECT_EQ(OpenPopupMessages(), QStringList{"No Function Selected !"});
+  EXPECT_EQ(view->statusLine()->text(), "");
+  EXPECT_TRUE(sim_->ReceivedLines().empty());
+}
+
+TEST_F(OperationsTest, SendThenReadGivesBackTheSameForm) {
+  Tick(view->Control(SriEnable));
+  Tick(view->Control(WltEnable));
+  Tick(view->Control(KeyBox[1]));
+  Edit(Apn)->setText("fleet.example");
+  static_cast<QRadioButton*>(view->Control(ReportMode3))->click();
+  static_cast<CIpAddressEdit*>(view->Control(SriIp))->SetOctets({10, 20, 30, 40});
+  Edit(WhiteNumber[4])->setText("5550100");
+  static_cast<QComboBox*>(view->Control(MobileEnd))->setCurrentIndex(9);
+  static_cast<QComboBox*>(view->Control(GglMode))->setCurrentIndex(1);
+  Edit(PhoneName[1])->setText("COOK");
+  static_cast<QComboBox*>(view->Control(AutoAnswer[1]))->setCurrentIndex(1);
+  view->OnSendAll();
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  view->PullForm();
+  const CFormValues sent = view->model.values;
+
+  // Clear the form, then read everything back.
+  view->model.values = CFormValues();
+  view->PushForm();
+  static_cast<CIpAddressEdit*>(view->Control(SriIp))->SetOctets({0, 0, 0, 0});
+  view->OnReadAll();
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Read AT Command Success .");
+  view->PullForm();
+  for (int id : {Apn, WhiteNumber[4], PhoneName[1]}) EXPECT_EQ(view->model.values.Text(id), sent.Text(id));
+  for (int id : {ReportMode, GglMode, AutoAnswer[1]})
+    EXPECT_EQ(view->model.values.Number(id), sent.Number(id));
+  EXPECT_EQ(view->model.values.Address(SriIp), sent.Address(SriIp));
+}
+
+TEST_F(OperationsTest, StoredPortIndexBeyondTheListStartsAtTheFirstPort) {
+  std::filesystem::create_symlink("/dev/null", dir / "ports/com40");
+  std::filesystem::create_symlink("/dev/null", dir / "ports/com7");
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=5\nBaudrate=1\n");
+  CMainFrame second;
+  second.view()->discovery = view->discovery;
+  second.view()->startDirectory = dir.path();
+  QTimer::singleShot(0, [&] {
+    QComboBox* list = second.view()->mainSettingDlg()->comList();
+    EXPECT_EQ(list->count(), 3);
+    EXPECT_EQ(list->itemText(0), "7");
+    EXPECT_EQ(list->itemText(2), "40");
+    EXPECT_EQ(list->currentIndex(), 0);
+    second.view()->mainSettingDlg()->accept();
+  });
+  ASSERT_TRUE(second.view()->InitialUpdate());
+  EXPECT_NE(ReadFile(dir / "MainSetting.ini").find("ComPort=0\n"), std::string::npos);
 }
