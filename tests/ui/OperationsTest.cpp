@@ -359,3 +359,18 @@ TEST_F(OperationsTest, StoredPortIndexBeyondTheListStartsAtTheFirstPort) {
   ASSERT_TRUE(second.view()->InitialUpdate());
   EXPECT_NE(ReadFile(dir / "MainSetting.ini").find("ComPort=0\n"), std::string::npos);
 }
+
+TEST_F(OperationsTest, MainWindowIsFixedAtTheTopLeftWithItsTitle) {
+  frame.PlaceAndFit();
+  EXPECT_EQ(frame.windowTitle(), "Marsival RV450 Kestrun Did2.25");
+  EXPECT_EQ(frame.pos(), QPoint(0, 0));
+  EXPECT_LE(frame.width(), 600);
+  EXPECT_GE(frame.width(), view->FormWidthPixels());
+  EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
+  EXPECT_FALSE(frame.windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(frame.windowFlags() & Qt::WindowMinimizeButtonHint);
+  view->chooseConfigFile = [&](bool) { return QString::fromStdString(dir / "t.ini"); };
+  view->OnSaveConfigFile();
+  view->OnLoadConfigFile();
+  EXPECT_EQ(frame.windowTitle(), "Marsival RV450 Kestrun Did2.25");
+}
