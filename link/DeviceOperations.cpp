@@ -156,6 +156,7 @@ bool CDeviceDriver::OpenPort() {
   char text[96];
   std::snprintf(text, sizeof text, "Init COM:%d Baudrate:%d Fail !", port_.portNumber, port_.baudRate);
   host_.SetStatus(text);
+  host_.ExplainStatus(port_.openFailureReason());
   host_.ShowFailure(text);
   return false;
 }

@@ -15,6 +15,11 @@ void CHeadlessHost::SetStatus(const std::string& text) {
   statuses.push_back(text);
 }
 
+void CHeadlessHost::ExplainStatus(const std::string& detail) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  statusDetail = detail;
+}
+
 void CHeadlessHost::AppendHistory(const std::string& line) {
   std::lock_guard<std::mutex> lock(mutex_);
   history.push_back(line);

@@ -21,6 +21,7 @@ class CHeadlessHost : public IOperationHost, public IFormOutput {
                   int delayMs) override;
   void SetControlText(int id, const std::string& text) override;
   void SetStatus(const std::string& text) override;
+  void ExplainStatus(const std::string& detail) override;
   void AppendHistory(const std::string& line) override;
   void SetFormEnabled(int state) override;
   void PutReplyIntoForm(Group group) override;
@@ -35,6 +36,7 @@ class CHeadlessHost : public IOperationHost, public IFormOutput {
   };
   std::vector<Popup> popups;
   std::vector<std::string> statuses;
+  std::string statusDetail;
   std::vector<std::string> history;
   std::vector<int> enableCalls;
   std::vector<Group> groupsRead;

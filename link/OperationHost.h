@@ -14,6 +14,9 @@ namespace kestrun {
 class IOperationHost : public virtual IResultSink {
  public:
   virtual void SetStatus(const std::string& text) = 0;
+  // Why the status line says what it says (the system's reason for a port
+  // that did not open), at hand without another popup.
+  virtual void ExplainStatus(const std::string& detail) = 0;
   virtual void AppendHistory(const std::string& line) = 0;
   virtual void SetFormEnabled(int state) = 0;
   // The group's record holds a parsed, capped reply: clear the live-update

@@ -64,6 +64,7 @@ class CKestrunView : public QScrollArea, public IFormOutput, public IOperationHo
                   int delayMs) override;
   void SetControlText(int id, const std::string& text) override;
   void SetStatus(const std::string& text) override;
+  void ExplainStatus(const std::string& detail) override;
   void AppendHistory(const std::string& line) override;
   void PutReplyIntoForm(Group group) override;
   std::vector<std::string> RefreshForSend(Group group) override;

@@ -64,8 +64,7 @@ void CKestrunView::InitSystem() {
                 opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
                 port.portNumber, port.baudRate);
   SetStatus(text);
-  // The reason stays at hand without another popup.
-  status_->setToolTip(opened ? QString() : QString::fromStdString(port.openFailureReason()));
+  if (!opened) ExplainStatus(port.openFailureReason());
   PushForm();
 }
 
@@ -199,6 +198,10 @@ void CKestrunView::SetStatus(const std::string& text) {
     status_->setAccessibleName(text.empty() ? QString("Status") : status_->text());
     status_->setToolTip(QString());
   });
+}
+
+void CKestrunView::ExplainStatus(const std::string& detail) {
+  RunOnWindowThread([&] { status_->setToolTip(QString::fromStdString(detail)); });
 }
 
 void CKestrunView::AppendHistory(const std::string& line) {

@@ -104,6 +104,7 @@ TEST_F(DriverTest, PortThatDoesNotOpen) {
   port.baudRate = 57600;
   RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
   EXPECT_EQ(host.statuses.back(), "Init COM:99 Baudrate:57600 Fail !");
+  EXPECT_FALSE(host.statusDetail.empty());
   ASSERT_EQ(host.popups.size(), 1u);
   EXPECT_EQ(host.popups[0].message, "Init COM:99 Baudrate:57600 Fail !");
   EXPECT_EQ(host.popups[0].iconKind, 1);

@@ -245,6 +245,8 @@ TEST_F(OperationsTest, ReadOfAPortThatDoesNotOpen) {
   WaitForOperation();
   EXPECT_EQ(view->statusLine()->text(), "Init COM:31 Baudrate:115200 Fail !");
   EXPECT_TRUE(OpenPopupMessages().contains("Init COM:31 Baudrate:115200 Fail !"));
+  EXPECT_TRUE(view->statusLine()->toolTip().contains("Main Setting"))
+      << view->statusLine()->toolTip().toStdString();
   EXPECT_TRUE(view->Control(BeiRead)->isEnabled());
 }
 
