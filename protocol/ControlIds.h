@@ -6,6 +6,7 @@
 namespace ctl {
 
 constexpr int StatusLine = 1095;
+constexpr int ClipboardArea = 1160;  // hidden rich-text area, target of the copy shortcut
 
 // Server registration (RVSRI)
 constexpr int SriEnable = 1034, SriRead = 1014, SriSend = 1013, SriPreview = 1012;

@@ -182,7 +182,7 @@ std::vector<ControlSpec> MakeControls() {
     t.Label(label, {14, 1072 + 15 * k, 36, 10}, KeyPreview[k]);
     t.Add(KeyPreview[k], CtlKind::Preview, "", {52, 1070 + 15 * k, 261, 13}, label);
   }
-  t.Add(1160, CtlKind::RichText, "", {14, 1150, 40, 10}, "Clipboard Area");
+  t.Add(ClipboardArea, CtlKind::RichText, "", {14, 1150, 40, 10}, "Clipboard Area");
   t.Add(KpnSend, CtlKind::Button, "Send", {319, 1129, 47, 15}, "Send");
 
   // White call list

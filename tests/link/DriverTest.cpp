@@ -5,6 +5,7 @@
 #include <regex>
 #include <thread>
 
+#include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
 #include "link/DeviceOperations.h"
 #include "link/HeadlessHost.h"
@@ -20,14 +21,8 @@ namespace {
 class DriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim::SimOptions options;
-    options.portsDir = dir / "ports";
-    options.comNumber = 21;
-    sim_ = std::make_unique<sim::CTrackerSim>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
-    port.discovery.portsDir = dir / "ports";
-    port.discovery.sysfsTty = dir / "none";
+    sim_ = StartSimulator(dir / "ports", 21);
+    port.discovery = OnlyPortsFolder(dir / "ports");
     port.portNumber = 21;
     log.SetDirectory(dir.path());
     model.SetPassword("5830");

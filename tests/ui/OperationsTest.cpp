@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
@@ -25,14 +26,9 @@ namespace {
 class OperationsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim::SimOptions options;
-    options.portsDir = dir / "ports";
-    options.comNumber = 31;
-    sim_ = std::make_unique<sim::CTrackerSim>(options);
-    std::string error;
-    ASSERT_TRUE(sim_->Start(error)) << error;
+    sim_ = StartSimulator(dir / "ports", 31);
     view = frame.view();
-    view->discovery = {dir / "no-sysfs", "/dev", dir / "ports"};
+    view->discovery = OnlyPortsFolder(dir / "ports");
     view->startDirectory = dir.path();
     view->showLimitMessage = [](const QString&) {};
     WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
