@@ -106,9 +106,9 @@ int main(int argc, char** argv) {
     } else if (arg == "--quiet") {
       quiet = true;
     } else if (arg == "--fault") {
-      const std::string spec = value();
-      const std::size_t eq = spec.rfind('=');
-      std::string kind = eq == std::string::npos ? "" : spec.substr(eq + 1);
+      const std::string faultText = value();
+      const std::size_t eq = faultText.rfind('=');
+      std::string kind = eq == std::string::npos ? "" : faultText.substr(eq + 1);
       int times = -1;
       if (const std::size_t colon = kind.find(':'); colon != std::string::npos) {
         times = std::atoi(kind.c_str() + colon + 1);
@@ -116,10 +116,10 @@ int main(int argc, char** argv) {
       }
       kestrun::sim::Fault fault;
       if (eq == std::string::npos || !kestrun::sim::ParseFault(kind, fault)) {
-        std::cerr << "rv450-sim: bad --fault '" << spec << "' (see --help)\n";
+        std::cerr << "rv450-sim: bad --fault '" << faultText << "' (see --help)\n";
         return 2;
       }
-      faults.emplace_back(spec.substr(0, eq), fault, times);
+      faults.emplace_back(faultText.substr(0, eq), fault, times);
     } else {
       std::cerr << "rv450-sim: unknown option " << arg << " (see --help)\n";
       return 2;

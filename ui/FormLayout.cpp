@@ -283,8 +283,8 @@ const std::vector<ControlSpec>& FormControls() {
 }
 
 const ControlSpec* FindControl(int id) {
-  for (const ControlSpec& spec : FormControls())
-    if (spec.id == id) return &spec;
+  for (const ControlSpec& entry : FormControls())
+    if (entry.id == id) return &entry;
   return nullptr;
 }
 

@@ -96,19 +96,19 @@ void CKestrunView::BuildForm() {
   page_->setFont(base);
   page_->setFixedSize(du.Size(kPageWidthDlu, kPageHeightDlu));
   page_->setAccessibleName("Configuration Form");
-  for (const GroupBoxSpec& spec : GroupBoxes()) {
-    auto* box = new QGroupBox(QString::fromStdString(spec.title), page_);
-    box->setGeometry(du.Rect(kGroupLeftDlu, spec.top, kGroupWidthDlu, spec.height));
+  for (const GroupBoxSpec& entry : GroupBoxes()) {
+    auto* box = new QGroupBox(QString::fromStdString(entry.title), page_);
+    box->setGeometry(du.Rect(kGroupLeftDlu, entry.top, kGroupWidthDlu, entry.height));
     box->setAccessibleName(box->title());
     groupBoxes_.push_back(box);
   }
-  for (const ControlSpec& spec : FormControls()) {
-    QWidget* parent = spec.groupIndex >= 0 ? groupBoxes_[spec.groupIndex] : page_;
-    QRect rect = du.Rect(spec.rect.x, spec.rect.y, spec.rect.w, spec.rect.h);
-    if (spec.groupIndex >= 0) rect.translate(-groupBoxes_[spec.groupIndex]->pos());
-    const QString caption = QString::fromStdString(spec.caption);
+  for (const ControlSpec& entry : FormControls()) {
+    QWidget* parent = entry.groupIndex >= 0 ? groupBoxes_[entry.groupIndex] : page_;
+    QRect rect = du.Rect(entry.rect.x, entry.rect.y, entry.rect.w, entry.rect.h);
+    if (entry.groupIndex >= 0) rect.translate(-groupBoxes_[entry.groupIndex]->pos());
+    const QString caption = QString::fromStdString(entry.caption);
     QWidget* widget = nullptr;
-    switch (spec.kind) {
+    switch (entry.kind) {
       case CtlKind::Frame: {
         auto* frame = new QGroupBox(caption, parent);
         frame->lower();
@@ -117,7 +117,7 @@ void CKestrunView::BuildForm() {
       }
       case CtlKind::Label: {
         auto* label = new QLabel(caption, parent);
-        label->setWordWrap(spec.rect.h > 10);  // column heads of two lines
+        label->setWordWrap(entry.rect.h > 10);  // column heads of two lines
         widget = label;
         break;
       }
@@ -127,10 +127,10 @@ void CKestrunView::BuildForm() {
       case CtlKind::Button: widget = new QPushButton(caption, parent); break;
       case CtlKind::Edit:
       case CtlKind::Preview: {
-        const Binding* b = FindBinding(spec.id);
-        QLineEdit* edit = spec.kind == CtlKind::Edit && b ? new CFormEdit(parent, b->limit, b->digitsOnly)
-                                                          : new QLineEdit(parent);
-        edit->setReadOnly(spec.kind == CtlKind::Preview);
+        const Binding* b = FindBinding(entry.id);
+        QLineEdit* edit = entry.kind == CtlKind::Edit && b ? new CFormEdit(parent, b->limit, b->digitsOnly)
+                                                           : new QLineEdit(parent);
+        edit->setReadOnly(entry.kind == CtlKind::Preview);
         edit->setContextMenuPolicy(Qt::NoContextMenu);  // no paste through the menu
         edit->installEventFilter(this);
         widget = edit;
@@ -138,7 +138,7 @@ void CKestrunView::BuildForm() {
       }
       case CtlKind::Combo: {
         auto* combo = new QComboBox(parent);
-        for (const std::string& item : spec.items) combo->addItem(QString::fromStdString(item));
+        for (const std::string& item : entry.items) combo->addItem(QString::fromStdString(item));
         combo->installEventFilter(this);
         widget = combo;
         break;
@@ -159,20 +159,20 @@ void CKestrunView::BuildForm() {
     }
     if (!widget) continue;
     widget->setGeometry(rect);
-    widget->setAccessibleName(QString::fromStdString(spec.accessibleName));
-    if (spec.kind == CtlKind::Frame) widget->lower();
-    if (spec.kind == CtlKind::RichText) widget->hide();
-    if (spec.id) {
-      controls_[spec.id] = widget;
-      ConnectControl(spec.id, widget);
+    widget->setAccessibleName(QString::fromStdString(entry.accessibleName));
+    if (entry.kind == CtlKind::Frame) widget->lower();
+    if (entry.kind == CtlKind::RichText) widget->hide();
+    if (entry.id) {
+      controls_[entry.id] = widget;
+      ConnectControl(entry.id, widget);
     }
   }
   // Labels name the field they stand beside (screen readers read a list by its label).
-  for (const ControlSpec& spec : FormControls()) {
-    if (spec.kind != CtlKind::Label || !spec.labelFor) continue;
+  for (const ControlSpec& entry : FormControls()) {
+    if (entry.kind != CtlKind::Label || !entry.labelFor) continue;
     for (QLabel* label :
-         groupBoxes_[spec.groupIndex]->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
-      if (label->text() == QString::fromStdString(spec.caption)) label->setBuddy(Control(spec.labelFor));
+         groupBoxes_[entry.groupIndex]->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+      if (label->text() == QString::fromStdString(entry.caption)) label->setBuddy(Control(entry.labelFor));
   }
   status_->setAccessibleName("Status");
   setWidget(page_);

@@ -47,10 +47,10 @@ class FormTest : public ::testing::Test {
 // Every control that can start, change or trigger something.
 std::vector<int> ActiveControls() {
   std::vector<int> ids;
-  for (const ControlSpec& spec : FormControls())
-    if (spec.id && spec.kind != CtlKind::Label && spec.kind != CtlKind::Frame &&
-        spec.kind != CtlKind::Status && spec.kind != CtlKind::Preview && spec.kind != CtlKind::RichText)
-      ids.push_back(spec.id);
+  for (const ControlSpec& entry : FormControls())
+    if (entry.id && entry.kind != CtlKind::Label && entry.kind != CtlKind::Frame &&
+        entry.kind != CtlKind::Status && entry.kind != CtlKind::Preview && entry.kind != CtlKind::RichText)
+      ids.push_back(entry.id);
   return ids;
 }
 
@@ -201,9 +201,9 @@ TEST_F(FormTest, BytesThatAreNotUtf8SurviveUnlessEdited) {
 }
 
 TEST_F(FormTest, EveryControlHasAnAccessibleNameUniqueInItsGroup) {
-  for (const GroupBoxSpec& spec : GroupBoxes()) {
-    QGroupBox* box = view.GroupBoxOf(spec.group);
-    EXPECT_EQ(box->accessibleName().toStdString(), spec.title);
+  for (const GroupBoxSpec& entry : GroupBoxes()) {
+    QGroupBox* box = view.GroupBoxOf(entry.group);
+    EXPECT_EQ(box->accessibleName().toStdString(), entry.title);
     QSet<QString> names;
     for (const ControlSpec& c : FormControls()) {
       if (!c.id || c.kind == CtlKind::Status || view.Control(c.id)->parentWidget() != box) continue;
@@ -223,13 +223,13 @@ TEST_F(FormTest, EveryControlHasAnAccessibleNameUniqueInItsGroup) {
 
 TEST_F(FormTest, GroupsKeepTheirRowsInOrder) {
   int lastBottom = 0;
-  for (const GroupBoxSpec& spec : GroupBoxes()) {
-    QGroupBox* box = view.GroupBoxOf(spec.group);
+  for (const GroupBoxSpec& entry : GroupBoxes()) {
+    QGroupBox* box = view.GroupBoxOf(entry.group);
     EXPECT_GT(box->y(), lastBottom);
     lastBottom = box->geometry().bottom();
     for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
       EXPECT_TRUE(box->rect().contains(child->geometry()))
-          << spec.title << " " << child->accessibleName().toStdString();
+          << entry.title << " " << child->accessibleName().toStdString();
   }
   EXPECT_EQ(static_cast<QComboBox*>(view.Control(RtoOption))->itemText(0).toStdString(),
             "1: Require the terminal to report the current position immediately ");
