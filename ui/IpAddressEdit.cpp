@@ -1,10 +1,28 @@
 #include "ui/IpAddressEdit.h"
 
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QLabel>
+#include <QValidator>
 
 namespace kestrun {
+
+namespace {
+
+// An octet: empty (reads 0) or a number 0 to 255; anything else is refused
+// while typing (QIntValidator would let 256 through as "intermediate").
+class COctetValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    if (input.isEmpty()) return Acceptable;
+    if (input.size() > 3) return Invalid;
+    for (QChar c : input)
+      if (!c.isDigit()) return Invalid;
+    return input.toInt() <= 255 ? Acceptable : Invalid;
+  }
+};
+
+}  // namespace
 
 CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent) {
   auto* layout = new QHBoxLayout(this);
@@ -13,7 +31,7 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent) {
   for (int i = 0; i < 4; ++i) {
     if (i) layout->addWidget(new QLabel(".", this));
     auto* field = new QLineEdit(this);
-    field->setValidator(new QIntValidator(0, 255, field));
+    field->setValidator(new COctetValidator(field));
     field->setMaxLength(3);
     field->setAlignment(Qt::AlignCenter);
     field->setAccessibleName(QString("Octet %1").arg(i + 1));

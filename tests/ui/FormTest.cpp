@@ -234,3 +234,20 @@ TEST_F(FormTest, GroupsKeepTheirRowsInOrder) {
   EXPECT_EQ(static_cast<QComboBox*>(view.Control(RtoOption))->itemText(0).toStdString(),
             "1: Require the terminal to report the current position immediately ");
 }
+
+TEST(IpAddressEdit, BlankOctetsReadZeroAndEveryOctetChangeIsReported) {
+  CIpAddressEdit ip;
+  ip.show();
+  int changes = 0;
+  QObject::connect(&ip, &CIpAddressEdit::octetChanged, [&] { ++changes; });
+  EXPECT_EQ(ip.Octets(), (std::array<int, 4>{0, 0, 0, 0}));
+  ip.OctetField(0)->setFocus();
+  QTest::keyClicks(ip.OctetField(0), "25");
+  QTest::keyClicks(ip.OctetField(0), "6");  // 256 is not an octet
+  EXPECT_EQ(ip.OctetField(0)->text(), "25");
+  QTest::keyClicks(ip.OctetField(2), "7");
+  EXPECT_EQ(ip.Octets(), (std::array<int, 4>{25, 0, 7, 0}));
+  EXPECT_EQ(changes, 3);
+  ip.SetOctets({300, 1, 2, 3});  // low 8 bits, as a reply's 300 shows
+  EXPECT_EQ(ip.Octets(), (std::array<int, 4>{44, 1, 2, 3}));
+}
