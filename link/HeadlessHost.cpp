@@ -32,10 +32,7 @@ void CHeadlessHost::SetFormEnabled(int state) {
 
 void CHeadlessHost::PutReplyIntoForm(Group group) {
   std::lock_guard<std::mutex> lock(mutex_);
-  model_.liveUpdate = false;
-  model_.ApplyReplyToForm(group);
-  model_.liveUpdate = true;
-  model_.RefreshGroup(group, *this);
+  model_.PutReplyIntoForm(group, *this, nullptr);
   groupsRead.push_back(group);
 }
 

@@ -324,6 +324,26 @@ void CFormModel::ApplyReplyToForm(Group group) {
   }
 }
 
+std::vector<int> CFormModel::ReplyValueIds(Group group) {
+  std::vector<int> ids;
+  for (const Binding& b : Bindings()) {
+    if (b.group != group || b.kind == ValueKind::Preview || b.id == Info(group).enableBox) continue;
+    if (b.kind == ValueKind::Flag && group != Group::Bac) continue;  // fence and key row boxes
+    if (b.id == MobileStart || b.id == MobileEnd) continue;
+    ids.push_back(b.id);
+  }
+  return ids;
+}
+
+void CFormModel::PutReplyIntoForm(Group group, IFormOutput& out, const std::function<void()>& showValues) {
+  liveUpdate = false;
+  ApplyReplyToForm(group);
+  if (showValues) showValues();
+  for (int preview : Info(group).previews) out.SetControlText(preview, "");
+  liveUpdate = true;
+  RefreshGroup(group, out);
+}
+
 std::vector<std::string> CFormModel::PrepareSend(Group group, IFormOutput& out) {
   std::vector<std::string> lines;
   if (group == Group::Geo) {

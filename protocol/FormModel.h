@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,13 @@ class CFormModel {
   void ApplyReplyCaps(Group group, IResultSink& sink);
   // Copies the group's record into its form values (the reverse of the refresh).
   void ApplyReplyToForm(Group group);
+  // The bound controls whose values a reply of the group carries (not the
+  // enable and row boxes, not the white-list range, not the previews).
+  static std::vector<int> ReplyValueIds(Group group);
+  // The whole hand-over of a parsed, capped reply: with the live-update flag
+  // cleared, copy it into the form values, let `showValues` put them on
+  // screen and empty the previews; then set the flag and refresh the group.
+  void PutReplyIntoForm(Group group, IFormOutput& out, const std::function<void()>& showValues);
   bool ParseReply(Group group, const std::string& reply);
 
   // Refreshes the group and returns the lines a Send writes for it.

@@ -7,13 +7,10 @@
 namespace kestrun {
 
 bool CWltCommand::Build() {
-  std::vector<std::string> f = {password, Dec(mobileStart), Dec(mobileEnd)};
-  for (int p = mobileStart; p <= mobileEnd; ++p) {
-    if (p < 1 || p > kNumbers) return false;
-    // A number with its comma fits 63 characters on the tracker side.
-    f.push_back(numbers[p - 1].substr(0, kMaxField - 1));
-  }
   if (mobileStart < 1 || mobileStart > kNumbers || mobileEnd < 1 || mobileEnd > kNumbers) return false;
+  std::vector<std::string> f = {password, Dec(mobileStart), Dec(mobileEnd)};
+  // A number with its comma fits 63 characters on the tracker side.
+  for (int p = mobileStart; p <= mobileEnd; ++p) f.push_back(numbers[p - 1].substr(0, kMaxField - 1));
   for (const std::string& tail : {Dec(callFilter), Dec(gglMode), std::string(), std::string(), UtcStamp()})
     f.push_back(tail);
   commandLine = JoinCommand("WLT", f);

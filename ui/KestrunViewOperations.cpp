@@ -211,22 +211,8 @@ void CKestrunView::AppendHistory(const std::string& line) {
 }
 
 void CKestrunView::PutReplyIntoForm(Group group) {
-  RunOnWindowThread([&] {
-    model.liveUpdate = false;
-    model.ApplyReplyToForm(group);
-    // The reply carries neither the enable and row boxes nor the white-list range.
-    std::vector<int> ids;
-    for (const Binding& b : Bindings()) {
-      if (b.group != group || b.kind == ValueKind::Preview || b.id == Info(group).enableBox) continue;
-      if (b.kind == ValueKind::Flag && group != Group::Bac) continue;
-      if (b.id == MobileStart || b.id == MobileEnd) continue;
-      ids.push_back(b.id);
-    }
-    PushControls(ids);
-    for (int preview : Info(group).previews) SetControlText(preview, "");
-    model.liveUpdate = true;
-    model.RefreshGroup(group, *this);
-  });
+  RunOnWindowThread(
+      [&] { model.PutReplyIntoForm(group, *this, [&] { PushControls(CFormModel::ReplyValueIds(group)); }); });
 }
 
 std::vector<std::string> CKestrunView::RefreshForSend(Group group) {

@@ -178,3 +178,21 @@ TEST_F(FormModel, SendAllSelectionFromBoxes) {
   EXPECT_FALSE(selection[static_cast<int>(Group::Sri)]);
   EXPECT_FALSE(selection[static_cast<int>(Group::Rto)]);
 }
+
+TEST_F(FormModel, ReplyHandOverEmptiesPreviewsAndRefreshesLive) {
+  v.Number(MobileStart) = 3;
+  v.Number(MobileEnd) = 1;  // start after end: the refresh stops, the preview stays empty
+  ASSERT_TRUE(model.ParseReply(Group::Wlt, "+RVWLT:1,2,3,4,5,6,7,8,9,10,1,0\r\nOK\r\n"));
+  bool liveWhileShown = true;
+  model.PutReplyIntoForm(Group::Wlt, out, [&] { liveWhileShown = model.liveUpdate; });
+  EXPECT_FALSE(liveWhileShown);
+  EXPECT_TRUE(model.liveUpdate);
+  EXPECT_EQ(out.controls[WltPreview], "");
+  const auto ids = CFormModel::ReplyValueIds(Group::Wlt);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), MobileStart), 0);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), WltEnable), 0);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), CallFilter), 1);
+  const auto geo = CFormModel::ReplyValueIds(Group::Geo);
+  EXPECT_EQ(std::count(geo.begin(), geo.end(), FenceBox[0]), 0);
+  EXPECT_EQ(std::count(geo.begin(), geo.end(), Longitude[0]), 1);
+}
