@@ -3,7 +3,6 @@
 // (form values -> record -> preview, reply -> form values, caps and ranges).
 #pragma once
 
-#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -53,7 +52,9 @@ class CFormModel {
   CKpnCommand kpn;
   CWltCommand wlt;
   CPinCommand pin;
-  std::atomic<bool> liveUpdate{false};
+  // Edits rebuild previews only while set (the window thread's flag; a
+  // device engine works on its own copy of the model).
+  bool liveUpdate = false;
 
   bool RefreshSriCommand(IFormOutput& out);
   bool RefreshBeiCommand(IFormOutput& out);

@@ -1,0 +1,71 @@
+// The device engine: runs one Read or Send operation on its own worker. It
+// owns the port, the pacing, the traffic log and its own copy of the form it
+// works on; it reports through IEngineEvents and never touches what a front end
+// owns. One engine per port; several engines run side by side.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "link/EngineEvents.h"
+#include "link/Pacing.h"
+#include "link/PortDiscovery.h"
+#include "protocol/FormModel.h"
+
+namespace kestrun {
+
+enum class OperationKind { Read, Send, SendAll };
+
+struct PortSettings {
+  int number = 0;
+  int baudRate = 115200;
+  DiscoveryPaths discovery;
+};
+
+// Everything an operation needs, copied in when it starts.
+struct OperationPlan {
+  OperationKind kind = OperationKind::Read;
+  GroupSelection selection{};  // Read and Send; Send All takes it from the form's boxes
+  CFormModel form;             // the form values and records the operation works on
+  PortSettings port;
+  std::string logPath;  // the traffic log file; empty: nothing is logged
+  CPacing pacing;
+};
+
+class CDeviceEngine {
+ public:
+  explicit CDeviceEngine(IEngineEvents& events);
+  ~CDeviceEngine();  // stops and joins a running operation
+  CDeviceEngine(const CDeviceEngine&) = delete;
+  CDeviceEngine& operator=(const CDeviceEngine&) = delete;
+
+  // Starts the operation on the engine's worker; false when one is running.
+  bool Start(OperationPlan plan);
+  // Runs the operation on the calling thread.
+  OperationResult Run(OperationPlan plan);
+  // Asks a running operation to stop at its next step; it closes the port.
+  void Stop();
+  // Waits for the worker to end.
+  void Wait();
+  bool Running() const { return running_; }
+
+  // The engine's copy of the form after the last operation (values read,
+  // lines built) and its result; only while no operation runs.
+  const CFormModel& Form() const { return plan_.form; }
+  const OperationResult& LastResult() const { return result_; }
+
+ private:
+  void Execute();
+
+  IEngineEvents& events_;
+  OperationPlan plan_;
+  OperationResult result_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> running_{false};
+  std::thread worker_;
+};
+
+}  // namespace kestrun

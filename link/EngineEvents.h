@@ -1,0 +1,62 @@
+// What a device operation reports to its front end. The engine calls these on
+// its worker thread, in the order the user is meant to see them; a front end
+// applies them on its own thread (the window waits until each is applied, the
+// command line prints or collects). Nothing passed here refers to state the
+// front end owns, and a reference argument is valid only during the call.
+#pragma once
+
+#include <string>
+
+#include "protocol/FormModel.h"
+#include "protocol/Groups.h"
+
+namespace kestrun {
+
+struct PopupRequest {
+  std::string caption;
+  std::string message;
+  int iconKind = kIconFailure;  // kIconSuccess or kIconFailure
+  bool autoClose = false;
+  int delayMs = 1000;
+};
+
+enum class Outcome {
+  Success,
+  NothingSelected,  // Send All with no group ticked; no port touched
+  NothingToSend,    // a selected group has no command line; no port touched
+  PortNotOpened,
+  TrackerFailed,    // no response, wrong response, refused or failed line, lost port
+  Stopped,          // stopped from outside (window closed, Ctrl+C)
+};
+
+struct OperationResult {
+  Outcome outcome = Outcome::Success;
+  std::string message;  // the failure's status text, empty on success
+  std::string detail;   // the system's reason where there is one
+  bool ok() const { return outcome == Outcome::Success; }
+};
+
+class IEngineEvents {
+ public:
+  virtual ~IEngineEvents() = default;
+  // The operation begins: the form goes busy.
+  virtual void OperationStarted() {}
+  virtual void StatusChanged(const std::string& /*text*/) {}
+  // Why the status line says what it says (a system reason), or empty.
+  virtual void StatusExplained(const std::string& /*detail*/) {}
+  virtual void PopupRequested(const PopupRequest& /*popup*/) {}
+  // A settings line is about to be written to the tracker.
+  virtual void HistoryAppended(const std::string& /*line*/) {}
+  // A refresh during a Send built a command line for a preview control.
+  virtual void PreviewBuilt(int /*id*/, const std::string& /*line*/) {}
+  // A group step begins: `index` of `count` selected groups, counting from 1.
+  virtual void GroupStarted(Group /*group*/, int /*index*/, int /*count*/) {}
+  // A group was read: `reading` holds its parsed, capped record and the form
+  // values taken from it (the engine's copy).
+  virtual void GroupRead(Group /*group*/, const CFormModel& /*reading*/) {}
+  virtual void FirmwareVersionRead(const std::string& /*version*/) {}
+  // The operation is over and its port closed: the form goes idle.
+  virtual void OperationFinished(const OperationResult& /*result*/) {}
+};
+
+}  // namespace kestrun
