@@ -8,6 +8,12 @@
 
 namespace kestrun {
 
+// The longest device password (in bytes) with which every command line the
+// form can build stays within the 254 characters the tracker takes: the
+// white-list line with all ten numbers at their limit is 245 characters
+// without the password.
+constexpr std::size_t kMaxPasswordBytes = 9;
+
 // Cuts `value` to `limit` bytes, reporting `message` when it was longer.
 void ApplyCap(std::string& value, std::size_t limit, const char* message, IResultSink& sink);
 

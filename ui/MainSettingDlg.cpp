@@ -3,10 +3,28 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QValidator>
 
+#include "protocol/Validation.h"
 #include "ui/DialogUnits.h"
 
 namespace kestrun {
+
+namespace {
+
+// The device password goes first into every command line: no comma (it would
+// shift every field), and short enough that the longest line still fits.
+class CPasswordValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    if (input.contains(',') || static_cast<std::size_t>(input.toUtf8().size()) > kMaxPasswordBytes)
+      return Invalid;
+    return Acceptable;
+  }
+};
+
+}  // namespace
 
 CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Main Setting");
@@ -29,6 +47,7 @@ CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   auto* passwordLabel = new QLabel("Password:", this);
   password_ = new QLineEdit(this);
   password_->setAccessibleName("Password:");
+  password_->setValidator(new CPasswordValidator(password_));
   passwordLabel->setBuddy(password_);
   auto* ok = new QPushButton("OK", this);
   ok->setDefault(true);

@@ -5,6 +5,7 @@
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"
 #include "protocol/UtcStamp.h"
+#include "protocol/Validation.h"
 
 using namespace kestrun;
 using namespace ctl;
@@ -195,4 +196,31 @@ TEST_F(FormModel, ReplyHandOverEmptiesPreviewsAndRefreshesLive) {
   const auto geo = CFormModel::ReplyValueIds(Group::Geo);
   EXPECT_EQ(std::count(geo.begin(), geo.end(), FenceBox[0]), 0);
   EXPECT_EQ(std::count(geo.begin(), geo.end(), Longitude[0]), 1);
+}
+
+TEST_F(FormModel, EveryLineFitsTheTrackerWithThePasswordAtItsLimit) {
+  // Every field at its input limit and every row ticked: the longest lines
+  // the form can build.
+  for (const Binding& b : Bindings()) {
+    if (b.kind == ValueKind::Text)
+      v.Text(b.id) = std::string(b.limit > 0 ? b.limit : 5, b.digitsOnly ? '7' : 'x');
+    if (b.kind == ValueKind::Flag || b.kind == ValueKind::Index || b.kind == ValueKind::Radio)
+      v.Number(b.id) = 1;
+    if (b.kind == ValueKind::Address) v.Address(b.id) = {192, 168, 100, 200};
+  }
+  v.Number(MobileStart) = 0;
+  v.Number(MobileEnd) = 9;
+  std::size_t longest = 0;
+  for (const std::string& password :
+       {std::string(kMaxPasswordBytes, '9'), std::string(kMaxPasswordBytes + 1, '9')}) {
+    model.SetPassword(password);
+    longest = 0;
+    for (const GroupInfo& info : AllGroups())
+      for (const std::string& line : model.PrepareSend(info.group, out))
+        longest = std::max(longest, line.size());
+    if (password.size() == kMaxPasswordBytes) {
+      EXPECT_LE(longest, 254u);
+    }
+  }
+  EXPECT_GT(longest, 254u);  // one byte more would not fit: the limit is tight
 }
