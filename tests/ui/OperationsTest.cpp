@@ -186,7 +186,8 @@ TEST(StartUp, FirstStartWritesTheDefaultsOnOk) {
   });
   EXPECT_TRUE(frame.view()->InitialUpdate());
   // No port found: the COM list is empty and -1 is stored.
-  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=5830\nComPort=-1\nBaudrate=1\n");
+  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"),
+            "[Main]\nGenPassword=5830\nComPort=-1\nBaudrate=1\nPacing=specified\n");
 }
 
 TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
@@ -202,7 +203,8 @@ TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
     frame.view()->mainSettingDlg()->accept();
   });
   EXPECT_TRUE(frame.view()->InitialUpdate());
-  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=p\xe4ss\nComPort=-1\nBaudrate=3\n");
+  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"),
+            "[Main]\nGenPassword=p\xe4ss\nComPort=-1\nBaudrate=3\nPacing=specified\n");
 }
 
 TEST_F(OperationsTest, FreshSaveFromTheFormWritesTheExpectedFile) {
