@@ -196,3 +196,20 @@ TEST_F(FormModel, ReplyHandOverEmptiesPreviewsAndRefreshesLive) {
   EXPECT_EQ(std::count(geo.begin(), geo.end(), FenceBox[0]), 0);
   EXPECT_EQ(std::count(geo.begin(), geo.end(), Longitude[0]), 1);
 }
+
+TEST_F(FormModel, CapsNeverPutABrokenCharacterIntoTheLine) {
+  const std::string euro = "\xE2\x82\xAC";
+  std::string sevenEuros;
+  for (int i = 0; i < 7; ++i) sevenEuros += euro;
+  v.Number(ReportMode) = 0;
+  v.Text(ApnUser) = sevenEuros;  // 7 characters, 21 bytes
+  model.RefreshSriCommand(out);
+  EXPECT_EQ(out.messages, std::vector<std::string>{"Error, User Name > 20 Byte"});
+  EXPECT_EQ(v.Text(ApnUser), sevenEuros.substr(0, 18));
+  EXPECT_EQ(v.Text(SriPreview), "AT+RVSRI=5830,0,0,," + sevenEuros.substr(0, 18) + ",,,,," + kStamp);
+
+  // A fence's longitude read from a tracker: the reply-side cut is the same.
+  model.geo.longitude[0] = "1" + sevenEuros;  // 22 bytes
+  model.ApplyReplyCaps(Group::Geo, out);
+  EXPECT_EQ(model.geo.longitude[0], "1" + sevenEuros.substr(0, 18));
+}
