@@ -136,6 +136,32 @@ TEST_F(FormTest, PreviewFollowsTypingOnlyWhileLive) {
   EXPECT_NE(Edit(SriPreview)->text().indexOf(",10.0.0.0,"), -1);
 }
 
+TEST_F(FormTest, RangeReplacementHoldsAcrossLaterEditsOfTheGroup) {
+  view.PushForm();
+  view.model.liveUpdate = true;
+  view.model.SetPassword("5830");
+  Edit(BeginTime)->setFocus();
+  QTest::keyClicks(Edit(BeginTime), "2400");
+  EXPECT_EQ(PopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
+  QTest::keyClicks(Edit(EndTime), "18");
+  QTest::keyClicks(Edit(SendInterval), "5");
+  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,18,5,,"))
+      << Edit(TriPreview)->text().toStdString();
+  EXPECT_EQ(Edit(BeginTime)->text(), "2400");  // the field shows what was typed
+  EXPECT_EQ(PopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
+  // Editing the field itself again: its new text is checked and used.
+  Edit(BeginTime)->selectAll();
+  QTest::keyClicks(Edit(BeginTime), "0930");
+  QTest::keyClicks(Edit(EndTime), "0");
+  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,0930,180,5,,"))
+      << Edit(TriPreview)->text().toStdString();
+
+  QTest::keyClicks(Edit(SendNum), "9");
+  EXPECT_TRUE(PopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
+  QTest::keyClicks(Edit(MovDistance), "77");
+  EXPECT_NE(Edit(BacPreview)->text().indexOf(",77,5,"), -1) << Edit(BacPreview)->text().toStdString();
+}
+
 TEST_F(FormTest, TypingStopsAtTheLimitAndRefusesCommasAndPaste) {
   QLineEdit* apn = Edit(Apn);
   apn->setFocus();

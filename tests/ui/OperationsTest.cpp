@@ -374,3 +374,32 @@ TEST_F(OperationsTest, MainWindowIsFixedAtTheTopLeftWithItsTitle) {
   view->OnLoadConfigFile();
   EXPECT_EQ(frame.windowTitle(), "Marsival RV450 Kestrun Did2.25");
 }
+
+TEST_F(OperationsTest, SendWritesTheReplacedValueNotTheTypedOne) {
+  Tick(view->Control(TriEnable));
+  Edit(BeginTime)->setFocus();
+  QTest::keyClicks(Edit(BeginTime), "2400");
+  QTest::keyClicks(Edit(EndTime), "1700");  // another field of the group, edited later
+  QTest::mouseClick(view->Control(TriSend), Qt::LeftButton);
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  std::string stored;
+  sim_->WithState([&](sim::CTrackerState& s) { stored = s.ReplyBody("TRI"); });
+  EXPECT_EQ(stored.substr(0, 15), "5830,2359,1700,") << stored;
+  const QString history = view->historyDlg()->textArea()->toPlainText();
+  EXPECT_TRUE(history.startsWith("AT+RVTRI=5830,2359,1700,")) << history.toStdString();
+}
+
+TEST_F(OperationsTest, LoadedValueOutOfRangeIsCheckedAtSend) {
+  const std::string path = dir / "late.ini";
+  WriteFile(path, "[RVBAC]\nSendNum=8\nMovDistance=40\n");
+  view->chooseConfigFile = [&](bool) { return QString::fromStdString(path); };
+  view->OnLoadConfigFile();
+  Tick(view->Control(BacEnable));
+  QTest::mouseClick(view->Control(BacSend), Qt::LeftButton);
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
+  EXPECT_NE(view->historyDlg()->textArea()->toPlainText().indexOf(",40,5,"), -1);
+  EXPECT_EQ(Edit(SendNum)->text(), "8");  // the field shows what the file said
+}
