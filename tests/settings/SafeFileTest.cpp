@@ -227,16 +227,6 @@ TEST(SafeFileReplace, HardLinkedFileIsRefusedSoTheLinksStayTogether) {
   EXPECT_TRUE(Temporaries(dir.path()).empty());
 }
 
-TEST(SafeFileReplace, NonRegularTargetIsRefused) {
-  TempDir dir;
-  fs::create_directory(dir / "folder.ini");
-  ASSERT_EQ(::mkfifo((dir / "fifo.ini").c_str(), 0644), 0);
-  EXPECT_FALSE(ReplaceSettingsFile(dir / "folder.ini", "x"));
-  EXPECT_FALSE(ReplaceSettingsFile(dir / "fifo.ini", "x"));
-  EXPECT_TRUE(fs::is_directory(dir / "folder.ini"));
-  EXPECT_TRUE(fs::is_fifo(dir / "fifo.ini"));
-}
-
 TEST(SafeFileReplace, FullDiskLeavesTheOldFileWholeAndSaysWhy) {
   TempDir dir;
   const std::string path = dir / "c.ini";
