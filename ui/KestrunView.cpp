@@ -16,10 +16,11 @@ using namespace ctl;
 
 namespace {
 
-// A form text field: typing stops at the input limit, the white-list numbers
-// take digits only, and no field takes a comma (it would shift every later
-// field of the command line). Text that the program itself puts there (a
-// loaded value over the limit) is shown whole.
+// A form text field: typing stops at the input limit, counted in bytes of the
+// text as stored (UTF-8), so a character that does not fit whole is refused;
+// the white-list numbers take digits only, and no field takes a comma (it
+// would shift every later field of the command line). Text that the program
+// itself puts there (a loaded value over the limit) is shown whole.
 class CFormEdit : public QLineEdit {
  public:
   CFormEdit(QWidget* parent, int limit, bool digitsOnly)
@@ -42,7 +43,7 @@ class CFormEdit : public QLineEdit {
     if (digitsOnly_)
       for (QChar c : typed)
         if (!c.isDigit()) return false;
-    const qsizetype after = text().size() - selectedText().size() + typed.size();
+    const qsizetype after = text().toUtf8().size() - selectedText().toUtf8().size() + typed.toUtf8().size();
     return limit_ <= 0 || after <= limit_;
   }
   int limit_;
@@ -270,7 +271,7 @@ bool CKestrunView::PullForm() {
       case ValueKind::Text: {
         v.Text(b.id) = EditBytes(b.id);
         auto* edit = static_cast<QLineEdit*>(w);
-        if (b.limit > 0 && edit->text().size() > b.limit) {
+        if (b.limit > 0 && v.Text(b.id).size() > static_cast<std::size_t>(b.limit)) {  // bytes as stored
           showLimitMessage(QString("Please enter no more than %1 characters.").arg(b.limit));
           edit->setFocus();
           edit->selectAll();

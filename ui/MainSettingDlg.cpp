@@ -6,7 +6,9 @@
 #include <QValidator>
 
 #include "protocol/Validation.h"
+#include "protocol/ResultSink.h"
 #include "ui/DialogUnits.h"
+#include "ui/ResultDlg.h"
 
 namespace kestrun {
 
@@ -49,6 +51,9 @@ CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   password_->setAccessibleName("Password:");
   password_->setValidator(new CPasswordValidator(password_));
   passwordLabel->setBuddy(password_);
+  fastExchange_ = new QCheckBox("Fast exchange", this);
+  fastExchange_->setAccessibleName("Fast exchange");
+  fastExchange_->setToolTip("Talk to the tracker without the usual waits between lines");
   auto* ok = new QPushButton("OK", this);
   ok->setDefault(true);
   auto* cancel = new QPushButton("Cancel", this);
@@ -63,12 +68,31 @@ CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   grid->addWidget(baud_, 2, 1);
   grid->addWidget(passwordLabel, 3, 0);
   grid->addWidget(password_, 3, 1);
+  grid->addWidget(fastExchange_, 4, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
-  grid->addLayout(buttons, 4, 0, 1, 2);
+  grid->addLayout(buttons, 5, 0, 1, 2);
   setMinimumWidth(300);
+  showFailure = [this](const std::string& text) {
+    auto* popup = new CResultDlg(parentWidget() ? parentWidget()->window() : nullptr, kAppTitle,
+                                 QString::fromStdString(text), kIconFailure, false, 1000);
+    popup->show();
+    popup->raise();
+  };
+}
+
+FileResult CMainSettingDlg::LoadMainSetting() {
+  const FileResult result = settings.Load();
+  if (!result) showFailure("Load Main Setting Fail !\n" + result.Lines());
+  return result;
+}
+
+FileResult CMainSettingDlg::SaveMainSetting() {
+  const FileResult result = settings.Save();
+  if (!result) showFailure("Save Main Setting Fail !\n" + result.Lines());
+  return result;
 }
 
 void CMainSettingDlg::ShowDevicePath() {
@@ -86,6 +110,7 @@ void CMainSettingDlg::InitControls() {
   shownPassword_ =
       QString::fromUtf8(settings.password.data(), static_cast<qsizetype>(settings.password.size()));
   password_->setText(shownPassword_);
+  fastExchange_->setChecked(settings.pacing == PacingSetting::Fast);
   com_->clear();
   for (const PortEntry& port : ports) {
     com_->addItem(QString::number(port.number));
@@ -105,6 +130,7 @@ void CMainSettingDlg::accept() {
   settings.baudIndex = baud_->currentIndex();
   // A password that is not UTF-8 stays byte for byte unless it was edited.
   if (password_->text() != shownPassword_) settings.password = password_->text().toStdString();
+  settings.pacing = fastExchange_->isChecked() ? PacingSetting::Fast : PacingSetting::Specified;
   QDialog::accept();
 }
 

@@ -31,9 +31,9 @@ class OperationsTest : public ::testing::Test {
     view = frame.view();
     view->discovery = OnlyPortsFolder(dir / "ports");
     view->startDirectory = dir.path();
-    view->pacing = CPacing::ZeroWait();  // these tests are not about timing
     view->showLimitMessage = [](const QString&) {};
-    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
+    // Fast exchange: these tests are not about timing.
+    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
     // Confirm the Main Setting dialog as a user would.
     QTimer::singleShot(0, [this] { view->mainSettingDlg()->accept(); });
     ASSERT_TRUE(view->InitialUpdate());
@@ -194,7 +194,8 @@ TEST(StartUp, FirstStartWritesTheDefaultsOnOk) {
   });
   EXPECT_TRUE(frame.view()->InitialUpdate());
   // No port found: the COM list is empty and -1 is stored.
-  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=5830\nComPort=-1\nBaudrate=1\n");
+  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"),
+            "[Main]\nGenPassword=5830\nComPort=-1\nBaudrate=1\nPacing=specified\n");
 }
 
 TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
@@ -210,7 +211,8 @@ TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
     frame.view()->mainSettingDlg()->accept();
   });
   EXPECT_TRUE(frame.view()->InitialUpdate());
-  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=p\xe4ss\nComPort=-1\nBaudrate=3\n");
+  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"),
+            "[Main]\nGenPassword=p\xe4ss\nComPort=-1\nBaudrate=3\nPacing=specified\n");
 }
 
 TEST_F(OperationsTest, FreshSaveFromTheFormWritesTheExpectedFile) {
@@ -447,4 +449,33 @@ TEST(ViewTeardown, DestroyingTheWindowMidOperationStopsTheWorkerFirst) {
   probe.discovery = OnlyPortsFolder(dir / "ports");
   probe.portNumber = 32;
   EXPECT_TRUE(probe.Open());
+}
+
+TEST_F(OperationsTest, SendWritesTheReplacedValueNotTheTypedOne) {
+  Tick(view->Control(TriEnable));
+  Edit(BeginTime)->setFocus();
+  QTest::keyClicks(Edit(BeginTime), "2400");
+  QTest::keyClicks(Edit(EndTime), "1700");  // another field of the group, edited later
+  QTest::mouseClick(view->Control(TriSend), Qt::LeftButton);
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  std::string stored;
+  sim_->WithState([&](sim::CTrackerState& s) { stored = s.ReplyBody("TRI"); });
+  EXPECT_EQ(stored.substr(0, 15), "5830,2359,1700,") << stored;
+  const QString history = view->historyDlg()->textArea()->toPlainText();
+  EXPECT_TRUE(history.startsWith("AT+RVTRI=5830,2359,1700,")) << history.toStdString();
+}
+
+TEST_F(OperationsTest, LoadedValueOutOfRangeIsCheckedAtSend) {
+  const std::string path = dir / "late.ini";
+  WriteFile(path, "[RVBAC]\nSendNum=8\nMovDistance=40\n");
+  view->chooseConfigFile = [&](bool) { return QString::fromStdString(path); };
+  view->OnLoadConfigFile();
+  Tick(view->Control(BacEnable));
+  QTest::mouseClick(view->Control(BacSend), Qt::LeftButton);
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
+  EXPECT_NE(view->historyDlg()->textArea()->toPlainText().indexOf(",40,5,"), -1);
+  EXPECT_EQ(Edit(SendNum)->text(), "8");  // the field shows what the file said
 }
