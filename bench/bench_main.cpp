@@ -65,7 +65,29 @@ void Print(const char* name, const Figures& f, int baud, const std::string& outc
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int baud = argc > 1 ? std::atoi(argv[1]) : 115200;
+  const std::string arg = argc > 1 ? argv[1] : "";
+  if (arg == "--help" || arg == "-h") {
+    std::printf(
+        "Usage: rv450-bench [BAUD]\n\n"
+        "Times Send All and Read All of a fully filled form against a simulated\n"
+        "RV450 tracker that answers at once, and prints the wall time of each, the\n"
+        "bytes that crossed the line and the time the same bytes need on the wire\n"
+        "at BAUD (57600, 115200, 230400, 460800 or 921600; default 115200).\n\n"
+        "Options:\n"
+        "  --version  print the version and exit\n"
+        "  --help     print this text and exit\n");
+    return 0;
+  }
+  if (arg == "--version") {
+    std::printf("rv450-bench %s\n", KESTRUN_VERSION);
+    return 0;
+  }
+  const int baud = arg.empty() ? 115200 : std::atoi(arg.c_str());
+  if (baud != 57600 && baud != 115200 && baud != 230400 && baud != 460800 && baud != 921600) {
+    std::fprintf(stderr, "rv450-bench: '%s' is not a baud rate the tracker runs at (see --help)\n",
+                 arg.c_str());
+    return 2;
+  }
   char dirTemplate[] = "/tmp/rv450-bench-XXXXXX";
   const std::string dir = ::mkdtemp(dirTemplate);
   sim::SimOptions options;

@@ -49,6 +49,7 @@ Options:
   --quiet            do not print the traffic
   --list-ports       print the serial ports RV450 Kestrun would list (position,
                      COM number, device) and exit
+  --version          print the version and exit
   --help             this text
 
 What it answers:
@@ -83,6 +84,9 @@ int main(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       Usage();
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "rv450-sim " << KESTRUN_VERSION << "\n";
       return 0;
     } else if (arg == "--com") {
       options.comNumber = std::atoi(value().c_str());
