@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <filesystem>
+#include <memory>
 
 #include "protocol/ControlIds.h"
 #include "ui/FormLayout.h"
@@ -63,6 +64,26 @@ bool IsCopyKey(QKeyEvent* key) {
   return key->matches(QKeySequence::Copy) ||
          (key->key() == Qt::Key_Insert &&
           (key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) == Qt::ControlModifier);
+}
+
+// Runs `handler` once for every change of a check box or radio button that a
+// user makes, whichever way: a mouse or keyboard click (also on the radio
+// button that is already set) arrives as `clicked`; a change without a click,
+// such as the accessible toggle action that screen readers and voice control
+// use, arrives as `toggled` alone. A click emits `pressed`, then `toggled`,
+// then `released` and `clicked`, so a `toggled` between `pressed` and
+// `released` is left to the `clicked` that follows. A radio button reacts to
+// being set only, not to being cleared by its neighbour.
+template <typename Handler>
+void ConnectUserToggle(QAbstractButton* button, QObject* context, Handler handler) {
+  auto clicking = std::make_shared<bool>(false);
+  const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+  QObject::connect(button, &QAbstractButton::pressed, context, [clicking] { *clicking = true; });
+  QObject::connect(button, &QAbstractButton::released, context, [clicking] { *clicking = false; });
+  QObject::connect(button, &QAbstractButton::clicked, context, [handler] { handler(); });
+  QObject::connect(button, &QAbstractButton::toggled, context, [clicking, radio, handler](bool checked) {
+    if (!*clicking && (checked || !radio)) handler();
+  });
 }
 
 }  // namespace
@@ -192,16 +213,15 @@ void CKestrunView::ConnectControl(int id, QWidget* widget) {
     }
   } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
     for (int n = 0; n < 4; ++n)
-      if (id == FenceBox[n])
-        return (void)connect(box, &QCheckBox::clicked, this, [this, n] { OnFenceBox(n); });
+      if (id == FenceBox[n]) return ConnectUserToggle(box, this, [this, n] { OnFenceBox(n); });
     for (int k = 0; k < 5; ++k)
-      if (id == KeyBox[k]) return (void)connect(box, &QCheckBox::clicked, this, [this, k] { OnKeyBox(k); });
+      if (id == KeyBox[k]) return ConnectUserToggle(box, this, [this, k] { OnKeyBox(k); });
     for (const GroupInfo& info : AllGroups())
       if (info.enableBox == id)
-        return (void)connect(box, &QCheckBox::clicked, this, [this, g = info.group] { OnEnableBox(g); });
-    connect(box, &QCheckBox::clicked, this, [this, id] { OnChanged(id); });
+        return ConnectUserToggle(box, this, [this, g = info.group] { OnEnableBox(g); });
+    ConnectUserToggle(box, this, [this, id] { OnChanged(id); });
   } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
-    connect(radio, &QRadioButton::clicked, this, [this] { OnChanged(ReportMode); });
+    ConnectUserToggle(radio, this, [this] { OnChanged(ReportMode); });
   } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
     connect(combo, &QComboBox::currentIndexChanged, this, [this, id] { OnChanged(id); });
   } else if (auto* ip = qobject_cast<CIpAddressEdit*>(widget)) {

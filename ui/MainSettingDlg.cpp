@@ -112,9 +112,14 @@ void CMainSettingDlg::InitControls() {
   password_->setText(shownPassword_);
   fastExchange_->setChecked(settings.pacing == PacingSetting::Fast);
   com_->clear();
+  // Each item's tooltip: the device, its stable name, and whether it opens now
+  // or what is in the way (another program, ModemManager, the device's group).
+  const UserAccess user = UserAccess::OfThisProcess();
   for (const PortEntry& port : ports) {
     com_->addItem(QString::number(port.number));
-    com_->setItemData(com_->count() - 1, QString::fromStdString(port.devicePath), Qt::ToolTipRole);
+    com_->setItemData(com_->count() - 1,
+                      QString::fromStdString(DescribePort(InspectPort(port, systemRoots, user))),
+                      Qt::ToolTipRole);
   }
   com_->setCurrentIndex(settings.comIndex >= 0 && settings.comIndex < com_->count() ? settings.comIndex : -1);
   ShowDevicePath();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "link/PortDiscovery.h"
+#include "link/PortNeighbours.h"
 #include "settings/MainSettings.h"
 
 namespace kestrun {
@@ -35,6 +36,7 @@ class CMainSettingDlg : public QDialog {
 
   CMainSettings settings;
   std::vector<PortEntry> ports;  // detected at start-up, ascending
+  SystemRoots systemRoots;       // where the port list's tooltips look for a port's neighbours
 
   QComboBox* comList() const { return com_; }
   QComboBox* baudList() const { return baud_; }
