@@ -176,6 +176,20 @@ bool CComPort::SendAndWaitFor(const std::string& text, const std::string& token,
   return false;
 }
 
+bool CComPort::ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit) {
+  const auto end = Clock::now() + limit;
+  std::string chunk;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<Ms>(end - Clock::now());
+    if (left <= Ms(0)) return true;
+    if (!ReadReply(
+            chunk, 512, [](const std::string&) { return true; }, std::min(quiet, left)))
+      return false;
+    if (chunk.empty()) return true;  // quiet long enough
+    text += chunk;
+  }
+}
+
 bool CComPort::ReadUntilQuiet(std::string& text, int& total, int limit, const ReplyComplete& complete) {
   text.clear();
   total = 0;

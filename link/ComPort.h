@@ -48,6 +48,9 @@ class CComPort {
   bool SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
                       std::size_t maxBytes, int polls, Ms pause = Ms(200), bool endOnToken = false,
                       bool purgeFirst = true);
+  // Reads what arrives until the line has been quiet for `quiet`, at most
+  // `limit` long; appends it to `text`.
+  bool ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit);
   // Collects 256-byte reads until 600 ms of silence, more than `limit` bytes,
   // or `complete` holds for all collected. True when the limit was passed.
   bool ReadUntilQuiet(std::string& text, int& total, int limit, const ReplyComplete& complete = {});
@@ -68,7 +71,7 @@ class CComPort {
   // exchange that ends its reads early (fast pacing) keeps it, so that lines
   // it wrote are never taken back before the tracker has read them.
   bool purgeDiscardsOutput = true;
-  SystemRoots systemRoots;   // where a failed open looks for the reason
+  SystemRoots systemRoots;  // where a failed open looks for the reason
 
  private:
   bool Fail(const std::string& error, int systemError);

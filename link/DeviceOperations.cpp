@@ -161,6 +161,8 @@ bool CDeviceDriver::SetSlowClock(bool on) {
     for (int i = 0; i < 3 && written; ++i) written = port_.WriteLine(command, false);
     seen = written && port_.SendAndWaitFor(command, "OK", reply, 120, 1, CPacing::PollInterval(),
                                            pacing_.EndsOnEvent(), false);
+    if (seen && pacing_.BurstSettle().count() > 0)
+      port_.ReadUntilQuietFor(reply, pacing_.BurstSettle(), CPacing::ReadDeadline());
     if (port_.lastSystemError != 0) {
       PortFailed();
       break;

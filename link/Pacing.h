@@ -43,6 +43,11 @@ class CPacing {
   // Pause before each poll read; with `fast` the poll read itself may last
   // this much longer instead, ending as soon as the token arrives.
   static constexpr Ms PollInterval() { return Ms(200); }
+  // After a wake-up burst has been answered, how long the line must stay
+  // quiet before the exchange goes on: the replies to the burst's other lines
+  // are still on their way and must not be taken for the next reply. (The
+  // specified pacing's full-length poll read takes them anyway.)
+  constexpr Ms BurstSettle() const { return mode_ == Mode::Fast ? Ms(100) : Ms(0); }
   // True when a read ends as soon as its reply is complete.
   constexpr bool EndsOnEvent() const { return mode_ == Mode::Fast; }
 

@@ -437,3 +437,18 @@ TEST_F(DriverTest, SpecifiedAndFastPacingSendTheSameLinesAndOnlyTheSpecifiedWait
     std::this_thread::yield();
   EXPECT_EQ(Received(), specifiedLines);
 }
+
+TEST_F(DriverTest, FastPacingTakesNoLateBurstReplyForTheNextAnswer) {
+  // Each line answered 30 ms late: the replies to the wake-up burst trickle in
+  // after the first "OK" and must not be read as the answer to ATI or a query.
+  sim_->SetAnswerDelay(30);
+  Read(Only(Group::Pin));
+  ASSERT_EQ(events.statuses.back(), "Read AT Command Success .");
+  EXPECT_EQ(events.version, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
+  const std::string traffic = ReadFile(dir / "AtLog.log");
+  const std::size_t query = traffic.find("--> AT+RVPIN?");
+  ASSERT_NE(query, std::string::npos);
+  const std::size_t closing = traffic.find("--> AT+CSCLK=1", query);
+  ASSERT_NE(closing, std::string::npos);
+  EXPECT_EQ(traffic.substr(query, closing - query).find("CSCLK"), std::string::npos);  // nothing stale
+}
