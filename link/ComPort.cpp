@@ -121,9 +121,15 @@ void CComPort::Close() {
   }
 }
 
-bool CComPort::WriteLine(const std::string& text) {
+bool CComPort::Purge() {
+  if (handle < 0) return Fail("PurgeComm Error=" + std::to_string(EBADF), EBADF);
+  if (::tcflush(handle, TCIOFLUSH) != 0) return Fail("PurgeComm Error=" + std::to_string(errno), errno);
+  return true;
+}
+
+bool CComPort::WriteLine(const std::string& text, bool purgeFirst) {
   if (handle < 0) return Fail("WriteFile Error=" + std::to_string(EBADF), EBADF);
-  ::tcflush(handle, TCIOFLUSH);
+  if (purgeFirst) ::tcflush(handle, TCIOFLUSH);
   if (text.size() > kMaxLine)
     return Fail("WriteFile Error=" + std::to_string(E2BIG) + " (line longer than 254 characters)", E2BIG);
   const std::string line = text + '\r';
@@ -143,12 +149,13 @@ bool CComPort::WriteLine(const std::string& text) {
   return true;
 }
 
-bool CComPort::ReadReply(std::string& buffer, std::size_t maxBytes) {
+bool CComPort::ReadReply(std::string& buffer, std::size_t maxBytes, const ReplyComplete& complete,
+                         Ms timeout) {
   buffer.clear();
   if (handle < 0) return Fail("ReadFile Error=" + std::to_string(EBADF), EBADF);
-  const auto deadline = Clock::now() + std::chrono::milliseconds(kReadTimeoutMs);
+  const auto deadline = Clock::now() + timeout;
   char chunk[512];
-  while (buffer.size() < maxBytes) {
+  while (buffer.size() < maxBytes && !(complete && !buffer.empty() && complete(buffer))) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) break;
     pollfd p{handle, POLLIN, 0};
@@ -170,33 +177,40 @@ bool CComPort::ReadReply(std::string& buffer, std::size_t maxBytes) {
   return true;
 }
 
-bool CComPort::SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes) {
+bool CComPort::SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes,
+                           const ReplyComplete& complete) {
   if (!WriteLine(text)) return false;
-  return ReadReply(buffer, maxBytes);
+  return ReadReply(buffer, maxBytes, complete);
 }
 
 bool CComPort::SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
-                              std::size_t maxBytes, int polls) {
-  if (!WriteLine(text)) return false;
+                              std::size_t maxBytes, int polls, Ms pause, bool endOnToken, bool purgeFirst) {
+  if (!WriteLine(text, purgeFirst)) return false;
+  const auto hasToken = [&token](const std::string& read) { return read.find(token) != std::string::npos; };
   for (int i = 0; i < polls; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    ReadReply(buffer, maxBytes);
-    if (buffer.find(token) != std::string::npos) return true;
+    if (endOnToken) {
+      if (!ReadReply(buffer, maxBytes, hasToken, pause + Ms(kReadTimeoutMs))) return false;
+    } else {
+      std::this_thread::sleep_for(pause);
+      if (!ReadReply(buffer, maxBytes)) return false;
+    }
+    if (hasToken(buffer)) return true;
   }
   return false;
 }
 
-bool CComPort::ReadUntilQuiet(std::string& text, int& total, int limit) {
+bool CComPort::ReadUntilQuiet(std::string& text, int& total, int limit, const ReplyComplete& complete) {
   text.clear();
   total = 0;
   std::string chunk;
   for (;;) {
-    const bool ok = ReadReply(chunk, 256);
+    const bool ok =
+        ReadReply(chunk, 256, [&](const std::string& part) { return complete && complete(text + part); });
     if (chunk.empty()) return false;  // 600 ms of silence (or a failed read)
     text += chunk;
     total += static_cast<int>(chunk.size());
     if (total > limit) return true;
-    if (!ok) return false;
+    if (!ok || (complete && complete(text))) return false;
   }
 }
 

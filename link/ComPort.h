@@ -3,6 +3,8 @@
 // or 600 ms after they began.
 #pragma once
 
+#include <chrono>
+#include <functional>
 #include <string>
 
 #include "link/PortDiscovery.h"
@@ -19,21 +21,35 @@ class CComPort {
   CComPort& operator=(const CComPort&) = delete;
   virtual ~CComPort();
 
+  // Ends a read early when it returns true for what has arrived so far.
+  using ReplyComplete = std::function<bool(const std::string&)>;
+  using Ms = std::chrono::milliseconds;
+
   bool Open();
   void Close();
-  // Discards both queues, then writes the text and one carriage return. A text
-  // longer than kMaxLine characters is refused.
-  bool WriteLine(const std::string& text);
-  // One read of up to maxBytes into `buffer` (emptied first).
-  bool ReadReply(std::string& buffer, std::size_t maxBytes);
-  bool SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes);
-  // Writes the text, then up to `polls` times: wait 200 ms, read once, look for
-  // the token in that read alone.
+  // Discards both queues (what the tracker sent but nobody read, and what was
+  // not yet sent).
+  bool Purge();
+  // Writes the text and one carriage return, discarding both queues first
+  // unless `purgeFirst` is false. A text longer than kMaxLine characters is
+  // refused and nothing is written.
+  bool WriteLine(const std::string& text, bool purgeFirst = true);
+  // One read of up to maxBytes into `buffer` (emptied first); it ends at the
+  // byte count, at `deadline` after it began, or as soon as `complete` holds.
+  bool ReadReply(std::string& buffer, std::size_t maxBytes, const ReplyComplete& complete = {},
+                 Ms deadline = Ms(kReadTimeoutMs));
+  bool SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes,
+                   const ReplyComplete& complete = {});
+  // Writes the text, then up to `polls` times: wait `pause`, read once, look
+  // for the token in that read alone. With `endOnToken` the read ends as soon
+  // as the token has arrived, and lasts up to `pause` longer instead of the
+  // pause before it.
   bool SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
-                      std::size_t maxBytes, int polls);
-  // Collects 256-byte reads until 600 ms of silence or more than `limit` bytes.
-  // True when the limit was passed.
-  bool ReadUntilQuiet(std::string& text, int& total, int limit);
+                      std::size_t maxBytes, int polls, Ms pause = Ms(200), bool endOnToken = false,
+                      bool purgeFirst = true);
+  // Collects 256-byte reads until 600 ms of silence, more than `limit` bytes,
+  // or `complete` holds for all collected. True when the limit was passed.
+  bool ReadUntilQuiet(std::string& text, int& total, int limit, const ReplyComplete& complete = {});
 
   // Why the last Open failed, in words for the user (system reason, the device's
   // group for permission problems); empty after a successful Open.

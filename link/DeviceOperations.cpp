@@ -1,15 +1,21 @@
 #include "link/DeviceOperations.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <thread>
 
+#include "link/SystemError.h"
 #include "protocol/Fields.h"
+#include "protocol/ReplyRules.h"
 
 namespace kestrun {
 
 namespace {
 
 constexpr const char* kSendFail = "Send AT Command Fail !";
+constexpr const char* kLineTooLong = "Error, Command Line > 254 Byte";
+constexpr const char* kNoLine = "No Command Line To Send !";
+constexpr const char* kNothingSelected = "No Function Selected !";
 
 std::string GroupText(const char* before, Group group, const char* after) {
   return std::string(before) + "AT+RV" + Info(group).name + after;
@@ -23,45 +29,118 @@ std::string VersionPiece(const std::string& reply, const char* key, const char* 
   return "[" + reply.substr(start, end == std::string::npos ? std::string::npos : end - start) + closing;
 }
 
+// What a refresh of `model` reports (cap popups, rebuilt previews), passed on
+// as events; with no events it is dropped.
+class CRefreshOutput : public IFormOutput {
+ public:
+  CRefreshOutput(IEngineEvents* events, const CFormModel& model) : events_(events), model_(model) {}
+  void ShowResult(const std::string& caption, const std::string& message, int iconKind, bool autoClose,
+                  int delayMs) override {
+    if (events_) events_->PopupRequested({caption, message, iconKind, autoClose, delayMs});
+  }
+  void SetControlText(int id, const std::string& text) override {
+    if (events_) events_->PreviewBuilt(id, text, model_.values.Text(id));
+  }
+
+ private:
+  IEngineEvents* events_;
+  const CFormModel& model_;
+};
+
+int CountSelected(const GroupSelection& selection, const std::vector<Group>& order) {
+  int count = 0;
+  for (Group group : order) count += selection[static_cast<int>(group)] ? 1 : 0;
+  return count;
+}
+
 }  // namespace
+
+CDeviceDriver::CDeviceDriver(CComPort& port, CFormModel& model, IEngineEvents& events, CTrafficLog& log,
+                             const CPacing& pacing, const std::atomic<bool>& stop)
+    : port_(port), model_(model), events_(events), log_(log), pacing_(pacing), stop_(stop) {}
+
+void CDeviceDriver::LogTraffic(const std::string& text, Direction direction) {
+  log_.Log(text, direction);
+  const auto pause = pacing_.AfterLoggedLine();
+  if (pause.count() > 0) std::this_thread::sleep_for(pause);
+}
+
+void CDeviceDriver::ShowFailure(const std::string& message) {
+  events_.PopupRequested({kAppTitle, message, kIconFailure, false, 1000});
+}
 
 void CDeviceDriver::ReportReplyFailure(int kind) {
   static const char* const kTexts[] = {"No Response !", "Read Data Error !", "No Right Response !"};
   if (kind < kNoResponse || kind > kNoRightResponse) return;
   const char* text = kTexts[kind - kNoResponse];
-  host_.SetStatus(text);
-  host_.ShowFailure(text);
+  SetStatus(text);
+  ShowFailure(text);
+}
+
+bool CDeviceDriver::PortFailed() {
+  if (failure_.detail.empty() && port_.lastSystemError != 0) {
+    const int error = port_.lastSystemError;
+    failure_.detail = (port_.devicePath().empty() ? std::string("The port") : port_.devicePath()) + ": " +
+                      SystemReason(error);
+    if (error == EIO || error == ENXIO || error == ENODEV || error == EBADF)
+      failure_.detail += ". The device has gone away: check the cable and the adapter.";
+  }
+  return false;
 }
 
 bool CDeviceDriver::ExchangeCommand(const std::string& line) {
-  port_.WriteLine(line);  // a line that did not go out shows up as a missing echo
+  port_.lastSystemError = 0;
+  if (!port_.WriteLine(line)) {
+    const bool tooLong = port_.lastSystemError == E2BIG;
+    if (tooLong)
+      failure_.detail = "The line has " + std::to_string(line.size()) +
+                        " characters; the tracker takes at most " + std::to_string(CComPort::kMaxLine) + ".";
+    else
+      PortFailed();
+    LogTraffic(line + " [not sent: " +
+                   (tooLong ? "longer than 254 characters" : SystemReason(port_.lastSystemError)) + "]",
+               Direction::Sent);
+    const char* text = tooLong ? kLineTooLong : "No Response !";
+    SetStatus(text);
+    ShowFailure(text);
+    return false;
+  }
   LogTraffic(line, Direction::Sent);
-  host_.AppendHistory(line);
+  events_.HistoryAppended(line);
   std::string collected;
   bool echoSeen = false;
-  auto okAfterEcho = [&](const std::string& text) {
-    const std::size_t echo = text.find(line);
-    return echo != std::string::npos && text.find("OK", echo + line.size()) != std::string::npos;
+  // Fast pacing ends a read once the reply is complete; the specified one
+  // reads on until the byte count or the time-out.
+  const auto complete = [&](const std::string& part) {
+    return SettingReplyComplete(echoSeen ? collected + part : part, line);
+  };
+  const auto done = [&](const std::string& text) {
+    return pacing_.EndsOnEvent() ? SettingReplyComplete(text, line) : SettingAccepted(text, line);
   };
   std::string reply;
   for (int read = 0; read < 3; ++read) {
-    port_.ReadReply(reply, line.size() + 50);
+    const bool readOk = port_.ReadReply(reply, line.size() + 50,
+                                        pacing_.EndsOnEvent() ? CComPort::ReplyComplete(complete) : nullptr);
     LogTraffic(reply, Direction::Received);
+    if (!readOk) {
+      PortFailed();
+      break;
+    }
     if (echoSeen) {
       collected += reply;
-      if (okAfterEcho(collected)) break;
+      if (done(collected)) break;
     } else if (reply.find(line) != std::string::npos) {
       collected = reply;
       echoSeen = true;
-      if (okAfterEcho(collected)) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (done(collected)) break;
+      std::this_thread::sleep_for(pacing_.AfterEcho());
     }
   }
   if (collected.find(line) == std::string::npos) {
     ReportReplyFailure(kNoResponse);
     return false;
   }
-  if (!okAfterEcho(collected)) {
+  if (!SettingAccepted(collected, line)) {
     ReportReplyFailure(kNoRightResponse);
     return false;
   }
@@ -73,11 +152,19 @@ bool CDeviceDriver::SetSlowClock(bool on) {
   LogTraffic(command, Direction::Sent);
   std::string reply;
   bool seen = false;
-  for (int attempt = 0; attempt < 30 && !seen && !Aborted(); ++attempt) {
-    // A sleeping tracker wakes on the first line; only the reply to the fourth
-    // write counts, since each write discards what came before it.
-    for (int i = 0; i < 3; ++i) port_.WriteLine(command);
-    seen = port_.SendAndWaitFor(command, "OK", reply, 120, 1);
+  for (int attempt = 0; attempt < 30 && !seen && !Stopped(); ++attempt) {
+    // A sleeping tracker wakes on the first line. The queues are emptied once
+    // before the burst, so that the wake-up lines do not throw away each
+    // other's replies; the fourth line is then polled for its "OK".
+    port_.lastSystemError = 0;
+    bool written = port_.Purge();
+    for (int i = 0; i < 3 && written; ++i) written = port_.WriteLine(command, false);
+    seen = written && port_.SendAndWaitFor(command, "OK", reply, 120, 1, CPacing::PollInterval(),
+                                           pacing_.EndsOnEvent(), false);
+    if (port_.lastSystemError != 0) {
+      PortFailed();
+      break;
+    }
   }
   LogTraffic(reply, Direction::Received);
   return seen;
@@ -87,46 +174,62 @@ bool CDeviceDriver::SetWcsl(bool on) {
   const std::string command = on ? "AT+WCSL=1" : "AT+WCSL=0";
   LogTraffic(command, Direction::Sent);
   std::string reply;
-  const bool seen = port_.SendAndWaitFor(command, "OK", reply, command.size() + 10, 3);
+  port_.lastSystemError = 0;
+  const bool seen = port_.SendAndWaitFor(command, "OK", reply, command.size() + 10, 3,
+                                         CPacing::PollInterval(), pacing_.EndsOnEvent());
+  if (port_.lastSystemError != 0) PortFailed();
   LogTraffic(reply, Direction::Received);
   return seen;
 }
 
-bool CDeviceDriver::QueryFirmwareVersion(std::string& version) {
-  version.clear();
+std::string CDeviceDriver::QueryFirmwareVersion() {
+  const CComPort::ReplyComplete ended =
+      pacing_.EndsOnEvent() ? CComPort::ReplyComplete([](const std::string& r) { return ReplyEnded(r); })
+                            : nullptr;
+  std::string version;
   std::string reply;
-  port_.SendAndRead("ATI", reply, 199);
+  port_.SendAndRead("ATI", reply, 199, ended);
   version += VersionPiece(reply, "Revision:", "] ");
-  port_.SendAndRead("at+csub", reply, 100);
+  port_.SendAndRead("at+csub", reply, 100, ended);
   version += VersionPiece(reply, "SubEdition:", "]");
-  return true;
+  return version;
 }
 
-bool CDeviceDriver::TakeQueryReply(Group group, std::string& reply) {
+void CDeviceDriver::TakeQueryReply(Group group, std::string& reply) {
   const GroupInfo& info = Info(group);
   const std::string query = std::string("AT+RV") + info.name + "?";
+  const std::string tag = std::string("RV") + info.name + ":";
+  const CComPort::ReplyComplete complete =
+      pacing_.EndsOnEvent()
+          ? CComPort::ReplyComplete([&tag](const std::string& r) { return QueryReplyComplete(r, tag); })
+          : nullptr;
+  port_.lastSystemError = 0;
   if (info.readMax > 0) {
-    port_.SendAndRead(query, reply, static_cast<std::size_t>(info.readMax));
+    port_.SendAndRead(query, reply, static_cast<std::size_t>(info.readMax), complete);
     LogTraffic(query, Direction::Sent);
     LogTraffic(reply, Direction::Received);
   } else {
-    port_.WriteLine(query);
+    const bool written = port_.WriteLine(query);
     LogTraffic(query, Direction::Sent);
     int total = 0;
-    port_.ReadUntilQuiet(reply, total, 1024);
+    if (written) port_.ReadUntilQuiet(reply, total, 1024, complete);
     LogTraffic(reply, Direction::Received);
     if (reply.size() > 1024) reply.resize(1024);
   }
-  return true;
 }
 
 bool CDeviceDriver::ReadGroup(Group group) {
-  host_.SetStatus(GroupText("Reading ", group, " ......"));
+  SetStatus(GroupText("Reading ", group, " ......"));
   const std::string tag = std::string("RV") + Info(group).name + ":";
   int failure = 0;
   for (int attempt = 0; attempt < 3; ++attempt) {
     std::string reply;
     TakeQueryReply(group, reply);
+    if (port_.lastSystemError != 0) {  // the port failed: no point in asking again
+      PortFailed();
+      failure = kNoResponse;
+      break;
+    }
     const std::size_t tagPos = reply.find(tag);
     const std::size_t okPos = FindClosingOk(reply);
     if (tagPos != std::string::npos && okPos != std::string::npos && tagPos < okPos) {
@@ -138,16 +241,18 @@ bool CDeviceDriver::ReadGroup(Group group) {
     } else {
       failure = kNoResponse;
     }
-    if (Aborted()) break;
+    if (Stopped()) break;
   }
   if (failure) {
     ReportReplyFailure(failure);
-    host_.SetStatus(GroupText("Read ", group, " Fail !"));
+    SetStatus(GroupText("Read ", group, " Fail !"));
     return false;
   }
-  model_.ApplyReplyCaps(group, host_);
-  host_.PutReplyIntoForm(group);
-  host_.SetStatus(GroupText("Read ", group, " Success ."));
+  CRefreshOutput out(&events_, model_);
+  model_.ApplyReplyCaps(group, out);
+  model_.ApplyReplyToForm(group);
+  events_.GroupRead(group, model_);
+  SetStatus(GroupText("Read ", group, " Success ."));
   return true;
 }
 
@@ -155,90 +260,107 @@ bool CDeviceDriver::OpenPort() {
   if (port_.Open()) return true;
   char text[96];
   std::snprintf(text, sizeof text, "Init COM:%d Baudrate:%d Fail !", port_.portNumber, port_.baudRate);
-  host_.SetStatus(text);
-  host_.ExplainStatus(port_.openFailureReason());
-  host_.ShowFailure(text);
-  return false;
-}
-
-bool CDeviceDriver::Stop() {
-  port_.Close();
+  failure_.outcome = Outcome::PortNotOpened;
+  failure_.detail = port_.openFailureReason();
+  SetStatus(text);
+  ShowFailure(text);
   return false;
 }
 
 // A failed bracketing command: report it and stop.
 bool CDeviceDriver::Bracket(bool ok) {
   if (ok) return true;
-  host_.SetStatus(kSendFail);
-  host_.ShowFailure(kSendFail);
+  SetStatus(kSendFail);
+  ShowFailure(kSendFail);
   return false;
 }
 
-bool CDeviceDriver::ReadGroups(const GroupSelection& selection) {
-  if (!OpenPort()) return false;
-  if (!Bracket(SetSlowClock(false))) return Stop();
-  std::string version;
-  QueryFirmwareVersion(version);
-  host_.SetFirmwareVersion(version);
-  for (Group group : ReadOrder()) {
-    if (Aborted()) return Stop();
-    if (selection[static_cast<int>(group)] && !ReadGroup(group)) return Stop();
-  }
-  if (!Bracket(SetSlowClock(true))) return Stop();
+OperationResult CDeviceDriver::Finish(bool ok) {
   port_.Close();
-  host_.SetStatus("Read AT Command Success .");
-  host_.ShowResult(kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000);
-  return true;
+  if (ok) return {};
+  OperationResult result = failure_;
+  if (Stopped())
+    result.outcome = Outcome::Stopped;
+  else if (result.outcome == Outcome::Success)
+    result.outcome = Outcome::TrackerFailed;
+  result.message = lastStatus_;
+  if (!result.detail.empty()) events_.StatusExplained(result.detail);
+  return result;
 }
 
-bool CDeviceDriver::SendGroups(const GroupSelection& selection) {
-  if (!OpenPort()) return false;
-  if (!Bracket(SetSlowClock(false))) return Stop();
-  if (!Bracket(SetWcsl(true))) return Stop();
-  for (Group group : SendOrder()) {
-    if (Aborted()) return Stop();
+OperationResult CDeviceDriver::ReadGroups(const GroupSelection& selection) {
+  if (!OpenPort()) return Finish(false);
+  if (!Bracket(SetSlowClock(false))) return Finish(false);
+  events_.FirmwareVersionRead(QueryFirmwareVersion());
+  const int count = CountSelected(selection, ReadOrder());
+  int index = 0;
+  for (Group group : ReadOrder()) {
+    if (Stopped()) return Finish(false);
     if (!selection[static_cast<int>(group)]) continue;
-    host_.SetStatus(GroupText("Sending ", group, " ......"));
-    for (const std::string& line : host_.RefreshForSend(group)) {
+    events_.GroupStarted(group, ++index, count);
+    if (!ReadGroup(group)) return Finish(false);
+  }
+  if (!Bracket(SetSlowClock(true))) return Finish(false);
+  Finish(true);
+  SetStatus("Read AT Command Success .");
+  events_.PopupRequested({kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000});
+  return {};
+}
+
+const GroupInfo* CDeviceDriver::GroupWithoutLine(const GroupSelection& selection) const {
+  CFormModel scratch = model_;
+  CRefreshOutput quiet(nullptr, scratch);
+  for (Group group : SendOrder()) {
+    if (!selection[static_cast<int>(group)]) continue;
+    const std::vector<std::string> lines = scratch.PrepareSend(group, quiet);
+    bool missing = lines.empty();
+    for (const std::string& line : lines) missing = missing || line.empty();
+    if (missing) return &Info(group);
+  }
+  return nullptr;
+}
+
+OperationResult CDeviceDriver::SendGroups(const GroupSelection& selection) {
+  // A group with nothing to send would put a bare carriage return on the
+  // line: say so before any port is touched.
+  if (const GroupInfo* info = GroupWithoutLine(selection)) {
+    SetStatus(GroupText("Send ", info->group, " Fail !"));
+    ShowFailure(kNoLine);
+    return {Outcome::NothingToSend, kNoLine, {}};
+  }
+  if (!OpenPort()) return Finish(false);
+  if (!Bracket(SetSlowClock(false))) return Finish(false);
+  if (!Bracket(SetWcsl(true))) return Finish(false);
+  const int count = CountSelected(selection, SendOrder());
+  int index = 0;
+  CRefreshOutput out(&events_, model_);
+  for (Group group : SendOrder()) {
+    if (Stopped()) return Finish(false);
+    if (!selection[static_cast<int>(group)]) continue;
+    events_.GroupStarted(group, ++index, count);
+    SetStatus(GroupText("Sending ", group, " ......"));
+    for (const std::string& line : model_.PrepareSend(group, out)) {
       if (!ExchangeCommand(line)) {
-        host_.SetStatus(GroupText("Send ", group, " Fail !"));
-        return Stop();
+        SetStatus(GroupText("Send ", group, " Fail !"));
+        return Finish(false);
       }
     }
   }
-  if (!Bracket(SetWcsl(false))) return Stop();
-  if (!Bracket(SetSlowClock(true))) return Stop();
-  port_.Close();
-  host_.SetStatus("Send AT Command Success .");
-  host_.ShowResult(kAppTitle, "Send Setting Success .", kIconSuccess, true, 1000);
-  return true;
+  if (!Bracket(SetWcsl(false))) return Finish(false);
+  if (!Bracket(SetSlowClock(true))) return Finish(false);
+  Finish(true);
+  SetStatus("Send AT Command Success .");
+  events_.PopupRequested({kAppTitle, "Send Setting Success .", kIconSuccess, true, 1000});
+  return {};
 }
 
-void CDeviceDriver::ReadWorker(const GroupSelection& selection) {
-  host_.SetFormEnabled(0);
-  host_.SetStatus("");
-  ReadGroups(selection);
-  host_.SetFormEnabled(1);
-}
-
-void CDeviceDriver::SendWorker(const GroupSelection& selection) {
-  host_.SetFormEnabled(0);
-  host_.SetStatus("");
-  SendGroups(selection);
-  host_.SetFormEnabled(1);
-}
-
-void CDeviceDriver::SendAllWorker() {
-  host_.SetFormEnabled(0);
-  host_.SetStatus("");
-  const GroupSelection selection = host_.SendAllSelection();
-  bool any = false;
-  for (bool selected : selection) any = any || selected;
-  if (any)
-    SendGroups(selection);
-  else
-    host_.ShowFailure("No Function Selected !");
-  host_.SetFormEnabled(1);
+OperationResult CDeviceDriver::SendAll() {
+  const GroupSelection selection = model_.SendAllSelection();
+  if (CountSelected(selection, SendOrder()) == 0) {
+    ShowFailure(kNothingSelected);
+    return {Outcome::NothingSelected, kNothingSelected, {}};
+  }
+  return SendGroups(selection);
 }
 
 }  // namespace kestrun

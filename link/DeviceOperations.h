@@ -1,13 +1,16 @@
-// The Read and Send drivers: the AT exchange with its traffic log, the
-// slow-clock and WCSL brackets, the firmware version query, and the group
-// reads and sends, run on one worker thread per operation.
+// The Read and Send operations of one device engine: the AT exchange with its
+// traffic log and pacing, the slow-clock and WCSL brackets, the firmware
+// version query, and the group reads and sends. It works on the engine's own
+// port, log and copy of the form, and reports through IEngineEvents.
 #pragma once
 
 #include <atomic>
 #include <string>
+#include <vector>
 
 #include "link/ComPort.h"
-#include "link/OperationHost.h"
+#include "link/EngineEvents.h"
+#include "link/Pacing.h"
 #include "link/TrafficLog.h"
 #include "protocol/FormModel.h"
 
@@ -17,39 +20,49 @@ enum ReplyFailure { kNoResponse = 2, kReadDataError = 3, kNoRightResponse = 4 };
 
 class CDeviceDriver {
  public:
-  CDeviceDriver(CComPort& port, CFormModel& model, IOperationHost& host, CTrafficLog& log)
-      : port_(port), model_(model), host_(host), log_(log) {}
+  CDeviceDriver(CComPort& port, CFormModel& model, IEngineEvents& events, CTrafficLog& log,
+                const CPacing& pacing, const std::atomic<bool>& stop);
 
-  // Worker bodies: disable the form, clear the status line, run, enable.
-  void ReadWorker(const GroupSelection& selection);
-  void SendWorker(const GroupSelection& selection);
-  void SendAllWorker();
+  // Whole operations, from opening the port to closing it.
+  OperationResult ReadGroups(const GroupSelection& selection);
+  OperationResult SendGroups(const GroupSelection& selection);
+  // Send All: the groups ticked in the form, or a popup when there are none.
+  OperationResult SendAll();
 
-  bool ReadGroups(const GroupSelection& selection);
-  bool SendGroups(const GroupSelection& selection);
+  // The steps, open to tests.
   bool ReadGroup(Group group);
   bool ExchangeCommand(const std::string& line);
   bool SetSlowClock(bool on);
   bool SetWcsl(bool on);
-  bool QueryFirmwareVersion(std::string& version);
+  std::string QueryFirmwareVersion();
   void ReportReplyFailure(int kind);
-  void LogTraffic(const std::string& text, Direction direction) { log_.Log(text, direction); }
-
-  // Set when the main window closes mid-operation: the driver stops at the
-  // next step and closes the port.
-  std::atomic<bool>* abort = nullptr;
 
  private:
-  bool Aborted() const { return abort && abort->load(); }
+  bool Stopped() const { return stop_.load(); }
+  void LogTraffic(const std::string& text, Direction direction);
+  void SetStatus(const std::string& text) {
+    lastStatus_ = text;
+    events_.StatusChanged(text);
+  }
+  void ShowFailure(const std::string& message);
+  // Notes why the port failed (the system's reason) after a failed read or write.
+  bool PortFailed();
   bool OpenPort();
-  bool Stop();
   bool Bracket(bool ok);
-  bool TakeQueryReply(Group group, std::string& reply);
+  OperationResult Finish(bool ok);
+  // The lines each selected group would send, built on a scratch copy; the
+  // first group without one, or nothing.
+  const GroupInfo* GroupWithoutLine(const GroupSelection& selection) const;
+  void TakeQueryReply(Group group, std::string& reply);
 
   CComPort& port_;
   CFormModel& model_;
-  IOperationHost& host_;
+  IEngineEvents& events_;
   CTrafficLog& log_;
+  const CPacing pacing_;
+  const std::atomic<bool>& stop_;
+  OperationResult failure_;  // the first failure's kind and reason
+  std::string lastStatus_;
 };
 
 }  // namespace kestrun

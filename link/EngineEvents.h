@@ -25,8 +25,8 @@ enum class Outcome {
   NothingSelected,  // Send All with no group ticked; no port touched
   NothingToSend,    // a selected group has no command line; no port touched
   PortNotOpened,
-  TrackerFailed,    // no response, wrong response, refused or failed line, lost port
-  Stopped,          // stopped from outside (window closed, Ctrl+C)
+  TrackerFailed,  // no response, wrong response, refused or failed line, lost port
+  Stopped,        // stopped from outside (window closed, Ctrl+C)
 };
 
 struct OperationResult {
@@ -47,8 +47,9 @@ class IEngineEvents {
   virtual void PopupRequested(const PopupRequest& /*popup*/) {}
   // A settings line is about to be written to the tracker.
   virtual void HistoryAppended(const std::string& /*line*/) {}
-  // A refresh during a Send built a command line for a preview control.
-  virtual void PreviewBuilt(int /*id*/, const std::string& /*line*/) {}
+  // A refresh during a Send set a preview control to `shown`; the preview's
+  // form value is now `stored` (a refresh that fails only blanks the control).
+  virtual void PreviewBuilt(int /*id*/, const std::string& /*shown*/, const std::string& /*stored*/) {}
   // A group step begins: `index` of `count` selected groups, counting from 1.
   virtual void GroupStarted(Group /*group*/, int /*index*/, int /*count*/) {}
   // A group was read: `reading` holds its parsed, capped record and the form

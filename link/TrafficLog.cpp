@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <thread>
 
 namespace kestrun {
 
@@ -24,7 +23,10 @@ std::string FormatLogLine(const std::tm& local, Direction direction, const std::
   return line;
 }
 
+std::string TrafficLogPath(const std::string& directory) { return directory + "/AtLog.log"; }
+
 void CTrafficLog::Log(const std::string& text, Direction direction) {
+  if (path_.empty()) return;
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
@@ -43,7 +45,6 @@ void CTrafficLog::Log(const std::string& text, Direction direction) {
     }
     ::close(fd);
   }
-  std::this_thread::sleep_for(pause);
 }
 
 }  // namespace kestrun

@@ -4,7 +4,6 @@
 // line silently and the exchange goes on.
 #pragma once
 
-#include <chrono>
 #include <ctime>
 #include <string>
 
@@ -15,21 +14,24 @@ enum class Direction { Sent, Received };
 // "2011-3-3; 9:5:7 --> text" plus a line feed, with every line feed as CR LF.
 std::string FormatLogLine(const std::tm& local, Direction direction, const std::string& text);
 
+// "<directory>/AtLog.log".
+std::string TrafficLogPath(const std::string& directory);
+
 class CTrafficLog {
  public:
-  // `directory` is captured once; later changes of the working directory do
-  // not move the log.
-  explicit CTrafficLog(std::string directory = {}) : directory_(std::move(directory)) {}
-  void SetDirectory(std::string directory) { directory_ = std::move(directory); }
-  std::string Path() const { return directory_ + "/AtLog.log"; }
+  CTrafficLog() = default;
+  // The log in `directory`, captured once; later changes of the working
+  // directory do not move it.
+  explicit CTrafficLog(const std::string& directory) : path_(TrafficLogPath(directory)) {}
+  void SetDirectory(const std::string& directory) { path_ = TrafficLogPath(directory); }
+  // Any file name (one log per port); empty: nothing is logged.
+  void SetPath(std::string path) { path_ = std::move(path); }
+  const std::string& Path() const { return path_; }
 
   void Log(const std::string& text, Direction direction);
 
-  // Pause after every line; the tracker's pacing relies on it.
-  std::chrono::milliseconds pause{100};
-
  private:
-  std::string directory_;
+  std::string path_;
 };
 
 }  // namespace kestrun

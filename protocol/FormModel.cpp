@@ -260,6 +260,20 @@ bool CFormModel::ParseReply(Group group, const std::string& reply) {
   return false;
 }
 
+void CFormModel::TakeRecord(Group group, const CFormModel& from) {
+  switch (group) {
+    case Group::Sri: sri = from.sri; break;
+    case Group::Bei: bei = from.bei; break;
+    case Group::Tri: tri = from.tri; break;
+    case Group::Geo: geo = from.geo; break;
+    case Group::Bac: bac = from.bac; break;
+    case Group::Kpn: kpn = from.kpn; break;
+    case Group::Rto: rto = from.rto; break;
+    case Group::Wlt: wlt = from.wlt; break;
+    case Group::Pin: pin = from.pin; break;
+  }
+}
+
 void CFormModel::ApplyReplyCaps(Group group, IResultSink& sink) {
   switch (group) {
     case Group::Sri: CapRecord(sri, kSriTexts, sink); break;

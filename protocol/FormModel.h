@@ -82,6 +82,8 @@ class CFormModel {
   // screen and empty the previews; then set the flag and refresh the group.
   void PutReplyIntoForm(Group group, IFormOutput& out, const std::function<void()>& showValues);
   bool ParseReply(Group group, const std::string& reply);
+  // Takes the group's record (as a read left it) from another model.
+  void TakeRecord(Group group, const CFormModel& from);
 
   // Refreshes the group and returns the lines a Send writes for it.
   std::vector<std::string> PrepareSend(Group group, IFormOutput& out);

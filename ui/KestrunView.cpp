@@ -66,8 +66,7 @@ bool IsCopyKey(QKeyEvent* key) {
 
 }  // namespace
 
-CKestrunView::CKestrunView(QWidget* parent) : QScrollArea(parent), driver_(port, model, *this, trafficLog) {
-  driver_.abort = &abort_;
+CKestrunView::CKestrunView(QWidget* parent) : QScrollArea(parent) {
   setAccessibleName("Configuration Form");
   BuildForm();
   startupTimer_.setInterval(500);
@@ -82,11 +81,11 @@ CKestrunView::CKestrunView(QWidget* parent) : QScrollArea(parent), driver_(port,
 }
 
 CKestrunView::~CKestrunView() {
-  // A running operation is asked to stop; its blocking calls onto this thread
-  // are served until it has closed the port and ended.
-  abort_ = true;
-  while (busy_) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-  if (worker_.joinable()) worker_.join();
+  // A running operation reports nothing more; it is stopped (closing its port)
+  // and joined before any member goes. No event loop runs here.
+  events_.Detach();
+  engine_.Stop();
+  engine_.Wait();
 }
 
 void CKestrunView::BuildForm() {
@@ -360,7 +359,7 @@ void CKestrunView::UpdateRowSendButton(Group group) {
 
 void CKestrunView::SetFormEnabled(int state) {
   if (state != 0 && state != 1) return;
-  RunOnWindowThread([this, state] {
+  {
     const CFormValues& v = model.values;
     const bool idle = state == 1;
     auto setEnabled = [&](int id, bool enabled) { Control(id)->setEnabled(enabled); };
@@ -389,7 +388,7 @@ void CKestrunView::SetFormEnabled(int state) {
     }
     for (const GroupInfo& info : AllGroups())
       if (info.readButton > 0) setEnabled(info.readButton, idle);
-  });
+  }
 }
 
 // ---- Change handlers ----------------------------------------------------

@@ -1,8 +1,7 @@
-// The configuration form view. It owns all of the tool's state: the form
-// values and command records, the serial port, the connection settings, the
-// config-file accessor, the traffic log and the feedback windows. Device
-// operations run on one worker thread at a time and reach the form only
-// through blocking calls onto the window thread.
+// The configuration form view. It owns the form's state: the form values and
+// command records, the connection settings, the config-file accessor and the
+// feedback windows. Device operations run in a device engine that works on a
+// copy of the form; what it reports is applied here, on the window thread.
 #pragma once
 
 #include <QCheckBox>
@@ -15,25 +14,22 @@
 #include <QScrollArea>
 #include <QTextEdit>
 #include <QTimer>
-#include <atomic>
 #include <functional>
 #include <map>
-#include <thread>
 
 #include "link/ComPort.h"
-#include "link/DeviceOperations.h"
-#include "link/OperationHost.h"
-#include "link/TrafficLog.h"
+#include "link/DeviceEngine.h"
 #include "protocol/FormModel.h"
 #include "settings/IniFile.h"
 #include "ui/DialogUnits.h"
 #include "ui/HistoryDlg.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/MainSettingDlg.h"
+#include "ui/WindowEvents.h"
 
 namespace kestrun {
 
-class CKestrunView : public QScrollArea, public IFormOutput, public IOperationHost {
+class CKestrunView : public QScrollArea, public IFormOutput {
   Q_OBJECT
  public:
   explicit CKestrunView(QWidget* parent = nullptr);
@@ -49,7 +45,7 @@ class CKestrunView : public QScrollArea, public IFormOutput, public IOperationHo
   // Form exchange.
   bool PullForm();
   void PushForm();
-  void SetFormEnabled(int state) override;
+  void SetFormEnabled(int state);
 
   // Menu commands.
   void OnSendAll();
@@ -59,26 +55,27 @@ class CKestrunView : public QScrollArea, public IFormOutput, public IOperationHo
   void OnLoadConfigFile();
   void InitSystem();
 
-  // IFormOutput / IOperationHost (callable from any thread).
+  // Feedback and what the engine reports (window thread).
   void ShowResult(const std::string& caption, const std::string& message, int iconKind, bool autoClose,
                   int delayMs) override;
   void SetControlText(int id, const std::string& text) override;
-  void SetStatus(const std::string& text) override;
-  void ExplainStatus(const std::string& detail) override;
-  void AppendHistory(const std::string& line) override;
-  void PutReplyIntoForm(Group group) override;
-  std::vector<std::string> RefreshForSend(Group group) override;
-  GroupSelection SendAllSelection() override;
-  void SetFirmwareVersion(const std::string& version) override;
+  void SetStatus(const std::string& text);
+  void ExplainStatus(const std::string& detail);
+  void AppendHistory(const std::string& line);
+  // A preview the engine set during a Send, and the preview's form value.
+  void ShowBuiltPreview(int id, const std::string& shown, const std::string& stored);
+  // A group the engine read: its record and values go into the form.
+  void PutReplyIntoForm(Group group, const CFormModel& reading);
+  void OnOperationFinished();
 
   bool IsBusy() const { return busy_; }
   // Asks a running operation to stop at its next step (window closing).
-  void AbortOperation() { abort_ = true; }
+  void AbortOperation() { engine_.Stop(); }
 
   // State, open to the frame and to tests.
   CFormModel model;
-  CComPort port;
-  CTrafficLog trafficLog;
+  CComPort port;  // the start-up check's own port; operations open the engine's
+  CPacing pacing;
   CIniFile configFile;
   std::string firmwareVersion;
   std::string startDirectory;  // captured once at start-up
@@ -123,9 +120,7 @@ class CKestrunView : public QScrollArea, public IFormOutput, public IOperationHo
   void OnKeyBox(int key);
   void OnReadButton(Group group);
   void OnSendButton(Group group);
-  void StartOperation(std::function<void(CDeviceDriver&)> body);
-  void OnWorkerFinished();
-  void RunOnWindowThread(const std::function<void()>& fn);
+  void StartOperation(OperationKind kind, const GroupSelection& selection);
   QString DefaultChooseConfigFile(bool save);
 
   QWidget* page_ = nullptr;
@@ -140,9 +135,11 @@ class CKestrunView : public QScrollArea, public IFormOutput, public IOperationHo
   QTimer startupTimer_;      // timer 1
   bool exchanging_ = false;  // PullForm or PushForm running
   bool busy_ = false;
-  std::atomic<bool> abort_{false};
-  std::thread worker_;
-  CDeviceDriver driver_;
+  bool checkPending_ = false;  // the start-up check came due during an operation
+  // Last, so that they go first: the engine is stopped and joined before
+  // anything its events refer to is destroyed.
+  CWindowEvents events_{*this};
+  CDeviceEngine engine_{events_};
 };
 
 }  // namespace kestrun

@@ -2,11 +2,11 @@
 // the device operations with the calls their workers make onto this thread.
 #include <QApplication>
 #include <QFileDialog>
-#include <QThread>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 
+#include "link/TrafficLog.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
 #include "ui/KestrunView.h"
@@ -22,7 +22,6 @@ bool CKestrunView::InitialUpdate() {
     std::error_code ec;
     startDirectory = std::filesystem::current_path(ec).string();
   }
-  trafficLog.SetDirectory(startDirectory);
   port.discovery = discovery;
   mainSetting_->ports = DiscoverPorts(discovery);
   mainSetting_->settings.file.path = BuildMainSettingPath(startDirectory);
@@ -42,6 +41,10 @@ bool CKestrunView::InitialUpdate() {
 
 void CKestrunView::InitSystem() {
   startupTimer_.stop();
+  if (busy_) {  // never under a running operation; it runs once that has ended
+    checkPending_ = true;
+    return;
+  }
   model.liveUpdate = true;
   SetFormEnabled(0);
   SetStatus("Init System ......");
@@ -116,37 +119,46 @@ void CKestrunView::OnLoadConfigFile() {
 
 // ---- Device operations ----------------------------------------------------
 
-void CKestrunView::StartOperation(std::function<void(CDeviceDriver&)> body) {
+void CKestrunView::StartOperation(OperationKind kind, const GroupSelection& selection) {
   if (busy_) return;
-  if (worker_.joinable()) worker_.join();
+  // The engine works on its own copy of the form and of the connection.
+  OperationPlan plan;
+  plan.kind = kind;
+  plan.selection = selection;
+  plan.form = model;
+  plan.port.number = port.portNumber;
+  plan.port.baudRate = port.baudRate;
+  plan.port.discovery = discovery;
+  plan.logPath = TrafficLogPath(startDirectory);
+  plan.pacing = pacing;
+  startupTimer_.stop();  // no port check under a running operation
   busy_ = true;
-  abort_ = false;
   emit busyChanged(true);
-  worker_ = std::thread([this, body = std::move(body)] {
-    body(driver_);
-    QMetaObject::invokeMethod(
-        this, [this] { OnWorkerFinished(); }, Qt::QueuedConnection);
-  });
+  if (!engine_.Start(std::move(plan))) OnOperationFinished();
 }
 
-void CKestrunView::OnWorkerFinished() {
-  if (worker_.joinable()) worker_.join();
+void CKestrunView::OnOperationFinished() {
   busy_ = false;
   emit busyChanged(false);
   emit operationFinished();
+  if (checkPending_) {
+    checkPending_ = false;
+    startupTimer_.start();
+  }
 }
 
 void CKestrunView::OnReadButton(Group group) {
   GroupSelection selection{};
   selection[static_cast<int>(group)] = true;
-  StartOperation([selection](CDeviceDriver& d) { d.ReadWorker(selection); });
+  StartOperation(OperationKind::Read, selection);
 }
 
 void CKestrunView::OnSendButton(Group group) {
+  if (busy_) return;
   if (group != Group::Kpn) PullForm();  // the keypad Send starts without a pull
   GroupSelection selection{};
   selection[static_cast<int>(group)] = true;
-  StartOperation([selection](CDeviceDriver& d) { d.SendWorker(selection); });
+  StartOperation(OperationKind::Send, selection);
 }
 
 void CKestrunView::OnReadAll() {
@@ -154,81 +166,55 @@ void CKestrunView::OnReadAll() {
   PullForm();
   GroupSelection all;
   all.fill(true);
-  StartOperation([all](CDeviceDriver& d) { d.ReadWorker(all); });
+  StartOperation(OperationKind::Read, all);
 }
 
 void CKestrunView::OnSendAll() {
   if (busy_) return;
   PullForm();
-  StartOperation([](CDeviceDriver& d) { d.SendAllWorker(); });
+  StartOperation(OperationKind::SendAll, {});
 }
 
-// ---- Calls from the drivers -------------------------------------------------
-
-void CKestrunView::RunOnWindowThread(const std::function<void()>& fn) {
-  if (QThread::currentThread() == thread())
-    fn();
-  else
-    QMetaObject::invokeMethod(this, fn, Qt::BlockingQueuedConnection);
-}
+// ---- Feedback and what the engine reports ----------------------------------
 
 void CKestrunView::ShowResult(const std::string& caption, const std::string& message, int iconKind,
                               bool autoClose, int delayMs) {
-  RunOnWindowThread([&] {
-    auto* popup = new CResultDlg(window(), QString::fromStdString(caption), QString::fromStdString(message),
-                                 iconKind, autoClose, delayMs);
-    popup->show();
-    popup->raise();
-    popup->move(mapToGlobal(QPoint(0, 0)) + QPoint(90, 200));
-  });
+  auto* popup = new CResultDlg(window(), QString::fromStdString(caption), QString::fromStdString(message),
+                               iconKind, autoClose, delayMs);
+  popup->show();
+  popup->raise();
+  popup->move(mapToGlobal(QPoint(0, 0)) + QPoint(90, 200));
 }
 
 void CKestrunView::SetControlText(int id, const std::string& text) {
-  RunOnWindowThread([&] {
-    const bool wasExchanging = exchanging_;
-    exchanging_ = true;
-    SetEditText(id, text);
-    exchanging_ = wasExchanging;
-  });
+  const bool wasExchanging = exchanging_;
+  exchanging_ = true;
+  SetEditText(id, text);
+  exchanging_ = wasExchanging;
 }
 
 void CKestrunView::SetStatus(const std::string& text) {
-  RunOnWindowThread([&] {
-    status_->setText(QString::fromStdString(text));
-    status_->setAccessibleName(text.empty() ? QString("Status") : status_->text());
-    status_->setToolTip(QString());
-  });
+  status_->setText(QString::fromStdString(text));
+  status_->setAccessibleName(text.empty() ? QString("Status") : status_->text());
+  status_->setToolTip(QString());
 }
 
 void CKestrunView::ExplainStatus(const std::string& detail) {
-  RunOnWindowThread([&] { status_->setToolTip(QString::fromStdString(detail)); });
+  status_->setToolTip(QString::fromStdString(detail));
 }
 
 void CKestrunView::AppendHistory(const std::string& line) {
-  RunOnWindowThread([&] {
-    if (history_) history_->Append(QString::fromStdString(line));
-  });
+  if (history_) history_->Append(QString::fromStdString(line));
 }
 
-void CKestrunView::PutReplyIntoForm(Group group) {
-  RunOnWindowThread(
-      [&] { model.PutReplyIntoForm(group, *this, [&] { PushControls(CFormModel::ReplyValueIds(group)); }); });
+void CKestrunView::ShowBuiltPreview(int id, const std::string& shown, const std::string& stored) {
+  model.values.Text(id) = stored;
+  SetControlText(id, shown);
 }
 
-std::vector<std::string> CKestrunView::RefreshForSend(Group group) {
-  std::vector<std::string> lines;
-  RunOnWindowThread([&] { lines = model.PrepareSend(group, *this); });
-  return lines;
-}
-
-GroupSelection CKestrunView::SendAllSelection() {
-  GroupSelection selection{};
-  RunOnWindowThread([&] { selection = model.SendAllSelection(); });
-  return selection;
-}
-
-void CKestrunView::SetFirmwareVersion(const std::string& version) {
-  RunOnWindowThread([&] { firmwareVersion = version; });
+void CKestrunView::PutReplyIntoForm(Group group, const CFormModel& reading) {
+  model.TakeRecord(group, reading);
+  model.PutReplyIntoForm(group, *this, [&] { PushControls(CFormModel::ReplyValueIds(group)); });
 }
 
 }  // namespace kestrun

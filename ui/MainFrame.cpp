@@ -1,5 +1,6 @@
 #include "ui/MainFrame.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QScreen>
@@ -61,16 +62,18 @@ void CMainFrame::ShowAbout() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
-  // Closing mid-operation: the worker is told to stop; the window closes once
-  // it has closed the port and ended.
+  // Closing mid-operation: every window goes out of sight at once, the worker
+  // is told to stop, and the program ends once it has closed the port.
   if (view_->IsBusy()) {
     closeWhenIdle_ = true;
     view_->AbortOperation();
-    hide();
+    for (QWidget* window : QApplication::topLevelWidgets()) window->hide();
     event->ignore();
     return;
   }
   QMainWindow::closeEvent(event);
+  // The history window and open popups must not keep the program alive.
+  if (event->isAccepted()) QCoreApplication::quit();
 }
 
 }  // namespace kestrun

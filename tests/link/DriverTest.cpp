@@ -1,14 +1,16 @@
-// The Read and Send drivers against the simulator over a pseudo-terminal,
-// each operation on its own worker thread as the tool runs it.
+// The device engine against the simulator over a pseudo-terminal: each
+// operation on the engine's own worker, as the tool runs it, reported through
+// a recording front end.
 #include <gtest/gtest.h>
 
 #include <regex>
 #include <thread>
 
+#include "../support/RecordingEvents.h"
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
-#include "link/DeviceOperations.h"
-#include "link/HeadlessHost.h"
+#include "link/ComPort.h"
+#include "link/DeviceEngine.h"
 #include "protocol/ControlIds.h"
 #include "sim/TrackerSim.h"
 
@@ -22,16 +24,34 @@ class DriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
     sim_ = StartSimulator(dir / "ports", 21);
-    port.discovery = OnlyPortsFolder(dir / "ports");
-    port.portNumber = 21;
-    log.SetDirectory(dir.path());
     model.SetPassword("5830");
     model.liveUpdate = true;
   }
-  template <typename Body>
-  void RunOnWorker(Body body) {
-    std::thread worker([&] { body(driver); });
-    worker.join();
+  // Runs one operation on the engine's worker with the fixture's form and
+  // waits for its end; `model` then holds the engine's copy.
+  void RunOperation(OperationKind kind, const GroupSelection& selection = {}) {
+    OperationPlan plan;
+    plan.kind = kind;
+    plan.selection = selection;
+    plan.form = model;
+    plan.port = {portNumber, baudRate, OnlyPortsFolder(dir / "ports")};
+    plan.logPath = dir / "AtLog.log";
+    plan.pacing = pacing;
+    const int before = events.finished;
+    ASSERT_TRUE(engine.Start(std::move(plan)));
+    ASSERT_TRUE(events.WaitFinished(before + 1));
+    engine.Wait();
+    model = engine.Form();
+  }
+  void Read(const GroupSelection& selection) { RunOperation(OperationKind::Read, selection); }
+  void Send(const GroupSelection& selection) { RunOperation(OperationKind::Send, selection); }
+  void SendAll() { RunOperation(OperationKind::SendAll); }
+  // The port is closed when another can open it.
+  bool PortIsFree() {
+    CComPort probe;
+    probe.discovery = OnlyPortsFolder(dir / "ports");
+    probe.portNumber = 21;
+    return probe.Open();
   }
   std::vector<std::string> Received() { return sim_->ReceivedLines(); }
   long CountReceived(const std::string& line) {
@@ -45,11 +65,12 @@ class DriverTest : public ::testing::Test {
 
   TempDir dir;
   std::unique_ptr<sim::CTrackerSim> sim_;
-  CComPort port;
   CFormModel model;
-  CTrafficLog log;
-  CHeadlessHost host{model};
-  CDeviceDriver driver{port, model, host, log};
+  int portNumber = 21;
+  int baudRate = 115200;
+  CPacing pacing = CPacing::ZeroWait();
+  CRecordingEvents events;
+  CDeviceEngine engine{events};
 };
 
 GroupSelection Only(Group group) {
@@ -67,7 +88,7 @@ TEST_F(DriverTest, ReadAllFillsEveryGroupWithoutAnRtoQuery) {
   });
   GroupSelection all;
   all.fill(true);
-  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(all); });
+  Read(all);
 
   std::vector<std::string> queries;
   for (const auto& line : Received())
@@ -75,17 +96,17 @@ TEST_F(DriverTest, ReadAllFillsEveryGroupWithoutAnRtoQuery) {
   EXPECT_EQ(queries, (std::vector<std::string>{"AT+RVSRI?", "AT+RVBEI?", "AT+RVTRI?", "AT+RVGEO?",
                                                "AT+RVBAC?", "AT+RVKPN?", "AT+RVWLT?", "AT+RVPIN?"}));
   EXPECT_EQ(Received().back(), "AT+CSCLK=1");
-  EXPECT_EQ(host.statuses.back(), "Read AT Command Success .");
-  ASSERT_FALSE(host.popups.empty());
-  EXPECT_EQ(host.popups.back().message, "Read Setting Success .");
-  EXPECT_TRUE(host.popups.back().autoClose);
-  EXPECT_EQ(host.enableCalls, (std::vector<int>{0, 1}));
+  EXPECT_EQ(events.statuses.back(), "Read AT Command Success .");
+  ASSERT_FALSE(events.popups.empty());
+  EXPECT_EQ(events.popups.back().message, "Read Setting Success .");
+  EXPECT_TRUE(events.popups.back().autoClose);
+  EXPECT_EQ(events.enableCalls, (std::vector<int>{0, 1}));
   EXPECT_EQ(model.values.Text(BeginTime), "0700");
   EXPECT_EQ(model.values.Text(PhoneName[2]), "BOOKER");  // an OK inside a value is no closing OK
   EXPECT_EQ(model.values.Text(Apn), "internet");
   EXPECT_EQ(model.values.Address(SriIp), (Octets{192, 168, 10, 20}));
-  EXPECT_EQ(host.version, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
-  EXPECT_FALSE(port.isOpen);
+  EXPECT_EQ(events.version, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
+  EXPECT_TRUE(PortIsFree());
 
   const std::string traffic = ReadFile(dir / "AtLog.log");
   EXPECT_TRUE(std::regex_search(
@@ -95,63 +116,63 @@ TEST_F(DriverTest, ReadAllFillsEveryGroupWithoutAnRtoQuery) {
 }
 
 TEST_F(DriverTest, PortThatDoesNotOpen) {
-  port.portNumber = 99;
-  port.baudRate = 57600;
-  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
-  EXPECT_EQ(host.statuses.back(), "Init COM:99 Baudrate:57600 Fail !");
-  EXPECT_FALSE(host.statusDetail.empty());
-  ASSERT_EQ(host.popups.size(), 1u);
-  EXPECT_EQ(host.popups[0].message, "Init COM:99 Baudrate:57600 Fail !");
-  EXPECT_EQ(host.popups[0].iconKind, 1);
+  portNumber = 99;
+  baudRate = 57600;
+  Read(Only(Group::Sri));
+  EXPECT_EQ(events.statuses.back(), "Init COM:99 Baudrate:57600 Fail !");
+  EXPECT_FALSE(events.statusDetail.empty());
+  ASSERT_EQ(events.popups.size(), 1u);
+  EXPECT_EQ(events.popups[0].message, "Init COM:99 Baudrate:57600 Fail !");
+  EXPECT_EQ(events.popups[0].iconKind, 1);
   EXPECT_TRUE(Received().empty());
-  EXPECT_EQ(host.enableCalls, (std::vector<int>{0, 1}));
+  EXPECT_EQ(events.enableCalls, (std::vector<int>{0, 1}));
 }
 
 TEST_F(DriverTest, OkBeforeTheTagThreeTimesIsNoResponse) {
   sim_->SetFault("AT+RVSRI?", sim::Fault::OkBeforeTag);
-  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
-  EXPECT_EQ(host.statuses.back(), "Read AT+RVSRI Fail !");
-  EXPECT_EQ(host.popups.back().message, "No Response !");
+  Read(Only(Group::Sri));
+  EXPECT_EQ(events.statuses.back(), "Read AT+RVSRI Fail !");
+  EXPECT_EQ(events.popups.back().message, "No Response !");
   EXPECT_EQ(CountReceived("AT+RVSRI?"), 3);
   EXPECT_FALSE(ReceivedLine("AT+CSCLK=1"));
-  EXPECT_FALSE(port.isOpen);
+  EXPECT_TRUE(PortIsFree());
 }
 
 TEST_F(DriverTest, ReplyRejectedTwiceThenAccepted) {
   sim_->SetFault("AT+RVPIN?", sim::Fault::WrongCount, 2);
-  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Pin)); });
-  EXPECT_EQ(host.statuses.back(), "Read AT Command Success .");
+  Read(Only(Group::Pin));
+  EXPECT_EQ(events.statuses.back(), "Read AT Command Success .");
   EXPECT_EQ(CountReceived("AT+RVPIN?"), 3);
 }
 
 TEST_F(DriverTest, ReplyRejectedThreeTimesIsReadDataError) {
   sim_->SetFault("AT+RVBEI?", sim::Fault::WrongCount);
-  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Bei)); });
-  EXPECT_EQ(host.popups.back().message, "Read Data Error !");
-  EXPECT_EQ(host.statuses.back(), "Read AT+RVBEI Fail !");
+  Read(Only(Group::Bei));
+  EXPECT_EQ(events.popups.back().message, "Read Data Error !");
+  EXPECT_EQ(events.statuses.back(), "Read AT+RVBEI Fail !");
 }
 
 TEST_F(DriverTest, FailingGroupInTheMiddleStopsTheRead) {
   sim_->SetFault("AT+RVGEO?", sim::Fault::Silent);
   GroupSelection all;
   all.fill(true);
-  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(all); });
-  EXPECT_EQ(host.groupsRead, (std::vector<Group>{Group::Sri, Group::Bei, Group::Tri}));
+  Read(all);
+  EXPECT_EQ(events.groupsRead, (std::vector<Group>{Group::Sri, Group::Bei, Group::Tri}));
   EXPECT_EQ(model.values.Text(BeginTime), "0800");
   EXPECT_EQ(model.values.Text(SpeedLimited), "");  // BAC not read
   EXPECT_FALSE(ReceivedLine("AT+RVBAC?"));
   EXPECT_FALSE(ReceivedLine("AT+CSCLK=1"));
-  EXPECT_FALSE(port.isOpen);
-  EXPECT_EQ(host.statuses.back(), "Read AT+RVGEO Fail !");
+  EXPECT_TRUE(PortIsFree());
+  EXPECT_EQ(events.statuses.back(), "Read AT+RVGEO Fail !");
 }
 
 TEST_F(DriverTest, ReadReplyCapsAreReported) {
   sim_->WithState([](sim::CTrackerState& s) {
     s.ApplySetting("AT+RVSRI=5830,0,0,apn,u,p,1.2.3.4,123456,+49,20110101000000");
   });
-  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
+  Read(Only(Group::Sri));
   EXPECT_EQ(model.values.Text(SriPort), "12345");
-  EXPECT_EQ(host.popups.front().message, "Error, Server Port > 5 Byte");
+  EXPECT_EQ(events.popups.front().message, "Error, Server Port > 5 Byte");
 }
 
 TEST_F(DriverTest, SendAllOrderAndLines) {
@@ -162,8 +183,8 @@ TEST_F(DriverTest, SendAllOrderAndLines) {
   v.Number(KeyBox[0]) = v.Number(KeyBox[4]) = 1;
   v.Number(RtoOption) = 2;
   v.Number(MobileEnd) = 9;
-  RunOnWorker([&](CDeviceDriver& d) { d.SendAllWorker(); });
-  ASSERT_EQ(host.statuses.back(), "Send AT Command Success .") << host.statuses.back();
+  SendAll();
+  ASSERT_EQ(events.statuses.back(), "Send AT Command Success .") << events.statuses.back();
   const auto lines = Received();
   std::vector<std::string> settings;
   for (const auto& line : lines)
@@ -172,33 +193,33 @@ TEST_F(DriverTest, SendAllOrderAndLines) {
                                                 "AT+RVGEO=5830,1", "AT+RVGEO=5830,3", "AT+RVRTO=5830,3",
                                                 "AT+RVBAC=5830,0", "AT+RVKPN=5830,0", "AT+RVKPN=5830,4",
                                                 "AT+RVWLT=5830,1", "AT+RVPIN=5830,0"}));
-  EXPECT_EQ(host.history.size(), 11u);
+  EXPECT_EQ(events.history.size(), 11u);
   EXPECT_EQ(lines.back(), "AT+CSCLK=1");
   const auto lastOther =
       std::find_if(lines.rbegin(), lines.rend(), [](const std::string& l) { return l != "AT+CSCLK=1"; });
   ASSERT_NE(lastOther, lines.rend());
   EXPECT_EQ(*lastOther, "AT+WCSL=0");
-  EXPECT_EQ(host.popups.back().message, "Send Setting Success .");
-  for (const auto& line : host.history) EXPECT_EQ(line.find("AT+CSCLK"), std::string::npos);
+  EXPECT_EQ(events.popups.back().message, "Send Setting Success .");
+  for (const auto& line : events.history) EXPECT_EQ(line.find("AT+CSCLK"), std::string::npos);
 }
 
 TEST_F(DriverTest, RefusedSecondFenceStopsTheSend) {
   for (int n = 0; n < 3; ++n) model.values.Number(FenceBox[n]) = 1;
   sim_->SetFault("AT+RVGEO=5830,2,", sim::Fault::Error);
-  RunOnWorker([&](CDeviceDriver& d) { d.SendWorker(Only(Group::Geo)); });
-  EXPECT_EQ(host.popups.back().message, "No Right Response !");
-  EXPECT_EQ(host.statuses.back(), "Send AT+RVGEO Fail !");
-  EXPECT_EQ(host.history.size(), 2u);  // the failed line is listed too
+  Send(Only(Group::Geo));
+  EXPECT_EQ(events.popups.back().message, "No Right Response !");
+  EXPECT_EQ(events.statuses.back(), "Send AT+RVGEO Fail !");
+  EXPECT_EQ(events.history.size(), 2u);  // the failed line is listed too
   EXPECT_FALSE(ReceivedLine("AT+WCSL=0"));
   for (const auto& line : Received()) EXPECT_NE(line.rfind("AT+RVGEO=5830,3", 0), 0u);
-  EXPECT_FALSE(port.isOpen);
+  EXPECT_TRUE(PortIsFree());
 }
 
 TEST_F(DriverTest, SilentTrackerIsNoResponseAndTheLogHoldsFourLines) {
   sim_->SetFault("AT+RVPIN=", sim::Fault::Silent);
-  RunOnWorker([&](CDeviceDriver& d) { d.SendWorker(Only(Group::Pin)); });
-  EXPECT_EQ(host.popups.back().message, "No Response !");
-  EXPECT_EQ(host.statuses.back(), "Send AT+RVPIN Fail !");
+  Send(Only(Group::Pin));
+  EXPECT_EQ(events.popups.back().message, "No Response !");
+  EXPECT_EQ(events.statuses.back(), "Send AT+RVPIN Fail !");
   const std::string traffic = ReadFile(dir / "AtLog.log");
   const std::size_t sent = traffic.find("--> AT+RVPIN=");
   ASSERT_NE(sent, std::string::npos);
@@ -207,11 +228,11 @@ TEST_F(DriverTest, SilentTrackerIsNoResponseAndTheLogHoldsFourLines) {
 }
 
 TEST_F(DriverTest, NothingSelectedTouchesNoPort) {
-  port.portNumber = 99;  // would fail loudly if it were opened
-  RunOnWorker([&](CDeviceDriver& d) { d.SendAllWorker(); });
-  ASSERT_EQ(host.popups.size(), 1u);
-  EXPECT_EQ(host.popups[0].message, "No Function Selected !");
-  EXPECT_EQ(host.statuses, (std::vector<std::string>{""}));
+  portNumber = 99;  // would fail loudly if it were opened
+  SendAll();
+  ASSERT_EQ(events.popups.size(), 1u);
+  EXPECT_EQ(events.popups[0].message, "No Function Selected !");
+  EXPECT_EQ(events.statuses, (std::vector<std::string>{""}));
 }
 
 TEST_F(DriverTest, SendThenReadGivesBackTheSameForm) {
@@ -231,15 +252,13 @@ TEST_F(DriverTest, SendThenReadGivesBackTheSameForm) {
   v.Text(Pin) = "1234";
   GroupSelection s{};
   for (Group g : {Group::Sri, Group::Geo, Group::Kpn, Group::Pin}) s[static_cast<int>(g)] = true;
-  RunOnWorker([&](CDeviceDriver& d) { d.SendWorker(s); });
-  ASSERT_EQ(host.statuses.back(), "Send AT Command Success .");
+  Send(s);
+  ASSERT_EQ(events.statuses.back(), "Send AT Command Success .");
   const CFormValues sent = v;
-  CFormModel fresh;
-  CHeadlessHost freshHost(fresh);
-  CDeviceDriver reader(port, fresh, freshHost, log);
-  std::thread worker([&] { reader.ReadWorker(s); });
-  worker.join();
-  ASSERT_EQ(freshHost.statuses.back(), "Read AT Command Success .");
+  model = CFormModel();
+  Read(s);
+  ASSERT_EQ(events.statuses.back(), "Read AT Command Success .");
+  const CFormModel& fresh = model;
   for (int id : {Apn, SmsGateway, SriPort, Longitude[3], PhoneName[1], Pin})
     EXPECT_EQ(fresh.values.Text(id), sent.Text(id)) << id;
   for (int id : {ReportMode, FenceType[3], KpnEnable[1], AutoAnswer[1]})
@@ -250,14 +269,12 @@ TEST_F(DriverTest, SendThenReadGivesBackTheSameForm) {
 TEST_F(DriverTest, UnansweredSlowClockGivesUpAfterThirtyAttempts) {
   sim_->SetFault("AT+CSCLK=0", sim::Fault::Silent);
   const auto start = std::chrono::steady_clock::now();
-  RunOnWorker([&](CDeviceDriver& d) { d.ReadWorker(Only(Group::Sri)); });
+  Read(Only(Group::Sri));
   EXPECT_GE(SecondsSince(start), 20.0);
-  EXPECT_EQ(host.statuses.back(), "Send AT Command Fail !");
-  EXPECT_EQ(host.popups.back().message, "Send AT Command Fail !");
-  // Each write discards what the one before has not yet sent, so of the 120
-  // writes at least the fourth of every attempt arrives whole.
-  EXPECT_GE(CountReceived("AT+CSCLK=0"), 30);
-  EXPECT_LE(CountReceived("AT+CSCLK=0"), 120);
+  EXPECT_EQ(events.statuses.back(), "Send AT Command Fail !");
+  EXPECT_EQ(events.popups.back().message, "Send AT Command Fail !");
+  // Four lines an attempt, none thrown away by the next.
+  EXPECT_EQ(CountReceived("AT+CSCLK=0"), 120);
   EXPECT_FALSE(ReceivedLine("AT+RVSRI?"));
 }
 
@@ -271,16 +288,15 @@ TEST_F(DriverTest, FencesFilledToTheirLimitsReadBack) {
     v.Text(CheckInterval[n]) = "99";
     v.Number(FenceType[n]) = 2;
   }
-  RunOnWorker([&](CDeviceDriver& d) { d.SendWorker(Only(Group::Geo)); });
-  ASSERT_EQ(host.statuses.back(), "Send AT Command Success .");
-  CFormModel fresh;
-  CHeadlessHost freshHost(fresh);
-  CDeviceDriver reader(port, fresh, freshHost, log);
-  std::thread worker([&] { reader.ReadWorker(Only(Group::Geo)); });
-  worker.join();
-  ASSERT_EQ(freshHost.statuses.back(), "Read AT Command Success .");
+  Send(Only(Group::Geo));
+  ASSERT_EQ(events.statuses.back(), "Send AT Command Success .");
+  const CFormValues sent = model.values;
+  model = CFormModel();
+  Read(Only(Group::Geo));
+  ASSERT_EQ(events.statuses.back(), "Read AT Command Success .");
+  const CFormModel& fresh = model;
   for (int n = 0; n < 4; ++n) {
-    EXPECT_EQ(fresh.values.Text(Longitude[n]), v.Text(Longitude[n]));
-    EXPECT_EQ(fresh.values.Text(Radius[n]), v.Text(Radius[n]));
+    EXPECT_EQ(fresh.values.Text(Longitude[n]), sent.Text(Longitude[n]));
+    EXPECT_EQ(fresh.values.Text(Radius[n]), sent.Text(Radius[n]));
   }
 }

@@ -1,0 +1,66 @@
+#include "link/DeviceEngine.h"
+
+#include "link/ComPort.h"
+#include "link/DeviceOperations.h"
+#include "link/TrafficLog.h"
+
+namespace kestrun {
+
+CDeviceEngine::CDeviceEngine(IEngineEvents& events) : events_(events) {}
+
+CDeviceEngine::~CDeviceEngine() {
+  Stop();
+  Wait();
+}
+
+bool CDeviceEngine::Start(OperationPlan plan) {
+  if (running_) return false;
+  Wait();  // the last worker has reported its end; collect it
+  plan_ = std::move(plan);
+  stop_ = false;
+  running_ = true;
+  worker_ = std::thread([this] { Execute(); });
+  return true;
+}
+
+OperationResult CDeviceEngine::Run(OperationPlan plan) {
+  if (running_) return {Outcome::Stopped, "An operation is already running", {}};
+  Wait();
+  plan_ = std::move(plan);
+  stop_ = false;
+  running_ = true;
+  Execute();
+  return result_;
+}
+
+void CDeviceEngine::Stop() { stop_ = true; }
+
+void CDeviceEngine::Wait() {
+  if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+}
+
+void CDeviceEngine::Execute() {
+  CComPort port;
+  port.portNumber = plan_.port.number;
+  port.baudRate = plan_.port.baudRate;
+  port.discovery = plan_.port.discovery;
+  CTrafficLog log;
+  log.SetPath(plan_.logPath);
+  CDeviceDriver driver(port, plan_.form, events_, log, plan_.pacing, stop_);
+
+  events_.OperationStarted();
+  events_.StatusChanged("");
+  switch (plan_.kind) {
+    case OperationKind::Read: result_ = driver.ReadGroups(plan_.selection); break;
+    case OperationKind::Send: result_ = driver.SendGroups(plan_.selection); break;
+    case OperationKind::SendAll: result_ = driver.SendAll(); break;
+  }
+  port.Close();
+  // The front end may start the next operation as soon as it hears of the
+  // end, so the engine is marked idle first.
+  const OperationResult result = result_;
+  running_ = false;
+  events_.OperationFinished(result);
+}
+
+}  // namespace kestrun
