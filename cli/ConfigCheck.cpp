@@ -110,7 +110,7 @@ void CheckText(const ConfigKey& key, const std::string& value, std::vector<Probl
       problem.capMessage = Joined(messages);
       problem.corrected = corrected;
       problem.why = (limit && CountChars(value) > limit ? overLimit + "; the" : "the") +
-                    std::string(" window corrects it: ") + problem.capMessage;
+                    std::string(" window would correct it: ") + problem.capMessage;
     }
   }
   if (!problem.why.empty()) problems.push_back(problem);

@@ -189,7 +189,7 @@ TEST_F(ConfigCheckTest, ValuesTheWindowCorrectsCarryTheCorrection) {
   EXPECT_EQ(Find(problems, "RVTRI", "StartTime")->capMessage, "Error, Begin Time Should be 0000 ~ 2359 !");
   EXPECT_EQ(Find(problems, "RVBEI", "PosiDelay")->corrected, "7");
   EXPECT_EQ(Find(problems, "RVSRI", "APN")->corrected, accents.substr(0, 40));
-  EXPECT_EQ(Find(problems, "RVSRI", "APN")->why, "the window corrects it: Error, APN > 40 Byte");
+  EXPECT_EQ(Find(problems, "RVSRI", "APN")->why, "the window would correct it: Error, APN > 40 Byte");
 
   ApplyCorrections(problems, v);
   EXPECT_EQ(v.Text(SriPort), "12345");
