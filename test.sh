@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors and runs every test.
+# Installs what is missing, builds with warnings as errors and runs every test,
+# then builds the Debian package and checks it (lint, unpack, start).
 # With --sanitizers it also builds and runs the tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded ones with ThreadSanitizer, and the
 # reply-parser fuzzers for a short while.
@@ -12,6 +13,10 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUN_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure --no-tests=error -j4
+
+echo "== Debian package: lintian, then unpacked and every program started"
+./package.sh
+tests/package/check-package.sh dist/rv450-kestrun_*.deb
 
 if [ "${1:-}" = "--sanitizers" ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"

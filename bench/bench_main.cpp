@@ -26,6 +26,7 @@ constexpr const char* kUsage =
     "  --pacing P   specified (the tracker's documented waits, default) or fast\n"
     "  --baud RATE  57600, 115200 (default), 230400, 460800 or 921600\n"
     "  --delay MS   the simulator answers each line after MS milliseconds (default 0)\n"
+    "  --version    the version\n"
     "  --help       this text\n"
     "\n"
     "Exit status: 0 when both operations succeed, 1 when one fails, 2 on bad usage.\n";
@@ -99,6 +100,10 @@ int main(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     if (arg == "--help" || arg == "-h") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("rv450-bench %s\n", KESTRUN_VERSION);
       return 0;
     }
     bool ok = false;

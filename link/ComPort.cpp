@@ -1,17 +1,14 @@
 #include "link/ComPort.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <thread>
 
 namespace kestrun {
@@ -33,27 +30,6 @@ speed_t SpeedFor(int baud) {
 
 }  // namespace
 
-std::string DescribeOpenFailure(const std::string& path, int systemError) {
-  std::string text = path.empty() ? std::string("No serial device is known under this COM number")
-                                  : path + ": " + std::strerror(systemError);
-  if (systemError == EACCES || systemError == EPERM) {
-    struct stat info {};
-    std::string group = "dialout";
-    if (!path.empty() && ::stat(path.c_str(), &info) == 0) {
-      if (const struct group* g = ::getgrgid(info.st_gid)) group = g->gr_name;
-    }
-    text += ". The device belongs to the group '" + group + "'. Join it with 'sudo usermod -aG " + group +
-            " $USER', then log out and in again.";
-  } else if (systemError == EBUSY || systemError == EWOULDBLOCK) {
-    text +=
-        ". Another program holds the port; close it (a terminal program, modem manager or a second "
-        "copy of this tool) and try again.";
-  } else if (systemError == ENOENT || systemError == ENXIO || systemError == ENODEV) {
-    text += ". Check that the tracker's cable is plugged in, or pick another port in Main Setting.";
-  }
-  return text;
-}
-
 CComPort::~CComPort() { Close(); }
 
 bool CComPort::Fail(const std::string& error, int systemError) {
@@ -66,7 +42,7 @@ bool CComPort::Open() {
   if (isOpen) return true;
   devicePath_ = OpenPathForPort(portNumber, discovery);
   auto openFailed = [&](int error) {
-    openFailureReason_ = DescribeOpenFailure(devicePath_, error);
+    openFailureReason_ = DescribeOpenFailure(devicePath_, error, systemRoots);
     return Fail("Open Comm Fail!", error);
   };
   if (devicePath_.empty()) return openFailed(ENOENT);

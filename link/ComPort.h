@@ -8,6 +8,7 @@
 #include <string>
 
 #include "link/PortDiscovery.h"
+#include "link/PortNeighbours.h"
 
 namespace kestrun {
 
@@ -51,8 +52,8 @@ class CComPort {
   // or `complete` holds for all collected. True when the limit was passed.
   bool ReadUntilQuiet(std::string& text, int& total, int limit, const ReplyComplete& complete = {});
 
-  // Why the last Open failed, in words for the user (system reason, the device's
-  // group for permission problems); empty after a successful Open.
+  // Why the last Open failed, in words for the user: the system's reason and
+  // the neighbour in the way (DescribeOpenFailure); empty after a successful Open.
   const std::string& openFailureReason() const { return openFailureReason_; }
   const std::string& devicePath() const { return devicePath_; }
 
@@ -63,14 +64,12 @@ class CComPort {
   std::string lastError;
   int lastSystemError = 0;   // errno of the last failure
   DiscoveryPaths discovery;  // where COM numbers are looked up
+  SystemRoots systemRoots;   // where a failed open looks for the reason
 
  private:
   bool Fail(const std::string& error, int systemError);
   std::string openFailureReason_;
   std::string devicePath_;
 };
-
-// Words for an open failure: the system's reason and what the user can do.
-std::string DescribeOpenFailure(const std::string& path, int systemError);
 
 }  // namespace kestrun

@@ -4,7 +4,10 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <thread>
 
 namespace kestrun {
 
@@ -25,6 +28,24 @@ std::string FormatLogLine(const std::tm& local, Direction direction, const std::
 
 std::string TrafficLogPath(const std::string& directory) { return directory + "/AtLog.log"; }
 
+namespace {
+
+constexpr std::chrono::milliseconds kLockWait{1000};
+
+// Takes the exclusive lock on `fd`, waiting up to `bound` for another holder.
+// Polls rather than blocks, so that the wait has an end without signals.
+bool LockWithin(int fd, std::chrono::milliseconds bound) {
+  const auto deadline = std::chrono::steady_clock::now() + bound;
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+}  // namespace
+
 void CTrafficLog::Log(const std::string& text, Direction direction) {
   if (path_.empty()) return;
   const std::time_t now = std::time(nullptr);
@@ -33,8 +54,12 @@ void CTrafficLog::Log(const std::string& text, Direction direction) {
   const int fd = ::open(Path().c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
   if (fd < 0) return;
   {
-    // Held exclusively only for the one write; a log held by someone else loses the line.
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    // Held exclusively only for the one write, so that lines of two instances
+    // never mix. Another instance holds it just as briefly: wait for it. After
+    // the bound (a holder that is stuck) the line is written all the same;
+    // O_APPEND still puts it at the end.
+    LockWithin(fd, kLockWait);
+    {
       const std::string line = FormatLogLine(local, direction, text);
       std::size_t written = 0;
       while (written < line.size()) {

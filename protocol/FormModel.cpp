@@ -108,9 +108,36 @@ const RangeRule* FindRangeRule(int id) {
 void CFormModel::CheckFieldRange(int id, IResultSink& sink) {
   const RangeRule* rule = FindRangeRule(id);
   if (!rule) return;
-  std::string& value = values.Text(id);
-  if (rule->onlyIfNotEmpty && value.empty()) return;
-  CheckRange(rule->label, rule->low, rule->high, value, sink);
+  rangeHolds_.erase(id);  // an edit of the field ends what an earlier check replaced
+  CheckAndHold(*rule, sink);
+}
+
+bool CFormModel::CheckAndHold(const RangeRule& rule, IResultSink& sink) {
+  std::string& value = values.Text(rule.id);
+  if (rule.onlyIfNotEmpty && value.empty()) return true;
+  const std::string checked = value;
+  if (CheckRange(rule.label, rule.low, rule.high, value, sink)) return true;
+  rangeHolds_[rule.id] = {checked, value};
+  return false;
+}
+
+void CFormModel::ApplyRangeHolds(Group group) {
+  for (auto hold = rangeHolds_.begin(); hold != rangeHolds_.end();) {
+    const Binding* binding = FindBinding(hold->first);
+    if (!binding || binding->group != group) {
+      ++hold;
+      continue;
+    }
+    std::string& value = values.Text(hold->first);
+    if (value == hold->second.checked) {
+      value = hold->second.replacement;
+    } else if (value != hold->second.replacement) {
+      // The field got its value from elsewhere (a config file, a reply).
+      hold = rangeHolds_.erase(hold);
+      continue;
+    }
+    ++hold;
+  }
 }
 
 bool CFormModel::RefreshSriCommand(IFormOutput& out) {
@@ -128,6 +155,7 @@ bool CFormModel::RefreshSriCommand(IFormOutput& out) {
 }
 
 bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
+  ApplyRangeHolds(Group::Bei);
   CFormValues& v = values;
   bei.backupIp = v.Address(BeiIp);
   CopyToRecord(v, bei, kBeiTexts);
@@ -138,6 +166,7 @@ bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
 }
 
 bool CFormModel::RefreshTriCommand(IFormOutput& out) {
+  ApplyRangeHolds(Group::Tri);
   CFormValues& v = values;
   CapFormValues(v, kTriTexts, out);
   CopyToRecord(v, tri, kTriTexts);
@@ -175,6 +204,7 @@ bool CFormModel::RefreshRtoCommand(IFormOutput& out) {
 }
 
 bool CFormModel::RefreshBacCommand(IFormOutput& out) {
+  ApplyRangeHolds(Group::Bac);
   CFormValues& v = values;
   auto flag = [&](int id) { return v.Number(id) ? 1 : 0; };
   bac.overSpeedAlarm = flag(OverSpeedAlarm);
@@ -360,6 +390,12 @@ void CFormModel::PutReplyIntoForm(Group group, IFormOutput& out, const std::func
 
 std::vector<std::string> CFormModel::PrepareSend(Group group, IFormOutput& out) {
   std::vector<std::string> lines;
+  // Nothing out of range goes to the tracker: a value that no edit has
+  // checked (it came from a config file or a reply) is checked now.
+  ApplyRangeHolds(group);
+  for (const RangeRule& rule : kRangeRules)
+    if (const Binding* binding = FindBinding(rule.id); binding && binding->group == group)
+      CheckAndHold(rule, out);
   if (group == Group::Geo) {
     // The fences ticked when the step began decide which lines go out.
     bool ticked[CGeoCommand::kFences];

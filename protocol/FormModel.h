@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,7 +68,10 @@ class CFormModel {
   bool RefreshPinCommand(IFormOutput& out);
   bool RefreshGroup(Group group, IFormOutput& out);
 
-  // Runs the field's range check (if it has one) on its form value.
+  // Runs the field's range check (if it has one) on its form value; the user
+  // has just edited that field. A value the check replaces stays replaced in
+  // every later refresh and Send of the group, while the field still holds
+  // the text that was checked (the control keeps showing what was typed).
   void CheckFieldRange(int id, IResultSink& sink);
 
   // The group's record is ready after a successful Parse: cut over-long texts.
@@ -91,6 +95,17 @@ class CFormModel {
   GroupSelection SendAllSelection() const;
 
   void SetPassword(const std::string& password);
+
+ private:
+  // A range check's replacement: while the field's value is still `checked`,
+  // refreshes use `replacement` instead.
+  struct RangeHold {
+    std::string checked;
+    std::string replacement;
+  };
+  bool CheckAndHold(const RangeRule& rule, IResultSink& sink);
+  void ApplyRangeHolds(Group group);
+  std::map<int, RangeHold> rangeHolds_;
 };
 
 }  // namespace kestrun

@@ -84,29 +84,44 @@ const std::vector<ConfigKey>& ConfigKeys() {
   return keys;
 }
 
-void WriteConfigFile(CIniFile& file, const CFormValues& values, const std::string& version) {
-  for (const ConfigKey& k : ConfigKeys()) {
-    switch (k.encoding) {
-      case Encoding::Text: file.WriteString(k.section, k.key, k.id ? values.Text(k.id) : version); break;
-      case Encoding::Flag: file.WriteBool(k.section, k.key, values.Number(k.id) != 0); break;
-      case Encoding::Octet: file.WriteInt(k.section, k.key, values.Address(k.id)[k.octet]); break;
-      case Encoding::Int:
-      case Encoding::Index: file.WriteInt(k.section, k.key, values.Number(k.id)); break;
+FileResult WriteConfigFile(CIniFile& file, const CFormValues& values, const std::string& version) {
+  return file.Update([&](CIniText& text) {
+    for (const ConfigKey& k : ConfigKeys()) {
+      switch (k.encoding) {
+        case Encoding::Text: text.Set(k.section, k.key, k.id ? values.Text(k.id) : version); break;
+        case Encoding::Flag: text.SetBool(k.section, k.key, values.Number(k.id) != 0); break;
+        case Encoding::Octet: text.SetInt(k.section, k.key, values.Address(k.id)[k.octet]); break;
+        case Encoding::Int:
+        case Encoding::Index: text.SetInt(k.section, k.key, values.Number(k.id)); break;
+      }
     }
-  }
+  });
 }
 
-void ReadConfigFile(const CIniFile& file, CFormValues& values) {
+ConfigLoad ReadConfigFile(const CIniFile& file, CFormValues& values) {
+  ConfigLoad load;
+  CIniText text;
+  load.file = file.Read(text);
+  if (!load.file) return load;
   for (const ConfigKey& k : ConfigKeys()) {
     if (k.id == 0) continue;  // INFO/VER is written, never read back
     switch (k.encoding) {
-      case Encoding::Text: values.Text(k.id) = file.GetString(k.section, k.key, ""); break;
-      case Encoding::Flag: values.Number(k.id) = file.GetBool(k.section, k.key, false) ? 1 : 0; break;
-      case Encoding::Octet: values.Address(k.id)[k.octet] = file.GetInt(k.section, k.key, 0) & 0xFF; break;
+      case Encoding::Text: {
+        std::string value = text.GetString(k.section, k.key, "");
+        if (value.find(',') != std::string::npos) {
+          load.keysWithCommas.push_back(std::string(k.section) + "/" + k.key);
+          std::erase(value, ',');
+        }
+        values.Text(k.id) = std::move(value);
+        break;
+      }
+      case Encoding::Flag: values.Number(k.id) = text.GetBool(k.section, k.key, false) ? 1 : 0; break;
+      case Encoding::Octet: values.Address(k.id)[k.octet] = text.GetInt(k.section, k.key, 0) & 0xFF; break;
       case Encoding::Int:
-      case Encoding::Index: values.Number(k.id) = file.GetInt(k.section, k.key, 0); break;
+      case Encoding::Index: values.Number(k.id) = text.GetInt(k.section, k.key, 0); break;
     }
   }
+  return load;
 }
 
 }  // namespace kestrun

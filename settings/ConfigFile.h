@@ -23,10 +23,22 @@ struct ConfigKey {
 // Every key in the order it is written.
 const std::vector<ConfigKey>& ConfigKeys();
 
-// Writes the 100 keys; `version` is the firmware version text (INFO/VER).
-void WriteConfigFile(CIniFile& file, const CFormValues& values, const std::string& version);
-// Reads the 99 keys other than INFO/VER, each with its default; octets are cut
-// to their low 8 bits.
-void ReadConfigFile(const CIniFile& file, CFormValues& values);
+// Writes the 100 keys in one replace of the file; `version` is the firmware
+// version text (INFO/VER). Every other line of an existing file stays.
+FileResult WriteConfigFile(CIniFile& file, const CFormValues& values, const std::string& version);
+
+struct ConfigLoad {
+  FileResult file;
+  // "SECTION/Key" of every text value that held a comma. A comma would split
+  // the value into two fields of the command line, so it is dropped, as the
+  // form does when one is typed.
+  std::vector<std::string> keysWithCommas;
+};
+
+// Reads the file once and takes the 99 keys other than INFO/VER from that
+// reading, each with its default; octets are cut to their low 8 bits. A
+// missing file gives every default. A file that cannot be read (not a regular
+// file, too large, no permission) leaves `values` as they were.
+ConfigLoad ReadConfigFile(const CIniFile& file, CFormValues& values);
 
 }  // namespace kestrun

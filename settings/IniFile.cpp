@@ -1,11 +1,6 @@
 #include "settings/IniFile.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <fstream>
-#include <sstream>
-#include <vector>
+#include <cctype>
 
 #include "protocol/Fields.h"
 
@@ -13,37 +8,13 @@ namespace kestrun {
 
 namespace {
 
-struct IniText {
-  std::vector<std::string> lines;  // without line ends
-  std::string lineEnd = "\n";
-  bool endsWithNewline = true;
-};
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool ReadLines(const std::string& path, IniText& ini) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const std::string text = buffer.str();
-  if (text.find("\r\n") != std::string::npos) ini.lineEnd = "\r\n";
-  ini.endsWithNewline = text.empty() || text.back() == '\n';
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    ini.lines.push_back(line);
-    start = end + 1;
-  }
-  return true;
-}
-
-std::string Trim(const std::string& text) {
+std::string Trim(std::string_view text) {
   const std::size_t first = text.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
   const std::size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
+  return std::string(text.substr(first, last - first + 1));
 }
 
 bool SameName(const std::string& a, const std::string& b) {
@@ -54,83 +25,172 @@ bool SameName(const std::string& a, const std::string& b) {
   return true;
 }
 
-// The section name of a "[name]" line.
-bool SectionName(const std::string& line, std::string& name) {
-  const std::string trimmed = Trim(line);
-  if (trimmed.size() < 2 || trimmed.front() != '[') return false;
-  const std::size_t close = trimmed.find(']');
-  if (close == std::string::npos) return false;
-  name = Trim(trimmed.substr(1, close - 1));
-  return true;
-}
-
-bool KeyLine(const std::string& line, std::string& key, std::string& value) {
-  const std::string trimmed = Trim(line);
-  if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') return false;
-  const std::size_t eq = line.find('=');
-  if (eq == std::string::npos) return false;
-  key = Trim(line.substr(0, eq));
-  value = Trim(line.substr(eq + 1));
-  return true;
-}
-
-bool WriteAtomically(const std::string& path, const IniText& ini) {
-  std::string text;
-  for (std::size_t i = 0; i < ini.lines.size(); ++i) {
-    text += ini.lines[i];
-    if (i + 1 < ini.lines.size() || ini.endsWithNewline) text += ini.lineEnd;
-  }
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out << text;
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
-bool CIniFile::Lookup(const std::string& section, const std::string& key, std::string& value) const {
-  IniText ini;
-  if (path.empty() || !ReadLines(path, ini)) return false;
+CIniText::Line CIniText::Classify(std::string text) {
+  Line line;
+  line.text = std::move(text);
+  const std::string trimmed = Trim(line.text);
+  // "[name]": a section line, whatever follows the closing bracket.
+  if (trimmed.size() >= 2 && trimmed.front() == '[') {
+    const std::size_t close = trimmed.find(']');
+    if (close != std::string::npos) {
+      line.kind = Kind::Section;
+      line.name = Trim(std::string_view(trimmed).substr(1, close - 1));
+      return line;
+    }
+  }
+  // "name=value", unless the line is a comment.
+  if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') return line;
+  const std::size_t eq = line.text.find('=');
+  if (eq == std::string::npos) return line;
+  line.kind = Kind::Key;
+  line.name = Trim(std::string_view(line.text).substr(0, eq));
+  line.value = Trim(std::string_view(line.text).substr(eq + 1));
+  return line;
+}
+
+CIniText CIniText::Parse(std::string_view bytes) {
+  CIniText ini;
+  if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    ini.byteOrderMark_ = true;
+    bytes.remove_prefix(kByteOrderMark.size());
+  }
+  // Lines end at LF (a CR before it belongs to the line end, and one CR LF
+  // makes the whole file CR LF); a file without any LF but with CRs has CR
+  // line ends.
+  const bool crOnly =
+      bytes.find('\n') == std::string_view::npos && bytes.find('\r') != std::string_view::npos;
+  const char end = crOnly ? '\r' : '\n';
+  if (crOnly)
+    ini.lineEnd_ = "\r";
+  else if (bytes.find("\r\n") != std::string_view::npos)
+    ini.lineEnd_ = "\r\n";
+  ini.endsWithNewline_ = bytes.empty() || bytes.back() == end;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t stop = bytes.find(end, start);
+    if (stop == std::string_view::npos) stop = bytes.size();
+    std::string_view text = bytes.substr(start, stop - start);
+    if (!crOnly && !text.empty() && text.back() == '\r') text.remove_suffix(1);
+    ini.lines_.push_back(Classify(std::string(text)));
+    start = stop + 1;
+  }
+  return ini;
+}
+
+std::string CIniText::Serialize() const {
+  std::size_t size = byteOrderMark_ ? kByteOrderMark.size() : 0;
+  for (const Line& line : lines_) size += line.text.size() + lineEnd_.size();
+  std::string text;
+  text.reserve(size);
+  if (byteOrderMark_) text += kByteOrderMark;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    text += lines_[i].text;
+    if (i + 1 < lines_.size() || endsWithNewline_) text += lineEnd_;
+  }
+  return text;
+}
+
+bool CIniText::Find(const std::string& section, const std::string& key, std::string& value) const {
   bool inSection = false;
-  for (const std::string& line : ini.lines) {
-    std::string name, k, v;
-    if (SectionName(line, name)) {
-      inSection = SameName(name, section);
-    } else if (inSection && KeyLine(line, k, v) && SameName(k, key)) {
-      value = v;
+  for (const Line& line : lines_) {
+    if (line.kind == Kind::Section) {
+      inSection = SameName(line.name, section);
+    } else if (inSection && line.kind == Kind::Key && SameName(line.name, key)) {
+      value = line.value;
       return true;
     }
   }
   return false;
 }
 
-int CIniFile::GetInt(const std::string& section, const std::string& key, int defaultValue) const {
+int CIniText::GetInt(const std::string& section, const std::string& key, int defaultValue) const {
   std::string value;
-  return Lookup(section, key, value) ? ReadNumber(value) : defaultValue;
+  return Find(section, key, value) ? ReadNumber(value) : defaultValue;
+}
+
+std::string CIniText::GetString(const std::string& section, const std::string& key,
+                                const std::string& defaultValue) const {
+  std::string value;
+  if (!Find(section, key, value)) return defaultValue.substr(0, kMaxValue);
+  return value.substr(0, kMaxValue);
+}
+
+bool CIniText::GetBool(const std::string& section, const std::string& key, bool defaultValue) const {
+  return GetInt(section, key, defaultValue ? 1 : 0) > 0;
+}
+
+void CIniText::Set(const std::string& section, const std::string& key, const std::string& value) {
+  Line newLine = Classify(key + "=" + value);
+  bool inSection = false;
+  int sectionLast = -1;  // last non-blank line of the section
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    const Line& line = lines_[i];
+    if (line.kind == Kind::Section) {
+      if (inSection) break;
+      inSection = SameName(line.name, section);
+      if (inSection) sectionLast = static_cast<int>(i);
+    } else if (inSection) {
+      if (line.kind == Kind::Key && SameName(line.name, key)) {
+        lines_[i] = std::move(newLine);
+        return;
+      }
+      if (!Trim(line.text).empty()) sectionLast = static_cast<int>(i);
+    }
+  }
+  if (sectionLast >= 0) {
+    lines_.insert(lines_.begin() + sectionLast + 1, std::move(newLine));
+  } else {
+    endsWithNewline_ = true;
+    lines_.push_back(Classify("[" + section + "]"));
+    lines_.push_back(std::move(newLine));
+  }
+}
+
+void CIniText::SetInt(const std::string& section, const std::string& key, int value) {
+  Set(section, key, std::to_string(value));
+}
+
+void CIniText::SetBool(const std::string& section, const std::string& key, bool value) {
+  Set(section, key, value ? "1" : "0");
+}
+
+FileResult CIniFile::Read(CIniText& text) const {
+  std::string bytes;
+  bool exists = false;
+  FileResult result = ReadSettingsFile(path, bytes, exists);
+  text = result ? CIniText::Parse(bytes) : CIniText();
+  return result;
+}
+
+FileResult CIniFile::Update(const std::function<void(CIniText&)>& change) {
+  CIniText text;
+  if (FileResult read = Read(text); !read) {
+    read.step = "reading it before saving (the file is left as it is)";
+    return read;
+  }
+  change(text);
+  return ReplaceSettingsFile(path, text.Serialize());
+}
+
+int CIniFile::GetInt(const std::string& section, const std::string& key, int defaultValue) const {
+  CIniText text;
+  Read(text);
+  return text.GetInt(section, key, defaultValue);
 }
 
 std::string CIniFile::GetString(const std::string& section, const std::string& key,
                                 const std::string& defaultValue) const {
-  std::string value;
-  if (!Lookup(section, key, value)) return defaultValue.substr(0, kMaxValue);
-  return value.substr(0, kMaxValue);
+  CIniText text;
+  Read(text);
+  return text.GetString(section, key, defaultValue);
 }
 
 bool CIniFile::GetBool(const std::string& section, const std::string& key, bool defaultValue) const {
-  return GetInt(section, key, defaultValue ? 1 : 0) > 0;
+  CIniText text;
+  Read(text);
+  return text.GetBool(section, key, defaultValue);
 }
 
 bool CIniFile::WriteInt(const std::string& section, const std::string& key, int value) {
@@ -142,34 +202,7 @@ bool CIniFile::WriteBool(const std::string& section, const std::string& key, boo
 }
 
 bool CIniFile::WriteString(const std::string& section, const std::string& key, const std::string& value) {
-  if (path.empty()) return false;
-  IniText ini;
-  ReadLines(path, ini);
-  const std::string newLine = key + "=" + value;
-  bool inSection = false;
-  int sectionLast = -1;  // last non-blank line of the section
-  for (std::size_t i = 0; i < ini.lines.size(); ++i) {
-    std::string name, k, v;
-    if (SectionName(ini.lines[i], name)) {
-      if (inSection) break;
-      inSection = SameName(name, section);
-      if (inSection) sectionLast = static_cast<int>(i);
-    } else if (inSection) {
-      if (KeyLine(ini.lines[i], k, v) && SameName(k, key)) {
-        ini.lines[i] = newLine;
-        return WriteAtomically(path, ini);
-      }
-      if (!Trim(ini.lines[i]).empty()) sectionLast = static_cast<int>(i);
-    }
-  }
-  if (sectionLast >= 0) {
-    ini.lines.insert(ini.lines.begin() + sectionLast + 1, newLine);
-  } else {
-    if (!ini.endsWithNewline) ini.endsWithNewline = true;
-    ini.lines.push_back("[" + section + "]");
-    ini.lines.push_back(newLine);
-  }
-  return WriteAtomically(path, ini);
+  return static_cast<bool>(Update([&](CIniText& text) { text.Set(section, key, value); }));
 }
 
 }  // namespace kestrun

@@ -1,6 +1,22 @@
 #include "settings/MainSettings.h"
 
+#include <cctype>
+
 namespace kestrun {
+
+namespace {
+
+constexpr const char* kSection = "Main";
+
+bool IsFast(const std::string& value) {
+  static const std::string kFast = "fast";
+  if (value.size() != kFast.size()) return false;
+  for (std::size_t i = 0; i < value.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(value[i])) != kFast[i]) return false;
+  return true;
+}
+
+}  // namespace
 
 int BaudRateForIndex(int index) {
   switch (index) {
@@ -14,16 +30,23 @@ int BaudRateForIndex(int index) {
 
 std::string BuildMainSettingPath(const std::string& directory) { return directory + "/MainSetting.ini"; }
 
-void CMainSettings::Load() {
-  password = file.GetString("Main", "GenPassword", "5830");
-  comIndex = file.GetInt("Main", "ComPort", 0);
-  baudIndex = file.GetInt("Main", "Baudrate", 1);
+FileResult CMainSettings::Load() {
+  CIniText text;
+  const FileResult result = file.Read(text);
+  password = text.GetString(kSection, "GenPassword", "5830");
+  comIndex = text.GetInt(kSection, "ComPort", 0);
+  baudIndex = text.GetInt(kSection, "Baudrate", 1);
+  pacing = IsFast(text.GetString(kSection, "Pacing", "")) ? PacingSetting::Fast : PacingSetting::Specified;
+  return result;
 }
 
-void CMainSettings::Save() {
-  file.WriteString("Main", "GenPassword", password);
-  file.WriteInt("Main", "ComPort", comIndex);
-  file.WriteInt("Main", "Baudrate", baudIndex);
+FileResult CMainSettings::Save() {
+  return file.Update([this](CIniText& text) {
+    text.Set(kSection, "GenPassword", password);
+    text.SetInt(kSection, "ComPort", comIndex);
+    text.SetInt(kSection, "Baudrate", baudIndex);
+    text.Set(kSection, "Pacing", pacing == PacingSetting::Fast ? "fast" : "specified");
+  });
 }
 
 }  // namespace kestrun

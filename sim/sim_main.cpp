@@ -49,6 +49,7 @@ Options:
   --quiet            do not print the traffic
   --list-ports       print the serial ports RV450 Kestrun would list (position,
                      COM number, device) and exit
+  --version          print the version and exit
   --help             this text
 
 What it answers:
@@ -83,6 +84,9 @@ int main(int argc, char** argv) {
     };
     if (arg == "--help" || arg == "-h") {
       Usage();
+      return 0;
+    } else if (arg == "--version") {
+      std::cout << "rv450-sim " << KESTRUN_VERSION << "\n";
       return 0;
     } else if (arg == "--com") {
       options.comNumber = std::atoi(value().c_str());
@@ -136,6 +140,9 @@ int main(int argc, char** argv) {
   kestrun::sim::CTrackerSim sim(options);
   if (!password.empty()) sim.WithState([&](kestrun::sim::CTrackerState& s) { s.password = password; });
   for (auto& [prefix, fault, times] : faults) sim.SetFault(prefix, fault, times);
+  // Before the port is announced, so that a stop request right after it counts.
+  std::signal(SIGINT, OnSignal);
+  std::signal(SIGTERM, OnSignal);
   std::string error;
   if (!sim.Start(error)) {
     std::cerr << "rv450-sim: " << error << "\n";
@@ -143,8 +150,6 @@ int main(int argc, char** argv) {
   }
   std::cout << "RV450 simulator on " << sim.slavePath() << ", registered as COM" << sim.comNumber() << " ("
             << sim.linkPath() << ")" << std::endl;
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
   while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   sim.Stop();
   return 0;

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <filesystem>
+#include <memory>
 
 #include "protocol/ControlIds.h"
 #include "ui/FormLayout.h"
@@ -16,10 +17,11 @@ using namespace ctl;
 
 namespace {
 
-// A form text field: typing stops at the input limit, the white-list numbers
-// take digits only, and no field takes a comma (it would shift every later
-// field of the command line). Text that the program itself puts there (a
-// loaded value over the limit) is shown whole.
+// A form text field: typing stops at the input limit, counted in bytes of the
+// text as stored (UTF-8), so a character that does not fit whole is refused;
+// the white-list numbers take digits only, and no field takes a comma (it
+// would shift every later field of the command line). Text that the program
+// itself puts there (a loaded value over the limit) is shown whole.
 class CFormEdit : public QLineEdit {
  public:
   CFormEdit(QWidget* parent, int limit, bool digitsOnly)
@@ -42,7 +44,7 @@ class CFormEdit : public QLineEdit {
     if (digitsOnly_)
       for (QChar c : typed)
         if (!c.isDigit()) return false;
-    const qsizetype after = text().size() - selectedText().size() + typed.size();
+    const qsizetype after = text().toUtf8().size() - selectedText().toUtf8().size() + typed.toUtf8().size();
     return limit_ <= 0 || after <= limit_;
   }
   int limit_;
@@ -62,6 +64,26 @@ bool IsCopyKey(QKeyEvent* key) {
   return key->matches(QKeySequence::Copy) ||
          (key->key() == Qt::Key_Insert &&
           (key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)) == Qt::ControlModifier);
+}
+
+// Runs `handler` once for every change of a check box or radio button that a
+// user makes, whichever way: a mouse or keyboard click (also on the radio
+// button that is already set) arrives as `clicked`; a change without a click,
+// such as the accessible toggle action that screen readers and voice control
+// use, arrives as `toggled` alone. A click emits `pressed`, then `toggled`,
+// then `released` and `clicked`, so a `toggled` between `pressed` and
+// `released` is left to the `clicked` that follows. A radio button reacts to
+// being set only, not to being cleared by its neighbour.
+template <typename Handler>
+void ConnectUserToggle(QAbstractButton* button, QObject* context, Handler handler) {
+  auto clicking = std::make_shared<bool>(false);
+  const bool radio = qobject_cast<QRadioButton*>(button) != nullptr;
+  QObject::connect(button, &QAbstractButton::pressed, context, [clicking] { *clicking = true; });
+  QObject::connect(button, &QAbstractButton::released, context, [clicking] { *clicking = false; });
+  QObject::connect(button, &QAbstractButton::clicked, context, [handler] { handler(); });
+  QObject::connect(button, &QAbstractButton::toggled, context, [clicking, radio, handler](bool checked) {
+    if (!*clicking && (checked || !radio)) handler();
+  });
 }
 
 }  // namespace
@@ -191,16 +213,15 @@ void CKestrunView::ConnectControl(int id, QWidget* widget) {
     }
   } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
     for (int n = 0; n < 4; ++n)
-      if (id == FenceBox[n])
-        return (void)connect(box, &QCheckBox::clicked, this, [this, n] { OnFenceBox(n); });
+      if (id == FenceBox[n]) return ConnectUserToggle(box, this, [this, n] { OnFenceBox(n); });
     for (int k = 0; k < 5; ++k)
-      if (id == KeyBox[k]) return (void)connect(box, &QCheckBox::clicked, this, [this, k] { OnKeyBox(k); });
+      if (id == KeyBox[k]) return ConnectUserToggle(box, this, [this, k] { OnKeyBox(k); });
     for (const GroupInfo& info : AllGroups())
       if (info.enableBox == id)
-        return (void)connect(box, &QCheckBox::clicked, this, [this, g = info.group] { OnEnableBox(g); });
-    connect(box, &QCheckBox::clicked, this, [this, id] { OnChanged(id); });
+        return ConnectUserToggle(box, this, [this, g = info.group] { OnEnableBox(g); });
+    ConnectUserToggle(box, this, [this, id] { OnChanged(id); });
   } else if (auto* radio = qobject_cast<QRadioButton*>(widget)) {
-    connect(radio, &QRadioButton::clicked, this, [this] { OnChanged(ReportMode); });
+    ConnectUserToggle(radio, this, [this] { OnChanged(ReportMode); });
   } else if (auto* combo = qobject_cast<QComboBox*>(widget)) {
     connect(combo, &QComboBox::currentIndexChanged, this, [this, id] { OnChanged(id); });
   } else if (auto* ip = qobject_cast<CIpAddressEdit*>(widget)) {
@@ -270,7 +291,7 @@ bool CKestrunView::PullForm() {
       case ValueKind::Text: {
         v.Text(b.id) = EditBytes(b.id);
         auto* edit = static_cast<QLineEdit*>(w);
-        if (b.limit > 0 && edit->text().size() > b.limit) {
+        if (b.limit > 0 && v.Text(b.id).size() > static_cast<std::size_t>(b.limit)) {  // bytes as stored
           showLimitMessage(QString("Please enter no more than %1 characters.").arg(b.limit));
           edit->setFocus();
           edit->selectAll();

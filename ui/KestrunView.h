@@ -75,7 +75,6 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   // State, open to the frame and to tests.
   CFormModel model;
   CComPort port;  // the start-up check's own port; operations open the engine's
-  CPacing pacing;
   CIniFile configFile;
   std::string firmwareVersion;
   std::string startDirectory;  // captured once at start-up

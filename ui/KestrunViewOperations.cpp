@@ -104,7 +104,12 @@ void CKestrunView::OnSaveConfigFile() {
   if (path.isEmpty()) return;
   PullForm();  // a field over its limit is reported; the file is still written
   configFile.path = QFile::encodeName(path).toStdString();
-  WriteConfigFile(configFile, model.values, firmwareVersion);
+  // The octets are what the address fields show now: a pull that stopped at
+  // an over-long field has not reached them.
+  CFormValues saved = model.values;
+  for (int id : {SriIp, BeiIp}) saved.Address(id) = static_cast<CIpAddressEdit*>(Control(id))->Octets();
+  const FileResult result = WriteConfigFile(configFile, saved, firmwareVersion);
+  if (!result) ShowFailure("Save Config File Fail !\n" + result.Lines());
 }
 
 void CKestrunView::OnLoadConfigFile() {
@@ -112,9 +117,19 @@ void CKestrunView::OnLoadConfigFile() {
   const QString path = chooseConfigFile(false);
   if (path.isEmpty()) return;
   configFile.path = QFile::encodeName(path).toStdString();
-  ReadConfigFile(configFile, model.values);
+  const ConfigLoad load = ReadConfigFile(configFile, model.values);
+  if (!load.file) {  // the form stays as it was
+    ShowFailure("Load Config File Fail !\n" + load.file.Lines());
+    return;
+  }
   PushControls({SriIp, BeiIp});
   PushForm();  // no preview rebuilt, no enabled state re-derived
+  if (!load.keysWithCommas.empty()) {
+    std::string text = "Commas Removed From Loaded Values !";
+    for (std::size_t i = 0; i < load.keysWithCommas.size(); ++i)
+      text += (i % 4 ? ", " : "\n") + load.keysWithCommas[i];
+    ShowFailure(text);
+  }
 }
 
 // ---- Device operations ----------------------------------------------------
@@ -130,7 +145,7 @@ void CKestrunView::StartOperation(OperationKind kind, const GroupSelection& sele
   plan.port.baudRate = port.baudRate;
   plan.port.discovery = discovery;
   plan.logPath = TrafficLogPath(startDirectory);
-  plan.pacing = pacing;
+  plan.pacing = mainSetting_->settings.pacing == PacingSetting::Fast ? CPacing::Fast() : CPacing::Specified();
   startupTimer_.stop();  // no port check under a running operation
   busy_ = true;
   emit busyChanged(true);

@@ -23,6 +23,10 @@ CMainFrame::CMainFrame()
   QMenu* operation = menuBar()->addMenu("&Operation");
   operationGuarded_ << operation->addAction("Send All", view_, [this] { view_->OnSendAll(); });
   operationGuarded_ << operation->addAction("Read All", view_, [this] { view_->OnReadAll(); });
+  // Closing the history window only hides it; this brings it back. It only
+  // shows what is there, so it stays usable while an operation runs.
+  operation->addSeparator();
+  operation->addAction("Protocol Commands History", this, [this] { ShowHistory(); });
   QMenu* config = menuBar()->addMenu("&Config");
   operationGuarded_ << config->addAction("Main Setting", view_, [this] { view_->OnMainSetting(); });
   operationGuarded_ << config->addAction("Save Config File", view_, [this] { view_->OnSaveConfigFile(); });
@@ -54,6 +58,14 @@ void CMainFrame::PlaceAndFit() {
       view_->FormWidthPixels() + view_->verticalScrollBar()->sizeHint().width() + 2 * view_->frameWidth();
   setFixedSize(std::min(600, formWidth), height);
   move(0, 0);
+}
+
+void CMainFrame::ShowHistory() {
+  CHistoryDlg* history = view_->historyDlg();
+  if (!history) return;  // made during start-up, after Main Setting
+  history->showNormal();
+  history->raise();
+  history->activateWindow();
 }
 
 void CMainFrame::ShowAbout() {

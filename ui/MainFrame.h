@@ -26,6 +26,7 @@ class CMainFrame : public QMainWindow {
 
  private:
   void ShowAbout();
+  void ShowHistory();
   CKestrunView* view_;
   QList<QAction*> operationGuarded_;
   bool closeWhenIdle_ = false;

@@ -3,10 +3,30 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QValidator>
 
+#include "protocol/Validation.h"
+#include "protocol/ResultSink.h"
 #include "ui/DialogUnits.h"
+#include "ui/ResultDlg.h"
 
 namespace kestrun {
+
+namespace {
+
+// The device password goes first into every command line: no comma (it would
+// shift every field), and short enough that the longest line still fits.
+class CPasswordValidator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int&) const override {
+    if (input.contains(',') || static_cast<std::size_t>(input.toUtf8().size()) > kMaxPasswordBytes)
+      return Invalid;
+    return Acceptable;
+  }
+};
+
+}  // namespace
 
 CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle("Main Setting");
@@ -29,7 +49,11 @@ CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   auto* passwordLabel = new QLabel("Password:", this);
   password_ = new QLineEdit(this);
   password_->setAccessibleName("Password:");
+  password_->setValidator(new CPasswordValidator(password_));
   passwordLabel->setBuddy(password_);
+  fastExchange_ = new QCheckBox("Fast exchange", this);
+  fastExchange_->setAccessibleName("Fast exchange");
+  fastExchange_->setToolTip("Talk to the tracker without the usual waits between lines");
   auto* ok = new QPushButton("OK", this);
   ok->setDefault(true);
   auto* cancel = new QPushButton("Cancel", this);
@@ -44,12 +68,31 @@ CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   grid->addWidget(baud_, 2, 1);
   grid->addWidget(passwordLabel, 3, 0);
   grid->addWidget(password_, 3, 1);
+  grid->addWidget(fastExchange_, 4, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(ok);
   buttons->addWidget(cancel);
-  grid->addLayout(buttons, 4, 0, 1, 2);
+  grid->addLayout(buttons, 5, 0, 1, 2);
   setMinimumWidth(300);
+  showFailure = [this](const std::string& text) {
+    auto* popup = new CResultDlg(parentWidget() ? parentWidget()->window() : nullptr, kAppTitle,
+                                 QString::fromStdString(text), kIconFailure, false, 1000);
+    popup->show();
+    popup->raise();
+  };
+}
+
+FileResult CMainSettingDlg::LoadMainSetting() {
+  const FileResult result = settings.Load();
+  if (!result) showFailure("Load Main Setting Fail !\n" + result.Lines());
+  return result;
+}
+
+FileResult CMainSettingDlg::SaveMainSetting() {
+  const FileResult result = settings.Save();
+  if (!result) showFailure("Save Main Setting Fail !\n" + result.Lines());
+  return result;
 }
 
 void CMainSettingDlg::ShowDevicePath() {
@@ -67,10 +110,16 @@ void CMainSettingDlg::InitControls() {
   shownPassword_ =
       QString::fromUtf8(settings.password.data(), static_cast<qsizetype>(settings.password.size()));
   password_->setText(shownPassword_);
+  fastExchange_->setChecked(settings.pacing == PacingSetting::Fast);
   com_->clear();
+  // Each item's tooltip: the device, its stable name, and whether it opens now
+  // or what is in the way (another program, ModemManager, the device's group).
+  const UserAccess user = UserAccess::OfThisProcess();
   for (const PortEntry& port : ports) {
     com_->addItem(QString::number(port.number));
-    com_->setItemData(com_->count() - 1, QString::fromStdString(port.devicePath), Qt::ToolTipRole);
+    com_->setItemData(com_->count() - 1,
+                      QString::fromStdString(DescribePort(InspectPort(port, systemRoots, user))),
+                      Qt::ToolTipRole);
   }
   com_->setCurrentIndex(settings.comIndex >= 0 && settings.comIndex < com_->count() ? settings.comIndex : -1);
   ShowDevicePath();
@@ -86,6 +135,7 @@ void CMainSettingDlg::accept() {
   settings.baudIndex = baud_->currentIndex();
   // A password that is not UTF-8 stays byte for byte unless it was edited.
   if (password_->text() != shownPassword_) settings.password = password_->text().toStdString();
+  settings.pacing = fastExchange_->isChecked() ? PacingSetting::Fast : PacingSetting::Specified;
   QDialog::accept();
 }
 

@@ -1,6 +1,8 @@
 #include "ui/ResultDlg.h"
 
+#include <QFontMetrics>
 #include <QPushButton>
+#include <algorithm>
 
 #include "ui/DialogUnits.h"
 #include "ui/Icons.h"
@@ -32,11 +34,24 @@ CResultDlg::CResultDlg(QWidget* owner, const QString& caption, const QString& me
 
   message_ = new QLabel(message, this);
   message_->setAlignment(Qt::AlignCenter);
-  message_->setGeometry(du.Rect(30, 18, 152, 14));
+  QRect messageRect = du.Rect(30, 18, 152, 14);
+  QRect okRect = du.Rect(83, 43, 44, 12);
+  // A longer text (a failed save names the file and the system's reason, one
+  // per line) gets the room it needs: the popup grows, the OK button moves.
+  const QSize needed = QFontMetrics(font).size(0, message) + QSize(4, 2);
+  const int wider = std::clamp(needed.width() - messageRect.width(), 0, 900);
+  const int taller = std::max(needed.height() - messageRect.height(), 0);
+  if (wider > 0 || taller > 0) {
+    setFixedSize(size() + QSize(wider, taller));
+    messageRect.adjust(0, 0, wider, taller);
+    okRect.translate(wider / 2, taller);
+    message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  }
+  message_->setGeometry(messageRect);
   message_->setAccessibleName(message);
 
   auto* ok = new QPushButton("OK", this);
-  ok->setGeometry(du.Rect(83, 43, 44, 12));
+  ok->setGeometry(okRect);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &QDialog::accept);
   setAccessibleName(message);

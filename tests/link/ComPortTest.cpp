@@ -150,3 +150,19 @@ TEST_F(ComPortTest, DeviceVanishingMidReadFailsTheRead) {
   EXPECT_EQ(port.lastError.rfind("ReadFile Error=", 0), 0u) << port.lastError;
   port.Close();
 }
+
+TEST_F(ComPortTest, WriteWithoutPurgeKeepsWhatArrivedAndAReadEndsOnItsEvent) {
+  ASSERT_TRUE(port.Open());
+  pty.Write("AT+CSCLK=0\r\nOK\r\n");
+  std::string reply;
+  ASSERT_TRUE(port.ReadReply(reply, 1, nullptr, std::chrono::milliseconds(2000)));  // it has arrived
+  EXPECT_TRUE(port.WriteLine("AT+CSCLK=0", false));
+  std::string rest;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(port.ReadReply(
+      rest, 100, [](const std::string& r) { return r.find("OK") != std::string::npos; },
+      std::chrono::seconds(30)));
+  EXPECT_EQ(reply + rest, "AT+CSCLK=0\r\nOK\r\n");
+  EXPECT_LT(SecondsSince(start), 29.0);  // ended on the token, not the deadline
+  EXPECT_EQ(pty.Read(), "AT+CSCLK=0\r");
+}

@@ -300,3 +300,135 @@ TEST_F(DriverTest, FencesFilledToTheirLimitsReadBack) {
     EXPECT_EQ(fresh.values.Text(Radius[n]), sent.Text(Radius[n]));
   }
 }
+
+// ---- Faults at the edges -----------------------------------------------------
+
+TEST_F(DriverTest, CapPopupDuringASendRefreshIsReportedBeforeTheLine) {
+  model.values.Number(ReportMode) = 0;
+  model.values.Text(Apn) = std::string(41, 'a');
+  Send(Only(Group::Sri));
+  ASSERT_EQ(events.statuses.back(), "Send AT Command Success .");
+  ASSERT_FALSE(events.popups.empty());
+  EXPECT_EQ(events.popups.front().message, "Error, APN > 40 Byte");
+  ASSERT_EQ(events.history.size(), 1u);
+  EXPECT_NE(events.history[0].find("," + std::string(40, 'a') + ","), std::string::npos);
+  EXPECT_EQ(events.history[0].find(std::string(41, 'a')), std::string::npos);
+}
+
+TEST_F(DriverTest, LineOverTheLimitIsRefusedNotListedAndNotSent) {
+  model.SetPassword("123456789012345");
+  for (int p = 0; p < 10; ++p) model.values.Text(WhiteNumber[p]) = std::string(20, '7');
+  model.values.Number(MobileEnd) = 9;
+  Send(Only(Group::Wlt));
+  ASSERT_GT(model.values.Text(WltPreview).size(), CComPort::kMaxLine);
+  EXPECT_EQ(events.statuses.back(), "Send AT+RVWLT Fail !");
+  EXPECT_NE(std::find(events.statuses.begin(), events.statuses.end(), "Error, Command Line > 254 Byte"),
+            events.statuses.end());
+  EXPECT_EQ(events.popups.back().message, "Error, Command Line > 254 Byte");
+  EXPECT_TRUE(events.history.empty());
+  EXPECT_EQ(events.result.outcome, Outcome::TrackerFailed);
+  EXPECT_FALSE(events.statusDetail.empty());
+  for (const auto& line : Received()) EXPECT_NE(line.rfind("AT+RVWLT", 0), 0u);
+  EXPECT_NE(ReadFile(dir / "AtLog.log").find("[not sent: longer than 254 characters]"), std::string::npos);
+  EXPECT_TRUE(PortIsFree());
+}
+
+TEST_F(DriverTest, GroupWithoutALineTouchesNoPort) {
+  model.values.Number(ReportMode) = -1;  // no mode, no earlier line
+  Send(Only(Group::Sri));
+  ASSERT_EQ(events.popups.size(), 1u);
+  EXPECT_EQ(events.popups[0].message, "No Command Line To Send !");
+  EXPECT_EQ(events.result.outcome, Outcome::NothingToSend);
+  EXPECT_TRUE(Received().empty());
+  EXPECT_TRUE(events.history.empty());
+
+  // Send All stops there too, before anything goes out.
+  model.values.Number(SriEnable) = model.values.Number(PinEnable) = 1;
+  SendAll();
+  EXPECT_EQ(events.popups.back().message, "No Command Line To Send !");
+  EXPECT_TRUE(Received().empty());
+}
+
+TEST_F(DriverTest, VanishedPortEndsTheReadWithTheSystemReason) {
+  sim_->SetFault("AT+RVBEI?", sim::Fault::Vanish);
+  GroupSelection all;
+  all.fill(true);
+  Read(all);
+  EXPECT_EQ(events.groupsRead, std::vector<Group>{Group::Sri});
+  EXPECT_EQ(events.statuses.back(), "Read AT+RVBEI Fail !");
+  EXPECT_EQ(events.popups.back().message, "No Response !");
+  EXPECT_EQ(events.result.outcome, Outcome::TrackerFailed);
+  EXPECT_NE(events.statusDetail.find("gone away"), std::string::npos) << events.statusDetail;
+}
+
+TEST_F(DriverTest, VanishedPortDuringASendMarksTheLineNotSent) {
+  model.values.Number(ReportMode) = 0;
+  model.values.Text(Pin) = "1234";
+  sim_->SetFault("AT+RVSRI=", sim::Fault::Vanish);
+  Send([] {
+    GroupSelection s{};
+    s[static_cast<int>(Group::Sri)] = s[static_cast<int>(Group::Pin)] = true;
+    return s;
+  }());
+  EXPECT_EQ(events.statuses.back(), "Send AT+RVSRI Fail !");
+  EXPECT_EQ(events.result.outcome, Outcome::TrackerFailed);
+  EXPECT_FALSE(events.statusDetail.empty());
+  EXPECT_EQ(events.history.size(), 1u);  // the PIN line was never tried
+}
+
+TEST_F(DriverTest, StopEndsTheOperationAtItsNextStepAndClosesThePort) {
+  sim_->SetFault("AT+RVSRI?", sim::Fault::Silent);
+  OperationPlan plan;
+  plan.kind = OperationKind::Read;
+  plan.selection.fill(true);
+  plan.form = model;
+  plan.port = {portNumber, baudRate, OnlyPortsFolder(dir / "ports")};
+  plan.pacing = pacing;
+  ASSERT_TRUE(engine.Start(std::move(plan)));
+  EXPECT_FALSE(engine.Start(OperationPlan{}));  // one operation at a time
+  engine.Stop();
+  ASSERT_TRUE(events.WaitFinished());
+  engine.Wait();
+  EXPECT_FALSE(engine.Running());
+  EXPECT_EQ(events.result.outcome, Outcome::Stopped);
+  EXPECT_FALSE(ReceivedLine("AT+RVBEI?"));
+  EXPECT_TRUE(PortIsFree());
+}
+
+TEST_F(DriverTest, DestroyingARunningEngineStopsAndJoinsIt) {
+  sim_->SetFault("AT+RVSRI?", sim::Fault::Silent);
+  auto running = std::make_unique<CDeviceEngine>(events);
+  OperationPlan plan;
+  plan.kind = OperationKind::Read;
+  plan.selection.fill(true);
+  plan.form = model;
+  plan.port = {portNumber, baudRate, OnlyPortsFolder(dir / "ports")};
+  plan.pacing = pacing;
+  ASSERT_TRUE(running->Start(std::move(plan)));
+  running.reset();
+  EXPECT_EQ(events.finished, 1);
+  EXPECT_TRUE(PortIsFree());
+}
+
+TEST_F(DriverTest, SpecifiedAndFastPacingSendTheSameLinesAndOnlyTheSpecifiedWaits) {
+  GroupSelection s{};
+  s[static_cast<int>(Group::Pin)] = s[static_cast<int>(Group::Tri)] = true;
+  model.values.Text(BeginTime) = "0700";
+
+  pacing = CPacing::Specified();
+  const auto start = std::chrono::steady_clock::now();
+  Read(s);
+  const double specifiedSeconds = SecondsSince(start);
+  ASSERT_EQ(events.statuses.back(), "Read AT Command Success .");
+  const auto specifiedLines = Received();
+  // At least: the wake-up poll (200 + 600 ms), ATI and at+csub (600 ms each),
+  // two queries (600 ms each), the closing poll (800 ms) and 100 ms after each
+  // of the eight logged lines.
+  EXPECT_GE(specifiedSeconds, 4.6);
+
+  sim_->ClearReceived();
+  pacing = CPacing::Fast();
+  Read(s);
+  ASSERT_EQ(events.statuses.back(), "Read AT Command Success .");
+  EXPECT_EQ(Received(), specifiedLines);
+}

@@ -132,3 +132,63 @@ TEST(ApplyCap, ExactLimitPassesOneMoreIsCut) {
   ASSERT_EQ(sink.messages.size(), 1u);
   EXPECT_EQ(sink.messages[0], "Error, APN > 40 Byte");
 }
+
+namespace {
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) text += piece;
+  return text;
+}
+
+const std::string kEuro = "\xE2\x82\xAC";       // 3 bytes
+const std::string kSmile = "\xF0\x9F\x98\x80";  // 4 bytes
+const std::string kUmlaut = "\xC3\xB6";         // 2 bytes
+
+}  // namespace
+
+TEST(ApplyCap, CutsOnlyAtACharacterBoundary) {
+  RecordingSink sink;
+  std::string value = Repeat(kEuro, 7);  // 21 bytes
+  ApplyCap(value, 20, "Error, User Name > 20 Byte", sink);
+  EXPECT_EQ(value, Repeat(kEuro, 6));
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"Error, User Name > 20 Byte"});
+  // A limit that falls on a boundary cuts there.
+  value = "ab" + Repeat(kEuro, 7);  // 23 bytes, a character ends at byte 20
+  ApplyCap(value, 20, "m", sink);
+  EXPECT_EQ(value, "ab" + Repeat(kEuro, 6));
+  value = "a" + kSmile + kSmile;  // 9 bytes, limit inside the second character
+  ApplyCap(value, 7, "m", sink);
+  EXPECT_EQ(value, "a" + kSmile);
+  value = kUmlaut + kUmlaut + "x";  // limit right after a whole character
+  ApplyCap(value, 4, "m", sink);
+  EXPECT_EQ(value, kUmlaut + kUmlaut);
+}
+
+TEST(ApplyCap, BytesThatAreNotUtf8AreCutAtTheLimit) {
+  RecordingSink sink;
+  std::string latin1(25, '\xF6');  // a Latin-1 name: every byte a character of its own
+  ApplyCap(latin1, 20, "m", sink);
+  EXPECT_EQ(latin1, std::string(20, '\xF6'));
+  // A continuation byte after an ASCII letter is no character: cut at the limit.
+  std::string stray = "abc\x82\x82\x82";
+  ApplyCap(stray, 4, "m", sink);
+  EXPECT_EQ(stray, "abc\x82");
+  // An overlong form or a surrogate is no character either.
+  std::string overlong = "ab\xE0\x80\xAF";
+  ApplyCap(overlong, 3, "m", sink);
+  EXPECT_EQ(overlong, "ab\xE0");
+  std::string surrogate = "a\xED\xA0\x80";
+  ApplyCap(surrogate, 2, "m", sink);
+  EXPECT_EQ(surrogate, "a\xED");
+}
+
+TEST(Utf8CutPoint, FindsTheLastWholeCharacter) {
+  const std::string mixed = "a" + kUmlaut + kEuro + kSmile;  // 1 + 2 + 3 + 4 bytes
+  const std::size_t expected[] = {0, 1, 1, 3, 3, 3, 6, 6, 6, 6, 10};
+  for (std::size_t limit = 0; limit <= mixed.size(); ++limit)
+    EXPECT_EQ(Utf8CutPoint(mixed, limit), expected[limit]) << limit;
+  EXPECT_EQ(Utf8CutPoint(mixed, 99), mixed.size());
+  // A character cut short in the text itself is not whole: the limit decides.
+  EXPECT_EQ(Utf8CutPoint("ab\xE2\x82", 3), 3u);
+}

@@ -5,6 +5,7 @@
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"
 #include "protocol/UtcStamp.h"
+#include "protocol/Validation.h"
 
 using namespace kestrun;
 using namespace ctl;
@@ -88,6 +89,72 @@ TEST_F(FormModel, RangeChecksRewriteTheValueBeforeTheRefresh) {
   v.Text(FixInterval) = "86400";
   model.CheckFieldRange(FixInterval, out);
   EXPECT_EQ(v.Text(FixInterval), "86400");
+}
+
+TEST_F(FormModel, ReplacedValueStaysReplacedUntilTheFieldIsEditedAgain) {
+  v.Text(BeginTime) = "2400";  // typed
+  model.CheckFieldRange(BeginTime, out);
+  model.RefreshTriCommand(out);
+  ASSERT_EQ(out.messages.size(), 1u);
+  // The control still shows 2400, so every later pull brings it back.
+  for (int edit = 0; edit < 2; ++edit) {
+    v.Text(BeginTime) = "2400";
+    v.Text(EndTime) = edit ? "1800" : "1";
+    model.CheckFieldRange(EndTime, out);
+    model.RefreshTriCommand(out);
+    EXPECT_EQ(v.Text(TriPreview), "AT+RVTRI=5830,2359," + v.Text(EndTime) + ",,," + kStamp);
+  }
+  v.Text(BeginTime) = "2400";
+  EXPECT_EQ(model.PrepareSend(Group::Tri, out),
+            std::vector<std::string>{std::string("AT+RVTRI=5830,2359,1800,,,") + kStamp});
+  EXPECT_EQ(out.messages.size(), 1u);  // the message showed at the edit only
+
+  // The user edits the field: the new text counts from now on.
+  v.Text(BeginTime) = "0930";
+  model.CheckFieldRange(BeginTime, out);
+  model.RefreshTriCommand(out);
+  EXPECT_EQ(v.Text(TriPreview), std::string("AT+RVTRI=5830,0930,1800,,,") + kStamp);
+  v.Text(BeginTime) = "0930";
+  EXPECT_EQ(model.PrepareSend(Group::Tri, out).front(), std::string("AT+RVTRI=5830,0930,1800,,,") + kStamp);
+  EXPECT_EQ(out.messages.size(), 1u);
+}
+
+TEST_F(FormModel, ValueFromElsewhereEndsTheReplacementAndIsCheckedAtSend) {
+  v.Text(SendNum) = "9";
+  model.CheckFieldRange(SendNum, out);
+  v.Text(SendNum) = "9";
+  model.RefreshBacCommand(out);
+  EXPECT_EQ(model.bac.sendNum, "5");
+  // A config file or a reply brings another value: it is taken as it is...
+  v.Text(SendNum) = "3";
+  model.RefreshBacCommand(out);
+  EXPECT_EQ(model.bac.sendNum, "3");
+  v.Text(SendNum) = "9";
+  model.RefreshBacCommand(out);
+  EXPECT_EQ(model.bac.sendNum, "9");  // the preview shows what the form holds
+  const std::size_t shown = out.messages.size();
+  // ...but a Send checks what no edit has checked: nothing out of range goes out.
+  v.Text(InfoReportPeriod) = "0";
+  const std::vector<std::string> lines = model.PrepareSend(Group::Bac, out);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_EQ(lines[0].substr(lines[0].size() - 17), std::string(",5,") + kStamp);
+  EXPECT_NE(lines[0].find(",1,0,,,5,"), std::string::npos) << lines[0];  // period 1, then the tail
+  EXPECT_EQ(std::vector<std::string>(out.messages.begin() + shown, out.messages.end()),
+            (std::vector<std::string>{"Error, Info Report Period Should be 1 ~ 1440 !",
+                                      "Error, Movement Send Number Should be 1 ~ 5 !"}));
+  // The next Send of the same values holds the replacements without a new message.
+  v.Text(SendNum) = "9";
+  v.Text(InfoReportPeriod) = "0";
+  EXPECT_EQ(model.PrepareSend(Group::Bac, out), lines);
+  EXPECT_EQ(out.messages.size(), shown + 2);
+  // Empty optional values are not checked; Begin Time empty is 0, in range.
+  v.Text(PositionDelay) = "";
+  v.Text(BeginTime) = "";
+  model.PrepareSend(Group::Bei, out);
+  model.PrepareSend(Group::Tri, out);
+  EXPECT_EQ(out.messages.size(), shown + 2);
+  v.Text(PositionDelay) = "1000";
+  EXPECT_NE(model.PrepareSend(Group::Bei, out).front().find(",900,"), std::string::npos);
 }
 
 TEST_F(FormModel, GeoOnlySelectedFencesHaveLines) {
@@ -195,4 +262,48 @@ TEST_F(FormModel, ReplyHandOverEmptiesPreviewsAndRefreshesLive) {
   const auto geo = CFormModel::ReplyValueIds(Group::Geo);
   EXPECT_EQ(std::count(geo.begin(), geo.end(), FenceBox[0]), 0);
   EXPECT_EQ(std::count(geo.begin(), geo.end(), Longitude[0]), 1);
+}
+
+TEST_F(FormModel, EveryLineFitsTheTrackerWithThePasswordAtItsLimit) {
+  // Every field at its input limit and every row ticked: the longest lines
+  // the form can build.
+  for (const Binding& b : Bindings()) {
+    if (b.kind == ValueKind::Text)
+      v.Text(b.id) = std::string(b.limit > 0 ? b.limit : 5, b.digitsOnly ? '7' : 'x');
+    if (b.kind == ValueKind::Flag || b.kind == ValueKind::Index || b.kind == ValueKind::Radio)
+      v.Number(b.id) = 1;
+    if (b.kind == ValueKind::Address) v.Address(b.id) = {192, 168, 100, 200};
+  }
+  v.Number(MobileStart) = 0;
+  v.Number(MobileEnd) = 9;
+  std::size_t longest = 0;
+  for (const std::string& password :
+       {std::string(kMaxPasswordBytes, '9'), std::string(kMaxPasswordBytes + 1, '9')}) {
+    model.SetPassword(password);
+    longest = 0;
+    for (const GroupInfo& info : AllGroups())
+      for (const std::string& line : model.PrepareSend(info.group, out))
+        longest = std::max(longest, line.size());
+    if (password.size() == kMaxPasswordBytes) {
+      EXPECT_LE(longest, 254u);
+    }
+  }
+  EXPECT_GT(longest, 254u);  // one byte more would not fit: the limit is tight
+}
+
+TEST_F(FormModel, CapsNeverPutABrokenCharacterIntoTheLine) {
+  const std::string euro = "\xE2\x82\xAC";
+  std::string sevenEuros;
+  for (int i = 0; i < 7; ++i) sevenEuros += euro;
+  v.Number(ReportMode) = 0;
+  v.Text(ApnUser) = sevenEuros;  // 7 characters, 21 bytes
+  model.RefreshSriCommand(out);
+  EXPECT_EQ(out.messages, std::vector<std::string>{"Error, User Name > 20 Byte"});
+  EXPECT_EQ(v.Text(ApnUser), sevenEuros.substr(0, 18));
+  EXPECT_EQ(v.Text(SriPreview), "AT+RVSRI=5830,0,0,," + sevenEuros.substr(0, 18) + ",,,,," + kStamp);
+
+  // A fence's longitude read from a tracker: the reply-side cut is the same.
+  model.geo.longitude[0] = "1" + sevenEuros;  // 22 bytes
+  model.ApplyReplyCaps(Group::Geo, out);
+  EXPECT_EQ(model.geo.longitude[0], "1" + sevenEuros.substr(0, 18));
 }

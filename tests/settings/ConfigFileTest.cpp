@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
@@ -110,4 +111,94 @@ TEST(ConfigFile, MissingOrForeignFileLoadsDefaults) {
   EXPECT_EQ(v.Text(Apn), "");
   EXPECT_EQ(v.Number(ReportMode), 0);
   EXPECT_EQ(v.Address(SriIp), (Octets{0, 0, 0, 0}));
+}
+
+TEST(ConfigFile, OneWriteSaveEqualsTheKeyByKeyRewrite) {
+  // What the save used to do: one private-profile write per key, in order,
+  // each reading the file anew and writing it back.
+  auto keyByKey = [](std::string bytes, const CFormValues& v, const std::string& version) {
+    for (const ConfigKey& k : ConfigKeys()) {
+      CIniText text = CIniText::Parse(bytes);
+      switch (k.encoding) {
+        case Encoding::Text: text.Set(k.section, k.key, k.id ? v.Text(k.id) : version); break;
+        case Encoding::Flag: text.SetBool(k.section, k.key, v.Number(k.id) != 0); break;
+        case Encoding::Octet: text.SetInt(k.section, k.key, v.Address(k.id)[k.octet]); break;
+        default: text.SetInt(k.section, k.key, v.Number(k.id)); break;
+      }
+      bytes = text.Serialize();
+    }
+    return bytes;
+  };
+  TempDir dir;
+  const CFormValues filled = Filled();
+  const std::vector<std::string> starts = {
+      "",
+      ReadFile(Data("fresh-config.ini")),
+      ReadFile(Data("windows-config.ini")),
+      "; mine\n[Notes]\nWho=me\n[RVBEI]\nPosiDelay=9\nMine=1\n\n[rvsri]\r\nAPN = spaced \r\n",
+      "\xEF\xBB\xBF[RVTRI]\rStartTime=0800\r",
+      "[RVPIN]\nPIN=1"};
+  for (std::size_t i = 0; i < starts.size(); ++i) {
+    for (const CFormValues& v : {filled, CFormValues()}) {
+      CIniFile once(dir / ("once" + std::to_string(i) + ".ini"));
+      if (!starts[i].empty()) WriteFile(once.path, starts[i]);
+      ASSERT_TRUE(WriteConfigFile(once, v, "[Revision:R]"));
+      EXPECT_EQ(ReadFile(once.path), keyByKey(starts[i], v, "[Revision:R]")) << "start " << i;
+    }
+  }
+}
+
+TEST(ConfigFile, SavingTheLoadedValuesOverTheReferenceGivesItBackByteForByte) {
+  TempDir dir;
+  for (const char* name : {"fresh-config.ini", "windows-config.ini"}) {
+    const std::string original = ReadFile(Data(name));
+    CIniFile file(dir / name);
+    WriteFile(file.path, original);
+    CFormValues v;
+    ASSERT_TRUE(ReadConfigFile(file, v).file);
+    if (std::string(name) == "windows-config.ini") v.Address(BeiIp)[0] = 300;  // what the file says
+    ASSERT_TRUE(WriteConfigFile(file, v, ""));
+    EXPECT_EQ(ReadFile(file.path), original) << name;
+  }
+}
+
+TEST(ConfigFile, CommasInLoadedTextsAreReportedAndDropped) {
+  TempDir dir;
+  CIniFile file(dir / "commas.ini");
+  WriteFile(file.path,
+            "[RVSRI]\nAPN=inter,net\nRepMode=1,2\n[RVGEO]\nLongitude2=12,5\n[RVKPN]\nPhoneName0=,A,,B,\n"
+            "[INFO]\nVER=a,b\n");
+  CFormValues v;
+  const ConfigLoad load = ReadConfigFile(file, v);
+  ASSERT_TRUE(load.file);
+  EXPECT_EQ(load.keysWithCommas,
+            (std::vector<std::string>{"RVSRI/APN", "RVGEO/Longitude2", "RVKPN/PhoneName0"}));
+  EXPECT_EQ(v.Text(Apn), "internet");
+  EXPECT_EQ(v.Text(Longitude[1]), "125");
+  EXPECT_EQ(v.Text(PhoneName[0]), "AB");
+  EXPECT_EQ(v.Number(ReportMode), 1);  // a number reads up to the comma anyway
+
+  WriteFile(file.path, "[RVSRI]\nAPN=internet\n");
+  EXPECT_TRUE(ReadConfigFile(file, v).keysWithCommas.empty());
+}
+
+TEST(ConfigFile, WhatIsNotAConfigFileIsNeitherLoadedNorSavedOver) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.ini").c_str(), 0644), 0);
+  std::filesystem::create_directory(dir / "folder.ini");
+  WriteFile(dir / "huge.ini", "[RVSRI]\nAPN=" + std::string(10 * 1024 * 1024, 'a') + "\n");
+  for (const std::string& path : {dir / "pipe.ini", dir / "folder.ini", dir / "huge.ini"}) {
+    CFormValues v = Filled();
+    const CFormValues before = v;
+    CIniFile file(path);
+    const ConfigLoad load = ReadConfigFile(file, v);
+    EXPECT_FALSE(load.file) << path;
+    EXPECT_EQ(load.file.path, path);
+    EXPECT_EQ(v.Text(Apn), before.Text(Apn)) << path;  // the form stays as it was
+    EXPECT_EQ(v.Address(SriIp), before.Address(SriIp)) << path;
+    EXPECT_FALSE(WriteConfigFile(file, v, "")) << path;
+  }
+  EXPECT_TRUE(std::filesystem::is_fifo(dir / "pipe.ini"));
+  EXPECT_TRUE(std::filesystem::is_directory(dir / "folder.ini"));
+  EXPECT_EQ(std::filesystem::file_size(dir / "huge.ini"), 10u * 1024 * 1024 + 13);
 }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "../support/TestSupport.h"
 #include "settings/IniFile.h"
@@ -79,4 +80,107 @@ TEST(MainSettings, DefaultsAndBaudIndices) {
   for (int index : {1, 7, -1}) EXPECT_EQ(BaudRateForIndex(index), 115200);
   EXPECT_EQ(BaudRateForIndex(0), 57600);
   EXPECT_EQ(BaudRateForIndex(4), 921600);
+}
+
+TEST(IniFile, ByteOrderMarkIsSkippedOnReadAndKeptOnSave) {
+  TempDir dir;
+  CMainSettings settings;
+  settings.file.path = dir / "MainSetting.ini";
+  WriteFile(settings.file.path, "\xEF\xBB\xBF[Main]\r\nGenPassword=1234\r\nComPort=2\r\nBaudrate=0\r\n");
+  ASSERT_TRUE(settings.Load());
+  EXPECT_EQ(settings.password, "1234");
+  EXPECT_EQ(settings.comIndex, 2);
+  EXPECT_EQ(settings.baudIndex, 0);
+  settings.password = "9";
+  ASSERT_TRUE(settings.Save());
+  // No second [Main]: the first section was found; mark and CR LF stay.
+  EXPECT_EQ(ReadFile(settings.file.path),
+            "\xEF\xBB\xBF[Main]\r\nGenPassword=9\r\nComPort=2\r\nBaudrate=0\r\nPacing=specified\r\n");
+}
+
+TEST(IniFile, CarriageReturnLineEndsAreLineEndsAndStay) {
+  TempDir dir;
+  CIniFile ini(dir / "mac.ini");
+  WriteFile(ini.path, "[A]\rx=1\r; note\r[B]\ry=2\r");
+  EXPECT_EQ(ini.GetInt("A", "x", 0), 1);
+  EXPECT_EQ(ini.GetInt("B", "y", 0), 2);
+  ASSERT_TRUE(ini.WriteString("A", "z", "new"));
+  ASSERT_TRUE(ini.WriteString("B", "y", "3"));
+  EXPECT_EQ(ReadFile(ini.path), "[A]\rx=1\r; note\rz=new\r[B]\ry=3\r");
+  // Without a line end at the end, none is added.
+  WriteFile(ini.path, "[A]\rx=1");
+  ASSERT_TRUE(ini.WriteString("A", "x", "2"));
+  EXPECT_EQ(ReadFile(ini.path), "[A]\rx=2");
+}
+
+TEST(IniFile, TextParsesOnceAndSerializesWhatItRead) {
+  for (const std::string bytes :
+       {"", "[A]", "[A]\nx=1", "\xEF\xBB\xBF", "; c\r\n\r\n[A]\r\n x = 1 \r\n", "[A]\rb\r", "a\nb\r\nc\n"}) {
+    const CIniText text = CIniText::Parse(bytes);
+    // Mixed LF and CR LF ends become CR LF, as the in-place rewrite always did.
+    const std::string expected = bytes == "a\nb\r\nc\n" ? "a\r\nb\r\nc\r\n" : bytes;
+    EXPECT_EQ(text.Serialize(), expected);
+  }
+  CIniText text = CIniText::Parse("[A]\nx=1\n[a]\ny=2\n");
+  std::string value;
+  EXPECT_TRUE(text.Find("A", "Y", value));  // a second section of the same name is searched too
+  EXPECT_EQ(value, "2");
+  text.Set("a", "y", "3");  // a write goes to the first one
+  EXPECT_EQ(text.Serialize(), "[A]\nx=1\ny=3\n[a]\ny=2\n");
+}
+
+TEST(IniFile, FileThatCannotBeReadIsNeitherReadNorRewritten) {
+  TempDir dir;
+  CMainSettings settings;
+  settings.file.path = dir / "MainSetting.ini";
+  // Too large to be a settings file: its other sections must not be lost.
+  const std::string big =
+      "[Other]\nnote=" + std::string(kMaxSettingsFileSize, 'x') + "\n[Main]\nGenPassword=1\n";
+  WriteFile(settings.file.path, big);
+  const FileResult load = settings.Load();
+  EXPECT_FALSE(load);
+  EXPECT_EQ(settings.password, "5830");  // the defaults
+  settings.password = "new";
+  const FileResult save = settings.Save();
+  EXPECT_FALSE(save);
+  EXPECT_EQ(save.path, settings.file.path);
+  EXPECT_NE(save.step.find("left as it is"), std::string::npos) << save.Message();
+  EXPECT_EQ(ReadFile(settings.file.path), big);
+
+  // Mode 000: unreadable for a user, read-only by its mode for root; either
+  // way the file stays as it is.
+  WriteFile(settings.file.path, "[Other]\nkeep=1\n[Main]\nGenPassword=1\n");
+  ASSERT_EQ(::chmod(settings.file.path.c_str(), 0), 0);
+  EXPECT_FALSE(settings.Save());
+  ::chmod(settings.file.path.c_str(), 0600);
+  EXPECT_EQ(ReadFile(settings.file.path), "[Other]\nkeep=1\n[Main]\nGenPassword=1\n");
+}
+
+TEST(MainSettings, PacingKeyFastOrSpecified) {
+  TempDir dir;
+  CMainSettings settings;
+  settings.file.path = dir / "MainSetting.ini";
+  // A file from before the key: the specified waits, and the other keys stay.
+  WriteFile(settings.file.path, "[Main]\nGenPassword=77\nComPort=1\nBaudrate=2\nExtra=x\n");
+  ASSERT_TRUE(settings.Load());
+  EXPECT_EQ(settings.pacing, PacingSetting::Specified);
+  settings.pacing = PacingSetting::Fast;
+  ASSERT_TRUE(settings.Save());
+  EXPECT_EQ(ReadFile(settings.file.path),
+            "[Main]\nGenPassword=77\nComPort=1\nBaudrate=2\nExtra=x\nPacing=fast\n");
+  settings.pacing = PacingSetting::Specified;
+  ASSERT_TRUE(settings.Load());
+  EXPECT_EQ(settings.pacing, PacingSetting::Fast);
+  for (const char* value : {"FAST", " fast "}) {
+    WriteFile(settings.file.path, std::string("[Main]\nPacing=") + value + "\n");
+    settings.Load();
+    EXPECT_EQ(settings.pacing, PacingSetting::Fast) << value;
+  }
+  for (const char* value : {"", "specified", "faster", "0"}) {
+    WriteFile(settings.file.path, std::string("[Main]\nPacing=") + value + "\n");
+    settings.Load();
+    EXPECT_EQ(settings.pacing, PacingSetting::Specified) << value;
+  }
+  settings.Save();
+  EXPECT_NE(ReadFile(settings.file.path).find("Pacing=specified\n"), std::string::npos);
 }

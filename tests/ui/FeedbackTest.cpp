@@ -11,6 +11,7 @@
 #include "ui/HistoryDlg.h"
 #include "ui/KestrunView.h"
 #include "ui/ResultDlg.h"
+#include "ui/WindowEvents.h"
 
 using namespace kestrun;
 
@@ -71,13 +72,12 @@ TEST_F(FeedbackTest, OtherIconKindShowsNoIcon) {
   EXPECT_FALSE(popup->failureIcon()->isVisibleTo(popup));
 }
 
-TEST_F(FeedbackTest, ShowResultFromAWorkerWaitsForThePopup) {
+TEST_F(FeedbackTest, EngineEventsFromAWorkerAreAppliedBeforeTheWorkerGoesOn) {
+  CWindowEvents events(view);
   std::atomic<bool> done{false};
-  std::atomic<int> popupsSeenByWorker{-1};
   std::thread worker([&] {
-    view.ShowResult("RV450 Kestrun", "No Right Response !", 1, false, 1000);
-    view.SetStatus("No Right Response !");
-    popupsSeenByWorker = 1;
+    events.PopupRequested({"RV450 Kestrun", "No Right Response !", 1, false, 1000});
+    events.StatusChanged("No Right Response !");
     done = true;
   });
   QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
@@ -86,6 +86,18 @@ TEST_F(FeedbackTest, ShowResultFromAWorkerWaitsForThePopup) {
   EXPECT_EQ(Popups().first()->messageLabel()->text(), "No Right Response !");
   EXPECT_EQ(view.statusLine()->text(), "No Right Response !");
   EXPECT_EQ(view.statusLine()->accessibleName(), "No Right Response !");
+}
+
+TEST_F(FeedbackTest, DetachedEventsReleaseAWaitingWorkerAndChangeNothing) {
+  view.SetStatus("before");
+  CWindowEvents events(view);
+  // The window thread serves no events here: the worker waits until the
+  // view is detached, and what it reported never reaches the view.
+  std::thread worker([&] { events.StatusChanged("after"); });
+  events.Detach();
+  worker.join();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(view.statusLine()->text(), "before");
 }
 
 TEST(HistoryDlg, AppendsClearsAndOnlyHidesOnClose) {

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QGroupBox>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSet>
@@ -134,6 +136,32 @@ TEST_F(FormTest, PreviewFollowsTypingOnlyWhileLive) {
   EXPECT_NE(Edit(SriPreview)->text().indexOf(",10.0.0.0,"), -1);
 }
 
+TEST_F(FormTest, RangeReplacementHoldsAcrossLaterEditsOfTheGroup) {
+  view.PushForm();
+  view.model.liveUpdate = true;
+  view.model.SetPassword("5830");
+  Edit(BeginTime)->setFocus();
+  QTest::keyClicks(Edit(BeginTime), "2400");
+  EXPECT_EQ(PopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
+  QTest::keyClicks(Edit(EndTime), "18");
+  QTest::keyClicks(Edit(SendInterval), "5");
+  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,18,5,,"))
+      << Edit(TriPreview)->text().toStdString();
+  EXPECT_EQ(Edit(BeginTime)->text(), "2400");  // the field shows what was typed
+  EXPECT_EQ(PopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
+  // Editing the field itself again: its new text is checked and used.
+  Edit(BeginTime)->selectAll();
+  QTest::keyClicks(Edit(BeginTime), "0930");
+  QTest::keyClicks(Edit(EndTime), "0");
+  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,0930,180,5,,"))
+      << Edit(TriPreview)->text().toStdString();
+
+  QTest::keyClicks(Edit(SendNum), "9");
+  EXPECT_TRUE(PopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
+  QTest::keyClicks(Edit(MovDistance), "77");
+  EXPECT_NE(Edit(BacPreview)->text().indexOf(",77,5,"), -1) << Edit(BacPreview)->text().toStdString();
+}
+
 TEST_F(FormTest, TypingStopsAtTheLimitAndRefusesCommasAndPaste) {
   QLineEdit* apn = Edit(Apn);
   apn->setFocus();
@@ -152,6 +180,66 @@ TEST_F(FormTest, TypingStopsAtTheLimitAndRefusesCommasAndPaste) {
   EXPECT_EQ(apn->text(), "ab");
   QTest::keyClick(apn, Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(apn->text(), "ab");
+}
+
+namespace {
+
+// Types each character as a key press carrying it (QTest's key clicks take
+// only ASCII); a euro sign arrives so from a keyboard layout that has one.
+void TypeText(QLineEdit* edit, const QString& text) {
+  for (QChar c : text) {
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(edit, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+    QApplication::sendEvent(edit, &release);
+  }
+}
+
+// Commits text as an input method does (compose key, CJK input).
+void CommitText(QLineEdit* edit, const QString& text) {
+  QInputMethodEvent event;
+  event.setCommitString(text);
+  QApplication::sendEvent(edit, &event);
+}
+
+}  // namespace
+
+TEST_F(FormTest, InputLimitCountsTheBytesOfTheStoredText) {
+  const QString euro = QString::fromUtf8("\xE2\x82\xAC");
+  QLineEdit* user = Edit(ApnUser);  // 20 bytes
+  user->setFocus();
+  TypeText(user, euro.repeated(7));
+  EXPECT_EQ(user->text(), euro.repeated(6));  // a seventh would need bytes 19 to 21
+  QTest::keyClicks(user, "ab");
+  EXPECT_EQ(user->text(), euro.repeated(6) + "ab");
+  QTest::keyClicks(user, "c");
+  EXPECT_EQ(user->text(), euro.repeated(6) + "ab");
+  // With part of the text selected, the selection's bytes are given back.
+  user->setSelection(0, 1);
+  QTest::keyClicks(user, "xyz");
+  EXPECT_EQ(user->text(), "xyz" + euro.repeated(5) + "ab");
+  CommitText(user, euro);  // 23 bytes: refused whole
+  EXPECT_EQ(user->text(), "xyz" + euro.repeated(5) + "ab");
+  view.PullForm();
+  EXPECT_TRUE(limitMessages.isEmpty());
+  EXPECT_EQ(view.model.values.Text(ApnUser), ("xyz" + euro.repeated(5) + "ab").toStdString());
+}
+
+TEST_F(FormTest, PullCountsBytesAsStoredForTheLimit) {
+  std::string sevenEuros;
+  for (int i = 0; i < 7; ++i) sevenEuros += "\xE2\x82\xAC";
+  view.model.values.Text(ApnUser) = sevenEuros;                    // 7 characters, 21 bytes: over
+  view.model.values.Text(PhoneName[0]) = std::string(20, '\xF6');  // 20 bytes, not UTF-8: within
+  view.PushForm();
+  EXPECT_FALSE(view.PullForm());
+  EXPECT_EQ(limitMessages, QStringList{"Please enter no more than 20 characters."});
+  EXPECT_EQ(view.model.values.Text(ApnUser), sevenEuros);  // shown and pulled whole
+  limitMessages.clear();
+  view.model.values.Text(ApnUser) = "";
+  view.PushForm();
+  EXPECT_TRUE(view.PullForm());
+  EXPECT_TRUE(limitMessages.isEmpty());
+  EXPECT_EQ(view.model.values.Text(PhoneName[0]), std::string(20, '\xF6'));  // byte for byte
 }
 
 TEST_F(FormTest, PullStopsAtAnOverLongValueWithTheMessage) {

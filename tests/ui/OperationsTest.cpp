@@ -12,6 +12,7 @@
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
+#include "protocol/Validation.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"
 #include "ui/MainFrame.h"
@@ -31,7 +32,8 @@ class OperationsTest : public ::testing::Test {
     view->discovery = OnlyPortsFolder(dir / "ports");
     view->startDirectory = dir.path();
     view->showLimitMessage = [](const QString&) {};
-    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
+    // Fast exchange: these tests are not about timing.
+    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
     // Confirm the Main Setting dialog as a user would.
     QTimer::singleShot(0, [this] { view->mainSettingDlg()->accept(); });
     ASSERT_TRUE(view->InitialUpdate());
@@ -44,6 +46,13 @@ class OperationsTest : public ::testing::Test {
   }
   void WaitForOperation() { QTRY_VERIFY_WITH_TIMEOUT(!view->IsBusy(), 120000); }
   QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view->Control(id)); }
+  // The operation closed its port when another can open it.
+  bool PortIsFree() {
+    CComPort probe;
+    probe.discovery = view->discovery;
+    probe.portNumber = 31;
+    return probe.Open();
+  }
 
   TempDir dir;
   std::unique_ptr<sim::CTrackerSim> sim_;
@@ -59,7 +68,7 @@ TEST_F(OperationsTest, PortCheckEnablesTheFormAndSetsThePassword) {
   EXPECT_EQ(view->model.pin.password, "5830");
   EXPECT_TRUE(view->Control(SriRead)->isEnabled());
   EXPECT_FALSE(view->Control(Apn)->isEnabled());
-  EXPECT_FALSE(view->port.isOpen);
+  EXPECT_TRUE(PortIsFree());
   EXPECT_TRUE(view->historyDlg()->isVisible());
 }
 
@@ -120,7 +129,7 @@ TEST_F(OperationsTest, FailingReadShowsItsTextsAndReenablesTheForm) {
     if (auto* p = qobject_cast<CResultDlg*>(w)) popup = popup || p->messageLabel()->text() == "No Response !";
   EXPECT_TRUE(popup);
   EXPECT_TRUE(view->Control(TriRead)->isEnabled());
-  EXPECT_FALSE(view->port.isOpen);
+  EXPECT_TRUE(PortIsFree());
 }
 
 TEST_F(OperationsTest, ConfigSaveAndLoadRoundTripThroughTheForm) {
@@ -158,9 +167,8 @@ TEST_F(OperationsTest, ClosingMidOperationEndsItAndClosesThePort) {
   view->OnReadAll();
   ASSERT_TRUE(view->IsBusy());
   frame.close();
+  EXPECT_FALSE(frame.isVisible());  // out of sight at once
   WaitForOperation();
-  EXPECT_FALSE(view->port.isOpen);
-  EXPECT_FALSE(frame.isVisible());
 }
 
 TEST(StartUp, CancelInMainSettingEndsBeforeAnyWindowAndWritesNothing) {
@@ -186,7 +194,8 @@ TEST(StartUp, FirstStartWritesTheDefaultsOnOk) {
   });
   EXPECT_TRUE(frame.view()->InitialUpdate());
   // No port found: the COM list is empty and -1 is stored.
-  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=5830\nComPort=-1\nBaudrate=1\n");
+  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"),
+            "[Main]\nGenPassword=5830\nComPort=-1\nBaudrate=1\nPacing=specified\n");
 }
 
 TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
@@ -202,7 +211,8 @@ TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
     frame.view()->mainSettingDlg()->accept();
   });
   EXPECT_TRUE(frame.view()->InitialUpdate());
-  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"), "[Main]\nGenPassword=p\xe4ss\nComPort=-1\nBaudrate=3\n");
+  EXPECT_EQ(ReadFile(dir / "MainSetting.ini"),
+            "[Main]\nGenPassword=p\xe4ss\nComPort=-1\nBaudrate=3\nPacing=specified\n");
 }
 
 TEST_F(OperationsTest, FreshSaveFromTheFormWritesTheExpectedFile) {
@@ -266,7 +276,7 @@ TEST_F(OperationsTest, FailingGroupInTheMiddleOfReadAll) {
   const auto lines = sim_->ReceivedLines();
   EXPECT_EQ(std::find(lines.begin(), lines.end(), "AT+CSCLK=1"), lines.end());
   EXPECT_EQ(std::find(lines.begin(), lines.end(), "AT+RVKPN?"), lines.end());
-  EXPECT_FALSE(view->port.isOpen);
+  EXPECT_TRUE(PortIsFree());
 }
 
 TEST_F(OperationsTest, SendAllInItsOrderAfterTickingBoxes) {
@@ -371,4 +381,101 @@ TEST_F(OperationsTest, MainWindowIsFixedAtTheTopLeftWithItsTitle) {
   view->OnSaveConfigFile();
   view->OnLoadConfigFile();
   EXPECT_EQ(frame.windowTitle(), "Marsival RV450 Kestrun Did2.25");
+}
+
+// ---- The window and a running operation -------------------------------------
+
+TEST(StartUp, PasswordFieldRefusesCommasAndLinesThatWouldNotFit) {
+  CMainSettingDlg dialog(nullptr);
+  QLineEdit* password = dialog.passwordEdit();
+  password->setFocus();
+  QTest::keyClicks(password, "58,30");
+  EXPECT_EQ(password->text(), "5830");
+  QTest::keyClicks(password, "123456789");
+  EXPECT_EQ(static_cast<std::size_t>(password->text().toUtf8().size()), kMaxPasswordBytes);
+}
+
+TEST_F(OperationsTest, PortCheckWaitsWhileAnOperationRuns) {
+  sim_->SetFault("AT+RVSRI?", sim::Fault::Split, 1);  // a read that takes a while
+  view->OnReadAll();
+  ASSERT_TRUE(view->IsBusy());
+  QTRY_COMPARE_WITH_TIMEOUT(view->statusLine()->text(), QString("Reading AT+RVSRI ......"), 30000);
+  view->InitSystem();                                 // came due, e.g. Main Setting confirmed just before
+  EXPECT_FALSE(view->Control(SriRead)->isEnabled());  // the form stays busy
+  EXPECT_EQ(view->statusLine()->text(), "Reading AT+RVSRI ......");
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Read AT Command Success .");
+  // Once the operation has ended, the check runs after all.
+  QTRY_COMPARE_WITH_TIMEOUT(view->statusLine()->text(), QString("Init COM:31 Baudrate:115200 Success ."),
+                            10000);
+  EXPECT_TRUE(view->Control(SriRead)->isEnabled());
+}
+
+TEST_F(OperationsTest, ClosingMidOperationEndsTheEventLoopWithCodeZero) {
+  sim_->SetFault("AT+RVSRI?", sim::Fault::Silent);
+  view->AppendHistory("AT+RVPIN=5830");  // the history window is open
+  ASSERT_TRUE(view->historyDlg()->isVisible());
+  QTimer::singleShot(0, [&] {
+    view->OnReadAll();
+    ASSERT_TRUE(view->IsBusy());
+    frame.close();
+  });
+  QTimer::singleShot(60000, [] { QCoreApplication::exit(7); });  // a hang fails, not blocks
+  EXPECT_EQ(QCoreApplication::exec(), 0);
+  EXPECT_FALSE(view->IsBusy());
+  EXPECT_FALSE(view->historyDlg()->isVisible());
+  EXPECT_TRUE(PortIsFree());
+}
+
+TEST(ViewTeardown, DestroyingTheWindowMidOperationStopsTheWorkerFirst) {
+  TempDir dir;
+  auto sim = StartSimulator(dir / "ports", 32);
+  sim->SetFault("AT+RVSRI?", sim::Fault::Silent);
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
+  auto frame = std::make_unique<CMainFrame>();
+  CKestrunView* view = frame->view();
+  view->discovery = OnlyPortsFolder(dir / "ports");
+  view->startDirectory = dir.path();
+  QTimer::singleShot(0, [view] { view->mainSettingDlg()->accept(); });
+  ASSERT_TRUE(view->InitialUpdate());
+  view->InitSystem();
+  view->OnReadAll();
+  ASSERT_TRUE(view->IsBusy());
+  // Let the worker report a few steps, then tear everything down at once
+  // (under AddressSanitizer a touch of a freed member fails the run).
+  QTRY_COMPARE_WITH_TIMEOUT(view->statusLine()->text(), QString("Reading AT+RVSRI ......"), 30000);
+  frame.reset();
+  CComPort probe;
+  probe.discovery = OnlyPortsFolder(dir / "ports");
+  probe.portNumber = 32;
+  EXPECT_TRUE(probe.Open());
+}
+
+TEST_F(OperationsTest, SendWritesTheReplacedValueNotTheTypedOne) {
+  Tick(view->Control(TriEnable));
+  Edit(BeginTime)->setFocus();
+  QTest::keyClicks(Edit(BeginTime), "2400");
+  QTest::keyClicks(Edit(EndTime), "1700");  // another field of the group, edited later
+  QTest::mouseClick(view->Control(TriSend), Qt::LeftButton);
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  std::string stored;
+  sim_->WithState([&](sim::CTrackerState& s) { stored = s.ReplyBody("TRI"); });
+  EXPECT_EQ(stored.substr(0, 15), "5830,2359,1700,") << stored;
+  const QString history = view->historyDlg()->textArea()->toPlainText();
+  EXPECT_TRUE(history.startsWith("AT+RVTRI=5830,2359,1700,")) << history.toStdString();
+}
+
+TEST_F(OperationsTest, LoadedValueOutOfRangeIsCheckedAtSend) {
+  const std::string path = dir / "late.ini";
+  WriteFile(path, "[RVBAC]\nSendNum=8\nMovDistance=40\n");
+  view->chooseConfigFile = [&](bool) { return QString::fromStdString(path); };
+  view->OnLoadConfigFile();
+  Tick(view->Control(BacEnable));
+  QTest::mouseClick(view->Control(BacSend), Qt::LeftButton);
+  WaitForOperation();
+  ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
+  EXPECT_NE(view->historyDlg()->textArea()->toPlainText().indexOf(",40,5,"), -1);
+  EXPECT_EQ(Edit(SendNum)->text(), "8");  // the field shows what the file said
 }

@@ -1,0 +1,112 @@
+#include "app/StartOptions.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "link/PortNeighbours.h"
+
+#ifndef KESTRUN_VERSION
+#define KESTRUN_VERSION "unknown"
+#endif
+
+namespace kestrun {
+
+namespace fs = std::filesystem;
+
+StartOptions ParseStartOptions(const std::vector<std::string>& args) {
+  StartOptions options;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (arg == "--from-menu") {
+      options.fromMenu = true;
+    } else if (arg == "--workdir") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        options.error = "--workdir needs a folder";
+      } else {
+        options.workdir = args[++i];
+      }
+    } else if (arg.rfind("--workdir=", 0) == 0) {
+      options.workdir = arg.substr(10);
+      if (options.workdir.empty()) options.error = "--workdir needs a folder";
+    } else {
+      options.unknown.push_back(arg);
+    }
+  }
+  return options;
+}
+
+std::string UserDataFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && data[0] == '/') return (fs::path(data) / "rv450-kestrun").string();
+  const char* home = std::getenv("HOME");
+  return (fs::path(home && *home ? home : ".") / ".local/share/rv450-kestrun").string();
+}
+
+std::string ChooseWorkFolder(const StartOptions& options, const std::string& currentFolder) {
+  if (!options.workdir.empty()) {
+    fs::path folder(options.workdir);
+    if (folder.is_relative()) folder = fs::path(currentFolder) / folder;
+    return folder.lexically_normal().string();
+  }
+  if (options.fromMenu) return UserDataFolder();
+  return currentFolder;
+}
+
+bool MakeWorkFolder(const std::string& folder, std::string& error) {
+  fs::path made;
+  for (const fs::path& part : fs::path(folder).lexically_normal()) {
+    made /= part;
+    if (part.empty() || part == "/") continue;
+    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+      error = "cannot make the folder " + made.string() + ": " + SystemErrorText(errno);
+      return false;
+    }
+  }
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+    error = folder + " is not a folder";
+    return false;
+  }
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+    error = "cannot write into the folder " + folder + ": " + SystemErrorText(errno);
+    return false;
+  }
+  return true;
+}
+
+std::string VersionText(const std::string& program) { return program + " " + KESTRUN_VERSION + "\n"; }
+
+std::string KestrunHelpText() {
+  return R"(Usage: rv450-kestrun [options]
+
+RV450 Kestrun reads the settings of an RV450 GPS tracker over a serial port
+into one form, lets you edit them and writes them back. It shows the Main
+Setting dialog (port, baud rate, device password) first.
+
+Options:
+  --workdir DIR   keep MainSetting.ini and AtLog.log in DIR (made when missing)
+  --from-menu     keep them in the per-user data folder
+                  $XDG_DATA_HOME/rv450-kestrun (by default
+                  ~/.local/share/rv450-kestrun), made on first start; the
+                  desktop entry starts the tool with this option
+  --version       print the version and exit
+  --help          print this text and exit
+Qt's own options, such as -platform NAME, are accepted as well.
+
+Without --workdir or --from-menu the files are kept in the current folder.
+Serial ports: ttyS<n> is COM n+1, ttyUSB<n> COM n+33, ttyACM<n> COM n+65; a
+symbolic link com<N> in $XDG_CONFIG_HOME/rv450-kestrun/ports/ (by default
+~/.config/rv450-kestrun/ports/) is COM N.
+)";
+}
+
+}  // namespace kestrun

@@ -1,0 +1,46 @@
+// The command line of rv450-kestrun and the folder it keeps its working files
+// (MainSetting.ini, AtLog.log) in. Plain C++, so it is tested without a display.
+//
+//   started from a terminal     the current folder, as the tool always did;
+//   --from-menu                 what the desktop entry passes: the per-user data
+//                               folder $XDG_DATA_HOME/rv450-kestrun (by default
+//                               ~/.local/share/rv450-kestrun), made on first start;
+//   --workdir DIR               DIR, made when missing (wins over --from-menu).
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kestrun {
+
+struct StartOptions {
+  bool help = false;
+  bool version = false;
+  bool fromMenu = false;
+  std::string workdir;               // empty: not given
+  std::vector<std::string> unknown;  // arguments that are none of ours
+  std::string error;                 // bad usage (an option without its value)
+};
+
+// Reads the arguments after the program name. Arguments that are not ours
+// are collected in `unknown`: before Qt has taken its own options (-platform,
+// -style, ...) they may still be Qt's.
+StartOptions ParseStartOptions(const std::vector<std::string>& args);
+
+// $XDG_DATA_HOME/rv450-kestrun; when XDG_DATA_HOME is unset, empty or not an
+// absolute path, ~/.local/share/rv450-kestrun.
+std::string UserDataFolder();
+
+// The folder for the working files: --workdir (made absolute against
+// `currentFolder`), the user data folder with --from-menu, else `currentFolder`.
+std::string ChooseWorkFolder(const StartOptions& options, const std::string& currentFolder);
+
+// Makes the folder and any missing parents (new ones private to the user,
+// mode 0700). False with the reason in `error` when it is not a usable folder.
+bool MakeWorkFolder(const std::string& folder, std::string& error);
+
+// The texts of --version and --help.
+std::string VersionText(const std::string& program);
+std::string KestrunHelpText();
+
+}  // namespace kestrun

@@ -1,0 +1,287 @@
+#include "settings/SafeFile.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <random>
+
+namespace kestrun {
+
+namespace {
+
+std::atomic<WriteCall> writeCall{nullptr};
+
+// strerror_r comes in two flavours; take the text from either.
+[[maybe_unused]] const char* ReasonText(int result, const char* buffer) {
+  return result == 0 ? buffer : "unknown error";
+}
+[[maybe_unused]] const char* ReasonText(const char* result, const char*) { return result; }
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+const char* KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "it is a folder, not a regular file";
+  if (S_ISFIFO(mode)) return "it is a FIFO, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+  return "it is not a regular file";
+}
+
+// Follows symbolic links from `path` to the file they end at (which need not
+// exist yet: a save through a dangling link creates the link's target).
+FileResult ResolveLinks(const std::string& path, std::string& target) {
+  std::string current = path;
+  for (int hops = 0;; ++hops) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0) {
+      if (errno == ENOENT) break;
+      return FileResult::SystemFailure(path, "looking up the file", errno);
+    }
+    if (!S_ISLNK(st.st_mode)) break;
+    if (hops >= 40) return FileResult::SystemFailure(path, "following its symbolic links", ELOOP);
+    std::string link(PATH_MAX + 1, '\0');
+    const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
+    if (n < 0) return FileResult::SystemFailure(path, "reading its symbolic link", errno);
+    if (static_cast<std::size_t>(n) >= link.size())
+      return FileResult::SystemFailure(path, "reading its symbolic link", ENAMETOOLONG);
+    link.resize(static_cast<std::size_t>(n));
+    if (link.empty()) return FileResult::SystemFailure(path, "reading its symbolic link", ENOENT);
+    current = link.front() == '/' ? link : FolderOf(current) + "/" + link;
+  }
+  target = current;
+  return {};
+}
+
+// Writes all of `text`, going on after short writes and interruptions.
+int WriteAll(int fd, const std::string& text) {
+  const WriteCall call = writeCall.load();
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = call ? call(fd, text.data() + done, text.size() - done)
+                           : ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return ENOSPC;  // a regular file that takes nothing has no room left
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+std::string RandomPart() {
+  static thread_local std::mt19937 engine{std::random_device{}()};
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string part;
+  for (int i = 0; i < 6; ++i) part += kLetters[engine() % (sizeof kLetters - 1)];
+  return part;
+}
+
+// Removes temporary files of earlier replaces of the same file whose process
+// is gone (a save that was killed). Files of a live process, or of this one,
+// are left alone.
+void RemoveStaleTemporaries(const std::string& folder, const std::string& fileName) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const std::string prefix = TemporaryNamePrefix(fileName);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string rest = name.substr(prefix.size());
+    const std::size_t dash = rest.find('-');
+    if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash) continue;
+    const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+    if (pid <= 0 || pid == ::getpid()) continue;
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    const std::string path = folder + "/" + name;
+    struct stat st;
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+      ::unlink(path.c_str());
+  }
+  ::closedir(dir);
+}
+
+}  // namespace
+
+std::string FileResult::Message() const { return ok ? std::string() : path + ": " + step + ": " + reason; }
+
+std::string FileResult::Lines() const { return ok ? std::string() : path + "\n" + step + ": " + reason; }
+
+FileResult FileResult::Failure(std::string path, std::string step, std::string reason) {
+  FileResult result;
+  result.ok = false;
+  result.path = std::move(path);
+  result.step = std::move(step);
+  result.reason = std::move(reason);
+  return result;
+}
+
+FileResult FileResult::SystemFailure(std::string path, std::string step, int error) {
+  return Failure(std::move(path), std::move(step), SystemReason(error));
+}
+
+std::string SystemReason(int error) {
+  char buffer[256] = {};
+  return ReasonText(::strerror_r(error, buffer, sizeof buffer), buffer);
+}
+
+std::string TemporaryNamePrefix(const std::string& fileName) { return "." + fileName + ".tmp-"; }
+
+void SetWriteCallForTests(WriteCall call) { writeCall = call; }
+
+FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& exists) {
+  text.clear();
+  exists = false;
+  if (path.empty()) return FileResult::Failure(path, "reading", "no file name");
+  // Judge the file before opening it: opening a FIFO or a device can block or
+  // have effects of its own.
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT) return {};
+    return FileResult::SystemFailure(path, "reading", errno);
+  }
+  exists = true;
+  if (!S_ISREG(st.st_mode)) return FileResult::Failure(path, "reading", KindOf(st.st_mode));
+  const std::string tooLarge = "it is larger than " + std::to_string(kMaxSettingsFileSize / 1024) +
+                               " KB, which no settings file of this tool reaches";
+  if (static_cast<std::size_t>(st.st_size) > kMaxSettingsFileSize)
+    return FileResult::Failure(path, "reading", tooLarge);
+
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return FileResult::SystemFailure(path, "opening it for reading", errno);
+  // The name may have been replaced by something else since the check above.
+  if (::fstat(fd, &st) != 0) {
+    const int error = errno;
+    ::close(fd);
+    return FileResult::SystemFailure(path, "reading", error);
+  }
+  if (!S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return FileResult::Failure(path, "reading", KindOf(st.st_mode));
+  }
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      ::close(fd);
+      text.clear();
+      return FileResult::SystemFailure(path, "reading", error);
+    }
+    if (n == 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+    if (text.size() > kMaxSettingsFileSize) {  // it grew while being read
+      ::close(fd);
+      text.clear();
+      return FileResult::Failure(path, "reading", tooLarge);
+    }
+  }
+  ::close(fd);
+  return {};
+}
+
+FileResult ReplaceSettingsFile(const std::string& path, const std::string& text) {
+  if (path.empty()) return FileResult::Failure(path, "saving", "no file name");
+  std::string target;
+  if (FileResult resolved = ResolveLinks(path, target); !resolved) return resolved;
+
+  struct stat st;
+  bool exists = false;
+  if (::stat(target.c_str(), &st) == 0) {
+    exists = true;
+    if (!S_ISREG(st.st_mode)) return FileResult::Failure(target, "saving", KindOf(st.st_mode));
+    // Judged from the mode, so that a read-only file stays untouched also when
+    // the tool runs as root (for whom every access check succeeds).
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+      return FileResult::Failure(target, "saving", "the file is read-only");
+    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+      return FileResult::SystemFailure(target, "saving", errno);
+    // A rename would leave the other names with the old text; writing in place
+    // could leave a half-written file. Neither is acceptable, so refuse.
+    if (st.st_nlink > 1)
+      return FileResult::Failure(target, "saving",
+                                 "the file has " + std::to_string(st.st_nlink) +
+                                     " hard links, and replacing it would separate them");
+  } else if (errno != ENOENT) {
+    return FileResult::SystemFailure(target, "saving", errno);
+  }
+
+  const std::string folder = FolderOf(target);
+  struct stat folderStat;
+  if (::stat(folder.c_str(), &folderStat) != 0)
+    return FileResult::SystemFailure(target, "looking up the folder " + folder, errno);
+  if ((folderStat.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    return FileResult::Failure(target, "creating a temporary file in " + folder, "the folder is read-only");
+
+  RemoveStaleTemporaries(folder, NameOf(target));
+  // The temporary file is private until it has the old file's owner and mode.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temporary =
+        folder + "/" + TemporaryNamePrefix(NameOf(target)) + std::to_string(::getpid()) + "-" + RandomPart();
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                exists ? S_IRUSR | S_IWUSR : 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
+  if (fd < 0) return FileResult::SystemFailure(target, "creating a temporary file in " + folder, errno);
+
+  auto fail = [&](const std::string& step, int error) {
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return FileResult::SystemFailure(target, step, error);
+  };
+  if (exists) {
+    if (::geteuid() == 0) {
+      if (::fchown(fd, st.st_uid, st.st_gid) != 0) return fail("giving the temporary file its owner", errno);
+    } else if (st.st_gid != ::getegid()) {
+      // Keep the group where this user may; otherwise the file takes the user's.
+      [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+    }
+    if (::fchmod(fd, st.st_mode & 07777) != 0) return fail("giving the temporary file its mode", errno);
+  }
+  if (const int error = WriteAll(fd, text)) return fail("writing the temporary file", error);
+  if (::fsync(fd) != 0) return fail("flushing the temporary file to disk", errno);
+  if (::close(fd) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return FileResult::SystemFailure(target, "closing the temporary file", error);
+  }
+  if (::rename(temporary.c_str(), target.c_str()) != 0) {
+    const int error = errno;
+    ::unlink(temporary.c_str());
+    return FileResult::SystemFailure(target, "renaming the temporary file over it", error);
+  }
+  // The rename is durable only once the folder is on disk.
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0)
+    return FileResult::SystemFailure(target, "opening its folder to flush it (the file was replaced)", errno);
+  const int flushed = ::fsync(folderFd);
+  const int flushError = errno;
+  ::close(folderFd);
+  // Some file systems cannot flush a folder at all; that is no failure of ours.
+  if (flushed != 0 && flushError != EINVAL && flushError != ENOTSUP)
+    return FileResult::SystemFailure(target, "flushing its folder to disk (the file was replaced)",
+                                     flushError);
+  return {};
+}
+
+}  // namespace kestrun

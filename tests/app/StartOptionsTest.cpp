@@ -1,0 +1,106 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "../support/TestSupport.h"
+#include "app/StartOptions.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+
+namespace {
+
+// Sets (or with nullptr unsets) an environment variable for one test.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = std::getenv(name)) saved_ = old;
+    hadValue_ = std::getenv(name) != nullptr;
+    if (value)
+      ::setenv(name, value, 1);
+    else
+      ::unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (hadValue_)
+      ::setenv(name_, saved_.c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::string saved_;
+  bool hadValue_ = false;
+};
+
+}  // namespace
+
+TEST(StartOptions, ReadsOurOptionsAndLeavesTheRestToQt) {
+  auto options = ParseStartOptions({"--from-menu", "-platform", "offscreen", "--workdir", "/tmp/w"});
+  EXPECT_TRUE(options.fromMenu);
+  EXPECT_EQ(options.workdir, "/tmp/w");
+  EXPECT_EQ(options.unknown, (std::vector<std::string>{"-platform", "offscreen"}));
+  EXPECT_TRUE(options.error.empty());
+  EXPECT_FALSE(options.help || options.version);
+
+  options = ParseStartOptions({"--workdir=rel/dir", "--version", "-h"});
+  EXPECT_EQ(options.workdir, "rel/dir");
+  EXPECT_TRUE(options.version);
+  EXPECT_TRUE(options.help);
+
+  EXPECT_FALSE(ParseStartOptions({"--workdir"}).error.empty());
+  EXPECT_FALSE(ParseStartOptions({"--workdir="}).error.empty());
+  EXPECT_FALSE(ParseStartOptions({"--workdir", ""}).error.empty());
+  EXPECT_TRUE(ParseStartOptions({}).unknown.empty());
+}
+
+TEST(StartOptions, TerminalMenuAndWorkdirChooseTheFolder) {
+  ScopedEnv data("XDG_DATA_HOME", "/data/home");
+  ScopedEnv home("HOME", "/home/tech");
+  EXPECT_EQ(ChooseWorkFolder(ParseStartOptions({}), "/here"), "/here");
+  EXPECT_EQ(ChooseWorkFolder(ParseStartOptions({"--from-menu"}), "/here"), "/data/home/rv450-kestrun");
+  EXPECT_EQ(ChooseWorkFolder(ParseStartOptions({"--workdir", "/w"}), "/here"), "/w");
+  EXPECT_EQ(ChooseWorkFolder(ParseStartOptions({"--from-menu", "--workdir", "sub/../w"}), "/here"),
+            "/here/w");
+}
+
+TEST(StartOptions, UserDataFolderFollowsXdgDataHome) {
+  ScopedEnv home("HOME", "/home/tech");
+  {
+    ScopedEnv data("XDG_DATA_HOME", "/srv/data");
+    EXPECT_EQ(UserDataFolder(), "/srv/data/rv450-kestrun");
+  }
+  for (const char* ignored : {static_cast<const char*>(nullptr), "", "relative/data"}) {
+    ScopedEnv data("XDG_DATA_HOME", ignored);
+    EXPECT_EQ(UserDataFolder(), "/home/tech/.local/share/rv450-kestrun") << (ignored ? ignored : "(unset)");
+  }
+}
+
+TEST(StartOptions, MakesTheFolderOnFirstStartPrivateToTheUser) {
+  TempDir dir;
+  const std::string folder = dir / "share/rv450-kestrun";
+  std::string error;
+  ASSERT_TRUE(MakeWorkFolder(folder, error)) << error;
+  struct stat info {};
+  ASSERT_EQ(::stat(folder.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISDIR(info.st_mode));
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  ASSERT_EQ(::stat((dir / "share").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0700u);
+  EXPECT_TRUE(MakeWorkFolder(folder, error)) << error;  // there already
+
+  WriteFile(dir / "file", "");
+  EXPECT_FALSE(MakeWorkFolder(dir / "file", error));
+  EXPECT_NE(error.find("is not a folder"), std::string::npos) << error;
+  EXPECT_FALSE(MakeWorkFolder(dir / "file/below", error));
+  EXPECT_NE(error.find("cannot make the folder"), std::string::npos) << error;
+}
+
+TEST(StartOptions, HelpNamesEveryOption) {
+  const std::string help = KestrunHelpText();
+  for (const char* option : {"--workdir DIR", "--from-menu", "--version", "--help", "XDG_DATA_HOME"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  EXPECT_EQ(VersionText("rv450-kestrun"), std::string("rv450-kestrun ") + KESTRUN_VERSION + "\n");
+}

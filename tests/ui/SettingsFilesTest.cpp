@@ -1,0 +1,183 @@
+// Config files and the Main Setting dialog through the view: failures are
+// said in a popup that names the file and the reason, loaded commas are
+// reported, and Save takes the addresses the fields show.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QTest>
+#include <cerrno>
+
+#include "../support/TestSupport.h"
+#include "protocol/ControlIds.h"
+#include "settings/SafeFile.h"
+#include "ui/KestrunView.h"
+#include "ui/ResultDlg.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+using namespace ctl;
+
+namespace {
+
+QStringList PopupTexts() {
+  QStringList texts;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<CResultDlg*>(w); p && p->isVisible()) texts << p->messageLabel()->text();
+  return texts;
+}
+
+ssize_t DiskFull(int, const void*, std::size_t) {
+  errno = ENOSPC;
+  return -1;
+}
+
+class SettingsFilesTest : public ::testing::Test {
+ protected:
+  SettingsFilesTest() {
+    view.showLimitMessage = [this](const QString& text) { limitMessages << text; };
+    view.chooseConfigFile = [this](bool) { return QString::fromStdString(chosen); };
+    view.resize(600, 800);
+    view.show();
+  }
+  ~SettingsFilesTest() override {
+    SetWriteCallForTests(nullptr);
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<CResultDlg*>(w)) delete w;
+  }
+  QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view.Control(id)); }
+  CIpAddressEdit* Ip(int id) { return static_cast<CIpAddressEdit*>(view.Control(id)); }
+
+  TempDir dir;
+  std::string chosen;
+  CKestrunView view;
+  QStringList limitMessages;
+};
+
+}  // namespace
+
+TEST_F(SettingsFilesTest, SaveIntoAReadOnlyFileSaysSoAndKeepsIt) {
+  chosen = dir / "locked.ini";
+  WriteFile(chosen, "[RVSRI]\nAPN=kept\n");
+  ASSERT_EQ(::chmod(chosen.c_str(), 0444), 0);
+  Edit(Apn)->setText("new");
+  view.OnSaveConfigFile();
+  EXPECT_EQ(PopupTexts(), QStringList{QString::fromStdString("Save Config File Fail !\n" + chosen +
+                                                             "\nsaving: the file is read-only")});
+  EXPECT_EQ(ReadFile(chosen), "[RVSRI]\nAPN=kept\n");
+}
+
+TEST_F(SettingsFilesTest, SaveOntoAFullDiskSaysTheSystemsReason) {
+  chosen = dir / "full.ini";
+  WriteFile(chosen, "[RVSRI]\nAPN=kept\n");
+  SetWriteCallForTests(&DiskFull);
+  view.OnSaveConfigFile();
+  SetWriteCallForTests(nullptr);
+  const QStringList texts = PopupTexts();
+  ASSERT_EQ(texts.size(), 1);
+  EXPECT_TRUE(texts[0].startsWith(QString::fromStdString("Save Config File Fail !\n" + chosen + "\n")));
+  EXPECT_TRUE(texts[0].endsWith(QString::fromStdString(SystemReason(ENOSPC)))) << texts[0].toStdString();
+  EXPECT_EQ(ReadFile(chosen), "[RVSRI]\nAPN=kept\n");
+  // The popup is big enough for its three lines.
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* p = qobject_cast<CResultDlg*>(w); p && p->isVisible()) {
+      const QLabel* label = p->messageLabel();
+      EXPECT_GE(label->height(), 3 * label->fontMetrics().height());
+      EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(QString::fromStdString(chosen)));
+      EXPECT_TRUE(p->rect().contains(label->geometry()));
+    }
+}
+
+TEST_F(SettingsFilesTest, LoadOfAFifoIsRefusedAndTheFormStays) {
+  chosen = dir / "pipe.ini";
+  ASSERT_EQ(::mkfifo(chosen.c_str(), 0644), 0);
+  view.model.values.Text(Apn) = "mine";
+  view.PushForm();
+  view.OnLoadConfigFile();  // must not wait for a writer
+  const QStringList texts = PopupTexts();
+  ASSERT_EQ(texts.size(), 1);
+  EXPECT_TRUE(texts[0].startsWith(QString::fromStdString("Load Config File Fail !\n" + chosen + "\n")));
+  EXPECT_TRUE(texts[0].contains("FIFO"));
+  EXPECT_EQ(Edit(Apn)->text(), "mine");
+  EXPECT_EQ(view.model.values.Text(Apn), "mine");
+}
+
+TEST_F(SettingsFilesTest, LoadReportsAndDropsCommas) {
+  chosen = dir / "commas.ini";
+  WriteFile(chosen, "[RVSRI]\nAPN=a,b\n[RVWLT]\nNumb3=555,0100\n[RVPIN]\nPIN=12,34\n");
+  view.OnLoadConfigFile();
+  EXPECT_EQ(PopupTexts(),
+            QStringList{"Commas Removed From Loaded Values !\nRVSRI/APN, RVWLT/Numb3, RVPIN/PIN"});
+  EXPECT_EQ(Edit(Apn)->text(), "ab");
+  EXPECT_EQ(Edit(WhiteNumber[2])->text(), "5550100");
+  EXPECT_EQ(view.model.values.Text(Pin), "1234");
+
+  // A later Send line carries no comma of a value.
+  view.model.SetPassword("5830");
+  view.model.values.Number(PinCheck) = 1;
+  EXPECT_EQ(view.model.PrepareSend(Group::Pin, view).front().rfind("AT+RVPIN=5830,0,1234,1,,", 0), 0u);
+}
+
+TEST_F(SettingsFilesTest, SaveTakesTheAddressesTheFieldsShow) {
+  // An over-long APN stops the pull before the address fields.
+  chosen = dir / "long.ini";
+  WriteFile(chosen, "[RVSRI]\nAPN=" + std::string(41, 'n') + "\nIP1=44\n[RVBEI]\nIP1=44\n");
+  view.OnLoadConfigFile();
+  Ip(SriIp)->SetOctets({192, 168, 1, 2});
+  Ip(BeiIp)->SetOctets({10, 20, 30, 40});
+  chosen = dir / "saved.ini";
+  view.OnSaveConfigFile();
+  EXPECT_EQ(limitMessages, QStringList{"Please enter no more than 40 characters."});
+  CIniFile saved(chosen);
+  EXPECT_EQ(saved.GetInt("RVSRI", "IP1", -1), 192);
+  EXPECT_EQ(saved.GetInt("RVSRI", "IP4", -1), 2);
+  EXPECT_EQ(saved.GetInt("RVBEI", "IP1", -1), 10);
+  EXPECT_EQ(saved.GetInt("RVBEI", "IP2", -1), 20);
+  EXPECT_EQ(saved.GetInt("RVBEI", "IP3", -1), 30);
+  EXPECT_EQ(saved.GetInt("RVBEI", "IP4", -1), 40);
+  EXPECT_EQ(saved.GetString("RVSRI", "APN", "").size(), 41u);  // written as the form holds it
+}
+
+TEST_F(SettingsFilesTest, MainSettingFastExchangeBoxAndFailures) {
+  CMainSettingDlg* dialog = view.mainSettingDlg();
+  QStringList failures;
+  dialog->showFailure = [&](const std::string& text) { failures << QString::fromStdString(text); };
+  dialog->settings.file.path = dir / "MainSetting.ini";
+  WriteFile(dialog->settings.file.path, "[Main]\nGenPassword=1\nPacing=fast\n");
+  EXPECT_TRUE(dialog->LoadMainSetting());
+  dialog->InitControls();
+  EXPECT_TRUE(dialog->fastExchangeBox()->isChecked());
+  EXPECT_EQ(dialog->fastExchangeBox()->text(), "Fast exchange");
+  dialog->fastExchangeBox()->setChecked(false);
+  dialog->accept();
+  EXPECT_EQ(dialog->settings.pacing, PacingSetting::Specified);
+  EXPECT_TRUE(dialog->SaveMainSetting());
+  EXPECT_EQ(ReadFile(dialog->settings.file.path),
+            "[Main]\nGenPassword=1\nPacing=specified\nComPort=-1\nBaudrate=1\n");
+  EXPECT_TRUE(failures.isEmpty());
+
+  // A read-only MainSetting.ini is kept, and the popup says why.
+  ASSERT_EQ(::chmod(dialog->settings.file.path.c_str(), 0444), 0);
+  dialog->settings.password = "changed";
+  EXPECT_FALSE(dialog->SaveMainSetting());
+  EXPECT_EQ(failures,
+            QStringList{QString::fromStdString("Save Main Setting Fail !\n" + dialog->settings.file.path +
+                                               "\nsaving: the file is read-only")});
+  EXPECT_EQ(ReadFile(dialog->settings.file.path).find("changed"), std::string::npos);
+  // One that is not a file at all cannot be loaded: defaults, and a popup.
+  const std::string folder = dir / "folder";
+  std::filesystem::create_directory(folder);
+  dialog->settings.file.path = folder;
+  EXPECT_FALSE(dialog->LoadMainSetting());
+  EXPECT_EQ(dialog->settings.password, "5830");
+  ASSERT_EQ(failures.size(), 2);
+  EXPECT_TRUE(failures[1].startsWith(QString::fromStdString("Load Main Setting Fail !\n" + folder + "\n")));
+}
+
+TEST(ResultDlg, ShortMessagesKeepTheUsualSize) {
+  CResultDlg one(nullptr, "RV450 Kestrun", "No Response !", 1, false, 1000);
+  CResultDlg two(nullptr, "RV450 Kestrun", "OK", 1, false, 1000);
+  EXPECT_EQ(one.size(), two.size());
+  CResultDlg longer(nullptr, "RV450 Kestrun", "First line\nSecond line\nThird line", 1, false, 1000);
+  EXPECT_GT(longer.height(), one.height());
+}
