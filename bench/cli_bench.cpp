@@ -179,7 +179,7 @@ int main(int argc, char** argv) {
       if (status != 0) break;
       const double median = Median(times);
       if (count == counts.front()) one = median;
-      std::printf("| %s | %d | %.2f s | %.2fx |\n", pacing.c_str(), count, median, median / one);
+      std::printf("| %s | %d | %.3f s | %.2fx |\n", pacing.c_str(), count, median, median / one);
       std::fflush(stdout);
     }
   }

@@ -258,8 +258,8 @@ Commands:
   read -o FILE          read every settings group into a config file, written
                         as Save Config File writes it
   write FILE            send the file's settings: every settings group it holds,
-                        in Send All order, with the fences (ID_n) and keypad rows
-                        (Key n) its flags tick; RVRTO is never sent
+                        in Send All order, with the fences (ID_1..ID_4) and keypad
+                        rows (Key0..Key4) its flags tick; RVRTO is never sent
   diff FILE             read the tracker and list every key that differs from the
                         file (groups present in the file)
   verify FILE           write FILE, then read it back and compare what was sent
@@ -284,8 +284,8 @@ Options:
 
 Without --port, --baud or --password the values of MainSetting.ini in the
 working folder are used when it exists (its ComPort is a position in the list
-that 'rv450-cli ports' shows); the password defaults to 5830, the baud rate to
-115200, the pacing to MainSetting.ini's Pacing or 'specified'.
+that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise the password is 5830, the baud rate
+115200 and the pacing 'specified'. Without --log-dir no traffic log is written.
 
 Results go to standard output, progress and messages to standard error.
 

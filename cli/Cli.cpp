@@ -81,6 +81,16 @@ bool ResolveConnection(const Options& o, const Environment& env, Connection& c, 
       error = "COM" + std::to_string(number) + " is not a known port; " + KnownPorts(known);
       return false;
     }
+    // Two numbers for one device (a user link to a numbered port) would fight over it.
+    for (const Target& t : c.targets) {
+      const std::string a = fs::weakly_canonical(found->openPath, ec).string();
+      const std::string b = fs::weakly_canonical(OpenPathForPort(t.port, env.discovery), ec).string();
+      if (a == b) {
+        error = "COM" + std::to_string(t.port) + " and COM" + std::to_string(number) +
+                " are the same device (" + a + ")";
+        return false;
+      }
+    }
     c.targets.push_back({number, found->devicePath});
   }
   c.baudRate = o.baudRate ? *o.baudRate : haveSettings ? BaudRateForIndex(settings.baudIndex) : 115200;
@@ -168,7 +178,7 @@ int PrepareInput(const Options& o, const Connection& c, JobPlan& plan, std::ostr
 }
 
 int RunPorts(const Options& o, std::ostream& out, const Environment& env) {
-  const auto ports = ListPorts(env.discovery, env.byIdDir);
+  const auto ports = InspectPorts(env.discovery, env.roots);
   if (o.json)
     PrintPortsJson(out, ports);
   else

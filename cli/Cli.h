@@ -9,15 +9,16 @@
 
 #include "cli/Stop.h"
 #include "link/PortDiscovery.h"
+#include "link/PortNeighbours.h"
 
 namespace kestrun::cli {
 
 // What the program takes from its surroundings.
 struct Environment {
   DiscoveryPaths discovery;
-  std::string byIdDir = "/dev/serial/by-id";  // stable names of the devices
-  std::string workDir;                        // where MainSetting.ini is looked for; empty: current folder
-  bool liveProgress = false;                  // standard error is a terminal
+  SystemRoots roots;          // where the ports' neighbours are looked up
+  std::string workDir;        // where MainSetting.ini is looked for; empty: current folder
+  bool liveProgress = false;  // standard error is a terminal
   int terminalWidth = 80;
   CStopSource* stop = nullptr;                                        // Ctrl+C
   std::function<void(int port, const std::string& status)> onStatus;  // every progress text, for tests

@@ -1,11 +1,7 @@
 #include "cli/ConfigCheck.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstring>
+#include <cerrno>
 
 #include "cli/Compare.h"
 #include "link/ComPort.h"
@@ -16,8 +12,7 @@ namespace kestrun::cli {
 
 namespace {
 
-constexpr off_t kMaxFileSize = 1 << 20;  // a config file is a few kilobytes
-const char* const kAbsent = "\x01(absent)";
+const char* const kCommaWhy = "holds a comma, which would shift every later field of the line";
 
 // Collects what a refresh or range check reports instead of showing it.
 class CRecorder : public IFormOutput {
@@ -28,11 +23,6 @@ class CRecorder : public IFormOutput {
   void SetControlText(int, const std::string&) override {}
   std::vector<std::string> messages;
 };
-
-std::string SystemError(int error) {
-  char buffer[256];
-  return strerror_r(error, buffer, sizeof buffer);
-}
 
 bool IsInteger(const std::string& text) {
   std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
@@ -71,7 +61,7 @@ void CheckText(const ConfigKey& key, const std::string& value, std::vector<Probl
   const Binding* binding = FindBinding(key.id);
   Problem problem{key.section, key.key, value, "", "", ""};
   if (value.find(',') != std::string::npos) {
-    problem.why = "holds a comma, which would shift every later field of the line";
+    problem.why = kCommaWhy;
   } else if (binding && binding->digitsOnly &&
              !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     problem.why = "may hold digits only";
@@ -155,48 +145,33 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
                      std::string& error) {
   input = ConfigInput();
   input.path = path;
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) {
-    error = path + ": " + SystemError(errno);
+  std::string bytes;
+  bool exists = false;
+  if (const FileResult read = ReadSettingsFile(path, bytes, exists); !read) {
+    error = read.Message();
     return false;
   }
-  if (!S_ISREG(info.st_mode)) {
-    error = path + ": not a regular file";
+  if (!exists) {
+    error = path + ": " + SystemReason(ENOENT);
     return false;
   }
-  if (info.st_size > kMaxFileSize) {
-    error = path + ": too large for a config file";
-    return false;
-  }
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
-    error = path + ": " + SystemError(errno);
-    return false;
-  }
-  std::string text(static_cast<std::size_t>(info.st_size), '\0');
-  const ssize_t got = ::read(fd, text.data(), text.size());
-  const int readError = errno;
-  ::close(fd);
-  if (got < 0) {
-    error = path + ": " + SystemError(readError);
-    return false;
-  }
-  text.resize(static_cast<std::size_t>(got));
-  if (text.find('\0') != std::string::npos) {
+  if (bytes.find('\0') != std::string::npos) {
     error = path + ": not a config file (it holds binary data)";
     return false;
   }
 
-  CIniFile file(path);
+  const CIniText text = CIniText::Parse(bytes);
   bool anyKey = false;
   for (const ConfigKey& key : ConfigKeys()) {
-    const std::string raw = file.GetString(key.section, key.key, kAbsent);
-    if (raw == kAbsent) continue;
+    std::string raw;
+    if (!text.Find(key.section, key.key, raw)) continue;
     anyKey = true;
     Group group;
     if (GroupOfSection(key.section, group)) input.sections[static_cast<int>(group)] = true;
-    if (key.encoding == Encoding::Text) continue;
-    if (!IsInteger(raw)) {
+    if (key.encoding == Encoding::Text) {
+      if (raw.find(',') != std::string::npos && key.id != 0)
+        problems.push_back({key.section, key.key, raw, kCommaWhy, "", ""});
+    } else if (!IsInteger(raw)) {
       problems.push_back({key.section, key.key, raw, "is not a number", "", ""});
     } else if (key.encoding == Encoding::Octet && (std::stoi(raw) < 0 || std::stoi(raw) > 255)) {
       problems.push_back({key.section, key.key, raw, "is not an address octet (0 to 255)", "", ""});
@@ -208,7 +183,10 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
             "RVWLT, RVPIN or INFO)";
     return false;
   }
-  ReadConfigFile(file, input.values);
+  if (const ConfigLoad load = ReadConfigFile(CIniFile(path), input.values); !load.file) {
+    error = load.file.Message();
+    return false;
+  }
   return problems.empty();
 }
 

@@ -181,17 +181,11 @@ void CPortJob::Finish(const OperationResult& result) {
 
 void CPortJob::WriteOutputFile(const CFormValues& values) {
   CIniFile file(outputFile_);
-  WriteConfigFile(file, values, report_.version);
-  // Read it back: a file that does not hold what was read is no result.
-  CFormValues written;
-  ReadConfigFile(file, written);
-  bool same = file.GetString("INFO", "VER", "\x01") == report_.version;
-  for (const ConfigKey& key : ConfigKeys())
-    if (key.id != 0 && KeyText(key, written) != KeyText(key, values)) same = false;
-  if (!same) {
+  if (const FileResult written = WriteConfigFile(file, values, report_.version); !written) {
     report_.outcome = "output-failed";
     report_.exitCode = kExitUsage;
-    report_.message = "could not write " + outputFile_;
+    report_.message = "could not write the config file";
+    report_.detail = written.Message();
   }
 }
 

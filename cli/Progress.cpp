@@ -6,7 +6,7 @@ CProgress::CProgress(std::ostream& err, Style style, std::vector<std::string> la
     : err_(err),
       style_(style),
       labels_(std::move(labels)),
-      texts_(labels_.size()),
+      texts_(labels_.size(), "starting"),
       width_(width > 20 ? static_cast<std::size_t>(width) : 20) {}
 
 void CProgress::Update(std::size_t row, const std::string& text) {

@@ -2,6 +2,7 @@
 // pseudo-terminals: read, write, diff and verify on one and on several ports,
 // the failures, every kind of bad input, Ctrl+C, and the ports list.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <regex>
@@ -58,7 +59,7 @@ class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
     env.discovery = OnlyPortsFolder(dir / "ports");
-    env.byIdDir = dir / "by-id";
+    env.roots.dev = dir / "dev";
     env.workDir = dir.path();
   }
   sim::CTrackerSim& AddSimulator(int number) {
@@ -351,6 +352,7 @@ TEST_F(CliTest, ReadFromSeveralTrackersWritesOneFilePerPort) {
 TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
   sim::CTrackerSim& sim = AddSimulator(21);
   const std::string good = WriteValues("good.ini", FullValues());
+  std::filesystem::create_symlink(sim.slavePath(), dir / "ports/com24");  // the same tracker again
   WriteFile(dir / "notes.txt", "shopping list\nmilk\n");
   WriteFile(dir / "number.ini", "[RVBAC]\nOSA=on\n");
   CFormValues comma = FullValues();
@@ -392,6 +394,7 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
       {{"write", good, "-p", "22"}, "COM22 is not a known port; the ports are: COM21 ("},
       {{"write", good}, "no port given"},
       {{"write", good, "-p", "21", "--baud", "1200"}, "--baud must be one of"},
+      {{"verify", good, "-p", "21,24"}, "COM21 and COM24 are the same device"},
       {{"read", "-o", dir / "no-such-folder/out.ini", "-p", "21"}, "does not exist"},
       {{"read", "-o", dir.path(), "-p", "21"}, "cannot be replaced"},
       {{"write", good, "-p", "21", "--log-dir", good}, "not a writable folder"},
@@ -479,8 +482,8 @@ TEST_F(CliTest, AStopStopsEveryPortAtItsNextStepAndGives130) {
 TEST_F(CliTest, PortsListsNumbersDevicesStableNamesAndWhetherEachOpens) {
   sim::CTrackerSim& a = AddSimulator(61);
   AddSimulator(62);
-  std::filesystem::create_directories(dir / "by-id");
-  std::filesystem::create_symlink(a.slavePath(), dir / "by-id/usb-Kestrun_Sim_A-if00-port0");
+  std::filesystem::create_directories(dir / "dev/serial/by-id");
+  std::filesystem::create_symlink(a.slavePath(), dir / "dev/serial/by-id/usb-Kestrun_Sim_A-if00-port0");
   WriteFile(dir / "ports/com63", "");  // not a link: not a port
   CComPort holder;
   holder.portNumber = 62;
@@ -489,11 +492,15 @@ TEST_F(CliTest, PortsListsNumbersDevicesStableNamesAndWhetherEachOpens) {
 
   const Result text = RunRaw({"ports"});
   EXPECT_EQ(text.code, 0);
-  EXPECT_TRUE(std::regex_search(text.out, std::regex("^COM61 +" + a.slavePath() + " +opens\n +stable name: " +
-                                                     (dir / "by-id/usb-Kestrun_Sim_A-if00-port0") + "\n")))
-      << text.out;
   EXPECT_TRUE(
-      std::regex_search(text.out, std::regex(R"(\nCOM62 +/dev/\S+ +does not open: .*Another program)")))
+      std::regex_search(text.out, std::regex("^COM61 +" + a.slavePath() + " +opens\n +stable name: " +
+                                             (dir / "dev/serial/by-id/usb-Kestrun_Sim_A-if00-port0") + "\n")))
+      << text.out;
+  // The holder is named: this very process.
+  EXPECT_TRUE(
+      std::regex_search(text.out, std::regex(R"(\nCOM62 +/dev/\S+ +does not open: .*Another program holds )"
+                                             R"(the port: .*)" +
+                                             std::to_string(::getpid()))))
       << text.out;
   EXPECT_EQ(text.out.find("COM63"), std::string::npos);
 
@@ -501,10 +508,10 @@ TEST_F(CliTest, PortsListsNumbersDevicesStableNamesAndWhetherEachOpens) {
   ASSERT_EQ(objects.size(), 2u);
   EXPECT_EQ(objects[0]["port"].number, 61);
   EXPECT_TRUE(objects[0]["opens"].boolean);
-  EXPECT_EQ(objects[0]["stableNames"].items.size(), 1u);
+  EXPECT_EQ(objects[0]["stableName"].string, dir / "dev/serial/by-id/usb-Kestrun_Sim_A-if00-port0");
   EXPECT_EQ(objects[0]["openPath"].string, dir / "ports/com61");
   EXPECT_FALSE(objects[1]["opens"].boolean);
-  EXPECT_NE(objects[1]["reason"].string.find("Another program"), std::string::npos);
+  EXPECT_NE(objects[1]["reason"].string.find("Another program holds the port"), std::string::npos);
 
   // Listing leaves every port as it found it.
   holder.Close();

@@ -120,7 +120,7 @@ TEST(ProgressTest, PlainLinesOnAPipeAndOneRedrawnLinePerPortOnATerminal) {
   l.Update(0, "read 1/8  Reading AT+RVSRI ......");
   l.Update(1, "done");
   EXPECT_EQ(live.str(),
-            "\r\x1b[2KCOM1  read 1/8  Reading\n\r\x1b[2KCOM2  \n"
+            "\r\x1b[2KCOM1  read 1/8  Reading\n\r\x1b[2KCOM2  starting\n"
             "\x1b[2A\r\x1b[2KCOM1  read 1/8  Reading\n\r\x1b[2KCOM2  done\n");
 
   std::ostringstream quiet;
