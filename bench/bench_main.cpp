@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "link/DeviceEngine.h"
 #include "protocol/ControlIds.h"
@@ -72,6 +73,9 @@ Figures Measure(sim::CTrackerSim& sim, CDeviceEngine& engine, OperationPlan plan
   const auto start = std::chrono::steady_clock::now();
   const OperationResult result = engine.Run(std::move(plan));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // The simulator reads on its own thread: give it a moment to take the last
+  // lines before they are counted (outside the timed part).
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
   return {seconds, sim.BytesReceived() + sim.BytesSent() - before, sim.ReceivedLines().size(), result};
 }
 

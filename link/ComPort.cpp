@@ -99,13 +99,14 @@ void CComPort::Close() {
 
 bool CComPort::Purge() {
   if (handle < 0) return Fail("PurgeComm Error=" + std::to_string(EBADF), EBADF);
-  if (::tcflush(handle, TCIOFLUSH) != 0) return Fail("PurgeComm Error=" + std::to_string(errno), errno);
+  if (::tcflush(handle, purgeDiscardsOutput ? TCIOFLUSH : TCIFLUSH) != 0)
+    return Fail("PurgeComm Error=" + std::to_string(errno), errno);
   return true;
 }
 
 bool CComPort::WriteLine(const std::string& text, bool purgeFirst) {
   if (handle < 0) return Fail("WriteFile Error=" + std::to_string(EBADF), EBADF);
-  if (purgeFirst) ::tcflush(handle, TCIOFLUSH);
+  if (purgeFirst) ::tcflush(handle, purgeDiscardsOutput ? TCIOFLUSH : TCIFLUSH);
   if (text.size() > kMaxLine)
     return Fail("WriteFile Error=" + std::to_string(E2BIG) + " (line longer than 254 characters)", E2BIG);
   const std::string line = text + '\r';

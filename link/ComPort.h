@@ -64,6 +64,10 @@ class CComPort {
   std::string lastError;
   int lastSystemError = 0;   // errno of the last failure
   DiscoveryPaths discovery;  // where COM numbers are looked up
+  // Whether a purge also discards what was written but not yet sent. An
+  // exchange that ends its reads early (fast pacing) keeps it, so that lines
+  // it wrote are never taken back before the tracker has read them.
+  bool purgeDiscardsOutput = true;
   SystemRoots systemRoots;   // where a failed open looks for the reason
 
  private:

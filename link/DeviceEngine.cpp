@@ -44,6 +44,7 @@ void CDeviceEngine::Execute() {
   port.portNumber = plan_.port.number;
   port.baudRate = plan_.port.baudRate;
   port.discovery = plan_.port.discovery;
+  port.purgeDiscardsOutput = !plan_.pacing.EndsOnEvent();
   CTrafficLog log;
   log.SetPath(plan_.logPath);
   CDeviceDriver driver(port, plan_.form, events_, log, plan_.pacing, stop_);
