@@ -24,6 +24,7 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: rv450-cli-bench [--runs N] [--delay MS] [--pacing specified|fast] [--trackers LIST]\n"
+    "                       [--log-dir DIR]\n"
     "\n"
     "Writes one fully filled config file to 1, 4 and 8 simulated trackers at once\n"
     "and verifies it (rv450-cli write, then rv450-cli verify), with the specified\n"
@@ -33,6 +34,7 @@ constexpr const char* kUsage =
     "  --delay MS       each simulator answers each line after MS milliseconds (default 0)\n"
     "  --pacing P       only this pacing (default: both)\n"
     "  --trackers LIST  tracker counts, e.g. 1,4,8 (default)\n"
+    "  --log-dir DIR    keep the traffic logs of the last run there\n"
     "  --help           this text\n"
     "\n"
     "Exit status: 0 when every run passed, 1 when one failed, 2 on bad usage.\n";
@@ -88,6 +90,7 @@ struct Bench {
   std::string dir;
   std::string file;
   int delayMs = 0;
+  std::string logDir;
 
   // One write then verify to `count` fresh simulators; seconds, or < 0 on failure.
   double Run(int count, const std::string& pacing) {
@@ -114,8 +117,9 @@ struct Bench {
     const auto start = std::chrono::steady_clock::now();
     for (const char* command : {"write", "verify"}) {
       std::ostringstream out, err;
-      const int status =
-          cli::RunCli({command, file, "--port", ports, "--pacing", pacing, "--quiet"}, out, err, env);
+      std::vector<std::string> args = {command, file, "--port", ports, "--pacing", pacing, "--quiet"};
+      if (!logDir.empty()) args.insert(args.end(), {"--log-dir", logDir});
+      const int status = cli::RunCli(args, out, err, env);
       if (status != 0) {
         std::fprintf(stderr, "rv450-cli-bench: %s to %d trackers failed (%d):\n%s%s", command, count, status,
                      out.str().c_str(), err.str().c_str());
@@ -144,6 +148,7 @@ int main(int argc, char** argv) {
     if (arg == "--runs" && hasValue) ok = (runs = std::atoi(argv[++i])) > 0;
     if (arg == "--delay" && hasValue) ok = (bench.delayMs = std::atoi(argv[++i])) >= 0;
     if (arg == "--trackers" && hasValue) ok = ParseList(argv[++i], counts);
+    if (arg == "--log-dir" && hasValue) ok = !(bench.logDir = argv[++i]).empty();
     if (arg == "--pacing" && hasValue) {
       const std::string pacing = argv[++i];
       ok = pacing == "specified" || pacing == "fast";
