@@ -25,11 +25,11 @@ if [ "${1:-}" = "--sanitizers" ]; then
   cmake --build build-asan -j"$jobs"
   ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure --no-tests=error -j4
 
-  echo "== ThreadSanitizer (plain C++ layers: port, drivers, simulator)"
+  echo "== ThreadSanitizer (plain C++ layers: port, engine, simulator, command line)"
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKESTRUN_WERROR=ON -DKESTRUN_WITH_UI=OFF \
         -DKESTRUN_SANITIZE=thread >/dev/null
   cmake --build build-tsan -j"$jobs"
-  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure --no-tests=error -j4 -L threads
+  TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure --no-tests=error -j4 -L "threads|cli"
 
   echo "== Fuzzing the reply parsers"
   ./scripts/fuzz.sh 20

@@ -13,7 +13,7 @@ set(KESTRUN_STAGE ${PROJECT_BINARY_DIR}/install-files)
 
 # Every program of the package: its target goes to bin/ and its man page,
 # data/man/<program>.1, to man1. A new program is one more name here.
-set(KESTRUN_PROGRAMS rv450-kestrun rv450-sim rv450-bench)
+set(KESTRUN_PROGRAMS rv450-kestrun rv450-cli rv450-sim rv450-bench)
 
 # Folders made by the install are rwxr-xr-x whatever the umask.
 set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -60,7 +60,7 @@ has_files() {
   return $missing
 }
 check "the package holds programs, desktop entry, icons, metainfo and docs" has_files \
-  usr/bin/rv450-kestrun usr/bin/rv450-sim usr/bin/rv450-bench \
+  usr/bin/rv450-kestrun usr/bin/rv450-cli usr/bin/rv450-sim usr/bin/rv450-bench \
   usr/share/applications/example.kestrun.RV450Kestrun.desktop \
   usr/share/metainfo/example.kestrun.RV450Kestrun.metainfo.xml \
   usr/share/icons/hicolor/scalable/apps/rv450-kestrun.svg \

@@ -1,0 +1,53 @@
+// The command line of rv450-cli: the command, its file, and the options.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/Pacing.h"
+#include "protocol/Groups.h"
+
+namespace kestrun::cli {
+
+enum class Command { None, Ports, Read, Write, Diff, Verify };
+
+// Exit codes; with several ports the highest one wins.
+enum ExitCode {
+  kExitOk = 0,             // done (and equal, for diff and verify)
+  kExitDifferent = 1,      // differences found
+  kExitUsage = 2,          // bad usage or a bad input file; no port touched
+  kExitPortFailed = 3,     // a port did not open
+  kExitTrackerFailed = 4,  // the tracker failed: no response, a refused line, a lost port
+  kExitInterrupted = 130,  // stopped by Ctrl+C (or SIGTERM)
+};
+
+struct Options {
+  Command command = Command::None;
+  bool help = false;
+  bool version = false;
+  std::string file;        // the config file of write, diff and verify
+  std::string outputFile;  // -o of read
+  std::vector<int> ports;  // in the order given, no duplicates
+  std::optional<int> baudRate;
+  std::optional<std::string> password;
+  std::optional<CPacing> pacing;
+  std::optional<GroupSelection> groups;  // --groups
+  bool json = false;
+  bool quiet = false;
+  bool allowCaps = false;
+  std::string logDir;
+};
+
+// Parses the arguments after the program name. False with `error` set (one
+// line, for "rv450-cli: <error>") when they are not a valid command line.
+bool ParseArgs(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// "sri,bei,..." into a selection; RVRTO is refused (it is an action, not a setting).
+bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& error);
+
+// The --help text, exit codes included.
+std::string UsageText();
+const char* CommandName(Command command);
+
+}  // namespace kestrun::cli

@@ -1,0 +1,286 @@
+#include "cli/Cli.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "cli/Args.h"
+#include "cli/ConfigCheck.h"
+#include "cli/PortJob.h"
+#include "cli/PortList.h"
+#include "settings/MainSettings.h"
+
+#ifndef KESTRUN_VERSION
+#define KESTRUN_VERSION "0"
+#endif
+
+namespace kestrun::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kDefaultPassword = "5830";
+
+struct Target {
+  int port;
+  std::string device;
+};
+
+struct Connection {
+  std::vector<Target> targets;
+  int baudRate = 115200;
+  std::string password = kDefaultPassword;
+  CPacing pacing = CPacing::Specified();
+};
+
+int Fail(std::ostream& err, const std::string& message) {
+  err << "rv450-cli: " << message << "\n";
+  return kExitUsage;
+}
+
+std::string KnownPorts(const std::vector<PortEntry>& ports) {
+  if (ports.empty()) return "no serial ports were found";
+  std::string text = "the ports are:";
+  for (const PortEntry& p : ports) text += " COM" + std::to_string(p.number) + " (" + p.devicePath + ")";
+  return text;
+}
+
+// Port, baud rate, password and pacing: from the options, else from
+// MainSetting.ini in the working folder when it exists, else the defaults.
+bool ResolveConnection(const Options& o, const Environment& env, Connection& c, std::string& error) {
+  const std::vector<PortEntry> known = DiscoverPorts(env.discovery);
+  std::error_code ec;
+  const std::string dir = env.workDir.empty() ? fs::current_path(ec).string() : env.workDir;
+  const std::string settingsPath = BuildMainSettingPath(dir);
+  const bool haveSettings = fs::is_regular_file(settingsPath, ec);
+  CMainSettings settings;
+  settings.file.path = settingsPath;
+  if (haveSettings) settings.Load();
+
+  std::vector<int> numbers = o.ports;
+  if (numbers.empty()) {
+    if (!haveSettings) {
+      error = "no port given: use --port N (see 'rv450-cli ports'), or run where MainSetting.ini is";
+      return false;
+    }
+    if (settings.comIndex < 0 || settings.comIndex >= static_cast<int>(known.size())) {
+      error = settingsPath + ": ComPort " + std::to_string(settings.comIndex) + " designates no port; " +
+              KnownPorts(known) + "; use --port N";
+      return false;
+    }
+    numbers.push_back(known[static_cast<std::size_t>(settings.comIndex)].number);
+  }
+  for (int number : numbers) {
+    const auto found =
+        std::find_if(known.begin(), known.end(), [&](const PortEntry& p) { return p.number == number; });
+    if (found == known.end()) {
+      error = "COM" + std::to_string(number) + " is not a known port; " + KnownPorts(known);
+      return false;
+    }
+    // Two numbers for one device (a user link to a numbered port) would fight over it.
+    for (const Target& t : c.targets) {
+      const std::string a = fs::weakly_canonical(found->openPath, ec).string();
+      const std::string b = fs::weakly_canonical(OpenPathForPort(t.port, env.discovery), ec).string();
+      if (a == b) {
+        error = "COM" + std::to_string(t.port) + " and COM" + std::to_string(number) +
+                " are the same device (" + a + ")";
+        return false;
+      }
+    }
+    c.targets.push_back({number, found->devicePath});
+  }
+  c.baudRate = o.baudRate ? *o.baudRate : haveSettings ? BaudRateForIndex(settings.baudIndex) : 115200;
+  c.password = o.password ? *o.password : haveSettings ? settings.password : kDefaultPassword;
+  if (c.password.find(',') != std::string::npos) {
+    error =
+        "the password from " + settingsPath + " holds a comma, which would shift every field; use --password";
+    return false;
+  }
+  c.pacing = o.pacing       ? *o.pacing
+             : haveSettings ? CPacing::FromSetting(settings.file.GetString("Main", "Pacing", ""))
+                            : CPacing::Specified();
+  return true;
+}
+
+// Read may replace the file but must be able to: a folder that exists and
+// takes files, and no directory or other odd thing under the name.
+bool CheckOutputFile(const std::string& file, std::string& error) {
+  std::error_code ec;
+  const fs::path path(file);
+  const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
+  if (!fs::is_directory(dir, ec)) {
+    error = file + ": the folder " + dir.string() + " does not exist";
+    return false;
+  }
+  if (::access(dir.c_str(), W_OK) != 0) {
+    error = file + ": the folder " + dir.string() + " is not writable";
+    return false;
+  }
+  if (fs::exists(path, ec) && (!fs::is_regular_file(path, ec) || ::access(path.c_str(), W_OK) != 0)) {
+    error = file + ": exists and cannot be replaced";
+    return false;
+  }
+  return true;
+}
+
+bool PrepareLogDir(const std::string& dir, std::string& error) {
+  std::error_code ec;
+  fs::create_directories(dir, ec);
+  if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK) != 0) {
+    error = "--log-dir " + dir + ": not a writable folder";
+    return false;
+  }
+  return true;
+}
+
+void ReportProblems(std::ostream& err, const std::string& file, const std::vector<Problem>& problems) {
+  for (const Problem& p : problems) err << "rv450-cli: " << file << ": " << Describe(p) << "\n";
+}
+
+// Loads and checks the input file into `plan`; an exit status when it is bad.
+int PrepareInput(const Options& o, const Connection& c, JobPlan& plan, std::ostream& err) {
+  ConfigInput input;
+  std::vector<Problem> problems;
+  std::string error;
+  if (!LoadConfigInput(o.file, input, problems, error)) {
+    if (!error.empty()) return Fail(err, error);
+    ReportProblems(err, o.file, problems);
+    return Fail(err, "the file is not a usable config file; no port was touched");
+  }
+  plan.values = input.values;
+  if (o.command == Command::Diff) {
+    if (!DiffSelection(input, o.groups, plan.readGroups, error)) return Fail(err, error);
+    return kExitOk;
+  }
+  if (!SendSelection(input, o.groups, plan.sendGroups, error)) return Fail(err, error);
+  problems = CheckForSend(input.values, plan.sendGroups, c.password);
+  if (problems.empty()) return kExitOk;
+  const bool allCappable =
+      std::all_of(problems.begin(), problems.end(), [](const Problem& p) { return p.cappable(); });
+  if (!o.allowCaps || !allCappable) {
+    ReportProblems(err, o.file, problems);
+    std::string why = std::to_string(problems.size()) +
+                      (problems.size() == 1 ? " value breaks" : " values break") +
+                      " the form's rules; nothing was sent";
+    if (allCappable) why += " (--allow-caps sends them as the window corrects them)";
+    return Fail(err, why);
+  }
+  ApplyCorrections(problems, plan.values);
+  for (const Problem& p : problems) {
+    plan.capped.push_back("[" + p.section + "] " + p.key + ": " + p.capMessage + " -> '" + p.corrected + "'");
+    err << "rv450-cli: capped " << plan.capped.back() << "\n";
+  }
+  return kExitOk;
+}
+
+int RunPorts(const Options& o, std::ostream& out, const Environment& env) {
+  const auto ports = InspectPorts(env.discovery, env.roots);
+  if (o.json)
+    PrintPortsJson(out, ports);
+  else
+    PrintPortsText(out, ports);
+  return kExitOk;
+}
+
+}  // namespace
+
+std::string OutputFileForPort(const std::string& file, int port) {
+  const fs::path path(file);
+  const std::string stem = path.stem().string() + "-COM" + std::to_string(port) + path.extension().string();
+  return (path.has_parent_path() ? path.parent_path() / stem : fs::path(stem)).string();
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const Environment& env) {
+  Options o;
+  std::string error;
+  if (!ParseArgs(args, o, error)) {
+    err << "rv450-cli: " << error << "\nTry 'rv450-cli --help'.\n";
+    return kExitUsage;
+  }
+  if (o.help) {
+    out << UsageText();
+    return kExitOk;
+  }
+  if (o.version) {
+    out << "rv450-cli " << KESTRUN_VERSION << "\n";
+    return kExitOk;
+  }
+  if (o.command == Command::Ports) return RunPorts(o, out, env);
+
+  Connection c;
+  if (!ResolveConnection(o, env, c, error)) return Fail(err, error);
+
+  JobPlan plan;
+  plan.command = o.command;
+  plan.file = o.file;
+  plan.password = c.password;
+  plan.baudRate = c.baudRate;
+  plan.pacing = c.pacing;
+  plan.discovery = env.discovery;
+  plan.onStatus = env.onStatus;
+  if (o.command != Command::Read) {
+    if (const int status = PrepareInput(o, c, plan, err); status != kExitOk) return status;
+  }
+
+  const bool several = c.targets.size() > 1;
+  std::vector<std::string> outputs, logs, labels;
+  for (const Target& t : c.targets) {
+    std::string output;
+    if (o.command == Command::Read) {
+      output = several ? OutputFileForPort(o.outputFile, t.port) : o.outputFile;
+      if (!CheckOutputFile(output, error)) return Fail(err, error);
+    }
+    outputs.push_back(output);
+    logs.push_back(o.logDir.empty() ? std::string()
+                   : several        ? o.logDir + "/AtLog-COM" + std::to_string(t.port) + ".log"
+                                    : o.logDir + "/AtLog.log");
+    labels.push_back("COM" + std::to_string(t.port));
+  }
+  if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return Fail(err, error);
+
+  const auto style = o.quiet            ? CProgress::Style::Quiet
+                     : env.liveProgress ? CProgress::Style::Live
+                                        : CProgress::Style::Plain;
+  CProgress progress(err, style, labels, env.terminalWidth);
+  std::vector<std::unique_ptr<CPortJob>> jobs;
+  for (std::size_t i = 0; i < c.targets.size(); ++i)
+    jobs.push_back(std::make_unique<CPortJob>(plan, c.targets[i].port, c.targets[i].device, outputs[i],
+                                              logs[i], progress, i));
+  std::vector<int> subscriptions;
+  if (env.stop)
+    for (auto& job : jobs) subscriptions.push_back(env.stop->Subscribe([j = job.get()] { j->Cancel(); }));
+  {
+    std::vector<std::thread> threads;
+    for (auto& job : jobs) threads.emplace_back([j = job.get()] { j->Run(); });
+    for (std::thread& t : threads) t.join();
+  }
+  if (env.stop)
+    for (int id : subscriptions) env.stop->Unsubscribe(id);
+  progress.Finish();
+
+  int status = kExitOk;
+  bool stopped = false;
+  std::vector<PortReport> reports;
+  for (auto& job : jobs) {
+    reports.push_back(job->report());
+    status =
+        std::max(status, reports.back().exitCode == kExitInterrupted ? kExitOk : reports.back().exitCode);
+    stopped = stopped || reports.back().exitCode == kExitInterrupted;
+  }
+  for (const PortReport& r : reports) {
+    if (o.json)
+      PrintJson(out, r);
+    else
+      PrintText(out, r);
+  }
+  if (several && !o.json) PrintClosingTable(out, reports);
+  out << std::flush;
+  return stopped ? kExitInterrupted : status;
+}
+
+}  // namespace kestrun::cli

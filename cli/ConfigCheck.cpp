@@ -1,0 +1,292 @@
+#include "cli/ConfigCheck.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "cli/Compare.h"
+#include "link/ComPort.h"
+#include "protocol/ControlIds.h"
+#include "protocol/FormModel.h"
+
+namespace kestrun::cli {
+
+namespace {
+
+const char* const kCommaWhy = "holds a comma, which would shift every later field of the line";
+
+// Collects what a refresh or range check reports instead of showing it.
+class CRecorder : public IFormOutput {
+ public:
+  void ShowResult(const std::string&, const std::string& message, int iconKind, bool, int) override {
+    if (iconKind == kIconFailure) messages.push_back(message);
+  }
+  void SetControlText(int, const std::string&) override {}
+  std::vector<std::string> messages;
+};
+
+bool IsInteger(const std::string& text) {
+  std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  return text.size() > start && text.size() - start <= 9 &&
+         std::all_of(text.begin() + static_cast<long>(start), text.end(), ::isdigit);
+}
+
+// Characters as the form's edit fields count them (UTF-8 sequences count once).
+std::size_t CountChars(const std::string& text) {
+  return static_cast<std::size_t>(std::count_if(
+      text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+}
+
+// Number of items in the list (or radio group) behind an index value.
+int ListSize(int id) {
+  using namespace ctl;
+  if (id == ReportMode) return 4;
+  if (id == RtoOption || id == MobileStart || id == MobileEnd) return 10;
+  if (std::find(std::begin(FenceType), std::end(FenceType), id) != std::end(FenceType)) return 3;
+  return 2;  // KPN Enable, Auto Answer, Call Filter, GGL Mode, Auto Unlock PIN, PIN Checking
+}
+
+Group GroupOf(const ConfigKey& key) {
+  Group group = Group::Rto;
+  GroupOfSection(key.section, group);
+  return group;
+}
+
+std::string Joined(const std::vector<std::string>& texts) {
+  std::string text;
+  for (const std::string& t : texts) text += (text.empty() ? "" : "; ") + t;
+  return text;
+}
+
+void CheckText(const ConfigKey& key, const std::string& value, std::vector<Problem>& problems) {
+  const Binding* binding = FindBinding(key.id);
+  Problem problem{key.section, key.key, value, "", "", ""};
+  if (value.find(',') != std::string::npos) {
+    problem.why = kCommaWhy;
+  } else if (binding && binding->digitsOnly &&
+             !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    problem.why = "may hold digits only";
+  } else {
+    std::vector<std::string> messages;
+    std::string corrected = value;
+    // The range check the window runs when the field changes.
+    if (FindRangeRule(key.id)) {
+      CFormModel scratch;
+      CRecorder recorder;
+      scratch.values.Text(key.id) = corrected;
+      scratch.CheckFieldRange(key.id, recorder);
+      messages = recorder.messages;
+      corrected = scratch.values.Text(key.id);
+    }
+    // The length caps of the group's refresh, on this value alone; what goes
+    // into the line is read back out of the record.
+    {
+      CFormModel scratch;
+      CRecorder recorder;
+      const Group group = GroupOf(key);
+      scratch.values.Text(key.id) = corrected;
+      scratch.RefreshGroup(group, recorder);
+      if (!recorder.messages.empty()) {
+        messages.insert(messages.end(), recorder.messages.begin(), recorder.messages.end());
+        scratch.ApplyReplyToForm(group);
+        corrected = scratch.values.Text(key.id);
+      }
+    }
+    const std::size_t limit = binding ? static_cast<std::size_t>(binding->limit) : 0;
+    const std::string overLimit = "is " + std::to_string(CountChars(value)) +
+                                  " characters, over its input limit of " + std::to_string(limit);
+    if (limit && CountChars(corrected) > limit) {
+      problem.why = overLimit;
+    } else if (!messages.empty()) {
+      problem.capMessage = Joined(messages);
+      problem.corrected = corrected;
+      problem.why = (limit && CountChars(value) > limit ? overLimit + "; the" : "the") +
+                    std::string(" window would correct it: ") + problem.capMessage;
+    }
+  }
+  if (!problem.why.empty()) problems.push_back(problem);
+}
+
+bool SectionSelection(const ConfigInput& input, const std::optional<GroupSelection>& only, const char* verb,
+                      GroupSelection& selection, std::string& error) {
+  selection = input.sections;
+  selection[static_cast<int>(Group::Rto)] = false;
+  if (only) {
+    for (int g = 0; g < kGroupCount; ++g) {
+      if (!(*only)[g]) {
+        selection[g] = false;
+      } else if (!input.sections[g]) {
+        error = input.path + " holds no [RV" + std::string(AllGroups()[g].name) + "] section to " + verb;
+        return false;
+      }
+    }
+  }
+  if (std::none_of(selection.begin(), selection.end(), [](bool b) { return b; })) {
+    error = input.path + " holds no settings group to " + verb;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string Describe(const Problem& problem) {
+  std::string text = "[" + problem.section + "]";
+  if (!problem.key.empty()) text += " " + problem.key + " = '" + problem.value + "'";
+  return text + ": " + problem.why;
+}
+
+const ConfigKey* FindConfigKey(const std::string& section, const std::string& key) {
+  for (const ConfigKey& k : ConfigKeys())
+    if (section == k.section && key == k.key) return &k;
+  return nullptr;
+}
+
+bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Problem>& problems,
+                     std::string& error) {
+  input = ConfigInput();
+  input.path = path;
+  std::string bytes;
+  bool exists = false;
+  if (const FileResult read = ReadSettingsFile(path, bytes, exists); !read) {
+    error = read.Message();
+    return false;
+  }
+  if (!exists) {
+    error = path + ": " + SystemReason(ENOENT);
+    return false;
+  }
+  if (bytes.find('\0') != std::string::npos) {
+    error = path + ": not a config file (it holds binary data)";
+    return false;
+  }
+
+  const CIniText text = CIniText::Parse(bytes);
+  bool anyKey = false;
+  for (const ConfigKey& key : ConfigKeys()) {
+    std::string raw;
+    if (!text.Find(key.section, key.key, raw)) continue;
+    anyKey = true;
+    Group group;
+    if (GroupOfSection(key.section, group)) input.sections[static_cast<int>(group)] = true;
+    if (key.encoding == Encoding::Text) {
+      if (raw.find(',') != std::string::npos && key.id != 0)
+        problems.push_back({key.section, key.key, raw, kCommaWhy, "", ""});
+    } else if (!IsInteger(raw)) {
+      problems.push_back({key.section, key.key, raw, "is not a number", "", ""});
+    } else if (key.encoding == Encoding::Octet && (std::stoi(raw) < 0 || std::stoi(raw) > 255)) {
+      problems.push_back({key.section, key.key, raw, "is not an address octet (0 to 255)", "", ""});
+    }
+  }
+  if (!anyKey) {
+    error = path +
+            ": not a config file (none of the keys of RVSRI, RVBEI, RVTRI, RVGEO, RVRTO, RVBAC, RVKPN, "
+            "RVWLT, RVPIN or INFO)";
+    return false;
+  }
+  if (const ConfigLoad load = ReadConfigFile(CIniFile(path), input.values); !load.file) {
+    error = load.file.Message();
+    return false;
+  }
+  return problems.empty();
+}
+
+bool SendSelection(const ConfigInput& input, const std::optional<GroupSelection>& only,
+                   GroupSelection& selection, std::string& error) {
+  using namespace ctl;
+  if (!SectionSelection(input, only, "send", selection, error)) return false;
+  auto anyTicked = [&](const int* boxes, int count) {
+    return std::any_of(boxes, boxes + count, [&](int id) { return input.values.Number(id) != 0; });
+  };
+  const int geo = static_cast<int>(Group::Geo), kpn = static_cast<int>(Group::Kpn);
+  if (selection[geo] && !anyTicked(FenceBox, 4)) {
+    if (only && (*only)[geo]) {
+      error = input.path + ": no fence is ticked (ID_1 to ID_4 are all 0), so there is no RVGEO line to send";
+      return false;
+    }
+    selection[geo] = false;
+  }
+  if (selection[kpn] && !anyTicked(KeyBox, 5)) {
+    if (only && (*only)[kpn]) {
+      error = input.path +
+              ": no keypad row is ticked (Key0 to Key4 are all 0), so there is no RVKPN line to send";
+      return false;
+    }
+    selection[kpn] = false;
+  }
+  if (std::none_of(selection.begin(), selection.end(), [](bool b) { return b; })) {
+    error = input.path + " holds no settings group to send";
+    return false;
+  }
+  return true;
+}
+
+bool DiffSelection(const ConfigInput& input, const std::optional<GroupSelection>& only,
+                   GroupSelection& selection, std::string& error) {
+  return SectionSelection(input, only, "compare", selection, error);
+}
+
+std::vector<Problem> CheckForSend(const CFormValues& values, const GroupSelection& selection,
+                                  const std::string& password) {
+  using namespace ctl;
+  std::vector<Problem> problems;
+  std::vector<const ConfigKey*> keys = SentKeys(values, selection);
+  if (selection[static_cast<int>(Group::Wlt)]) {
+    keys.push_back(FindConfigKey("RVWLT", "MobileStart"));
+    keys.push_back(FindConfigKey("RVWLT", "MobileEnd"));
+  }
+  for (const ConfigKey* key : keys) {
+    switch (key->encoding) {
+      case Encoding::Text: CheckText(*key, values.Text(key->id), problems); break;
+      case Encoding::Index: {
+        const int value = values.Number(key->id), size = ListSize(key->id);
+        if (value < 0 || value >= size)
+          problems.push_back({key->section, key->key, std::to_string(value),
+                              "is not a position in its list (0 to " + std::to_string(size - 1) + ")", "",
+                              ""});
+        break;
+      }
+      default: break;  // flags load as 0 or 1, octets were checked on loading
+    }
+  }
+  if (!problems.empty()) {
+    // Line checks need values that pass; unless every problem has a correction, stop here.
+    if (!std::all_of(problems.begin(), problems.end(), [](const Problem& p) { return p.cappable(); }))
+      return problems;
+  }
+
+  CFormModel model;
+  model.values = values;
+  ApplyCorrections(problems, model.values);
+  model.SetPassword(password);
+  if (selection[static_cast<int>(Group::Wlt)] &&
+      model.values.Number(MobileStart) > model.values.Number(MobileEnd)) {
+    problems.push_back({"RVWLT", "MobileStart", std::to_string(model.values.Number(MobileStart)),
+                        "is after MobileEnd (" + std::to_string(model.values.Number(MobileEnd)) +
+                            "), so no RVWLT line can be built",
+                        "", ""});
+    return problems;
+  }
+  CRecorder recorder;
+  for (Group group : SendOrder()) {
+    if (!selection[static_cast<int>(group)]) continue;
+    for (const std::string& line : model.PrepareSend(group, recorder)) {
+      if (line.size() <= CComPort::kMaxLine) continue;
+      problems.push_back({std::string("RV") + Info(group).name, "", "",
+                          "its line would be " + std::to_string(line.size()) + " characters, more than the " +
+                              std::to_string(CComPort::kMaxLine) +
+                              " a line may have (a shorter password or " + "shorter values make it fit)",
+                          "", ""});
+    }
+  }
+  return problems;
+}
+
+void ApplyCorrections(const std::vector<Problem>& problems, CFormValues& values) {
+  for (const Problem& problem : problems) {
+    if (!problem.cappable()) continue;
+    if (const ConfigKey* key = FindConfigKey(problem.section, problem.key))
+      values.Text(key->id) = problem.corrected;
+  }
+}
+
+}  // namespace kestrun::cli

@@ -1,0 +1,68 @@
+// Loading a config file for the command line and checking it against the
+// form's rules before any port is touched.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "protocol/FormValues.h"
+#include "protocol/Groups.h"
+#include "settings/ConfigFile.h"
+
+namespace kestrun::cli {
+
+// One thing wrong with a value. `capMessage` is set when the window corrects
+// the value with a message (a length cap, a range check); `corrected` is then
+// the value it would use, which --allow-caps sends.
+struct Problem {
+  std::string section;
+  std::string key;  // empty: the section (or file) as a whole
+  std::string value;
+  std::string why;
+  std::string capMessage;
+  std::string corrected;
+  bool cappable() const { return !capMessage.empty(); }
+};
+
+// "[RVSRI] ServerPort: '123456' is ..." as shown to the user.
+std::string Describe(const Problem& problem);
+
+struct ConfigInput {
+  std::string path;
+  CFormValues values;         // as Load Config File loads them
+  GroupSelection sections{};  // settings sections that hold at least one of their keys
+};
+
+// Loads a config file after making sure it is one: a readable regular file of
+// sane size with at least one of the config sections, whose numeric keys hold
+// numbers. False with `error` set, or with `problems` naming the keys.
+bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Problem>& problems,
+                     std::string& error);
+
+// The groups `write` sends: the settings sections the file holds (narrowed to
+// `only`), never RVRTO, GEO and KPN only with a ticked row. False with `error`
+// when a group asked for is missing or nothing is left to send.
+bool SendSelection(const ConfigInput& input, const std::optional<GroupSelection>& only,
+                   GroupSelection& selection, std::string& error);
+
+// The groups `diff` reads and compares: the settings sections the file holds
+// (narrowed to `only`), never RVRTO.
+bool DiffSelection(const ConfigInput& input, const std::optional<GroupSelection>& only,
+                   GroupSelection& selection, std::string& error);
+
+// Checks every value a Send of `selection` carries against the form's rules:
+// no commas, digits only where the form takes only digits, the input limits,
+// the range checks and the length caps, list positions within their lists, a
+// buildable line that fits the port. Problems the window would correct carry
+// their correction.
+std::vector<Problem> CheckForSend(const CFormValues& values, const GroupSelection& selection,
+                                  const std::string& password);
+
+// Applies the corrections of the cappable problems to `values`.
+void ApplyCorrections(const std::vector<Problem>& problems, CFormValues& values);
+
+// The config key of a section and key name, or null.
+const ConfigKey* FindConfigKey(const std::string& section, const std::string& key);
+
+}  // namespace kestrun::cli

@@ -1,0 +1,216 @@
+#include "cli/PortJob.h"
+
+#include <chrono>
+
+#include "settings/ConfigFile.h"
+
+namespace kestrun::cli {
+
+namespace {
+
+std::vector<std::string> GroupNames(const GroupSelection& selection, const std::vector<Group>& order) {
+  std::vector<std::string> names;
+  for (Group group : order)
+    if (selection[static_cast<int>(group)]) names.push_back(std::string("RV") + Info(group).name);
+  return names;
+}
+
+}  // namespace
+
+CPortJob::CPortJob(const JobPlan& plan, int port, std::string device, std::string outputFile,
+                   std::string logPath, CProgress& progress, std::size_t row)
+    : plan_(plan),
+      port_(port),
+      outputFile_(std::move(outputFile)),
+      logPath_(std::move(logPath)),
+      progress_(progress),
+      row_(row) {
+  report_.command = plan.command;
+  report_.port = port;
+  report_.device = std::move(device);
+  report_.file = plan.command == Command::Read ? outputFile_ : plan.file;
+  report_.capped = plan.capped;
+}
+
+void CPortJob::Cancel() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  cancelled_ = true;
+  engine_.Stop();
+}
+
+void CPortJob::Show(const std::string& text) {
+  progress_.Update(row_, text);
+  if (plan_.onStatus) plan_.onStatus(port_, text);
+}
+
+void CPortJob::Run() {
+  const auto start = std::chrono::steady_clock::now();
+  CFormModel form;
+  form.SetPassword(plan_.password);
+  form.liveUpdate = true;
+
+  switch (plan_.command) {
+    case Command::Read: {
+      GroupSelection all;
+      all.fill(true);
+      if (RunStep(OperationKind::Read, all, form, "read")) {
+        report_.groupsRead = GroupNames(all, ReadOrder());
+        WriteOutputFile(engine_.Form().values);
+      }
+      break;
+    }
+    case Command::Write:
+    case Command::Verify: {
+      form.values = plan_.values;
+      if (!RunStep(OperationKind::Send, plan_.sendGroups, form, "write")) break;
+      report_.groupsSent = GroupNames(plan_.sendGroups, SendOrder());
+      report_.linesSent = lines_;
+      if (plan_.command == Command::Write) break;
+      CFormModel blank;
+      blank.SetPassword(plan_.password);
+      blank.liveUpdate = true;
+      if (!RunStep(OperationKind::Read, plan_.sendGroups, blank, "verify")) break;
+      report_.groupsRead = GroupNames(plan_.sendGroups, ReadOrder());
+      const auto keys = SentKeys(plan_.values, plan_.sendGroups);
+      report_.keysCompared = static_cast<int>(keys.size());
+      report_.differences = Compare(keys, plan_.values, engine_.Form().values);
+      break;
+    }
+    case Command::Diff: {
+      if (!RunStep(OperationKind::Read, plan_.readGroups, form, "read")) break;
+      report_.groupsRead = GroupNames(plan_.readGroups, ReadOrder());
+      const auto keys = ReadKeys(plan_.readGroups);
+      report_.keysCompared = static_cast<int>(keys.size());
+      report_.differences = Compare(keys, plan_.values, engine_.Form().values);
+      break;
+    }
+    default: break;
+  }
+
+  if (report_.outcome.empty()) {
+    const bool compares = plan_.command == Command::Diff || plan_.command == Command::Verify;
+    if (compares && !report_.differences.empty()) {
+      report_.outcome = "different";
+      report_.exitCode = kExitDifferent;
+    } else {
+      report_.outcome = compares ? "equal" : "ok";
+    }
+  }
+  report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  Show("done: " + OutcomeWords(report_));
+}
+
+bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
+                       const char* phase) {
+  OperationPlan operation;
+  operation.kind = kind;
+  operation.selection = selection;
+  operation.form = form;
+  operation.port.number = port_;
+  operation.port.baudRate = plan_.baudRate;
+  operation.port.discovery = plan_.discovery;
+  operation.logPath = logPath_;
+  operation.pacing = plan_.pacing;
+
+  phase_ = phase;
+  group_.clear();
+  status_.clear();
+  detail_.clear();
+  popups_.clear();
+  lines_ = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (cancelled_) {
+      OperationResult stopped;
+      stopped.outcome = Outcome::Stopped;
+      stopped.message = "stopped before " + std::string(phase);
+      Finish(stopped);
+      return false;
+    }
+    if (!engine_.Start(std::move(operation))) {
+      OperationResult busy;
+      busy.outcome = Outcome::TrackerFailed;
+      busy.message = "the port's engine was still busy";
+      Finish(busy);
+      return false;
+    }
+  }
+  engine_.Wait();
+  const OperationResult result = engine_.LastResult();
+  if (result.ok()) {
+    // Failure popups of a successful operation are the caps its replies needed.
+    report_.notes.insert(report_.notes.end(), popups_.begin(), popups_.end());
+    return true;
+  }
+  Finish(result);
+  return false;
+}
+
+void CPortJob::Finish(const OperationResult& result) {
+  report_.message = result.message.empty() ? status_ : result.message;
+  report_.detail = result.detail.empty() ? detail_ : result.detail;
+  // The last failure popup says why the step failed ("No Response !"); the
+  // ones before it are caps on the way.
+  if (!popups_.empty()) {
+    const std::string last = popups_.back();
+    popups_.pop_back();
+    report_.notes.insert(report_.notes.end(), popups_.begin(), popups_.end());
+    if (last != report_.message && report_.detail.empty()) report_.detail = last;
+  }
+  switch (result.outcome) {
+    case Outcome::PortNotOpened:
+      report_.outcome = "port-not-opened";
+      report_.exitCode = kExitPortFailed;
+      break;
+    case Outcome::Stopped:
+      report_.outcome = "stopped";
+      report_.exitCode = kExitInterrupted;
+      break;
+    case Outcome::NothingSelected:
+    case Outcome::NothingToSend:
+      report_.outcome = "nothing-to-send";
+      report_.exitCode = kExitUsage;
+      break;
+    case Outcome::TrackerFailed:
+    case Outcome::Success:  // not reached
+      report_.outcome = "tracker-failed";
+      report_.exitCode = kExitTrackerFailed;
+      break;
+  }
+}
+
+void CPortJob::WriteOutputFile(const CFormValues& values) {
+  CIniFile file(outputFile_);
+  if (const FileResult written = WriteConfigFile(file, values, report_.version); !written) {
+    report_.outcome = "output-failed";
+    report_.exitCode = kExitUsage;
+    report_.message = "could not write the config file";
+    report_.detail = written.Message();
+  }
+}
+
+// ---- Engine events (on the engine's worker) --------------------------------
+
+void CPortJob::StatusChanged(const std::string& text) {
+  status_ = text;
+  if (text.empty()) return;
+  Show(phase_ + (group_.empty() ? "" : " " + group_) + "  " + text);
+}
+
+void CPortJob::StatusExplained(const std::string& detail) { detail_ = detail; }
+
+void CPortJob::PopupRequested(const PopupRequest& popup) {
+  if (popup.iconKind == kIconFailure) popups_.push_back(popup.message);
+}
+
+void CPortJob::HistoryAppended(const std::string&) { ++lines_; }
+
+void CPortJob::GroupStarted(Group, int index, int count) {
+  group_ = std::to_string(index) + "/" + std::to_string(count);
+}
+
+void CPortJob::FirmwareVersionRead(const std::string& version) { report_.version = version; }
+
+void CPortJob::OperationFinished(const OperationResult&) {}
+
+}  // namespace kestrun::cli

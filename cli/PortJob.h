@@ -1,0 +1,87 @@
+// One port's share of a command: its own device engine, driven through the
+// command's steps (read; write; read and compare; write, read back and
+// compare) on a thread of its own, with the engine's events turned into
+// progress and the report.
+#pragma once
+
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "cli/Args.h"
+#include "cli/Progress.h"
+#include "cli/Report.h"
+#include "link/DeviceEngine.h"
+
+namespace kestrun::cli {
+
+// What every port of one command shares.
+struct JobPlan {
+  Command command = Command::None;
+  CFormValues values;  // write and verify: the file's values as sent; diff: as loaded
+  GroupSelection sendGroups{};
+  GroupSelection readGroups{};
+  std::string password;
+  int baudRate = 115200;
+  CPacing pacing;
+  DiscoveryPaths discovery;
+  std::string file;                                                   // the file given (write, diff, verify)
+  std::vector<std::string> capped;                                    // corrections applied (--allow-caps)
+  std::function<void(int port, const std::string& status)> onStatus;  // tests watch the progress
+};
+
+class CPortJob : private IEngineEvents {
+ public:
+  // `outputFile`: where read writes; `logPath`: the traffic log, or empty.
+  CPortJob(const JobPlan& plan, int port, std::string device, std::string outputFile, std::string logPath,
+           CProgress& progress, std::size_t row);
+
+  // Runs the command's steps; on the job's own thread.
+  void Run();
+  // Stops at the next step; any thread.
+  void Cancel();
+  // After Run returned.
+  const PortReport& report() const { return report_; }
+
+ private:
+  bool RunStep(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
+               const char* phase);
+  void Finish(const OperationResult& result);
+  void WriteOutputFile(const CFormValues& values);
+  void Show(const std::string& text);
+
+  void StatusChanged(const std::string& text) override;
+  void StatusExplained(const std::string& detail) override;
+  void PopupRequested(const PopupRequest& popup) override;
+  void HistoryAppended(const std::string& line) override;
+  void GroupStarted(Group group, int index, int count) override;
+  void FirmwareVersionRead(const std::string& version) override;
+  void OperationFinished(const OperationResult& result) override;
+
+  const JobPlan& plan_;
+  const int port_;
+  const std::string outputFile_;
+  const std::string logPath_;
+  CProgress& progress_;
+  const std::size_t row_;
+  PortReport report_;
+
+  // Between Cancel and the job: a stop asked for before a step starts keeps
+  // it from starting, one asked for during it reaches the engine.
+  std::mutex mutex_;
+  bool cancelled_ = false;
+
+  // Written by the engine's worker during a step, read by the job after it.
+  std::string phase_;
+  std::string group_;
+  std::string status_;
+  std::string detail_;
+  std::vector<std::string> popups_;
+  int lines_ = 0;
+
+  // Last, so that it is gone before anything its events touch.
+  CDeviceEngine engine_{*this};
+};
+
+}  // namespace kestrun::cli

@@ -1,0 +1,158 @@
+#include "cli/Report.h"
+
+#include <cstdio>
+#include <iomanip>
+#include <sstream>
+
+namespace kestrun::cli {
+
+namespace {
+
+// Length of the valid UTF-8 sequence at `i`, or 0.
+std::size_t Utf8Length(const std::string& s, std::size_t i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
+  if (n == 0 || i + n > s.size()) return 0;
+  for (std::size_t k = 1; k < n; ++k)
+    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
+  return n;
+}
+
+std::string Hex(unsigned char c, const char* format) {
+  char buffer[8];
+  std::snprintf(buffer, sizeof buffer, format, c);
+  return buffer;
+}
+
+std::string JsonList(const std::vector<std::string>& items) {
+  std::string text = "[";
+  for (std::size_t i = 0; i < items.size(); ++i) text += (i ? "," : "") + JsonString(items[i]);
+  return text + "]";
+}
+
+std::string Failure(const PortReport& r) {
+  std::string text = r.message;
+  if (!r.detail.empty()) text += (text.empty() ? "" : " (") + r.detail + (text.empty() ? "" : ")");
+  return text;
+}
+
+std::string Plural(std::size_t n, const char* word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
+}  // namespace
+
+std::string Quoted(const std::string& value) {
+  std::string text = "\"";
+  for (char ch : value) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (ch == '"' || ch == '\\') {
+      text += '\\';
+      text += ch;
+    } else if (c < 0x20 || c == 0x7F) {
+      text += Hex(c, "\\x%02X");
+    } else {
+      text += ch;
+    }
+  }
+  return text + "\"";
+}
+
+std::string JsonString(const std::string& value) {
+  std::string text = "\"";
+  for (std::size_t i = 0; i < value.size();) {
+    const unsigned char c = static_cast<unsigned char>(value[i]);
+    if (c == '"' || c == '\\') {
+      text += '\\';
+      text += value[i++];
+    } else if (c < 0x20 || c == 0x7F) {
+      text += Hex(c, "\\u%04x");
+      ++i;
+    } else if (const std::size_t n = Utf8Length(value, i); n > 0) {
+      text.append(value, i, n);
+      i += n;
+    } else {
+      text += Hex(c, "\\u%04x");  // a byte of another code page, shown as Latin-1
+      ++i;
+    }
+  }
+  return text + "\"";
+}
+
+std::string OutcomeWords(const PortReport& r) {
+  if (r.outcome == "different") return Plural(r.differences.size(), "difference");
+  std::string words = r.outcome;
+  for (char& c : words)
+    if (c == '-') c = ' ';
+  return words;
+}
+
+void PrintText(std::ostream& out, const PortReport& r) {
+  const std::string who = "COM" + std::to_string(r.port);
+  out << who << " " << CommandName(r.command) << ": " << OutcomeWords(r);
+  if (r.exitCode == kExitOk || r.exitCode == kExitDifferent) {
+    switch (r.command) {
+      case Command::Read: out << ", " << Plural(r.groupsRead.size(), "group") << " into " << r.file; break;
+      case Command::Write:
+        out << ", " << Plural(r.groupsSent.size(), "group") << ", " << Plural(r.linesSent, "line") << " sent";
+        break;
+      case Command::Diff: out << ", " << Plural(r.keysCompared, "key") << " compared"; break;
+      case Command::Verify:
+        out << ", " << Plural(r.linesSent, "line") << " sent, " << Plural(r.keysCompared, "key")
+            << " compared";
+        break;
+      default: break;
+    }
+  } else if (!Failure(r).empty()) {
+    out << ": " << Failure(r);
+  }
+  out << "\n";
+  for (const Difference& d : r.differences)
+    out << who << " [" << d.section << "] " << d.key << ": file " << Quoted(d.fileValue) << " tracker "
+        << Quoted(d.trackerValue) << "\n";
+  for (const std::string& c : r.capped) out << who << " capped: " << c << "\n";
+  for (const std::string& n : r.notes) out << who << " note: " << n << "\n";
+}
+
+void PrintJson(std::ostream& out, const PortReport& r) {
+  std::ostringstream seconds;
+  seconds << std::fixed << std::setprecision(3) << r.seconds;
+  out << "{\"port\":" << r.port << ",\"device\":" << JsonString(r.device)
+      << ",\"command\":" << JsonString(CommandName(r.command)) << ",\"outcome\":" << JsonString(r.outcome)
+      << ",\"exitCode\":" << r.exitCode << ",\"message\":" << JsonString(r.message)
+      << ",\"detail\":" << JsonString(r.detail) << ",\"file\":" << JsonString(r.file)
+      << ",\"version\":" << JsonString(r.version) << ",\"groupsSent\":" << JsonList(r.groupsSent)
+      << ",\"groupsRead\":" << JsonList(r.groupsRead) << ",\"linesSent\":" << r.linesSent
+      << ",\"keysCompared\":" << r.keysCompared << ",\"differences\":[";
+  for (std::size_t i = 0; i < r.differences.size(); ++i) {
+    const Difference& d = r.differences[i];
+    out << (i ? "," : "") << "{\"section\":" << JsonString(d.section) << ",\"key\":" << JsonString(d.key)
+        << ",\"file\":" << JsonString(d.fileValue) << ",\"tracker\":" << JsonString(d.trackerValue) << "}";
+  }
+  out << "],\"capped\":" << JsonList(r.capped) << ",\"notes\":" << JsonList(r.notes)
+      << ",\"seconds\":" << seconds.str() << "}\n";
+}
+
+void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports) {
+  std::size_t deviceWidth = 6;
+  for (const PortReport& r : reports) deviceWidth = std::max(deviceWidth, r.device.size());
+  auto row = [&](const std::string& port, const std::string& device, const std::string& result,
+                 const std::string& code, const std::string& time, const std::string& why) {
+    std::ostringstream line;
+    line << std::left << std::setw(8) << port << std::setw(static_cast<int>(deviceWidth) + 2) << device
+         << std::setw(18) << result << std::setw(6) << code << std::setw(9) << time << why;
+    std::string text = line.str();
+    text.erase(text.find_last_not_of(' ') + 1);
+    out << text << "\n";
+  };
+  row("PORT", "DEVICE", "RESULT", "EXIT", "TIME", "");
+  for (const PortReport& r : reports) {
+    std::ostringstream time;
+    time << std::fixed << std::setprecision(1) << r.seconds << " s";
+    const bool failed = r.exitCode != kExitOk && r.exitCode != kExitDifferent;
+    row("COM" + std::to_string(r.port), r.device, OutcomeWords(r), std::to_string(r.exitCode), time.str(),
+        failed ? Failure(r) : std::string());
+  }
+}
+
+}  // namespace kestrun::cli

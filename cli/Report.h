@@ -1,0 +1,46 @@
+// What one port's run comes to, and how it is shown: text lines, one JSON
+// object, and the closing table when several ports ran.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/Args.h"
+#include "cli/Compare.h"
+
+namespace kestrun::cli {
+
+struct PortReport {
+  Command command = Command::None;
+  int port = 0;
+  std::string device;
+  int exitCode = kExitOk;
+  std::string outcome;  // ok, equal, different, port-not-opened, tracker-failed, stopped, bad-output
+  std::string message;  // the failing step's status text
+  std::string detail;   // the system's reason, where there is one
+  std::string file;     // the file written (read) or the file given
+  std::string version;  // firmware version text (read, diff, verify)
+  std::vector<std::string> groupsSent;
+  std::vector<std::string> groupsRead;
+  int linesSent = 0;
+  int keysCompared = 0;
+  std::vector<Difference> differences;
+  std::vector<std::string> capped;  // corrections applied to the file's values (--allow-caps)
+  std::vector<std::string> notes;   // messages the operation raised on the way (caps on replies)
+  double seconds = 0;
+};
+
+// A value for the text output: quoted, with \\, \" and control bytes escaped.
+std::string Quoted(const std::string& value);
+// A JSON string literal; bytes that are not UTF-8 become \u00XX.
+std::string JsonString(const std::string& value);
+
+void PrintText(std::ostream& out, const PortReport& report);
+void PrintJson(std::ostream& out, const PortReport& report);
+void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports);
+
+// Exit code of Outcome-like words, for the table.
+std::string OutcomeWords(const PortReport& report);
+
+}  // namespace kestrun::cli

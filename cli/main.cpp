@@ -1,0 +1,24 @@
+// rv450-cli: reads, writes and checks RV450 trackers from a terminal.
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <iostream>
+
+#include "cli/Cli.h"
+
+int main(int argc, char** argv) {
+  using namespace kestrun::cli;
+  // Before any thread starts, so that only the watcher sees Ctrl+C.
+  CSignalWatch::BlockSignals();
+  CStopSource stop;
+  CSignalWatch watch(stop);
+
+  Environment env;
+  env.stop = &stop;
+  env.liveProgress = ::isatty(STDERR_FILENO) == 1;
+  winsize size{};
+  if (env.liveProgress && ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+    env.terminalWidth = size.ws_col;
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  return RunCli(args, std::cout, std::cerr, env);
+}

@@ -1,0 +1,103 @@
+// The command line: commands, options in every spelling, and what is refused.
+#include <gtest/gtest.h>
+
+#include "cli/Args.h"
+
+using namespace kestrun;
+using namespace kestrun::cli;
+
+namespace {
+
+Options Parse(const std::vector<std::string>& args) {
+  Options options;
+  std::string error;
+  EXPECT_TRUE(ParseArgs(args, options, error)) << error;
+  return options;
+}
+
+std::string Refused(const std::vector<std::string>& args) {
+  Options options;
+  std::string error;
+  EXPECT_FALSE(ParseArgs(args, options, error));
+  return error;
+}
+
+}  // namespace
+
+TEST(ArgsTest, CommandsWithTheirFilesAndOptionsInAnyPlace) {
+  Options o = Parse({"write", "fleet.ini", "--port", "5", "-p", "COM6", "--port=7,com8", "-p9"});
+  EXPECT_EQ(o.command, Command::Write);
+  EXPECT_EQ(o.file, "fleet.ini");
+  EXPECT_EQ(o.ports, (std::vector<int>{5, 6, 7, 8, 9}));
+
+  o = Parse({"--json", "-q", "verify", "--allow-caps", "a.ini", "--baud", "57600", "--password=1234",
+             "--pacing", "fast"});
+  EXPECT_EQ(o.command, Command::Verify);
+  EXPECT_TRUE(o.json);
+  EXPECT_TRUE(o.quiet);
+  EXPECT_TRUE(o.allowCaps);
+  EXPECT_EQ(o.baudRate, 57600);
+  EXPECT_EQ(o.pacing->mode(), CPacing::Mode::Fast);
+  EXPECT_EQ(o.file, "a.ini");
+  EXPECT_EQ(o.password, "1234");
+
+  o = Parse({"read", "-o", "out.ini", "--log-dir", "logs"});
+  EXPECT_EQ(o.command, Command::Read);
+  EXPECT_EQ(o.outputFile, "out.ini");
+  EXPECT_EQ(o.logDir, "logs");
+  EXPECT_FALSE(o.baudRate.has_value());
+  EXPECT_FALSE(o.password.has_value());
+  EXPECT_FALSE(o.pacing.has_value());
+
+  o = Parse({"diff", "--", "-odd-name.ini"});
+  EXPECT_EQ(o.file, "-odd-name.ini");
+  EXPECT_EQ(Parse({"ports"}).command, Command::Ports);
+  EXPECT_TRUE(Parse({"--help"}).help);
+  EXPECT_TRUE(Parse({"write", "-h"}).help);
+  EXPECT_TRUE(Parse({"--version"}).version);
+}
+
+TEST(ArgsTest, GroupsNarrowAndNeverTakeRto) {
+  Options o = Parse({"write", "f.ini", "--groups", "sri,RVBEI,Pin"});
+  ASSERT_TRUE(o.groups.has_value());
+  GroupSelection expected{};
+  expected[static_cast<int>(Group::Sri)] = expected[static_cast<int>(Group::Bei)] =
+      expected[static_cast<int>(Group::Pin)] = true;
+  EXPECT_EQ(*o.groups, expected);
+  EXPECT_NE(Refused({"write", "f.ini", "--groups", "sri,rto"}).find("RVRTO"), std::string::npos);
+  EXPECT_NE(Refused({"write", "f.ini", "--groups", "sri,xyz"}).find("xyz"), std::string::npos);
+  EXPECT_NE(Refused({"write", "f.ini", "--groups", ""}).find("unknown group"), std::string::npos);
+}
+
+TEST(ArgsTest, BadCommandLinesSayWhat) {
+  EXPECT_NE(Refused({}).find("no command"), std::string::npos);
+  EXPECT_NE(Refused({"flash"}).find("unknown command 'flash'"), std::string::npos);
+  EXPECT_NE(Refused({"write"}).find("needs a config file"), std::string::npos);
+  EXPECT_NE(Refused({"read"}).find("-o FILE"), std::string::npos);
+  EXPECT_NE(Refused({"diff", "a.ini", "b.ini"}).find("unexpected argument 'b.ini'"), std::string::npos);
+  EXPECT_NE(Refused({"ports", "extra"}).find("unexpected argument"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "-o", "x.ini"}).find("read only"), std::string::npos);
+  EXPECT_NE(Refused({"diff", "a.ini", "--allow-caps"}).find("--allow-caps"), std::string::npos);
+  EXPECT_NE(Refused({"read", "-o", "x", "--groups", "sri"}).find("--groups"), std::string::npos);
+  EXPECT_NE(Refused({"ports", "--port", "5"}).find("no connection options"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--port"}).find("needs a value"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--port", "five"}).find("COM number"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--port", "0"}).find("COM number"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--port", "5", "--port", "COM5"}).find("twice"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--baud", "9600"}).find("57600"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--pacing", "slow"}).find("'slow'"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--password", "58,30"}).find("comma"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--frobnicate"}).find("unknown option --frobnicate"),
+            std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--json=yes"}).find("takes no value"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--log-dir="}).find("needs a folder"), std::string::npos);
+}
+
+TEST(ArgsTest, HelpDocumentsEveryExitCodeAndOption) {
+  const std::string help = UsageText();
+  for (const char* needle :
+       {"  0 ",         "  1 ",       "  2 ",     "  3 ",         "  4 ",       "130",       "--port",
+        "--baud",       "--password", "--pacing", "--json",       "--log-dir",  "--quiet",   "--groups",
+        "--allow-caps", "--version",  "ports",    "read -o FILE", "write FILE", "diff FILE", "verify FILE"})
+    EXPECT_NE(help.find(needle), std::string::npos) << needle;
+}

@@ -1,0 +1,546 @@
+// rv450-cli end to end, in-process, against simulated trackers on
+// pseudo-terminals: read, write, diff and verify on one and on several ports,
+// the failures, every kind of bad input, Ctrl+C, and the ports list.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "../support/SimSupport.h"
+#include "../support/TestSupport.h"
+#include "CliSupport.h"
+#include "cli/Cli.h"
+#include "link/ComPort.h"
+
+using namespace kestrun;
+using namespace kestrun::cli;
+using namespace kestrun::testing;
+using namespace ctl;
+
+namespace {
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+struct Diff {
+  int port;
+  std::string section, key, file, tracker;
+  bool operator==(const Diff& o) const {
+    return std::tie(port, section, key, file, tracker) ==
+           std::tie(o.port, o.section, o.key, o.file, o.tracker);
+  }
+};
+
+// The differences the text output lists (values without escapes in these tests).
+std::vector<Diff> TextDifferences(const std::string& out) {
+  static const std::regex line(R"re(COM(\d+) \[(\w+)\] (\w+): file "([^"]*)" tracker "([^"]*)")re");
+  std::vector<Diff> found;
+  for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator(); ++it)
+    found.push_back({std::stoi((*it)[1]), (*it)[2], (*it)[3], (*it)[4], (*it)[5]});
+  return found;
+}
+
+std::vector<Diff> JsonDifferences(const std::vector<Json>& objects) {
+  std::vector<Diff> found;
+  for (const Json& o : objects)
+    for (const Json& d : o["differences"].items)
+      found.push_back({static_cast<int>(o["port"].number), d["section"].string, d["key"].string,
+                       d["file"].string, d["tracker"].string});
+  return found;
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env.discovery = OnlyPortsFolder(dir / "ports");
+    env.roots.dev = dir / "dev";
+    env.workDir = dir.path();
+  }
+  sim::CTrackerSim& AddSimulator(int number) {
+    sims.push_back(StartSimulator(dir / "ports", number));
+    return *sims.back();
+  }
+  // Runs the command line exactly as given.
+  Result RunRaw(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    const int code = RunCli(args, out, err, env);
+    return {code, out.str(), err.str()};
+  }
+  // Runs it with fast pacing, as every test that is not about timing does.
+  Result Run(std::vector<std::string> args) {
+    args.insert(args.end(), {"--pacing", "fast"});
+    return RunRaw(args);
+  }
+  std::string WriteValues(const std::string& name, const CFormValues& values) {
+    WriteConfig(dir / name, values);
+    return dir / name;
+  }
+  // The settings lines a simulator received ("AT+RVxxx=..."), in order.
+  static std::vector<std::string> SettingsLines(sim::CTrackerSim& sim) {
+    std::vector<std::string> lines;
+    for (const std::string& line : sim.ReceivedLines())
+      if (line.rfind("AT+RV", 0) == 0 && line.size() > 8 && line[8] == '=')
+        lines.push_back(line.substr(0, 9));
+    return lines;
+  }
+
+  TempDir dir;
+  Environment env;
+  std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
+};
+
+}  // namespace
+
+// ---- Read, diff, write, verify on one port ---------------------------------
+
+TEST_F(CliTest, ReadWritesTheFileAsSaveDoesAndDiffThenFindsNothing) {
+  AddSimulator(21);
+  const Result read = Run({"read", "-o", dir / "tracker.ini", "--port", "21"});
+  ASSERT_EQ(read.code, 0) << read.err;
+  EXPECT_EQ(read.out, "COM21 read: ok, 8 groups into " + (dir / "tracker.ini") + "\n");
+  EXPECT_NE(read.err.find("COM21: read 8/8  Reading AT+RVPIN ......"), std::string::npos) << read.err;
+
+  // The same bytes as Save Config File writes for these values into a new file.
+  CFormValues loaded;
+  ReadConfigFile(CIniFile(dir / "tracker.ini"), loaded);
+  const std::string version = CIniFile(dir / "tracker.ini").GetString("INFO", "VER", "?");
+  EXPECT_EQ(loaded.Text(Apn), "internet");
+  WriteConfig(dir / "saved.ini", loaded, version);
+  EXPECT_EQ(ReadFile(dir / "tracker.ini"), ReadFile(dir / "saved.ini"));
+
+  const Result diff = Run({"diff", dir / "tracker.ini", "--port", "21"});
+  EXPECT_EQ(diff.code, 0) << diff.err;
+  EXPECT_EQ(diff.out, "COM21 diff: equal, 87 keys compared\n");
+  EXPECT_TRUE(SettingsLines(*sims[0]).empty());  // reading sends no settings
+}
+
+TEST_F(CliTest, ReadWithTheSpecifiedPacingKeepsTheFirmwareVersion) {
+  AddSimulator(21);
+  const Result read =
+      RunRaw({"read", "-o", dir / "tracker.ini", "--port", "21", "--json", "--pacing", "specified"});
+  ASSERT_EQ(read.code, 0) << read.err;
+  const std::string version = "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]";
+  EXPECT_EQ(CIniFile(dir / "tracker.ini").GetString("INFO", "VER", ""), version);
+  ASSERT_EQ(JsonLines(read.out).size(), 1u);
+  EXPECT_EQ(JsonLines(read.out)[0]["version"].string, version);
+  EXPECT_EQ(JsonLines(read.out)[0]["groupsRead"].items.size(), 8u);
+}
+
+TEST_F(CliTest, ReadOverAnOldFileKeepsItsLineEndsAndForeignSections) {
+  AddSimulator(21);
+  WriteFile(dir / "old.ini", "[Notes]\r\nwho=installer\r\n[RVSRI]\r\nAPN=old\r\n");
+  ASSERT_EQ(Run({"read", "-o", dir / "old.ini", "--port", "21"}).code, 0);
+  const std::string text = ReadFile(dir / "old.ini");
+  EXPECT_EQ(text.rfind("[Notes]\r\nwho=installer\r\n[RVSRI]\r\nAPN=internet\r\nRepMode=2\r\n", 0), 0u)
+      << text;
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(text.begin(), text.end(), '\r'));
+}
+
+TEST_F(CliTest, AnEditedFileGivesExactlyTheChangedKeysAndStatus1) {
+  AddSimulator(21);
+  ASSERT_EQ(Run({"write", WriteValues("fleet.ini", FullValues()), "--port", "21"}).code, 0);
+  CFormValues edited = FullValues();
+  edited.Text(Apn) = "changed.apn";
+  edited.Address(BeiIp)[2] = 77;
+  edited.Text(PhoneName[2]) = "Someone Else";
+  edited.Text(WhiteNumber[6]) = "0999";
+  edited.Number(PinCheck) = 0;
+  edited.Number(KeyBox[1]) = 0;  // boxes are not compared
+  const std::string file = WriteValues("edited.ini", edited);
+
+  const Result text = Run({"diff", file, "--port", "21"});
+  EXPECT_EQ(text.code, 1) << text.err;
+  const std::vector<Diff> expected = {{21, "RVSRI", "APN", "changed.apn", "apn.example.net"},
+                                      {21, "RVBEI", "IP3", "77", "8"},
+                                      {21, "RVKPN", "PhoneName2", "Someone Else", "Driver 2"},
+                                      {21, "RVWLT", "Numb7", "0999", "0170123456"},
+                                      {21, "RVPIN", "PinCheck", "0", "1"}};
+  EXPECT_EQ(TextDifferences(text.out), expected) << text.out;
+  EXPECT_EQ(text.out.substr(0, text.out.find('\n')), "COM21 diff: 5 differences, 87 keys compared");
+
+  const Result json = Run({"diff", file, "--port", "21", "--json"});
+  EXPECT_EQ(json.code, 1);
+  const auto objects = JsonLines(json.out);
+  ASSERT_EQ(objects.size(), 1u);
+  EXPECT_EQ(JsonDifferences(objects), expected);
+  EXPECT_EQ(objects[0]["outcome"].string, "different");
+  EXPECT_EQ(objects[0]["exitCode"].number, 1);
+  EXPECT_EQ(objects[0]["keysCompared"].number, 87);
+
+  // Narrowed to some groups, only theirs are read and compared.
+  const Result narrow = Run({"diff", file, "--port", "21", "--groups", "bei,pin"});
+  EXPECT_EQ(narrow.code, 1);
+  EXPECT_EQ(TextDifferences(narrow.out), (std::vector<Diff>{expected[1], expected[4]}));
+  EXPECT_EQ(narrow.out.substr(0, narrow.out.find('\n')), "COM21 diff: 2 differences, 9 keys compared");
+}
+
+TEST_F(CliTest, WriteSendsEveryGroupInSendAllOrderButNeverRto) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  CFormValues values = FullValues();
+  values.Number(RtoOption) = 4;
+  const Result write = Run({"write", WriteValues("fleet.ini", values), "--port", "21"});
+  ASSERT_EQ(write.code, 0) << write.err;
+  EXPECT_EQ(write.out, "COM21 write: ok, 8 groups, 15 lines sent\n");
+  EXPECT_EQ(SettingsLines(sim),
+            (std::vector<std::string>{"AT+RVSRI=", "AT+RVBEI=", "AT+RVTRI=", "AT+RVGEO=", "AT+RVGEO=",
+                                      "AT+RVGEO=", "AT+RVGEO=", "AT+RVBAC=", "AT+RVKPN=", "AT+RVKPN=",
+                                      "AT+RVKPN=", "AT+RVKPN=", "AT+RVKPN=", "AT+RVWLT=", "AT+RVPIN="}));
+  const auto received = sim.ReceivedLines();
+  EXPECT_EQ(std::count(received.begin(), received.end(), "AT+WCSL=1"), 1);
+  EXPECT_EQ(received.back(), "AT+CSCLK=1");
+}
+
+TEST_F(CliTest, WriteSendsTheTickedRowsOfTheGroupsAskedFor) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  CFormValues values = FullValues();
+  for (int n = 0; n < 4; ++n) values.Number(FenceBox[n]) = n == 1;
+  for (int k = 0; k < 5; ++k) values.Number(KeyBox[k]) = k == 3;
+  const std::string file = WriteValues("rows.ini", values);
+  const Result write = Run({"write", file, "--port", "21", "--groups", "geo,kpn,pin,sri"});
+  ASSERT_EQ(write.code, 0) << write.err;
+  std::vector<std::string> lines;
+  for (const std::string& line : sim.ReceivedLines())
+    if (line.rfind("AT+RV", 0) == 0 && line[8] == '=') lines.push_back(line.substr(0, line.find(',', 14)));
+  EXPECT_EQ(lines, (std::vector<std::string>{"AT+RVSRI=5830,0", "AT+RVGEO=5830,2", "AT+RVKPN=5830,3",
+                                             "AT+RVPIN=5830,1"}));
+  // Verify compares what was sent: the untouched rows keep the tracker's values.
+  const Result verify = Run({"verify", file, "--port", "21", "--groups", "geo,kpn"});
+  EXPECT_EQ(verify.code, 0) << verify.out;
+  EXPECT_EQ(verify.out, "COM21 verify: equal, 2 lines sent, 8 keys compared\n");
+}
+
+TEST_F(CliTest, WriteThenVerifyPassesAndTheLogHoldsTheTraffic) {
+  AddSimulator(21);
+  const std::string file = WriteValues("fleet.ini", FullValues());
+  ASSERT_EQ(Run({"write", file, "--port", "21"}).code, 0);
+  const Result verify = Run({"verify", file, "--port", "21", "--log-dir", dir / "logs"});
+  EXPECT_EQ(verify.code, 0) << verify.err;
+  EXPECT_EQ(verify.out, "COM21 verify: equal, 15 lines sent, 87 keys compared\n");
+  const std::string log = ReadFile(dir / "logs/AtLog.log");
+  EXPECT_TRUE(
+      std::regex_search(log, std::regex(R"(\d{4}-\d{1,2}-\d{1,2}; \d{1,2}:\d{1,2}:\d{1,2} --> AT\+RVSRI=)")));
+  EXPECT_NE(log.find(" --> AT+RVPIN?"), std::string::npos);  // the read back is logged too
+}
+
+TEST_F(CliTest, AllowCapsSendsTheWindowsCorrectionsAndReportsEach) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  CFormValues values = FullValues();
+  values.Text(SriPort) = "123456";
+  values.Text(EndTime) = "2400";
+  const std::string file = WriteValues("caps.ini", values);
+
+  const Result refused = Run({"write", file, "--port", "21"});
+  EXPECT_EQ(refused.code, 2);
+  EXPECT_NE(refused.err.find("[RVSRI] ServerPort = '123456': is 6 characters, over its input limit of 5; the "
+                             "window would correct it: Error, Server Port > 5 Byte"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_NE(refused.err.find("[RVTRI] EndTime = '2400'"), std::string::npos);
+  EXPECT_NE(refused.err.find("--allow-caps"), std::string::npos);
+  EXPECT_TRUE(sim.ReceivedLines().empty());
+
+  const Result verify = Run({"verify", file, "--port", "21", "--allow-caps"});
+  EXPECT_EQ(verify.code, 0) << verify.out << verify.err;
+  EXPECT_NE(verify.out.find("COM21 capped: [RVSRI] ServerPort: Error, Server Port > 5 Byte -> '12345'"),
+            std::string::npos)
+      << verify.out;
+  EXPECT_NE(
+      verify.out.find("COM21 capped: [RVTRI] EndTime: Error, End Time Should be 0000 ~ 2359 ! -> '2359'"),
+      std::string::npos);
+  EXPECT_EQ(TextDifferences(verify.out).size(), 0u);
+  // The file still differs from the tracker by exactly the corrected values.
+  EXPECT_EQ(TextDifferences(Run({"diff", file, "--port", "21"}).out),
+            (std::vector<Diff>{{21, "RVSRI", "ServerPort", "123456", "12345"},
+                               {21, "RVTRI", "EndTime", "2400", "2359"}}));
+}
+
+// ---- Failures on the line ---------------------------------------------------
+
+TEST_F(CliTest, VerifyAgainstAFaultyTrackerFailsWith4) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  const std::string file = WriteValues("fleet.ini", FullValues());
+  sim.SetFault("AT+RVBAC=", sim::Fault::Error);
+  const Result refused = Run({"verify", file, "--port", "21"});
+  EXPECT_EQ(refused.code, 4);
+  EXPECT_EQ(refused.out, "COM21 verify: tracker failed: Send AT+RVBAC Fail ! (No Right Response !)\n");
+  EXPECT_EQ(SettingsLines(sim).back(), "AT+RVBAC=");  // nothing after the refused line, no read back
+  const auto received = sim.ReceivedLines();
+  EXPECT_EQ(std::count(received.begin(), received.end(), "AT+RVSRI?"), 0);
+
+  sim.ClearFaults();
+  sim.SetFault("AT+RVWLT?", sim::Fault::Silent);
+  const Result json = Run({"verify", file, "--port", "21", "--json"});
+  EXPECT_EQ(json.code, 4);
+  const auto objects = JsonLines(json.out);
+  ASSERT_EQ(objects.size(), 1u);
+  EXPECT_EQ(objects[0]["outcome"].string, "tracker-failed");
+  EXPECT_EQ(objects[0]["message"].string, "Read AT+RVWLT Fail !");
+  EXPECT_EQ(objects[0]["detail"].string, "No Response !");
+  EXPECT_EQ(objects[0]["linesSent"].number, 15);  // the write went through
+}
+
+TEST_F(CliTest, APortThatDoesNotOpenGives3AndSaysWhy) {
+  AddSimulator(21);
+  CComPort holder;  // another program holds the port
+  holder.portNumber = 21;
+  holder.discovery = env.discovery;
+  ASSERT_TRUE(holder.Open());
+  const Result r = Run({"write", WriteValues("fleet.ini", FullValues()), "--port", "21"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.out.find("COM21 write: port not opened: Init COM:21 Baudrate:115200 Fail ! ("),
+            std::string::npos)
+      << r.out;
+  EXPECT_NE(r.out.find("Another program holds the port"), std::string::npos) << r.out;
+}
+
+// ---- Several trackers at once ----------------------------------------------
+
+TEST_F(CliTest, SeveralTrackersAtOnceEachWithItsOwnResultAndLog) {
+  sim::CTrackerSim& a = AddSimulator(31);
+  sim::CTrackerSim& b = AddSimulator(32);
+  sim::CTrackerSim& c = AddSimulator(33);
+  c.SetFault("AT+RVTRI=", sim::Fault::Silent);
+  const std::string file = WriteValues("fleet.ini", FullValues());
+
+  const Result r = Run({"verify", file, "-p", "31", "--port", "32,33", "--log-dir", dir / "logs"});
+  EXPECT_EQ(r.code, 4);  // the worst wins
+  EXPECT_NE(r.out.find("COM31 verify: equal, 15 lines sent, 87 keys compared\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("COM32 verify: equal, 15 lines sent, 87 keys compared\n"), std::string::npos);
+  EXPECT_NE(r.out.find("COM33 verify: tracker failed: Send AT+RVTRI Fail ! (No Response !)\n"),
+            std::string::npos);
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nPORT +DEVICE +RESULT +EXIT +TIME\n)")));
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nCOM31 +/dev/\S+ +equal +0 +[0-9.]+ s\n)")));
+  EXPECT_TRUE(
+      std::regex_search(r.out, std::regex(R"(\nCOM33 +/dev/\S+ +tracker failed +4 .*Send AT\+RVTRI)")));
+  for (int port : {31, 32, 33}) {
+    const std::string log = ReadFile(dir / ("logs/AtLog-COM" + std::to_string(port) + ".log"));
+    EXPECT_NE(log.find("--> AT+RVSRI="), std::string::npos) << port;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "logs/AtLog.log"));
+  EXPECT_EQ(SettingsLines(a), SettingsLines(b));
+  EXPECT_EQ(SettingsLines(c).size(), 3u);
+
+  // The same facts as one JSON object per port, and no table.
+  const Result json = Run({"diff", file, "-p", "31,32,33", "--json", "-q"});
+  EXPECT_EQ(json.code, 1);  // the third tracker took no line from TRI on
+  EXPECT_EQ(json.err, "");
+  const auto objects = JsonLines(json.out);
+  ASSERT_EQ(objects.size(), 3u);
+  EXPECT_EQ(objects[0]["outcome"].string, "equal");
+  EXPECT_EQ(objects[2]["outcome"].string, "different");
+  const auto textDiffs = TextDifferences(Run({"diff", file, "-p", "31,32,33"}).out);
+  EXPECT_EQ(JsonDifferences(objects), textDiffs);
+  ASSERT_FALSE(textDiffs.empty());
+  for (const Diff& d : textDiffs) {  // what the third tracker never took: TRI and everything after it
+    EXPECT_EQ(d.port, 33);
+    EXPECT_NE(d.section, "RVSRI");
+    EXPECT_NE(d.section, "RVBEI");
+  }
+  EXPECT_EQ(textDiffs[0].section, "RVTRI");
+}
+
+TEST_F(CliTest, ReadFromSeveralTrackersWritesOneFilePerPort) {
+  AddSimulator(41);
+  sim::CTrackerSim& b = AddSimulator(42);
+  b.WithState([](sim::CTrackerState& s) { s.ApplySetting("AT+RVPIN=5830,0,4321,1,,,,,20110101000000"); });
+  const Result r = Run({"read", "-o", dir / "bench.ini", "-p", "41,42"});
+  ASSERT_EQ(r.code, 0) << r.err << r.out;
+  EXPECT_EQ(CIniFile(dir / "bench-COM41.ini").GetString("RVPIN", "PIN", "?"), "");
+  EXPECT_EQ(CIniFile(dir / "bench-COM42.ini").GetString("RVPIN", "PIN", "?"), "4321");
+  EXPECT_FALSE(std::filesystem::exists(dir / "bench.ini"));
+  EXPECT_EQ(OutputFileForPort("/a/b.c/fleet.ini", 5), "/a/b.c/fleet-COM5.ini");
+  EXPECT_EQ(OutputFileForPort("fleet", 12), "fleet-COM12");
+}
+
+// ---- Bad input touches no port ---------------------------------------------
+
+TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  const std::string good = WriteValues("good.ini", FullValues());
+  std::filesystem::create_symlink(sim.slavePath(), dir / "ports/com24");  // the same tracker again
+  WriteFile(dir / "notes.txt", "shopping list\nmilk\n");
+  WriteFile(dir / "number.ini", "[RVBAC]\nOSA=on\n");
+  CFormValues comma = FullValues();
+  comma.Text(PhoneName[1]) = "Smith, John";
+  CFormValues letters = FullValues();
+  letters.Text(WhiteNumber[0]) = "0170-CALLME";
+  CFormValues longName = FullValues();
+  longName.Text(PhoneName[0]) = std::string(21, 'n');
+  CFormValues list = FullValues();
+  list.Number(CallFilter) = 5;
+  CFormValues range = FullValues();
+  range.Number(MobileStart) = 9;
+  range.Number(MobileEnd) = 1;
+  CFormValues interval = FullValues();
+  interval.Text(SendInterval) = "1441";
+
+  struct Case {
+    std::vector<std::string> args;
+    std::string says;
+  };
+  const std::vector<Case> cases = {
+      {{"write", dir / "missing.ini", "-p", "21"}, "missing.ini: No such file or directory"},
+      {{"diff", dir.path(), "-p", "21"}, "not a regular file"},
+      {{"verify", dir / "notes.txt", "-p", "21"}, "not a config file"},
+      {{"diff", dir / "number.ini", "-p", "21"}, "[RVBAC] OSA = 'on': is not a number"},
+      {{"write", WriteValues("comma.ini", comma), "-p", "21"},
+       "[RVKPN] PhoneName1 = 'Smith, John': holds a comma"},
+      {{"write", WriteValues("letters.ini", letters), "-p", "21"},
+       "[RVWLT] Numb1 = '0170-CALLME': may hold digits"},
+      {{"write", WriteValues("long.ini", longName), "-p", "21", "--allow-caps"},
+       "[RVKPN] PhoneName0 = 'nnnnnnnnnnnnnnnnnnnnn': is 21 characters, over its input limit of 20"},
+      {{"write", WriteValues("list.ini", list), "-p", "21"}, "[RVWLT] CallFilter = '5': is not a position"},
+      {{"verify", WriteValues("range.ini", range), "-p", "21"},
+       "[RVWLT] MobileStart = '9': is after MobileEnd"},
+      {{"write", WriteValues("interval.ini", interval), "-p", "21"},
+       "Error, Send Interval Should be 0 ~ 1440 !"},
+      {{"write", good, "-p", "21", "--groups", "tri", "--password", std::string(250, 'p')},
+       "more than the 254"},
+      {{"write", good, "-p", "22"}, "COM22 is not a known port; the ports are: COM21 ("},
+      {{"write", good}, "no port given"},
+      {{"write", good, "-p", "21", "--baud", "1200"}, "--baud must be one of"},
+      {{"verify", good, "-p", "21,24"}, "COM21 and COM24 are the same device"},
+      {{"read", "-o", dir / "no-such-folder/out.ini", "-p", "21"}, "does not exist"},
+      {{"read", "-o", dir.path(), "-p", "21"}, "cannot be replaced"},
+      {{"write", good, "-p", "21", "--log-dir", good}, "not a writable folder"},
+      {{"write", good, "-p", "21", "--groups", "sri,rto"}, "RVRTO is an action"},
+  };
+  for (const Case& c : cases) {
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.code, 2) << c.says;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << "wanted: " << c.says << "\ngot: " << r.err;
+    EXPECT_EQ(r.out, "") << c.says;
+  }
+  EXPECT_TRUE(sim.ReceivedLines().empty());
+}
+
+TEST_F(CliTest, MainSettingIniGivesPortBaudPasswordAndPacing) {
+  AddSimulator(25);
+  AddSimulator(26);
+  sims[1]->WithState(
+      [](sim::CTrackerState& s) { s.ApplySetting("AT+RVPIN=5830,1,2468,1,,,,,20110101000000"); });
+  const std::string file = WriteValues("fleet.ini", FullValues());
+  // ComPort is a position in the port list: 1 is COM26.
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=1\nBaudrate=0\nPacing=fast\n");
+  Result r = RunRaw({"diff", file, "--groups", "pin", "--json"});
+  EXPECT_EQ(r.code, 1) << r.err;
+  ASSERT_EQ(JsonLines(r.out).size(), 1u);
+  EXPECT_EQ(JsonLines(r.out)[0]["port"].number, 26);
+  EXPECT_EQ(JsonLines(r.out)[0]["differences"].items[0]["tracker"].string, "2468");
+
+  // The tracker refuses a wrong password; the option wins over the file.
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=1111\nComPort=0\nBaudrate=1\n");
+  r = Run({"write", file, "--groups", "pin"});
+  EXPECT_EQ(r.code, 4);
+  EXPECT_EQ(r.out.rfind("COM25 write: tracker failed: Send AT+RVPIN Fail !", 0), 0u) << r.out;
+  r = Run({"write", file, "--groups", "pin", "--password", "5830"});
+  EXPECT_EQ(r.code, 0) << r.out;
+
+  WriteFile(dir / "MainSetting.ini", "[Main]\nComPort=7\n");
+  r = Run({"write", file});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("ComPort 7 designates no port; the ports are: COM25"), std::string::npos) << r.err;
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=58,30\n");
+  r = Run({"write", file});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("holds a comma"), std::string::npos) << r.err;
+}
+
+// ---- Ctrl+C -----------------------------------------------------------------
+
+TEST_F(CliTest, AStopStopsEveryPortAtItsNextStepAndGives130) {
+  for (int port : {51, 52}) AddSimulator(port).SetAnswerDelay(40);
+  const std::string file = WriteValues("fleet.ini", FullValues());
+  CStopSource stop;
+  env.stop = &stop;
+  // Ctrl+C as the first tracker starts on its second group.
+  env.onStatus = [&](int, const std::string& status) {
+    if (status.find("Sending AT+RVBEI") != std::string::npos) stop.Request();
+  };
+  const Result r = Run({"verify", file, "-p", "51,52", "--json"});
+  EXPECT_EQ(r.code, 130);
+  const auto objects = JsonLines(r.out);
+  ASSERT_EQ(objects.size(), 2u);
+  for (const Json& o : objects) {
+    EXPECT_EQ(o["outcome"].string, "stopped");
+    EXPECT_EQ(o["exitCode"].number, 130);
+  }
+  for (auto& sim : sims) {
+    const auto received = sim->ReceivedLines();
+    EXPECT_EQ(std::count(received.begin(), received.end(), "AT+CSCLK=1"), 0);
+    EXPECT_LT(SettingsLines(*sim).size(), 4u);
+    CComPort again;  // the port was closed
+    again.portNumber = sim->comNumber();
+    again.discovery = env.discovery;
+    EXPECT_TRUE(again.Open()) << again.openFailureReason();
+  }
+
+  // Asked for before anything started: no port is touched.
+  sims[0]->ClearReceived();
+  const Result early = Run({"write", file, "-p", "51"});
+  EXPECT_EQ(early.code, 130);
+  EXPECT_TRUE(sims[0]->ReceivedLines().empty());
+}
+
+// ---- The ports list ---------------------------------------------------------
+
+TEST_F(CliTest, PortsListsNumbersDevicesStableNamesAndWhetherEachOpens) {
+  sim::CTrackerSim& a = AddSimulator(61);
+  AddSimulator(62);
+  std::filesystem::create_directories(dir / "dev/serial/by-id");
+  std::filesystem::create_symlink(a.slavePath(), dir / "dev/serial/by-id/usb-Kestrun_Sim_A-if00-port0");
+  WriteFile(dir / "ports/com63", "");  // not a link: not a port
+  CComPort holder;
+  holder.portNumber = 62;
+  holder.discovery = env.discovery;
+  ASSERT_TRUE(holder.Open());
+
+  const Result text = RunRaw({"ports"});
+  EXPECT_EQ(text.code, 0);
+  EXPECT_TRUE(
+      std::regex_search(text.out, std::regex("^COM61 +" + a.slavePath() + " +opens\n +stable name: " +
+                                             (dir / "dev/serial/by-id/usb-Kestrun_Sim_A-if00-port0") + "\n")))
+      << text.out;
+  // The holder is named: this very process.
+  EXPECT_TRUE(
+      std::regex_search(text.out, std::regex(R"(\nCOM62 +/dev/\S+ +does not open: .*Another program holds )"
+                                             R"(the port: .*)" +
+                                             std::to_string(::getpid()))))
+      << text.out;
+  EXPECT_EQ(text.out.find("COM63"), std::string::npos);
+
+  const auto objects = JsonLines(RunRaw({"ports", "--json"}).out);
+  ASSERT_EQ(objects.size(), 2u);
+  EXPECT_EQ(objects[0]["port"].number, 61);
+  EXPECT_TRUE(objects[0]["opens"].boolean);
+  EXPECT_EQ(objects[0]["stableName"].string, dir / "dev/serial/by-id/usb-Kestrun_Sim_A-if00-port0");
+  EXPECT_EQ(objects[0]["openPath"].string, dir / "ports/com61");
+  EXPECT_FALSE(objects[1]["opens"].boolean);
+  EXPECT_NE(objects[1]["reason"].string.find("Another program holds the port"), std::string::npos);
+
+  // Listing leaves every port as it found it.
+  holder.Close();
+  CComPort again;
+  again.portNumber = 61;
+  again.discovery = env.discovery;
+  EXPECT_TRUE(again.Open());
+}
+
+TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
+  Result r = RunRaw({"--help"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_EQ(r.out.rfind("Usage: rv450-cli", 0), 0u);
+  r = RunRaw({"--version"});
+  EXPECT_EQ(r.code, 0);
+  EXPECT_TRUE(std::regex_match(r.out, std::regex(R"(rv450-cli \d+\.\d+\n)"))) << r.out;
+  r = RunRaw({"frobnicate"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("Try 'rv450-cli --help'"), std::string::npos);
+}

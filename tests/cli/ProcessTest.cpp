@@ -1,0 +1,154 @@
+// The real rv450-cli binary as a script runs it: exit statuses, and Ctrl+C
+// (SIGINT) in the middle of a write.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "../support/SimSupport.h"
+#include "../support/TestSupport.h"
+#include "CliSupport.h"
+#include "link/ComPort.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+
+namespace {
+
+// The program started in `workDir` with XDG_CONFIG_HOME set, so that it
+// finds the simulators' ports folder; its standard output and error are pipes.
+class CProcess {
+ public:
+  CProcess(const std::string& workDir, const std::string& configHome, const std::vector<std::string>& args) {
+    std::vector<std::string> argStore = {KESTRUN_CLI_BINARY};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::string home = "XDG_CONFIG_HOME=" + configHome, path = "PATH=/usr/bin:/bin";
+    char* envp[] = {home.data(), path.data(), nullptr};
+    int out[2], err[2];
+    EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);
+    EXPECT_EQ(::pipe2(err, O_CLOEXEC), 0);
+    pid_ = ::fork();
+    if (pid_ == 0) {  // only async-signal-safe calls until exec
+      ::dup2(out[1], STDOUT_FILENO);
+      ::dup2(err[1], STDERR_FILENO);
+      if (::chdir(workDir.c_str()) != 0) ::_exit(127);
+      ::execve(argv[0], argv.data(), envp);
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    out_ = out[0];
+    err_ = err[0];
+  }
+  ~CProcess() {
+    if (pid_ > 0 && !waited_) {
+      ::kill(pid_, SIGKILL);
+      Wait();
+    }
+    ::close(out_);
+    ::close(err_);
+  }
+  // Reads standard error until it holds `text`; false at its end.
+  bool WaitForError(const std::string& text) {
+    while (errText.find(text) == std::string::npos)
+      if (!ReadSome(err_, errText)) return false;
+    return true;
+  }
+  void Signal(int signal) { ::kill(pid_, signal); }
+  // Collects the rest of both outputs and the exit status.
+  int Wait() {
+    while (ReadSome(out_, outText)) {
+    }
+    while (ReadSome(err_, errText)) {
+    }
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    waited_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  std::string outText, errText;
+
+ private:
+  static bool ReadSome(int fd, std::string& text) {
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 120000) <= 0) return false;  // generous: the program ends long before
+    char buffer[4096];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    text.append(buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+  pid_t pid_ = -1;
+  int out_ = -1, err_ = -1;
+  bool waited_ = false;
+};
+
+class ProcessTest : public ::testing::Test {
+ protected:
+  std::string PortsDir() { return dir / "config/rv450-kestrun/ports"; }
+  int Run(const std::vector<std::string>& args, std::string* out = nullptr, std::string* err = nullptr) {
+    CProcess process(dir.path(), dir / "config", args);
+    const int status = process.Wait();
+    if (out) *out = process.outText;
+    if (err) *err = process.errText;
+    return status;
+  }
+  TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(ProcessTest, ExitStatusesTellAScriptWhatHappened) {
+  auto sim = StartSimulator(PortsDir(), 71);
+  std::filesystem::create_symlink(dir / "gone", PortsDir() + "/com72");  // an unplugged adapter
+  WriteConfig(dir / "fleet.ini", FullValues());
+  CFormValues edited = FullValues();
+  edited.Text(ctl::Pin) = "9999";
+  WriteConfig(dir / "edited.ini", edited);
+
+  std::string out, err;
+  EXPECT_EQ(Run({"--help"}, &out), 0);
+  EXPECT_EQ(out.rfind("Usage: rv450-cli", 0), 0u);
+  EXPECT_EQ(Run({"flash", "--port", "71"}, &out, &err), 2);
+  EXPECT_EQ(out, "");
+  EXPECT_NE(err.find("unknown command 'flash'"), std::string::npos);
+  EXPECT_EQ(Run({"write", "fleet.ini", "--port", "99"}, nullptr, &err), 2);
+  EXPECT_NE(err.find("COM71"), std::string::npos) << err;
+  EXPECT_EQ(Run({"verify", "fleet.ini", "--port", "71", "--pacing", "fast", "-q"}, &out, &err), 0) << err;
+  EXPECT_EQ(err, "");
+  EXPECT_EQ(Run({"diff", "edited.ini", "--port", "71", "--pacing", "fast", "-q"}, &out), 1);
+  EXPECT_NE(out.find("COM71 [RVPIN] PIN: file \"9999\" tracker \"1234\""), std::string::npos) << out;
+  EXPECT_EQ(Run({"write", "fleet.ini", "--port", "72", "--pacing", "fast"}, &out), 3);
+  sim->SetFault("AT+RVKPN=", sim::Fault::Error);
+  EXPECT_EQ(Run({"write", "fleet.ini", "--port", "71", "--pacing", "fast", "-q"}, &out), 4);
+  EXPECT_EQ(Run({"write", "fleet.ini", "--port", "71,72", "--pacing", "fast", "-q"}, &out), 4);  // worst wins
+  EXPECT_NE(out.find("COM72 "), std::string::npos);
+}
+
+TEST_F(ProcessTest, CtrlCStopsTheWriteClosesThePortAndExits130) {
+  auto sim = StartSimulator(PortsDir(), 73);
+  sim->SetAnswerDelay(150);  // long enough that the write is still running when the signal comes
+  WriteConfig(dir / "fleet.ini", FullValues());
+  CProcess process(dir.path(), dir / "config", {"write", "fleet.ini", "--port", "73", "--pacing", "fast"});
+  ASSERT_TRUE(process.WaitForError("Sending AT+RVBEI")) << process.errText;
+  process.Signal(SIGINT);
+  EXPECT_EQ(process.Wait(), 130) << process.errText;
+  EXPECT_NE(process.outText.find("COM73 write: stopped"), std::string::npos) << process.outText;
+  EXPECT_NE(process.errText.find("stopping every port"), std::string::npos);
+  const auto received = sim->ReceivedLines();
+  EXPECT_EQ(std::count(received.begin(), received.end(), "AT+CSCLK=1"), 0);
+  EXPECT_EQ(std::count_if(received.begin(), received.end(),
+                          [](const std::string& l) { return l.rfind("AT+RVPIN=", 0) == 0; }),
+            0);
+  CComPort again;
+  again.portNumber = 73;
+  again.discovery = OnlyPortsFolder(PortsDir());
+  EXPECT_TRUE(again.Open()) << again.openFailureReason();
+}
