@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "bench/FullForm.h"
 #include "link/DeviceEngine.h"
 #include "protocol/ControlIds.h"
 #include "sim/TrackerSim.h"
@@ -31,31 +32,6 @@ constexpr const char* kUsage =
     "  --help       this text\n"
     "\n"
     "Exit status: 0 when both operations succeed, 1 when one fails, 2 on bad usage.\n";
-
-void FillForm(CFormValues& v) {
-  for (const Binding& b : Bindings()) {
-    switch (b.kind) {
-      case ValueKind::Text:
-        v.Text(b.id) = std::string(static_cast<std::size_t>(b.limit), b.digitsOnly ? '7' : 'x');
-        break;
-      case ValueKind::Flag: v.Number(b.id) = 1; break;
-      case ValueKind::Index:
-      case ValueKind::Radio: v.Number(b.id) = 1; break;
-      case ValueKind::Address: v.Address(b.id) = {192, 168, 100, 200}; break;
-      case ValueKind::Preview: break;
-    }
-  }
-  // Values that pass the range checks and give the longest lines.
-  v.Text(BeginTime) = "0000";
-  v.Text(EndTime) = "2359";
-  v.Text(SendInterval) = "1440";
-  v.Text(FixInterval) = "86400";
-  v.Text(PositionDelay) = "900";
-  v.Text(SriPort) = v.Text(BeiPort) = "65535";
-  v.Text(SendNum) = "5";
-  v.Number(MobileStart) = 0;
-  v.Number(MobileEnd) = 9;
-}
 
 struct Figures {
   double seconds;
@@ -147,7 +123,7 @@ int main(int argc, char** argv) {
       plan.pacing = pacing;
       plan.form.SetPassword("5830");
       plan.form.liveUpdate = true;
-      FillForm(plan.form.values);
+      plan.form.values = FullFormValues();
       CQuietEvents events;
       CDeviceEngine engine(events);
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/FullForm.h"
 #include "cli/Cli.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
@@ -38,34 +39,6 @@ constexpr const char* kUsage =
     "  --help           this text\n"
     "\n"
     "Exit status: 0 when every run passed, 1 when one failed, 2 on bad usage.\n";
-
-// Every field at its input limit, within the range checks: the longest lines.
-CFormValues FullValues() {
-  CFormValues v;
-  for (const Binding& b : Bindings()) {
-    switch (b.kind) {
-      case ValueKind::Text:
-        v.Text(b.id) = std::string(static_cast<std::size_t>(b.limit), b.digitsOnly ? '7' : 'x');
-        break;
-      case ValueKind::Flag:
-      case ValueKind::Index:
-      case ValueKind::Radio: v.Number(b.id) = 1; break;
-      case ValueKind::Address: v.Address(b.id) = {192, 168, 100, 200}; break;
-      case ValueKind::Preview: break;
-    }
-  }
-  v.Text(BeginTime) = "0000";
-  v.Text(EndTime) = "2359";
-  v.Text(SendInterval) = "1440";
-  v.Text(FixInterval) = "86400";
-  v.Text(PositionDelay) = "900";
-  v.Text(SriPort) = v.Text(BeiPort) = "65535";
-  v.Text(InfoReportPeriod) = "1440";
-  v.Text(SendNum) = "5";
-  v.Number(MobileStart) = 0;
-  v.Number(MobileEnd) = 9;
-  return v;
-}
 
 bool ParseList(const std::string& text, std::vector<int>& values) {
   values.clear();
@@ -166,7 +139,7 @@ int main(int argc, char** argv) {
   bench.file = bench.dir + "/fleet.ini";
   {
     CIniFile file(bench.file);
-    WriteConfigFile(file, FullValues(), "");
+    WriteConfigFile(file, FullFormValues(), "");
   }
 
   std::printf("| pacing | trackers | write + verify (median of %d) | vs one tracker |\n", runs);
