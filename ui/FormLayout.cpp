@@ -18,7 +18,7 @@ std::vector<std::string> NumberItems() {
 
 class TableBuilder {
  public:
-  explicit TableBuilder(std::vector<ControlSpec>& out) : out_(out) {}
+  explicit TableBuilder(std::vector<ControlEntry>& out) : out_(out) {}
   void Group(int index) { group_ = index; }
   void Add(int id, CtlKind kind, std::string caption, DluRect rect, std::string name = {},
            std::vector<std::string> items = {}) {
@@ -50,12 +50,12 @@ class TableBuilder {
   }
 
  private:
-  std::vector<ControlSpec>& out_;
+  std::vector<ControlEntry>& out_;
   int group_ = -1;
 };
 
-std::vector<ControlSpec> MakeControls() {
-  std::vector<ControlSpec> c;
+std::vector<ControlEntry> MakeControls() {
+  std::vector<ControlEntry> c;
   TableBuilder t(c);
   t.Group(-1);
   t.Add(StatusLine, CtlKind::Status, "", {13, 7, 357, 13}, "Status");
@@ -262,8 +262,8 @@ const std::vector<std::string>& RtoOptionItems() {
   return items;
 }
 
-const std::vector<GroupBoxSpec>& GroupBoxes() {
-  static const std::vector<GroupBoxSpec> boxes = {
+const std::vector<GroupBoxEntry>& GroupBoxes() {
+  static const std::vector<GroupBoxEntry> boxes = {
       {Group::Sri, "RVSRI: For GPRS Setting and Main Server Register", 25, 203},
       {Group::Bei, "RVBEI: For Secondary Server Register", 243, 72},
       {Group::Tri, "RVTRI: For Scheduled Timing Report", 330, 92},
@@ -277,13 +277,13 @@ const std::vector<GroupBoxSpec>& GroupBoxes() {
   return boxes;
 }
 
-const std::vector<ControlSpec>& FormControls() {
-  static const std::vector<ControlSpec> controls = MakeControls();
+const std::vector<ControlEntry>& FormControls() {
+  static const std::vector<ControlEntry> controls = MakeControls();
   return controls;
 }
 
-const ControlSpec* FindControl(int id) {
-  for (const ControlSpec& entry : FormControls())
+const ControlEntry* FindControl(int id) {
+  for (const ControlEntry& entry : FormControls())
     if (entry.id == id) return &entry;
   return nullptr;
 }

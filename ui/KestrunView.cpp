@@ -117,13 +117,13 @@ void CKestrunView::BuildForm() {
   page_->setFont(base);
   page_->setFixedSize(du.Size(kPageWidthDlu, kPageHeightDlu));
   page_->setAccessibleName("Configuration Form");
-  for (const GroupBoxSpec& entry : GroupBoxes()) {
+  for (const GroupBoxEntry& entry : GroupBoxes()) {
     auto* box = new QGroupBox(QString::fromStdString(entry.title), page_);
     box->setGeometry(du.Rect(kGroupLeftDlu, entry.top, kGroupWidthDlu, entry.height));
     box->setAccessibleName(box->title());
     groupBoxes_.push_back(box);
   }
-  for (const ControlSpec& entry : FormControls()) {
+  for (const ControlEntry& entry : FormControls()) {
     QWidget* parent = entry.groupIndex >= 0 ? groupBoxes_[entry.groupIndex] : page_;
     QRect rect = du.Rect(entry.rect.x, entry.rect.y, entry.rect.w, entry.rect.h);
     if (entry.groupIndex >= 0) rect.translate(-groupBoxes_[entry.groupIndex]->pos());
@@ -189,7 +189,7 @@ void CKestrunView::BuildForm() {
     }
   }
   // Labels name the field they stand beside (screen readers read a list by its label).
-  for (const ControlSpec& entry : FormControls()) {
+  for (const ControlEntry& entry : FormControls()) {
     if (entry.kind != CtlKind::Label || !entry.labelFor) continue;
     for (QLabel* label :
          groupBoxes_[entry.groupIndex]->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))

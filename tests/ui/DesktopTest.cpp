@@ -179,7 +179,7 @@ TEST_F(DesktopTest, ClickKeyboardAndAccessibleToggleEachRunTheHandlerOnce) {
 }
 
 TEST_F(DesktopTest, EveryInputOfTheFormHasAnAccessibleNameAndItsAction) {
-  for (const ControlSpec& entry : FormControls()) {
+  for (const ControlEntry& entry : FormControls()) {
     if (!entry.id) continue;
     QWidget* widget = view->Control(entry.id);
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);

@@ -49,7 +49,7 @@ class FormTest : public ::testing::Test {
 // Every control that can start, change or trigger something.
 std::vector<int> ActiveControls() {
   std::vector<int> ids;
-  for (const ControlSpec& entry : FormControls())
+  for (const ControlEntry& entry : FormControls())
     if (entry.id && entry.kind != CtlKind::Label && entry.kind != CtlKind::Frame &&
         entry.kind != CtlKind::Status && entry.kind != CtlKind::Preview && entry.kind != CtlKind::RichText)
       ids.push_back(entry.id);
@@ -289,11 +289,11 @@ TEST_F(FormTest, BytesThatAreNotUtf8SurviveUnlessEdited) {
 }
 
 TEST_F(FormTest, EveryControlHasAnAccessibleNameUniqueInItsGroup) {
-  for (const GroupBoxSpec& entry : GroupBoxes()) {
+  for (const GroupBoxEntry& entry : GroupBoxes()) {
     QGroupBox* box = view.GroupBoxOf(entry.group);
     EXPECT_EQ(box->accessibleName().toStdString(), entry.title);
     QSet<QString> names;
-    for (const ControlSpec& c : FormControls()) {
+    for (const ControlEntry& c : FormControls()) {
       if (!c.id || c.kind == CtlKind::Status || view.Control(c.id)->parentWidget() != box) continue;
       const QString name = view.Control(c.id)->accessibleName();
       EXPECT_FALSE(name.isEmpty()) << c.id;
@@ -311,7 +311,7 @@ TEST_F(FormTest, EveryControlHasAnAccessibleNameUniqueInItsGroup) {
 
 TEST_F(FormTest, GroupsKeepTheirRowsInOrder) {
   int lastBottom = 0;
-  for (const GroupBoxSpec& entry : GroupBoxes()) {
+  for (const GroupBoxEntry& entry : GroupBoxes()) {
     QGroupBox* box = view.GroupBoxOf(entry.group);
     EXPECT_GT(box->y(), lastBottom);
     lastBottom = box->geometry().bottom();
