@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../support/Popups.h"
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
@@ -25,12 +26,13 @@ using namespace ctl;
 
 namespace {
 
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public SimulatorTest {
  protected:
+  DesktopTest() : SimulatorTest(31) {}
   void SetUp() override {
-    sim_ = StartSimulator(dir / "ports", 31);
+    SimulatorTest::SetUp();
     view = frame.view();
-    view->discovery = OnlyPortsFolder(dir / "ports");
+    view->discovery = Discovery();
     view->startDirectory = dir.path();
     view->showLimitMessage = [this](const QString& text) { limitMessages << text; };
     WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
@@ -40,17 +42,12 @@ class DesktopTest : public ::testing::Test {
     view->InitSystem();
     ASSERT_EQ(view->statusLine()->text(), "Init COM:31 Baudrate:115200 Success .");
   }
-  void TearDown() override {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<CResultDlg*>(w)) delete w;
-  }
+  void TearDown() override { DismissPopups(); }
   QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view->Control(id)); }
   QAbstractButton* Button(int id) { return qobject_cast<QAbstractButton*>(view->Control(id)); }
   bool Enabled(int id) { return view->Control(id)->isEnabled(); }
 
-  TempDir dir;
-  RawPty secondPort{dir / "ports", 32};  // a second device, COM32
-  std::unique_ptr<sim::CTrackerSim> sim_;
+  RawPty secondPort{PortsDir(), 32};  // a second device, COM32
   CMainFrame frame;
   CKestrunView* view = nullptr;
   QStringList limitMessages;

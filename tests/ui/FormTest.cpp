@@ -10,11 +10,13 @@
 #include <QSet>
 #include <QTest>
 
+#include "../support/Popups.h"
 #include "protocol/ControlIds.h"
 #include "ui/FormLayout.h"
 #include "ui/KestrunView.h"
 
 using namespace kestrun;
+using namespace kestrun::testing;
 using namespace ctl;
 
 namespace {
@@ -26,21 +28,10 @@ class FormTest : public ::testing::Test {
     view.resize(600, 800);
     view.show();
   }
-  ~FormTest() override {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w != &view && w->inherits("kestrun::CResultDlg")) delete w;
-  }
+  ~FormTest() override { DismissPopups(); }
   QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view.Control(id)); }
   QCheckBox* Box(int id) { return qobject_cast<QCheckBox*>(view.Control(id)); }
   bool Enabled(int id) { return view.Control(id)->isEnabled(); }
-  QStringList PopupMessages() {
-    QStringList messages;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* label = w->findChild<QLabel*>(); label && w->inherits("kestrun::CResultDlg"))
-        for (QLabel* l : w->findChildren<QLabel*>())
-          if (!l->text().isEmpty()) messages << l->text();
-    return messages;
-  }
 
   CKestrunView view;
   QStringList limitMessages;
@@ -128,7 +119,7 @@ TEST_F(FormTest, PreviewFollowsTypingOnlyWhileLive) {
   QTest::keyClicks(Edit(BeginTime), "2400");
   EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,"));
   EXPECT_EQ(Edit(BeginTime)->text(), "2400");
-  EXPECT_TRUE(PopupMessages().contains("Error, Begin Time Should be 0000 ~ 2359 !"));
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Begin Time Should be 0000 ~ 2359 !"));
   static_cast<QComboBox*>(view.Control(RtoOption))->setCurrentIndex(9);
   EXPECT_EQ(view.model.values.Number(RtoOption), 9);
   EXPECT_TRUE(Edit(RtoPreview)->text().startsWith("AT+RVRTO=5830,B,"));
@@ -142,13 +133,13 @@ TEST_F(FormTest, RangeReplacementHoldsAcrossLaterEditsOfTheGroup) {
   view.model.SetPassword("5830");
   Edit(BeginTime)->setFocus();
   QTest::keyClicks(Edit(BeginTime), "2400");
-  EXPECT_EQ(PopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
+  EXPECT_EQ(OpenPopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
   QTest::keyClicks(Edit(EndTime), "18");
   QTest::keyClicks(Edit(SendInterval), "5");
   EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,18,5,,"))
       << Edit(TriPreview)->text().toStdString();
   EXPECT_EQ(Edit(BeginTime)->text(), "2400");  // the field shows what was typed
-  EXPECT_EQ(PopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
+  EXPECT_EQ(OpenPopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
   // Editing the field itself again: its new text is checked and used.
   Edit(BeginTime)->selectAll();
   QTest::keyClicks(Edit(BeginTime), "0930");
@@ -157,7 +148,7 @@ TEST_F(FormTest, RangeReplacementHoldsAcrossLaterEditsOfTheGroup) {
       << Edit(TriPreview)->text().toStdString();
 
   QTest::keyClicks(Edit(SendNum), "9");
-  EXPECT_TRUE(PopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
   QTest::keyClicks(Edit(MovDistance), "77");
   EXPECT_NE(Edit(BacPreview)->text().indexOf(",77,5,"), -1) << Edit(BacPreview)->text().toStdString();
 }
@@ -262,7 +253,7 @@ TEST_F(FormTest, OverLongLoadedPortIsCutAtTheNextRefresh) {
   view.model.liveUpdate = true;
   QTest::keyClicks(Edit(ApnUser), "u");
   EXPECT_EQ(limitMessages.size(), 1);
-  EXPECT_TRUE(PopupMessages().contains("Error, Server Port > 5 Byte"));
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Server Port > 5 Byte"));
   EXPECT_NE(Edit(SriPreview)->text().indexOf(",12345,"), -1);
 }
 
