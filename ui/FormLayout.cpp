@@ -150,7 +150,8 @@ std::vector<ControlEntry> MakeControls() {
   const char* runCaptions[8] = {"Fake Power Off", "Fake Ghost", "Timing Report", "Geo-Fencing",
                                 "Lost Trace",     "Sound",      "On/Off Alert",  "Power Low Alert"};
   for (int i = 0; i < 8; ++i)
-    t.Add(BacFlagRun[i], CtlKind::CheckBox, runCaptions[i], {14 + 90 * (i % 4), 816 + 16 * (i / 4), 86, 10});
+    t.Add(BacAlarmFlag[i], CtlKind::CheckBox, runCaptions[i],
+          {14 + 90 * (i % 4), 816 + 16 * (i / 4), 86, 10});
   t.Add(MovDetMode, CtlKind::CheckBox, "Movement Detection Mode", {14, 852, 110, 10});
   t.LabeledEdit(SendNum, "Movement Send Number:", {194, 852, 86, 10}, {282, 850, 20, 13});
   t.LabeledEdit(MovSpeed, "Movement Speed (km/h):", {14, 870, 86, 10}, {102, 868, 30, 13});
@@ -228,8 +229,8 @@ std::map<std::pair<int, int>, std::vector<int>> MakeRules() {
     r[key(Group::Geo, n)] = {Longitude[n], Latitude[n], Radius[n], CheckInterval[n], FenceType[n]};
   r[key(Group::Rto, 0)] = {RtoOption, RtoSend};
   std::vector<int> bac = {BacSend, OverSpeedAlarm};
-  for (int id : BacFlagRun) bac.push_back(id);
-  for (int id : {MovDetMode, SpeedLimited, InfoReportPeriod, SendNum, MovSpeed, MovDistance})
+  for (int id : BacAlarmFlag) bac.push_back(id);
+  for (int id : {InfoReportFlag, MovDetMode, SpeedLimited, InfoReportPeriod, SendNum, MovSpeed, MovDistance})
     bac.push_back(id);
   r[key(Group::Bac, 0)] = bac;
   for (int k = 0; k < 5; ++k) {

@@ -151,7 +151,7 @@ TEST_F(DesktopTest, ClickKeyboardAndAccessibleToggleEachRunTheHandlerOnce) {
   EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(FenceBox[0])); }), 1);
   EXPECT_EQ(runs([&] { PressSpace(view->Control(KeyBox[4])); }), 1);
   EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(BacEnable)); }), 1);
-  EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(BacFlagRun[5])); }), 1);
+  EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(BacAlarmFlag[5])); }), 1);
 
   // Pressing and dragging off the box changes nothing and runs nothing; the
   // next accessible toggle still runs once.
