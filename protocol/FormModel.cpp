@@ -384,8 +384,9 @@ GroupSelection CFormModel::SendAllSelection() const {
 }
 
 void CFormModel::SetPassword(const std::string& password) {
-  sri.password = bei.password = tri.password = geo.password = rto.password = bac.password = kpn.password =
-      wlt.password = pin.password = password;
+  for (CCommandRecord* record :
+       std::initializer_list<CCommandRecord*>{&sri, &bei, &tri, &geo, &rto, &bac, &kpn, &wlt, &pin})
+    record->password = password;
 }
 
 }  // namespace kestrun
