@@ -22,6 +22,7 @@
 #include "protocol/FormModel.h"
 #include "settings/IniFile.h"
 #include "ui/DialogUnits.h"
+#include "ui/FormControls.h"
 #include "ui/HistoryDlg.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/MainSettingDlg.h"
@@ -45,7 +46,9 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   // Form exchange.
   bool PullForm();
   void PushForm();
-  void SetFormEnabled(int state);
+  // Disabled: every active control off (an operation runs). Enabled: each
+  // control as its group's enable, fence or key box says.
+  void SetFormEnabled(bool enabled);
 
   // Menu commands.
   void OnSendAll();
@@ -100,19 +103,9 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  struct TextState {
-    std::string bytes;  // the value as bytes, kept while the field is unedited
-    QString shown;
-  };
   void BuildForm();
   void ConnectControl(int id, QWidget* widget);
   void ApplyFonts();
-  void PushControls(const std::vector<int>& ids);
-  void PushValue(int id);
-  void SetEditText(int id, const std::string& bytes);
-  std::string EditBytes(int id) const;
-  void ApplyGroupRule(Group group, int row, bool enabled);
-  void UpdateRowSendButton(Group group);
   void OnChanged(int id);
   void OnEnableBox(Group group);
   void OnFenceBox(int fence);
@@ -125,14 +118,12 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   QWidget* page_ = nullptr;
   QLabel* status_ = nullptr;
   QTextEdit* clipboardArea_ = nullptr;
-  std::map<int, QWidget*> controls_;
-  std::map<int, TextState> texts_;
   std::vector<QGroupBox*> groupBoxes_;
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
   QFont titleFont_;
-  QTimer startupTimer_;      // timer 1
-  bool exchanging_ = false;  // PullForm or PushForm running
+  CFormControls form_{model};
+  QTimer startupTimer_;  // timer 1
   bool busy_ = false;
   bool checkPending_ = false;  // the start-up check came due during an operation
   // Last, so that they go first: the engine is stopped and joined before

@@ -46,7 +46,7 @@ void CKestrunView::InitSystem() {
     return;
   }
   model.liveUpdate = true;
-  SetFormEnabled(0);
+  SetFormEnabled(false);
   SetStatus("Init System ......");
   if (history_) history_->Clear();
   mainSetting_->LoadMainSetting();
@@ -59,7 +59,7 @@ void CKestrunView::InitSystem() {
   port.baudRate = BaudRateForIndex(s.baudIndex);
   const bool opened = port.Open();
   if (opened) {
-    SetFormEnabled(1);
+    SetFormEnabled(true);
     port.Close();
   }
   char text[96];
@@ -122,7 +122,7 @@ void CKestrunView::OnLoadConfigFile() {
     ShowFailure("Load Config File Fail !\n" + load.file.Lines());
     return;
   }
-  PushControls({SriIp, BeiIp});
+  form_.Push({SriIp, BeiIp});
   PushForm();  // no preview rebuilt, no enabled state re-derived
   if (!load.keysWithCommas.empty()) {
     std::string text = "Commas Removed From Loaded Values !";
@@ -201,12 +201,7 @@ void CKestrunView::ShowResult(const std::string& caption, const std::string& mes
   popup->move(mapToGlobal(QPoint(0, 0)) + QPoint(90, 200));
 }
 
-void CKestrunView::SetControlText(int id, const std::string& text) {
-  const bool wasExchanging = exchanging_;
-  exchanging_ = true;
-  SetEditText(id, text);
-  exchanging_ = wasExchanging;
-}
+void CKestrunView::SetControlText(int id, const std::string& text) { form_.SetTextQuietly(id, text); }
 
 void CKestrunView::SetStatus(const std::string& text) {
   status_->setText(QString::fromStdString(text));
@@ -229,7 +224,7 @@ void CKestrunView::ShowBuiltPreview(int id, const std::string& shown, const std:
 
 void CKestrunView::PutReplyIntoForm(Group group, const CFormModel& reading) {
   model.TakeRecord(group, reading);
-  model.PutReplyIntoForm(group, *this, [&] { PushControls(CFormModel::ReplyValueIds(group)); });
+  model.PutReplyIntoForm(group, *this, [&] { form_.Push(CFormModel::ReplyValueIds(group)); });
 }
 
 }  // namespace kestrun

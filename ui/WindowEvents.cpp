@@ -48,7 +48,7 @@ void CWindowEvents::Deliver(std::function<void(CKestrunView&)> apply) {
 }
 
 void CWindowEvents::OperationStarted() {
-  Deliver([](CKestrunView& v) { v.SetFormEnabled(0); });
+  Deliver([](CKestrunView& v) { v.SetFormEnabled(false); });
 }
 
 void CWindowEvents::StatusChanged(const std::string& text) {
@@ -82,7 +82,7 @@ void CWindowEvents::FirmwareVersionRead(const std::string& version) {
 
 void CWindowEvents::OperationFinished(const OperationResult&) {
   Deliver([](CKestrunView& v) {
-    v.SetFormEnabled(1);
+    v.SetFormEnabled(true);
     v.OnOperationFinished();
   });
 }

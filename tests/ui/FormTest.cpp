@@ -62,11 +62,10 @@ std::vector<int> BoxesAndReads() {
 
 TEST_F(FormTest, BusyStateDisablesEverythingAndIdleRestoresFromTheValues) {
   for (int id : ActiveControls()) EXPECT_TRUE(Enabled(id)) << id;  // as created, before the port check
-  view.SetFormEnabled(0);
+  view.SetFormEnabled(false);
   for (int id : ActiveControls()) EXPECT_FALSE(Enabled(id)) << id;
-  view.SetFormEnabled(7);  // ignored
   EXPECT_FALSE(Enabled(PinRead));
-  view.SetFormEnabled(1);
+  view.SetFormEnabled(true);
   const auto idleOnes = BoxesAndReads();
   for (int id : ActiveControls()) {
     const bool expected = std::find(idleOnes.begin(), idleOnes.end(), id) != idleOnes.end();
@@ -74,8 +73,8 @@ TEST_F(FormTest, BusyStateDisablesEverythingAndIdleRestoresFromTheValues) {
   }
   view.model.values.Number(FenceBox[2]) = 1;
   view.model.values.Number(SriEnable) = 1;
-  view.SetFormEnabled(0);
-  view.SetFormEnabled(1);
+  view.SetFormEnabled(false);
+  view.SetFormEnabled(true);
   EXPECT_TRUE(Enabled(Longitude[2]));
   EXPECT_FALSE(Enabled(Longitude[1]));
   EXPECT_TRUE(Enabled(GeoSend));
@@ -85,7 +84,7 @@ TEST_F(FormTest, BusyStateDisablesEverythingAndIdleRestoresFromTheValues) {
 }
 
 TEST_F(FormTest, FenceBoxRunsWithoutTheLiveFlagAndKeyBoxWithIt) {
-  view.SetFormEnabled(1);
+  view.SetFormEnabled(true);
   ASSERT_FALSE(view.model.liveUpdate);
   QTest::mouseClick(Box(FenceBox[1]), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_TRUE(Enabled(Latitude[1]));

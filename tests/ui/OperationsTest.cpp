@@ -94,7 +94,7 @@ TEST_F(OperationsTest, ReadAllFillsTheFormAndReportsSuccess) {
 
 TEST_F(OperationsTest, SendListsTheLineInTheHistoryAndSavesIt) {
   view->model.values.Number(SriEnable) = 1;
-  view->SetFormEnabled(1);
+  view->SetFormEnabled(true);
   Edit(Apn)->setText("fleet");
   QTest::mouseClick(view->Control(SriSend), Qt::LeftButton);
   WaitForOperation();
