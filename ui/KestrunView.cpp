@@ -27,7 +27,6 @@ CKestrunView::CKestrunView(QWidget* parent) : QScrollArea(parent) {
     box.setAccessibleName(text);
     box.exec();
   };
-  chooseConfigFile = [this](bool save) { return DefaultChooseConfigFile(save); };
 }
 
 CKestrunView::~CKestrunView() {

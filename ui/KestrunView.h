@@ -21,6 +21,7 @@
 #include "link/DeviceEngine.h"
 #include "protocol/FormModel.h"
 #include "settings/IniFile.h"
+#include "ui/ConfigFileCommands.h"
 #include "ui/DialogUnits.h"
 #include "ui/FormControls.h"
 #include "ui/HistoryDlg.h"
@@ -78,7 +79,6 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   // State, open to the frame and to tests.
   CFormModel model;
   CComPort port;  // the start-up check's own port; operations open the engine's
-  CIniFile configFile;
   std::string firmwareVersion;
   std::string startDirectory;  // captured once at start-up
   DiscoveryPaths discovery;
@@ -88,12 +88,11 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   QWidget* Control(int id) const;
   QGroupBox* GroupBoxOf(Group group) const;
 
-  // Replaceable for tests: the length message box and the config file dialog
-  // (returns the chosen path, empty on Cancel).
+  // Replaceable for tests: the length message box.
   std::function<void(const QString&)> showLimitMessage;
-  std::function<QString(bool save)> chooseConfigFile;
-  // The file dialog of Save (save = true) and Load, set up but not shown.
-  QFileDialog* CreateConfigFileDialog(bool save);
+  // The config file commands: the file last chosen, the dialog, and the
+  // replaceable choice of the file.
+  CConfigFileCommands& configFiles() { return configFiles_; }
 
  signals:
   void busyChanged(bool busy);
@@ -113,7 +112,6 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   void OnReadButton(Group group);
   void OnSendButton(Group group);
   void StartOperation(OperationKind kind, const GroupSelection& selection);
-  QString DefaultChooseConfigFile(bool save);
 
   QWidget* page_ = nullptr;
   QLabel* status_ = nullptr;
@@ -123,6 +121,7 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   CHistoryDlg* history_ = nullptr;
   QFont titleFont_;
   CFormControls form_{model};
+  CConfigFileCommands configFiles_{this, model, form_, *this};
   QTimer startupTimer_;  // timer 1
   bool busy_ = false;
   bool checkPending_ = false;  // the start-up check came due during an operation

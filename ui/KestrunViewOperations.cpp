@@ -80,56 +80,14 @@ void CKestrunView::OnMainSetting() {
   startupTimer_.start();
 }
 
-QFileDialog* CKestrunView::CreateConfigFileDialog(bool save) {
-  auto* dialog = new QFileDialog(this, save ? "Save Config File" : "Load Config File");
-  dialog->setNameFilter("Config File format (*.ini)");
-  dialog->setDefaultSuffix("ini");
-  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  // Loading a file that does not exist would wipe the form: only existing files.
-  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (!configFile.path.empty()) dialog->selectFile(QFile::decodeName(configFile.path.c_str()));
-  return dialog;
-}
-
-QString CKestrunView::DefaultChooseConfigFile(bool save) {
-  std::unique_ptr<QFileDialog> dialog(CreateConfigFileDialog(save));
-  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
-  return dialog->selectedFiles().first();
-}
-
 void CKestrunView::OnSaveConfigFile() {
   if (busy_) return;
-  const QString path = chooseConfigFile(true);
-  if (path.isEmpty()) return;
-  PullForm();  // a field over its limit is reported; the file is still written
-  configFile.path = QFile::encodeName(path).toStdString();
-  // The octets are what the address fields show now: a pull that stopped at
-  // an over-long field has not reached them.
-  CFormValues saved = model.values;
-  for (int id : {SriIp, BeiIp}) saved.Address(id) = static_cast<CIpAddressEdit*>(Control(id))->Octets();
-  const FileResult result = WriteConfigFile(configFile, saved, firmwareVersion);
-  if (!result) ShowFailure("Save Config File Fail !\n" + result.Lines());
+  configFiles_.Save([this] { PullForm(); }, firmwareVersion);
 }
 
 void CKestrunView::OnLoadConfigFile() {
   if (busy_) return;
-  const QString path = chooseConfigFile(false);
-  if (path.isEmpty()) return;
-  configFile.path = QFile::encodeName(path).toStdString();
-  const ConfigLoad load = ReadConfigFile(configFile, model.values);
-  if (!load.file) {  // the form stays as it was
-    ShowFailure("Load Config File Fail !\n" + load.file.Lines());
-    return;
-  }
-  form_.Push({SriIp, BeiIp});
-  PushForm();  // no preview rebuilt, no enabled state re-derived
-  if (!load.keysWithCommas.empty()) {
-    std::string text = "Commas Removed From Loaded Values !";
-    for (std::size_t i = 0; i < load.keysWithCommas.size(); ++i)
-      text += (i % 4 ? ", " : "\n") + load.keysWithCommas[i];
-    ShowFailure(text);
-  }
+  configFiles_.Load();
 }
 
 // ---- Device operations ----------------------------------------------------

@@ -128,9 +128,9 @@ TEST_F(OperationsTest, ConfigSaveAndLoadRoundTripThroughTheForm) {
   view->PushForm();
   static_cast<CIpAddressEdit*>(view->Control(BeiIp))->SetOctets({8, 8, 4, 4});
   const std::string path = dir / "set.ini";
-  view->chooseConfigFile = [&](bool) { return QString::fromStdString(path); };
+  view->configFiles().choose = [&](bool) { return QString::fromStdString(path); };
   view->OnSaveConfigFile();
-  EXPECT_EQ(view->configFile.path, path);
+  EXPECT_EQ(view->configFiles().file.path, path);
 
   // Change the form, then load the file back.
   Edit(Longitude[0])->setText("0");
@@ -144,9 +144,9 @@ TEST_F(OperationsTest, ConfigSaveAndLoadRoundTripThroughTheForm) {
   EXPECT_EQ(Edit(FencePreview[0])->text(), previewBefore);  // no preview rebuilt
   EXPECT_FALSE(view->Control(Longitude[0])->isEnabled());   // no enabled state re-derived
 
-  view->chooseConfigFile = [](bool) { return QString(); };  // Cancel
+  view->configFiles().choose = [](bool) { return QString(); };  // Cancel
   view->OnLoadConfigFile();
-  EXPECT_EQ(view->configFile.path, path);
+  EXPECT_EQ(view->configFiles().file.path, path);
 }
 
 TEST_F(OperationsTest, ClosingMidOperationEndsItAndClosesThePort) {
@@ -204,17 +204,17 @@ TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
 
 TEST_F(OperationsTest, FreshSaveFromTheFormWritesTheExpectedFile) {
   const std::string path = dir / "fresh.ini";
-  view->chooseConfigFile = [&](bool) { return QString::fromStdString(path); };
+  view->configFiles().choose = [&](bool) { return QString::fromStdString(path); };
   view->OnSaveConfigFile();
   EXPECT_EQ(ReadFile(path), ReadFile(std::string(KESTRUN_TEST_DATA) + "/fresh-config.ini"));
 }
 
 TEST_F(OperationsTest, LoadDialogTakesOnlyExistingFiles) {
-  std::unique_ptr<QFileDialog> load(view->CreateConfigFileDialog(false));
+  std::unique_ptr<QFileDialog> load(view->configFiles().CreateDialog(false));
   EXPECT_EQ(load->fileMode(), QFileDialog::ExistingFile);
   EXPECT_EQ(load->nameFilters(), QStringList{"Config File format (*.ini)"});
   EXPECT_EQ(load->defaultSuffix(), "ini");
-  std::unique_ptr<QFileDialog> save(view->CreateConfigFileDialog(true));
+  std::unique_ptr<QFileDialog> save(view->configFiles().CreateDialog(true));
   EXPECT_EQ(save->fileMode(), QFileDialog::AnyFile);
   EXPECT_EQ(save->acceptMode(), QFileDialog::AcceptSave);
 }
@@ -354,7 +354,7 @@ TEST_F(OperationsTest, MainWindowIsFixedAtTheTopLeftWithItsTitle) {
   EXPECT_EQ(frame.minimumSize(), frame.maximumSize());
   EXPECT_FALSE(frame.windowFlags() & Qt::WindowMaximizeButtonHint);
   EXPECT_TRUE(frame.windowFlags() & Qt::WindowMinimizeButtonHint);
-  view->chooseConfigFile = [&](bool) { return QString::fromStdString(dir / "t.ini"); };
+  view->configFiles().choose = [&](bool) { return QString::fromStdString(dir / "t.ini"); };
   view->OnSaveConfigFile();
   view->OnLoadConfigFile();
   EXPECT_EQ(frame.windowTitle(), "Marsival RV450 Kestrun Did2.25");
@@ -446,7 +446,7 @@ TEST_F(OperationsTest, SendWritesTheReplacedValueNotTheTypedOne) {
 TEST_F(OperationsTest, LoadedValueOutOfRangeIsCheckedAtSend) {
   const std::string path = dir / "late.ini";
   WriteFile(path, "[RVBAC]\nSendNum=8\nMovDistance=40\n");
-  view->chooseConfigFile = [&](bool) { return QString::fromStdString(path); };
+  view->configFiles().choose = [&](bool) { return QString::fromStdString(path); };
   view->OnLoadConfigFile();
   Tick(view->Control(BacEnable));
   QTest::mouseClick(view->Control(BacSend), Qt::LeftButton);

@@ -30,7 +30,7 @@ class SettingsFilesTest : public ::testing::Test {
  protected:
   SettingsFilesTest() {
     view.showLimitMessage = [this](const QString& text) { limitMessages << text; };
-    view.chooseConfigFile = [this](bool) { return QString::fromStdString(chosen); };
+    view.configFiles().choose = [this](bool) { return QString::fromStdString(chosen); };
     view.resize(600, 800);
     view.show();
   }
