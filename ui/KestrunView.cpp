@@ -11,6 +11,7 @@
 #include "protocol/ControlIds.h"
 #include "ui/FormInputs.h"
 #include "ui/FormLayout.h"
+#include "ui/FormPage.h"
 
 namespace kestrun {
 
@@ -38,92 +39,8 @@ CKestrunView::~CKestrunView() {
 }
 
 void CKestrunView::BuildForm() {
-  const QFont base = BaseFont(8);
-  const CDialogUnits du(base);
-  page_ = new QWidget;
-  page_->setFont(base);
-  page_->setFixedSize(du.Size(kPageWidthDlu, kPageHeightDlu));
-  page_->setAccessibleName("Configuration Form");
-  for (const GroupBoxEntry& entry : GroupBoxes()) {
-    auto* box = new QGroupBox(QString::fromStdString(entry.title), page_);
-    box->setGeometry(du.Rect(kGroupLeftDlu, entry.top, kGroupWidthDlu, entry.height));
-    box->setAccessibleName(box->title());
-    groupBoxes_.push_back(box);
-  }
-  for (const ControlEntry& entry : FormControls()) {
-    QWidget* parent = entry.groupIndex >= 0 ? groupBoxes_[entry.groupIndex] : page_;
-    QRect rect = du.Rect(entry.rect.x, entry.rect.y, entry.rect.w, entry.rect.h);
-    if (entry.groupIndex >= 0) rect.translate(-groupBoxes_[entry.groupIndex]->pos());
-    const QString caption = QString::fromStdString(entry.caption);
-    QWidget* widget = nullptr;
-    switch (entry.kind) {
-      case CtlKind::Frame: {
-        auto* frame = new QGroupBox(caption, parent);
-        frame->lower();
-        widget = frame;
-        break;
-      }
-      case CtlKind::Label: {
-        auto* label = new QLabel(caption, parent);
-        label->setWordWrap(entry.rect.h > 10);  // column heads of two lines
-        widget = label;
-        break;
-      }
-      case CtlKind::Status: widget = status_ = new QLabel(parent); break;
-      case CtlKind::CheckBox: widget = new QCheckBox(caption, parent); break;
-      case CtlKind::Radio: widget = new QRadioButton(caption, parent); break;
-      case CtlKind::Button: widget = new QPushButton(caption, parent); break;
-      case CtlKind::Edit:
-      case CtlKind::Preview: {
-        const Binding* b = FindBinding(entry.id);
-        QLineEdit* edit = entry.kind == CtlKind::Edit && b ? new CFormEdit(parent, b->limit, b->digitsOnly)
-                                                           : new QLineEdit(parent);
-        edit->setReadOnly(entry.kind == CtlKind::Preview);
-        edit->setContextMenuPolicy(Qt::NoContextMenu);  // no paste through the menu
-        edit->installEventFilter(this);
-        widget = edit;
-        break;
-      }
-      case CtlKind::Combo: {
-        auto* combo = new QComboBox(parent);
-        for (const std::string& item : entry.items) combo->addItem(QString::fromStdString(item));
-        combo->installEventFilter(this);
-        widget = combo;
-        break;
-      }
-      case CtlKind::IpField: {
-        auto* ip = new CIpAddressEdit(parent);
-        for (int i = 0; i < 4; ++i) ip->OctetField(i)->installEventFilter(this);
-        widget = ip;
-        break;
-      }
-      case CtlKind::RichText: {
-        clipboardArea_ = new QTextEdit(parent);
-        clipboardArea_->setEnabled(false);
-        widget = clipboardArea_;
-        break;
-      }
-      case CtlKind::GroupBox: break;
-    }
-    if (!widget) continue;
-    widget->setGeometry(rect);
-    widget->setAccessibleName(QString::fromStdString(entry.accessibleName));
-    if (entry.kind == CtlKind::Frame) widget->lower();
-    if (entry.kind == CtlKind::RichText) widget->hide();
-    if (entry.id) {
-      form_.Add(entry.id, widget);
-      ConnectControl(entry.id, widget);
-    }
-  }
-  // Labels name the field they stand beside (screen readers read a list by its label).
-  for (const ControlEntry& entry : FormControls()) {
-    if (entry.kind != CtlKind::Label || !entry.labelFor) continue;
-    for (QLabel* label :
-         groupBoxes_[entry.groupIndex]->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
-      if (label->text() == QString::fromStdString(entry.caption)) label->setBuddy(Control(entry.labelFor));
-  }
-  status_->setAccessibleName("Status");
-  setWidget(page_);
+  page_ = BuildFormPage(form_, this, [this](int id, QWidget* widget) { ConnectControl(id, widget); });
+  setWidget(page_.page);
   setWidgetResizable(false);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -159,30 +76,18 @@ void CKestrunView::ConnectControl(int id, QWidget* widget) {
   }
 }
 
-int CKestrunView::FormWidthPixels() const { return page_->width(); }
+int CKestrunView::FormWidthPixels() const { return page_.page->width(); }
 
 QWidget* CKestrunView::Control(int id) const { return form_.Control(id); }
 
 QGroupBox* CKestrunView::GroupBoxOf(Group group) const {
   for (std::size_t i = 0; i < GroupBoxes().size(); ++i)
-    if (GroupBoxes()[i].group == group) return groupBoxes_[i];
+    if (GroupBoxes()[i].group == group) return page_.groupBoxes[i];
   return nullptr;
 }
 
 void CKestrunView::ApplyFonts() {
-  // Group titles: bold serif, 12 pixels; everything inside keeps the base font.
-  titleFont_ = QFont();
-  titleFont_.setFamilies({"Times New Roman", "Liberation Serif", "DejaVu Serif"});
-  titleFont_.setPixelSize(12);
-  titleFont_.setWeight(QFont::DemiBold);
-  const QFont base = BaseFont(8);
-  for (QGroupBox* box : groupBoxes_) {
-    for (QWidget* child : box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-      child->setFont(base);
-    box->setFont(titleFont_);
-  }
-  clipboardArea_->setCurrentFont(ArialFont());
-  clipboardArea_->setFont(ArialFont());
+  ApplyFormFonts(page_);
   history_->textArea()->setCurrentFont(ArialFont());
 }
 
@@ -232,7 +137,7 @@ bool CKestrunView::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (IsClipboardKey(key)) {
-      if (event->type() == QEvent::KeyPress && IsCopyKey(key)) clipboardArea_->copy();
+      if (event->type() == QEvent::KeyPress && IsCopyKey(key)) page_.clipboardArea->copy();
       event->accept();
       return true;
     }

@@ -24,6 +24,7 @@
 #include "ui/ConfigFileCommands.h"
 #include "ui/DialogUnits.h"
 #include "ui/FormControls.h"
+#include "ui/FormPage.h"
 #include "ui/HistoryDlg.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/MainSettingDlg.h"
@@ -84,7 +85,7 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   DiscoveryPaths discovery;
   CMainSettingDlg* mainSettingDlg() const { return mainSetting_; }
   CHistoryDlg* historyDlg() const { return history_; }
-  QLabel* statusLine() const { return status_; }
+  QLabel* statusLine() const { return page_.status; }
   QWidget* Control(int id) const;
   QGroupBox* GroupBoxOf(Group group) const;
 
@@ -113,13 +114,9 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   void OnSendButton(Group group);
   void StartOperation(OperationKind kind, const GroupSelection& selection);
 
-  QWidget* page_ = nullptr;
-  QLabel* status_ = nullptr;
-  QTextEdit* clipboardArea_ = nullptr;
-  std::vector<QGroupBox*> groupBoxes_;
+  FormPage page_;
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
-  QFont titleFont_;
   CFormControls form_{model};
   CConfigFileCommands configFiles_{this, model, form_, *this};
   QTimer startupTimer_;  // timer 1

@@ -162,13 +162,13 @@ void CKestrunView::ShowResult(const std::string& caption, const std::string& mes
 void CKestrunView::SetControlText(int id, const std::string& text) { form_.SetTextQuietly(id, text); }
 
 void CKestrunView::SetStatus(const std::string& text) {
-  status_->setText(QString::fromStdString(text));
-  status_->setAccessibleName(text.empty() ? QString("Status") : status_->text());
-  status_->setToolTip(QString());
+  page_.status->setText(QString::fromStdString(text));
+  page_.status->setAccessibleName(text.empty() ? QString("Status") : page_.status->text());
+  page_.status->setToolTip(QString());
 }
 
 void CKestrunView::ExplainStatus(const std::string& detail) {
-  status_->setToolTip(QString::fromStdString(detail));
+  page_.status->setToolTip(QString::fromStdString(detail));
 }
 
 void CKestrunView::AppendHistory(const std::string& line) {
