@@ -1,7 +1,9 @@
 // The configuration form view. It owns the form's state: the form values and
-// command records, the connection settings, the config-file accessor and the
-// feedback windows. Device operations run in a device engine that works on a
-// copy of the form; what it reports is applied here, on the window thread.
+// command records, the connection settings and the feedback windows. Its
+// parts: the page (ui/FormPage), the controls with their exchange and enable
+// rules (ui/FormControls), the config file commands (ui/ConfigFileCommands).
+// Device operations run in a device engine that works on a copy of the form;
+// what it reports is applied here, on the window thread.
 #pragma once
 
 #include <QCheckBox>

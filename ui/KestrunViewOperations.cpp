@@ -1,14 +1,11 @@
-// CKestrunView: start-up, the port check, the menu commands, config files, and
-// the device operations with the calls their workers make onto this thread.
+// CKestrunView: start-up, the port check, the menu commands, and the device
+// operations with what the engine reports, applied on this thread.
 #include <QApplication>
-#include <QFileDialog>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 
 #include "link/TrafficLog.h"
 #include "protocol/ControlIds.h"
-#include "settings/ConfigFile.h"
 #include "ui/KestrunView.h"
 #include "ui/ResultDlg.h"
 
