@@ -100,34 +100,34 @@ void CKestrunView::PushForm() { form_.PushAll(); }
 // ---- Change handlers ----------------------------------------------------
 
 void CKestrunView::OnChanged(int id) {
-  if (form_.Exchanging() || !model.liveUpdate) return;
+  if (form_.Exchanging() || !model_.liveUpdate) return;
   const Binding* binding = FindBinding(id);
   if (!binding) return;
   PullForm();
-  model.CheckFieldRange(id, *this);
-  model.RefreshGroup(binding->group, *this);
+  model_.CheckFieldRange(id, *this);
+  model_.RefreshGroup(binding->group, *this);
 }
 
 void CKestrunView::OnEnableBox(Group group) {
-  if (form_.Exchanging() || !model.liveUpdate) return;
+  if (form_.Exchanging() || !model_.liveUpdate) return;
   PullForm();
-  model.RefreshGroup(group, *this);
-  form_.ApplyGroupRule(group, 0, model.values.Number(Info(group).enableBox) != 0);
+  model_.RefreshGroup(group, *this);
+  form_.ApplyGroupRule(group, 0, model_.values.Number(Info(group).enableBox) != 0);
 }
 
 void CKestrunView::OnFenceBox(int fence) {
   if (form_.Exchanging()) return;  // runs whatever the live-update flag says
   PullForm();
-  form_.ApplyGroupRule(Group::Geo, fence, model.values.Number(FenceBox[fence]) != 0);
+  form_.ApplyGroupRule(Group::Geo, fence, model_.values.Number(FenceBox[fence]) != 0);
   form_.UpdateRowSendButton(Group::Geo);
-  model.RefreshGeoCommands(*this);
+  model_.RefreshGeoCommands(*this);
 }
 
 void CKestrunView::OnKeyBox(int key) {
-  if (form_.Exchanging() || !model.liveUpdate) return;
+  if (form_.Exchanging() || !model_.liveUpdate) return;
   PullForm();
-  model.RefreshKpnCommands(*this);
-  form_.ApplyGroupRule(Group::Kpn, key, model.values.Number(KeyBox[key]) != 0);
+  model_.RefreshKpnCommands(*this);
+  form_.ApplyGroupRule(Group::Kpn, key, model_.values.Number(KeyBox[key]) != 0);
   form_.UpdateRowSendButton(Group::Kpn);
 }
 

@@ -79,12 +79,16 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   // Asks a running operation to stop at its next step (window closing).
   void AbortOperation() { engine_.Stop(); }
 
-  // State, open to the frame and to tests.
-  CFormModel model;
-  CComPort port;  // the start-up check's own port; operations open the engine's
-  std::string firmwareVersion;
-  std::string startDirectory;  // captured once at start-up
-  DiscoveryPaths discovery;
+  // The form's state and what the frame, the engine's events and tests set.
+  CFormModel& model() { return model_; }
+  const CFormModel& model() const { return model_; }
+  const std::string& firmwareVersion() const { return firmwareVersion_; }
+  void SetFirmwareVersion(const std::string& version) { firmwareVersion_ = version; }
+  // Where ports are found, and the working folder (the current one when empty
+  // at start-up); set before InitialUpdate.
+  const DiscoveryPaths& discovery() const { return discovery_; }
+  void SetDiscovery(const DiscoveryPaths& paths) { discovery_ = paths; }
+  void SetStartDirectory(const std::string& path) { startDirectory_ = path; }
   CMainSettingDlg* mainSettingDlg() const { return mainSetting_; }
   CHistoryDlg* historyDlg() const { return history_; }
   QLabel* statusLine() const { return page_.status; }
@@ -105,6 +109,11 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  CFormModel model_;
+  CComPort port_;  // the start-up check's own port; operations open the engine's
+  std::string firmwareVersion_;
+  std::string startDirectory_;  // captured once at start-up
+  DiscoveryPaths discovery_;
   void BuildForm();
   void ConnectControl(int id, QWidget* widget);
   void ApplyFonts();
@@ -119,8 +128,8 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   FormPage page_;
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
-  CFormControls form_{model};
-  CConfigFileCommands configFiles_{this, model, form_, *this};
+  CFormControls form_{model_};
+  CConfigFileCommands configFiles_{this, model_, form_, *this};
   QTimer startupTimer_;  // timer 1
   bool busy_ = false;
   bool checkPending_ = false;  // the start-up check came due during an operation

@@ -15,13 +15,13 @@ using namespace ctl;
 
 bool CKestrunView::InitialUpdate() {
   PushForm();
-  if (startDirectory.empty()) {
+  if (startDirectory_.empty()) {
     std::error_code ec;
-    startDirectory = std::filesystem::current_path(ec).string();
+    startDirectory_ = std::filesystem::current_path(ec).string();
   }
-  port.discovery = discovery;
-  mainSetting_->ports = DiscoverPorts(discovery);
-  mainSetting_->settings.file.path = BuildMainSettingPath(startDirectory);
+  port_.discovery = discovery_;
+  mainSetting_->ports = DiscoverPorts(discovery_);
+  mainSetting_->settings.file.path = BuildMainSettingPath(startDirectory_);
   mainSetting_->LoadMainSetting();
   const int portCount = static_cast<int>(mainSetting_->ports.size());
   if (mainSetting_->settings.comIndex < 0 || mainSetting_->settings.comIndex >= portCount)
@@ -31,7 +31,7 @@ bool CKestrunView::InitialUpdate() {
   history_ = new CHistoryDlg(window());
   history_->show();
   ApplyFonts();
-  firmwareVersion.clear();
+  firmwareVersion_.clear();
   startupTimer_.start();
   return true;
 }
@@ -42,29 +42,29 @@ void CKestrunView::InitSystem() {
     checkPending_ = true;
     return;
   }
-  model.liveUpdate = true;
+  model_.liveUpdate = true;
   SetFormEnabled(false);
   SetStatus("Init System ......");
   if (history_) history_->Clear();
   mainSetting_->LoadMainSetting();
   const CMainSettings& s = mainSetting_->settings;
-  model.SetPassword(s.password);
+  model_.SetPassword(s.password);
   const auto& ports = mainSetting_->ports;
   // No port behind the index (none was found): the open fails and says COM:0.
-  port.portNumber =
+  port_.portNumber =
       s.comIndex >= 0 && s.comIndex < static_cast<int>(ports.size()) ? ports[s.comIndex].number : 0;
-  port.baudRate = BaudRateForIndex(s.baudIndex);
-  const bool opened = port.Open();
+  port_.baudRate = BaudRateForIndex(s.baudIndex);
+  const bool opened = port_.Open();
   if (opened) {
     SetFormEnabled(true);
-    port.Close();
+    port_.Close();
   }
   char text[96];
   std::snprintf(text, sizeof text,
                 opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
-                port.portNumber, port.baudRate);
+                port_.portNumber, port_.baudRate);
   SetStatus(text);
-  if (!opened) ExplainStatus(port.openFailureReason());
+  if (!opened) ExplainStatus(port_.openFailureReason());
   PushForm();
 }
 
@@ -79,7 +79,7 @@ void CKestrunView::OnMainSetting() {
 
 void CKestrunView::OnSaveConfigFile() {
   if (busy_) return;
-  configFiles_.Save([this] { PullForm(); }, firmwareVersion);
+  configFiles_.Save([this] { PullForm(); }, firmwareVersion_);
 }
 
 void CKestrunView::OnLoadConfigFile() {
@@ -95,11 +95,11 @@ void CKestrunView::StartOperation(OperationKind kind, const GroupSelection& sele
   OperationPlan plan;
   plan.kind = kind;
   plan.selection = selection;
-  plan.form = model;
-  plan.port.number = port.portNumber;
-  plan.port.baudRate = port.baudRate;
-  plan.port.discovery = discovery;
-  plan.logPath = TrafficLogPath(startDirectory);
+  plan.form = model_;
+  plan.port.number = port_.portNumber;
+  plan.port.baudRate = port_.baudRate;
+  plan.port.discovery = discovery_;
+  plan.logPath = TrafficLogPath(startDirectory_);
   plan.pacing = mainSetting_->settings.pacing == PacingSetting::Fast ? CPacing::Fast() : CPacing::Specified();
   startupTimer_.stop();  // no port check under a running operation
   busy_ = true;
@@ -173,13 +173,13 @@ void CKestrunView::AppendHistory(const std::string& line) {
 }
 
 void CKestrunView::ShowBuiltPreview(int id, const std::string& shown, const std::string& stored) {
-  model.values.Text(id) = stored;
+  model_.values.Text(id) = stored;
   SetControlText(id, shown);
 }
 
 void CKestrunView::PutReplyIntoForm(Group group, const CFormModel& reading) {
-  model.TakeRecord(group, reading);
-  model.PutReplyIntoForm(group, *this, [&] { form_.Push(CFormModel::ReplyValueIds(group)); });
+  model_.TakeRecord(group, reading);
+  model_.PutReplyIntoForm(group, *this, [&] { form_.Push(CFormModel::ReplyValueIds(group)); });
 }
 
 }  // namespace kestrun

@@ -77,7 +77,7 @@ void CWindowEvents::GroupRead(Group group, const CFormModel& reading) {
 }
 
 void CWindowEvents::FirmwareVersionRead(const std::string& version) {
-  Deliver([version](CKestrunView& v) { v.firmwareVersion = version; });
+  Deliver([version](CKestrunView& v) { v.SetFirmwareVersion(version); });
 }
 
 void CWindowEvents::OperationFinished(const OperationResult&) {

@@ -32,8 +32,8 @@ class DesktopTest : public SimulatorTest {
   void SetUp() override {
     SimulatorTest::SetUp();
     view = frame.view();
-    view->discovery = Discovery();
-    view->startDirectory = dir.path();
+    view->SetDiscovery(Discovery());
+    view->SetStartDirectory(dir.path());
     view->showLimitMessage = [this](const QString& text) { limitMessages << text; };
     WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
     QTimer::singleShot(0, [this] { view->mainSettingDlg()->accept(); });
@@ -85,7 +85,7 @@ TEST_F(DesktopTest, AccessibleToggleOfAnEnableBoxEnablesTheGroupAndBuildsThePrev
     ASSERT_TRUE(Edit(preview)->text().isEmpty());
     ToggleAccessibly(view->Control(info.enableBox));
     EXPECT_TRUE(Button(info.enableBox)->isChecked());
-    EXPECT_EQ(view->model.values.Number(info.enableBox), 1);
+    EXPECT_EQ(view->model().values.Number(info.enableBox), 1);
     for (int id : GroupRuleControls(info.group)) EXPECT_TRUE(Enabled(id)) << id;
     EXPECT_TRUE(Edit(preview)->text().startsWith(QString("AT+RV") + info.name + "="))
         << Edit(preview)->text().toStdString();
@@ -110,13 +110,13 @@ TEST_F(DesktopTest, AccessibleToggleOfRowBoxesAndOptionBoxesRunsTheirHandlers) {
   ToggleAccessibly(view->Control(BacEnable));
   const QString before = Edit(BacPreview)->text();
   ToggleAccessibly(view->Control(OverSpeedAlarm));
-  EXPECT_EQ(view->model.values.Number(OverSpeedAlarm), 1);
+  EXPECT_EQ(view->model().values.Number(OverSpeedAlarm), 1);
   EXPECT_NE(Edit(BacPreview)->text(), before);
 
   ToggleAccessibly(view->Control(SriEnable));
   ToggleAccessibly(view->Control(ReportMode2));
   EXPECT_TRUE(Button(ReportMode2)->isChecked());
-  EXPECT_EQ(view->model.values.Number(ReportMode), 2);
+  EXPECT_EQ(view->model().values.Number(ReportMode), 2);
   EXPECT_TRUE(Edit(SriPreview)->text().startsWith("AT+RVSRI=5830,0,1,"))  // mode 2: long connection
       << Edit(SriPreview)->text().toStdString();
 }
@@ -124,7 +124,7 @@ TEST_F(DesktopTest, AccessibleToggleOfRowBoxesAndOptionBoxesRunsTheirHandlers) {
 // Every way of changing a box runs its handler exactly once: each run pulls
 // the form, and a field over its limit reports itself once per pull.
 TEST_F(DesktopTest, ClickKeyboardAndAccessibleToggleEachRunTheHandlerOnce) {
-  view->model.values.Text(Pin) = "123456789";  // one over the limit, last of the form
+  view->model().values.Text(Pin) = "123456789";  // one over the limit, last of the form
   view->PushForm();
   ASSERT_TRUE(limitMessages.isEmpty());
   auto runs = [&](const std::function<void()>& change) {
@@ -146,7 +146,7 @@ TEST_F(DesktopTest, ClickKeyboardAndAccessibleToggleEachRunTheHandlerOnce) {
   EXPECT_EQ(runs([&] { Click(view->Control(ReportMode1)); }), 1);  // already set: still a click
   EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(ReportMode3)); }), 1);
   EXPECT_EQ(runs([&] { PressSpace(view->Control(ReportMode0)); }), 1);
-  EXPECT_EQ(view->model.values.Number(ReportMode), 0);
+  EXPECT_EQ(view->model().values.Number(ReportMode), 0);
 
   EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(FenceBox[0])); }), 1);
   EXPECT_EQ(runs([&] { PressSpace(view->Control(KeyBox[4])); }), 1);
@@ -168,9 +168,9 @@ TEST_F(DesktopTest, ClickKeyboardAndAccessibleToggleEachRunTheHandlerOnce) {
   EXPECT_FALSE(Button(SriEnable)->isChecked());
 
   // Changes the program makes during a form exchange run nothing.
-  view->model.values.Number(SriEnable) = 1;
-  view->model.values.Number(ReportMode) = 3;
-  view->model.values.Number(FenceBox[1]) = 1;
+  view->model().values.Number(SriEnable) = 1;
+  view->model().values.Number(ReportMode) = 3;
+  view->model().values.Number(FenceBox[1]) = 1;
   EXPECT_EQ(runs([&] { view->PushForm(); }), 0);
   EXPECT_TRUE(Button(ReportMode3)->isChecked());
 }
@@ -192,7 +192,7 @@ TEST_F(DesktopTest, EveryInputOfTheFormHasAnAccessibleNameAndItsAction) {
 
 TEST_F(DesktopTest, PortListAndStatusLineNameTheProgramThatHoldsAPort) {
   CComPort holder;
-  holder.discovery = view->discovery;
+  holder.discovery = view->discovery();
   holder.portNumber = 32;
   ASSERT_TRUE(holder.Open()) << holder.openFailureReason();
   const std::string me = "(pid " + std::to_string(::getpid()) + ")";

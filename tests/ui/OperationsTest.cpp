@@ -33,8 +33,8 @@ class OperationsTest : public SimulatorTest {
   void SetUp() override {
     SimulatorTest::SetUp();
     view = frame.view();
-    view->discovery = Discovery();
-    view->startDirectory = dir.path();
+    view->SetDiscovery(Discovery());
+    view->SetStartDirectory(dir.path());
     view->showLimitMessage = [](const QString&) {};
     // Fast exchange: these tests are not about timing.
     WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
@@ -55,8 +55,8 @@ class OperationsTest : public SimulatorTest {
 
 TEST_F(OperationsTest, PortCheckEnablesTheFormAndSetsThePassword) {
   EXPECT_EQ(view->statusLine()->text(), "Init COM:31 Baudrate:115200 Success .");
-  EXPECT_TRUE(view->model.liveUpdate);
-  EXPECT_EQ(view->model.pin.password, "5830");
+  EXPECT_TRUE(view->model().liveUpdate);
+  EXPECT_EQ(view->model().pin.password, "5830");
   EXPECT_TRUE(view->Control(SriRead)->isEnabled());
   EXPECT_FALSE(view->Control(Apn)->isEnabled());
   EXPECT_TRUE(PortIsFree());
@@ -88,12 +88,12 @@ TEST_F(OperationsTest, ReadAllFillsTheFormAndReportsSuccess) {
   EXPECT_TRUE(Edit(PinPreview)->text().startsWith("AT+RVPIN=5830,1,9876,1,,,,,"));
   EXPECT_EQ(static_cast<CIpAddressEdit*>(view->Control(SriIp))->Octets(),
             (std::array<int, 4>{192, 168, 10, 20}));
-  EXPECT_EQ(view->firmwareVersion, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
+  EXPECT_EQ(view->firmwareVersion(), "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
   EXPECT_TRUE(view->Control(SriRead)->isEnabled());
 }
 
 TEST_F(OperationsTest, SendListsTheLineInTheHistoryAndSavesIt) {
-  view->model.values.Number(SriEnable) = 1;
+  view->model().values.Number(SriEnable) = 1;
   view->SetFormEnabled(true);
   Edit(Apn)->setText("fleet");
   QTest::mouseClick(view->Control(SriSend), Qt::LeftButton);
@@ -120,11 +120,11 @@ TEST_F(OperationsTest, FailingReadShowsItsTextsAndReenablesTheForm) {
 }
 
 TEST_F(OperationsTest, ConfigSaveAndLoadRoundTripThroughTheForm) {
-  view->model.values.Number(FenceBox[0]) = 1;
-  view->model.values.Text(Longitude[0]) = "121.5";
-  view->model.values.Number(CallFilter) = 1;
-  view->model.values.Text(PhoneName[4]) = "Nils";
-  view->model.values.Address(BeiIp) = {8, 8, 4, 4};
+  view->model().values.Number(FenceBox[0]) = 1;
+  view->model().values.Text(Longitude[0]) = "121.5";
+  view->model().values.Number(CallFilter) = 1;
+  view->model().values.Text(PhoneName[4]) = "Nils";
+  view->model().values.Address(BeiIp) = {8, 8, 4, 4};
   view->PushForm();
   static_cast<CIpAddressEdit*>(view->Control(BeiIp))->SetOctets({8, 8, 4, 4});
   const std::string path = dir / "set.ini";
@@ -161,8 +161,8 @@ TEST_F(OperationsTest, ClosingMidOperationEndsItAndClosesThePort) {
 TEST(StartUp, CancelInMainSettingEndsBeforeAnyWindowAndWritesNothing) {
   TempDir dir;
   CMainFrame frame;
-  frame.view()->startDirectory = dir.path();
-  frame.view()->discovery = {dir / "no-sysfs", "/dev", dir / "ports"};
+  frame.view()->SetStartDirectory(dir.path());
+  frame.view()->SetDiscovery({dir / "no-sysfs", "/dev", dir / "ports"});
   QTimer::singleShot(0, [&] { frame.view()->mainSettingDlg()->reject(); });
   EXPECT_FALSE(frame.view()->InitialUpdate());
   EXPECT_FALSE(std::filesystem::exists(dir / "MainSetting.ini"));
@@ -172,8 +172,8 @@ TEST(StartUp, CancelInMainSettingEndsBeforeAnyWindowAndWritesNothing) {
 TEST(StartUp, FirstStartWritesTheDefaultsOnOk) {
   TempDir dir;
   CMainFrame frame;
-  frame.view()->startDirectory = dir.path();
-  frame.view()->discovery = {dir / "no-sysfs", "/dev", dir / "ports"};
+  frame.view()->SetStartDirectory(dir.path());
+  frame.view()->SetDiscovery({dir / "no-sysfs", "/dev", dir / "ports"});
   QTimer::singleShot(0, [&] {
     EXPECT_EQ(frame.view()->mainSettingDlg()->baudList()->currentText(), "115200");
     EXPECT_EQ(frame.view()->mainSettingDlg()->passwordEdit()->text(), "5830");
@@ -190,8 +190,8 @@ TEST(StartUp, PasswordBytesSurviveTheDialogUnedited) {
   const std::string file = "[Main]\nGenPassword=p\xe4ss\nComPort=0\nBaudrate=3\n";
   WriteFile(dir / "MainSetting.ini", file);
   CMainFrame frame;
-  frame.view()->startDirectory = dir.path();
-  frame.view()->discovery = {dir / "no-sysfs", "/dev", dir / "ports"};
+  frame.view()->SetStartDirectory(dir.path());
+  frame.view()->SetDiscovery({dir / "no-sysfs", "/dev", dir / "ports"});
   QTimer::singleShot(0, [&] {
     EXPECT_EQ(frame.view()->mainSettingDlg()->baudList()->currentText(), "460800");
     EXPECT_FALSE(frame.view()->mainSettingDlg()->baudList()->isEnabled());
@@ -310,20 +310,20 @@ TEST_F(OperationsTest, SendThenReadGivesBackTheSameForm) {
   WaitForOperation();
   ASSERT_EQ(view->statusLine()->text(), "Send AT Command Success .");
   view->PullForm();
-  const CFormValues sent = view->model.values;
+  const CFormValues sent = view->model().values;
 
   // Clear the form, then read everything back.
-  view->model.values = CFormValues();
+  view->model().values = CFormValues();
   view->PushForm();
   static_cast<CIpAddressEdit*>(view->Control(SriIp))->SetOctets({0, 0, 0, 0});
   view->OnReadAll();
   WaitForOperation();
   ASSERT_EQ(view->statusLine()->text(), "Read AT Command Success .");
   view->PullForm();
-  for (int id : {Apn, WhiteNumber[4], PhoneName[1]}) EXPECT_EQ(view->model.values.Text(id), sent.Text(id));
+  for (int id : {Apn, WhiteNumber[4], PhoneName[1]}) EXPECT_EQ(view->model().values.Text(id), sent.Text(id));
   for (int id : {ReportMode, GglMode, AutoAnswer[1]})
-    EXPECT_EQ(view->model.values.Number(id), sent.Number(id));
-  EXPECT_EQ(view->model.values.Address(SriIp), sent.Address(SriIp));
+    EXPECT_EQ(view->model().values.Number(id), sent.Number(id));
+  EXPECT_EQ(view->model().values.Address(SriIp), sent.Address(SriIp));
 }
 
 TEST_F(OperationsTest, StoredPortIndexBeyondTheListStartsAtTheFirstPort) {
@@ -331,8 +331,8 @@ TEST_F(OperationsTest, StoredPortIndexBeyondTheListStartsAtTheFirstPort) {
   std::filesystem::create_symlink("/dev/null", dir / "ports/com7");
   WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=5\nBaudrate=1\n");
   CMainFrame second;
-  second.view()->discovery = view->discovery;
-  second.view()->startDirectory = dir.path();
+  second.view()->SetDiscovery(view->discovery());
+  second.view()->SetStartDirectory(dir.path());
   QTimer::singleShot(0, [&] {
     QComboBox* list = second.view()->mainSettingDlg()->comList();
     EXPECT_EQ(list->count(), 3);
@@ -411,8 +411,8 @@ TEST(ViewTeardown, DestroyingTheWindowMidOperationStopsTheWorkerFirst) {
   WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
   auto frame = std::make_unique<CMainFrame>();
   CKestrunView* view = frame->view();
-  view->discovery = OnlyPortsFolder(dir / "ports");
-  view->startDirectory = dir.path();
+  view->SetDiscovery(OnlyPortsFolder(dir / "ports"));
+  view->SetStartDirectory(dir.path());
   QTimer::singleShot(0, [view] { view->mainSettingDlg()->accept(); });
   ASSERT_TRUE(view->InitialUpdate());
   view->InitSystem();

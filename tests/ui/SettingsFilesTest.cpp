@@ -84,7 +84,7 @@ TEST_F(SettingsFilesTest, SaveOntoAFullDiskSaysTheSystemsReason) {
 TEST_F(SettingsFilesTest, LoadOfAFifoIsRefusedAndTheFormStays) {
   chosen = dir / "pipe.ini";
   ASSERT_EQ(::mkfifo(chosen.c_str(), 0644), 0);
-  view.model.values.Text(Apn) = "mine";
+  view.model().values.Text(Apn) = "mine";
   view.PushForm();
   view.OnLoadConfigFile();  // must not wait for a writer
   const QStringList texts = OpenPopupMessages();
@@ -92,7 +92,7 @@ TEST_F(SettingsFilesTest, LoadOfAFifoIsRefusedAndTheFormStays) {
   EXPECT_TRUE(texts[0].startsWith(QString::fromStdString("Load Config File Fail !\n" + chosen + "\n")));
   EXPECT_TRUE(texts[0].contains("FIFO"));
   EXPECT_EQ(Edit(Apn)->text(), "mine");
-  EXPECT_EQ(view.model.values.Text(Apn), "mine");
+  EXPECT_EQ(view.model().values.Text(Apn), "mine");
 }
 
 TEST_F(SettingsFilesTest, LoadReportsAndDropsCommas) {
@@ -103,12 +103,12 @@ TEST_F(SettingsFilesTest, LoadReportsAndDropsCommas) {
             QStringList{"Commas Removed From Loaded Values !\nRVSRI/APN, RVWLT/Numb3, RVPIN/PIN"});
   EXPECT_EQ(Edit(Apn)->text(), "ab");
   EXPECT_EQ(Edit(WhiteNumber[2])->text(), "5550100");
-  EXPECT_EQ(view.model.values.Text(Pin), "1234");
+  EXPECT_EQ(view.model().values.Text(Pin), "1234");
 
   // A later Send line carries no comma of a value.
-  view.model.SetPassword("5830");
-  view.model.values.Number(PinCheck) = 1;
-  EXPECT_EQ(view.model.PrepareSend(Group::Pin, view).front().rfind("AT+RVPIN=5830,0,1234,1,,", 0), 0u);
+  view.model().SetPassword("5830");
+  view.model().values.Number(PinCheck) = 1;
+  EXPECT_EQ(view.model().PrepareSend(Group::Pin, view).front().rfind("AT+RVPIN=5830,0,1234,1,,", 0), 0u);
 }
 
 TEST_F(SettingsFilesTest, SaveTakesTheAddressesTheFieldsShow) {
