@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
   }
 
   kestrun::CMainFrame frame;
-  frame.view()->startDirectory = folder;
+  frame.view()->SetStartDirectory(folder);
   bool quitRequested = false;
   if (quitSignalSockets[0] >= 0) {
     auto* notifier = new QSocketNotifier(quitSignalSockets[0], QSocketNotifier::Read, &app);

@@ -2,7 +2,6 @@
 
 #include "protocol/CommandLine.h"
 #include "protocol/Fields.h"
-#include "protocol/UtcStamp.h"
 
 namespace kestrun {
 
@@ -11,19 +10,18 @@ int Flag(int value) { return value ? 1 : 0; }
 }  // namespace
 
 bool CBacCommand::Build() {
-  std::vector<std::string> f = {password, Dec(Flag(overSpeedAlarm)), speedLimited, "", ""};
+  std::vector<std::string> f = {Dec(Flag(overSpeedAlarm)), speedLimited, "", ""};
   for (int flag : flagRun) f.push_back(Dec(Flag(flag)));
-  for (const std::string& tail :
-       {infoReportPeriod, Dec(Flag(movDetMode)), movSpeed, movDistance, sendNum, UtcStamp()})
+  for (const std::string& tail : {infoReportPeriod, Dec(Flag(movDetMode)), movSpeed, movDistance, sendNum})
     f.push_back(tail);
-  commandLine = JoinCommand("BAC", f);
+  commandLine = Line(f);
   return true;
 }
 
 bool CBacCommand::Parse(const std::string& reply) {
   // Reply field k holds command field k + 2; no password, no stamp.
   std::string f[20];
-  if (!SplitReply(reply, "RVBAC:", f, 20, 18)) return false;
+  if (!SplitReplyFields(reply, f, 18)) return false;
   overSpeedAlarm = Flag(ReadNumber(f[0]));
   speedLimited = f[1];
   for (int i = 0; i < kRun; ++i) flagRun[i] = Flag(ReadNumber(f[4 + i]));

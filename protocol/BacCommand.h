@@ -3,18 +3,19 @@
 #include <array>
 #include <string>
 
+#include "protocol/CommandRecord.h"
+
 namespace kestrun {
 
 // RVBAC: special functions. The nine flags from fake power off to the info
 // report flag are one run, always written and read in this order.
-class CBacCommand {
+class CBacCommand : public CCommandRecord {
  public:
+  CBacCommand() : CCommandRecord("BAC") {}
   static constexpr int kRun = 9;
-  virtual ~CBacCommand() = default;
   bool Build();
   bool Parse(const std::string& reply);
 
-  std::string password;
   int overSpeedAlarm = 0;
   std::string speedLimited;
   // fakePowerOff, fakeGhost, timingReport, geoFencing, lostTrace, sound,

@@ -2,18 +2,18 @@
 
 #include <string>
 
+#include "protocol/CommandRecord.h"
 #include "protocol/Fields.h"
 
 namespace kestrun {
 
 // RVBEI: secondary (backup) server and position delay.
-class CBeiCommand {
+class CBeiCommand : public CCommandRecord {
  public:
-  virtual ~CBeiCommand() = default;
+  CBeiCommand() : CCommandRecord("BEI") {}
   bool Build();
   bool Parse(const std::string& reply);
 
-  std::string password;
   Octets backupIp{};
   std::string serverPort, positionDelay;
   std::string commandLine;

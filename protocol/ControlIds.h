@@ -39,7 +39,9 @@ constexpr int RtoEnable = 1038, RtoOption = 1037, RtoPreview = 1040, RtoSend = 1
 // Special functions (RVBAC)
 constexpr int BacEnable = 1044, BacRead = 1047, BacSend = 1046, BacPreview = 1045;
 constexpr int OverSpeedAlarm = 1136, SpeedLimited = 1137;
-constexpr int BacFlagRun[9] = {1138, 1139, 1140, 1141, 1142, 1143, 1144, 1145, 1146};
+// The eight alarm boxes, fake power off to power low alert. The record's run
+// of nine flags is these eight followed by the info report flag.
+constexpr int BacAlarmFlag[8] = {1138, 1139, 1140, 1141, 1142, 1143, 1144, 1145};
 constexpr int InfoReportFlag = 1146, InfoReportPeriod = 1147;
 constexpr int MovDetMode = 1148, MovSpeed = 1149, MovDistance = 1150, SendNum = 1151;
 

@@ -1,5 +1,7 @@
 #include "protocol/FormModel.h"
 
+#include <algorithm>
+
 #include "protocol/ControlIds.h"
 #include "protocol/Validation.h"
 
@@ -9,74 +11,55 @@ using namespace ctl;
 
 namespace {
 
-const RangeRule kRangeRules[] = {
-    {BeginTime, "Begin Time", "0000", "2359", false},
-    {EndTime, "End Time", "0000", "2359", false},
-    {SendInterval, "Send Interval", "0", "1440", false},
-    {FixInterval, "Fix Interval", "0", "86400", false},
-    {PositionDelay, "Position Delay", "7", "900", true},
-    {InfoReportPeriod, "Info Report Period", "1", "1440", true},
-    {SendNum, "Movement Send Number", "1", "5", true},
-};
-
 // Report-mode radio index -> (reportMode, longConnection).
 constexpr int kReportModes[4][2] = {{0, 0}, {1, 0}, {0, 1}, {2, 0}};
 
-// A text value that a record carries straight from a form field, with its
-// length cap (0 for none); the same cap text serves the form and the reply side.
-template <typename Record>
-struct TextBinding {
-  int id;
-  std::string Record::*field;
-  std::size_t cap;
-  const char* capMessage;
-};
+// The record's run of nine flags: the eight alarm boxes, then the info report flag.
+static_assert(CBacCommand::kRun == 9);
+int BacRunId(int i) { return i < 8 ? BacAlarmFlag[i] : InfoReportFlag; }
 
-const TextBinding<CSriCommand> kSriTexts[] = {
-    {SriPort, &CSriCommand::serverPort, 5, "Error, Server Port > 5 Byte"},
-    {SmsGateway, &CSriCommand::smsGateway, 20, "Error, SMS Gateway > 20 Byte"},
-    {ApnUser, &CSriCommand::apnUser, 20, "Error, User Name > 20 Byte"},
-    {ApnPassword, &CSriCommand::apnPassword, 20, "Error, User Password > 20 Byte"},
-    {Apn, &CSriCommand::apn, 40, "Error, APN > 40 Byte"},
-};
-const TextBinding<CBeiCommand> kBeiTexts[] = {
-    {BeiPort, &CBeiCommand::serverPort, 5, "Error, Server Port > 5 Byte"},
-    {PositionDelay, &CBeiCommand::positionDelay, 0, nullptr},
-};
-const TextBinding<CTriCommand> kTriTexts[] = {
-    {BeginTime, &CTriCommand::beginTime, 4, "Error, Begin Time > 4 Byte"},
-    {EndTime, &CTriCommand::endTime, 4, "Error, End Time > 4 Byte"},
-    {SendInterval, &CTriCommand::sendInterval, 4, "Error, Send Interval > 4 Byte"},
-    {FixInterval, &CTriCommand::fixInterval, 5, "Error, Fix Interval > 5 Byte"},
-};
-const TextBinding<CBacCommand> kBacTexts[] = {
-    {SpeedLimited, &CBacCommand::speedLimited, 0, nullptr},
-    {InfoReportPeriod, &CBacCommand::infoReportPeriod, 0, nullptr},
-    {SendNum, &CBacCommand::sendNum, 0, nullptr},
-    {MovSpeed, &CBacCommand::movSpeed, 0, nullptr},
-    {MovDistance, &CBacCommand::movDistance, 0, nullptr},
-};
-
-template <typename Record, std::size_t N>
-void CapFormValues(CFormValues& v, const TextBinding<Record> (&texts)[N], IResultSink& sink) {
-  for (const auto& t : texts)
-    if (t.cap) ApplyCap(v.Text(t.id), t.cap, t.capMessage, sink);
+// The group's fields that have a cap, in the order their messages appear:
+// the order of the form, except that the APN's comes after the other
+// messages of its group.
+std::vector<const FormField*> CappedFields(Group group) {
+  std::vector<const FormField*> fields;
+  for (const FormField& f : FormFields())
+    if (f.group == group && f.capMessage) fields.push_back(&f);
+  std::stable_partition(fields.begin(), fields.end(), [](const FormField* f) { return f->id != Apn; });
+  return fields;
 }
 
-template <typename Record, std::size_t N>
-void CapRecord(Record& record, const TextBinding<Record> (&texts)[N], IResultSink& sink) {
-  for (const auto& t : texts)
-    if (t.cap) ApplyCap(record.*t.field, t.cap, t.capMessage, sink);
+// Copies the group's text fields into their record. Caps that cut the form
+// value run before the copy, caps that cut only the record's copy after it.
+void TextsToRecord(CFormModel& model, Group group, IResultSink& sink) {
+  const auto capped = CappedFields(group);
+  for (const FormField* f : capped)
+    if (f->capCut == CapCut::FormValue)
+      ApplyCap(model.values.Text(f->id), static_cast<std::size_t>(f->limit), f->capMessage, sink);
+  for (const FormField& f : FormFields())
+    if (f.group == group && f.recordText) f.recordText(model) = model.values.Text(f.id);
+  for (const FormField* f : capped)
+    if (f->capCut == CapCut::RecordCopy)
+      ApplyCap(f->recordText(model), static_cast<std::size_t>(f->limit), f->capMessage, sink);
 }
 
-template <typename Record, std::size_t N>
-void CopyToRecord(const CFormValues& v, Record& record, const TextBinding<Record> (&texts)[N]) {
-  for (const auto& t : texts) record.*t.field = v.Text(t.id);
+// The reverse: the record's texts into the group's form values.
+void TextsToForm(CFormModel& model, Group group) {
+  for (const FormField& f : FormFields())
+    if (f.group == group && f.recordText) model.values.Text(f.id) = f.recordText(model);
 }
 
-template <typename Record, std::size_t N>
-void CopyToForm(const Record& record, CFormValues& v, const TextBinding<Record> (&texts)[N]) {
-  for (const auto& t : texts) v.Text(t.id) = record.*t.field;
+std::vector<RangeRule> MakeRangeRules() {
+  std::vector<RangeRule> rules;
+  for (const FormField& f : FormFields())
+    if (f.range.label)
+      rules.push_back({f.id, f.range.label, f.range.low, f.range.high, f.range.onlyIfNotEmpty});
+  return rules;
+}
+
+const std::vector<RangeRule>& RangeRules() {
+  static const std::vector<RangeRule> rules = MakeRangeRules();
+  return rules;
 }
 
 void SetPreview(CFormValues& v, int id, const std::string& line, IFormOutput& out) {
@@ -84,23 +67,12 @@ void SetPreview(CFormValues& v, int id, const std::string& line, IFormOutput& ou
   out.SetControlText(id, line);
 }
 
-// The fence caps, on the record's copies; the check-interval message differs
-// between the form side and the reply side.
-void CapFences(CGeoCommand& geo, const char* checkIntervalMessage, IResultSink& sink) {
-  for (int n = 0; n < CGeoCommand::kFences; ++n) {
-    ApplyCap(geo.longitude[n], 20, "Error, Longitude > 20 Byte", sink);
-    ApplyCap(geo.latitude[n], 20, "Error, Latitude > 20 Byte", sink);
-    ApplyCap(geo.radius[n], 10, "Error, Radius > 10 Byte", sink);
-    ApplyCap(geo.checkInterval[n], 2, checkIntervalMessage, sink);
-  }
-}
-
 int LowByte(int octet) { return octet & 0xFF; }
 
 }  // namespace
 
 const RangeRule* FindRangeRule(int id) {
-  for (const RangeRule& rule : kRangeRules)
+  for (const RangeRule& rule : RangeRules())
     if (rule.id == id) return &rule;
   return nullptr;
 }
@@ -142,9 +114,8 @@ void CFormModel::ApplyRangeHolds(Group group) {
 
 bool CFormModel::RefreshSriCommand(IFormOutput& out) {
   CFormValues& v = values;
-  CapFormValues(v, kSriTexts, out);
   sri.serverIp = v.Address(SriIp);
-  CopyToRecord(v, sri, kSriTexts);
+  TextsToRecord(*this, Group::Sri, out);
   const int mode = v.Number(ReportMode);
   if (mode < 0 || mode > 3) return false;
   sri.reportMode = kReportModes[mode][0];
@@ -158,8 +129,7 @@ bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
   ApplyRangeHolds(Group::Bei);
   CFormValues& v = values;
   bei.backupIp = v.Address(BeiIp);
-  CopyToRecord(v, bei, kBeiTexts);
-  CapRecord(bei, kBeiTexts, out);  // the cut applies to the record's copy only
+  TextsToRecord(*this, Group::Bei, out);  // the cut applies to the record's copy only
   bei.Build();
   SetPreview(v, BeiPreview, bei.commandLine, out);
   return true;
@@ -168,8 +138,7 @@ bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
 bool CFormModel::RefreshTriCommand(IFormOutput& out) {
   ApplyRangeHolds(Group::Tri);
   CFormValues& v = values;
-  CapFormValues(v, kTriTexts, out);
-  CopyToRecord(v, tri, kTriTexts);
+  TextsToRecord(*this, Group::Tri, out);
   tri.Build();
   SetPreview(v, TriPreview, tri.commandLine, out);
   return true;
@@ -178,14 +147,8 @@ bool CFormModel::RefreshTriCommand(IFormOutput& out) {
 bool CFormModel::RefreshGeoCommands(IFormOutput& out) {
   CFormValues& v = values;
   for (int n = 0; n < CGeoCommand::kFences; ++n) geo.fenceSelected[n] = v.Number(FenceBox[n]) ? 1 : 0;
-  for (int n = 0; n < CGeoCommand::kFences; ++n) {
-    geo.longitude[n] = v.Text(Longitude[n]);
-    geo.latitude[n] = v.Text(Latitude[n]);
-    geo.radius[n] = v.Text(Radius[n]);
-    geo.checkInterval[n] = v.Text(CheckInterval[n]);
-    geo.fenceType[n] = v.Number(FenceType[n]) + 1;
-  }
-  CapFences(geo, "Error, Check Interval <= 2 Byte", out);
+  for (int n = 0; n < CGeoCommand::kFences; ++n) geo.fenceType[n] = v.Number(FenceType[n]) + 1;
+  TextsToRecord(*this, Group::Geo, out);  // the caps cut the record's copies
   geo.Build();
   for (int n = 0; n < CGeoCommand::kFences; ++n) {
     if (!geo.fenceSelected[n]) geo.commandLines[n].clear();
@@ -208,9 +171,9 @@ bool CFormModel::RefreshBacCommand(IFormOutput& out) {
   CFormValues& v = values;
   auto flag = [&](int id) { return v.Number(id) ? 1 : 0; };
   bac.overSpeedAlarm = flag(OverSpeedAlarm);
-  for (int i = 0; i < CBacCommand::kRun; ++i) bac.flagRun[i] = flag(BacFlagRun[i]);
+  for (int i = 0; i < CBacCommand::kRun; ++i) bac.flagRun[i] = flag(BacRunId(i));
   bac.movDetMode = flag(MovDetMode);
-  CopyToRecord(v, bac, kBacTexts);
+  TextsToRecord(*this, Group::Bac, out);
   bac.Build();
   SetPreview(v, BacPreview, bac.commandLine, out);
   return true;
@@ -219,9 +182,8 @@ bool CFormModel::RefreshBacCommand(IFormOutput& out) {
 bool CFormModel::RefreshKpnCommands(IFormOutput& out) {
   CFormValues& v = values;
   for (int k = 0; k < CKpnCommand::kKeys; ++k) kpn.keySelected[k] = v.Number(KeyBox[k]) ? 1 : 0;
+  TextsToRecord(*this, Group::Kpn, out);
   for (int k = 0; k < CKpnCommand::kKeys; ++k) {
-    kpn.phoneNumber[k] = v.Text(PhoneNumber[k]);
-    kpn.phoneName[k] = v.Text(PhoneName[k]);
     if (KpnEnable[k] > 0) kpn.kpnEnable[k] = v.Number(KpnEnable[k]);
     if (AutoAnswer[k] > 0) kpn.autoAnswer[k] = v.Number(AutoAnswer[k]);
   }
@@ -245,7 +207,7 @@ bool CFormModel::RefreshWltCommand(IFormOutput& out) {
   wlt.mobileStart = v.Number(MobileStart) + 1;
   wlt.callFilter = v.Number(CallFilter);
   wlt.gglMode = v.Number(GglMode);
-  for (int p = 0; p < CWltCommand::kNumbers; ++p) wlt.numbers[p] = v.Text(WhiteNumber[p]);
+  TextsToRecord(*this, Group::Wlt, out);
   wlt.Build();  // on failure the previous line stays
   SetPreview(v, WltPreview, wlt.commandLine, out);
   return true;
@@ -254,7 +216,7 @@ bool CFormModel::RefreshWltCommand(IFormOutput& out) {
 bool CFormModel::RefreshPinCommand(IFormOutput& out) {
   pin.pinCheck = values.Number(PinCheck);
   pin.autoUnlock = values.Number(AutoUnlock);
-  pin.pin = values.Text(Pin);
+  TextsToRecord(*this, Group::Pin, out);
   pin.Build();
   SetPreview(values, PinPreview, pin.commandLine, out);
   return true;
@@ -305,13 +267,9 @@ void CFormModel::TakeRecord(Group group, const CFormModel& from) {
 }
 
 void CFormModel::ApplyReplyCaps(Group group, IResultSink& sink) {
-  switch (group) {
-    case Group::Sri: CapRecord(sri, kSriTexts, sink); break;
-    case Group::Bei: CapRecord(bei, kBeiTexts, sink); break;
-    case Group::Tri: CapRecord(tri, kTriTexts, sink); break;
-    case Group::Geo: CapFences(geo, "Error, Check Interval > 2 Byte", sink); break;
-    default: break;  // no caps on the other groups
-  }
+  // A reply's values are cut in the record, with the reply side's messages.
+  for (const FormField* f : CappedFields(group))
+    ApplyCap(f->recordText(*this), static_cast<std::size_t>(f->limit), f->ReplyCapMessage(), sink);
 }
 
 void CFormModel::ApplyReplyToForm(Group group) {
@@ -319,7 +277,7 @@ void CFormModel::ApplyReplyToForm(Group group) {
   switch (group) {
     case Group::Sri: {
       for (int i = 0; i < 4; ++i) v.Address(SriIp)[i] = LowByte(sri.serverIp[i]);
-      CopyToForm(sri, v, kSriTexts);
+      TextsToForm(*this, group);
       int index = -1;
       for (int i = 0; i < 4; ++i)
         if (kReportModes[i][0] == sri.reportMode && kReportModes[i][1] == sri.longConnection) index = i;
@@ -328,41 +286,35 @@ void CFormModel::ApplyReplyToForm(Group group) {
     }
     case Group::Bei:
       for (int i = 0; i < 4; ++i) v.Address(BeiIp)[i] = LowByte(bei.backupIp[i]);
-      CopyToForm(bei, v, kBeiTexts);
+      TextsToForm(*this, group);
       break;
-    case Group::Tri: CopyToForm(tri, v, kTriTexts); break;
+    case Group::Tri: TextsToForm(*this, group); break;
     case Group::Geo:
-      for (int n = 0; n < CGeoCommand::kFences; ++n) {
-        v.Text(Longitude[n]) = geo.longitude[n];
-        v.Text(Latitude[n]) = geo.latitude[n];
-        v.Text(Radius[n]) = geo.radius[n];
-        v.Text(CheckInterval[n]) = geo.checkInterval[n];
-        v.Number(FenceType[n]) = geo.fenceType[n] - 1;
-      }
+      TextsToForm(*this, group);
+      for (int n = 0; n < CGeoCommand::kFences; ++n) v.Number(FenceType[n]) = geo.fenceType[n] - 1;
       break;
     case Group::Bac:
       v.Number(OverSpeedAlarm) = bac.overSpeedAlarm;
-      for (int i = 0; i < CBacCommand::kRun; ++i) v.Number(BacFlagRun[i]) = bac.flagRun[i];
+      for (int i = 0; i < CBacCommand::kRun; ++i) v.Number(BacRunId(i)) = bac.flagRun[i];
       v.Number(MovDetMode) = bac.movDetMode;
-      CopyToForm(bac, v, kBacTexts);
+      TextsToForm(*this, group);
       break;
     case Group::Kpn:
+      TextsToForm(*this, group);
       for (int k = 0; k < CKpnCommand::kKeys; ++k) {
-        v.Text(PhoneNumber[k]) = kpn.phoneNumber[k];
-        v.Text(PhoneName[k]) = kpn.phoneName[k];
         if (KpnEnable[k] > 0) v.Number(KpnEnable[k]) = kpn.kpnEnable[k];
         if (AutoAnswer[k] > 0) v.Number(AutoAnswer[k]) = kpn.autoAnswer[k];
       }
       break;
     case Group::Wlt:
-      for (int p = 0; p < CWltCommand::kNumbers; ++p) v.Text(WhiteNumber[p]) = wlt.numbers[p];
+      TextsToForm(*this, group);
       v.Number(CallFilter) = wlt.callFilter;
       v.Number(GglMode) = wlt.gglMode;
       break;
     case Group::Pin:
       v.Number(AutoUnlock) = pin.autoUnlock;
       v.Number(PinCheck) = pin.pinCheck;
-      v.Text(Pin) = pin.pin;
+      TextsToForm(*this, group);
       break;
     case Group::Rto: break;
   }
@@ -393,7 +345,7 @@ std::vector<std::string> CFormModel::PrepareSend(Group group, IFormOutput& out) 
   // Nothing out of range goes to the tracker: a value that no edit has
   // checked (it came from a config file or a reply) is checked now.
   ApplyRangeHolds(group);
-  for (const RangeRule& rule : kRangeRules)
+  for (const RangeRule& rule : RangeRules())
     if (const Binding* binding = FindBinding(rule.id); binding && binding->group == group)
       CheckAndHold(rule, out);
   if (group == Group::Geo) {
@@ -432,8 +384,9 @@ GroupSelection CFormModel::SendAllSelection() const {
 }
 
 void CFormModel::SetPassword(const std::string& password) {
-  sri.password = bei.password = tri.password = geo.password = rto.password = bac.password = kpn.password =
-      wlt.password = pin.password = password;
+  for (CCommandRecord* record :
+       std::initializer_list<CCommandRecord*>{&sri, &bei, &tri, &geo, &rto, &bac, &kpn, &wlt, &pin})
+    record->password = password;
 }
 
 }  // namespace kestrun

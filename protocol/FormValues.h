@@ -8,11 +8,10 @@
 #include <vector>
 
 #include "protocol/Fields.h"
+#include "protocol/FormFields.h"
 #include "protocol/Groups.h"
 
 namespace kestrun {
-
-enum class ValueKind { Text, Flag, Index, Radio, Preview, Address };
 
 struct Binding {
   int id;
@@ -23,7 +22,7 @@ struct Binding {
 };
 
 // Every bound control, in the order PullForm and PushForm walk them (top to
-// bottom of the form).
+// bottom of the form): the form fields' table seen by id, kind and limit.
 const std::vector<Binding>& Bindings();
 const Binding* FindBinding(int id);
 

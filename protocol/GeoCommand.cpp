@@ -9,15 +9,15 @@ namespace kestrun {
 bool CGeoCommand::Build() {
   const std::string stamp = UtcStamp();
   for (int i = 0; i < kFences; ++i) {
-    commandLines[i] = JoinCommand("GEO", {password, Dec(i + 1), longitude[i], latitude[i], radius[i],
-                                          checkInterval[i], Dec(fenceType[i]), stamp});
+    commandLines[i] =
+        Line({Dec(i + 1), longitude[i], latitude[i], radius[i], checkInterval[i], Dec(fenceType[i])}, stamp);
   }
   return true;
 }
 
 bool CGeoCommand::Parse(const std::string& reply) {
   std::string f[32];
-  if (!SplitReply(reply, "RVGEO:", f, 32, 25)) return false;
+  if (!SplitReplyFields(reply, f, 25)) return false;
   password = f[0];
   // Each group names its own fence; groups before a bad number stay stored.
   for (int g = 0; g < kFences; ++g) {

@@ -2,7 +2,6 @@
 
 #include "protocol/CommandLine.h"
 #include "protocol/Fields.h"
-#include "protocol/UtcStamp.h"
 
 namespace kestrun {
 
@@ -11,14 +10,13 @@ bool CKpnCommand::Build(int key) {
   // SOS carries neither list; keys 3 and 4 have no auto answer.
   const std::string answer = key == 1 || key == 2 ? Dec(autoAnswer[key]) : "";
   const std::string enable = key >= 1 ? Dec(kpnEnable[key]) : "";
-  commandLines[key] = JoinCommand(
-      "KPN", {password, Dec(key), answer, enable, phoneNumber[key], "", phoneName[key], UtcStamp()});
+  commandLines[key] = Line({Dec(key), answer, enable, phoneNumber[key], "", phoneName[key]});
   return true;
 }
 
 bool CKpnCommand::Parse(const std::string& reply) {
   std::string f[33];
-  if (!SplitReply(reply, "RVKPN:", f, 33, 30)) return false;
+  if (!SplitReplyFields(reply, f, 30)) return false;
   if (ReadNumber(f[0]) != 0) return false;
   phoneNumber[0] = f[3];
   phoneName[0] = f[5];

@@ -2,16 +2,17 @@
 
 #include <string>
 
+#include "protocol/CommandRecord.h"
+
 namespace kestrun {
 
 // RVPIN: SIM PIN handling.
-class CPinCommand {
+class CPinCommand : public CCommandRecord {
  public:
-  virtual ~CPinCommand() = default;
+  CPinCommand() : CCommandRecord("PIN") {}
   bool Build();
   bool Parse(const std::string& reply);
 
-  std::string password;
   int autoUnlock = 0;
   std::string pin;
   int pinCheck = 0;

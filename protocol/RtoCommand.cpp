@@ -3,7 +3,6 @@
 #include <cstdio>
 
 #include "protocol/CommandLine.h"
-#include "protocol/UtcStamp.h"
 
 namespace kestrun {
 
@@ -15,7 +14,7 @@ int CRtoCommand::OperationForIndex(int index) {
 bool CRtoCommand::Build() {
   char code[16];
   std::snprintf(code, sizeof code, "%X", static_cast<unsigned>(operation));
-  commandLine = JoinCommand("RTO", {password, code, UtcStamp()});
+  commandLine = Line({code});
   return true;
 }
 

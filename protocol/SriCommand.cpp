@@ -1,19 +1,18 @@
 #include "protocol/SriCommand.h"
 
 #include "protocol/CommandLine.h"
-#include "protocol/UtcStamp.h"
 
 namespace kestrun {
 
 bool CSriCommand::Build() {
-  commandLine = JoinCommand("SRI", {password, Dec(reportMode), Dec(longConnection), apn, apnUser, apnPassword,
-                                    FormatAddress(serverIp), serverPort, smsGateway, UtcStamp()});
+  commandLine = Line({Dec(reportMode), Dec(longConnection), apn, apnUser, apnPassword,
+                      FormatAddress(serverIp), serverPort, smsGateway});
   return true;
 }
 
 bool CSriCommand::Parse(const std::string& reply) {
   std::string f[12];
-  if (!SplitReply(reply, "RVSRI:", f, 12, 9)) return false;
+  if (!SplitReplyFields(reply, f, 9)) return false;
   password = f[0];
   reportMode = ReadNumber(f[1]);
   longConnection = ReadNumber(f[2]);

@@ -2,18 +2,18 @@
 
 #include <string>
 
+#include "protocol/CommandRecord.h"
 #include "protocol/Fields.h"
 
 namespace kestrun {
 
 // RVSRI: report mode, GPRS access point and main server registration.
-class CSriCommand {
+class CSriCommand : public CCommandRecord {
  public:
-  virtual ~CSriCommand() = default;
+  CSriCommand() : CCommandRecord("SRI") {}
   bool Build();
   bool Parse(const std::string& reply);
 
-  std::string password;
   int reportMode = 0;
   int longConnection = 0;
   Octets serverIp{};

@@ -2,18 +2,17 @@
 
 #include "protocol/CommandLine.h"
 #include "protocol/Fields.h"
-#include "protocol/UtcStamp.h"
 
 namespace kestrun {
 
 bool CTriCommand::Build() {
-  commandLine = JoinCommand("TRI", {password, beginTime, endTime, sendInterval, fixInterval, UtcStamp()});
+  commandLine = Line({beginTime, endTime, sendInterval, fixInterval});
   return true;
 }
 
 bool CTriCommand::Parse(const std::string& reply) {
   std::string f[8];
-  if (!SplitReply(reply, "RVTRI:", f, 8, 5)) return false;
+  if (!SplitReplyFields(reply, f, 5)) return false;
   password = f[0];
   beginTime = f[1];
   endTime = f[2];

@@ -2,16 +2,17 @@
 
 #include <string>
 
+#include "protocol/CommandRecord.h"
+
 namespace kestrun {
 
 // RVTRI: scheduled timing report.
-class CTriCommand {
+class CTriCommand : public CCommandRecord {
  public:
-  virtual ~CTriCommand() = default;
+  CTriCommand() : CCommandRecord("TRI") {}
   bool Build();
   bool Parse(const std::string& reply);
 
-  std::string password;
   std::string beginTime, endTime, sendInterval, fixInterval;
   std::string commandLine;
 };

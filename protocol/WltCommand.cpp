@@ -2,24 +2,23 @@
 
 #include "protocol/CommandLine.h"
 #include "protocol/Fields.h"
-#include "protocol/UtcStamp.h"
 
 namespace kestrun {
 
 bool CWltCommand::Build() {
   if (mobileStart < 1 || mobileStart > kNumbers || mobileEnd < 1 || mobileEnd > kNumbers) return false;
-  std::vector<std::string> f = {password, Dec(mobileStart), Dec(mobileEnd)};
+  std::vector<std::string> f = {Dec(mobileStart), Dec(mobileEnd)};
   // A number with its comma fits 63 characters on the tracker side.
   for (int p = mobileStart; p <= mobileEnd; ++p) f.push_back(numbers[p - 1].substr(0, kMaxField - 1));
-  for (const std::string& tail : {Dec(callFilter), Dec(gglMode), std::string(), std::string(), UtcStamp()})
+  for (const std::string& tail : {Dec(callFilter), Dec(gglMode), std::string(), std::string()})
     f.push_back(tail);
-  commandLine = JoinCommand("WLT", f);
+  commandLine = Line(f);
   return true;
 }
 
 bool CWltCommand::Parse(const std::string& reply) {
   std::string f[18];
-  if (!SplitReply(reply, "RVWLT:", f, 18, 12)) return false;
+  if (!SplitReplyFields(reply, f, 12)) return false;
   for (int i = 0; i < kNumbers; ++i) numbers[i] = f[i];
   callFilter = ReadNumber(f[10]);
   gglMode = ReadNumber(f[11]);

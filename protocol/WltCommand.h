@@ -3,17 +3,18 @@
 #include <array>
 #include <string>
 
+#include "protocol/CommandRecord.h"
+
 namespace kestrun {
 
 // RVWLT: white call list; a line carries positions mobileStart..mobileEnd.
-class CWltCommand {
+class CWltCommand : public CCommandRecord {
  public:
+  CWltCommand() : CCommandRecord("WLT") {}
   static constexpr int kNumbers = 10;
-  virtual ~CWltCommand() = default;
   bool Build();
   bool Parse(const std::string& reply);
 
-  std::string password;
   int callFilter = 0;
   int gglMode = 0;
   int mobileStart = 0;                        // 1..10

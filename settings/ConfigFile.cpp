@@ -1,80 +1,56 @@
 #include "settings/ConfigFile.h"
 
+#include <iterator>
+
 #include "protocol/ControlIds.h"
 
 namespace kestrun {
 
 namespace {
 
-std::vector<ConfigKey> MakeKeys() {
+// The fields in the order their keys stand in a file; each key's section and
+// name come from the field's row of the form fields' table.
+std::vector<int> FileOrder() {
   using namespace ctl;
-  using E = Encoding;
-  std::vector<ConfigKey> k;
-  auto add = [&](const char* section, std::string key, E encoding, int id, int octet = 0) {
-    k.push_back({section, std::move(key), encoding, id, octet});
-  };
-  auto octets = [&](const char* section, int id) {
-    for (int i = 0; i < 4; ++i) add(section, "IP" + std::to_string(i + 1), E::Octet, id, i);
-  };
-  auto run = [&](const char* section, const char* stem, E encoding, const int* ids, int first, int last) {
-    for (int i = first; i <= last; ++i) add(section, stem + std::to_string(i), encoding, ids[i - first]);
-  };
+  std::vector<int> ids = {ReportMode, Apn,   ApnUser,       ApnPassword, SriPort, SmsGateway,   SriIp,
+                          BeiPort,    BeiIp, PositionDelay, BeginTime,   EndTime, SendInterval, FixInterval};
+  for (const int* run : {FenceBox, Longitude, Latitude, Radius, CheckInterval, FenceType})
+    ids.insert(ids.end(), run, run + 4);
+  ids.push_back(RtoOption);
+  ids.insert(ids.end(), {OverSpeedAlarm, SpeedLimited});
+  ids.insert(ids.end(), std::begin(BacAlarmFlag), std::end(BacAlarmFlag));
+  ids.insert(ids.end(), {InfoReportFlag, InfoReportPeriod, MovDetMode, MovSpeed, MovDistance, SendNum});
+  for (const int* run : {KeyBox, PhoneNumber, PhoneName}) ids.insert(ids.end(), run, run + 5);
+  ids.insert(ids.end(), KpnEnable + 1, KpnEnable + 5);
+  ids.insert(ids.end(), AutoAnswer + 1, AutoAnswer + 3);
+  ids.insert(ids.end(), {CallFilter, MobileStart, MobileEnd, GglMode});
+  ids.insert(ids.end(), std::begin(WhiteNumber), std::end(WhiteNumber));
+  ids.insert(ids.end(), {AutoUnlock, PinCheck, Pin});
+  return ids;
+}
 
-  add("RVSRI", "RepMode", E::Index, ReportMode);
-  add("RVSRI", "APN", E::Text, Apn);
-  add("RVSRI", "GprsUser", E::Text, ApnUser);
-  add("RVSRI", "Password", E::Text, ApnPassword);
-  add("RVSRI", "ServerPort", E::Text, SriPort);
-  add("RVSRI", "SmsGateway", E::Text, SmsGateway);
-  octets("RVSRI", SriIp);
+Encoding EncodingOf(ValueKind kind) {
+  switch (kind) {
+    case ValueKind::Text: return Encoding::Text;
+    case ValueKind::Flag: return Encoding::Flag;
+    case ValueKind::Address: return Encoding::Octet;
+    default: return Encoding::Index;
+  }
+}
 
-  add("RVBEI", "ServerPort", E::Text, BeiPort);
-  octets("RVBEI", BeiIp);
-  add("RVBEI", "PosiDelay", E::Text, PositionDelay);
-
-  add("RVTRI", "StartTime", E::Text, BeginTime);
-  add("RVTRI", "EndTime", E::Text, EndTime);
-  add("RVTRI", "SendInterval", E::Text, SendInterval);
-  add("RVTRI", "FizInterval", E::Text, FixInterval);
-
-  run("RVGEO", "ID_", E::Flag, FenceBox, 1, 4);
-  run("RVGEO", "Longitude", E::Text, Longitude, 1, 4);
-  run("RVGEO", "Latitude", E::Text, Latitude, 1, 4);
-  run("RVGEO", "Radius", E::Text, Radius, 1, 4);
-  run("RVGEO", "CekInv", E::Text, CheckInterval, 1, 4);
-  run("RVGEO", "Type", E::Index, FenceType, 1, 4);
-
-  add("RVRTO", "CmdOptionIdx", E::Index, RtoOption);
-
-  add("RVBAC", "OSA", E::Flag, OverSpeedAlarm);
-  add("RVBAC", "SpeedLimited", E::Text, SpeedLimited);
-  const char* runNames[] = {"FPO",   "FakeGhost",  "TimingReport",  "GeoFencing",    "LostTrace",
-                            "Sound", "OnOffAlert", "PowerLowAlert", "InfoReportFlag"};
-  for (int i = 0; i < 9; ++i) add("RVBAC", runNames[i], E::Flag, BacFlagRun[i]);
-  add("RVBAC", "InfoReportPeriod", E::Text, InfoReportPeriod);
-  add("RVBAC", "MovDetMode", E::Flag, MovDetMode);
-  add("RVBAC", "MovSpeed", E::Text, MovSpeed);
-  add("RVBAC", "MovDistance", E::Text, MovDistance);
-  add("RVBAC", "SendNum", E::Text, SendNum);
-
-  run("RVKPN", "Key", E::Flag, KeyBox, 0, 4);
-  run("RVKPN", "PhoneNum", E::Text, PhoneNumber, 0, 4);
-  run("RVKPN", "PhoneName", E::Text, PhoneName, 0, 4);
-  run("RVKPN", "KpnEnable", E::Index, KpnEnable + 1, 1, 4);
-  run("RVKPN", "AutoAnswer", E::Index, AutoAnswer + 1, 1, 2);
-
-  add("RVWLT", "CallFilter", E::Index, CallFilter);
-  add("RVWLT", "MobileStart", E::Index, MobileStart);
-  add("RVWLT", "MobileEnd", E::Index, MobileEnd);
-  add("RVWLT", "Ggl_Mode", E::Index, GglMode);
-  run("RVWLT", "Numb", E::Text, WhiteNumber, 1, 10);
-
-  add("RVPIN", "AutoUnlockPin", E::Index, AutoUnlock);
-  add("RVPIN", "PinCheck", E::Index, PinCheck);
-  add("RVPIN", "PIN", E::Text, Pin);
-
-  add("INFO", "VER", E::Text, 0);
-  return k;
+std::vector<ConfigKey> MakeKeys() {
+  std::vector<ConfigKey> keys;
+  for (int id : FileOrder()) {
+    const FormField& f = *FindFormField(id);
+    if (f.kind == ValueKind::Address) {
+      for (int i = 0; i < 4; ++i)
+        keys.push_back({f.section.c_str(), f.key + std::to_string(i + 1), Encoding::Octet, id, i});
+    } else {
+      keys.push_back({f.section.c_str(), f.key, EncodingOf(f.kind), id, 0});
+    }
+  }
+  keys.push_back({"INFO", "VER", Encoding::Text, 0, 0});
+  return keys;
 }
 
 }  // namespace

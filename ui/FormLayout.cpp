@@ -18,7 +18,7 @@ std::vector<std::string> NumberItems() {
 
 class TableBuilder {
  public:
-  explicit TableBuilder(std::vector<ControlSpec>& out) : out_(out) {}
+  explicit TableBuilder(std::vector<ControlEntry>& out) : out_(out) {}
   void Group(int index) { group_ = index; }
   void Add(int id, CtlKind kind, std::string caption, DluRect rect, std::string name = {},
            std::vector<std::string> items = {}) {
@@ -50,12 +50,12 @@ class TableBuilder {
   }
 
  private:
-  std::vector<ControlSpec>& out_;
+  std::vector<ControlEntry>& out_;
   int group_ = -1;
 };
 
-std::vector<ControlSpec> MakeControls() {
-  std::vector<ControlSpec> c;
+std::vector<ControlEntry> MakeControls() {
+  std::vector<ControlEntry> c;
   TableBuilder t(c);
   t.Group(-1);
   t.Add(StatusLine, CtlKind::Status, "", {13, 7, 357, 13}, "Status");
@@ -150,7 +150,8 @@ std::vector<ControlSpec> MakeControls() {
   const char* runCaptions[8] = {"Fake Power Off", "Fake Ghost", "Timing Report", "Geo-Fencing",
                                 "Lost Trace",     "Sound",      "On/Off Alert",  "Power Low Alert"};
   for (int i = 0; i < 8; ++i)
-    t.Add(BacFlagRun[i], CtlKind::CheckBox, runCaptions[i], {14 + 90 * (i % 4), 816 + 16 * (i / 4), 86, 10});
+    t.Add(BacAlarmFlag[i], CtlKind::CheckBox, runCaptions[i],
+          {14 + 90 * (i % 4), 816 + 16 * (i / 4), 86, 10});
   t.Add(MovDetMode, CtlKind::CheckBox, "Movement Detection Mode", {14, 852, 110, 10});
   t.LabeledEdit(SendNum, "Movement Send Number:", {194, 852, 86, 10}, {282, 850, 20, 13});
   t.LabeledEdit(MovSpeed, "Movement Speed (km/h):", {14, 870, 86, 10}, {102, 868, 30, 13});
@@ -228,8 +229,8 @@ std::map<std::pair<int, int>, std::vector<int>> MakeRules() {
     r[key(Group::Geo, n)] = {Longitude[n], Latitude[n], Radius[n], CheckInterval[n], FenceType[n]};
   r[key(Group::Rto, 0)] = {RtoOption, RtoSend};
   std::vector<int> bac = {BacSend, OverSpeedAlarm};
-  for (int id : BacFlagRun) bac.push_back(id);
-  for (int id : {MovDetMode, SpeedLimited, InfoReportPeriod, SendNum, MovSpeed, MovDistance})
+  for (int id : BacAlarmFlag) bac.push_back(id);
+  for (int id : {InfoReportFlag, MovDetMode, SpeedLimited, InfoReportPeriod, SendNum, MovSpeed, MovDistance})
     bac.push_back(id);
   r[key(Group::Bac, 0)] = bac;
   for (int k = 0; k < 5; ++k) {
@@ -262,8 +263,8 @@ const std::vector<std::string>& RtoOptionItems() {
   return items;
 }
 
-const std::vector<GroupBoxSpec>& GroupBoxes() {
-  static const std::vector<GroupBoxSpec> boxes = {
+const std::vector<GroupBoxEntry>& GroupBoxes() {
+  static const std::vector<GroupBoxEntry> boxes = {
       {Group::Sri, "RVSRI: For GPRS Setting and Main Server Register", 25, 203},
       {Group::Bei, "RVBEI: For Secondary Server Register", 243, 72},
       {Group::Tri, "RVTRI: For Scheduled Timing Report", 330, 92},
@@ -277,13 +278,13 @@ const std::vector<GroupBoxSpec>& GroupBoxes() {
   return boxes;
 }
 
-const std::vector<ControlSpec>& FormControls() {
-  static const std::vector<ControlSpec> controls = MakeControls();
+const std::vector<ControlEntry>& FormControls() {
+  static const std::vector<ControlEntry> controls = MakeControls();
   return controls;
 }
 
-const ControlSpec* FindControl(int id) {
-  for (const ControlSpec& entry : FormControls())
+const ControlEntry* FindControl(int id) {
+  for (const ControlEntry& entry : FormControls())
     if (entry.id == id) return &entry;
   return nullptr;
 }

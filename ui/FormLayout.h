@@ -29,7 +29,7 @@ struct DluRect {
   int x, y, w, h;
 };
 
-struct ControlSpec {
+struct ControlEntry {
   int id;  // 0 for labels and frames
   CtlKind kind;
   std::string caption;
@@ -40,7 +40,7 @@ struct ControlSpec {
   int labelFor = 0;  // a label that names the control with this id
 };
 
-struct GroupBoxSpec {
+struct GroupBoxEntry {
   Group group;
   std::string title;
   int top;
@@ -53,10 +53,10 @@ constexpr int kGroupLeftDlu = 7;
 constexpr int kGroupWidthDlu = 366;
 
 // The nine group boxes from top to bottom.
-const std::vector<GroupBoxSpec>& GroupBoxes();
+const std::vector<GroupBoxEntry>& GroupBoxes();
 // Every control, in creation (and so tab) order.
-const std::vector<ControlSpec>& FormControls();
-const ControlSpec* FindControl(int id);
+const std::vector<ControlEntry>& FormControls();
+const ControlEntry* FindControl(int id);
 
 // List items shared with the command layer.
 const std::vector<std::string>& RtoOptionItems();

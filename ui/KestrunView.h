@@ -1,7 +1,9 @@
 // The configuration form view. It owns the form's state: the form values and
-// command records, the connection settings, the config-file accessor and the
-// feedback windows. Device operations run in a device engine that works on a
-// copy of the form; what it reports is applied here, on the window thread.
+// command records, the connection settings and the feedback windows. Its
+// parts: the page (ui/FormPage), the controls with their exchange and enable
+// rules (ui/FormControls), the config file commands (ui/ConfigFileCommands).
+// Device operations run in a device engine that works on a copy of the form;
+// what it reports is applied here, on the window thread.
 #pragma once
 
 #include <QCheckBox>
@@ -21,7 +23,10 @@
 #include "link/DeviceEngine.h"
 #include "protocol/FormModel.h"
 #include "settings/IniFile.h"
+#include "ui/ConfigFileCommands.h"
 #include "ui/DialogUnits.h"
+#include "ui/FormControls.h"
+#include "ui/FormPage.h"
 #include "ui/HistoryDlg.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/MainSettingDlg.h"
@@ -45,7 +50,9 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   // Form exchange.
   bool PullForm();
   void PushForm();
-  void SetFormEnabled(int state);
+  // Disabled: every active control off (an operation runs). Enabled: each
+  // control as its group's enable, fence or key box says.
+  void SetFormEnabled(bool enabled);
 
   // Menu commands.
   void OnSendAll();
@@ -72,25 +79,27 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   // Asks a running operation to stop at its next step (window closing).
   void AbortOperation() { engine_.Stop(); }
 
-  // State, open to the frame and to tests.
-  CFormModel model;
-  CComPort port;  // the start-up check's own port; operations open the engine's
-  CIniFile configFile;
-  std::string firmwareVersion;
-  std::string startDirectory;  // captured once at start-up
-  DiscoveryPaths discovery;
+  // The form's state and what the frame, the engine's events and tests set.
+  CFormModel& model() { return model_; }
+  const CFormModel& model() const { return model_; }
+  const std::string& firmwareVersion() const { return firmwareVersion_; }
+  void SetFirmwareVersion(const std::string& version) { firmwareVersion_ = version; }
+  // Where ports are found, and the working folder (the current one when empty
+  // at start-up); set before InitialUpdate.
+  const DiscoveryPaths& discovery() const { return discovery_; }
+  void SetDiscovery(const DiscoveryPaths& paths) { discovery_ = paths; }
+  void SetStartDirectory(const std::string& path) { startDirectory_ = path; }
   CMainSettingDlg* mainSettingDlg() const { return mainSetting_; }
   CHistoryDlg* historyDlg() const { return history_; }
-  QLabel* statusLine() const { return status_; }
+  QLabel* statusLine() const { return page_.status; }
   QWidget* Control(int id) const;
   QGroupBox* GroupBoxOf(Group group) const;
 
-  // Replaceable for tests: the length message box and the config file dialog
-  // (returns the chosen path, empty on Cancel).
+  // Replaceable for tests: the length message box.
   std::function<void(const QString&)> showLimitMessage;
-  std::function<QString(bool save)> chooseConfigFile;
-  // The file dialog of Save (save = true) and Load, set up but not shown.
-  QFileDialog* CreateConfigFileDialog(bool save);
+  // The config file commands: the file last chosen, the dialog, and the
+  // replaceable choice of the file.
+  CConfigFileCommands& configFiles() { return configFiles_; }
 
  signals:
   void busyChanged(bool busy);
@@ -100,19 +109,14 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  struct TextState {
-    std::string bytes;  // the value as bytes, kept while the field is unedited
-    QString shown;
-  };
+  CFormModel model_;
+  CComPort port_;  // the start-up check's own port; operations open the engine's
+  std::string firmwareVersion_;
+  std::string startDirectory_;  // captured once at start-up
+  DiscoveryPaths discovery_;
   void BuildForm();
   void ConnectControl(int id, QWidget* widget);
   void ApplyFonts();
-  void PushControls(const std::vector<int>& ids);
-  void PushValue(int id);
-  void SetEditText(int id, const std::string& bytes);
-  std::string EditBytes(int id) const;
-  void ApplyGroupRule(Group group, int row, bool enabled);
-  void UpdateRowSendButton(Group group);
   void OnChanged(int id);
   void OnEnableBox(Group group);
   void OnFenceBox(int fence);
@@ -120,19 +124,13 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   void OnReadButton(Group group);
   void OnSendButton(Group group);
   void StartOperation(OperationKind kind, const GroupSelection& selection);
-  QString DefaultChooseConfigFile(bool save);
 
-  QWidget* page_ = nullptr;
-  QLabel* status_ = nullptr;
-  QTextEdit* clipboardArea_ = nullptr;
-  std::map<int, QWidget*> controls_;
-  std::map<int, TextState> texts_;
-  std::vector<QGroupBox*> groupBoxes_;
+  FormPage page_;
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
-  QFont titleFont_;
-  QTimer startupTimer_;      // timer 1
-  bool exchanging_ = false;  // PullForm or PushForm running
+  CFormControls form_{model_};
+  CConfigFileCommands configFiles_{this, model_, form_, *this};
+  QTimer startupTimer_;  // timer 1
   bool busy_ = false;
   bool checkPending_ = false;  // the start-up check came due during an operation
   // Last, so that they go first: the engine is stopped and joined before

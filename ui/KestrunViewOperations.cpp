@@ -1,14 +1,11 @@
-// CKestrunView: start-up, the port check, the menu commands, config files, and
-// the device operations with the calls their workers make onto this thread.
+// CKestrunView: start-up, the port check, the menu commands, and the device
+// operations with what the engine reports, applied on this thread.
 #include <QApplication>
-#include <QFileDialog>
 #include <cstdio>
 #include <filesystem>
-#include <memory>
 
 #include "link/TrafficLog.h"
 #include "protocol/ControlIds.h"
-#include "settings/ConfigFile.h"
 #include "ui/KestrunView.h"
 #include "ui/ResultDlg.h"
 
@@ -18,13 +15,13 @@ using namespace ctl;
 
 bool CKestrunView::InitialUpdate() {
   PushForm();
-  if (startDirectory.empty()) {
+  if (startDirectory_.empty()) {
     std::error_code ec;
-    startDirectory = std::filesystem::current_path(ec).string();
+    startDirectory_ = std::filesystem::current_path(ec).string();
   }
-  port.discovery = discovery;
-  mainSetting_->ports = DiscoverPorts(discovery);
-  mainSetting_->settings.file.path = BuildMainSettingPath(startDirectory);
+  port_.discovery = discovery_;
+  mainSetting_->ports = DiscoverPorts(discovery_);
+  mainSetting_->settings.file.path = BuildMainSettingPath(startDirectory_);
   mainSetting_->LoadMainSetting();
   const int portCount = static_cast<int>(mainSetting_->ports.size());
   if (mainSetting_->settings.comIndex < 0 || mainSetting_->settings.comIndex >= portCount)
@@ -34,7 +31,7 @@ bool CKestrunView::InitialUpdate() {
   history_ = new CHistoryDlg(window());
   history_->show();
   ApplyFonts();
-  firmwareVersion.clear();
+  firmwareVersion_.clear();
   startupTimer_.start();
   return true;
 }
@@ -45,29 +42,29 @@ void CKestrunView::InitSystem() {
     checkPending_ = true;
     return;
   }
-  model.liveUpdate = true;
-  SetFormEnabled(0);
+  model_.liveUpdate = true;
+  SetFormEnabled(false);
   SetStatus("Init System ......");
   if (history_) history_->Clear();
   mainSetting_->LoadMainSetting();
   const CMainSettings& s = mainSetting_->settings;
-  model.SetPassword(s.password);
+  model_.SetPassword(s.password);
   const auto& ports = mainSetting_->ports;
   // No port behind the index (none was found): the open fails and says COM:0.
-  port.portNumber =
+  port_.portNumber =
       s.comIndex >= 0 && s.comIndex < static_cast<int>(ports.size()) ? ports[s.comIndex].number : 0;
-  port.baudRate = BaudRateForIndex(s.baudIndex);
-  const bool opened = port.Open();
+  port_.baudRate = BaudRateForIndex(s.baudIndex);
+  const bool opened = port_.Open();
   if (opened) {
-    SetFormEnabled(1);
-    port.Close();
+    SetFormEnabled(true);
+    port_.Close();
   }
   char text[96];
   std::snprintf(text, sizeof text,
                 opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
-                port.portNumber, port.baudRate);
+                port_.portNumber, port_.baudRate);
   SetStatus(text);
-  if (!opened) ExplainStatus(port.openFailureReason());
+  if (!opened) ExplainStatus(port_.openFailureReason());
   PushForm();
 }
 
@@ -80,56 +77,14 @@ void CKestrunView::OnMainSetting() {
   startupTimer_.start();
 }
 
-QFileDialog* CKestrunView::CreateConfigFileDialog(bool save) {
-  auto* dialog = new QFileDialog(this, save ? "Save Config File" : "Load Config File");
-  dialog->setNameFilter("Config File format (*.ini)");
-  dialog->setDefaultSuffix("ini");
-  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  // Loading a file that does not exist would wipe the form: only existing files.
-  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (!configFile.path.empty()) dialog->selectFile(QFile::decodeName(configFile.path.c_str()));
-  return dialog;
-}
-
-QString CKestrunView::DefaultChooseConfigFile(bool save) {
-  std::unique_ptr<QFileDialog> dialog(CreateConfigFileDialog(save));
-  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
-  return dialog->selectedFiles().first();
-}
-
 void CKestrunView::OnSaveConfigFile() {
   if (busy_) return;
-  const QString path = chooseConfigFile(true);
-  if (path.isEmpty()) return;
-  PullForm();  // a field over its limit is reported; the file is still written
-  configFile.path = QFile::encodeName(path).toStdString();
-  // The octets are what the address fields show now: a pull that stopped at
-  // an over-long field has not reached them.
-  CFormValues saved = model.values;
-  for (int id : {SriIp, BeiIp}) saved.Address(id) = static_cast<CIpAddressEdit*>(Control(id))->Octets();
-  const FileResult result = WriteConfigFile(configFile, saved, firmwareVersion);
-  if (!result) ShowFailure("Save Config File Fail !\n" + result.Lines());
+  configFiles_.Save([this] { PullForm(); }, firmwareVersion_);
 }
 
 void CKestrunView::OnLoadConfigFile() {
   if (busy_) return;
-  const QString path = chooseConfigFile(false);
-  if (path.isEmpty()) return;
-  configFile.path = QFile::encodeName(path).toStdString();
-  const ConfigLoad load = ReadConfigFile(configFile, model.values);
-  if (!load.file) {  // the form stays as it was
-    ShowFailure("Load Config File Fail !\n" + load.file.Lines());
-    return;
-  }
-  PushControls({SriIp, BeiIp});
-  PushForm();  // no preview rebuilt, no enabled state re-derived
-  if (!load.keysWithCommas.empty()) {
-    std::string text = "Commas Removed From Loaded Values !";
-    for (std::size_t i = 0; i < load.keysWithCommas.size(); ++i)
-      text += (i % 4 ? ", " : "\n") + load.keysWithCommas[i];
-    ShowFailure(text);
-  }
+  configFiles_.Load();
 }
 
 // ---- Device operations ----------------------------------------------------
@@ -140,11 +95,11 @@ void CKestrunView::StartOperation(OperationKind kind, const GroupSelection& sele
   OperationPlan plan;
   plan.kind = kind;
   plan.selection = selection;
-  plan.form = model;
-  plan.port.number = port.portNumber;
-  plan.port.baudRate = port.baudRate;
-  plan.port.discovery = discovery;
-  plan.logPath = TrafficLogPath(startDirectory);
+  plan.form = model_;
+  plan.port.number = port_.portNumber;
+  plan.port.baudRate = port_.baudRate;
+  plan.port.discovery = discovery_;
+  plan.logPath = TrafficLogPath(startDirectory_);
   plan.pacing = mainSetting_->settings.pacing == PacingSetting::Fast ? CPacing::Fast() : CPacing::Specified();
   startupTimer_.stop();  // no port check under a running operation
   busy_ = true;
@@ -201,21 +156,16 @@ void CKestrunView::ShowResult(const std::string& caption, const std::string& mes
   popup->move(mapToGlobal(QPoint(0, 0)) + QPoint(90, 200));
 }
 
-void CKestrunView::SetControlText(int id, const std::string& text) {
-  const bool wasExchanging = exchanging_;
-  exchanging_ = true;
-  SetEditText(id, text);
-  exchanging_ = wasExchanging;
-}
+void CKestrunView::SetControlText(int id, const std::string& text) { form_.SetTextQuietly(id, text); }
 
 void CKestrunView::SetStatus(const std::string& text) {
-  status_->setText(QString::fromStdString(text));
-  status_->setAccessibleName(text.empty() ? QString("Status") : status_->text());
-  status_->setToolTip(QString());
+  page_.status->setText(QString::fromStdString(text));
+  page_.status->setAccessibleName(text.empty() ? QString("Status") : page_.status->text());
+  page_.status->setToolTip(QString());
 }
 
 void CKestrunView::ExplainStatus(const std::string& detail) {
-  status_->setToolTip(QString::fromStdString(detail));
+  page_.status->setToolTip(QString::fromStdString(detail));
 }
 
 void CKestrunView::AppendHistory(const std::string& line) {
@@ -223,13 +173,13 @@ void CKestrunView::AppendHistory(const std::string& line) {
 }
 
 void CKestrunView::ShowBuiltPreview(int id, const std::string& shown, const std::string& stored) {
-  model.values.Text(id) = stored;
+  model_.values.Text(id) = stored;
   SetControlText(id, shown);
 }
 
 void CKestrunView::PutReplyIntoForm(Group group, const CFormModel& reading) {
-  model.TakeRecord(group, reading);
-  model.PutReplyIntoForm(group, *this, [&] { PushControls(CFormModel::ReplyValueIds(group)); });
+  model_.TakeRecord(group, reading);
+  model_.PutReplyIntoForm(group, *this, [&] { form_.Push(CFormModel::ReplyValueIds(group)); });
 }
 
 }  // namespace kestrun

@@ -48,7 +48,7 @@ void CWindowEvents::Deliver(std::function<void(CKestrunView&)> apply) {
 }
 
 void CWindowEvents::OperationStarted() {
-  Deliver([](CKestrunView& v) { v.SetFormEnabled(0); });
+  Deliver([](CKestrunView& v) { v.SetFormEnabled(false); });
 }
 
 void CWindowEvents::StatusChanged(const std::string& text) {
@@ -77,12 +77,12 @@ void CWindowEvents::GroupRead(Group group, const CFormModel& reading) {
 }
 
 void CWindowEvents::FirmwareVersionRead(const std::string& version) {
-  Deliver([version](CKestrunView& v) { v.firmwareVersion = version; });
+  Deliver([version](CKestrunView& v) { v.SetFirmwareVersion(version); });
 }
 
 void CWindowEvents::OperationFinished(const OperationResult&) {
   Deliver([](CKestrunView& v) {
-    v.SetFormEnabled(1);
+    v.SetFormEnabled(true);
     v.OnOperationFinished();
   });
 }

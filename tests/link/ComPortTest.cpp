@@ -47,8 +47,17 @@ TEST_F(ComPortTest, OpensExclusivelyAndClosesIdempotently) {
 TEST_F(ComPortTest, UnknownPortFailsWithAReason) {
   port.portNumber = 77;
   EXPECT_FALSE(port.Open());
+  EXPECT_FALSE(port.isOpen);
   EXPECT_EQ(port.lastError, "Open Comm Fail!");
-  EXPECT_FALSE(port.openFailureReason().empty());
+  // The reason is that no device stands behind the number, not any failure.
+  EXPECT_NE(port.openFailureReason().find("No serial device is known under this COM number"),
+            std::string::npos)
+      << port.openFailureReason();
+  // The same object opens the number that does have a device: the failure
+  // came from the unknown number, and it left nothing behind that blocks.
+  port.portNumber = 12;
+  EXPECT_TRUE(port.Open()) << port.openFailureReason();
+  EXPECT_TRUE(port.openFailureReason().empty());
 }
 
 TEST_F(ComPortTest, WriteLineSendsTheTextAndOneCarriageReturn) {

@@ -20,10 +20,11 @@ using namespace ctl;
 
 namespace {
 
-class DriverTest : public ::testing::Test {
+class DriverTest : public SimulatorTest {
  protected:
+  DriverTest() : SimulatorTest(21) {}
   void SetUp() override {
-    sim_ = StartSimulator(dir / "ports", 21);
+    SimulatorTest::SetUp();
     model.SetPassword("5830");
     model.liveUpdate = true;
   }
@@ -34,7 +35,7 @@ class DriverTest : public ::testing::Test {
     plan.kind = kind;
     plan.selection = selection;
     plan.form = model;
-    plan.port = {portNumber, baudRate, OnlyPortsFolder(dir / "ports")};
+    plan.port = {portNumber, baudRate, Discovery()};
     plan.logPath = dir / "AtLog.log";
     plan.pacing = pacing;
     const int before = events.finished;
@@ -46,13 +47,6 @@ class DriverTest : public ::testing::Test {
   void Read(const GroupSelection& selection) { RunOperation(OperationKind::Read, selection); }
   void Send(const GroupSelection& selection) { RunOperation(OperationKind::Send, selection); }
   void SendAll() { RunOperation(OperationKind::SendAll); }
-  // The port is closed when another can open it.
-  bool PortIsFree() {
-    CComPort probe;
-    probe.discovery = OnlyPortsFolder(dir / "ports");
-    probe.portNumber = 21;
-    return probe.Open();
-  }
   std::vector<std::string> Received() { return sim_->ReceivedLines(); }
   long CountReceived(const std::string& line) {
     const auto lines = Received();
@@ -63,8 +57,6 @@ class DriverTest : public ::testing::Test {
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
 
-  TempDir dir;
-  std::unique_ptr<sim::CTrackerSim> sim_;
   CFormModel model;
   int portNumber = 21;
   int baudRate = 115200;
@@ -382,7 +374,7 @@ TEST_F(DriverTest, StopEndsTheOperationAtItsNextStepAndClosesThePort) {
   plan.kind = OperationKind::Read;
   plan.selection.fill(true);
   plan.form = model;
-  plan.port = {portNumber, baudRate, OnlyPortsFolder(dir / "ports")};
+  plan.port = {portNumber, baudRate, Discovery()};
   plan.pacing = pacing;
   ASSERT_TRUE(engine.Start(std::move(plan)));
   EXPECT_FALSE(engine.Start(OperationPlan{}));  // one operation at a time
@@ -402,7 +394,7 @@ TEST_F(DriverTest, DestroyingARunningEngineStopsAndJoinsIt) {
   plan.kind = OperationKind::Read;
   plan.selection.fill(true);
   plan.form = model;
-  plan.port = {portNumber, baudRate, OnlyPortsFolder(dir / "ports")};
+  plan.port = {portNumber, baudRate, Discovery()};
   plan.pacing = pacing;
   ASSERT_TRUE(running->Start(std::move(plan)));
   running.reset();

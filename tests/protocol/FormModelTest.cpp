@@ -307,3 +307,42 @@ TEST_F(FormModel, CapsNeverPutABrokenCharacterIntoTheLine) {
   model.ApplyReplyCaps(Group::Geo, out);
   EXPECT_EQ(model.geo.longitude[0], "1" + sevenEuros.substr(0, 18));
 }
+
+TEST_F(FormModel, EveryFieldIsDefinedOnceAndEveryTextHasItsPlaceInItsRecord) {
+  std::map<int, int> rows;
+  for (const FormField& f : FormFields()) {
+    EXPECT_EQ(++rows[f.id], 1) << f.id;
+    EXPECT_EQ(static_cast<bool>(f.recordText), f.kind == ValueKind::Text) << f.id;
+    if (f.capMessage) {
+      EXPECT_GT(f.limit, 0) << f.id;  // a cap cuts at the input limit
+    }
+    if (f.range.label) {
+      EXPECT_EQ(f.kind, ValueKind::Text) << f.id;
+    }
+  }
+  EXPECT_EQ(Bindings().size(), FormFields().size());
+}
+
+TEST_F(FormModel, SriCapMessagesComeInTheirOrderWithTheApnLast) {
+  v.Text(Apn) = std::string(41, 'a');
+  v.Text(ApnUser) = std::string(21, 'u');
+  v.Text(SmsGateway) = std::string(21, 's');
+  model.RefreshSriCommand(out);
+  EXPECT_EQ(out.messages, (std::vector<std::string>{"Error, SMS Gateway > 20 Byte",
+                                                    "Error, User Name > 20 Byte", "Error, APN > 40 Byte"}));
+}
+
+TEST_F(FormModel, InfoReportFlagIsTheNinthFlagOfTheRunAndTheAlarmsTheFirstEight) {
+  v.Number(InfoReportFlag) = 1;
+  model.RefreshBacCommand(out);
+  EXPECT_EQ(model.bac.flagRun, (std::array<int, 9>{0, 0, 0, 0, 0, 0, 0, 0, 1}));
+  v.Number(InfoReportFlag) = 0;
+  v.Number(BacAlarmFlag[0]) = v.Number(BacAlarmFlag[7]) = 1;
+  model.RefreshBacCommand(out);
+  EXPECT_EQ(model.bac.flagRun, (std::array<int, 9>{1, 0, 0, 0, 0, 0, 0, 1, 0}));
+  // And back: a reply's ninth flag sets the info report box.
+  model.bac.flagRun = {0, 0, 0, 0, 0, 0, 0, 0, 1};
+  model.ApplyReplyToForm(Group::Bac);
+  EXPECT_EQ(v.Number(InfoReportFlag), 1);
+  for (int id : BacAlarmFlag) EXPECT_EQ(v.Number(id), 0) << id;
+}

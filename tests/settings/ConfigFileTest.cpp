@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <map>
+
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
@@ -39,6 +41,17 @@ TEST(ConfigFile, TableHasTenSectionsAndOneHundredKeys) {
     if (sections.empty() || sections.back() != k.section) sections.push_back(k.section);
   EXPECT_EQ(sections, (std::vector<std::string>{"RVSRI", "RVBEI", "RVTRI", "RVGEO", "RVRTO", "RVBAC", "RVKPN",
                                                 "RVWLT", "RVPIN", "INFO"}));
+}
+
+TEST(ConfigFile, EveryFieldWithAKeyIsInTheFileOnceAndNoOtherIs) {
+  std::map<int, int> written;
+  for (const ConfigKey& k : ConfigKeys())
+    if (k.id) ++written[k.id];
+  for (const FormField& f : FormFields()) {
+    const int expected = f.key.empty() ? 0 : f.kind == ValueKind::Address ? 4 : 1;
+    EXPECT_EQ(written[f.id], expected) << f.id;
+  }
+  for (const auto& [id, count] : written) EXPECT_NE(FindFormField(id), nullptr) << id;
 }
 
 TEST(ConfigFile, FreshSaveWritesTheExpectedFileByteForByte) {

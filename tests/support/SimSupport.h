@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "../support/TestSupport.h"
+#include "link/ComPort.h"
 #include "link/PortDiscovery.h"
 #include "sim/TrackerSim.h"
 
@@ -25,5 +27,32 @@ inline std::unique_ptr<sim::CTrackerSim> StartSimulator(const std::string& ports
 inline DiscoveryPaths OnlyPortsFolder(const std::string& portsDir) {
   return {portsDir + "/../no-sysfs", "/dev", portsDir};
 }
+
+// The shape of every simulator-backed test: a temporary folder whose ports
+// folder holds the simulated tracker as COM `comNumber`, started in SetUp
+// (a derived SetUp calls this one first).
+class SimulatorTest : public ::testing::Test {
+ protected:
+  explicit SimulatorTest(int comNumber) : comNumber_(comNumber) {}
+  void SetUp() override { sim_ = StartSimulator(PortsDir(), comNumber_); }
+
+  std::string PortsDir() const { return dir / "ports"; }
+  DiscoveryPaths Discovery() const { return OnlyPortsFolder(PortsDir()); }
+  int ComNumber() const { return comNumber_; }
+  // The simulator's port is free when another can open it: whoever used it
+  // has closed it.
+  bool PortIsFree() const {
+    CComPort probe;
+    probe.discovery = Discovery();
+    probe.portNumber = comNumber_;
+    return probe.Open();
+  }
+
+  TempDir dir;
+  std::unique_ptr<sim::CTrackerSim> sim_;
+
+ private:
+  int comNumber_;
+};
 
 }  // namespace kestrun::testing

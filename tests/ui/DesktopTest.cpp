@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../support/Popups.h"
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
@@ -25,13 +26,14 @@ using namespace ctl;
 
 namespace {
 
-class DesktopTest : public ::testing::Test {
+class DesktopTest : public SimulatorTest {
  protected:
+  DesktopTest() : SimulatorTest(31) {}
   void SetUp() override {
-    sim_ = StartSimulator(dir / "ports", 31);
+    SimulatorTest::SetUp();
     view = frame.view();
-    view->discovery = OnlyPortsFolder(dir / "ports");
-    view->startDirectory = dir.path();
+    view->SetDiscovery(Discovery());
+    view->SetStartDirectory(dir.path());
     view->showLimitMessage = [this](const QString& text) { limitMessages << text; };
     WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
     QTimer::singleShot(0, [this] { view->mainSettingDlg()->accept(); });
@@ -40,17 +42,12 @@ class DesktopTest : public ::testing::Test {
     view->InitSystem();
     ASSERT_EQ(view->statusLine()->text(), "Init COM:31 Baudrate:115200 Success .");
   }
-  void TearDown() override {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<CResultDlg*>(w)) delete w;
-  }
+  void TearDown() override { DismissPopups(); }
   QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view->Control(id)); }
   QAbstractButton* Button(int id) { return qobject_cast<QAbstractButton*>(view->Control(id)); }
   bool Enabled(int id) { return view->Control(id)->isEnabled(); }
 
-  TempDir dir;
-  RawPty secondPort{dir / "ports", 32};  // a second device, COM32
-  std::unique_ptr<sim::CTrackerSim> sim_;
+  RawPty secondPort{PortsDir(), 32};  // a second device, COM32
   CMainFrame frame;
   CKestrunView* view = nullptr;
   QStringList limitMessages;
@@ -88,7 +85,7 @@ TEST_F(DesktopTest, AccessibleToggleOfAnEnableBoxEnablesTheGroupAndBuildsThePrev
     ASSERT_TRUE(Edit(preview)->text().isEmpty());
     ToggleAccessibly(view->Control(info.enableBox));
     EXPECT_TRUE(Button(info.enableBox)->isChecked());
-    EXPECT_EQ(view->model.values.Number(info.enableBox), 1);
+    EXPECT_EQ(view->model().values.Number(info.enableBox), 1);
     for (int id : GroupRuleControls(info.group)) EXPECT_TRUE(Enabled(id)) << id;
     EXPECT_TRUE(Edit(preview)->text().startsWith(QString("AT+RV") + info.name + "="))
         << Edit(preview)->text().toStdString();
@@ -113,13 +110,13 @@ TEST_F(DesktopTest, AccessibleToggleOfRowBoxesAndOptionBoxesRunsTheirHandlers) {
   ToggleAccessibly(view->Control(BacEnable));
   const QString before = Edit(BacPreview)->text();
   ToggleAccessibly(view->Control(OverSpeedAlarm));
-  EXPECT_EQ(view->model.values.Number(OverSpeedAlarm), 1);
+  EXPECT_EQ(view->model().values.Number(OverSpeedAlarm), 1);
   EXPECT_NE(Edit(BacPreview)->text(), before);
 
   ToggleAccessibly(view->Control(SriEnable));
   ToggleAccessibly(view->Control(ReportMode2));
   EXPECT_TRUE(Button(ReportMode2)->isChecked());
-  EXPECT_EQ(view->model.values.Number(ReportMode), 2);
+  EXPECT_EQ(view->model().values.Number(ReportMode), 2);
   EXPECT_TRUE(Edit(SriPreview)->text().startsWith("AT+RVSRI=5830,0,1,"))  // mode 2: long connection
       << Edit(SriPreview)->text().toStdString();
 }
@@ -127,7 +124,7 @@ TEST_F(DesktopTest, AccessibleToggleOfRowBoxesAndOptionBoxesRunsTheirHandlers) {
 // Every way of changing a box runs its handler exactly once: each run pulls
 // the form, and a field over its limit reports itself once per pull.
 TEST_F(DesktopTest, ClickKeyboardAndAccessibleToggleEachRunTheHandlerOnce) {
-  view->model.values.Text(Pin) = "123456789";  // one over the limit, last of the form
+  view->model().values.Text(Pin) = "123456789";  // one over the limit, last of the form
   view->PushForm();
   ASSERT_TRUE(limitMessages.isEmpty());
   auto runs = [&](const std::function<void()>& change) {
@@ -149,12 +146,12 @@ TEST_F(DesktopTest, ClickKeyboardAndAccessibleToggleEachRunTheHandlerOnce) {
   EXPECT_EQ(runs([&] { Click(view->Control(ReportMode1)); }), 1);  // already set: still a click
   EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(ReportMode3)); }), 1);
   EXPECT_EQ(runs([&] { PressSpace(view->Control(ReportMode0)); }), 1);
-  EXPECT_EQ(view->model.values.Number(ReportMode), 0);
+  EXPECT_EQ(view->model().values.Number(ReportMode), 0);
 
   EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(FenceBox[0])); }), 1);
   EXPECT_EQ(runs([&] { PressSpace(view->Control(KeyBox[4])); }), 1);
   EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(BacEnable)); }), 1);
-  EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(BacFlagRun[5])); }), 1);
+  EXPECT_EQ(runs([&] { ToggleAccessibly(view->Control(BacAlarmFlag[5])); }), 1);
 
   // Pressing and dragging off the box changes nothing and runs nothing; the
   // next accessible toggle still runs once.
@@ -171,15 +168,15 @@ TEST_F(DesktopTest, ClickKeyboardAndAccessibleToggleEachRunTheHandlerOnce) {
   EXPECT_FALSE(Button(SriEnable)->isChecked());
 
   // Changes the program makes during a form exchange run nothing.
-  view->model.values.Number(SriEnable) = 1;
-  view->model.values.Number(ReportMode) = 3;
-  view->model.values.Number(FenceBox[1]) = 1;
+  view->model().values.Number(SriEnable) = 1;
+  view->model().values.Number(ReportMode) = 3;
+  view->model().values.Number(FenceBox[1]) = 1;
   EXPECT_EQ(runs([&] { view->PushForm(); }), 0);
   EXPECT_TRUE(Button(ReportMode3)->isChecked());
 }
 
 TEST_F(DesktopTest, EveryInputOfTheFormHasAnAccessibleNameAndItsAction) {
-  for (const ControlSpec& entry : FormControls()) {
+  for (const ControlEntry& entry : FormControls()) {
     if (!entry.id) continue;
     QWidget* widget = view->Control(entry.id);
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
@@ -195,7 +192,7 @@ TEST_F(DesktopTest, EveryInputOfTheFormHasAnAccessibleNameAndItsAction) {
 
 TEST_F(DesktopTest, PortListAndStatusLineNameTheProgramThatHoldsAPort) {
   CComPort holder;
-  holder.discovery = view->discovery;
+  holder.discovery = view->discovery();
   holder.portNumber = 32;
   ASSERT_TRUE(holder.Open()) << holder.openFailureReason();
   const std::string me = "(pid " + std::to_string(::getpid()) + ")";

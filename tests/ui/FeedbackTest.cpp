@@ -7,6 +7,7 @@
 #include <atomic>
 #include <thread>
 
+#include "../support/Popups.h"
 #include "ui/AboutDlg.h"
 #include "ui/HistoryDlg.h"
 #include "ui/KestrunView.h"
@@ -14,15 +15,9 @@
 #include "ui/WindowEvents.h"
 
 using namespace kestrun;
+using namespace kestrun::testing;
 
 namespace {
-
-QList<CResultDlg*> Popups() {
-  QList<CResultDlg*> popups;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* p = qobject_cast<CResultDlg*>(w); p && p->isVisible()) popups << p;
-  return popups;
-}
 
 class FeedbackTest : public ::testing::Test {
  protected:
@@ -31,7 +26,7 @@ class FeedbackTest : public ::testing::Test {
     view.move(0, 0);
     view.show();
   }
-  ~FeedbackTest() override { qDeleteAll(Popups()); }
+  ~FeedbackTest() override { DismissPopups(); }
   CKestrunView view;
 };
 
@@ -40,7 +35,7 @@ class FeedbackTest : public ::testing::Test {
 TEST_F(FeedbackTest, FailurePopupStaysAtItsPlaceAndStacks) {
   view.ShowResult("RV450 Kestrun", "No Response !", 1, false, 1000);
   view.ShowResult("RV450 Kestrun", "Read Data Error !", 1, false, 1000);
-  const auto popups = Popups();
+  const auto popups = OpenPopups();
   ASSERT_EQ(popups.size(), 2);
   const QPoint expected = view.mapToGlobal(QPoint(0, 0)) + QPoint(90, 200);
   for (CResultDlg* p : popups) {
@@ -58,8 +53,8 @@ TEST_F(FeedbackTest, FailurePopupStaysAtItsPlaceAndStacks) {
 
 TEST_F(FeedbackTest, SuccessPopupClosesItself) {
   view.ShowResult("RV450 Kestrun", "Read Setting Success .", 0, true, 100);
-  ASSERT_EQ(Popups().size(), 1);
-  QPointer<CResultDlg> popup = Popups().first();
+  ASSERT_EQ(OpenPopups().size(), 1);
+  QPointer<CResultDlg> popup = OpenPopups().first();
   EXPECT_TRUE(popup->successIcon()->isVisibleTo(popup));
   EXPECT_FALSE(popup->failureIcon()->isVisibleTo(popup));
   QTRY_VERIFY_WITH_TIMEOUT(popup.isNull(), 10000);
@@ -67,7 +62,7 @@ TEST_F(FeedbackTest, SuccessPopupClosesItself) {
 
 TEST_F(FeedbackTest, OtherIconKindShowsNoIcon) {
   view.ShowResult("RV450 Kestrun", "?", 5, false, 1000);
-  CResultDlg* popup = Popups().first();
+  CResultDlg* popup = OpenPopups().first();
   EXPECT_FALSE(popup->successIcon()->isVisibleTo(popup));
   EXPECT_FALSE(popup->failureIcon()->isVisibleTo(popup));
 }
@@ -82,8 +77,8 @@ TEST_F(FeedbackTest, EngineEventsFromAWorkerAreAppliedBeforeTheWorkerGoesOn) {
   });
   QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
   worker.join();
-  ASSERT_EQ(Popups().size(), 1);
-  EXPECT_EQ(Popups().first()->messageLabel()->text(), "No Right Response !");
+  ASSERT_EQ(OpenPopups().size(), 1);
+  EXPECT_EQ(OpenPopups().first()->messageLabel()->text(), "No Right Response !");
   EXPECT_EQ(view.statusLine()->text(), "No Right Response !");
   EXPECT_EQ(view.statusLine()->accessibleName(), "No Right Response !");
 }

@@ -10,11 +10,13 @@
 #include <QSet>
 #include <QTest>
 
+#include "../support/Popups.h"
 #include "protocol/ControlIds.h"
 #include "ui/FormLayout.h"
 #include "ui/KestrunView.h"
 
 using namespace kestrun;
+using namespace kestrun::testing;
 using namespace ctl;
 
 namespace {
@@ -26,21 +28,10 @@ class FormTest : public ::testing::Test {
     view.resize(600, 800);
     view.show();
   }
-  ~FormTest() override {
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (w != &view && w->inherits("kestrun::CResultDlg")) delete w;
-  }
+  ~FormTest() override { DismissPopups(); }
   QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view.Control(id)); }
   QCheckBox* Box(int id) { return qobject_cast<QCheckBox*>(view.Control(id)); }
   bool Enabled(int id) { return view.Control(id)->isEnabled(); }
-  QStringList PopupMessages() {
-    QStringList messages;
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* label = w->findChild<QLabel*>(); label && w->inherits("kestrun::CResultDlg"))
-        for (QLabel* l : w->findChildren<QLabel*>())
-          if (!l->text().isEmpty()) messages << l->text();
-    return messages;
-  }
 
   CKestrunView view;
   QStringList limitMessages;
@@ -49,7 +40,7 @@ class FormTest : public ::testing::Test {
 // Every control that can start, change or trigger something.
 std::vector<int> ActiveControls() {
   std::vector<int> ids;
-  for (const ControlSpec& entry : FormControls())
+  for (const ControlEntry& entry : FormControls())
     if (entry.id && entry.kind != CtlKind::Label && entry.kind != CtlKind::Frame &&
         entry.kind != CtlKind::Status && entry.kind != CtlKind::Preview && entry.kind != CtlKind::RichText)
       ids.push_back(entry.id);
@@ -71,20 +62,19 @@ std::vector<int> BoxesAndReads() {
 
 TEST_F(FormTest, BusyStateDisablesEverythingAndIdleRestoresFromTheValues) {
   for (int id : ActiveControls()) EXPECT_TRUE(Enabled(id)) << id;  // as created, before the port check
-  view.SetFormEnabled(0);
+  view.SetFormEnabled(false);
   for (int id : ActiveControls()) EXPECT_FALSE(Enabled(id)) << id;
-  view.SetFormEnabled(7);  // ignored
   EXPECT_FALSE(Enabled(PinRead));
-  view.SetFormEnabled(1);
+  view.SetFormEnabled(true);
   const auto idleOnes = BoxesAndReads();
   for (int id : ActiveControls()) {
     const bool expected = std::find(idleOnes.begin(), idleOnes.end(), id) != idleOnes.end();
     EXPECT_EQ(Enabled(id), expected) << id;
   }
-  view.model.values.Number(FenceBox[2]) = 1;
-  view.model.values.Number(SriEnable) = 1;
-  view.SetFormEnabled(0);
-  view.SetFormEnabled(1);
+  view.model().values.Number(FenceBox[2]) = 1;
+  view.model().values.Number(SriEnable) = 1;
+  view.SetFormEnabled(false);
+  view.SetFormEnabled(true);
   EXPECT_TRUE(Enabled(Longitude[2]));
   EXPECT_FALSE(Enabled(Longitude[1]));
   EXPECT_TRUE(Enabled(GeoSend));
@@ -94,8 +84,8 @@ TEST_F(FormTest, BusyStateDisablesEverythingAndIdleRestoresFromTheValues) {
 }
 
 TEST_F(FormTest, FenceBoxRunsWithoutTheLiveFlagAndKeyBoxWithIt) {
-  view.SetFormEnabled(1);
-  ASSERT_FALSE(view.model.liveUpdate);
+  view.SetFormEnabled(true);
+  ASSERT_FALSE(view.model().liveUpdate);
   QTest::mouseClick(Box(FenceBox[1]), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_TRUE(Enabled(Latitude[1]));
   EXPECT_TRUE(Enabled(GeoSend));
@@ -107,7 +97,7 @@ TEST_F(FormTest, FenceBoxRunsWithoutTheLiveFlagAndKeyBoxWithIt) {
 
   QTest::mouseClick(Box(KeyBox[0]), Qt::LeftButton, {}, QPoint(5, 5));
   EXPECT_FALSE(Enabled(PhoneNumber[0]));  // no live flag: nothing happens
-  view.model.liveUpdate = true;
+  view.model().liveUpdate = true;
   QTest::mouseClick(Box(KeyBox[0]), Qt::LeftButton, {}, QPoint(5, 5));  // unticks
   QTest::mouseClick(Box(KeyBox[0]), Qt::LeftButton, {}, QPoint(5, 5));  // ticks
   EXPECT_TRUE(Enabled(PhoneNumber[0]));
@@ -120,17 +110,17 @@ TEST_F(FormTest, PreviewFollowsTypingOnlyWhileLive) {
   Edit(Apn)->setFocus();
   QTest::keyClicks(Edit(Apn), "web");
   EXPECT_TRUE(Edit(SriPreview)->text().isEmpty());
-  view.model.liveUpdate = true;
-  view.model.SetPassword("5830");
+  view.model().liveUpdate = true;
+  view.model().SetPassword("5830");
   QTest::keyClicks(Edit(Apn), "x");
   EXPECT_TRUE(Edit(SriPreview)->text().startsWith("AT+RVSRI=5830,0,0,webx,,,,,,"))
       << Edit(SriPreview)->text().toStdString();
   QTest::keyClicks(Edit(BeginTime), "2400");
   EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,"));
   EXPECT_EQ(Edit(BeginTime)->text(), "2400");
-  EXPECT_TRUE(PopupMessages().contains("Error, Begin Time Should be 0000 ~ 2359 !"));
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Begin Time Should be 0000 ~ 2359 !"));
   static_cast<QComboBox*>(view.Control(RtoOption))->setCurrentIndex(9);
-  EXPECT_EQ(view.model.values.Number(RtoOption), 9);
+  EXPECT_EQ(view.model().values.Number(RtoOption), 9);
   EXPECT_TRUE(Edit(RtoPreview)->text().startsWith("AT+RVRTO=5830,B,"));
   static_cast<CIpAddressEdit*>(view.Control(SriIp))->OctetField(0)->setText("10");
   EXPECT_NE(Edit(SriPreview)->text().indexOf(",10.0.0.0,"), -1);
@@ -138,17 +128,17 @@ TEST_F(FormTest, PreviewFollowsTypingOnlyWhileLive) {
 
 TEST_F(FormTest, RangeReplacementHoldsAcrossLaterEditsOfTheGroup) {
   view.PushForm();
-  view.model.liveUpdate = true;
-  view.model.SetPassword("5830");
+  view.model().liveUpdate = true;
+  view.model().SetPassword("5830");
   Edit(BeginTime)->setFocus();
   QTest::keyClicks(Edit(BeginTime), "2400");
-  EXPECT_EQ(PopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
+  EXPECT_EQ(OpenPopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
   QTest::keyClicks(Edit(EndTime), "18");
   QTest::keyClicks(Edit(SendInterval), "5");
   EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,18,5,,"))
       << Edit(TriPreview)->text().toStdString();
   EXPECT_EQ(Edit(BeginTime)->text(), "2400");  // the field shows what was typed
-  EXPECT_EQ(PopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
+  EXPECT_EQ(OpenPopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
   // Editing the field itself again: its new text is checked and used.
   Edit(BeginTime)->selectAll();
   QTest::keyClicks(Edit(BeginTime), "0930");
@@ -157,7 +147,7 @@ TEST_F(FormTest, RangeReplacementHoldsAcrossLaterEditsOfTheGroup) {
       << Edit(TriPreview)->text().toStdString();
 
   QTest::keyClicks(Edit(SendNum), "9");
-  EXPECT_TRUE(PopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
   QTest::keyClicks(Edit(MovDistance), "77");
   EXPECT_NE(Edit(BacPreview)->text().indexOf(",77,5,"), -1) << Edit(BacPreview)->text().toStdString();
 }
@@ -222,78 +212,78 @@ TEST_F(FormTest, InputLimitCountsTheBytesOfTheStoredText) {
   EXPECT_EQ(user->text(), "xyz" + euro.repeated(5) + "ab");
   view.PullForm();
   EXPECT_TRUE(limitMessages.isEmpty());
-  EXPECT_EQ(view.model.values.Text(ApnUser), ("xyz" + euro.repeated(5) + "ab").toStdString());
+  EXPECT_EQ(view.model().values.Text(ApnUser), ("xyz" + euro.repeated(5) + "ab").toStdString());
 }
 
 TEST_F(FormTest, PullCountsBytesAsStoredForTheLimit) {
   std::string sevenEuros;
   for (int i = 0; i < 7; ++i) sevenEuros += "\xE2\x82\xAC";
-  view.model.values.Text(ApnUser) = sevenEuros;                    // 7 characters, 21 bytes: over
-  view.model.values.Text(PhoneName[0]) = std::string(20, '\xF6');  // 20 bytes, not UTF-8: within
+  view.model().values.Text(ApnUser) = sevenEuros;                    // 7 characters, 21 bytes: over
+  view.model().values.Text(PhoneName[0]) = std::string(20, '\xF6');  // 20 bytes, not UTF-8: within
   view.PushForm();
   EXPECT_FALSE(view.PullForm());
   EXPECT_EQ(limitMessages, QStringList{"Please enter no more than 20 characters."});
-  EXPECT_EQ(view.model.values.Text(ApnUser), sevenEuros);  // shown and pulled whole
+  EXPECT_EQ(view.model().values.Text(ApnUser), sevenEuros);  // shown and pulled whole
   limitMessages.clear();
-  view.model.values.Text(ApnUser) = "";
+  view.model().values.Text(ApnUser) = "";
   view.PushForm();
   EXPECT_TRUE(view.PullForm());
   EXPECT_TRUE(limitMessages.isEmpty());
-  EXPECT_EQ(view.model.values.Text(PhoneName[0]), std::string(20, '\xF6'));  // byte for byte
+  EXPECT_EQ(view.model().values.Text(PhoneName[0]), std::string(20, '\xF6'));  // byte for byte
 }
 
 TEST_F(FormTest, PullStopsAtAnOverLongValueWithTheMessage) {
-  view.model.values.Text(Apn) = std::string(41, 'n');
-  view.model.values.Text(ApnUser) = "old";
+  view.model().values.Text(Apn) = std::string(41, 'n');
+  view.model().values.Text(ApnUser) = "old";
   view.PushForm();
   EXPECT_EQ(Edit(Apn)->text().size(), 41);  // shown whole
   Edit(ApnUser)->setText("new");
   EXPECT_FALSE(view.PullForm());
   EXPECT_EQ(limitMessages, QStringList{"Please enter no more than 40 characters."});
-  EXPECT_EQ(view.model.values.Text(Apn).size(), 41u);
-  EXPECT_EQ(view.model.values.Text(ApnUser), "old");  // after the failing field: not pulled
+  EXPECT_EQ(view.model().values.Text(Apn).size(), 41u);
+  EXPECT_EQ(view.model().values.Text(ApnUser), "old");  // after the failing field: not pulled
   EXPECT_TRUE(Edit(Apn)->hasFocus() || QApplication::focusWidget() == nullptr);
   EXPECT_EQ(Edit(Apn)->selectedText().size(), 41);
 }
 
 TEST_F(FormTest, OverLongLoadedPortIsCutAtTheNextRefresh) {
-  view.model.values.Text(SriPort) = "123456";
+  view.model().values.Text(SriPort) = "123456";
   view.PushForm();
-  view.model.liveUpdate = true;
+  view.model().liveUpdate = true;
   QTest::keyClicks(Edit(ApnUser), "u");
   EXPECT_EQ(limitMessages.size(), 1);
-  EXPECT_TRUE(PopupMessages().contains("Error, Server Port > 5 Byte"));
+  EXPECT_TRUE(OpenPopupMessages().contains("Error, Server Port > 5 Byte"));
   EXPECT_NE(Edit(SriPreview)->text().indexOf(",12345,"), -1);
 }
 
 TEST_F(FormTest, RadioAndListsShowNoSelectionForOutOfRangeValues) {
-  view.model.values.Number(ReportMode) = -1;
-  view.model.values.Number(FenceType[0]) = 5;
+  view.model().values.Number(ReportMode) = -1;
+  view.model().values.Number(FenceType[0]) = 5;
   view.PushForm();
   for (int id = ReportMode0; id <= ReportMode3; ++id)
     EXPECT_FALSE(static_cast<QRadioButton*>(view.Control(id))->isChecked());
   EXPECT_EQ(static_cast<QComboBox*>(view.Control(FenceType[0]))->currentIndex(), -1);
   view.PullForm();
-  EXPECT_EQ(view.model.values.Number(ReportMode), -1);
-  EXPECT_EQ(view.model.values.Number(FenceType[0]), -1);
+  EXPECT_EQ(view.model().values.Number(ReportMode), -1);
+  EXPECT_EQ(view.model().values.Number(FenceType[0]), -1);
 }
 
 TEST_F(FormTest, BytesThatAreNotUtf8SurviveUnlessEdited) {
-  view.model.values.Text(PhoneName[1]) = "J\xf6rg";
-  view.model.values.Text(PhoneName[2]) = "M\xfcller";
+  view.model().values.Text(PhoneName[1]) = "J\xf6rg";
+  view.model().values.Text(PhoneName[2]) = "M\xfcller";
   view.PushForm();
   Edit(PhoneName[2])->setText("Mia");
   view.PullForm();
-  EXPECT_EQ(view.model.values.Text(PhoneName[1]), "J\xf6rg");
-  EXPECT_EQ(view.model.values.Text(PhoneName[2]), "Mia");
+  EXPECT_EQ(view.model().values.Text(PhoneName[1]), "J\xf6rg");
+  EXPECT_EQ(view.model().values.Text(PhoneName[2]), "Mia");
 }
 
 TEST_F(FormTest, EveryControlHasAnAccessibleNameUniqueInItsGroup) {
-  for (const GroupBoxSpec& entry : GroupBoxes()) {
+  for (const GroupBoxEntry& entry : GroupBoxes()) {
     QGroupBox* box = view.GroupBoxOf(entry.group);
     EXPECT_EQ(box->accessibleName().toStdString(), entry.title);
     QSet<QString> names;
-    for (const ControlSpec& c : FormControls()) {
+    for (const ControlEntry& c : FormControls()) {
       if (!c.id || c.kind == CtlKind::Status || view.Control(c.id)->parentWidget() != box) continue;
       const QString name = view.Control(c.id)->accessibleName();
       EXPECT_FALSE(name.isEmpty()) << c.id;
@@ -311,7 +301,7 @@ TEST_F(FormTest, EveryControlHasAnAccessibleNameUniqueInItsGroup) {
 
 TEST_F(FormTest, GroupsKeepTheirRowsInOrder) {
   int lastBottom = 0;
-  for (const GroupBoxSpec& entry : GroupBoxes()) {
+  for (const GroupBoxEntry& entry : GroupBoxes()) {
     QGroupBox* box = view.GroupBoxOf(entry.group);
     EXPECT_GT(box->y(), lastBottom);
     lastBottom = box->geometry().bottom();

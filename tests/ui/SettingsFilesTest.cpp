@@ -8,6 +8,7 @@
 #include <QTest>
 #include <cerrno>
 
+#include "../support/Popups.h"
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
 #include "settings/SafeFile.h"
@@ -20,13 +21,6 @@ using namespace ctl;
 
 namespace {
 
-QStringList PopupTexts() {
-  QStringList texts;
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* p = qobject_cast<CResultDlg*>(w); p && p->isVisible()) texts << p->messageLabel()->text();
-  return texts;
-}
-
 ssize_t DiskFull(int, const void*, std::size_t) {
   errno = ENOSPC;
   return -1;
@@ -36,14 +30,13 @@ class SettingsFilesTest : public ::testing::Test {
  protected:
   SettingsFilesTest() {
     view.showLimitMessage = [this](const QString& text) { limitMessages << text; };
-    view.chooseConfigFile = [this](bool) { return QString::fromStdString(chosen); };
+    view.configFiles().choose = [this](bool) { return QString::fromStdString(chosen); };
     view.resize(600, 800);
     view.show();
   }
   ~SettingsFilesTest() override {
     SetWriteCallForTests(nullptr);
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (qobject_cast<CResultDlg*>(w)) delete w;
+    DismissPopups();
   }
   QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view.Control(id)); }
   CIpAddressEdit* Ip(int id) { return static_cast<CIpAddressEdit*>(view.Control(id)); }
@@ -62,8 +55,8 @@ TEST_F(SettingsFilesTest, SaveIntoAReadOnlyFileSaysSoAndKeepsIt) {
   ASSERT_EQ(::chmod(chosen.c_str(), 0444), 0);
   Edit(Apn)->setText("new");
   view.OnSaveConfigFile();
-  EXPECT_EQ(PopupTexts(), QStringList{QString::fromStdString("Save Config File Fail !\n" + chosen +
-                                                             "\nsaving: the file is read-only")});
+  EXPECT_EQ(OpenPopupMessages(), QStringList{QString::fromStdString("Save Config File Fail !\n" + chosen +
+                                                                    "\nsaving: the file is read-only")});
   EXPECT_EQ(ReadFile(chosen), "[RVSRI]\nAPN=kept\n");
 }
 
@@ -73,7 +66,7 @@ TEST_F(SettingsFilesTest, SaveOntoAFullDiskSaysTheSystemsReason) {
   SetWriteCallForTests(&DiskFull);
   view.OnSaveConfigFile();
   SetWriteCallForTests(nullptr);
-  const QStringList texts = PopupTexts();
+  const QStringList texts = OpenPopupMessages();
   ASSERT_EQ(texts.size(), 1);
   EXPECT_TRUE(texts[0].startsWith(QString::fromStdString("Save Config File Fail !\n" + chosen + "\n")));
   EXPECT_TRUE(texts[0].endsWith(QString::fromStdString(SystemReason(ENOSPC)))) << texts[0].toStdString();
@@ -91,31 +84,31 @@ TEST_F(SettingsFilesTest, SaveOntoAFullDiskSaysTheSystemsReason) {
 TEST_F(SettingsFilesTest, LoadOfAFifoIsRefusedAndTheFormStays) {
   chosen = dir / "pipe.ini";
   ASSERT_EQ(::mkfifo(chosen.c_str(), 0644), 0);
-  view.model.values.Text(Apn) = "mine";
+  view.model().values.Text(Apn) = "mine";
   view.PushForm();
   view.OnLoadConfigFile();  // must not wait for a writer
-  const QStringList texts = PopupTexts();
+  const QStringList texts = OpenPopupMessages();
   ASSERT_EQ(texts.size(), 1);
   EXPECT_TRUE(texts[0].startsWith(QString::fromStdString("Load Config File Fail !\n" + chosen + "\n")));
   EXPECT_TRUE(texts[0].contains("FIFO"));
   EXPECT_EQ(Edit(Apn)->text(), "mine");
-  EXPECT_EQ(view.model.values.Text(Apn), "mine");
+  EXPECT_EQ(view.model().values.Text(Apn), "mine");
 }
 
 TEST_F(SettingsFilesTest, LoadReportsAndDropsCommas) {
   chosen = dir / "commas.ini";
   WriteFile(chosen, "[RVSRI]\nAPN=a,b\n[RVWLT]\nNumb3=555,0100\n[RVPIN]\nPIN=12,34\n");
   view.OnLoadConfigFile();
-  EXPECT_EQ(PopupTexts(),
+  EXPECT_EQ(OpenPopupMessages(),
             QStringList{"Commas Removed From Loaded Values !\nRVSRI/APN, RVWLT/Numb3, RVPIN/PIN"});
   EXPECT_EQ(Edit(Apn)->text(), "ab");
   EXPECT_EQ(Edit(WhiteNumber[2])->text(), "5550100");
-  EXPECT_EQ(view.model.values.Text(Pin), "1234");
+  EXPECT_EQ(view.model().values.Text(Pin), "1234");
 
   // A later Send line carries no comma of a value.
-  view.model.SetPassword("5830");
-  view.model.values.Number(PinCheck) = 1;
-  EXPECT_EQ(view.model.PrepareSend(Group::Pin, view).front().rfind("AT+RVPIN=5830,0,1234,1,,", 0), 0u);
+  view.model().SetPassword("5830");
+  view.model().values.Number(PinCheck) = 1;
+  EXPECT_EQ(view.model().PrepareSend(Group::Pin, view).front().rfind("AT+RVPIN=5830,0,1234,1,,", 0), 0u);
 }
 
 TEST_F(SettingsFilesTest, SaveTakesTheAddressesTheFieldsShow) {

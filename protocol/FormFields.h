@@ -1,0 +1,58 @@
+// Every field of the configuration form, each defined once: its group, kind,
+// input limit, digits-only rule, cap message, range rule, config file key and
+// the place of its text in its command record. The bindings, the caps, the
+// range checks, the config keys and the input limits of the layout are all
+// taken from this one table.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "protocol/Groups.h"
+
+namespace kestrun {
+
+class CFormModel;
+
+enum class ValueKind { Text, Flag, Index, Radio, Preview, Address };
+
+// The values a range check accepts; a field without one has a null label.
+struct RangeLimits {
+  const char* label = nullptr;
+  const char* low = nullptr;
+  const char* high = nullptr;
+  bool onlyIfNotEmpty = false;
+};
+
+// What a cap cuts when the form refreshes the record: the form value itself,
+// or only the record's copy (the field keeps what it holds).
+enum class CapCut { FormValue, RecordCopy };
+
+struct FormField {
+  int id = 0;
+  Group group = Group::Sri;
+  ValueKind kind = ValueKind::Text;
+  int limit = 0;            // input limit in bytes of a text field, 0 for none
+  bool digitsOnly = false;  // the white-list numbers
+  // A capped text is cut to `limit` bytes with this message (null: no cap);
+  // a reply's value uses `replyCapMessage` where that differs.
+  const char* capMessage = nullptr;
+  const char* replyCapMessage = nullptr;
+  CapCut capCut = CapCut::FormValue;
+  RangeLimits range;
+  // Config file section and key; empty for a field no file holds. An address
+  // field's key is the stem of its four octet keys (IP -> IP1 ... IP4).
+  std::string section;
+  std::string key;
+  // The text field's value in its command record (empty for the others).
+  std::function<std::string&(CFormModel&)> recordText;
+
+  const char* ReplyCapMessage() const { return replyCapMessage ? replyCapMessage : capMessage; }
+};
+
+// Every field, in the order the form is exchanged (top to bottom of the form).
+const std::vector<FormField>& FormFields();
+const FormField* FindFormField(int id);
+
+}  // namespace kestrun

@@ -1,0 +1,69 @@
+#include "ui/ConfigFileCommands.h"
+
+#include <memory>
+
+#include "protocol/ControlIds.h"
+#include "settings/ConfigFile.h"
+#include "ui/IpAddressEdit.h"
+
+namespace kestrun {
+
+using namespace ctl;
+
+CConfigFileCommands::CConfigFileCommands(QWidget* dialogParent, CFormModel& model, CFormControls& form,
+                                         IResultSink& sink)
+    : dialogParent_(dialogParent), model_(model), form_(form), sink_(sink) {
+  choose = [this](bool save) { return DefaultChoose(save); };
+}
+
+QFileDialog* CConfigFileCommands::CreateDialog(bool save) {
+  auto* dialog = new QFileDialog(dialogParent_, save ? "Save Config File" : "Load Config File");
+  dialog->setNameFilter("Config File format (*.ini)");
+  dialog->setDefaultSuffix("ini");
+  dialog->setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  // Loading a file that does not exist would wipe the form: only existing files.
+  dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
+  if (!file.path.empty()) dialog->selectFile(QFile::decodeName(file.path.c_str()));
+  return dialog;
+}
+
+QString CConfigFileCommands::DefaultChoose(bool save) {
+  std::unique_ptr<QFileDialog> dialog(CreateDialog(save));
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
+  return dialog->selectedFiles().first();
+}
+
+void CConfigFileCommands::Save(const std::function<void()>& pullForm, const std::string& firmwareVersion) {
+  const QString path = choose(true);
+  if (path.isEmpty()) return;
+  pullForm();  // a field over its limit is reported; the file is still written
+  file.path = QFile::encodeName(path).toStdString();
+  // The octets are what the address fields show now: a pull that stopped at
+  // an over-long field has not reached them.
+  CFormValues saved = model_.values;
+  for (int id : {SriIp, BeiIp}) saved.Address(id) = static_cast<CIpAddressEdit*>(form_.Control(id))->Octets();
+  const FileResult result = WriteConfigFile(file, saved, firmwareVersion);
+  if (!result) sink_.ShowFailure("Save Config File Fail !\n" + result.Lines());
+}
+
+void CConfigFileCommands::Load() {
+  const QString path = choose(false);
+  if (path.isEmpty()) return;
+  file.path = QFile::encodeName(path).toStdString();
+  const ConfigLoad load = ReadConfigFile(file, model_.values);
+  if (!load.file) {  // the form stays as it was
+    sink_.ShowFailure("Load Config File Fail !\n" + load.file.Lines());
+    return;
+  }
+  form_.Push({SriIp, BeiIp});
+  form_.PushAll();  // no preview rebuilt, no enabled state re-derived
+  if (!load.keysWithCommas.empty()) {
+    std::string text = "Commas Removed From Loaded Values !";
+    for (std::size_t i = 0; i < load.keysWithCommas.size(); ++i)
+      text += (i % 4 ? ", " : "\n") + load.keysWithCommas[i];
+    sink_.ShowFailure(text);
+  }
+}
+
+}  // namespace kestrun
