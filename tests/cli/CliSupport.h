@@ -47,7 +47,8 @@ inline CFormValues FullValues() {
   }
   v.Number(OverSpeedAlarm) = 1;
   v.Text(SpeedLimited) = "120";
-  for (int i = 0; i < 9; ++i) v.Number(BacFlagRun[i]) = i % 2;
+  for (int i = 0; i < 8; ++i) v.Number(BacAlarmFlag[i]) = i % 2;
+  v.Number(InfoReportFlag) = 0;  // the ninth flag of the run
   v.Text(InfoReportPeriod) = "60";
   v.Number(MovDetMode) = 1;
   v.Text(MovSpeed) = "10";
