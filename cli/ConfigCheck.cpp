@@ -17,7 +17,7 @@ const char* const kCommaWhy = "holds a comma, which would shift every later fiel
 // Collects what a refresh or range check reports instead of showing it.
 class CRecorder : public IFormOutput {
  public:
-  void ShowResult(const std::string&, const std::string& message, int iconKind, bool, int) override {
+  void ShowResult(const std::string&, const std::string& message, ResultIcon iconKind, bool, int) override {
     if (iconKind == kIconFailure) messages.push_back(message);
   }
   void SetControlText(int, const std::string&) override {}

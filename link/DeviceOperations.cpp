@@ -34,7 +34,7 @@ std::string VersionPiece(const std::string& reply, const char* key, const char* 
 class CRefreshOutput : public IFormOutput {
  public:
   CRefreshOutput(IEngineEvents* events, const CFormModel& model) : events_(events), model_(model) {}
-  void ShowResult(const std::string& caption, const std::string& message, int iconKind, bool autoClose,
+  void ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind, bool autoClose,
                   int delayMs) override {
     if (events_) events_->PopupRequested({caption, message, iconKind, autoClose, delayMs});
   }

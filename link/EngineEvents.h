@@ -15,7 +15,7 @@ namespace kestrun {
 struct PopupRequest {
   std::string caption;
   std::string message;
-  int iconKind = kIconFailure;  // kIconSuccess or kIconFailure
+  ResultIcon iconKind = kIconFailure;  // kIconSuccess or kIconFailure
   bool autoClose = false;
   int delayMs = 1000;
 };

@@ -8,13 +8,15 @@
 namespace kestrun {
 
 inline constexpr const char* kAppTitle = "RV450 Kestrun";
-constexpr int kIconSuccess = 0;
-constexpr int kIconFailure = 1;
+// The icon of a result popup: a green check or a red cross.
+enum class ResultIcon { Success, Failure };
+inline constexpr ResultIcon kIconSuccess = ResultIcon::Success;
+inline constexpr ResultIcon kIconFailure = ResultIcon::Failure;
 
 class IResultSink {
  public:
   virtual ~IResultSink() = default;
-  virtual void ShowResult(const std::string& caption, const std::string& message, int iconKind,
+  virtual void ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind,
                           bool autoClose, int delayMs) = 0;
 
   // A failure popup as every validation and operation failure shows it.

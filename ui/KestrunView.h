@@ -63,7 +63,7 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   void InitSystem();
 
   // Feedback and what the engine reports (window thread).
-  void ShowResult(const std::string& caption, const std::string& message, int iconKind, bool autoClose,
+  void ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind, bool autoClose,
                   int delayMs) override;
   void SetControlText(int id, const std::string& text) override;
   void SetStatus(const std::string& text);

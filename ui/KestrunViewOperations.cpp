@@ -147,7 +147,7 @@ void CKestrunView::OnSendAll() {
 
 // ---- Feedback and what the engine reports ----------------------------------
 
-void CKestrunView::ShowResult(const std::string& caption, const std::string& message, int iconKind,
+void CKestrunView::ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind,
                               bool autoClose, int delayMs) {
   auto* popup = new CResultDlg(window(), QString::fromStdString(caption), QString::fromStdString(message),
                                iconKind, autoClose, delayMs);

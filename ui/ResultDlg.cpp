@@ -9,7 +9,7 @@
 
 namespace kestrun {
 
-CResultDlg::CResultDlg(QWidget* owner, const QString& caption, const QString& message, int iconKind,
+CResultDlg::CResultDlg(QWidget* owner, const QString& caption, const QString& message, ResultIcon iconKind,
                        bool autoClose, int delayMs)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
   setAttribute(Qt::WA_DeleteOnClose);
@@ -29,8 +29,8 @@ CResultDlg::CResultDlg(QWidget* owner, const QString& caption, const QString& me
   failure_->setPixmap(FailurePixmap(iconSize));
   failure_->setAccessibleName("Failure");
   for (QLabel* icon : {success_, failure_}) icon->setGeometry(iconRect);
-  success_->setVisible(iconKind == 0);
-  failure_->setVisible(iconKind == 1);
+  success_->setVisible(iconKind == ResultIcon::Success);
+  failure_->setVisible(iconKind == ResultIcon::Failure);
 
   message_ = new QLabel(message, this);
   message_->setAlignment(Qt::AlignCenter);

@@ -6,13 +6,15 @@
 #include <QLabel>
 #include <QTimer>
 
+#include "protocol/ResultSink.h"
+
 namespace kestrun {
 
 class CResultDlg : public QDialog {
   Q_OBJECT
  public:
-  CResultDlg(QWidget* owner, const QString& caption, const QString& message, int iconKind, bool autoClose,
-             int delayMs);
+  CResultDlg(QWidget* owner, const QString& caption, const QString& message, ResultIcon iconKind,
+             bool autoClose, int delayMs);
   QLabel* messageLabel() const { return message_; }
   QLabel* successIcon() const { return success_; }
   QLabel* failureIcon() const { return failure_; }

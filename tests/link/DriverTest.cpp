@@ -115,7 +115,7 @@ TEST_F(DriverTest, PortThatDoesNotOpen) {
   EXPECT_FALSE(events.statusDetail.empty());
   ASSERT_EQ(events.popups.size(), 1u);
   EXPECT_EQ(events.popups[0].message, "Init COM:99 Baudrate:57600 Fail !");
-  EXPECT_EQ(events.popups[0].iconKind, 1);
+  EXPECT_EQ(events.popups[0].iconKind, kIconFailure);
   EXPECT_TRUE(Received().empty());
   EXPECT_EQ(events.enableCalls, (std::vector<int>{0, 1}));
 }

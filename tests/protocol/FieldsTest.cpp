@@ -17,10 +17,10 @@ std::vector<std::string> Split(const std::string& body, int capacity, int& count
 
 struct RecordingSink : IResultSink {
   std::vector<std::string> messages;
-  void ShowResult(const std::string& caption, const std::string& message, int icon, bool autoClose,
+  void ShowResult(const std::string& caption, const std::string& message, ResultIcon icon, bool autoClose,
                   int) override {
     EXPECT_EQ(caption, "RV450 Kestrun");
-    EXPECT_EQ(icon, 1);
+    EXPECT_EQ(icon, kIconFailure);
     EXPECT_FALSE(autoClose);
     messages.push_back(message);
   }

@@ -17,7 +17,7 @@ constexpr const char* kStamp = "20110306090507";
 struct FakeForm : IFormOutput {
   std::vector<std::string> messages;
   std::map<int, std::string> controls;
-  void ShowResult(const std::string&, const std::string& message, int, bool, int) override {
+  void ShowResult(const std::string&, const std::string& message, ResultIcon, bool, int) override {
     messages.push_back(message);
   }
   void SetControlText(int id, const std::string& text) override { controls[id] = text; }

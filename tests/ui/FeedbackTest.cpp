@@ -33,8 +33,8 @@ class FeedbackTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(FeedbackTest, FailurePopupStaysAtItsPlaceAndStacks) {
-  view.ShowResult("RV450 Kestrun", "No Response !", 1, false, 1000);
-  view.ShowResult("RV450 Kestrun", "Read Data Error !", 1, false, 1000);
+  view.ShowResult("RV450 Kestrun", "No Response !", kIconFailure, false, 1000);
+  view.ShowResult("RV450 Kestrun", "Read Data Error !", kIconFailure, false, 1000);
   const auto popups = OpenPopups();
   ASSERT_EQ(popups.size(), 2);
   const QPoint expected = view.mapToGlobal(QPoint(0, 0)) + QPoint(90, 200);
@@ -52,7 +52,7 @@ TEST_F(FeedbackTest, FailurePopupStaysAtItsPlaceAndStacks) {
 }
 
 TEST_F(FeedbackTest, SuccessPopupClosesItself) {
-  view.ShowResult("RV450 Kestrun", "Read Setting Success .", 0, true, 100);
+  view.ShowResult("RV450 Kestrun", "Read Setting Success .", kIconSuccess, true, 100);
   ASSERT_EQ(OpenPopups().size(), 1);
   QPointer<CResultDlg> popup = OpenPopups().first();
   EXPECT_TRUE(popup->successIcon()->isVisibleTo(popup));
@@ -61,7 +61,7 @@ TEST_F(FeedbackTest, SuccessPopupClosesItself) {
 }
 
 TEST_F(FeedbackTest, OtherIconKindShowsNoIcon) {
-  view.ShowResult("RV450 Kestrun", "?", 5, false, 1000);
+  view.ShowResult("RV450 Kestrun", "?", static_cast<ResultIcon>(5), false, 1000);  // no such icon
   CResultDlg* popup = OpenPopups().first();
   EXPECT_FALSE(popup->successIcon()->isVisibleTo(popup));
   EXPECT_FALSE(popup->failureIcon()->isVisibleTo(popup));
@@ -71,7 +71,7 @@ TEST_F(FeedbackTest, EngineEventsFromAWorkerAreAppliedBeforeTheWorkerGoesOn) {
   CWindowEvents events(view);
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    events.PopupRequested({"RV450 Kestrun", "No Right Response !", 1, false, 1000});
+    events.PopupRequested({"RV450 Kestrun", "No Right Response !", kIconFailure, false, 1000});
     events.StatusChanged("No Right Response !");
     done = true;
   });

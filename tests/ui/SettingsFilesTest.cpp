@@ -168,9 +168,10 @@ TEST_F(SettingsFilesTest, MainSettingFastExchangeBoxAndFailures) {
 }
 
 TEST(ResultDlg, ShortMessagesKeepTheUsualSize) {
-  CResultDlg one(nullptr, "RV450 Kestrun", "No Response !", 1, false, 1000);
-  CResultDlg two(nullptr, "RV450 Kestrun", "OK", 1, false, 1000);
+  CResultDlg one(nullptr, "RV450 Kestrun", "No Response !", kIconFailure, false, 1000);
+  CResultDlg two(nullptr, "RV450 Kestrun", "OK", kIconFailure, false, 1000);
   EXPECT_EQ(one.size(), two.size());
-  CResultDlg longer(nullptr, "RV450 Kestrun", "First line\nSecond line\nThird line", 1, false, 1000);
+  CResultDlg longer(nullptr, "RV450 Kestrun", "First line\nSecond line\nThird line", kIconFailure, false,
+                    1000);
   EXPECT_GT(longer.height(), one.height());
 }
