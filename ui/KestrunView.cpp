@@ -30,13 +30,7 @@ CKestrunView::CKestrunView(QWidget* parent) : QScrollArea(parent) {
   };
 }
 
-CKestrunView::~CKestrunView() {
-  // A running operation reports nothing more; it is stopped (closing its port)
-  // and joined before any member goes. No event loop runs here.
-  events_.Detach();
-  engine_.Stop();
-  engine_.Wait();
-}
+CKestrunView::~CKestrunView() = default;  // the operation runner stops and joins first
 
 void CKestrunView::BuildForm() {
   page_ = BuildFormPage(form_, this, [this](int id, QWidget* widget) { ConnectControl(id, widget); });

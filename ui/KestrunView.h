@@ -30,7 +30,7 @@
 #include "ui/HistoryDlg.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/MainSettingDlg.h"
-#include "ui/WindowEvents.h"
+#include "ui/OperationRunner.h"
 
 namespace kestrun {
 
@@ -73,11 +73,12 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   void ShowBuiltPreview(int id, const std::string& shown, const std::string& stored);
   // A group the engine read: its record and values go into the form.
   void PutReplyIntoForm(Group group, const CFormModel& reading);
-  void OnOperationFinished();
+  // The engine has ended its operation (from the engine's events).
+  void OnOperationFinished() { operations_.Finished(); }
 
-  bool IsBusy() const { return busy_; }
+  bool IsBusy() const { return operations_.busy(); }
   // Asks a running operation to stop at its next step (window closing).
-  void AbortOperation() { engine_.Stop(); }
+  void AbortOperation() { operations_.Stop(); }
 
   // The form's state and what the frame, the engine's events and tests set.
   CFormModel& model() { return model_; }
@@ -124,19 +125,18 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   void OnReadButton(Group group);
   void OnSendButton(Group group);
   void StartOperation(OperationKind kind, const GroupSelection& selection);
+  void OnBusyChanged(bool busy);
 
   FormPage page_;
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
   CFormControls form_{model_};
   CConfigFileCommands configFiles_{this, model_, form_, *this};
-  QTimer startupTimer_;  // timer 1
-  bool busy_ = false;
+  QTimer startupTimer_;        // timer 1
   bool checkPending_ = false;  // the start-up check came due during an operation
-  // Last, so that they go first: the engine is stopped and joined before
-  // anything its events refer to is destroyed.
-  CWindowEvents events_{*this};
-  CDeviceEngine engine_{events_};
+  // Last, so that it goes first: a running operation is stopped and joined
+  // before anything its events refer to is destroyed.
+  COperationRunner operations_{*this, [this](bool busy) { OnBusyChanged(busy); }};
 };
 
 }  // namespace kestrun

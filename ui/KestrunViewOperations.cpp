@@ -38,7 +38,7 @@ bool CKestrunView::InitialUpdate() {
 
 void CKestrunView::InitSystem() {
   startupTimer_.stop();
-  if (busy_) {  // never under a running operation; it runs once that has ended
+  if (IsBusy()) {  // never under a running operation; it runs once that has ended
     checkPending_ = true;
     return;
   }
@@ -71,45 +71,38 @@ void CKestrunView::InitSystem() {
 // ---- Menu commands --------------------------------------------------------
 
 void CKestrunView::OnMainSetting() {
-  if (busy_) return;
+  if (IsBusy()) return;
   if (mainSetting_->exec() != QDialog::Accepted) return;
   mainSetting_->SaveMainSetting();
   startupTimer_.start();
 }
 
 void CKestrunView::OnSaveConfigFile() {
-  if (busy_) return;
+  if (IsBusy()) return;
   configFiles_.Save([this] { PullForm(); }, firmwareVersion_);
 }
 
 void CKestrunView::OnLoadConfigFile() {
-  if (busy_) return;
+  if (IsBusy()) return;
   configFiles_.Load();
 }
 
 // ---- Device operations ----------------------------------------------------
 
 void CKestrunView::StartOperation(OperationKind kind, const GroupSelection& selection) {
-  if (busy_) return;
+  if (IsBusy()) return;
   // The engine works on its own copy of the form and of the connection.
-  OperationPlan plan;
-  plan.kind = kind;
-  plan.selection = selection;
-  plan.form = model_;
-  plan.port.number = port_.portNumber;
-  plan.port.baudRate = port_.baudRate;
-  plan.port.discovery = discovery_;
-  plan.logPath = TrafficLogPath(startDirectory_);
-  plan.pacing = mainSetting_->settings.pacing == PacingSetting::Fast ? CPacing::Fast() : CPacing::Specified();
-  startupTimer_.stop();  // no port check under a running operation
-  busy_ = true;
-  emit busyChanged(true);
-  if (!engine_.Start(std::move(plan))) OnOperationFinished();
+  const bool fast = mainSetting_->settings.pacing == PacingSetting::Fast;
+  operations_.Start(kind, selection, model_,
+                    {{port_.portNumber, port_.baudRate, discovery_},
+                     TrafficLogPath(startDirectory_),
+                     fast ? CPacing::Fast() : CPacing::Specified()});
 }
 
-void CKestrunView::OnOperationFinished() {
-  busy_ = false;
-  emit busyChanged(false);
+void CKestrunView::OnBusyChanged(bool busy) {
+  if (busy) startupTimer_.stop();  // no port check under a running operation
+  emit busyChanged(busy);
+  if (busy) return;
   emit operationFinished();
   if (checkPending_) {
     checkPending_ = false;
@@ -124,7 +117,7 @@ void CKestrunView::OnReadButton(Group group) {
 }
 
 void CKestrunView::OnSendButton(Group group) {
-  if (busy_) return;
+  if (IsBusy()) return;
   if (group != Group::Kpn) PullForm();  // the keypad Send starts without a pull
   GroupSelection selection{};
   selection[static_cast<int>(group)] = true;
@@ -132,7 +125,7 @@ void CKestrunView::OnSendButton(Group group) {
 }
 
 void CKestrunView::OnReadAll() {
-  if (busy_) return;
+  if (IsBusy()) return;
   PullForm();
   GroupSelection all;
   all.fill(true);
@@ -140,7 +133,7 @@ void CKestrunView::OnReadAll() {
 }
 
 void CKestrunView::OnSendAll() {
-  if (busy_) return;
+  if (IsBusy()) return;
   PullForm();
   StartOperation(OperationKind::SendAll, {});
 }

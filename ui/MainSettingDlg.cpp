@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QValidator>
 
-#include "protocol/Validation.h"
 #include "protocol/ResultSink.h"
+#include "protocol/Validation.h"
 #include "ui/DialogUnits.h"
 #include "ui/ResultDlg.h"
 

@@ -1,0 +1,36 @@
+#include "ui/OperationRunner.h"
+
+namespace kestrun {
+
+COperationRunner::COperationRunner(CKestrunView& view, std::function<void(bool busy)> busyChanged)
+    : busyChanged_(std::move(busyChanged)), events_(view) {}
+
+COperationRunner::~COperationRunner() {
+  // A running operation reports nothing more; it is stopped (closing its port)
+  // and joined before the view goes. No event loop runs here.
+  events_.Detach();
+  engine_.Stop();
+  engine_.Wait();
+}
+
+void COperationRunner::Start(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
+                             const Connection& connection) {
+  if (busy_) return;
+  OperationPlan plan;
+  plan.kind = kind;
+  plan.selection = selection;
+  plan.form = form;
+  plan.port = connection.port;
+  plan.logPath = connection.logPath;
+  plan.pacing = connection.pacing;
+  busy_ = true;
+  busyChanged_(true);
+  if (!engine_.Start(std::move(plan))) Finished();
+}
+
+void COperationRunner::Finished() {
+  busy_ = false;
+  busyChanged_(false);
+}
+
+}  // namespace kestrun
