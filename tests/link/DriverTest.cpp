@@ -28,9 +28,8 @@ class DriverTest : public SimulatorTest {
     model.SetPassword("5830");
     model.liveUpdate = true;
   }
-  // Runs one operation on the engine's worker with the fixture's form and
-  // waits for its end; `model` then holds the engine's copy.
-  void RunOperation(OperationKind kind, const GroupSelection& selection = {}) {
+  // An operation on the fixture's form, port and pacing.
+  OperationPlan Plan(OperationKind kind, const GroupSelection& selection = {}) {
     OperationPlan plan;
     plan.kind = kind;
     plan.selection = selection;
@@ -38,8 +37,13 @@ class DriverTest : public SimulatorTest {
     plan.port = {portNumber, baudRate, Discovery()};
     plan.logPath = dir / "AtLog.log";
     plan.pacing = pacing;
+    return plan;
+  }
+  // Runs one operation on the engine's worker and waits for its end; `model`
+  // then holds the engine's copy.
+  void RunOperation(OperationKind kind, const GroupSelection& selection = {}) {
     const int before = events.finished;
-    ASSERT_TRUE(engine.Start(std::move(plan)));
+    ASSERT_TRUE(engine.Start(Plan(kind, selection)));
     ASSERT_TRUE(events.WaitFinished(before + 1));
     engine.Wait();
     model = engine.Form();
@@ -370,13 +374,9 @@ TEST_F(DriverTest, VanishedPortDuringASendMarksTheLineNotSent) {
 
 TEST_F(DriverTest, StopEndsTheOperationAtItsNextStepAndClosesThePort) {
   sim_->SetFault("AT+RVSRI?", sim::Fault::Silent);
-  OperationPlan plan;
-  plan.kind = OperationKind::Read;
-  plan.selection.fill(true);
-  plan.form = model;
-  plan.port = {portNumber, baudRate, Discovery()};
-  plan.pacing = pacing;
-  ASSERT_TRUE(engine.Start(std::move(plan)));
+  GroupSelection all;
+  all.fill(true);
+  ASSERT_TRUE(engine.Start(Plan(OperationKind::Read, all)));
   EXPECT_FALSE(engine.Start(OperationPlan{}));  // one operation at a time
   engine.Stop();
   ASSERT_TRUE(events.WaitFinished());
@@ -390,13 +390,9 @@ TEST_F(DriverTest, StopEndsTheOperationAtItsNextStepAndClosesThePort) {
 TEST_F(DriverTest, DestroyingARunningEngineStopsAndJoinsIt) {
   sim_->SetFault("AT+RVSRI?", sim::Fault::Silent);
   auto running = std::make_unique<CDeviceEngine>(events);
-  OperationPlan plan;
-  plan.kind = OperationKind::Read;
-  plan.selection.fill(true);
-  plan.form = model;
-  plan.port = {portNumber, baudRate, Discovery()};
-  plan.pacing = pacing;
-  ASSERT_TRUE(running->Start(std::move(plan)));
+  GroupSelection all;
+  all.fill(true);
+  ASSERT_TRUE(running->Start(Plan(OperationKind::Read, all)));
   running.reset();
   EXPECT_EQ(events.finished, 1);
   EXPECT_TRUE(PortIsFree());
