@@ -31,10 +31,17 @@ wait_for() {
   done
 }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# -noreset: the server keeps its state when its last client leaves, so no
+# client can arrive in the middle of a reset.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 pids+=($!)
 wait_for 30 test -s "$work/display"
 export DISPLAY=:$(head -n 1 "$work/display")
+if ! wait_for 30 xdpyinfo >/dev/null 2>&1; then
+  echo "the X server on $DISPLAY accepts no connection" >&2
+  cat "$work/xvfb.log" >&2
+  exit 1
+fi
 
 export XDG_CONFIG_HOME=$work/config XDG_DATA_HOME=$work/data XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
@@ -55,5 +62,8 @@ dbus-run-session -- /usr/bin/python3 "$here/atspi_walk.py" "$kestrun" "$workdir"
 if [ $status -ne 0 ]; then
   echo "--- program output"
   cat "$workdir/kestrun.log" || true
+  echo "--- X server on $DISPLAY (pid ${pids[0]}): $(kill -0 "${pids[0]}" 2>/dev/null && echo running || echo gone)"
+  xdpyinfo >/dev/null 2>&1 && echo "it accepts a connection now" || echo "it refuses a connection now"
+  cat "$work/xvfb.log" || true
 fi
 exit $status
