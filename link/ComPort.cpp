@@ -176,10 +176,11 @@ bool CComPort::SendAndWaitFor(const std::string& text, const std::string& token,
   return false;
 }
 
-bool CComPort::ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit) {
+bool CComPort::ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit, const ReplyComplete& complete) {
   const auto end = Clock::now() + limit;
   std::string chunk;
   for (;;) {
+    if (complete && complete(text)) return true;
     const auto left = std::chrono::duration_cast<Ms>(end - Clock::now());
     if (left <= Ms(0)) return true;
     if (!ReadReply(

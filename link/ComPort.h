@@ -49,8 +49,8 @@ class CComPort {
                       std::size_t maxBytes, int polls, Ms pause = Ms(200), bool endOnToken = false,
                       bool purgeFirst = true);
   // Reads what arrives until the line has been quiet for `quiet`, at most
-  // `limit` long; appends it to `text`.
-  bool ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit);
+  // `limit` long, or until `complete` holds for `text`; appends to `text`.
+  bool ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit, const ReplyComplete& complete = {});
   // Collects 256-byte reads until 600 ms of silence, more than `limit` bytes,
   // or `complete` holds for all collected. True when the limit was passed.
   bool ReadUntilQuiet(std::string& text, int& total, int limit, const ReplyComplete& complete = {});

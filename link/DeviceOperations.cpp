@@ -158,11 +158,17 @@ bool CDeviceDriver::SetSlowClock(bool on) {
     // other's replies; the fourth line is then polled for its "OK".
     port_.lastSystemError = 0;
     bool written = port_.Purge();
-    for (int i = 0; i < 3 && written; ++i) written = port_.WriteLine(command, false);
+    int lines = 0;
+    for (; lines < 3 && written; ++lines) written = port_.WriteLine(command, false);
     seen = written && port_.SendAndWaitFor(command, "OK", reply, 120, 1, CPacing::PollInterval(),
                                            pacing_.EndsOnEvent(), false);
+    // The fast pacing reads on until every line of the burst has its answer
+    // (an awake tracker) or the line has been quiet for a while (a tracker that
+    // slept through the first lines), so no late answer is taken for the next.
+    const int answers = lines + 1;
     if (seen && pacing_.BurstSettle().count() > 0)
-      port_.ReadUntilQuietFor(reply, pacing_.BurstSettle(), CPacing::ReadDeadline());
+      port_.ReadUntilQuietFor(reply, pacing_.BurstSettle(), CPacing::ReadDeadline(),
+                              [answers](const std::string& r) { return CountClosingLines(r) >= answers; });
     if (port_.lastSystemError != 0) {
       PortFailed();
       break;

@@ -13,6 +13,18 @@ bool ReplyEnded(std::string_view text, std::size_t from) {
          FindLineStarting(text, "ERROR", from) != std::string_view::npos;
 }
 
+int CountClosingLines(std::string_view text) {
+  int count = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view line = text.substr(start, end - start);
+    if (line.starts_with("OK") || line.starts_with("ERROR")) ++count;
+    start = end + 1;
+  }
+  return count;
+}
+
 bool SettingReplyComplete(std::string_view collected, std::string_view line) {
   const std::size_t echo = collected.find(line);
   return echo != std::string_view::npos && ReplyEnded(collected, echo + line.size());

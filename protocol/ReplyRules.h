@@ -15,6 +15,8 @@ std::size_t FindLineStarting(std::string_view text, std::string_view word, std::
 
 // An "OK" or "ERROR" line at or after `from`.
 bool ReplyEnded(std::string_view text, std::size_t from = 0);
+// How many lines of `text` start with "OK" or "ERROR": one per answered line.
+int CountClosingLines(std::string_view text);
 
 // The echo of `line` has arrived and a closing line after it.
 bool SettingReplyComplete(std::string_view collected, std::string_view line);

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "link/SystemError.h"
+
 namespace kestrun::sim {
 
 namespace fs = std::filesystem;
@@ -53,7 +55,7 @@ bool CTrackerSim::Start(std::string& error) {
   }
   master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) {
-    error = std::string("cannot create a pseudo-terminal: ") + std::strerror(errno);
+    error = "cannot create a pseudo-terminal: " + SystemReason(errno);
     return false;
   }
   slavePath_ = ::ptsname(master_);

@@ -24,3 +24,13 @@ TEST(ReplyRules, AQueryReplyIsCompleteAtItsClosingLineAfterTheTag) {
   EXPECT_TRUE(ReplyEnded("ATI\r\nRevision:1\r\n\r\nOK"));
   EXPECT_FALSE(ReplyEnded("ATI\r\nRevision:OK1\r\n"));
 }
+
+TEST(ReplyRules, EachAnsweredLineOfAWakeUpBurstCountsOnce) {
+  const std::string answer = "AT+CSCLK=1\r\r\nOK\r\n";
+  EXPECT_EQ(CountClosingLines(answer + answer + answer + answer), 4);
+  EXPECT_EQ(CountClosingLines("AT+CSCLK=1\r\nERROR: NOT OK\r\n"), 1);  // one line, not an OK and an ERROR
+  const std::string noise = "\xff\xfe\r\nBOOKER\r\n";                  // a waking tracker's noise
+  EXPECT_EQ(CountClosingLines(noise), 0);
+  EXPECT_EQ(CountClosingLines(answer + "AT+CSCLK=1\r\r\nO"), 1);  // the next answer not yet whole
+  EXPECT_EQ(CountClosingLines("OK"), 1);
+}
