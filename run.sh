@@ -39,7 +39,7 @@ fi
 
 # No display: run under Xvfb and take screenshots.
 display=:$((90 + RANDOM % 100))
-Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 pids+=($!)
 export DISPLAY=$display
 sleep 1
