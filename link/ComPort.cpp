@@ -161,17 +161,29 @@ bool CComPort::SendAndRead(const std::string& text, std::string& buffer, std::si
 }
 
 bool CComPort::SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
-                              std::size_t maxBytes, int polls, Ms pause, bool endOnToken, bool purgeFirst) {
+                              std::size_t maxBytes, int polls, Ms pause, bool endOnToken, bool purgeFirst,
+                              const ReplyComplete& done) {
+  buffer.clear();
   if (!WriteLine(text, purgeFirst)) return false;
-  const auto hasToken = [&token](const std::string& read) { return read.find(token) != std::string::npos; };
+  // The token is looked for in each poll's read on its own; `done` looks at
+  // all that was read. `buffer` keeps every read, for the caller and the log.
+  const auto found = [&](const std::string& part, const std::string& all) {
+    return done ? done(all) : part.find(token) != std::string::npos;
+  };
+  std::string part;
   for (int i = 0; i < polls; ++i) {
+    bool readOk = true;
     if (endOnToken) {
-      if (!ReadReply(buffer, maxBytes, hasToken, pause + Ms(kReadTimeoutMs))) return false;
+      readOk = ReadReply(
+          part, maxBytes, [&](const std::string& more) { return found(more, buffer + more); },
+          pause + Ms(kReadTimeoutMs));
     } else {
       std::this_thread::sleep_for(pause);
-      if (!ReadReply(buffer, maxBytes)) return false;
+      readOk = ReadReply(part, maxBytes);
     }
-    if (hasToken(buffer)) return true;
+    buffer += part;
+    if (!readOk) return false;
+    if (found(part, buffer)) return true;
   }
   return false;
 }

@@ -44,10 +44,11 @@ class CComPort {
   // Writes the text, then up to `polls` times: wait `pause`, read once, look
   // for the token in that read alone. With `endOnToken` the read ends as soon
   // as the token has arrived, and lasts up to `pause` longer instead of the
-  // pause before it.
+  // pause before it. `done`, when given, replaces the token search and looks
+  // at all that was read. `buffer` keeps every read.
   bool SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
                       std::size_t maxBytes, int polls, Ms pause = Ms(200), bool endOnToken = false,
-                      bool purgeFirst = true);
+                      bool purgeFirst = true, const ReplyComplete& done = {});
   // Reads what arrives until the line has been quiet for `quiet`, at most
   // `limit` long, or until `complete` holds for `text`; appends to `text`.
   bool ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit, const ReplyComplete& complete = {});

@@ -160,14 +160,17 @@ bool CDeviceDriver::SetSlowClock(bool on) {
     bool written = port_.Purge();
     int lines = 0;
     for (; lines < 3 && written; ++lines) written = port_.WriteLine(command, false);
+    const auto polled = std::chrono::steady_clock::now();
     seen = written && port_.SendAndWaitFor(command, "OK", reply, 120, 1, CPacing::PollInterval(),
                                            pacing_.EndsOnEvent(), false);
     // The fast pacing reads on until every line of the burst has its answer
     // (an awake tracker) or the line has been quiet for a while (a tracker that
     // slept through the first lines), so no late answer is taken for the next.
+    const auto firstAnswer =
+        std::chrono::duration_cast<CPacing::Ms>(std::chrono::steady_clock::now() - polled);
     const int answers = lines + 1;
-    if (seen && pacing_.BurstSettle().count() > 0)
-      port_.ReadUntilQuietFor(reply, pacing_.BurstSettle(), CPacing::ReadDeadline(),
+    if (seen && pacing_.BurstSettle(firstAnswer).count() > 0)
+      port_.ReadUntilQuietFor(reply, pacing_.BurstSettle(firstAnswer), 3 * CPacing::ReadDeadline(),
                               [answers](const std::string& r) { return CountClosingLines(r) >= answers; });
     if (port_.lastSystemError != 0) {
       PortFailed();
@@ -183,8 +186,16 @@ bool CDeviceDriver::SetWcsl(bool on) {
   LogTraffic(command, Direction::Sent);
   std::string reply;
   port_.lastSystemError = 0;
-  const bool seen = port_.SendAndWaitFor(command, "OK", reply, command.size() + 10, 3,
-                                         CPacing::PollInterval(), pacing_.EndsOnEvent());
+  // The fast pacing takes only this line's own answer (its echo, then an OK
+  // line and no ERROR): a late answer to the wake-up burst also holds an "OK".
+  const CComPort::ReplyComplete ownAnswer = pacing_.EndsOnEvent()
+                                                ? CComPort::ReplyComplete([&command](const std::string& r) {
+                                                    return SettingReplyComplete(r, command);
+                                                  })
+                                                : nullptr;
+  bool seen = port_.SendAndWaitFor(command, "OK", reply, command.size() + 10, 3, CPacing::PollInterval(),
+                                   pacing_.EndsOnEvent(), true, ownAnswer);
+  if (ownAnswer) seen = seen && SettingAccepted(reply, command);
   if (port_.lastSystemError != 0) PortFailed();
   LogTraffic(reply, Direction::Received);
   return seen;

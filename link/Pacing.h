@@ -43,11 +43,18 @@ class CPacing {
   // Pause before each poll read; with `fast` the poll read itself may last
   // this much longer instead, ending as soon as the token arrives.
   static constexpr Ms PollInterval() { return Ms(200); }
-  // After a wake-up burst has been answered, how long the line must stay
-  // quiet before the exchange goes on: the replies to the burst's other lines
-  // are still on their way and must not be taken for the next reply. (The
-  // specified pacing's full-length poll read takes them anyway.)
-  constexpr Ms BurstSettle() const { return mode_ == Mode::Fast ? Ms(100) : Ms(0); }
+  // After a wake-up burst has been answered (its first answer came after
+  // `firstAnswer`), how long the line must stay quiet before the exchange goes
+  // on: the replies to the burst's other lines may still be on their way and
+  // must not be taken for the next reply. A tracker answers its lines one
+  // after the other, so twice its answer time covers the gap between two of
+  // them; at least 100 ms, at most one read's deadline. (The specified
+  // pacing's full-length poll read takes them anyway.)
+  constexpr Ms BurstSettle(Ms firstAnswer = Ms(0)) const {
+    if (mode_ != Mode::Fast) return Ms(0);
+    const Ms gap = 2 * firstAnswer;
+    return gap < Ms(100) ? Ms(100) : gap > ReadDeadline() ? ReadDeadline() : gap;
+  }
   // True when a read ends as soon as its reply is complete.
   constexpr bool EndsOnEvent() const { return mode_ == Mode::Fast; }
 

@@ -440,3 +440,27 @@ TEST_F(DriverTest, FastPacingTakesNoLateBurstReplyForTheNextAnswer) {
   ASSERT_NE(closing, std::string::npos);
   EXPECT_EQ(traffic.substr(query, closing - query).find("CSCLK"), std::string::npos);  // nothing stale
 }
+
+TEST_F(DriverTest, FastPacingTakesNoLateBurstAnswerForTheLinkLinesOwn) {
+  // Answers 150 ms apart, longer than the shortest quiet wait after a burst:
+  // a late "OK" to the burst must not pass for the answer to AT+WCSL=1, which
+  // the tracker refuses.
+  sim_->SetAnswerDelay(150);
+  sim_->SetFault("AT+WCSL=1", sim::Fault::Error);
+  Send(Only(Group::Pin));
+  EXPECT_EQ(events.statuses.back(), "Send AT Command Fail !");
+  for (const auto& line : Received()) EXPECT_NE(line.rfind("AT+RVPIN=", 0), 0u);
+}
+
+TEST_F(DriverTest, ThePollsOfAnUnansweredLineAreAllInTheTrafficLog) {
+  // The specified pacing polls AT+WCSL=1 three times for its "OK"; the
+  // "ERROR" of the first poll stays in the log after two empty ones.
+  pacing = CPacing::Specified();
+  sim_->SetFault("AT+WCSL=1", sim::Fault::Error);
+  Send(Only(Group::Pin));
+  EXPECT_EQ(events.statuses.back(), "Send AT Command Fail !");
+  const std::string traffic = ReadFile(dir / "AtLog.log");
+  const std::size_t line = traffic.find("--> AT+WCSL=1");
+  ASSERT_NE(line, std::string::npos);
+  EXPECT_NE(traffic.find("ERROR", line), std::string::npos) << traffic.substr(line);
+}
