@@ -62,7 +62,10 @@ void CPortJob::Run() {
     case Command::Write:
     case Command::Verify: {
       form.values = plan_.values;
-      if (!RunStep(OperationKind::Send, plan_.sendGroups, form, "write")) break;
+      if (!RunStep(OperationKind::Send, plan_.sendGroups, form, "write")) {
+        TakePartialSend();
+        break;
+      }
       report_.groupsSent = GroupNames(plan_.sendGroups, SendOrder());
       report_.linesSent = lines_;
       if (plan_.command == Command::Write) break;
@@ -118,6 +121,8 @@ bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, cons
   detail_.clear();
   popups_.clear();
   lines_ = 0;
+  groupsStarted_ = {};
+  current_.reset();
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (cancelled_) {
@@ -179,6 +184,19 @@ void CPortJob::Finish(const OperationResult& result) {
   }
 }
 
+// A write that failed on the way may still have changed the tracker: the
+// groups that went through before the failure, and every line written.
+void CPortJob::TakePartialSend() {
+  GroupSelection done = groupsStarted_;
+  // The group under way did not go through when one of its lines failed
+  // ("Send AT+RVxxx Fail !"); a stop or a failed closing exchange comes
+  // only after a group's last line.
+  const bool lineFailed = status_.rfind("Send AT+RV", 0) == 0;
+  if (current_ && lineFailed) done[static_cast<int>(*current_)] = false;
+  report_.groupsSent = GroupNames(done, SendOrder());
+  report_.linesSent = lines_;
+}
+
 void CPortJob::WriteOutputFile(const CFormValues& values) {
   CIniFile file(outputFile_);
   if (const FileResult written = WriteConfigFile(file, values, report_.version); !written) {
@@ -205,7 +223,9 @@ void CPortJob::PopupRequested(const PopupRequest& popup) {
 
 void CPortJob::HistoryAppended(const std::string&) { ++lines_; }
 
-void CPortJob::GroupStarted(Group, int index, int count) {
+void CPortJob::GroupStarted(Group group, int index, int count) {
+  groupsStarted_[static_cast<int>(group)] = true;
+  current_ = group;
   group_ = std::to_string(index) + "/" + std::to_string(count);
 }
 

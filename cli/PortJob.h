@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,7 @@ class CPortJob : private IEngineEvents {
                const char* phase);
   void Finish(const OperationResult& result);
   void WriteOutputFile(const CFormValues& values);
+  void TakePartialSend();
   void Show(const std::string& text);
 
   void StatusChanged(const std::string& text) override;
@@ -79,6 +81,8 @@ class CPortJob : private IEngineEvents {
   std::string detail_;
   std::vector<std::string> popups_;
   int lines_ = 0;
+  GroupSelection groupsStarted_{};
+  std::optional<Group> current_;
 
   // Last, so that it is gone before anything its events touch.
   CDeviceEngine engine_{*this};

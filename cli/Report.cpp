@@ -107,6 +107,12 @@ void PrintText(std::ostream& out, const PortReport& r) {
     out << ": " << Failure(r);
   }
   out << "\n";
+  const bool sends = r.command == Command::Write || r.command == Command::Verify;
+  if (sends && r.exitCode != kExitOk && r.exitCode != kExitDifferent && r.linesSent > 0) {
+    out << who << " groups the tracker took before it stopped: ";
+    for (std::size_t i = 0; i < r.groupsSent.size(); ++i) out << (i ? ", " : "") << r.groupsSent[i];
+    out << (r.groupsSent.empty() ? "none" : "") << " (" << Plural(r.linesSent, "line") << " sent)\n";
+  }
   for (const Difference& d : r.differences)
     out << who << " [" << d.section << "] " << d.key << ": file " << Quoted(d.fileValue) << " tracker "
         << Quoted(d.trackerValue) << "\n";

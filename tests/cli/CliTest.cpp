@@ -268,7 +268,10 @@ TEST_F(CliTest, VerifyAgainstAFaultyTrackerFailsWith4) {
   sim.SetFault("AT+RVBAC=", sim::Fault::Error);
   const Result refused = Run({"verify", file, "--port", "21"});
   EXPECT_EQ(refused.code, 4);
-  EXPECT_EQ(refused.out, "COM21 verify: tracker failed: Send AT+RVBAC Fail ! (No Right Response !)\n");
+  // What the tracker took before the refusal is said: it has been changed.
+  EXPECT_EQ(refused.out,
+            "COM21 verify: tracker failed: Send AT+RVBAC Fail ! (No Right Response !)\n"
+            "COM21 groups the tracker took before it stopped: RVSRI, RVBEI, RVTRI, RVGEO (8 lines sent)\n");
   EXPECT_EQ(SettingsLines(sim).back(), "AT+RVBAC=");  // nothing after the refused line, no read back
   const auto received = sim.ReceivedLines();
   EXPECT_EQ(std::count(received.begin(), received.end(), "AT+RVSRI?"), 0);
@@ -283,6 +286,18 @@ TEST_F(CliTest, VerifyAgainstAFaultyTrackerFailsWith4) {
   EXPECT_EQ(objects[0]["message"].string, "Read AT+RVWLT Fail !");
   EXPECT_EQ(objects[0]["detail"].string, "No Response !");
   EXPECT_EQ(objects[0]["linesSent"].number, 15);  // the write went through
+
+  // A write refused on the way: the groups before the refusal went through.
+  sim.ClearFaults();
+  sim.SetFault("AT+RVTRI=", sim::Fault::Error);
+  const Result partial = Run({"write", file, "--port", "21", "--json"});
+  EXPECT_EQ(partial.code, 4);
+  const auto sent = JsonLines(partial.out);
+  ASSERT_EQ(sent.size(), 1u);
+  std::vector<std::string> groups;
+  for (const Json& g : sent[0]["groupsSent"].items) groups.push_back(g.string);
+  EXPECT_EQ(groups, (std::vector<std::string>{"RVSRI", "RVBEI"}));
+  EXPECT_EQ(sent[0]["linesSent"].number, 3);  // the refused line was written too
 }
 
 TEST_F(CliTest, APortThatDoesNotOpenGives3AndSaysWhy) {
