@@ -76,6 +76,15 @@ bool TakesValue(const std::string& name) {
   return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
+// An argument that reads as an option: a long one, or one of the short ones.
+// Taken as the value of the option before it, it would hide a forgotten value
+// ("-o --json" writing a file named --json).
+bool LooksLikeOption(const std::string& arg) {
+  static const char* const kShort[] = {"-p", "-b", "-o", "-q", "-h", "-V"};
+  return (arg.size() > 2 && arg.rfind("--", 0) == 0) ||
+         std::find(std::begin(kShort), std::end(kShort), arg.substr(0, 2)) != std::end(kShort);
+}
+
 }  // namespace
 
 const char* CommandName(Command command) {
@@ -147,6 +156,12 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     if (TakesValue(arg) && !hasValue) {
       if (i + 1 >= args.size()) {
         error = "option " + arg + " needs a value";
+        return false;
+      }
+      if (LooksLikeOption(args[i + 1])) {
+        error = "option " + arg + " needs a value, not the option " + args[i + 1] +
+                " (a value that starts with - goes right after it: " + arg + (arg.size() > 2 ? "=" : "") +
+                "VALUE)";
         return false;
       }
       value = args[++i];

@@ -38,6 +38,9 @@ TEST(ArgsTest, CommandsWithTheirFilesAndOptionsInAnyPlace) {
   EXPECT_TRUE(o.allowCaps);
   EXPECT_EQ(o.baudRate, 57600);
   EXPECT_EQ(o.pacing->mode(), CPacing::Mode::Fast);
+  // A value that starts with "-" goes with its option.
+  EXPECT_EQ(Parse({"read", "--password=-583", "-o-x.ini", "-p", "5"}).password, "-583");
+  EXPECT_EQ(Parse({"read", "--password", "-583", "-o", "x.ini", "-p", "5"}).password, "-583");
   EXPECT_EQ(o.file, "a.ini");
   EXPECT_EQ(o.password, "1234");
 
@@ -81,6 +84,10 @@ TEST(ArgsTest, BadCommandLinesSayWhat) {
   EXPECT_NE(Refused({"read", "-o", "x", "--groups", "sri"}).find("--groups"), std::string::npos);
   EXPECT_NE(Refused({"ports", "--port", "5"}).find("no connection options"), std::string::npos);
   EXPECT_NE(Refused({"write", "a.ini", "--port"}).find("needs a value"), std::string::npos);
+  // An option where a value belongs is a forgotten value, not a file named --json.
+  EXPECT_NE(Refused({"read", "-o", "--json", "-p", "5"}).find("-o needs a value, not the option --json"),
+            std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "--log-dir", "-q"}).find("not the option -q"), std::string::npos);
   EXPECT_NE(Refused({"write", "a.ini", "--port", "five"}).find("COM number"), std::string::npos);
   EXPECT_NE(Refused({"write", "a.ini", "--port", "0"}).find("COM number"), std::string::npos);
   EXPECT_NE(Refused({"write", "a.ini", "--port", "5", "--port", "COM5"}).find("twice"), std::string::npos);
