@@ -1,8 +1,11 @@
 #include "cli/Cli.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <thread>
@@ -11,6 +14,7 @@
 #include "cli/ConfigCheck.h"
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
+#include "link/SystemError.h"
 #include "settings/MainSettings.h"
 
 #ifndef KESTRUN_VERSION
@@ -137,6 +141,21 @@ bool PrepareLogDir(const std::string& dir, std::string& error) {
   return true;
 }
 
+// The traffic log asked for must be writable before any port is touched: the
+// log itself drops a line it cannot write, which would go unnoticed here.
+bool CheckLogFile(const std::string& path, std::string& error) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = "traffic log " + path + ": " + SystemReason(errno);
+    return false;
+  }
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  if (!regular) error = "traffic log " + path + ": not a regular file";
+  return regular;
+}
+
 void ReportProblems(std::ostream& err, const std::string& file, const std::vector<Problem>& problems) {
   for (const Problem& p : problems) err << "rv450-cli: " << file << ": " << Describe(p) << "\n";
 }
@@ -242,6 +261,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     labels.push_back("COM" + std::to_string(t.port));
   }
   if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return Fail(err, error);
+  for (const std::string& log : logs)
+    if (!log.empty() && !CheckLogFile(log, error)) return Fail(err, error);
 
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live

@@ -380,6 +380,7 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
   const std::string good = WriteValues("good.ini", FullValues());
   std::filesystem::create_symlink(sim.slavePath(), dir / "ports/com24");  // the same tracker again
   WriteFile(dir / "notes.txt", "shopping list\nmilk\n");
+  std::filesystem::create_directories(dir / "logs/AtLog.log");  // a log that cannot be written
   WriteFile(dir / "number.ini", "[RVBAC]\nOSA=on\n");
   CFormValues comma = FullValues();
   comma.Text(PhoneName[1]) = "Smith, John";
@@ -424,6 +425,7 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
       {{"read", "-o", dir / "no-such-folder/out.ini", "-p", "21"}, "does not exist"},
       {{"read", "-o", dir.path(), "-p", "21"}, "cannot be replaced"},
       {{"write", good, "-p", "21", "--log-dir", good}, "not a writable folder"},
+      {{"write", good, "-p", "21", "--log-dir", dir / "logs"}, "traffic log " + dir / "logs/AtLog.log"},
       {{"write", good, "-p", "21", "--groups", "sri,rto"}, "RVRTO is an action"},
   };
   for (const Case& c : cases) {
