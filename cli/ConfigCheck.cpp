@@ -155,8 +155,8 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
     error = path + ": " + SystemReason(ENOENT);
     return false;
   }
-  if (bytes.find('\0') != std::string::npos) {
-    error = path + ": not a config file (it holds binary data)";
+  if (HoldsBinaryData(bytes)) {
+    error = path + ": " + kBinaryFileReason;
     return false;
   }
 

@@ -76,9 +76,15 @@ FileResult WriteConfigFile(CIniFile& file, const CFormValues& values, const std:
 
 ConfigLoad ReadConfigFile(const CIniFile& file, CFormValues& values) {
   ConfigLoad load;
-  CIniText text;
-  load.file = file.Read(text);
+  std::string bytes;
+  bool exists = false;
+  load.file = ReadSettingsFile(file.path, bytes, exists);
   if (!load.file) return load;
+  if (HoldsBinaryData(bytes)) {
+    load.file = FileResult::Failure(file.path, "reading", kBinaryFileReason);
+    return load;
+  }
+  const CIniText text = CIniText::Parse(bytes);
   for (const ConfigKey& k : ConfigKeys()) {
     if (k.id == 0) continue;  // INFO/VER is written, never read back
     switch (k.encoding) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "protocol/FormValues.h"
@@ -35,10 +36,16 @@ struct ConfigLoad {
   std::vector<std::string> keysWithCommas;
 };
 
+// Why a file with NUL bytes is refused: no text file holds them, so it is an
+// image, an archive or the like, whose load would blank every field.
+inline constexpr const char* kBinaryFileReason = "not a config file (it holds binary data)";
+inline bool HoldsBinaryData(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
+
 // Reads the file once and takes the 99 keys other than INFO/VER from that
 // reading, each with its default; octets are cut to their low 8 bits. A
 // missing file gives every default. A file that cannot be read (not a regular
-// file, too large, no permission) leaves `values` as they were.
+// file, too large, no permission) or holds binary data leaves `values` as
+// they were.
 ConfigLoad ReadConfigFile(const CIniFile& file, CFormValues& values);
 
 }  // namespace kestrun

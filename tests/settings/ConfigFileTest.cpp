@@ -126,6 +126,20 @@ TEST(ConfigFile, MissingOrForeignFileLoadsDefaults) {
   EXPECT_EQ(v.Address(SriIp), (Octets{0, 0, 0, 0}));
 }
 
+TEST(ConfigFile, ABinaryFileIsRefusedAndTheFormStays) {
+  // A picture picked by mistake: its NUL bytes tell it from any text file,
+  // whatever key-like lines it may hold.
+  TempDir dir;
+  WriteFile(dir / "photo.ini", std::string("\x89PNG\r\n\x1a\n\0\0\0\r[RVSRI]\nAPN=x\n", 26));
+  CFormValues v = Filled();
+  const CFormValues before = v;
+  const ConfigLoad load = ReadConfigFile(CIniFile(dir / "photo.ini"), v);
+  EXPECT_FALSE(load.file);
+  EXPECT_EQ(load.file.Lines(), dir / "photo.ini" + "\nreading: not a config file (it holds binary data)");
+  EXPECT_EQ(v.Text(Apn), before.Text(Apn));
+  EXPECT_EQ(v.Address(SriIp), before.Address(SriIp));
+}
+
 TEST(ConfigFile, OneWriteSaveEqualsTheKeyByKeyRewrite) {
   // What the save used to do: one private-profile write per key, in order,
   // each reading the file anew and writing it back.
