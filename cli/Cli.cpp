@@ -63,7 +63,29 @@ bool ResolveConnection(const Options& o, const Environment& env, Connection& c, 
   const bool haveSettings = fs::is_regular_file(settingsPath, ec);
   CMainSettings settings;
   settings.file.path = settingsPath;
-  if (haveSettings) settings.Load();
+  CIniText stored;
+  if (haveSettings) {
+    settings.Load();
+    settings.file.Read(stored);
+  }
+  // A list position the command line takes from the file must be one: a
+  // damaged file would otherwise pick the first port or 115200 without a word.
+  const struct {
+    const char* key;
+    bool used;
+    int last;
+    const char* instead;
+  } positions[] = {{"ComPort", o.ports.empty(), 9999, "--port N"},
+                   {"Baudrate", !o.baudRate, 4, "--baud RATE"}};
+  for (const auto& p : positions) {
+    std::string value;
+    if (!p.used || !stored.Find("Main", p.key, value)) continue;
+    if (!IsInteger(value) || std::stoi(value) < 0 || std::stoi(value) > p.last) {
+      error =
+          settingsPath + ": [Main] " + p.key + " = '" + value + "' is not a list position; use " + p.instead;
+      return false;
+    }
+  }
 
   std::vector<int> numbers = o.ports;
   if (numbers.empty()) {

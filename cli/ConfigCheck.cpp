@@ -10,6 +10,12 @@
 
 namespace kestrun::cli {
 
+bool IsInteger(const std::string& text) {
+  std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+  return text.size() > start && text.size() - start <= 9 &&
+         std::all_of(text.begin() + static_cast<long>(start), text.end(), ::isdigit);
+}
+
 namespace {
 
 const char* const kCommaWhy = "holds a comma, which would shift every later field of the line";
@@ -23,12 +29,6 @@ class CRecorder : public IFormOutput {
   void SetControlText(int, const std::string&) override {}
   std::vector<std::string> messages;
 };
-
-bool IsInteger(const std::string& text) {
-  std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  return text.size() > start && text.size() - start <= 9 &&
-         std::all_of(text.begin() + static_cast<long>(start), text.end(), ::isdigit);
-}
 
 // Characters as the form's edit fields count them (UTF-8 sequences count once).
 std::size_t CountChars(const std::string& text) {

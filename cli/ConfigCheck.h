@@ -28,6 +28,9 @@ struct Problem {
 // "[RVSRI] ServerPort: '123456' is ..." as shown to the user.
 std::string Describe(const Problem& problem);
 
+// A whole number as a settings file holds it: an optional sign and 1 to 9 digits.
+bool IsInteger(const std::string& text);
+
 struct ConfigInput {
   std::string path;
   CFormValues values;         // as Load Config File loads them

@@ -467,6 +467,19 @@ TEST_F(CliTest, MainSettingIniGivesPortBaudPasswordAndPacing) {
   r = Run({"write", file});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("holds a comma"), std::string::npos) << r.err;
+
+  // A damaged file picks no port and no rate by itself; the options still win.
+  WriteFile(dir / "MainSetting.ini", "[Main]\nComPort=abc\nBaudrate=99\n");
+  r = Run({"write", file});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("[Main] ComPort = 'abc' is not a list position; use --port N"), std::string::npos)
+      << r.err;
+  r = Run({"write", file, "-p", "25"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find("[Main] Baudrate = '99' is not a list position; use --baud RATE"), std::string::npos)
+      << r.err;
+  r = Run({"write", file, "--groups", "pin", "-p", "25", "--baud", "115200", "--password", "5830"});
+  EXPECT_EQ(r.code, 0) << r.out << r.err;
 }
 
 // ---- Ctrl+C -----------------------------------------------------------------
