@@ -64,6 +64,26 @@ int main(int argc, char** argv) {
               << " (see --help)\n";
     return 2;
   }
+  // A quit signal closes the dialogs first (an error box or Main Setting at
+  // start-up ends the program as its button does), then the main window, which
+  // stops a running operation.
+  bool quitRequested = false;
+  kestrun::CMainFrame* mainFrame = nullptr;
+  if (quitSignalSockets[0] >= 0) {
+    auto* notifier = new QSocketNotifier(quitSignalSockets[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
+      char bytes[16];
+      while (::read(quitSignalSockets[0], bytes, sizeof bytes) > 0) {
+      }
+      quitRequested = true;
+      for (int i = 0; i < 8; ++i) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) break;
+        modal->close();
+      }
+      if (mainFrame && mainFrame->isVisible()) mainFrame->close();
+    });
+  }
   QApplication::setApplicationName("RV450 Kestrun");
   QGuiApplication::setDesktopFileName("example.kestrun.RV450Kestrun");
   QApplication::setWindowIcon(kestrun::AppIcon());
@@ -79,25 +99,8 @@ int main(int argc, char** argv) {
   }
 
   kestrun::CMainFrame frame;
+  mainFrame = &frame;
   frame.view()->SetStartDirectory(folder);
-  bool quitRequested = false;
-  if (quitSignalSockets[0] >= 0) {
-    auto* notifier = new QSocketNotifier(quitSignalSockets[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
-      char bytes[16];
-      while (::read(quitSignalSockets[0], bytes, sizeof bytes) > 0) {
-      }
-      quitRequested = true;
-      // Dialogs first (Main Setting at start-up ends the program as Cancel
-      // does), then the main window, which stops a running operation.
-      for (int i = 0; i < 8; ++i) {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal) break;
-        modal->close();
-      }
-      if (frame.isVisible()) frame.close();
-    });
-  }
   frame.PlaceAndFit();
   // Main Setting not confirmed: the program ends before any window shows.
   if (!frame.view()->InitialUpdate() || quitRequested) return 0;
