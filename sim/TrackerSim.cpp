@@ -80,6 +80,13 @@ bool CTrackerSim::Start(std::string& error) {
       }
     }
     const std::string link = linkPath();
+    // A link to a pseudo-terminal that is still there belongs to a running
+    // simulator: taking its number would hide it. A dead one is replaced.
+    if (fs::is_symlink(fs::symlink_status(link, ec)) && fs::exists(link, ec)) {
+      error = "COM" + std::to_string(options_.comNumber) + " is taken: " + link + " -> " +
+              fs::read_symlink(link, ec).string();
+      return false;
+    }
     fs::remove(link, ec);
     fs::create_symlink(slavePath_, link, ec);
     if (ec) {
@@ -106,12 +113,15 @@ void CTrackerSim::Stop() {
     if (*fd >= 0) ::close(*fd);
     *fd = -1;
   }
-  if (!options_.portsDir.empty() && options_.comNumber > 0) {
-    std::error_code ec;
-    const std::string link = linkPath();
-    if (fs::is_symlink(fs::symlink_status(link, ec)) && fs::read_symlink(link, ec) == slavePath_)
-      fs::remove(link, ec);
-  }
+  RemoveOwnLink();
+}
+
+void CTrackerSim::RemoveOwnLink() {
+  if (options_.portsDir.empty() || options_.comNumber <= 0) return;
+  std::error_code ec;
+  const std::string link = linkPath();
+  if (fs::is_symlink(fs::symlink_status(link, ec)) && fs::read_symlink(link, ec) == slavePath_)
+    fs::remove(link, ec);
 }
 
 void CTrackerSim::SetFault(const std::string& prefix, Fault fault, int times) {
@@ -214,6 +224,7 @@ void CTrackerSim::HandleLine(const std::string& line) {
   if (fault == Fault::Silent) return;
   if (fault == Fault::Vanish) {
     Log("(device vanishes)");
+    RemoveOwnLink();  // as an unplugged adapter's device node goes away, before the hang-up
     ::close(master_);
     master_ = -1;
     if (slaveKeepAlive_ >= 0) ::close(slaveKeepAlive_);

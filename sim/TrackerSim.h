@@ -80,6 +80,8 @@ class CTrackerSim {
   void Send(const std::string& text);
   void Log(const std::string& text);
   void SaveState();
+  // Removes the ports folder's link, if it still points to this simulator.
+  void RemoveOwnLink();
 
   struct FaultRule {
     std::string prefix;

@@ -23,7 +23,8 @@ Plays an RV450 GPS tracker on a pseudo-terminal and links it into the
 ports folder as com<N>, so that RV450 Kestrun lists it as COM port N.
 
 Options:
-  --com N            COM number to register (default: the first free from 200)
+  --com N            COM number to register (default: the first free from 200;
+                     a number another running simulator holds is refused)
   --ports-dir DIR    ports folder (default: $XDG_CONFIG_HOME/rv450-kestrun/ports,
                      or ~/.config/rv450-kestrun/ports)
   --password TEXT    device password the tracker accepts (default 5830)

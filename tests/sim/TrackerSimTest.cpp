@@ -56,6 +56,27 @@ TEST_F(SimTest, RegistersTheFirstFreeNumberFrom200) {
   EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir / "ports/com200")));
 }
 
+TEST_F(SimTest, ANumberInUseIsRefusedAndADeadOneReplaced) {
+  Start();
+  sim::SimOptions same;
+  same.portsDir = dir / "ports";
+  same.comNumber = 200;
+  sim::CTrackerSim second(same);
+  std::string error;
+  EXPECT_FALSE(second.Start(error));
+  EXPECT_EQ(error.rfind("COM200 is taken: ", 0), 0u) << error;
+  EXPECT_TRUE(std::filesystem::exists(dir / "ports/com200"));  // the first keeps its number
+  EXPECT_TRUE(port.WriteLine("AT"));
+
+  std::filesystem::remove(dir / "ports/com201");
+  std::filesystem::create_symlink(dir / "gone", dir / "ports/com201");  // left by a killed one
+  same.comNumber = 201;
+  sim::CTrackerSim third(same);
+  ASSERT_TRUE(third.Start(error)) << error;
+  EXPECT_EQ(std::filesystem::read_symlink(dir / "ports/com201"), third.slavePath());
+  third.Stop();
+}
+
 TEST_F(SimTest, QueriesAnswerWithTheExactFieldCount) {
   Start();
   const std::pair<const char*, int> counts[] = {{"SRI", 9},  {"BEI", 5},  {"TRI", 5},  {"GEO", 25},
@@ -133,6 +154,8 @@ TEST_F(SimTest, VanishingDeviceFailsTheRead) {
   std::string reply;
   EXPECT_FALSE(port.ReadReply(reply, 100));
   EXPECT_EQ(port.lastError.rfind("ReadFile Error=", 0), 0u);
+  // Gone from the ports folder, as an unplugged adapter's device node.
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(dir / "ports/com200")));
 }
 
 TEST_F(SimTest, StateFileKeepsTheTrackerBetweenRuns) {
