@@ -146,9 +146,19 @@ bool CheckOutputFile(const std::string& file, std::string& error) {
     error = file + ": the folder " + dir.string() + " is not writable";
     return false;
   }
-  if (fs::exists(path, ec) && (!fs::is_regular_file(path, ec) || ::access(path.c_str(), W_OK) != 0)) {
-    error = file + ": exists and cannot be replaced";
-    return false;
+  if (fs::exists(path, ec)) {
+    const char* why =
+        !fs::is_regular_file(path, ec)
+            ? (fs::is_directory(path, ec) ? "it is a folder" : "it is not a regular file")
+        : (fs::status(path, ec).permissions() &
+           (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none
+            ? "it is read-only"
+        : ::access(path.c_str(), W_OK) != 0 ? "no permission to write it"
+                                            : nullptr;
+    if (why) {
+      error = file + ": exists and cannot be replaced (" + why + ")";
+      return false;
+    }
   }
   return true;
 }

@@ -381,6 +381,8 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
   std::filesystem::create_symlink(sim.slavePath(), dir / "ports/com24");  // the same tracker again
   WriteFile(dir / "notes.txt", "shopping list\nmilk\n");
   std::filesystem::create_directories(dir / "logs/AtLog.log");  // a log that cannot be written
+  WriteFile(dir / "kept.ini", "[RVSRI]\n");
+  std::filesystem::permissions(dir / "kept.ini", std::filesystem::perms::owner_read);
   WriteFile(dir / "number.ini", "[RVBAC]\nOSA=on\n");
   CFormValues comma = FullValues();
   comma.Text(PhoneName[1]) = "Smith, John";
@@ -423,7 +425,9 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
       {{"write", good, "-p", "21", "--baud", "1200"}, "--baud must be one of"},
       {{"verify", good, "-p", "21,24"}, "COM21 and COM24 are the same device"},
       {{"read", "-o", dir / "no-such-folder/out.ini", "-p", "21"}, "does not exist"},
-      {{"read", "-o", dir.path(), "-p", "21"}, "cannot be replaced"},
+      {{"read", "-o", dir.path(), "-p", "21"}, "cannot be replaced (it is a folder)"},
+      {{"read", "-o", dir / "kept.ini", "-p", "21"},
+       "kept.ini: exists and cannot be replaced (it is read-only)"},
       {{"write", good, "-p", "21", "--log-dir", good}, "not a writable folder"},
       {{"write", good, "-p", "21", "--log-dir", dir / "logs"}, "traffic log " + dir / "logs/AtLog.log"},
       {{"write", good, "-p", "21", "--groups", "sri,rto"}, "RVRTO is an action"},
