@@ -276,28 +276,28 @@ TEST_F(CliTest, VerifyAgainstAFaultyTrackerFailsWith4) {
   const auto received = sim.ReceivedLines();
   EXPECT_EQ(std::count(received.begin(), received.end(), "AT+RVSRI?"), 0);
 
-  sim.ClearFaults();
-  sim.SetFault("AT+RVWLT?", sim::Fault::Silent);
-  const Result json = Run({"verify", file, "--port", "21", "--json"});
-  EXPECT_EQ(json.code, 4);
-  const auto objects = JsonLines(json.out);
-  ASSERT_EQ(objects.size(), 1u);
-  EXPECT_EQ(objects[0]["outcome"].string, "tracker-failed");
-  EXPECT_EQ(objects[0]["message"].string, "Read AT+RVWLT Fail !");
-  EXPECT_EQ(objects[0]["detail"].string, "No Response !");
-  EXPECT_EQ(objects[0]["linesSent"].number, 15);  // the write went through
+  // One run against one fault; its one JSON object.
+  const auto failedRun = [&](const char* prefix, sim::Fault fault, const char* command) {
+    sim.ClearFaults();
+    sim.SetFault(prefix, fault);
+    const Result r = Run({command, file, "--port", "21", "--json"});
+    EXPECT_EQ(r.code, 4);
+    const auto objects = JsonLines(r.out);
+    EXPECT_EQ(objects.size(), 1u);
+    return objects.empty() ? Json() : objects[0];
+  };
+  const Json readBack = failedRun("AT+RVWLT?", sim::Fault::Silent, "verify");
+  EXPECT_EQ(readBack["outcome"].string, "tracker-failed");
+  EXPECT_EQ(readBack["message"].string, "Read AT+RVWLT Fail !");
+  EXPECT_EQ(readBack["detail"].string, "No Response !");
+  EXPECT_EQ(readBack["linesSent"].number, 15);  // the write went through
 
   // A write refused on the way: the groups before the refusal went through.
-  sim.ClearFaults();
-  sim.SetFault("AT+RVTRI=", sim::Fault::Error);
-  const Result partial = Run({"write", file, "--port", "21", "--json"});
-  EXPECT_EQ(partial.code, 4);
-  const auto sent = JsonLines(partial.out);
-  ASSERT_EQ(sent.size(), 1u);
+  const Json partial = failedRun("AT+RVTRI=", sim::Fault::Error, "write");
   std::vector<std::string> groups;
-  for (const Json& g : sent[0]["groupsSent"].items) groups.push_back(g.string);
+  for (const Json& g : partial["groupsSent"].items) groups.push_back(g.string);
   EXPECT_EQ(groups, (std::vector<std::string>{"RVSRI", "RVBEI"}));
-  EXPECT_EQ(sent[0]["linesSent"].number, 3);  // the refused line was written too
+  EXPECT_EQ(partial["linesSent"].number, 3);  // the refused line was written too
 }
 
 TEST_F(CliTest, APortThatDoesNotOpenGives3AndSaysWhy) {
