@@ -2,27 +2,6 @@
 
 namespace kestrun {
 
-namespace {
-
-std::vector<Binding> MakeBindings() {
-  std::vector<Binding> bindings;
-  for (const FormField& f : FormFields()) bindings.push_back({f.id, f.kind, f.limit, f.group, f.digitsOnly});
-  return bindings;
-}
-
-}  // namespace
-
-const std::vector<Binding>& Bindings() {
-  static const std::vector<Binding> bindings = MakeBindings();
-  return bindings;
-}
-
-const Binding* FindBinding(int id) {
-  for (const Binding& b : Bindings())
-    if (b.id == id) return &b;
-  return nullptr;
-}
-
 CFormValues::CFormValues() {
   for (const Binding& b : Bindings()) {
     switch (b.kind) {

@@ -13,18 +13,11 @@
 
 namespace kestrun {
 
-struct Binding {
-  int id;
-  ValueKind kind;
-  int limit;  // input limit of a text field, 0 for none
-  Group group;
-  bool digitsOnly;  // the white-list numbers
-};
-
-// Every bound control, in the order PullForm and PushForm walk them (top to
-// bottom of the form): the form fields' table seen by id, kind and limit.
-const std::vector<Binding>& Bindings();
-const Binding* FindBinding(int id);
+// A bound control is a row of the form fields' table; PullForm and PushForm
+// walk the rows in the table's order (top to bottom of the form).
+using Binding = FormField;
+inline const std::vector<Binding>& Bindings() { return FormFields(); }
+inline const Binding* FindBinding(int id) { return FindFormField(id); }
 
 class CFormValues {
  public:
