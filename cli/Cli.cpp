@@ -64,10 +64,7 @@ bool ResolveConnection(const Options& o, const Environment& env, Connection& c, 
   CMainSettings settings;
   settings.file.path = settingsPath;
   CIniText stored;
-  if (haveSettings) {
-    settings.Load();
-    settings.file.Read(stored);
-  }
+  if (haveSettings) settings.Load(stored);
   // A list position the command line takes from the file must be one: a
   // damaged file would otherwise pick the first port or 115200 without a word.
   const struct {
@@ -126,9 +123,10 @@ bool ResolveConnection(const Options& o, const Environment& env, Connection& c, 
         "the password from " + settingsPath + " holds a comma, which would shift every field; use --password";
     return false;
   }
-  c.pacing = o.pacing       ? *o.pacing
-             : haveSettings ? CPacing::FromSetting(settings.file.GetString("Main", "Pacing", ""))
-                            : CPacing::Specified();
+  // As the window reads it ("fast" in any case); the option wins.
+  c.pacing = o.pacing                                                 ? *o.pacing
+             : haveSettings && settings.pacing == PacingSetting::Fast ? CPacing::Fast()
+                                                                      : CPacing::Specified();
   return true;
 }
 

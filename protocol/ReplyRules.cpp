@@ -15,13 +15,10 @@ bool ReplyEnded(std::string_view text, std::size_t from) {
 
 int CountClosingLines(std::string_view text) {
   int count = 0;
-  for (std::size_t start = 0; start < text.size();) {
-    std::size_t end = text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) end = text.size();
-    const std::string_view line = text.substr(start, end - start);
-    if (line.starts_with("OK") || line.starts_with("ERROR")) ++count;
-    start = end + 1;
-  }
+  for (std::string_view word : {"OK", "ERROR"})
+    for (std::size_t pos = FindLineStarting(text, word); pos != std::string_view::npos;
+         pos = FindLineStarting(text, word, pos + 1))
+      ++count;
   return count;
 }
 

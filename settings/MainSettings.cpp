@@ -32,6 +32,10 @@ std::string BuildMainSettingPath(const std::string& directory) { return director
 
 FileResult CMainSettings::Load() {
   CIniText text;
+  return Load(text);
+}
+
+FileResult CMainSettings::Load(CIniText& text) {
   const FileResult result = file.Read(text);
   password = text.GetString(kSection, "GenPassword", "5830");
   comIndex = text.GetInt(kSection, "ComPort", 0);

@@ -28,6 +28,8 @@ class CMainSettings {
   // Reads the file once. A missing file gives the defaults; so does one that
   // cannot be read, and the result says why.
   FileResult Load();
+  // The same, handing back the text read, for a caller that checks raw values.
+  FileResult Load(CIniText& text);
   // Writes GenPassword, ComPort, Baudrate and Pacing in one replace of the
   // file; every other line stays. A file that cannot be read is not written.
   FileResult Save();
