@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "protocol/PasswordRule.h"
 #include "settings/MainSettings.h"
 
 namespace kestrun::cli {
@@ -71,8 +72,9 @@ Command CommandFor(const std::string& word) {
 
 // The options that take a value, with their short forms.
 bool TakesValue(const std::string& name) {
-  static const char* const kNames[] = {"--port",    "--baud",   "--password", "--pacing", "--groups",
-                                       "--log-dir", "--output", "-p",         "-b",       "-o"};
+  static const char* const kNames[] = {"--port",   "--baud",   "--password", "--password-file",
+                                       "--pacing", "--groups", "--log-dir",  "--output",
+                                       "-p",       "-b",       "-o"};
   return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
 }
 
@@ -184,11 +186,20 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
       if (!ParseBaud(value, rate, error)) return false;
       options.baudRate = rate;
     } else if (arg == "--password") {
-      if (value.find(',') != std::string::npos) {
-        error = "the password must not contain a comma (it would shift every field of every line)";
+      if (value == "-") {
+        options.askPassword = true;
+      } else if (const std::string fault = PasswordFault(value); !fault.empty()) {
+        error = "the password of --password " + fault;
+        return false;
+      } else {
+        options.password = value;
+      }
+    } else if (arg == "--password-file") {
+      if (value.empty()) {
+        error = "--password-file needs a file";
         return false;
       }
-      options.password = value;
+      options.passwordFile = value;
     } else if (arg == "--pacing") {
       if (value != "specified" && value != "fast") {
         error = "--pacing must be 'specified' or 'fast', not '" + value + "'";
@@ -213,6 +224,10 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     }
   }
   if (options.help || options.version) return true;
+  if (options.password.has_value() + options.passwordFile.has_value() + options.askPassword > 1) {
+    error = "give the password one way: --password TEXT, --password-file FILE or --password -";
+    return false;
+  }
 
   if (operands.empty()) {
     error = "no command given (ports, read, write, diff or verify; see --help)";
@@ -254,8 +269,9 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     error = "--allow-caps is for write and verify";
     return false;
   }
-  if (options.command == Command::Ports && (!options.ports.empty() || options.baudRate || options.password ||
-                                            options.pacing || !options.logDir.empty())) {
+  if (options.command == Command::Ports &&
+      (!options.ports.empty() || options.baudRate || options.password || options.passwordFile ||
+       options.askPassword || options.pacing || !options.logDir.empty())) {
     error = "ports takes no connection options";
     return false;
   }
@@ -283,7 +299,13 @@ Options:
   -p, --port N          COM number (5 or COM5); repeat it, or give 5,6,7, to work
                         on several trackers at once
   -b, --baud RATE       57600, 115200, 230400, 460800 or 921600
-      --password TEXT   the device password
+      --password-file FILE
+                        the device password: the first line of FILE, which must
+                        be yours and closed to others (chmod 600)
+      --password -      ask for the device password (without echo on a terminal;
+                        otherwise one line of standard input)
+      --password TEXT   the device password; other users can see it (ps), so
+                        prefer one of the two above or RV450_PASSWORD
       --pacing MODE     'specified' (the tracker's documented waits) or 'fast'
       --groups LIST     narrow write/diff/verify to groups: sri,bei,tri,geo,bac,kpn,wlt,pin
       --allow-caps      send values the window would cap, capped, and report each
@@ -301,6 +323,11 @@ Without --port, --baud or --password the values of MainSetting.ini in the
 working folder are used when it exists (its ComPort is a position in the list
 that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise the password is 5830, the baud rate
 115200 and the pacing 'specified'. Without --log-dir no traffic log is written.
+
+The password comes from the first of: --password, --password-file or
+--password - (one of them at most); the environment variable RV450_PASSWORD
+when it is set and not empty; GenPassword in MainSetting.ini; 5830. Wherever it
+comes from, it must hold no comma and no control character.
 
 Results go to standard output, progress and messages to standard error.
 

@@ -30,7 +30,9 @@ struct Options {
   std::string outputFile;  // -o of read
   std::vector<int> ports;  // in the order given, no duplicates
   std::optional<int> baudRate;
-  std::optional<std::string> password;
+  std::optional<std::string> password;      // --password VALUE
+  std::optional<std::string> passwordFile;  // --password-file FILE
+  bool askPassword = false;                 // --password -
   std::optional<CPacing> pacing;
   std::optional<GroupSelection> groups;  // --groups
   bool json = false;

@@ -8,13 +8,16 @@
 #include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <thread>
 
 #include "cli/Args.h"
 #include "cli/ConfigCheck.h"
+#include "cli/PasswordSource.h"
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
 #include "link/SystemError.h"
+#include "protocol/PasswordRule.h"
 #include "settings/MainSettings.h"
 
 #ifndef KESTRUN_VERSION
@@ -53,9 +56,48 @@ std::string KnownPorts(const std::vector<PortEntry>& ports) {
   return text;
 }
 
+// The device password from the first source that gives one: the command
+// line (--password, --password-file, --password -), RV450_PASSWORD, the
+// settings file, the default. Each one goes through the same check.
+bool ResolvePassword(const Options& o, const Environment& env, const CMainSettings* settings,
+                     std::ostream& err, std::string& password, std::string& error) {
+  std::string source;
+  if (o.password) {
+    err << "rv450-cli: warning: other users can see a --password value (ps); "
+           "use --password-file FILE, --password - or RV450_PASSWORD\n";
+    password = *o.password;
+    source = "--password";
+  } else if (o.passwordFile) {
+    if (!ReadPasswordFile(*o.passwordFile, password, error)) return false;
+    source = "--password-file " + *o.passwordFile;
+  } else if (o.askPassword) {
+    std::istringstream nothing;
+    if (!AskPassword(env.input ? *env.input : nothing, env.inputIsTerminal, err, env.stop, password, error))
+      return false;
+    source = "--password -";
+  } else if (env.passwordVariable && !env.passwordVariable->empty()) {
+    password = *env.passwordVariable;
+    source = "RV450_PASSWORD";
+  } else if (settings) {
+    password = settings->password;
+    source = settings->file.path;
+  } else {
+    password = kDefaultPassword;
+    return true;
+  }
+  if (const std::string fault = PasswordFault(password); !fault.empty()) {
+    error = "the password from " + source + " " + fault;
+    if (settings && source == settings->file.path)
+      error += "; give one with --password-file FILE, --password - or RV450_PASSWORD";
+    return false;
+  }
+  return true;
+}
+
 // Port, baud rate, password and pacing: from the options, else from
 // MainSetting.ini in the working folder when it exists, else the defaults.
-bool ResolveConnection(const Options& o, const Environment& env, Connection& c, std::string& error) {
+bool ResolveConnection(const Options& o, const Environment& env, std::ostream& err, Connection& c,
+                       std::string& error) {
   const std::vector<PortEntry> known = DiscoverPorts(env.discovery);
   std::error_code ec;
   const std::string dir = env.workDir.empty() ? fs::current_path(ec).string() : env.workDir;
@@ -117,12 +159,7 @@ bool ResolveConnection(const Options& o, const Environment& env, Connection& c, 
     c.targets.push_back({number, found->devicePath});
   }
   c.baudRate = o.baudRate ? *o.baudRate : haveSettings ? BaudRateForIndex(settings.baudIndex) : 115200;
-  c.password = o.password ? *o.password : haveSettings ? settings.password : kDefaultPassword;
-  if (c.password.find(',') != std::string::npos) {
-    error =
-        "the password from " + settingsPath + " holds a comma, which would shift every field; use --password";
-    return false;
-  }
+  if (!ResolvePassword(o, env, haveSettings ? &settings : nullptr, err, c.password, error)) return false;
   // As the window reads it ("fast" in any case); the option wins.
   c.pacing = o.pacing                                                 ? *o.pacing
              : haveSettings && settings.pacing == PacingSetting::Fast ? CPacing::Fast()
@@ -262,7 +299,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (o.command == Command::Ports) return RunPorts(o, out, env);
 
   Connection c;
-  if (!ResolveConnection(o, env, c, error)) return Fail(err, error);
+  if (!ResolveConnection(o, env, err, c, error)) return Fail(err, error);
 
   JobPlan plan;
   plan.command = o.command;

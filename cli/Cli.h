@@ -3,6 +3,8 @@
 #pragma once
 
 #include <functional>
+#include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -20,7 +22,10 @@ struct Environment {
   std::string workDir;        // where MainSetting.ini is looked for; empty: current folder
   bool liveProgress = false;  // standard error is a terminal
   int terminalWidth = 80;
-  CStopSource* stop = nullptr;                                        // Ctrl+C
+  CStopSource* stop = nullptr;                  // Ctrl+C
+  std::optional<std::string> passwordVariable;  // RV450_PASSWORD
+  std::istream* input = nullptr;                // standard input, for --password -
+  bool inputIsTerminal = false;
   std::function<void(int port, const std::string& status)> onStatus;  // every progress text, for tests
 };
 

@@ -5,6 +5,7 @@
 
 #include "cli/Compare.h"
 #include "link/ComPort.h"
+#include "protocol/ControlChars.h"
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"
 
@@ -19,6 +20,15 @@ bool IsInteger(const std::string& text) {
 namespace {
 
 const char* const kCommaWhy = "holds a comma, which would shift every later field of the line";
+
+// Why a value with a control byte cannot be sent, or empty. A CR or LF would
+// end the line and make the rest a command of its own.
+std::string ControlByteWhy(const std::string& value) {
+  const std::size_t at = FindControlByte(value);
+  if (at == std::string::npos) return {};
+  return "holds a control character (" + ControlByteName(static_cast<unsigned char>(value[at])) +
+         "), which would end or garble its command line";
+}
 
 // Collects what a refresh or range check reports instead of showing it.
 class CRecorder : public IFormOutput {
@@ -62,6 +72,8 @@ void CheckText(const ConfigKey& key, const std::string& value, std::vector<Probl
   Problem problem{key.section, key.key, value, "", "", ""};
   if (value.find(',') != std::string::npos) {
     problem.why = kCommaWhy;
+  } else if (HasControlBytes(value)) {
+    problem.why = ControlByteWhy(value);
   } else if (binding && binding->digitsOnly &&
              !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     problem.why = "may hold digits only";
@@ -131,6 +143,8 @@ bool SectionSelection(const ConfigInput& input, const std::optional<GroupSelecti
 
 std::string Describe(const Problem& problem) {
   std::string text = "[" + problem.section + "]";
+  // A value with control bytes is not echoed: they would act on the terminal.
+  if (HasControlBytes(problem.value)) return text + " " + problem.key + " " + problem.why;
   if (!problem.key.empty()) text += " " + problem.key + " = '" + problem.value + "'";
   return text + ": " + problem.why;
 }
@@ -168,7 +182,9 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
     anyKey = true;
     Group group;
     if (GroupOfSection(key.section, group)) input.sections[static_cast<int>(group)] = true;
-    if (key.encoding == Encoding::Text) {
+    if (key.id != 0 && HasControlBytes(raw)) {
+      problems.push_back({key.section, key.key, raw, ControlByteWhy(raw), "", ""});
+    } else if (key.encoding == Encoding::Text) {
       if (raw.find(',') != std::string::npos && key.id != 0)
         problems.push_back({key.section, key.key, raw, kCommaWhy, "", ""});
     } else if (!IsInteger(raw)) {

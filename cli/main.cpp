@@ -2,6 +2,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/Cli.h"
@@ -16,6 +17,9 @@ int main(int argc, char** argv) {
   Environment env;
   env.stop = &stop;
   env.liveProgress = ::isatty(STDERR_FILENO) == 1;
+  if (const char* password = std::getenv("RV450_PASSWORD")) env.passwordVariable = password;
+  env.input = &std::cin;
+  env.inputIsTerminal = ::isatty(STDIN_FILENO) == 1;
   winsize size{};
   if (env.liveProgress && ::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
     env.terminalWidth = size.ws_col;

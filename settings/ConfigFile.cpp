@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "protocol/ControlChars.h"
 #include "protocol/ControlIds.h"
 
 namespace kestrun {
@@ -90,9 +91,14 @@ ConfigLoad ReadConfigFile(const CIniFile& file, CFormValues& values) {
     switch (k.encoding) {
       case Encoding::Text: {
         std::string value = text.GetString(k.section, k.key, "");
+        const std::string name = std::string(k.section) + "/" + k.key;
         if (value.find(',') != std::string::npos) {
-          load.keysWithCommas.push_back(std::string(k.section) + "/" + k.key);
+          load.keysWithCommas.push_back(name);
           std::erase(value, ',');
+        }
+        if (HasControlBytes(value)) {
+          load.keysWithControlChars.push_back(name);
+          value = WithoutControlBytes(value);
         }
         values.Text(k.id) = std::move(value);
         break;

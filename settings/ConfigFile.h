@@ -34,6 +34,10 @@ struct ConfigLoad {
   // the value into two fields of the command line, so it is dropped, as the
   // form does when one is typed.
   std::vector<std::string> keysWithCommas;
+  // "SECTION/Key" of every text value that held a control byte (CR, LF, TAB,
+  // ESC, DEL, ...). A CR or LF would end the command line and make the rest
+  // of the value a command of its own, so they are dropped as well.
+  std::vector<std::string> keysWithControlChars;
 };
 
 // Why a file with NUL bytes is refused: no text file holds them, so it is an

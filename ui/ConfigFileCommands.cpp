@@ -58,12 +58,20 @@ void CConfigFileCommands::Load() {
   }
   form_.Push({SriIp, BeiIp});
   form_.PushAll();  // no preview rebuilt, no enabled state re-derived
-  if (!load.keysWithCommas.empty()) {
-    std::string text = "Commas Removed From Loaded Values !";
-    for (std::size_t i = 0; i < load.keysWithCommas.size(); ++i)
-      text += (i % 4 ? ", " : "\n") + load.keysWithCommas[i];
-    sink_.ShowFailure(text);
+  // One note for everything dropped from the loaded values, each kind with
+  // the keys it was dropped from, four to a line.
+  const struct {
+    const char* title;
+    const std::vector<std::string>& keys;
+  } dropped[] = {{"Commas Removed From Loaded Values !", load.keysWithCommas},
+                 {"Control Characters Removed From Loaded Values !", load.keysWithControlChars}};
+  std::string text;
+  for (const auto& d : dropped) {
+    if (d.keys.empty()) continue;
+    text += (text.empty() ? "" : "\n") + std::string(d.title);
+    for (std::size_t i = 0; i < d.keys.size(); ++i) text += (i % 4 ? ", " : "\n") + d.keys[i];
   }
+  if (!text.empty()) sink_.ShowFailure(text);
 }
 
 }  // namespace kestrun

@@ -1,5 +1,5 @@
 // The form's input pieces: the text field that keeps to its limit and
-// refuses commas, the clipboard keys the form filters, and the connection
+// refuses commas and control characters, the clipboard keys the form filters, and the connection
 // that runs a handler once per user change of a check box or radio button.
 #pragma once
 
@@ -10,19 +10,26 @@
 #include <QRadioButton>
 #include <memory>
 
+#include "ui/ControlCharFilter.h"
+
 namespace kestrun {
 
 // A form text field: typing stops at the input limit, counted in bytes of the
 // text as stored (UTF-8), so a character that does not fit whole is refused;
 // the white-list numbers take digits only, and no field takes a comma (it
-// would shift every later field of the command line). Text that the program
-// itself puts there (a loaded value over the limit) is shown whole.
+// would shift every later field of the command line). Control characters
+// are removed from whatever reaches the field, with a note. Text that the
+// program itself puts there (a loaded value over the limit) is shown whole.
 class CFormEdit : public QLineEdit {
  public:
   CFormEdit(QWidget* parent, int limit, bool digitsOnly)
-      : QLineEdit(parent), limit_(limit), digitsOnly_(digitsOnly) {
+      : QLineEdit(parent), limit_(limit), digitsOnly_(digitsOnly), filter_(new CControlCharFilter(this)) {
     setAcceptDrops(false);
+    setValidator(filter_);
   }
+
+  // The note shown when control characters were removed.
+  void SetRemovedNote(std::function<void()> note) { filter_->onRemoved = std::move(note); }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override {
@@ -44,6 +51,7 @@ class CFormEdit : public QLineEdit {
   }
   int limit_;
   bool digitsOnly_;
+  CControlCharFilter* filter_;
 };
 
 inline bool IsClipboardKey(QKeyEvent* key) {

@@ -65,6 +65,8 @@ void CKestrunView::ConnectControl(int id, QWidget* widget) {
   } else if (auto* ip = qobject_cast<CIpAddressEdit*>(widget)) {
     connect(ip, &CIpAddressEdit::octetChanged, this, [this, id] { OnChanged(id); });
   } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+    if (auto* formEdit = dynamic_cast<CFormEdit*>(edit))
+      formEdit->SetRemovedNote([this] { ShowFailure(kControlCharsRemovedNote); });
     if (binding && binding->kind == ValueKind::Text)
       connect(edit, &QLineEdit::textChanged, this, [this, id] { OnChanged(id); });
   }

@@ -3,10 +3,10 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QValidator>
 
 #include "protocol/ResultSink.h"
 #include "protocol/Validation.h"
+#include "ui/ControlCharFilter.h"
 #include "ui/DialogUnits.h"
 #include "ui/ResultDlg.h"
 
@@ -15,11 +15,14 @@ namespace kestrun {
 namespace {
 
 // The device password goes first into every command line: no comma (it would
-// shift every field), and short enough that the longest line still fits.
-class CPasswordValidator : public QValidator {
+// shift every field), no control character (removed, as in the form's
+// fields), and short enough that the longest line still fits.
+class CPasswordValidator : public CControlCharFilter {
  public:
-  using QValidator::QValidator;
-  State validate(QString& input, int&) const override {
+  using CControlCharFilter::CControlCharFilter;
+
+ protected:
+  State Check(const QString& input) const override {
     if (input.contains(',') || static_cast<std::size_t>(input.toUtf8().size()) > kMaxPasswordBytes)
       return Invalid;
     return Acceptable;
@@ -49,7 +52,9 @@ CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   auto* passwordLabel = new QLabel("Password:", this);
   password_ = new QLineEdit(this);
   password_->setAccessibleName("Password:");
-  password_->setValidator(new CPasswordValidator(password_));
+  auto* passwordFilter = new CPasswordValidator(password_);
+  passwordFilter->onRemoved = [this] { showFailure(kPasswordControlCharsRemovedNote); };
+  password_->setValidator(passwordFilter);
   passwordLabel->setBuddy(password_);
   fastExchange_ = new QCheckBox("Fast exchange", this);
   fastExchange_->setAccessibleName("Fast exchange");
@@ -109,7 +114,12 @@ void CMainSettingDlg::InitControls() {
                                                                                     : -1);
   shownPassword_ =
       QString::fromUtf8(settings.password.data(), static_cast<qsizetype>(settings.password.size()));
-  password_->setText(shownPassword_);
+  // A password with control characters (MainSetting.ini edited by hand) is
+  // shown, and taken on OK, without them.
+  QString shown = shownPassword_;
+  int cursor = 0;
+  if (CControlCharFilter::RemoveControlChars(shown, cursor)) showFailure(kPasswordControlCharsRemovedNote);
+  password_->setText(shown);
   fastExchange_->setChecked(settings.pacing == PacingSetting::Fast);
   com_->clear();
   // Each item's tooltip: the device, its stable name, and whether it opens now

@@ -1,10 +1,12 @@
 // The command line: commands, options in every spelling, and what is refused.
 #include <gtest/gtest.h>
 
+#include "../support/HostileValues.h"
 #include "cli/Args.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;
+using namespace kestrun::testing;
 
 namespace {
 
@@ -100,11 +102,37 @@ TEST(ArgsTest, BadCommandLinesSayWhat) {
   EXPECT_NE(Refused({"write", "a.ini", "--log-dir="}).find("needs a folder"), std::string::npos);
 }
 
+TEST(ArgsTest, PasswordComesOneWayWithoutControlCharacters) {
+  for (const HostileValue& h : HostileValues()) {
+    if (h.byteName.empty()) {
+      EXPECT_EQ(Parse({"write", "a.ini", "--password", h.value}).password, h.value);
+      continue;
+    }
+    const std::string error = Refused({"write", "a.ini", "--password", h.value});
+    EXPECT_NE(error.find("--password holds a control character (" + h.byteName + ")"), std::string::npos)
+        << error;
+  }
+  EXPECT_EQ(Parse({"write", "a.ini", "--password-file=pw"}).passwordFile, "pw");
+  const Options asked = Parse({"write", "a.ini", "--password", "-"});
+  EXPECT_TRUE(asked.askPassword);
+  EXPECT_FALSE(asked.password.has_value());
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"write", "a.ini", "--password", "1", "--password-file", "pw"},
+        {"write", "a.ini", "--password=-", "--password-file", "pw"},
+        {"write", "a.ini", "--password", "-", "--password", "5830"}})
+    EXPECT_NE(Refused(args).find("give the password one way"), std::string::npos) << args[3];
+  EXPECT_NE(Refused({"write", "a.ini", "--password-file", "--json"}).find("not the option --json"),
+            std::string::npos);
+  EXPECT_NE(Refused({"ports", "--password-file", "pw"}).find("no connection options"), std::string::npos);
+}
+
 TEST(ArgsTest, HelpDocumentsEveryExitCodeAndOption) {
   const std::string help = UsageText();
   for (const char* needle :
-       {"  0 ",         "  1 ",       "  2 ",     "  3 ",         "  4 ",       "130",       "--port",
-        "--baud",       "--password", "--pacing", "--json",       "--log-dir",  "--quiet",   "--groups",
-        "--allow-caps", "--version",  "ports",    "read -o FILE", "write FILE", "diff FILE", "verify FILE"})
+       {"  0 ",         "  1 ",           "  2 ",         "  3 ",       "  4 ",
+        "130",          "--port",         "--baud",       "--password", "--password-file",
+        "--password -", "RV450_PASSWORD", "--pacing",     "--json",     "--log-dir",
+        "--quiet",      "--groups",       "--allow-caps", "--version",  "ports",
+        "read -o FILE", "write FILE",     "diff FILE",    "verify FILE"})
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
 }

@@ -2,9 +2,12 @@
 // pseudo-terminals: read, write, diff and verify on one and on several ports,
 // the failures, every kind of bad input, Ctrl+C, and the ports list.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <condition_variable>
+#include <filesystem>
+#include <optional>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -14,6 +17,7 @@
 #include "CliSupport.h"
 #include "cli/Cli.h"
 #include "link/ComPort.h"
+#include "protocol/ControlChars.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;
@@ -484,6 +488,90 @@ TEST_F(CliTest, MainSettingIniGivesPortBaudPasswordAndPacing) {
       << r.err;
   r = Run({"write", file, "--groups", "pin", "-p", "25", "--baud", "115200", "--password", "5830"});
   EXPECT_EQ(r.code, 0) << r.out << r.err;
+}
+
+TEST_F(CliTest, PasswordSourcesTakeTurnsAndEachIsChecked) {
+  AddSimulator(27);  // takes 5830 only
+  const std::string file = WriteValues("pin.ini", FullValues());
+  struct Case {
+    const char* what;
+    std::vector<std::string> options;
+    std::optional<std::string> variable;  // RV450_PASSWORD
+    std::string settings;                 // GenPassword; empty: no MainSetting.ini
+    std::string fileText;                 // written to pw.txt with `fileMode`
+    int fileMode;
+    std::string input;  // standard input
+    int code;
+    std::string says;  // on standard error
+  };
+  const std::string pw = dir / "pw.txt";
+  const std::vector<Case> cases = {
+      {"default", {}, std::nullopt, "", "", 0600, "", 0, ""},
+      {"settings", {}, std::nullopt, "1111", "", 0600, "", 4, ""},
+      {"variable over settings", {}, "5830", "1111", "", 0600, "", 0, ""},
+      {"empty variable is unset", {}, "", "1111", "", 0600, "", 4, ""},
+      {"option over variable", {"--password", "5830"}, "1111", "", "", 0600, "", 0, "other users can see"},
+      {"file over variable", {"--password-file", pw}, "1111", "", "5830\r\nnot this\n", 0600, "", 0, ""},
+      {"asked over variable", {"--password", "-"}, "1111", "", "", 0600, "5830\n", 0, ""},
+      {"file others may read",
+       {"--password-file", pw},
+       std::nullopt,
+       "",
+       "5830\n",
+       0640,
+       "",
+       2,
+       "(mode 0640); make it yours alone: chmod 600"},
+      {"empty file", {"--password-file", pw}, std::nullopt, "", "", 0600, "", 2, "empty"},
+      {"nothing asked", {"--password", "-"}, std::nullopt, "", "", 0600, "", 2, "no password was given"},
+      {"CR from the variable",
+       {},
+       "58\rAT+CFUN=0",
+       "",
+       "",
+       0600,
+       "",
+       2,
+       "the password from RV450_PASSWORD holds a control character (CR)"},
+      {"ESC from the file",
+       {"--password-file", pw},
+       std::nullopt,
+       "",
+       "58\x1b"
+       "30",
+       0600,
+       "",
+       2,
+       "the password from --password-file " + pw + " holds a control character (ESC)"},
+      {"TAB asked", {"--password", "-"}, std::nullopt, "", "", 0600, "58\t30\n", 2, "(TAB)"},
+      {"CR from the settings",
+       {},
+       std::nullopt,
+       "58\rAT+CFUN=0",
+       "",
+       0600,
+       "",
+       2,
+       "MainSetting.ini holds a control character (CR)"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove(dir / "MainSetting.ini");
+    if (!c.settings.empty()) WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=" + c.settings + "\n");
+    WriteFile(pw, c.fileText);
+    ::chmod(pw.c_str(), static_cast<mode_t>(c.fileMode));
+    std::istringstream input(c.input);
+    env.input = &input;
+    env.passwordVariable = c.variable;
+    std::vector<std::string> args = {"write", file, "-p", "27", "--groups", "pin"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const Result r = Run(args);
+    EXPECT_EQ(r.code, c.code) << c.what << "\n" << r.err;
+    if (!c.says.empty()) {
+      EXPECT_NE(r.err.find(c.says), std::string::npos) << c.what << "\n" << r.err;
+    }
+  }
+  // No line with a control character ever reached the tracker.
+  for (const std::string& line : sims[0]->ReceivedLines()) EXPECT_FALSE(HasControlBytes(line)) << line;
 }
 
 // ---- Ctrl+C -----------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "../support/HostileValues.h"
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
 #include "cli/Compare.h"
@@ -291,4 +292,36 @@ TEST(CompareTest, SentKeysFollowTheTickedRowsAndTheListRange) {
   EXPECT_TRUE(has("RVWLT", "Numb5"));
   EXPECT_FALSE(has("RVWLT", "Numb6"));
   EXPECT_TRUE(has("RVWLT", "CallFilter"));
+}
+
+TEST_F(ConfigCheckTest, ControlCharactersInAnyValueAreRefusedByKeyAndCharacter) {
+  for (const HostileValue& h : HostileValues()) {
+    std::vector<Problem> problems;
+    if (h.fitsInFile) {
+      EXPECT_EQ(Load("[RVKPN]\nKey0=1\nPhoneNum0=123\nPhoneName0=" + h.value + "\n", &problems), "");
+      if (h.byteName.empty()) {
+        EXPECT_EQ(input.values.Text(PhoneName[0]), h.value);
+      }
+    } else {  // only a value built in memory holds these
+      input.values.Text(PhoneName[0]) = h.value;
+      input.values.Number(KeyBox[0]) = 1;
+      problems = CheckForSend(input.values, Groups({Group::Kpn}), "5830");
+    }
+    if (h.byteName.empty()) {
+      EXPECT_TRUE(problems.empty()) << Describe(problems.front());
+      continue;
+    }
+    ASSERT_EQ(problems.size(), 1u) << h.byteName;
+    // The value itself is not echoed: its bytes would act on the terminal.
+    EXPECT_EQ(
+        Describe(problems[0]).rfind("[RVKPN] PhoneName0 holds a control character (" + h.byteName + ")", 0),
+        0u)
+        << Describe(problems[0]);
+  }
+  // A number key: the control character is named, not "is not a number".
+  std::vector<Problem> problems;
+  Load("[RVSRI]\nIP2=168\rIP3=10\n", &problems);
+  ASSERT_EQ(problems.size(), 1u);
+  EXPECT_EQ(Describe(problems[0]).rfind("[RVSRI] IP2 holds a control character (CR)", 0), 0u)
+      << Describe(problems[0]);
 }

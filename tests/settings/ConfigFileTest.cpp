@@ -3,6 +3,7 @@
 
 #include <map>
 
+#include "../support/HostileValues.h"
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
@@ -207,6 +208,22 @@ TEST(ConfigFile, CommasInLoadedTextsAreReportedAndDropped) {
 
   WriteFile(file.path, "[RVSRI]\nAPN=internet\n");
   EXPECT_TRUE(ReadConfigFile(file, v).keysWithCommas.empty());
+}
+
+TEST(ConfigFile, ControlCharactersInLoadedTextsAreReportedAndDropped) {
+  TempDir dir;
+  CIniFile file(dir / "control.ini");
+  for (const HostileValue& h : HostileValues()) {
+    if (!h.fitsInFile) continue;
+    WriteFile(file.path, "[RVSRI]\nAPN=" + h.value + "\nIP2=168\rIP3=10\n[INFO]\nVER=" + h.value + "\n");
+    CFormValues v;
+    const ConfigLoad load = ReadConfigFile(file, v);
+    ASSERT_TRUE(load.file);
+    EXPECT_EQ(v.Text(Apn), h.clean) << h.byteName;
+    EXPECT_EQ(load.keysWithControlChars,
+              h.byteName.empty() ? std::vector<std::string>{} : std::vector<std::string>{"RVSRI/APN"});
+    EXPECT_EQ(v.Address(SriIp)[1], 168);  // a number reads up to the control character anyway
+  }
 }
 
 TEST(ConfigFile, WhatIsNotAConfigFileIsNeitherLoadedNorSavedOver) {

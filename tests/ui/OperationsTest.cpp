@@ -18,6 +18,7 @@
 #include "protocol/Validation.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"
+#include "ui/ControlCharFilter.h"
 #include "ui/MainFrame.h"
 #include "ui/ResultDlg.h"
 
@@ -370,6 +371,27 @@ TEST(StartUp, PasswordFieldRefusesCommasAndLinesThatWouldNotFit) {
   EXPECT_EQ(password->text(), "5830");
   QTest::keyClicks(password, "123456789");
   EXPECT_EQ(static_cast<std::size_t>(password->text().toUtf8().size()), kMaxPasswordBytes);
+}
+
+TEST(StartUp, PasswordFieldDropsControlCharactersWithANote) {
+  CMainSettingDlg dialog(nullptr);
+  QStringList notes;
+  dialog.showFailure = [&](const std::string& text) { notes << QString::fromStdString(text); };
+  // Pasted (or inserted by any other way than typing).
+  dialog.passwordEdit()->insert(
+      "58\r3\x1b"
+      "0");
+  EXPECT_EQ(dialog.passwordEdit()->text(), "5830");
+  QTRY_COMPARE(notes, QStringList{kPasswordControlCharsRemovedNote});
+
+  // From MainSetting.ini: shown, and taken on OK, without them.
+  notes.clear();
+  dialog.settings.password = "58\r30";
+  dialog.InitControls();
+  EXPECT_EQ(dialog.passwordEdit()->text(), "5830");
+  EXPECT_EQ(notes, QStringList{kPasswordControlCharsRemovedNote});
+  dialog.accept();
+  EXPECT_EQ(dialog.settings.password, "5830");
 }
 
 TEST_F(OperationsTest, PortCheckWaitsWhileAnOperationRuns) {

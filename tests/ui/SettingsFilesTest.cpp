@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QTest>
 #include <cerrno>
 
@@ -12,6 +13,7 @@
 #include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
 #include "settings/SafeFile.h"
+#include "ui/ControlCharFilter.h"
 #include "ui/KestrunView.h"
 #include "ui/ResultDlg.h"
 
@@ -109,6 +111,28 @@ TEST_F(SettingsFilesTest, LoadReportsAndDropsCommas) {
   view.model().SetPassword("5830");
   view.model().values.Number(PinCheck) = 1;
   EXPECT_EQ(view.model().PrepareSend(Group::Pin, view).front().rfind("AT+RVPIN=5830,0,1234,1,,", 0), 0u);
+}
+
+TEST_F(SettingsFilesTest, ControlCharactersNeverStayInAField) {
+  // Loaded: dropped, with a note naming the keys next to the comma note.
+  chosen = dir / "control.ini";
+  WriteFile(chosen, "[RVSRI]\nAPN=inter,net\rAT+CFUN=0\n[RVKPN]\nPhoneName0=Bob\x1b[2J\n");
+  view.OnLoadConfigFile();
+  EXPECT_EQ(OpenPopupMessages(), QStringList{"Commas Removed From Loaded Values !\nRVSRI/APN\n"
+                                             "Control Characters Removed From Loaded Values !\n"
+                                             "RVSRI/APN, RVKPN/PhoneName0"});
+  EXPECT_EQ(Edit(Apn)->text(), "internetAT+CFUN=0");
+  EXPECT_EQ(Edit(PhoneName[0])->text(), "Bob[2J");
+  DismissPopups();
+
+  // Committed by an input method (or set by an accessibility tool): removed, with a note.
+  QLineEdit* name = Edit(PhoneName[1]);
+  name->setFocus();
+  QInputMethodEvent commit;
+  commit.setCommitString("Al\ri\tce");
+  QApplication::sendEvent(name, &commit);
+  EXPECT_EQ(name->text(), "Alice");
+  QTRY_COMPARE(OpenPopupMessages(), QStringList{kControlCharsRemovedNote});
 }
 
 TEST_F(SettingsFilesTest, SaveTakesTheAddressesTheFieldsShow) {

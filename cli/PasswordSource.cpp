@@ -1,0 +1,117 @@
+#include "cli/PasswordSource.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "link/SystemError.h"
+
+namespace kestrun::cli {
+
+namespace {
+
+// A password file is a line, not a document: anything longer is not one.
+constexpr std::size_t kMaxPasswordFileBytes = 64 * 1024;
+
+std::string WithoutLineEnd(std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// Echo off on standard input for as long as it lives.
+class CEchoOff {
+ public:
+  CEchoOff() {
+    active_ = ::tcgetattr(STDIN_FILENO, &saved_) == 0;
+    if (!active_) return;
+    termios quiet = saved_;
+    quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
+    active_ = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+  }
+  ~CEchoOff() {
+    if (active_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
+  }
+  CEchoOff(const CEchoOff&) = delete;
+  CEchoOff& operator=(const CEchoOff&) = delete;
+  const termios& saved() const { return saved_; }
+  bool active() const { return active_; }
+
+ private:
+  termios saved_{};
+  bool active_ = false;
+};
+
+}  // namespace
+
+bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
+  const std::string where = "--password-file " + path + ": ";
+  // Non-blocking, so that a FIFO under the name is refused, not waited on.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    error = where + SystemReason(errno);
+    return false;
+  }
+  struct stat st {};
+  std::string bytes;
+  if (::fstat(fd, &st) != 0) {
+    error = where + SystemReason(errno);
+  } else if (!S_ISREG(st.st_mode)) {
+    error = where + "not a regular file";
+  } else if (st.st_uid != ::geteuid()) {
+    error = where + "belongs to another user (uid " + std::to_string(st.st_uid) + "); it must be yours";
+  } else if ((st.st_mode & 077) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    error = where + "other users may open it (mode " + mode + "); make it yours alone: chmod 600 " + path;
+  } else {
+    char buffer[4096];
+    ssize_t n = 0;
+    while (bytes.size() <= kMaxPasswordFileBytes && (n = ::read(fd, buffer, sizeof buffer)) > 0)
+      bytes.append(buffer, static_cast<std::size_t>(n));
+    if (n < 0)
+      error = where + SystemReason(errno);
+    else if (bytes.size() > kMaxPasswordFileBytes)
+      error = where + "too large for a password file";
+    else if (bytes.empty())
+      error = where + "empty; it must hold the password on its first line";
+  }
+  ::close(fd);
+  if (!error.empty()) return false;
+  password = WithoutLineEnd(bytes.substr(0, bytes.find('\n')));
+  return true;
+}
+
+bool AskPassword(std::istream& in, bool terminal, std::ostream& prompt, CStopSource* stop,
+                 std::string& password, std::string& error) {
+  std::string line;
+  bool got = false;
+  if (terminal) {
+    prompt << "Password: " << std::flush;
+    const CEchoOff echoOff;
+    int subscription = -1;
+    if (stop && echoOff.active()) {
+      // Nothing is open yet, so a stop leaves at once, but not with echo off.
+      subscription = stop->Subscribe([saved = echoOff.saved()] {
+        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+        ::_exit(130);
+      });
+    }
+    got = static_cast<bool>(std::getline(in, line));
+    if (subscription >= 0) stop->Unsubscribe(subscription);
+    prompt << "\n";
+  } else {
+    got = static_cast<bool>(std::getline(in, line));
+  }
+  if (!got && line.empty()) {
+    error = "--password -: no password was given on standard input";
+    return false;
+  }
+  password = WithoutLineEnd(line);
+  return true;
+}
+
+}  // namespace kestrun::cli

@@ -1,0 +1,25 @@
+// Where rv450-cli takes the device password from when it is not on the
+// command line, where every user of the machine could read it (ps): a file
+// only its owner can read, or one line typed on the terminal or piped in.
+#pragma once
+
+#include <istream>
+#include <ostream>
+#include <string>
+
+#include "cli/Stop.h"
+
+namespace kestrun::cli {
+
+// The first line of `path`, without its line end. Refused, as ssh refuses a
+// key file, when the file is not a regular file, is not the user's own, or
+// its group or other users have any access to it (mode & 077).
+bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error);
+
+// One line of `in`, without its line end. On a terminal (`terminal`), asks on
+// `prompt` and reads with echo off; a stop (Ctrl+C) while asking gives the
+// terminal its echo back and ends the program with 130.
+bool AskPassword(std::istream& in, bool terminal, std::ostream& prompt, CStopSource* stop,
+                 std::string& password, std::string& error);
+
+}  // namespace kestrun::cli
