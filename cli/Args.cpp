@@ -337,6 +337,7 @@ Exit status:
   2    bad usage or a bad input file (no port was touched)
   3    a port did not open
   4    the tracker failed (no response, a refused line, a lost port)
+  5    the tracker was read but the result could not be written (a full disk)
   130  interrupted (Ctrl+C); every port's operation was stopped and its port closed
 With several ports the highest status wins; a closing table lists each port.
 )";

@@ -19,6 +19,7 @@ enum ExitCode {
   kExitUsage = 2,          // bad usage or a bad input file; no port touched
   kExitPortFailed = 3,     // a port did not open
   kExitTrackerFailed = 4,  // the tracker failed: no response, a refused line, a lost port
+  kExitOutputFailed = 5,   // the tracker was read but the result could not be written
   kExitInterrupted = 130,  // stopped by Ctrl+C (or SIGTERM)
 };
 

@@ -1,6 +1,5 @@
 #include "cli/Cli.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,9 +15,10 @@
 #include "cli/PasswordSource.h"
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
-#include "link/SystemError.h"
+#include "link/TrafficLog.h"
 #include "protocol/PasswordRule.h"
 #include "settings/MainSettings.h"
+#include "settings/SafeFile.h"
 
 #ifndef KESTRUN_VERSION
 #define KESTRUN_VERSION "0"
@@ -167,18 +167,17 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
   return true;
 }
 
-// Read may replace the file but must be able to: a folder that exists and
-// takes files, and no directory or other odd thing under the name.
+// Read replaces the file only after the tracker answered, so everything a
+// replace checks is checked now, before any port is touched: a folder that
+// exists and takes files, no folder or other odd thing under the name, and
+// what the replace itself refuses (a read-only folder, a hard-linked file, a
+// link planted in a shared folder).
 bool CheckOutputFile(const std::string& file, std::string& error) {
   std::error_code ec;
   const fs::path path(file);
   const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
   if (!fs::is_directory(dir, ec)) {
     error = file + ": the folder " + dir.string() + " does not exist";
-    return false;
-  }
-  if (::access(dir.c_str(), W_OK) != 0) {
-    error = file + ": the folder " + dir.string() + " is not writable";
     return false;
   }
   if (fs::exists(path, ec)) {
@@ -195,12 +194,22 @@ bool CheckOutputFile(const std::string& file, std::string& error) {
       return false;
     }
   }
+  if (const FileResult replaceable = CheckSettingsFileReplaceable(file); !replaceable) {
+    error = replaceable.Message();
+    return false;
+  }
   return true;
 }
 
+// Makes the log folder and any missing folder above it private to the user
+// (the log holds the device password); folders that exist keep their mode.
 bool PrepareLogDir(const std::string& dir, std::string& error) {
   std::error_code ec;
-  fs::create_directories(dir, ec);
+  fs::path made;
+  for (const fs::path& part : fs::path(dir)) {
+    made /= part;
+    if (::mkdir(made.c_str(), S_IRWXU) != 0 && errno != EEXIST) break;
+  }
   if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK) != 0) {
     error = "--log-dir " + dir + ": not a writable folder";
     return false;
@@ -208,19 +217,11 @@ bool PrepareLogDir(const std::string& dir, std::string& error) {
   return true;
 }
 
-// The traffic log asked for must be writable before any port is touched: the
-// log itself drops a line it cannot write, which would go unnoticed here.
+// The traffic log asked for must be usable before any port is touched.
 bool CheckLogFile(const std::string& path, std::string& error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NONBLOCK | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = "traffic log " + path + ": " + SystemReason(errno);
-    return false;
-  }
-  struct stat st {};
-  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  ::close(fd);
-  if (!regular) error = "traffic log " + path + ": not a regular file";
-  return regular;
+  const std::string why = CheckTrafficLog(path);
+  if (!why.empty()) error = "traffic log " + why;
+  return why.empty();
 }
 
 void ReportProblems(std::ostream& err, const std::string& file, const std::vector<Problem>& problems) {
@@ -366,6 +367,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     else
       PrintText(out, r);
   }
+  // A traffic log that failed on the way did not stop the port's operation;
+  // it is said once per port.
+  for (const PortReport& r : reports)
+    if (!r.logError.empty())
+      err << "rv450-cli: warning: COM" << r.port << ": the traffic log could not be written: " << r.logError
+          << "\n";
   if (several && !o.json) PrintClosingTable(out, reports);
   out << std::flush;
   return stopped ? kExitInterrupted : status;

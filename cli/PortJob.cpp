@@ -142,6 +142,8 @@ bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, cons
   }
   engine_.Wait();
   const OperationResult result = engine_.LastResult();
+  // Said once per port: the first step whose log failed.
+  if (report_.logError.empty()) report_.logError = result.logError;
   if (result.ok()) {
     // Failure popups of a successful operation are the caps its replies needed.
     report_.notes.insert(report_.notes.end(), popups_.begin(), popups_.end());
@@ -201,7 +203,7 @@ void CPortJob::WriteOutputFile(const CFormValues& values) {
   CIniFile file(outputFile_);
   if (const FileResult written = WriteConfigFile(file, values, report_.version); !written) {
     report_.outcome = "output-failed";
-    report_.exitCode = kExitUsage;
+    report_.exitCode = kExitOutputFailed;
     report_.message = "could not write the config file";
     report_.detail = written.Message();
   }

@@ -136,7 +136,7 @@ void PrintJson(std::ostream& out, const PortReport& r) {
         << ",\"file\":" << JsonString(d.fileValue) << ",\"tracker\":" << JsonString(d.trackerValue) << "}";
   }
   out << "],\"capped\":" << JsonList(r.capped) << ",\"notes\":" << JsonList(r.notes)
-      << ",\"seconds\":" << seconds.str() << "}\n";
+      << ",\"logError\":" << JsonString(r.logError) << ",\"seconds\":" << seconds.str() << "}\n";
 }
 
 void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports) {

@@ -16,7 +16,7 @@ struct PortReport {
   int port = 0;
   std::string device;
   int exitCode = kExitOk;
-  std::string outcome;  // ok, equal, different, port-not-opened, tracker-failed, stopped, bad-output
+  std::string outcome;  // ok, equal, different, port-not-opened, tracker-failed, stopped, output-failed
   std::string message;  // the failing step's status text
   std::string detail;   // the system's reason, where there is one
   std::string file;     // the file written (read) or the file given
@@ -28,6 +28,7 @@ struct PortReport {
   std::vector<Difference> differences;
   std::vector<std::string> capped;  // corrections applied to the file's values (--allow-caps)
   std::vector<std::string> notes;   // messages the operation raised on the way (caps on replies)
+  std::string logError;             // why the traffic log could not be written (the first time), or empty
   double seconds = 0;
 };
 

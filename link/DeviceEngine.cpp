@@ -24,7 +24,7 @@ bool CDeviceEngine::Start(OperationPlan plan) {
 }
 
 OperationResult CDeviceEngine::Run(OperationPlan plan) {
-  if (running_) return {Outcome::Stopped, "An operation is already running", {}};
+  if (running_) return {Outcome::Stopped, "An operation is already running", {}, {}};
   Wait();
   plan_ = std::move(plan);
   stop_ = false;
@@ -57,6 +57,7 @@ void CDeviceEngine::Execute() {
     case OperationKind::SendAll: result_ = driver.SendAll(); break;
   }
   port.Close();
+  result_.logError = log.Failure();
   // The front end may start the next operation as soon as it hears of the
   // end, so the engine is marked idle first.
   const OperationResult result = result_;

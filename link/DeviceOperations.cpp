@@ -345,7 +345,7 @@ OperationResult CDeviceDriver::SendGroups(const GroupSelection& selection) {
   if (const GroupInfo* info = GroupWithoutLine(selection)) {
     SetStatus(GroupText("Send ", info->group, " Fail !"));
     ShowFailure(kNoLine);
-    return {Outcome::NothingToSend, kNoLine, {}};
+    return {Outcome::NothingToSend, kNoLine, {}, {}};
   }
   if (!OpenPort()) return Finish(false);
   if (!Bracket(SetSlowClock(false))) return Finish(false);
@@ -377,7 +377,7 @@ OperationResult CDeviceDriver::SendAll() {
   const GroupSelection selection = model_.SendAllSelection();
   if (CountSelected(selection, SendOrder()) == 0) {
     ShowFailure(kNothingSelected);
-    return {Outcome::NothingSelected, kNothingSelected, {}};
+    return {Outcome::NothingSelected, kNothingSelected, {}, {}};
   }
   return SendGroups(selection);
 }

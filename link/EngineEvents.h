@@ -33,6 +33,10 @@ struct OperationResult {
   Outcome outcome = Outcome::Success;
   std::string message;  // the failure's status text, empty on success
   std::string detail;   // the system's reason where there is one
+  // Why the traffic log could not be written, the first time in the
+  // operation ("<file>: <step>: <reason>"); empty when it could. The
+  // operation goes on without the log, so this is no failure of it.
+  std::string logError;
   bool ok() const { return outcome == Outcome::Success; }
 };
 

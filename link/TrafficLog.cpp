@@ -2,12 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <thread>
+
+#include "link/SystemError.h"
+#include "settings/PathLinks.h"
 
 namespace kestrun {
 
@@ -44,32 +48,65 @@ bool LockWithin(int fd, std::chrono::milliseconds bound) {
   }
 }
 
+// Writes all of `line`; 0 or the reason (errno) it could not.
+int WriteAll(int fd, const std::string& line) {
+  std::size_t written = 0;
+  while (written < line.size()) {
+    const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return errno;
+    if (n == 0) return ENOSPC;  // a file that takes nothing has no room left
+    written += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 }  // namespace
+
+int OpenTrafficLog(const std::string& path, std::string& why) {
+  const ResolvedPath resolved = ResolvePathLinks(path);
+  if (!resolved.ok) {
+    why = path + ": " + resolved.step + ": " + resolved.reason;
+    return -1;
+  }
+  // The resolved path holds no link; one put there since is not followed.
+  // Non-blocking, so that a FIFO put in its place cannot hang the exchange.
+  const int fd = ::open(resolved.path.c_str(),
+                        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
+                        S_IRUSR | S_IWUSR);
+  if (fd < 0) why = path + ": opening it: " + SystemReason(errno);
+  return fd;
+}
+
+std::string CheckTrafficLog(const std::string& path) {
+  std::string why;
+  const int fd = OpenTrafficLog(path, why);
+  if (fd < 0) return why;
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  ::close(fd);
+  return regular ? std::string() : path + ": it is not a regular file";
+}
 
 void CTrafficLog::Log(const std::string& text, Direction direction) {
   if (path_.empty()) return;
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  const int fd = ::open(Path().c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  {
-    // Held exclusively only for the one write, so that lines of two instances
-    // never mix. Another instance holds it just as briefly: wait for it. After
-    // the bound (a holder that is stuck) the line is written all the same;
-    // O_APPEND still puts it at the end.
-    LockWithin(fd, kLockWait);
-    {
-      const std::string line = FormatLogLine(local, direction, text);
-      std::size_t written = 0;
-      while (written < line.size()) {
-        const ssize_t n = ::write(fd, line.data() + written, line.size() - written);
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-      }
-    }
-    ::close(fd);
+  std::string why;
+  const int fd = OpenTrafficLog(path_, why);
+  if (fd < 0) {
+    Fail(why);
+    return;
   }
+  // Held exclusively only for the one write, so that lines of two instances
+  // never mix. Another instance holds it just as briefly: wait for it. After
+  // the bound (a holder that is stuck) the line is written all the same;
+  // O_APPEND still puts it at the end.
+  LockWithin(fd, kLockWait);
+  if (const int error = WriteAll(fd, FormatLogLine(local, direction, text)))
+    Fail(path_ + ": writing: " + SystemReason(error));
+  ::close(fd);
 }
 
 }  // namespace kestrun

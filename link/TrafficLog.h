@@ -1,7 +1,10 @@
 // The traffic log AtLog.log: one line per text sent to or received from the
 // tracker, stamped with local time, every line feed stored as CR LF. The file
-// is opened and closed for every line; a log that cannot be opened loses the
-// line silently and the exchange goes on.
+// is opened and closed for every line. It holds the device password, so a new
+// log is private to the user (0600); an existing one keeps its mode. Links on
+// its path are followed only as ResolvePathLinks allows and the file itself is
+// opened without following one. A line that cannot be written is lost and the
+// exchange goes on; the first such failure is kept so that it can be reported.
 #pragma once
 
 #include <ctime>
@@ -17,6 +20,14 @@ std::string FormatLogLine(const std::tm& local, Direction direction, const std::
 // "<directory>/AtLog.log".
 std::string TrafficLogPath(const std::string& directory);
 
+// Opens (creating it 0600) the log at `path` for appending; -1 with `why`
+// ("<path>: <step>: <reason>") when it cannot be.
+int OpenTrafficLog(const std::string& path, std::string& why);
+
+// Whether a traffic log can be kept at `path`: opened (so created) as Log
+// would, and a regular file. Empty when it can, else why not.
+std::string CheckTrafficLog(const std::string& path);
+
 class CTrafficLog {
  public:
   CTrafficLog() = default;
@@ -30,8 +41,17 @@ class CTrafficLog {
 
   void Log(const std::string& text, Direction direction);
 
+  // Why a line could not be written, the first time one could not
+  // ("<path>: <step>: <reason>"); empty while every line went in.
+  const std::string& Failure() const { return failure_; }
+
  private:
+  void Fail(const std::string& why) {
+    if (failure_.empty()) failure_ = why;
+  }
+
   std::string path_;
+  std::string failure_;
 };
 
 }  // namespace kestrun

@@ -8,9 +8,10 @@
 
 #include <atomic>
 #include <cerrno>
-#include <climits>
 #include <cstring>
 #include <random>
+
+#include "settings/PathLinks.h"
 
 namespace kestrun {
 
@@ -42,31 +43,6 @@ const char* KindOf(mode_t mode) {
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
   if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
   return "it is not a regular file";
-}
-
-// Follows symbolic links from `path` to the file they end at (which need not
-// exist yet: a save through a dangling link creates the link's target).
-FileResult ResolveLinks(const std::string& path, std::string& target) {
-  std::string current = path;
-  for (int hops = 0;; ++hops) {
-    struct stat st;
-    if (::lstat(current.c_str(), &st) != 0) {
-      if (errno == ENOENT) break;
-      return FileResult::SystemFailure(path, "looking up the file", errno);
-    }
-    if (!S_ISLNK(st.st_mode)) break;
-    if (hops >= 40) return FileResult::SystemFailure(path, "following its symbolic links", ELOOP);
-    std::string link(PATH_MAX + 1, '\0');
-    const ssize_t n = ::readlink(current.c_str(), link.data(), link.size());
-    if (n < 0) return FileResult::SystemFailure(path, "reading its symbolic link", errno);
-    if (static_cast<std::size_t>(n) >= link.size())
-      return FileResult::SystemFailure(path, "reading its symbolic link", ENAMETOOLONG);
-    link.resize(static_cast<std::size_t>(n));
-    if (link.empty()) return FileResult::SystemFailure(path, "reading its symbolic link", ENOENT);
-    current = link.front() == '/' ? link : FolderOf(current) + "/" + link;
-  }
-  target = current;
-  return {};
 }
 
 // Writes all of `text`, going on after short writes and interruptions.
@@ -198,15 +174,25 @@ FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& ex
   return {};
 }
 
-FileResult ReplaceSettingsFile(const std::string& path, const std::string& text) {
-  if (path.empty()) return FileResult::Failure(path, "saving", "no file name");
-  std::string target;
-  if (FileResult resolved = ResolveLinks(path, target); !resolved) return resolved;
+namespace {
 
-  struct stat st;
+// What a replace learned while checking that it may go ahead.
+struct ReplaceTarget {
+  std::string path;  // the file itself, every link resolved
+  std::string folder;
   bool exists = false;
+  struct stat st {};
+};
+
+FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
+  if (path.empty()) return FileResult::Failure(path, "saving", "no file name");
+  const ResolvedPath resolved = ResolvePathLinks(path);
+  if (!resolved.ok) return FileResult::Failure(path, resolved.step, resolved.reason);
+  const std::string& target = resolved.path;
+  t.path = target;
+  struct stat& st = t.st;
   if (::stat(target.c_str(), &st) == 0) {
-    exists = true;
+    t.exists = true;
     if (!S_ISREG(st.st_mode)) return FileResult::Failure(target, "saving", KindOf(st.st_mode));
     // Judged from the mode, so that a read-only file stays untouched also when
     // the tool runs as root (for whom every access check succeeds).
@@ -224,12 +210,32 @@ FileResult ReplaceSettingsFile(const std::string& path, const std::string& text)
     return FileResult::SystemFailure(target, "saving", errno);
   }
 
-  const std::string folder = FolderOf(target);
+  t.folder = FolderOf(target);
+  const std::string& folder = t.folder;
   struct stat folderStat;
   if (::stat(folder.c_str(), &folderStat) != 0)
     return FileResult::SystemFailure(target, "looking up the folder " + folder, errno);
   if ((folderStat.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
     return FileResult::Failure(target, "creating a temporary file in " + folder, "the folder is read-only");
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+    return FileResult::SystemFailure(target, "creating a temporary file in " + folder, errno);
+  return {};
+}
+
+}  // namespace
+
+FileResult CheckSettingsFileReplaceable(const std::string& path) {
+  ReplaceTarget target;
+  return CheckTarget(path, target);
+}
+
+FileResult ReplaceSettingsFile(const std::string& path, const std::string& text) {
+  ReplaceTarget checked;
+  if (FileResult ok = CheckTarget(path, checked); !ok) return ok;
+  const std::string& target = checked.path;
+  const std::string& folder = checked.folder;
+  const bool exists = checked.exists;
+  const struct stat& st = checked.st;
 
   RemoveStaleTemporaries(folder, NameOf(target));
   // The temporary file is private until it has the old file's owner and mode.

@@ -41,8 +41,9 @@ std::string SystemReason(int error);
 // a FIFO, a device) and any file over kMaxSettingsFileSize is refused.
 FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& exists);
 
-// Replaces the file at `path` with `text` in one step. A symbolic link is
-// followed and its target replaced. An existing target keeps its mode, and
+// Replaces the file at `path` with `text` in one step. Symbolic links are
+// followed (ResolvePathLinks: not one planted by another user in a shared
+// folder) and the target replaced. An existing target keeps its mode, and
 // its owner and group when this process runs as root. Refused without writing
 // anything: a target that is not a regular file, one whose mode has no write
 // bit (also for root), one the process may not write, one with more than one
@@ -51,6 +52,10 @@ FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& ex
 // (their process is gone) are removed before the new one is written, so at
 // most one is ever left behind.
 FileResult ReplaceSettingsFile(const std::string& path, const std::string& text);
+
+// Every check ReplaceSettingsFile makes before it writes, without writing:
+// whether a replace of `path` would be refused, and why.
+FileResult CheckSettingsFileReplaceable(const std::string& path);
 
 // The name prefix of the temporary files of a replace of `path` (in its
 // folder): "." + file name + ".tmp-". The process id and a random part follow.

@@ -68,6 +68,9 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   void SetControlText(int id, const std::string& text) override;
   void SetStatus(const std::string& text);
   void ExplainStatus(const std::string& detail);
+  // The traffic log could not be written: said on the status line's tooltip,
+  // after whatever it explains already.
+  void NoteLogFailure(const std::string& reason);
   void AppendHistory(const std::string& line);
   // A preview the engine set during a Send, and the preview's form value.
   void ShowBuiltPreview(int id, const std::string& shown, const std::string& stored);

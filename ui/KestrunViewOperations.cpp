@@ -161,6 +161,12 @@ void CKestrunView::ExplainStatus(const std::string& detail) {
   page_.status->setToolTip(QString::fromStdString(detail));
 }
 
+void CKestrunView::NoteLogFailure(const std::string& reason) {
+  const QString note = "The traffic log could not be written: " + QString::fromStdString(reason);
+  const QString shown = page_.status->toolTip();
+  page_.status->setToolTip(shown.isEmpty() ? note : shown + "\n" + note);
+}
+
 void CKestrunView::AppendHistory(const std::string& line) {
   if (history_) history_->Append(QString::fromStdString(line));
 }

@@ -80,8 +80,9 @@ void CWindowEvents::FirmwareVersionRead(const std::string& version) {
   Deliver([version](CKestrunView& v) { v.SetFirmwareVersion(version); });
 }
 
-void CWindowEvents::OperationFinished(const OperationResult&) {
-  Deliver([](CKestrunView& v) {
+void CWindowEvents::OperationFinished(const OperationResult& result) {
+  Deliver([logError = result.logError](CKestrunView& v) {
+    if (!logError.empty()) v.NoteLogFailure(logError);
     v.SetFormEnabled(true);
     v.OnOperationFinished();
   });

@@ -18,6 +18,7 @@
 #include "cli/Cli.h"
 #include "link/ComPort.h"
 #include "protocol/ControlChars.h"
+#include "settings/SafeFile.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;
@@ -401,12 +402,17 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
   range.Number(MobileEnd) = 1;
   CFormValues interval = FullValues();
   interval.Text(SendInterval) = "1441";
+  std::filesystem::create_directory(dir / "ro");
+  std::filesystem::permissions(dir / "ro",
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  WriteFile(dir / "linked.ini", "[RVSRI]\n");
+  std::filesystem::create_hard_link(dir / "linked.ini", dir / "other-name.ini");
 
   struct Case {
     std::vector<std::string> args;
     std::string says;
   };
-  const std::vector<Case> cases = {
+  std::vector<Case> cases = {
       {{"write", dir / "missing.ini", "-p", "21"}, "missing.ini: No such file or directory"},
       {{"diff", dir.path(), "-p", "21"}, "not a regular file"},
       {{"verify", dir / "notes.txt", "-p", "21"}, "not a config file"},
@@ -435,7 +441,16 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
       {{"write", good, "-p", "21", "--log-dir", good}, "not a writable folder"},
       {{"write", good, "-p", "21", "--log-dir", dir / "logs"}, "traffic log " + dir / "logs/AtLog.log"},
       {{"write", good, "-p", "21", "--groups", "sri,rto"}, "RVRTO is an action"},
+      {{"read", "-o", dir / "ro/out.ini", "-p", "21"}, "the folder is read-only"},
+      {{"read", "-o", dir / "linked.ini", "-p", "21"}, "the file has 2 hard links"},
   };
+  if (::geteuid() == 0) {  // links another user planted in a shared folder
+    ASSERT_TRUE(PlantLink(dir / "share", "out.ini", dir / "kept-too.ini", kOtherUser));
+    ASSERT_TRUE(PlantLink(dir / "share", "AtLog.log", dir / "kept-too.ini", kOtherUser));
+    cases.push_back({{"read", "-o", dir / "share/out.ini", "-p", "21"}, "following the symbolic link"});
+    cases.push_back({{"write", good, "-p", "21", "--log-dir", dir / "share"},
+                     "traffic log " + dir / "share/AtLog.log: following the symbolic link"});
+  }
   for (const Case& c : cases) {
     const Result r = Run(c.args);
     EXPECT_EQ(r.code, 2) << c.says;
@@ -443,6 +458,73 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
     EXPECT_EQ(r.out, "") << c.says;
   }
   EXPECT_TRUE(sim.ReceivedLines().empty());
+  EXPECT_FALSE(std::filesystem::exists(dir / "kept-too.ini"));
+}
+
+// ---- What can fail only after the tracker answered ------------------------
+
+namespace {
+
+ssize_t DiskFull(int, const void*, std::size_t) {
+  errno = ENOSPC;
+  return -1;
+}
+
+}  // namespace
+
+TEST_F(CliTest, AResultThatCannotBeWrittenGives5AboveATrackerFailure) {
+  AddSimulator(21);
+  sim::CTrackerSim& silent = AddSimulator(22);
+  silent.SetFault("AT+RVBEI?", sim::Fault::Silent);
+  SetWriteCallForTests(DiskFull);
+  const Result one = Run({"read", "-o", dir / "out.ini", "-p", "21", "--json"});
+  const Result two = Run({"read", "-o", dir / "out.ini", "-p", "21,22", "--json"});
+  SetWriteCallForTests(nullptr);
+  EXPECT_EQ(one.code, 5) << one.err;
+  const auto objects = JsonLines(one.out);
+  ASSERT_EQ(objects.size(), 1u);
+  EXPECT_EQ(objects[0]["outcome"].string, "output-failed");
+  EXPECT_NE(objects[0]["detail"].string.find("No space left on device"), std::string::npos);
+  EXPECT_FALSE(sims[0]->ReceivedLines().empty());  // the tracker was read
+  EXPECT_FALSE(std::filesystem::exists(dir / "out.ini"));
+  EXPECT_EQ(two.code, 5) << two.out;  // over the 4 of the silent tracker
+  const auto both = JsonLines(two.out);
+  ASSERT_EQ(both.size(), 2u);
+  EXPECT_EQ(both[1]["exitCode"].number, 4);
+}
+
+TEST_F(CliTest, ATrafficLogThatFailsOnTheWayIsSaidOnceAndTheRunGoesOn) {
+  AddSimulator(21);
+  const std::string file = WriteValues("fleet.ini", FullValues());
+  const std::string log = dir / "logs/AtLog.log";
+  // Once the run is under way the log's name becomes a folder: every later line fails.
+  env.onStatus = [&](int, const std::string&) {
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(log, ec)) {
+      std::filesystem::remove(log, ec);
+      std::filesystem::create_directory(log, ec);
+    }
+  };
+  const Result r = Run({"verify", file, "-p", "21", "--log-dir", dir / "logs", "--json", "-q"});
+  EXPECT_EQ(r.code, 0) << r.err;
+  const auto objects = JsonLines(r.out);
+  ASSERT_EQ(objects.size(), 1u);
+  EXPECT_EQ(objects[0]["outcome"].string, "equal");
+  EXPECT_EQ(objects[0]["logError"].string, log + ": opening it: Is a directory");
+  EXPECT_EQ(r.err, "rv450-cli: warning: COM21: the traffic log could not be written: " + log +
+                       ": opening it: Is a directory\n");  // once, though two steps ran
+
+  env.onStatus = nullptr;
+  const Result fine =
+      Run({"read", "-o", dir / "out.ini", "-p", "21", "--log-dir", dir / "fresh/logs", "--json"});
+  const auto fineObjects = JsonLines(fine.out);
+  ASSERT_EQ(fineObjects.size(), 1u) << fine.err;
+  EXPECT_EQ(fineObjects[0]["logError"].string, "");
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "fresh/logs").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);  // the log holds the password
+  ASSERT_EQ(::stat((dir / "fresh").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0700u);
 }
 
 TEST_F(CliTest, MainSettingIniGivesPortBaudPasswordAndPacing) {

@@ -194,6 +194,27 @@ TEST(SafeFileReplace, FollowsSymbolicLinksAndWritesTheirTarget) {
   EXPECT_EQ(loop.reason, SystemReason(ELOOP));
 }
 
+TEST(SafeFileReplace, ALinkAnotherUserPlantedInASharedFolderIsNotFollowed) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  TempDir dir;
+  fs::create_directory(dir / "victim");
+  WriteFile(dir / "victim/secret.txt", "secret");
+  ASSERT_TRUE(PlantLink(dir / "share", "out.ini", dir / "victim/secret.txt", kOtherUser));
+  const FileResult planted = ReplaceSettingsFile(dir / "share/out.ini", "new");
+  EXPECT_FALSE(planted);
+  EXPECT_EQ(planted.path, dir / "share/out.ini");
+  EXPECT_EQ(planted.step, "following the symbolic link " + dir / "share/out.ini");
+  EXPECT_FALSE(CheckSettingsFileReplaceable(dir / "share/out.ini"));
+  EXPECT_EQ(ReadFile(dir / "victim/secret.txt"), "secret");
+  EXPECT_TRUE(fs::is_symlink(dir / "share/out.ini"));
+
+  // The user's own link in the same folder is followed.
+  fs::create_symlink(dir / "victim/mine.ini", dir / "share/mine.ini");
+  EXPECT_TRUE(CheckSettingsFileReplaceable(dir / "share/mine.ini"));
+  ASSERT_TRUE(ReplaceSettingsFile(dir / "share/mine.ini", "mine"));
+  EXPECT_EQ(ReadFile(dir / "victim/mine.ini"), "mine");
+}
+
 TEST(SafeFileReplace, ReadOnlyFolderIsRefusedAndNothingIsLeft) {
   TempDir dir;
   fs::create_directory(dir / "ro");

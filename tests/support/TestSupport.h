@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -96,6 +97,21 @@ class RawPty {
   int keepAlive_ = -1;
   std::string slave_;
 };
+
+// A sticky, world-writable folder `folder` (as /tmp is) holding a symbolic
+// link `name` to `target` that belongs to `owner`: a link another user planted
+// there. Needs root (lchown to another user); false otherwise.
+inline bool PlantLink(const std::string& folder, const std::string& name, const std::string& target,
+                      uid_t owner) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  const std::string link = folder + "/" + name;
+  return ::chmod(folder.c_str(), 01777) == 0 && ::symlink(target.c_str(), link.c_str()) == 0 &&
+         ::lchown(link.c_str(), owner, static_cast<gid_t>(-1)) == 0;
+}
+
+// Another user than this process, to own planted links.
+constexpr uid_t kOtherUser = 65534;  // nobody
 
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

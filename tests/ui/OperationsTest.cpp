@@ -3,6 +3,7 @@
 // What goes over the line is checked against the engine in DriverTest; these
 // runs check what the window shows and what its controls start.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -91,6 +92,23 @@ TEST_F(OperationsTest, ReadAllFillsTheFormAndReportsSuccess) {
             (std::array<int, 4>{192, 168, 10, 20}));
   EXPECT_EQ(view->firmwareVersion(), "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
   EXPECT_TRUE(view->Control(SriRead)->isEnabled());
+}
+
+TEST_F(OperationsTest, ATrafficLogThatCannotBeWrittenIsSaidInTheStatusTooltip) {
+  std::filesystem::remove(dir / "AtLog.log");
+  std::filesystem::create_directory(dir / "AtLog.log");
+  QTest::mouseClick(view->Control(SriRead), Qt::LeftButton);
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Read AT Command Success .");  // the operation went on
+  EXPECT_EQ(view->statusLine()->toolTip().toStdString(),
+            "The traffic log could not be written: " + dir / "AtLog.log" + ": opening it: Is a directory");
+  std::filesystem::remove(dir / "AtLog.log");
+  QTest::mouseClick(view->Control(SriRead), Qt::LeftButton);
+  WaitForOperation();
+  EXPECT_TRUE(view->statusLine()->toolTip().isEmpty());
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "AtLog.log").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);  // it holds the password
 }
 
 TEST_F(OperationsTest, SendListsTheLineInTheHistoryAndSavesIt) {
