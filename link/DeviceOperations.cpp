@@ -4,8 +4,11 @@
 #include <cstdio>
 #include <thread>
 
+#include "link/ExchangeReasons.h"
 #include "link/SystemError.h"
+#include "protocol/ControlChars.h"
 #include "protocol/Fields.h"
+#include "protocol/FormFields.h"
 #include "protocol/ReplyRules.h"
 
 namespace kestrun {
@@ -14,6 +17,7 @@ namespace {
 
 constexpr const char* kSendFail = "Send AT Command Fail !";
 constexpr const char* kLineTooLong = "Error, Command Line > 254 Byte";
+constexpr const char* kControlByteInLine = "Error, Command Line Holds A Control Byte";
 constexpr const char* kNoLine = "No Command Line To Send !";
 constexpr const char* kNothingSelected = "No Function Selected !";
 
@@ -26,7 +30,16 @@ std::string VersionPiece(const std::string& reply, const char* key, const char* 
   const std::size_t start = reply.find(key);
   if (start == std::string::npos || FindClosingOk(reply) == std::string::npos) return {};
   const std::size_t end = reply.find_first_of("\r\n", start);
-  return "[" + reply.substr(start, end == std::string::npos ? std::string::npos : end - start) + closing;
+  return "[" +
+         WithoutControlBytes(
+             reply.substr(start, end == std::string::npos ? std::string::npos : end - start)) +
+         closing;
+}
+
+// How a note names a reply value: its config file section and key.
+std::string ValueName(const FormField& field) {
+  if (field.key.empty()) return std::string("AT+RV") + Info(field.group).name + " value";
+  return "[" + field.section + "] " + field.key;
 }
 
 // What a refresh of `model` reports (cap popups, rebuilt previews), passed on
@@ -89,6 +102,18 @@ bool CDeviceDriver::PortFailed() {
 }
 
 bool CDeviceDriver::ExchangeCommand(const std::string& line) {
+  // A control byte would end the line early on the tracker's side (CR, LF)
+  // and make the rest a command of its own, or upset its line editor: such a
+  // line is refused whole, before any of it reaches the port.
+  if (const std::size_t at = FindControlByte(line); at != std::string::npos) {
+    failure_.detail = ControlByteRefusedReason(line);
+    LogTraffic(ShowControlBytes(line) + " [not sent: holds a control byte (" +
+                   ControlByteName(static_cast<unsigned char>(line[at])) + ")]",
+               Direction::Sent);
+    SetStatus(kControlByteInLine);
+    ShowFailure(kControlByteInLine);
+    return false;
+  }
   port_.lastSystemError = 0;
   if (!port_.WriteLine(line)) {
     const bool tooLong = port_.lastSystemError == E2BIG;
@@ -152,7 +177,7 @@ bool CDeviceDriver::SetSlowClock(bool on) {
   LogTraffic(command, Direction::Sent);
   std::string reply;
   bool seen = false;
-  for (int attempt = 0; attempt < 30 && !seen && !Stopped(); ++attempt) {
+  for (int attempt = 0; attempt < kWakeUpAttempts && !seen && !Stopped(); ++attempt) {
     // A sleeping tracker wakes on the first line. The queues are emptied once
     // before the burst, so that the wake-up lines do not throw away each
     // other's replies; the fourth line is then polled for its "OK".
@@ -178,6 +203,8 @@ bool CDeviceDriver::SetSlowClock(bool on) {
     }
   }
   LogTraffic(reply, Direction::Received);
+  if (!seen && !Stopped() && failure_.detail.empty())
+    failure_.detail = WakeUpUnansweredReason(port_.portNumber);
   return seen;
 }
 
@@ -237,6 +264,17 @@ void CDeviceDriver::TakeQueryReply(Group group, std::string& reply) {
   }
 }
 
+void CDeviceDriver::DropReplyControlBytes(Group group) {
+  for (const FormField& field : FormFields()) {
+    if (field.group != group || !field.recordText) continue;
+    std::string& text = field.recordText(model_);
+    const std::vector<std::string> names = ControlByteNames(text);
+    if (names.empty()) continue;
+    text = WithoutControlBytes(text);
+    ShowFailure(ControlBytesDroppedNote(ValueName(field), names));
+  }
+}
+
 bool CDeviceDriver::ReadGroup(Group group) {
   SetStatus(GroupText("Reading ", group, " ......"));
   const std::string tag = std::string("RV") + Info(group).name + ":";
@@ -253,6 +291,7 @@ bool CDeviceDriver::ReadGroup(Group group) {
     const std::size_t okPos = FindClosingOk(reply);
     if (tagPos != std::string::npos && okPos != std::string::npos && tagPos < okPos) {
       if (model_.ParseReply(group, reply)) {
+        DropReplyControlBytes(group);
         failure = 0;
         break;
       }

@@ -54,6 +54,9 @@ class CDeviceDriver {
   // first group without one, or nothing.
   const GroupInfo* GroupWithoutLine(const GroupSelection& selection) const;
   void TakeQueryReply(Group group, std::string& reply);
+  // A parsed reply's texts keep no control bytes (a file written from them
+  // must load again): each value that held some loses them, with a note.
+  void DropReplyControlBytes(Group group);
 
   CComPort& port_;
   CFormModel& model_;

@@ -24,6 +24,7 @@ using namespace kestrun;
 using namespace kestrun::cli;
 using namespace kestrun::testing;
 using namespace ctl;
+using namespace std::string_literals;
 
 namespace {
 
@@ -135,6 +136,21 @@ TEST_F(CliTest, ReadWithTheSpecifiedPacingKeepsTheFirmwareVersion) {
   ASSERT_EQ(JsonLines(read.out).size(), 1u);
   EXPECT_EQ(JsonLines(read.out)[0]["version"].string, version);
   EXPECT_EQ(JsonLines(read.out)[0]["groupsRead"].items.size(), 8u);
+}
+
+TEST_F(CliTest, AReplyValueWithControlBytesIsReadCleanWithANoteAndTheFileWritesAgain) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  sim.WithState([](sim::CTrackerState& s) {
+    s.ApplySetting("AT+RVSRI=5830,0,0,inter\0net,u,p,1.2.3.4,80,+49,20110101000000"s);
+  });
+  const Result read = Run({"read", "-o", dir / "tracker.ini", "--port", "21", "--json"});
+  ASSERT_EQ(read.code, 0) << read.err;
+  const auto objects = JsonLines(read.out);
+  ASSERT_EQ(objects.size(), 1u);
+  ASSERT_EQ(objects[0]["notes"].items.size(), 1u);
+  EXPECT_NE(objects[0]["notes"].items[0].string.find("[RVSRI] APN"), std::string::npos);
+  EXPECT_EQ(CIniFile(dir / "tracker.ini").GetString("RVSRI", "APN", ""), "internet");
+  EXPECT_EQ(Run({"write", dir / "tracker.ini", "--port", "21"}).code, 0);
 }
 
 TEST_F(CliTest, ReadOverAnOldFileKeepsItsLineEndsAndForeignSections) {

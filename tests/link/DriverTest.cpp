@@ -11,12 +11,15 @@
 #include "../support/TestSupport.h"
 #include "link/ComPort.h"
 #include "link/DeviceEngine.h"
+#include "link/DeviceOperations.h"
+#include "link/ExchangeReasons.h"
 #include "protocol/ControlIds.h"
 #include "sim/TrackerSim.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
 using namespace ctl;
+using namespace std::string_literals;
 
 namespace {
 
@@ -272,6 +275,11 @@ TEST_F(DriverTest, UnansweredSlowClockGivesUpAfterThirtyAttempts) {
   // Four lines an attempt, none thrown away by the next.
   EXPECT_EQ(CountReceived("AT+CSCLK=0"), 120);
   EXPECT_FALSE(ReceivedLine("AT+RVSRI?"));
+  // The reason says what was tried and what to look at.
+  EXPECT_EQ(events.result.detail, WakeUpUnansweredReason(21));
+  EXPECT_EQ(events.statusDetail, events.result.detail);
+  EXPECT_NE(events.result.detail.find("30 wake-up attempts in 24 s"), std::string::npos);
+  EXPECT_NE(events.result.detail.find("COM21"), std::string::npos);
 }
 
 TEST_F(DriverTest, FencesFilledToTheirLimitsReadBack) {
@@ -327,6 +335,96 @@ TEST_F(DriverTest, LineOverTheLimitIsRefusedNotListedAndNotSent) {
   for (const auto& line : Received()) EXPECT_NE(line.rfind("AT+RVWLT", 0), 0u);
   EXPECT_NE(ReadFile(dir / "AtLog.log").find("[not sent: longer than 254 characters]"), std::string::npos);
   EXPECT_TRUE(PortIsFree());
+}
+
+// ---- Control bytes ------------------------------------------------------------
+
+TEST_F(DriverTest, ExchangeRefusesALineWithAControlByteWholeAndPassesHighBytes) {
+  struct Row {
+    std::string line;
+    const char* refusedFor;  // the byte's name, or null when the line goes out
+  };
+  const Row rows[] = {
+      {"AT+RVPIN=5830,1,1,12\r34", "CR"},
+      {"AT+RVPIN=5830,1,1,12\n34", "LF"},
+      {"AT+RVPIN=5830,1,1,12\0"s
+       "34",
+       "NUL"},
+      {"AT+RVPIN=5830,1,1,\x1B[2J", "ESC"},
+      {"AT+RVPIN=5830,1,1,12\x7F", "DEL"},
+      {"\x01"
+       "AT+RVPIN=5830,1,1,12",
+       "0x01"},
+      {"AT+RVPIN=5830,1,1,\x80\xFF", nullptr},
+      {"AT", nullptr},
+  };
+  CComPort port;
+  port.portNumber = portNumber;
+  port.discovery = Discovery();
+  ASSERT_TRUE(port.Open());
+  sim_->SetAsleep(false);
+  CTrafficLog log;
+  log.SetPath(dir / "AtLog.log");
+  const std::atomic<bool> stop{false};
+  CDeviceDriver driver(port, model, events, log, pacing, stop);
+  std::vector<std::string> sent;
+  long long bytes = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(ShowControlBytes(row.line));
+    const bool ok = driver.ExchangeCommand(row.line);
+    if (!row.refusedFor) {
+      sent.push_back(row.line);
+      bytes += static_cast<long long>(row.line.size()) + 1;
+      continue;
+    }
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(events.statuses.back(), "Error, Command Line Holds A Control Byte");
+    EXPECT_EQ(events.popups.back().message, "Error, Command Line Holds A Control Byte");
+    EXPECT_NE(ReadFile(dir / "AtLog.log")
+                  .find("[not sent: holds a control byte (" + std::string(row.refusedFor) + ")]"),
+              std::string::npos);
+  }
+  port.Close();
+  // The last line was answered, so everything written before it has arrived.
+  EXPECT_EQ(Received(), sent);
+  EXPECT_EQ(sim_->BytesReceived(), bytes);
+  EXPECT_EQ(events.history, sent);
+}
+
+TEST_F(DriverTest, AValueWithACarriageReturnNeverBecomesASecondCommand) {
+  model.values.Number(ReportMode) = 0;
+  model.values.Text(Apn) = "internet\rAT+RVPIN=5830,1,1,0000";
+  Send(Only(Group::Sri));
+  EXPECT_EQ(events.statuses.back(), "Send AT+RVSRI Fail !");
+  EXPECT_EQ(events.result.outcome, Outcome::TrackerFailed);
+  EXPECT_NE(events.result.detail.find("control byte (CR) at character"), std::string::npos)
+      << events.result.detail;
+  EXPECT_EQ(events.statusDetail, events.result.detail);
+  EXPECT_TRUE(events.history.empty());
+  // Only the whole bracketing commands reached the tracker.
+  for (const auto& line : Received()) EXPECT_TRUE(line == "AT+CSCLK=0" || line == "AT+WCSL=1") << line;
+  const std::string traffic = ReadFile(dir / "AtLog.log");
+  EXPECT_NE(traffic.find("internet<CR>AT+RVPIN=5830,1,1,0000"), std::string::npos);
+}
+
+TEST_F(DriverTest, ControlBytesInAReplyValueAreDroppedWithANoteAndTheReadSucceeds) {
+  sim_->WithState([](sim::CTrackerState& s) {
+    s.ApplySetting(
+        "AT+RVKPN=5830,2,1,1,555\0"s
+        "1234,,BO\x1BOK\x7F"
+        "ER,20110101000000");
+  });
+  Read(Only(Group::Kpn));
+  ASSERT_EQ(events.statuses.back(), "Read AT Command Success .");
+  EXPECT_EQ(model.values.Text(PhoneNumber[2]), "5551234");
+  EXPECT_EQ(model.values.Text(PhoneName[2]), "BOOKER");
+  EXPECT_EQ(events.lastReading.kpn.phoneName[2], "BOOKER");  // the record the window takes
+  std::vector<std::string> notes;
+  for (const PopupRequest& popup : events.popups)
+    if (popup.iconKind == kIconFailure) notes.push_back(popup.message);
+  EXPECT_EQ(notes, (std::vector<std::string>{ControlBytesDroppedNote("[RVKPN] PhoneNum2", {"NUL"}),
+                                             ControlBytesDroppedNote("[RVKPN] PhoneName2", {"ESC", "DEL"})}));
+  EXPECT_EQ(events.popups.back().message, "Read Setting Success .");
 }
 
 TEST_F(DriverTest, GroupWithoutALineTouchesNoPort) {
