@@ -12,12 +12,16 @@
 #include "ui/FormInputs.h"
 #include "ui/FormLayout.h"
 #include "ui/FormPage.h"
+#include "ui/WindowEvents.h"
 
 namespace kestrun {
 
 using namespace ctl;
 
-CKestrunView::CKestrunView(QWidget* parent) : QScrollArea(parent) {
+CKestrunView::CKestrunView(QWidget* parent)
+    : QScrollArea(parent), controller_(*this, [](IEngineEvents& windowSide) {
+        return std::make_unique<CWindowEvents>(windowSide);
+      }) {
   setAccessibleName("Configuration Form");
   BuildForm();
   startupTimer_.setInterval(500);
@@ -30,7 +34,9 @@ CKestrunView::CKestrunView(QWidget* parent) : QScrollArea(parent) {
   };
 }
 
-CKestrunView::~CKestrunView() = default;  // the operation runner stops and joins first
+// A running operation is stopped and joined before any widget goes; nothing
+// it would still report reaches the view.
+CKestrunView::~CKestrunView() { controller_.Shutdown(); }
 
 void CKestrunView::BuildForm() {
   page_ = BuildFormPage(form_, this, [this](int id, QWidget* widget) { ConnectControl(id, widget); });
@@ -45,9 +51,9 @@ void CKestrunView::ConnectControl(int id, QWidget* widget) {
   if (auto* button = qobject_cast<QPushButton*>(widget)) {
     for (const GroupInfo& info : AllGroups()) {
       if (info.readButton == id)
-        connect(button, &QPushButton::clicked, this, [this, g = info.group] { OnReadButton(g); });
+        connect(button, &QPushButton::clicked, this, [this, g = info.group] { controller_.ReadGroup(g); });
       if (info.sendButton == id)
-        connect(button, &QPushButton::clicked, this, [this, g = info.group] { OnSendButton(g); });
+        connect(button, &QPushButton::clicked, this, [this, g = info.group] { controller_.SendGroup(g); });
     }
   } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
     for (int n = 0; n < 4; ++n)
@@ -93,37 +99,43 @@ bool CKestrunView::PullForm() { return form_.Pull(showLimitMessage); }
 
 void CKestrunView::PushForm() { form_.PushAll(); }
 
+void CKestrunView::PushValues(const std::vector<int>& ids) { form_.Push(ids); }
+
 // ---- Change handlers ----------------------------------------------------
 
 void CKestrunView::OnChanged(int id) {
-  if (form_.Exchanging() || !model_.liveUpdate) return;
+  CFormModel& model = controller_.model();
+  if (form_.Exchanging() || !model.liveUpdate) return;
   const Binding* binding = FindBinding(id);
   if (!binding) return;
   PullForm();
-  model_.CheckFieldRange(id, *this);
-  model_.RefreshGroup(binding->group, *this);
+  model.CheckFieldRange(id, *this);
+  model.RefreshGroup(binding->group, *this);
 }
 
 void CKestrunView::OnEnableBox(Group group) {
-  if (form_.Exchanging() || !model_.liveUpdate) return;
+  CFormModel& model = controller_.model();
+  if (form_.Exchanging() || !model.liveUpdate) return;
   PullForm();
-  model_.RefreshGroup(group, *this);
-  form_.ApplyGroupRule(group, 0, model_.values.Number(Info(group).enableBox) != 0);
+  model.RefreshGroup(group, *this);
+  form_.ApplyGroupRule(group, 0, model.values.Number(Info(group).enableBox) != 0);
 }
 
 void CKestrunView::OnFenceBox(int fence) {
+  CFormModel& model = controller_.model();
   if (form_.Exchanging()) return;  // runs whatever the live-update flag says
   PullForm();
-  form_.ApplyGroupRule(Group::Geo, fence, model_.values.Number(FenceBox[fence]) != 0);
+  form_.ApplyGroupRule(Group::Geo, fence, model.values.Number(FenceBox[fence]) != 0);
   form_.UpdateRowSendButton(Group::Geo);
-  model_.RefreshGeoCommands(*this);
+  model.RefreshGeoCommands(*this);
 }
 
 void CKestrunView::OnKeyBox(int key) {
-  if (form_.Exchanging() || !model_.liveUpdate) return;
+  CFormModel& model = controller_.model();
+  if (form_.Exchanging() || !model.liveUpdate) return;
   PullForm();
-  model_.RefreshKpnCommands(*this);
-  form_.ApplyGroupRule(Group::Kpn, key, model_.values.Number(KeyBox[key]) != 0);
+  model.RefreshKpnCommands(*this);
+  form_.ApplyGroupRule(Group::Kpn, key, model.values.Number(KeyBox[key]) != 0);
   form_.UpdateRowSendButton(Group::Kpn);
 }
 

@@ -1,9 +1,10 @@
-// The configuration form view. It owns the form's state: the form values and
-// command records, the connection settings and the feedback windows. Its
-// parts: the page (ui/FormPage), the controls with their exchange and enable
-// rules (ui/FormControls), the config file commands (ui/ConfigFileCommands).
-// Device operations run in a device engine that works on a copy of the form;
-// what it reports is applied here, on the window thread.
+// The configuration form view: the scroll area with the form's widgets, the
+// Main Setting and history windows, the popups and the port check's timer.
+// Its parts: the page (ui/FormPage), the controls with their exchange and
+// enable rules (ui/FormControls), the config file commands
+// (ui/ConfigFileCommands). The form's state, the connection, the port check
+// and the device operations belong to the window controller it owns
+// (ui/WindowController); the view is the controller's screen (IWindowView).
 #pragma once
 
 #include <QCheckBox>
@@ -18,9 +19,9 @@
 #include <QTimer>
 #include <functional>
 #include <map>
+#include <optional>
+#include <vector>
 
-#include "link/ComPort.h"
-#include "link/DeviceEngine.h"
 #include "protocol/FormModel.h"
 #include "settings/IniFile.h"
 #include "ui/ConfigFileCommands.h"
@@ -30,11 +31,12 @@
 #include "ui/HistoryDlg.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/MainSettingDlg.h"
-#include "ui/OperationRunner.h"
+#include "ui/WindowController.h"
+#include "ui/WindowView.h"
 
 namespace kestrun {
 
-class CKestrunView : public QScrollArea, public IFormOutput {
+class CKestrunView : public QScrollArea, public IWindowView {
   Q_OBJECT
  public:
   explicit CKestrunView(QWidget* parent = nullptr);
@@ -44,55 +46,56 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   // directory, enumerate ports, show Main Setting (false when it was not
   // confirmed: the program ends), save it, show the history window, apply the
   // fonts and start the port check timer.
-  bool InitialUpdate();
+  bool InitialUpdate() { return controller_.Start(); }
   int FormWidthPixels() const;
 
-  // Form exchange.
-  bool PullForm();
-  void PushForm();
+  // Form exchange (IWindowView).
+  bool PullForm() override;
+  void PushForm() override;
+  void PushValues(const std::vector<int>& ids) override;
   // Disabled: every active control off (an operation runs). Enabled: each
   // control as its group's enable, fence or key box says.
-  void SetFormEnabled(bool enabled);
+  void SetFormEnabled(bool enabled) override;
 
   // Menu commands.
-  void OnSendAll();
-  void OnReadAll();
-  void OnMainSetting();
+  void OnSendAll() { controller_.SendAll(); }
+  void OnReadAll() { controller_.ReadAll(); }
+  void OnMainSetting() { controller_.OnMainSetting(); }
   void OnSaveConfigFile();
   void OnLoadConfigFile();
-  void InitSystem();
+  // The port check (when its timer comes due).
+  void InitSystem() { controller_.CheckPort(); }
 
-  // Feedback and what the engine reports (window thread).
+  // Feedback (IWindowView, window thread).
   void ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind, bool autoClose,
                   int delayMs) override;
   void SetControlText(int id, const std::string& text) override;
-  void SetStatus(const std::string& text);
-  void ExplainStatus(const std::string& detail);
-  // The traffic log could not be written: said on the status line's tooltip,
-  // after whatever it explains already.
-  void NoteLogFailure(const std::string& reason);
-  void AppendHistory(const std::string& line);
-  // A preview the engine set during a Send, and the preview's form value.
-  void ShowBuiltPreview(int id, const std::string& shown, const std::string& stored);
-  // A group the engine read: its record and values go into the form.
-  void PutReplyIntoForm(Group group, const CFormModel& reading);
-  // The engine has ended its operation (from the engine's events).
-  void OnOperationFinished() { operations_.Finished(); }
+  void SetStatus(const std::string& text) override;
+  void ExplainStatus(const std::string& detail) override;
+  void NoteLogFailure(const std::string& reason) override;
+  void AppendHistory(const std::string& line) override;
+  void ClearHistory() override;
+  void ShowBusy(bool busy) override;
+  void SchedulePortCheck(bool scheduled) override;
+  std::optional<CMainSettings> OpenMainSettingAtStart(const std::vector<PortEntry>& ports,
+                                                      const std::string& path) override;
+  std::optional<CMainSettings> EditMainSetting() override;
+  CMainSettings ReloadMainSetting() override;
 
-  bool IsBusy() const { return operations_.busy(); }
+  bool IsBusy() const { return controller_.IsBusy(); }
   // Asks a running operation to stop at its next step (window closing).
-  void AbortOperation() { operations_.Stop(); }
+  void AbortOperation() { controller_.AbortOperation(); }
 
-  // The form's state and what the frame, the engine's events and tests set.
-  CFormModel& model() { return model_; }
-  const CFormModel& model() const { return model_; }
-  const std::string& firmwareVersion() const { return firmwareVersion_; }
-  void SetFirmwareVersion(const std::string& version) { firmwareVersion_ = version; }
+  // The controller, with the form's state and what the frame and tests set.
+  CWindowController& controller() { return controller_; }
+  CFormModel& model() { return controller_.model(); }
+  const CFormModel& model() const { return controller_.model(); }
+  const std::string& firmwareVersion() const { return controller_.firmwareVersion(); }
   // Where ports are found, and the working folder (the current one when empty
   // at start-up); set before InitialUpdate.
-  const DiscoveryPaths& discovery() const { return discovery_; }
-  void SetDiscovery(const DiscoveryPaths& paths) { discovery_ = paths; }
-  void SetStartDirectory(const std::string& path) { startDirectory_ = path; }
+  const DiscoveryPaths& discovery() const { return controller_.discovery(); }
+  void SetDiscovery(const DiscoveryPaths& paths) { controller_.SetDiscovery(paths); }
+  void SetStartDirectory(const std::string& path) { controller_.SetStartDirectory(path); }
   CMainSettingDlg* mainSettingDlg() const { return mainSetting_; }
   CHistoryDlg* historyDlg() const { return history_; }
   QLabel* statusLine() const { return page_.status; }
@@ -113,11 +116,6 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  CFormModel model_;
-  CComPort port_;  // the start-up check's own port; operations open the engine's
-  std::string firmwareVersion_;
-  std::string startDirectory_;  // captured once at start-up
-  DiscoveryPaths discovery_;
   void BuildForm();
   void ConnectControl(int id, QWidget* widget);
   void ApplyFonts();
@@ -125,21 +123,16 @@ class CKestrunView : public QScrollArea, public IFormOutput {
   void OnEnableBox(Group group);
   void OnFenceBox(int fence);
   void OnKeyBox(int key);
-  void OnReadButton(Group group);
-  void OnSendButton(Group group);
-  void StartOperation(OperationKind kind, const GroupSelection& selection);
-  void OnBusyChanged(bool busy);
 
+  // First, so that the form's parts can refer to its model. The destructor
+  // shuts its operations down before any other member goes.
+  CWindowController controller_;
   FormPage page_;
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
-  CFormControls form_{model_};
-  CConfigFileCommands configFiles_{this, model_, form_, *this};
-  QTimer startupTimer_;        // timer 1
-  bool checkPending_ = false;  // the start-up check came due during an operation
-  // Last, so that it goes first: a running operation is stopped and joined
-  // before anything its events refer to is destroyed.
-  COperationRunner operations_{*this, [this](bool busy) { OnBusyChanged(busy); }};
+  CFormControls form_{controller_.model()};
+  CConfigFileCommands configFiles_{this, controller_.model(), form_, *this};
+  QTimer startupTimer_;  // timer 1: the port check
 };
 
 }  // namespace kestrun

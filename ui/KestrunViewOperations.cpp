@@ -1,85 +1,54 @@
-// CKestrunView: start-up, the port check, the menu commands, and the device
-// operations with what the engine reports, applied on this thread.
+// CKestrunView as the controller's screen: Main Setting at start-up and from
+// the menu, the port check's timer, the config file commands, and the status
+// line, history and popups the controller and the engine's events drive.
 #include <QApplication>
-#include <cstdio>
-#include <filesystem>
 
-#include "link/TrafficLog.h"
-#include "protocol/ControlIds.h"
 #include "ui/KestrunView.h"
 #include "ui/ResultDlg.h"
 
 namespace kestrun {
 
-using namespace ctl;
+// ---- Main Setting and the port check's timer -------------------------------
 
-bool CKestrunView::InitialUpdate() {
-  PushForm();
-  if (startDirectory_.empty()) {
-    std::error_code ec;
-    startDirectory_ = std::filesystem::current_path(ec).string();
-  }
-  port_.discovery = discovery_;
-  mainSetting_->ports = DiscoverPorts(discovery_);
-  mainSetting_->settings.file.path = BuildMainSettingPath(startDirectory_);
+std::optional<CMainSettings> CKestrunView::OpenMainSettingAtStart(const std::vector<PortEntry>& ports,
+                                                                  const std::string& path) {
+  mainSetting_->ports = ports;
+  mainSetting_->settings.file.path = path;
   mainSetting_->LoadMainSetting();
   const int portCount = static_cast<int>(mainSetting_->ports.size());
   if (mainSetting_->settings.comIndex < 0 || mainSetting_->settings.comIndex >= portCount)
     mainSetting_->settings.comIndex = 0;
-  if (mainSetting_->exec() != QDialog::Accepted) return false;
+  if (mainSetting_->exec() != QDialog::Accepted) return std::nullopt;
   mainSetting_->SaveMainSetting();
   history_ = new CHistoryDlg(window());
   history_->show();
   ApplyFonts();
-  firmwareVersion_.clear();
-  startupTimer_.start();
-  return true;
+  return mainSetting_->settings;
 }
 
-void CKestrunView::InitSystem() {
-  startupTimer_.stop();
-  if (IsBusy()) {  // never under a running operation; it runs once that has ended
-    checkPending_ = true;
-    return;
-  }
-  model_.liveUpdate = true;
-  SetFormEnabled(false);
-  SetStatus("Init System ......");
-  if (history_) history_->Clear();
-  mainSetting_->LoadMainSetting();
-  const CMainSettings& s = mainSetting_->settings;
-  model_.SetPassword(s.password);
-  const auto& ports = mainSetting_->ports;
-  // No port behind the index (none was found): the open fails and says COM:0.
-  port_.portNumber =
-      s.comIndex >= 0 && s.comIndex < static_cast<int>(ports.size()) ? ports[s.comIndex].number : 0;
-  port_.baudRate = BaudRateForIndex(s.baudIndex);
-  const bool opened = port_.Open();
-  if (opened) {
-    SetFormEnabled(true);
-    port_.Close();
-  }
-  char text[96];
-  std::snprintf(text, sizeof text,
-                opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
-                port_.portNumber, port_.baudRate);
-  SetStatus(text);
-  if (!opened) ExplainStatus(port_.openFailureReason());
-  PushForm();
-}
-
-// ---- Menu commands --------------------------------------------------------
-
-void CKestrunView::OnMainSetting() {
-  if (IsBusy()) return;
-  if (mainSetting_->exec() != QDialog::Accepted) return;
+std::optional<CMainSettings> CKestrunView::EditMainSetting() {
+  if (mainSetting_->exec() != QDialog::Accepted) return std::nullopt;
   mainSetting_->SaveMainSetting();
-  startupTimer_.start();
+  return mainSetting_->settings;
 }
+
+CMainSettings CKestrunView::ReloadMainSetting() {
+  mainSetting_->LoadMainSetting();
+  return mainSetting_->settings;
+}
+
+void CKestrunView::SchedulePortCheck(bool scheduled) {
+  if (scheduled)
+    startupTimer_.start();
+  else
+    startupTimer_.stop();
+}
+
+// ---- Config files -----------------------------------------------------------
 
 void CKestrunView::OnSaveConfigFile() {
   if (IsBusy()) return;
-  configFiles_.Save([this] { PullForm(); }, firmwareVersion_);
+  configFiles_.Save([this] { PullForm(); }, firmwareVersion());
 }
 
 void CKestrunView::OnLoadConfigFile() {
@@ -87,58 +56,7 @@ void CKestrunView::OnLoadConfigFile() {
   configFiles_.Load();
 }
 
-// ---- Device operations ----------------------------------------------------
-
-void CKestrunView::StartOperation(OperationKind kind, const GroupSelection& selection) {
-  if (IsBusy()) return;
-  // The engine works on its own copy of the form and of the connection.
-  const bool fast = mainSetting_->settings.pacing == PacingSetting::Fast;
-  operations_.Start(kind, selection, model_,
-                    {{port_.portNumber, port_.baudRate, discovery_},
-                     TrafficLogPath(startDirectory_),
-                     fast ? CPacing::Fast() : CPacing::Specified()});
-}
-
-void CKestrunView::OnBusyChanged(bool busy) {
-  if (busy) startupTimer_.stop();  // no port check under a running operation
-  emit busyChanged(busy);
-  if (busy) return;
-  emit operationFinished();
-  if (checkPending_) {
-    checkPending_ = false;
-    startupTimer_.start();
-  }
-}
-
-void CKestrunView::OnReadButton(Group group) {
-  GroupSelection selection{};
-  selection[static_cast<int>(group)] = true;
-  StartOperation(OperationKind::Read, selection);
-}
-
-void CKestrunView::OnSendButton(Group group) {
-  if (IsBusy()) return;
-  if (group != Group::Kpn) PullForm();  // the keypad Send starts without a pull
-  GroupSelection selection{};
-  selection[static_cast<int>(group)] = true;
-  StartOperation(OperationKind::Send, selection);
-}
-
-void CKestrunView::OnReadAll() {
-  if (IsBusy()) return;
-  PullForm();
-  GroupSelection all;
-  all.fill(true);
-  StartOperation(OperationKind::Read, all);
-}
-
-void CKestrunView::OnSendAll() {
-  if (IsBusy()) return;
-  PullForm();
-  StartOperation(OperationKind::SendAll, {});
-}
-
-// ---- Feedback and what the engine reports ----------------------------------
+// ---- Feedback -----------------------------------------------------------------
 
 void CKestrunView::ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind,
                               bool autoClose, int delayMs) {
@@ -171,14 +89,13 @@ void CKestrunView::AppendHistory(const std::string& line) {
   if (history_) history_->Append(QString::fromStdString(line));
 }
 
-void CKestrunView::ShowBuiltPreview(int id, const std::string& shown, const std::string& stored) {
-  model_.values.Text(id) = stored;
-  SetControlText(id, shown);
+void CKestrunView::ClearHistory() {
+  if (history_) history_->Clear();
 }
 
-void CKestrunView::PutReplyIntoForm(Group group, const CFormModel& reading) {
-  model_.TakeRecord(group, reading);
-  model_.PutReplyIntoForm(group, *this, [&] { form_.Push(CFormModel::ReplyValueIds(group)); });
+void CKestrunView::ShowBusy(bool busy) {
+  emit busyChanged(busy);
+  if (!busy) emit operationFinished();
 }
 
 }  // namespace kestrun

@@ -2,13 +2,16 @@
 
 namespace kestrun {
 
-COperationRunner::COperationRunner(CKestrunView& view, std::function<void(bool busy)> busyChanged)
-    : busyChanged_(std::move(busyChanged)), events_(view) {}
+COperationRunner::COperationRunner(std::unique_ptr<IEventRelay> relay,
+                                   std::function<void(bool busy)> busyChanged)
+    : busyChanged_(std::move(busyChanged)), relay_(std::move(relay)) {}
 
-COperationRunner::~COperationRunner() {
+COperationRunner::~COperationRunner() { Shutdown(); }
+
+void COperationRunner::Shutdown() {
   // A running operation reports nothing more; it is stopped (closing its port)
-  // and joined before the view goes. No event loop runs here.
-  events_.Detach();
+  // and joined before the window goes. No event loop runs here.
+  relay_->Detach();
   engine_.Stop();
   engine_.Wait();
 }

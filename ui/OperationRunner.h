@@ -1,18 +1,18 @@
 // The window's device operations: hands the engine a copy of the form and the
-// connection, tracks whether one runs, and routes what the engine reports to
-// the view through CWindowEvents. Destroying it stops and joins a running
-// operation without touching the view again.
+// connection, tracks whether one runs, and has the engine report through an
+// event relay to the window thread. The window controller owns it. Destroying
+// it detaches the relay, then stops and joins a running operation, so nothing
+// reaches the window again.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "link/DeviceEngine.h"
-#include "ui/WindowEvents.h"
+#include "ui/EventRelay.h"
 
 namespace kestrun {
-
-class CKestrunView;
 
 class COperationRunner {
  public:
@@ -24,7 +24,7 @@ class COperationRunner {
   };
 
   // `busyChanged` runs on the window thread when an operation starts or ends.
-  COperationRunner(CKestrunView& view, std::function<void(bool busy)> busyChanged);
+  COperationRunner(std::unique_ptr<IEventRelay> relay, std::function<void(bool busy)> busyChanged);
   ~COperationRunner();
   COperationRunner(const COperationRunner&) = delete;
   COperationRunner& operator=(const COperationRunner&) = delete;
@@ -36,13 +36,16 @@ class COperationRunner {
   void Finished();
   // Asks a running operation to stop at its next step.
   void Stop() { engine_.Stop(); }
+  // Detaches the relay, then stops and joins a running operation; what it
+  // would still report is dropped. The destructor does the same.
+  void Shutdown();
   bool busy() const { return busy_; }
 
  private:
   std::function<void(bool)> busyChanged_;
   bool busy_ = false;
-  CWindowEvents events_;
-  CDeviceEngine engine_{events_};  // after the events it reports to
+  std::unique_ptr<IEventRelay> relay_;
+  CDeviceEngine engine_{*relay_};  // after the relay it reports to
 };
 
 }  // namespace kestrun

@@ -2,11 +2,9 @@
 
 #include <QThread>
 
-#include "ui/KestrunView.h"
-
 namespace kestrun {
 
-CWindowEvents::CWindowEvents(CKestrunView& view) : view_(view) {}
+CWindowEvents::CWindowEvents(IEngineEvents& windowSide) : windowSide_(windowSide) {}
 
 void CWindowEvents::Detach() {
   {
@@ -16,9 +14,9 @@ void CWindowEvents::Detach() {
   gate_->applied.notify_all();
 }
 
-void CWindowEvents::Deliver(std::function<void(CKestrunView&)> apply) {
-  if (QThread::currentThread() == view_.thread()) {
-    if (!gate_->detached) apply(view_);
+void CWindowEvents::Deliver(std::function<void(IEngineEvents&)> apply) {
+  if (QThread::currentThread() == context_.thread()) {
+    if (!gate_->detached) apply(windowSide_);
     return;
   }
   auto done = std::make_shared<bool>(false);  // guarded by the gate's mutex
@@ -26,16 +24,16 @@ void CWindowEvents::Deliver(std::function<void(CKestrunView&)> apply) {
     std::lock_guard<std::mutex> lock(gate_->mutex);
     if (gate_->detached) return;
   }
-  // Queued to the view: if the view is destroyed first, Qt drops the call.
+  // Queued to the context: if the relay is destroyed first, Qt drops the call.
   QMetaObject::invokeMethod(
-      &view_,
-      [gate = gate_, done, apply = std::move(apply), view = &view_] {
+      &context_,
+      [gate = gate_, done, apply = std::move(apply), target = &windowSide_] {
         {
           std::lock_guard<std::mutex> lock(gate->mutex);
           if (gate->detached) return;
         }
-        // Detach runs on this thread too, so the view stays attached meanwhile.
-        apply(*view);
+        // Detach runs on this thread too, so the target stays attached meanwhile.
+        apply(*target);
         {
           std::lock_guard<std::mutex> lock(gate->mutex);
           *done = true;
@@ -48,44 +46,40 @@ void CWindowEvents::Deliver(std::function<void(CKestrunView&)> apply) {
 }
 
 void CWindowEvents::OperationStarted() {
-  Deliver([](CKestrunView& v) { v.SetFormEnabled(false); });
+  Deliver([](IEngineEvents& w) { w.OperationStarted(); });
 }
 
 void CWindowEvents::StatusChanged(const std::string& text) {
-  Deliver([text](CKestrunView& v) { v.SetStatus(text); });
+  Deliver([text](IEngineEvents& w) { w.StatusChanged(text); });
 }
 
 void CWindowEvents::StatusExplained(const std::string& detail) {
-  Deliver([detail](CKestrunView& v) { v.ExplainStatus(detail); });
+  Deliver([detail](IEngineEvents& w) { w.StatusExplained(detail); });
 }
 
 void CWindowEvents::PopupRequested(const PopupRequest& p) {
-  Deliver([p](CKestrunView& v) { v.ShowResult(p.caption, p.message, p.iconKind, p.autoClose, p.delayMs); });
+  Deliver([p](IEngineEvents& w) { w.PopupRequested(p); });
 }
 
 void CWindowEvents::HistoryAppended(const std::string& line) {
-  Deliver([line](CKestrunView& v) { v.AppendHistory(line); });
+  Deliver([line](IEngineEvents& w) { w.HistoryAppended(line); });
 }
 
 void CWindowEvents::PreviewBuilt(int id, const std::string& shown, const std::string& stored) {
-  Deliver([id, shown, stored](CKestrunView& v) { v.ShowBuiltPreview(id, shown, stored); });
+  Deliver([id, shown, stored](IEngineEvents& w) { w.PreviewBuilt(id, shown, stored); });
 }
 
 void CWindowEvents::GroupRead(Group group, const CFormModel& reading) {
   auto copy = std::make_shared<CFormModel>(reading);
-  Deliver([group, copy](CKestrunView& v) { v.PutReplyIntoForm(group, *copy); });
+  Deliver([group, copy](IEngineEvents& w) { w.GroupRead(group, *copy); });
 }
 
 void CWindowEvents::FirmwareVersionRead(const std::string& version) {
-  Deliver([version](CKestrunView& v) { v.SetFirmwareVersion(version); });
+  Deliver([version](IEngineEvents& w) { w.FirmwareVersionRead(version); });
 }
 
 void CWindowEvents::OperationFinished(const OperationResult& result) {
-  Deliver([logError = result.logError](CKestrunView& v) {
-    if (!logError.empty()) v.NoteLogFailure(logError);
-    v.SetFormEnabled(true);
-    v.OnOperationFinished();
-  });
+  Deliver([result](IEngineEvents& w) { w.OperationFinished(result); });
 }
 
 }  // namespace kestrun

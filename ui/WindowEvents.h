@@ -1,29 +1,26 @@
-// The window's side of the device engine: every event the worker reports is
-// carried out on the window thread, and the worker waits until it has been, so
-// the screen changes in the order and at the moments the operation reaches
-// them. Once detached (the view is going away) events are dropped at once and
-// a waiting worker is released, so stopping and joining it cannot deadlock.
+// The window's event relay: every event the device engine's worker reports is
+// handed to the window-thread side (the window controller) on the window
+// thread, and the worker waits until it has been applied. Once detached (the
+// window is going away) events are dropped at once and a waiting worker is
+// released, so stopping and joining it cannot deadlock. It knows no widget:
+// it posts to a context object of its own, made on the window thread.
 #pragma once
 
 #include <QObject>
-#include <QPointer>
 #include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
 
-#include "link/EngineEvents.h"
+#include "ui/EventRelay.h"
 
 namespace kestrun {
 
-class CKestrunView;
-
-class CWindowEvents : public IEngineEvents {
+class CWindowEvents : public IEventRelay {
  public:
-  explicit CWindowEvents(CKestrunView& view);
-  // From now on nothing reaches the view; a worker waiting for the window is
-  // let go. Window thread only.
-  void Detach();
+  // Made on the window thread; `windowSide` is called there only.
+  explicit CWindowEvents(IEngineEvents& windowSide);
+  void Detach() override;
 
   void OperationStarted() override;
   void StatusChanged(const std::string& text) override;
@@ -42,10 +39,11 @@ class CWindowEvents : public IEngineEvents {
     bool detached = false;
   };
   // Runs `apply` on the window thread and waits until it has run (or the
-  // view has been detached).
-  void Deliver(std::function<void(CKestrunView&)> apply);
+  // relay has been detached).
+  void Deliver(std::function<void(IEngineEvents&)> apply);
 
-  CKestrunView& view_;
+  IEngineEvents& windowSide_;
+  QObject context_;  // lives on the window thread; queued calls go through it
   std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();
 };
 

@@ -68,7 +68,7 @@ TEST_F(FeedbackTest, OtherIconKindShowsNoIcon) {
 }
 
 TEST_F(FeedbackTest, EngineEventsFromAWorkerAreAppliedBeforeTheWorkerGoesOn) {
-  CWindowEvents events(view);
+  CWindowEvents events(view.controller());
   std::atomic<bool> done{false};
   std::thread worker([&] {
     events.PopupRequested({"RV450 Kestrun", "No Right Response !", kIconFailure, false, 1000});
@@ -85,7 +85,7 @@ TEST_F(FeedbackTest, EngineEventsFromAWorkerAreAppliedBeforeTheWorkerGoesOn) {
 
 TEST_F(FeedbackTest, DetachedEventsReleaseAWaitingWorkerAndChangeNothing) {
   view.SetStatus("before");
-  CWindowEvents events(view);
+  CWindowEvents events(view.controller());
   // The window thread serves no events here: the worker waits until the
   // view is detached, and what it reported never reaches the view.
   std::thread worker([&] { events.StatusChanged("after"); });

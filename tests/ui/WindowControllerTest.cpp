@@ -1,0 +1,272 @@
+// The window controller without a widget: a recording view stands in for the
+// screen, and a relay hands the engine's events to the test thread, which
+// plays the window thread. The simulated tracker answers on a
+// pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+#include "../support/SimSupport.h"
+#include "protocol/ControlIds.h"
+#include "ui/WindowController.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+using namespace ctl;
+
+namespace {
+
+// The screen as plain records. Touched on the test thread only.
+class CRecordingView : public IWindowView {
+ public:
+  void ShowResult(const std::string&, const std::string& message, ResultIcon, bool, int) override {
+    popups.push_back(message);
+  }
+  void SetControlText(int id, const std::string& text) override { controlTexts[id] = text; }
+  void SetStatus(const std::string& text) override {
+    status = text;
+    tooltip.clear();
+  }
+  void ExplainStatus(const std::string& detail) override { tooltip = detail; }
+  void NoteLogFailure(const std::string& reason) override { tooltip += "\n" + reason; }
+  void AppendHistory(const std::string& line) override { history.push_back(line); }
+  void ClearHistory() override { history.clear(); }
+  bool PullForm() override { return true; }
+  void PushForm() override {}
+  void PushValues(const std::vector<int>& ids) override {
+    pushed.insert(pushed.end(), ids.begin(), ids.end());
+  }
+  void SetFormEnabled(bool on) override { enabled = on; }
+  void ShowBusy(bool busy) override { busyChanges.push_back(busy); }
+  void SchedulePortCheck(bool on) override { checkScheduled = on; }
+  std::optional<CMainSettings> OpenMainSettingAtStart(const std::vector<PortEntry>& ports,
+                                                      const std::string& path) override {
+    portsOffered = ports;
+    settingsPath = path;
+    return confirm ? std::optional(settings) : std::nullopt;
+  }
+  std::optional<CMainSettings> EditMainSetting() override {
+    return confirm ? std::optional(settings) : std::nullopt;
+  }
+  CMainSettings ReloadMainSetting() override { return settings; }
+
+  CMainSettings settings;  // what Main Setting holds
+  bool confirm = true;     // whether Main Setting is confirmed
+  std::vector<PortEntry> portsOffered;
+  std::string settingsPath;
+  std::vector<std::string> popups, history;
+  std::map<int, std::string> controlTexts;
+  std::vector<int> pushed;
+  std::vector<bool> busyChanges;
+  std::string status, tooltip;
+  bool enabled = false;
+  bool checkScheduled = false;
+};
+
+// Hands each event from the worker to the test thread, which applies it in
+// PumpUntil; the worker waits until it has been applied, as with the window.
+class CTestThreadRelay : public IEventRelay {
+ public:
+  explicit CTestThreadRelay(IEngineEvents& target) : target_(target) {}
+  void Detach() override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    detached_ = true;
+    queue_.clear();  // what waits there refers to a released worker's arguments
+    changed_.notify_all();
+  }
+  void OperationStarted() override {
+    Deliver([](IEngineEvents& t) { t.OperationStarted(); });
+  }
+  void StatusChanged(const std::string& text) override {
+    Deliver([&](IEngineEvents& t) { t.StatusChanged(text); });
+  }
+  void StatusExplained(const std::string& detail) override {
+    Deliver([&](IEngineEvents& t) { t.StatusExplained(detail); });
+  }
+  void PopupRequested(const PopupRequest& popup) override {
+    Deliver([&](IEngineEvents& t) { t.PopupRequested(popup); });
+  }
+  void HistoryAppended(const std::string& line) override {
+    Deliver([&](IEngineEvents& t) { t.HistoryAppended(line); });
+  }
+  void PreviewBuilt(int id, const std::string& shown, const std::string& stored) override {
+    Deliver([&](IEngineEvents& t) { t.PreviewBuilt(id, shown, stored); });
+  }
+  void GroupRead(Group group, const CFormModel& reading) override {
+    Deliver([&](IEngineEvents& t) { t.GroupRead(group, reading); });
+  }
+  void FirmwareVersionRead(const std::string& version) override {
+    Deliver([&](IEngineEvents& t) { t.FirmwareVersionRead(version); });
+  }
+  void OperationFinished(const OperationResult& result) override {
+    Deliver([&](IEngineEvents& t) { t.OperationFinished(result); });
+  }
+
+  // Applies handed-over events until `done` holds; false when none came for
+  // two minutes.
+  bool PumpUntil(const std::function<bool()>& done) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!done()) {
+      if (!changed_.wait_for(lock, std::chrono::minutes(2), [&] { return !queue_.empty(); })) return false;
+      auto apply = std::move(queue_.front());
+      queue_.pop_front();
+      lock.unlock();
+      apply(target_);
+      lock.lock();
+      ++applied_;
+      changed_.notify_all();
+    }
+    return true;
+  }
+
+ private:
+  // The worker's arguments stay alive while it waits, so `apply` may refer to them.
+  void Deliver(std::function<void(IEngineEvents&)> apply) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (detached_) return;
+    queue_.push_back(std::move(apply));
+    const long ticket = ++queued_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return applied_ >= ticket || detached_; });
+  }
+
+  IEngineEvents& target_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::function<void(IEngineEvents&)>> queue_;
+  long queued_ = 0;
+  long applied_ = 0;
+  bool detached_ = false;
+};
+
+class WindowControllerTest : public SimulatorTest {
+ protected:
+  WindowControllerTest() : SimulatorTest(41) {}
+  void SetUp() override {
+    SimulatorTest::SetUp();
+    view.settings.password = "5830";
+    view.settings.comIndex = 0;
+    view.settings.baudIndex = 1;
+    view.settings.pacing = PacingSetting::Fast;  // not about timing
+    controller.SetDiscovery(Discovery());
+    controller.SetStartDirectory(dir.path());
+  }
+  // Waits until the operation started last has ended.
+  void PumpOperation() {
+    ASSERT_TRUE(relay->PumpUntil([&] { return !controller.IsBusy(); }));
+  }
+
+  CRecordingView view;
+  CTestThreadRelay* relay = nullptr;
+  CWindowController controller{view, [this](IEngineEvents& windowSide) {
+                                 auto made = std::make_unique<CTestThreadRelay>(windowSide);
+                                 relay = made.get();
+                                 return made;
+                               }};
+};
+
+}  // namespace
+
+TEST_F(WindowControllerTest, StartOffersThePortsAndSchedulesTheCheckOnlyWhenConfirmed) {
+  view.confirm = false;
+  EXPECT_FALSE(controller.Start());
+  EXPECT_FALSE(view.checkScheduled);
+  ASSERT_EQ(view.portsOffered.size(), 1u);
+  EXPECT_EQ(view.portsOffered[0].number, ComNumber());
+  EXPECT_EQ(view.settingsPath, dir / "MainSetting.ini");
+
+  view.confirm = true;
+  EXPECT_TRUE(controller.Start());
+  EXPECT_TRUE(view.checkScheduled);
+}
+
+TEST_F(WindowControllerTest, PortCheckSaysWhetherTheChosenPortOpens) {
+  struct Case {
+    const char* name;
+    int comIndex;
+    int baudIndex;
+    std::string status;
+    bool opens;
+  };
+  const Case cases[] = {
+      {"chosen port", 0, 1, "Init COM:41 Baudrate:115200 Success .", true},
+      {"no port behind the index", 3, 0, "Init COM:0 Baudrate:57600 Fail !", false},
+  };
+  ASSERT_TRUE(controller.Start());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    view.history = {"AT+RVPIN=1"};
+    view.settings.comIndex = c.comIndex;
+    view.settings.baudIndex = c.baudIndex;
+    view.settings.password = c.name;
+    controller.CheckPort();
+    EXPECT_FALSE(view.checkScheduled);
+    EXPECT_TRUE(view.history.empty());
+    EXPECT_EQ(view.status, c.status);
+    EXPECT_EQ(view.enabled, c.opens);
+    EXPECT_EQ(view.tooltip.empty(), c.opens);
+    EXPECT_TRUE(controller.model().liveUpdate);
+    EXPECT_EQ(controller.model().pin.password, c.name);
+    EXPECT_TRUE(PortIsFree());
+  }
+}
+
+TEST_F(WindowControllerTest, OperationsReportTheirEndAndReenableTheForm) {
+  struct Case {
+    const char* name;
+    std::function<void(CWindowController&)> start;
+    std::string status;
+    std::string popup;
+  };
+  const Case cases[] = {
+      {"send without a line",
+       [](CWindowController& c) {
+         c.model().values.Number(ReportMode) = -1;  // no mode and no earlier line: no line
+         c.SendGroup(Group::Sri);
+       },
+       "Send AT+RVSRI Fail !", "No Command Line To Send !"},
+      {"read of one group", [](CWindowController& c) { c.ReadGroup(Group::Sri); },
+       "Read AT Command Success .", "Read Setting Success ."},
+      {"send all with nothing selected", [](CWindowController& c) { c.SendAll(); }, "",
+       "No Function Selected !"},
+  };
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    view.busyChanges.clear();
+    c.start(controller);
+    EXPECT_TRUE(controller.IsBusy());
+    PumpOperation();
+    EXPECT_EQ(view.busyChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(view.status, c.status);
+    ASSERT_FALSE(view.popups.empty());
+    EXPECT_EQ(view.popups.back(), c.popup);
+    EXPECT_TRUE(view.enabled);
+    EXPECT_TRUE(PortIsFree());
+  }
+  // The read put the tracker's values into the form and onto the screen.
+  EXPECT_EQ(controller.model().values.Text(Apn), "internet");
+  EXPECT_NE(std::find(view.pushed.begin(), view.pushed.end(), Apn), view.pushed.end());
+}
+
+TEST_F(WindowControllerTest, PortCheckDueDuringAnOperationRunsAfterIt) {
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  controller.ReadGroup(Group::Sri);
+  ASSERT_TRUE(controller.IsBusy());
+  view.status = "before";
+  controller.CheckPort();
+  EXPECT_EQ(view.status, "before");
+  EXPECT_FALSE(view.checkScheduled);
+  PumpOperation();
+  EXPECT_TRUE(view.checkScheduled);
+}

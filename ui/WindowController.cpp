@@ -1,0 +1,156 @@
+#include "ui/WindowController.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "link/TrafficLog.h"
+
+namespace kestrun {
+
+CWindowController::CWindowController(IWindowView& view, const RelayFactory& makeRelay)
+    : view_(view), operations_(makeRelay(*this), [this](bool busy) { OnBusyChanged(busy); }) {}
+
+bool CWindowController::Start() {
+  view_.PushForm();
+  if (startDirectory_.empty()) {
+    std::error_code ec;
+    startDirectory_ = std::filesystem::current_path(ec).string();
+  }
+  port_.discovery = discovery_;
+  ports_ = DiscoverPorts(discovery_);
+  const auto settings = view_.OpenMainSettingAtStart(ports_, BuildMainSettingPath(startDirectory_));
+  if (!settings) return false;
+  TakeSettings(*settings);
+  firmwareVersion_.clear();
+  view_.SchedulePortCheck(true);
+  return true;
+}
+
+void CWindowController::TakeSettings(const CMainSettings& settings) { pacing_ = settings.pacing; }
+
+void CWindowController::CheckPort() {
+  view_.SchedulePortCheck(false);
+  if (IsBusy()) {  // never under a running operation; it runs once that has ended
+    checkPending_ = true;
+    return;
+  }
+  model_.liveUpdate = true;
+  view_.SetFormEnabled(false);
+  view_.SetStatus("Init System ......");
+  view_.ClearHistory();
+  const CMainSettings settings = view_.ReloadMainSetting();
+  TakeSettings(settings);
+  model_.SetPassword(settings.password);
+  // No port behind the index (none was found): the open fails and says COM:0.
+  const int index = settings.comIndex;
+  portNumber_ = index >= 0 && index < static_cast<int>(ports_.size()) ? ports_[index].number : 0;
+  baudRate_ = BaudRateForIndex(settings.baudIndex);
+  port_.portNumber = portNumber_;
+  port_.baudRate = baudRate_;
+  const bool opened = port_.Open();
+  if (opened) {
+    view_.SetFormEnabled(true);
+    port_.Close();
+  }
+  char text[96];
+  std::snprintf(text, sizeof text,
+                opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !", portNumber_,
+                baudRate_);
+  view_.SetStatus(text);
+  if (!opened) view_.ExplainStatus(port_.openFailureReason());
+  view_.PushForm();
+}
+
+void CWindowController::Shutdown() { operations_.Shutdown(); }
+
+// ---- Commands -------------------------------------------------------------
+
+void CWindowController::OnMainSetting() {
+  if (IsBusy()) return;
+  const auto settings = view_.EditMainSetting();
+  if (!settings) return;
+  TakeSettings(*settings);
+  view_.SchedulePortCheck(true);
+}
+
+void CWindowController::ReadGroup(Group group) {
+  GroupSelection selection{};
+  selection[static_cast<int>(group)] = true;
+  StartOperation(OperationKind::Read, selection);
+}
+
+void CWindowController::SendGroup(Group group) {
+  if (IsBusy()) return;
+  if (group != Group::Kpn) view_.PullForm();  // the keypad Send starts without a pull
+  GroupSelection selection{};
+  selection[static_cast<int>(group)] = true;
+  StartOperation(OperationKind::Send, selection);
+}
+
+void CWindowController::ReadAll() {
+  if (IsBusy()) return;
+  view_.PullForm();
+  GroupSelection all;
+  all.fill(true);
+  StartOperation(OperationKind::Read, all);
+}
+
+void CWindowController::SendAll() {
+  if (IsBusy()) return;
+  view_.PullForm();
+  StartOperation(OperationKind::SendAll, {});
+}
+
+void CWindowController::StartOperation(OperationKind kind, const GroupSelection& selection) {
+  if (IsBusy()) return;
+  // The engine works on its own copy of the form and of the connection.
+  const bool fast = pacing_ == PacingSetting::Fast;
+  operations_.Start(kind, selection, model_,
+                    {{portNumber_, baudRate_, discovery_},
+                     TrafficLogPath(startDirectory_),
+                     fast ? CPacing::Fast() : CPacing::Specified()});
+}
+
+void CWindowController::OnBusyChanged(bool busy) {
+  if (busy) view_.SchedulePortCheck(false);  // no port check under a running operation
+  view_.ShowBusy(busy);
+  if (busy) return;
+  if (checkPending_) {
+    checkPending_ = false;
+    view_.SchedulePortCheck(true);
+  }
+}
+
+// ---- What the engine reports ----------------------------------------------
+
+void CWindowController::OperationStarted() { view_.SetFormEnabled(false); }
+
+void CWindowController::StatusChanged(const std::string& text) { view_.SetStatus(text); }
+
+void CWindowController::StatusExplained(const std::string& detail) { view_.ExplainStatus(detail); }
+
+void CWindowController::PopupRequested(const PopupRequest& p) {
+  view_.ShowResult(p.caption, p.message, p.iconKind, p.autoClose, p.delayMs);
+}
+
+void CWindowController::HistoryAppended(const std::string& line) { view_.AppendHistory(line); }
+
+void CWindowController::PreviewBuilt(int id, const std::string& shown, const std::string& stored) {
+  model_.values.Text(id) = stored;
+  view_.SetControlText(id, shown);
+}
+
+void CWindowController::GroupRead(Group group, const CFormModel& reading) {
+  model_.TakeRecord(group, reading);
+  model_.PutReplyIntoForm(group, view_, [&] { view_.PushValues(CFormModel::ReplyValueIds(group)); });
+}
+
+void CWindowController::FirmwareVersionRead(const std::string& version) { firmwareVersion_ = version; }
+
+void CWindowController::OperationFinished(const OperationResult& result) {
+  if (!result.logError.empty()) view_.NoteLogFailure(result.logError);
+  view_.SetFormEnabled(true);
+  operations_.Finished();
+}
+
+}  // namespace kestrun

@@ -1,0 +1,97 @@
+// The window's controller, free of widgets: it owns the form's state (the form
+// values and command records), the connection settings taken from Main
+// Setting, the start-up port check with its own port, the firmware version
+// last read, and the operation runner. It reaches the screen only through
+// IWindowView. What the device engine reports arrives here, on the window
+// thread, through the event relay it is given (IEngineEvents below).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "link/ComPort.h"
+#include "link/DeviceEngine.h"
+#include "protocol/FormModel.h"
+#include "ui/OperationRunner.h"
+#include "ui/WindowView.h"
+
+namespace kestrun {
+
+class CWindowController : public IEngineEvents {
+ public:
+  // Makes the relay that carries the engine's events to `windowSide` (this
+  // controller) on the window thread.
+  using RelayFactory = std::function<std::unique_ptr<IEventRelay>(IEngineEvents& windowSide)>;
+
+  CWindowController(IWindowView& view, const RelayFactory& makeRelay);
+  CWindowController(const CWindowController&) = delete;
+  CWindowController& operator=(const CWindowController&) = delete;
+
+  // Start-up: push the form, record the working folder (the current one when
+  // none was set), find the ports and show Main Setting (false when it was
+  // not confirmed: the program ends), then schedule the port check.
+  bool Start();
+  // The port check: reloads Main Setting, opens and closes the chosen port,
+  // and enables the form when it opened. Postponed while an operation runs.
+  void CheckPort();
+
+  // Commands. Each does nothing while an operation runs.
+  void OnMainSetting();
+  void ReadGroup(Group group);
+  void SendGroup(Group group);
+  void ReadAll();
+  void SendAll();
+
+  bool IsBusy() const { return operations_.busy(); }
+  // Asks a running operation to stop at its next step (window closing).
+  void AbortOperation() { operations_.Stop(); }
+  // Stops a running operation and waits for its end; nothing it reports
+  // arrives afterwards (the window is going away).
+  void Shutdown();
+
+  CFormModel& model() { return model_; }
+  const CFormModel& model() const { return model_; }
+  const std::string& firmwareVersion() const { return firmwareVersion_; }
+  // Where ports are found, and the working folder; set before Start.
+  const DiscoveryPaths& discovery() const { return discovery_; }
+  void SetDiscovery(const DiscoveryPaths& paths) { discovery_ = paths; }
+  void SetStartDirectory(const std::string& path) { startDirectory_ = path; }
+
+  // The engine's events, applied on the window thread.
+  void OperationStarted() override;
+  void StatusChanged(const std::string& text) override;
+  void StatusExplained(const std::string& detail) override;
+  void PopupRequested(const PopupRequest& popup) override;
+  void HistoryAppended(const std::string& line) override;
+  void PreviewBuilt(int id, const std::string& shown, const std::string& stored) override;
+  void GroupRead(Group group, const CFormModel& reading) override;
+  void FirmwareVersionRead(const std::string& version) override;
+  void OperationFinished(const OperationResult& result) override;
+
+ private:
+  // The parts of Main Setting an operation uses.
+  void TakeSettings(const CMainSettings& settings);
+  void StartOperation(OperationKind kind, const GroupSelection& selection);
+  void OnBusyChanged(bool busy);
+
+  IWindowView& view_;
+  CFormModel model_;
+  std::string firmwareVersion_;
+  std::string startDirectory_;  // captured once at start-up
+  DiscoveryPaths discovery_;
+  std::vector<PortEntry> ports_;  // found at start-up, ascending
+  // The connection: port and rate as the last port check chose them, the
+  // pacing as Main Setting last said.
+  int portNumber_ = 0;
+  int baudRate_ = 115200;
+  PacingSetting pacing_ = PacingSetting::Specified;
+  CComPort port_;              // the port check's own port; operations open the engine's
+  bool checkPending_ = false;  // the port check came due during an operation
+  // Last, so that it goes first: a running operation is stopped and joined
+  // before anything its events refer to is destroyed.
+  COperationRunner operations_;
+};
+
+}  // namespace kestrun

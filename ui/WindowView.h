@@ -1,0 +1,55 @@
+// What the window controller needs from the screen: the status line and its
+// tooltip, popups and preview texts (IFormOutput), history lines, the form's
+// exchange and enabling, the busy state, the port check's timer and the Main
+// Setting dialog. The configuration form view implements it with widgets;
+// tests implement it with plain records. Called on the window thread only.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/PortDiscovery.h"
+#include "protocol/FormModel.h"
+#include "settings/MainSettings.h"
+
+namespace kestrun {
+
+class IWindowView : public IFormOutput {
+ public:
+  // The status line, and why it says what it says (its tooltip).
+  virtual void SetStatus(const std::string& text) = 0;
+  virtual void ExplainStatus(const std::string& detail) = 0;
+  // The traffic log could not be written: said after whatever the tooltip
+  // explains already.
+  virtual void NoteLogFailure(const std::string& reason) = 0;
+  // The history window of protocol lines.
+  virtual void AppendHistory(const std::string& line) = 0;
+  virtual void ClearHistory() = 0;
+
+  // Controls to form values (false when a text was refused), form values to
+  // every control, or to the controls `ids`.
+  virtual bool PullForm() = 0;
+  virtual void PushForm() = 0;
+  virtual void PushValues(const std::vector<int>& ids) = 0;
+  // Disabled: every active control off. Enabled: as the form's rules say.
+  virtual void SetFormEnabled(bool enabled) = 0;
+  // An operation has started (true) or ended (false).
+  virtual void ShowBusy(bool busy) = 0;
+
+  // The port check comes due once, half a second after it is scheduled;
+  // unscheduling drops a check that has not come due.
+  virtual void SchedulePortCheck(bool scheduled) = 0;
+
+  // Main Setting at start-up, over the ports found and the file at `path`:
+  // shown, and on OK saved with the history window opened. Nothing when it
+  // was not confirmed (the program ends).
+  virtual std::optional<CMainSettings> OpenMainSettingAtStart(const std::vector<PortEntry>& ports,
+                                                              const std::string& path) = 0;
+  // Main Setting from the menu: the saved settings, or nothing on Cancel.
+  virtual std::optional<CMainSettings> EditMainSetting() = 0;
+  // The settings read again from MainSetting.ini (a failure is shown).
+  virtual CMainSettings ReloadMainSetting() = 0;
+};
+
+}  // namespace kestrun
