@@ -47,13 +47,11 @@ void CKestrunView::InitSystem() {
   SetStatus("Init System ......");
   if (history_) history_->Clear();
   mainSetting_->LoadMainSetting();
-  const CMainSettings& s = mainSetting_->settings;
-  model_.SetPassword(s.password);
-  const auto& ports = mainSetting_->ports;
   // No port behind the index (none was found): the open fails and says COM:0.
-  port_.portNumber =
-      s.comIndex >= 0 && s.comIndex < static_cast<int>(ports.size()) ? ports[s.comIndex].number : 0;
-  port_.baudRate = BaudRateForIndex(s.baudIndex);
+  const Connection connection = ConnectionFromSettings(mainSetting_->settings, mainSetting_->ports);
+  model_.SetPassword(connection.password);
+  port_.portNumber = connection.port;
+  port_.baudRate = connection.baudRate;
   const bool opened = port_.Open();
   if (opened) {
     SetFormEnabled(true);
@@ -92,11 +90,13 @@ void CKestrunView::OnLoadConfigFile() {
 void CKestrunView::StartOperation(OperationKind kind, const GroupSelection& selection) {
   if (IsBusy()) return;
   // The engine works on its own copy of the form and of the connection.
-  const bool fast = mainSetting_->settings.pacing == PacingSetting::Fast;
-  operations_.Start(kind, selection, model_,
-                    {{port_.portNumber, port_.baudRate, discovery_},
-                     TrafficLogPath(startDirectory_),
-                     fast ? CPacing::Fast() : CPacing::Specified()});
+  // The port and rate the last check opened, the pacing chosen now.
+  Connection connection = ConnectionFromSettings(mainSetting_->settings, mainSetting_->ports);
+  connection.port = port_.portNumber;
+  connection.baudRate = port_.baudRate;
+  connection.logPath = TrafficLogPath(startDirectory_);
+  connection.discovery = discovery_;
+  operations_.Start(kind, selection, model_, connection);
 }
 
 void CKestrunView::OnBusyChanged(bool busy) {
