@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "cmdline/OptionTable.h"
 #include "link/PortNeighbours.h"
 
 #ifndef KESTRUN_VERSION
@@ -18,30 +19,40 @@ namespace kestrun {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The option table of rv450-kestrun; each option's `take` fills `o`.
+COptionTable OptionTable(StartOptions& o) {
+  auto flag = [](bool& field) { return [&field](const std::string&, std::string&) { return field = true; }; };
+  return COptionTable({
+      {"--workdir", "DIR", "keep MainSetting.ini and AtLog.log in DIR (made when missing)",
+       [&o](const std::string& value, std::string& error) {
+         if (value.empty()) error = "--workdir needs a folder";
+         o.workdir = value;
+         return !value.empty();
+       }},
+      {"--from-menu", "",
+       "keep them in the per-user data folder\n$XDG_DATA_HOME/rv450-kestrun (by default\n"
+       "~/.local/share/rv450-kestrun), made on first start; the\ndesktop entry starts the tool with this "
+       "option",
+       flag(o.fromMenu)},
+      {"--version", "", "print the version and exit", flag(o.version)},
+      {"-h,--help", "", "print this text and exit", flag(o.help)},
+  });
+}
+
+}  // namespace
+
 StartOptions ParseStartOptions(const std::vector<std::string>& args) {
   StartOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--version") {
-      options.version = true;
-    } else if (arg == "--from-menu") {
-      options.fromMenu = true;
-    } else if (arg == "--workdir") {
-      if (i + 1 >= args.size() || args[i + 1].empty()) {
-        options.error = "--workdir needs a folder";
-      } else {
-        options.workdir = args[++i];
-      }
-    } else if (arg.rfind("--workdir=", 0) == 0) {
-      options.workdir = arg.substr(10);
-      if (options.workdir.empty()) options.error = "--workdir needs a folder";
-    } else {
-      options.unknown.push_back(arg);
-    }
-  }
+  std::string error;
+  if (!OptionTable(options).Parse(args, options.unknown, error, true)) options.error = error;
   return options;
+}
+
+std::vector<std::string> StartOptionNames() {
+  StartOptions unused;
+  return OptionTable(unused).Names();
 }
 
 std::string UserDataFolder() {
@@ -86,6 +97,7 @@ bool MakeWorkFolder(const std::string& folder, std::string& error) {
 std::string VersionText(const std::string& program) { return program + " " + KESTRUN_VERSION + "\n"; }
 
 std::string KestrunHelpText() {
+  StartOptions unused;
   return R"(Usage: rv450-kestrun [options]
 
 RV450 Kestrun reads the settings of an RV450 GPS tracker over a serial port
@@ -93,14 +105,8 @@ into one form, lets you edit them and writes them back. It shows the Main
 Setting dialog (port, baud rate, device password) first.
 
 Options:
-  --workdir DIR   keep MainSetting.ini and AtLog.log in DIR (made when missing)
-  --from-menu     keep them in the per-user data folder
-                  $XDG_DATA_HOME/rv450-kestrun (by default
-                  ~/.local/share/rv450-kestrun), made on first start; the
-                  desktop entry starts the tool with this option
-  --version       print the version and exit
-  --help          print this text and exit
-Qt's own options, such as -platform NAME, are accepted as well.
+)" + OptionTable(unused).Help() +
+         R"(Qt's own options, such as -platform NAME, are accepted as well.
 
 Without --workdir or --from-menu the files are kept in the current folder.
 Serial ports: ttyS<n> is COM n+1, ttyUSB<n> COM n+33, ttyACM<n> COM n+65; a

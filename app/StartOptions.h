@@ -27,6 +27,9 @@ struct StartOptions {
 // -style, ...) they may still be Qt's.
 StartOptions ParseStartOptions(const std::vector<std::string>& args);
 
+// Every spelling of every option of the table ParseStartOptions reads.
+std::vector<std::string> StartOptionNames();
+
 // $XDG_DATA_HOME/rv450-kestrun; when XDG_DATA_HOME is unset, empty or not an
 // absolute path, ~/.local/share/rv450-kestrun.
 std::string UserDataFolder();

@@ -8,10 +8,13 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/FullForm.h"
+#include "cmdline/OptionTable.h"
 #include "link/DeviceEngine.h"
 #include "protocol/ControlIds.h"
+#include "settings/Connection.h"
 #include "sim/TrackerSim.h"
 
 using namespace kestrun;
@@ -19,19 +22,55 @@ using namespace ctl;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: rv450-bench [--pacing specified|fast] [--baud RATE] [--delay MS]\n"
-    "\n"
-    "Runs Send All, then Read All, of a fully filled form against a simulated\n"
-    "tracker and prints wall time, bytes, wire time and exchanges of each.\n"
-    "\n"
-    "  --pacing P   specified (the tracker's documented waits, default) or fast\n"
-    "  --baud RATE  57600, 115200 (default), 230400, 460800 or 921600\n"
-    "  --delay MS   the simulator answers each line after MS milliseconds (default 0)\n"
-    "  --version    the version\n"
-    "  --help       this text\n"
-    "\n"
-    "Exit status: 0 when both operations succeed, 1 when one fails, 2 on bad usage.\n";
+bool ParseInt(const char* text, int& value) {
+  char* end = nullptr;
+  const long parsed = std::strtol(text, &end, 10);
+  if (!text[0] || *end || parsed < 0 || parsed > 10000000) return false;
+  value = static_cast<int>(parsed);
+  return true;
+}
+
+struct Settings {
+  Connection connection;
+  int delayMs = 0;
+  bool help = false;
+  bool version = false;
+};
+
+COptionTable OptionTable(Settings& s) {
+  return COptionTable({
+      {"--pacing", "P", "specified (the tracker's documented waits, default) or fast",
+       [&s](const std::string& value, std::string& error) {
+         if (!CPacing::Parse(value, s.connection.pacing)) error = "bad --pacing '" + value + "'";
+         return error.empty();
+       }},
+      {"--baud", "RATE", BaudListText(" or ") + " (default " + std::to_string(kDefaultBaudRate) + ")",
+       [&s](const std::string& value, std::string& error) {
+         if (!ParseBaudRate(value, s.connection.baudRate)) error = "bad --baud '" + value + "'";
+         return error.empty();
+       }},
+      {"--delay", "MS", "the simulator answers each line after MS milliseconds (default 0)",
+       [&s](const std::string& value, std::string& error) {
+         if (!ParseInt(value.c_str(), s.delayMs)) error = "bad --delay '" + value + "'";
+         return error.empty();
+       }},
+      {"--version", "", "the version", [&s](const std::string&, std::string&) { return s.version = true; }},
+      {"-h,--help", "", "this text", [&s](const std::string&, std::string&) { return s.help = true; }},
+  });
+}
+
+std::string Usage() {
+  Settings unused;
+  return "Usage: rv450-bench [--pacing specified|fast] [--baud RATE] [--delay MS]\n"
+         "\n"
+         "Runs Send All, then Read All, of a fully filled form against a simulated\n"
+         "tracker and prints wall time, bytes, wire time and exchanges of each.\n"
+         "\n"
+         "Options:\n" +
+         OptionTable(unused).Help() +
+         "\n"
+         "Exit status: 0 when both operations succeed, 1 when one fails, 2 on bad usage.\n";
+}
 
 struct Figures {
   double seconds;
@@ -61,40 +100,31 @@ void Print(const char* name, const Figures& f, int baud) {
               f.seconds, f.bytes, wire, baud, f.lines, f.result.ok() ? "success" : f.result.message.c_str());
 }
 
-bool ParseInt(const char* text, int& value) {
-  char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
-  if (!text[0] || *end || parsed < 0 || parsed > 10000000) return false;
-  value = static_cast<int>(parsed);
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-  int baud = 115200;
-  int delayMs = 0;
-  CPacing pacing;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (arg == "--version") {
-      std::printf("rv450-bench %s\n", KESTRUN_VERSION);
-      return 0;
-    }
-    bool ok = false;
-    if (arg == "--pacing" && hasValue) ok = CPacing::Parse(argv[++i], pacing);
-    if (arg == "--baud" && hasValue) ok = ParseInt(argv[++i], baud) && baud > 0;
-    if (arg == "--delay" && hasValue) ok = ParseInt(argv[++i], delayMs);
-    if (!ok) {
-      std::fprintf(stderr, "rv450-bench: bad argument '%s'\n\n%s", arg.c_str(), kUsage);
-      return 2;
-    }
+  Settings settings;
+  std::vector<std::string> operands;
+  std::string error;
+  if (OptionTable(settings).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error) &&
+      !operands.empty())
+    error = "unexpected argument '" + operands.front() + "'";
+  if (!error.empty()) {
+    std::fprintf(stderr, "rv450-bench: %s\n\n%s", error.c_str(), Usage().c_str());
+    return 2;
   }
+  if (settings.help) {
+    std::fputs(Usage().c_str(), stdout);
+    return 0;
+  }
+  if (settings.version) {
+    std::printf("rv450-bench %s\n", KESTRUN_VERSION);
+    return 0;
+  }
+  Connection& connection = settings.connection;
+  const int baud = connection.baudRate;
+  const int delayMs = settings.delayMs;
+  const CPacing pacing = connection.pacing;
 
   char dirTemplate[] = "/tmp/rv450-bench-XXXXXX";
   if (!::mkdtemp(dirTemplate)) {
@@ -114,14 +144,13 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "rv450-bench: %s\n", error.c_str());
       status = 1;
     } else {
+      connection.port = sim.comNumber();
+      connection.discovery.portsDir = options.portsDir;
+      connection.discovery.sysfsTty = dir + "/none";
+      connection.logPath = dir + "/AtLog.log";
       OperationPlan plan;
-      plan.port.number = sim.comNumber();
-      plan.port.baudRate = baud;
-      plan.port.discovery.portsDir = options.portsDir;
-      plan.port.discovery.sysfsTty = dir + "/none";
-      plan.logPath = dir + "/AtLog.log";
-      plan.pacing = pacing;
-      plan.form.SetPassword("5830");
+      connection.ApplyTo(plan);
+      plan.form.SetPassword(connection.password);
       plan.form.liveUpdate = true;
       plan.form.values = FullFormValues();
       CQuietEvents events;

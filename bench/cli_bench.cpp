@@ -14,6 +14,8 @@
 
 #include "bench/FullForm.h"
 #include "cli/Cli.h"
+#include "cmdline/OptionTable.h"
+#include "link/Pacing.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"
@@ -23,22 +25,14 @@ using namespace ctl;
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: rv450-cli-bench [--runs N] [--delay MS] [--pacing specified|fast] [--trackers LIST]\n"
-    "                       [--log-dir DIR]\n"
-    "\n"
-    "Writes one fully filled config file to 1, 4 and 8 simulated trackers at once\n"
-    "and verifies it (rv450-cli write, then rv450-cli verify), with the specified\n"
-    "and the fast pacing, and prints the median wall time of each pair of runs.\n"
-    "\n"
-    "  --runs N         runs per row, the median is shown (default 5)\n"
-    "  --delay MS       each simulator answers each line after MS milliseconds (default 0)\n"
-    "  --pacing P       only this pacing (default: both)\n"
-    "  --trackers LIST  tracker counts, e.g. 1,4,8 (default)\n"
-    "  --log-dir DIR    keep the traffic logs of the last run there\n"
-    "  --help           this text\n"
-    "\n"
-    "Exit status: 0 when every run passed, 1 when one failed, 2 on bad usage.\n";
+// A whole number from `least` up.
+bool ParseCount(const std::string& text, int least, int& value) {
+  char* end = nullptr;
+  const long parsed = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end || parsed < least || parsed > 1000000) return false;
+  value = static_cast<int>(parsed);
+  return true;
+}
 
 bool ParseList(const std::string& text, std::vector<int>& values) {
   values.clear();
@@ -103,35 +97,84 @@ struct Bench {
   }
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+struct Settings {
   int runs = 5;
   std::vector<int> counts = {1, 4, 8};
   std::vector<std::string> pacings = {"specified", "fast"};
+  bool help = false;
+};
+
+COptionTable OptionTable(Settings& s, Bench& bench) {
+  auto bad = [](const std::string& name, const std::string& value, std::string& error) {
+    error = "bad " + name + " '" + value + "'";
+    return false;
+  };
+  return COptionTable({
+      {"--runs", "N", "runs per row, the median is shown (default 5)",
+       [&s, bad](const std::string& value, std::string& error) {
+         return ParseCount(value, 1, s.runs) || bad("--runs", value, error);
+       }},
+      {"--delay", "MS", "each simulator answers each line after MS milliseconds (default 0)",
+       [&bench, bad](const std::string& value, std::string& error) {
+         return ParseCount(value, 0, bench.delayMs) || bad("--delay", value, error);
+       }},
+      {"--pacing", "P", "only this pacing (default: both)",
+       [&s, bad](const std::string& value, std::string& error) {
+         CPacing pacing;
+         if (!CPacing::Parse(value, pacing)) return bad("--pacing", value, error);
+         s.pacings = {pacing.Name()};
+         return true;
+       }},
+      {"--trackers", "LIST", "tracker counts, e.g. 1,4,8 (default)",
+       [&s, bad](const std::string& value, std::string& error) {
+         return ParseList(value, s.counts) || bad("--trackers", value, error);
+       }},
+      {"--log-dir", "DIR", "keep the traffic logs of the last run there",
+       [&bench, bad](const std::string& value, std::string& error) {
+         bench.logDir = value;
+         return !value.empty() || bad("--log-dir", value, error);
+       }},
+      {"-h,--help", "", "this text", [&s](const std::string&, std::string&) { return s.help = true; }},
+  });
+}
+
+std::string Usage() {
+  Settings unused;
+  Bench unusedBench;
+  return "Usage: rv450-cli-bench [--runs N] [--delay MS] [--pacing specified|fast] [--trackers LIST]\n"
+         "                       [--log-dir DIR]\n"
+         "\n"
+         "Writes one fully filled config file to 1, 4 and 8 simulated trackers at once\n"
+         "and verifies it (rv450-cli write, then rv450-cli verify), with the specified\n"
+         "and the fast pacing, and prints the median wall time of each pair of runs.\n"
+         "\n"
+         "Options:\n" +
+         OptionTable(unused, unusedBench).Help() +
+         "\n"
+         "Exit status: 0 when every run passed, 1 when one failed, 2 on bad usage.\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings settings;
   Bench bench;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    bool ok = false;
-    if (arg == "--help" || arg == "-h") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (arg == "--runs" && hasValue) ok = (runs = std::atoi(argv[++i])) > 0;
-    if (arg == "--delay" && hasValue) ok = (bench.delayMs = std::atoi(argv[++i])) >= 0;
-    if (arg == "--trackers" && hasValue) ok = ParseList(argv[++i], counts);
-    if (arg == "--log-dir" && hasValue) ok = !(bench.logDir = argv[++i]).empty();
-    if (arg == "--pacing" && hasValue) {
-      const std::string pacing = argv[++i];
-      ok = pacing == "specified" || pacing == "fast";
-      pacings = {pacing};
-    }
-    if (!ok) {
-      std::fprintf(stderr, "rv450-cli-bench: bad argument '%s'\n\n%s", arg.c_str(), kUsage);
-      return 2;
-    }
+  std::vector<std::string> operands;
+  std::string error;
+  if (OptionTable(settings, bench).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error) &&
+      !operands.empty())
+    error = "unexpected argument '" + operands.front() + "'";
+  if (!error.empty()) {
+    std::fprintf(stderr, "rv450-cli-bench: %s\n\n%s", error.c_str(), Usage().c_str());
+    return 2;
   }
+  if (settings.help) {
+    std::fputs(Usage().c_str(), stdout);
+    return 0;
+  }
+  const int runs = settings.runs;
+  const std::vector<int>& counts = settings.counts;
+  const std::vector<std::string>& pacings = settings.pacings;
 
   char dirTemplate[] = "/tmp/rv450-cli-bench-XXXXXX";
   if (!::mkdtemp(dirTemplate)) return 1;

@@ -4,8 +4,9 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "cmdline/OptionTable.h"
 #include "protocol/PasswordRule.h"
-#include "settings/MainSettings.h"
+#include "settings/Connection.h"
 
 namespace kestrun::cli {
 
@@ -51,16 +52,6 @@ bool ParsePorts(const std::string& text, std::vector<int>& ports, std::string& e
   return true;
 }
 
-bool ParseBaud(const std::string& text, int& rate, std::string& error) {
-  for (const char* item : kBaudItems)
-    if (text == item) {
-      rate = std::atoi(item);
-      return true;
-    }
-  error = "--baud must be one of 57600, 115200, 230400, 460800, 921600, not '" + text + "'";
-  return false;
-}
-
 Command CommandFor(const std::string& word) {
   if (word == "ports") return Command::Ports;
   if (word == "read") return Command::Read;
@@ -70,21 +61,82 @@ Command CommandFor(const std::string& word) {
   return Command::None;
 }
 
-// The options that take a value, with their short forms.
-bool TakesValue(const std::string& name) {
-  static const char* const kNames[] = {"--port",   "--baud",   "--password", "--password-file",
-                                       "--pacing", "--groups", "--log-dir",  "--output",
-                                       "-p",       "-b",       "-o"};
-  return std::find(std::begin(kNames), std::end(kNames), name) != std::end(kNames);
-}
-
-// An argument that reads as an option: a long one, or one of the short ones.
-// Taken as the value of the option before it, it would hide a forgotten value
-// ("-o --json" writing a file named --json).
-bool LooksLikeOption(const std::string& arg) {
-  static const char* const kShort[] = {"-p", "-b", "-o", "-q", "-h", "-V"};
-  return (arg.size() > 2 && arg.rfind("--", 0) == 0) ||
-         std::find(std::begin(kShort), std::end(kShort), arg.substr(0, 2)) != std::end(kShort);
+// The option table of rv450-cli; each option's `take` fills `o`.
+COptionTable OptionTable(Options& o) {
+  auto flag = [](bool& field) { return [&field](const std::string&, std::string&) { return field = true; }; };
+  auto nonEmpty = [](auto& field, std::string message) {
+    return [&field, message](const std::string& value, std::string& error) {
+      if (value.empty()) error = message;
+      field = value;
+      return !value.empty();
+    };
+  };
+  return COptionTable({
+      {"-p,--port", "N",
+       "COM number (5 or COM5); repeat it, or give 5,6,7, to work\non several trackers at once",
+       [&o](const std::string& value, std::string& error) { return ParsePorts(value, o.ports, error); }},
+      {"-b,--baud", "RATE", BaudListText(" or "),
+       [&o](const std::string& value, std::string& error) {
+         int rate = 0;
+         if (!ParseBaudRate(value, rate)) {
+           error = "--baud must be one of " + BaudListText(", ") + ", not '" + value + "'";
+           return false;
+         }
+         o.baudRate = rate;
+         return true;
+       }},
+      {"--password-file", "FILE",
+       "the device password: the first line of FILE, which must\nbe yours and closed to others (chmod 600)",
+       nonEmpty(o.passwordFile, "--password-file needs a file")},
+      {"--password", "TEXT",
+       "the device password; other users can see it (ps), so\nprefer --password-file, RV450_PASSWORD or "
+       "--password -,\nwhich asks for it (without echo on a terminal;\notherwise one line of standard input)",
+       [&o](const std::string& value, std::string& error) {
+         if (value == "-") {
+           o.askPassword = true;
+           return true;
+         }
+         if (const std::string fault = PasswordFault(value); !fault.empty()) {
+           error = "the password of --password " + fault;
+           return false;
+         }
+         o.password = value;
+         return true;
+       }},
+      {"--pacing", "MODE", "'specified' (the tracker's documented waits) or 'fast'",
+       [&o](const std::string& value, std::string& error) {
+         CPacing pacing;
+         if (!CPacing::Parse(value, pacing)) {
+           error = "--pacing must be 'specified' or 'fast', not '" + value + "'";
+           return false;
+         }
+         o.pacing = pacing;
+         return true;
+       }},
+      {"--groups", "LIST", "narrow write/diff/verify to groups: sri,bei,tri,geo,bac,kpn,wlt,pin",
+       [&o](const std::string& value, std::string& error) {
+         GroupSelection groups{};
+         if (!ParseGroups(value, groups, error)) return false;
+         o.groups = groups;
+         return true;
+       }},
+      {"--allow-caps", "",
+       "send values the window would cap, capped, and report each\n(without it such values are refused)",
+       flag(o.allowCaps)},
+      {"-o,--output", "FILE",
+       "the file read writes; with several ports each gets\n-COM<N> before its extension",
+       [&o](const std::string& value, std::string&) {
+         o.outputFile = value;
+         return true;
+       }},
+      {"--log-dir", "DIR",
+       "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
+       nonEmpty(o.logDir, "--log-dir needs a folder")},
+      {"--json", "", "one JSON object per port on standard output", flag(o.json)},
+      {"-q,--quiet", "", "no progress on standard error", flag(o.quiet)},
+      {"-h,--help", "", "this text", flag(o.help)},
+      {"-V,--version", "", "the version", flag(o.version)},
+  });
 }
 
 }  // namespace
@@ -126,103 +178,7 @@ bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& e
 bool ParseArgs(const std::vector<std::string>& args, Options& options, std::string& error) {
   options = Options();
   std::vector<std::string> operands;
-  bool onlyOperands = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string arg = args[i];
-    if (onlyOperands || arg.empty() || arg[0] != '-' || arg == "-") {
-      operands.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      onlyOperands = true;
-      continue;
-    }
-    std::string value;
-    bool hasValue = false;
-    if (arg.rfind("--", 0) == 0) {
-      const std::size_t eq = arg.find('=');
-      if (eq != std::string::npos) {
-        value = arg.substr(eq + 1);
-        arg = arg.substr(0, eq);
-        hasValue = true;
-        if (!TakesValue(arg)) {
-          error = "option " + arg + " takes no value";
-          return false;
-        }
-      }
-    } else if (arg.size() > 2 && TakesValue(arg.substr(0, 2))) {
-      value = arg.substr(2);  // -p5, -ofile.ini
-      arg = arg.substr(0, 2);
-      hasValue = true;
-    }
-    if (TakesValue(arg) && !hasValue) {
-      if (i + 1 >= args.size()) {
-        error = "option " + arg + " needs a value";
-        return false;
-      }
-      if (LooksLikeOption(args[i + 1])) {
-        error = "option " + arg + " needs a value, not the option " + args[i + 1] +
-                " (a value that starts with - goes right after it: " + arg + (arg.size() > 2 ? "=" : "") +
-                "VALUE)";
-        return false;
-      }
-      value = args[++i];
-    }
-
-    if (arg == "--help" || arg == "-h") {
-      options.help = true;
-    } else if (arg == "--version" || arg == "-V") {
-      options.version = true;
-    } else if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--quiet" || arg == "-q") {
-      options.quiet = true;
-    } else if (arg == "--allow-caps") {
-      options.allowCaps = true;
-    } else if (arg == "--port" || arg == "-p") {
-      if (!ParsePorts(value, options.ports, error)) return false;
-    } else if (arg == "--baud" || arg == "-b") {
-      int rate = 0;
-      if (!ParseBaud(value, rate, error)) return false;
-      options.baudRate = rate;
-    } else if (arg == "--password") {
-      if (value == "-") {
-        options.askPassword = true;
-      } else if (const std::string fault = PasswordFault(value); !fault.empty()) {
-        error = "the password of --password " + fault;
-        return false;
-      } else {
-        options.password = value;
-      }
-    } else if (arg == "--password-file") {
-      if (value.empty()) {
-        error = "--password-file needs a file";
-        return false;
-      }
-      options.passwordFile = value;
-    } else if (arg == "--pacing") {
-      if (value != "specified" && value != "fast") {
-        error = "--pacing must be 'specified' or 'fast', not '" + value + "'";
-        return false;
-      }
-      options.pacing = value == "fast" ? CPacing::Fast() : CPacing::Specified();
-    } else if (arg == "--groups") {
-      GroupSelection groups{};
-      if (!ParseGroups(value, groups, error)) return false;
-      options.groups = groups;
-    } else if (arg == "--log-dir") {
-      if (value.empty()) {
-        error = "--log-dir needs a folder";
-        return false;
-      }
-      options.logDir = value;
-    } else if (arg == "--output" || arg == "-o") {
-      options.outputFile = value;
-    } else {
-      error = "unknown option " + arg + " (see --help)";
-      return false;
-    }
-  }
+  if (!OptionTable(options).Parse(args, operands, error)) return false;
   if (options.help || options.version) return true;
   if (options.password.has_value() + options.passwordFile.has_value() + options.askPassword > 1) {
     error = "give the password one way: --password TEXT, --password-file FILE or --password -";
@@ -278,7 +234,13 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   return true;
 }
 
+std::vector<std::string> OptionNames() {
+  Options unused;
+  return OptionTable(unused).Names();
+}
+
 std::string UsageText() {
+  Options unused;
   return R"(Usage: rv450-cli COMMAND [FILE] [OPTIONS]
 
 Reads, writes and checks RV450 trackers on serial ports, one or many at once.
@@ -296,37 +258,19 @@ Commands:
   verify FILE           write FILE, then read it back and compare what was sent
 
 Options:
-  -p, --port N          COM number (5 or COM5); repeat it, or give 5,6,7, to work
-                        on several trackers at once
-  -b, --baud RATE       57600, 115200, 230400, 460800 or 921600
-      --password-file FILE
-                        the device password: the first line of FILE, which must
-                        be yours and closed to others (chmod 600)
-      --password -      ask for the device password (without echo on a terminal;
-                        otherwise one line of standard input)
-      --password TEXT   the device password; other users can see it (ps), so
-                        prefer one of the two above or RV450_PASSWORD
-      --pacing MODE     'specified' (the tracker's documented waits) or 'fast'
-      --groups LIST     narrow write/diff/verify to groups: sri,bei,tri,geo,bac,kpn,wlt,pin
-      --allow-caps      send values the window would cap, capped, and report each
-                        (without it such values are refused)
-  -o, --output FILE     the file read writes; with several ports each gets
-                        -COM<N> before its extension
-      --log-dir DIR     write the traffic log there: AtLog.log, or AtLog-COM<N>.log
-                        per port with several ports
-      --json            one JSON object per port on standard output
-  -q, --quiet           no progress on standard error
-  -h, --help            this text
-  -V, --version         the version
-
+)" + OptionTable(unused).Help() +
+         R"(
 Without --port, --baud or --password the values of MainSetting.ini in the
 working folder are used when it exists (its ComPort is a position in the list
-that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise the password is 5830, the baud rate
-115200 and the pacing 'specified'. Without --log-dir no traffic log is written.
+that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise the password is )" +
+         std::string(kDefaultPassword) + R"(, the baud rate
+)" + std::to_string(kDefaultBaudRate) +
+         R"( and the pacing 'specified'. Without --log-dir no traffic log is written.
 
 The password comes from the first of: --password, --password-file or
 --password - (one of them at most); the environment variable RV450_PASSWORD
-when it is set and not empty; GenPassword in MainSetting.ini; 5830. Wherever it
+when it is set and not empty; GenPassword in MainSetting.ini; )" +
+         std::string(kDefaultPassword) + R"(. Wherever it
 comes from, it must hold no comma and no control character.
 
 Results go to standard output, progress and messages to standard error.

@@ -49,6 +49,9 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
 // "sri,bei,..." into a selection; RVRTO is refused (it is an action, not a setting).
 bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& error);
 
+// Every spelling of every option ("-p", "--port", ...), from the option table.
+std::vector<std::string> OptionNames();
+
 // The --help text, exit codes included.
 std::string UsageText();
 const char* CommandName(Command command);

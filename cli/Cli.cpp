@@ -17,6 +17,7 @@
 #include "cli/PortList.h"
 #include "link/TrafficLog.h"
 #include "protocol/PasswordRule.h"
+#include "settings/Connection.h"
 #include "settings/MainSettings.h"
 #include "settings/SafeFile.h"
 
@@ -30,18 +31,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kDefaultPassword = "5830";
-
 struct Target {
   int port;
   std::string device;
 };
 
-struct Connection {
+struct Connections {
   std::vector<Target> targets;
-  int baudRate = 115200;
-  std::string password = kDefaultPassword;
-  CPacing pacing = CPacing::Specified();
+  Connection connection;  // every target's, each with its own port and log
 };
 
 int Fail(std::ostream& err, const std::string& message) {
@@ -96,7 +93,7 @@ bool ResolvePassword(const Options& o, const Environment& env, const CMainSettin
 
 // Port, baud rate, password and pacing: from the options, else from
 // MainSetting.ini in the working folder when it exists, else the defaults.
-bool ResolveConnection(const Options& o, const Environment& env, std::ostream& err, Connection& c,
+bool ResolveConnection(const Options& o, const Environment& env, std::ostream& err, Connections& c,
                        std::string& error) {
   const std::vector<PortEntry> known = DiscoverPorts(env.discovery);
   std::error_code ec;
@@ -158,13 +155,11 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
     }
     c.targets.push_back({number, found->devicePath});
   }
-  c.baudRate = o.baudRate ? *o.baudRate : haveSettings ? BaudRateForIndex(settings.baudIndex) : 115200;
-  if (!ResolvePassword(o, env, haveSettings ? &settings : nullptr, err, c.password, error)) return false;
-  // As the window reads it ("fast" in any case); the option wins.
-  c.pacing = o.pacing                                                 ? *o.pacing
-             : haveSettings && settings.pacing == PacingSetting::Fast ? CPacing::Fast()
-                                                                      : CPacing::Specified();
-  return true;
+  // The baud rate and pacing as the window reads them; the options win.
+  if (haveSettings) c.connection = ConnectionFromSettings(settings, known);
+  ApplyOptions({o.baudRate, o.pacing}, c.connection);
+  c.connection.discovery = env.discovery;
+  return ResolvePassword(o, env, haveSettings ? &settings : nullptr, err, c.connection.password, error);
 }
 
 // Read replaces the file only after the tracker answered, so everything a
@@ -229,7 +224,7 @@ void ReportProblems(std::ostream& err, const std::string& file, const std::vecto
 }
 
 // Loads and checks the input file into `plan`; an exit status when it is bad.
-int PrepareInput(const Options& o, const Connection& c, JobPlan& plan, std::ostream& err) {
+int PrepareInput(const Options& o, const Connections& c, JobPlan& plan, std::ostream& err) {
   ConfigInput input;
   std::vector<Problem> problems;
   std::string error;
@@ -244,7 +239,7 @@ int PrepareInput(const Options& o, const Connection& c, JobPlan& plan, std::ostr
     return kExitOk;
   }
   if (!SendSelection(input, o.groups, plan.sendGroups, error)) return Fail(err, error);
-  problems = CheckForSend(input.values, plan.sendGroups, c.password);
+  problems = CheckForSend(input.values, plan.sendGroups, c.connection.password);
   if (problems.empty()) return kExitOk;
   const bool allCappable =
       std::all_of(problems.begin(), problems.end(), [](const Problem& p) { return p.cappable(); });
@@ -299,16 +294,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   if (o.command == Command::Ports) return RunPorts(o, out, env);
 
-  Connection c;
+  Connections c;
   if (!ResolveConnection(o, env, err, c, error)) return Fail(err, error);
 
   JobPlan plan;
   plan.command = o.command;
   plan.file = o.file;
-  plan.password = c.password;
-  plan.baudRate = c.baudRate;
-  plan.pacing = c.pacing;
-  plan.discovery = env.discovery;
+  plan.connection = c.connection;
   plan.onStatus = env.onStatus;
   if (o.command != Command::Read) {
     if (const int status = PrepareInput(o, c, plan, err); status != kExitOk) return status;

@@ -46,7 +46,7 @@ void CPortJob::Show(const std::string& text) {
 void CPortJob::Run() {
   const auto start = std::chrono::steady_clock::now();
   CFormModel form;
-  form.SetPassword(plan_.password);
+  form.SetPassword(plan_.connection.password);
   form.liveUpdate = true;
 
   switch (plan_.command) {
@@ -70,7 +70,7 @@ void CPortJob::Run() {
       report_.linesSent = lines_;
       if (plan_.command == Command::Write) break;
       CFormModel blank;
-      blank.SetPassword(plan_.password);
+      blank.SetPassword(plan_.connection.password);
       blank.liveUpdate = true;
       if (!RunStep(OperationKind::Read, plan_.sendGroups, blank, "verify")) break;
       report_.groupsRead = GroupNames(plan_.sendGroups, ReadOrder());
@@ -109,11 +109,10 @@ bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, cons
   operation.kind = kind;
   operation.selection = selection;
   operation.form = form;
-  operation.port.number = port_;
-  operation.port.baudRate = plan_.baudRate;
-  operation.port.discovery = plan_.discovery;
-  operation.logPath = logPath_;
-  operation.pacing = plan_.pacing;
+  Connection connection = plan_.connection;
+  connection.port = port_;
+  connection.logPath = logPath_;
+  connection.ApplyTo(operation);
 
   phase_ = phase;
   group_.clear();

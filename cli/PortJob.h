@@ -14,6 +14,7 @@
 #include "cli/Progress.h"
 #include "cli/Report.h"
 #include "link/DeviceEngine.h"
+#include "settings/Connection.h"
 
 namespace kestrun::cli {
 
@@ -23,12 +24,9 @@ struct JobPlan {
   CFormValues values;  // write and verify: the file's values as sent; diff: as loaded
   GroupSelection sendGroups{};
   GroupSelection readGroups{};
-  std::string password;
-  int baudRate = 115200;
-  CPacing pacing;
-  DiscoveryPaths discovery;
-  std::string file;                                                   // the file given (write, diff, verify)
-  std::vector<std::string> capped;                                    // corrections applied (--allow-caps)
+  Connection connection;            // each job puts in its port and traffic log
+  std::string file;                 // the file given (write, diff, verify)
+  std::vector<std::string> capped;  // corrections applied (--allow-caps)
   std::function<void(int port, const std::string& status)> onStatus;  // tests watch the progress
 };
 

@@ -22,17 +22,15 @@ class CPacing {
   constexpr CPacing() = default;
   static constexpr CPacing Specified() { return CPacing(Mode::Specified); }
   static constexpr CPacing Fast() { return CPacing(Mode::Fast); }
-  // The policy for tests that are not about timing: no fixed pause anywhere,
-  // every wait ends on its event (the time-outs still bound silent trackers).
-  static constexpr CPacing ZeroWait() { return CPacing(Mode::Fast); }
-
-  // "fast" or "specified"; false (and `pacing` untouched) for anything else.
+  // "fast" or "specified", in any letter case; false (and `pacing`
+  // untouched) for anything else.
   static bool Parse(const std::string& name, CPacing& pacing);
-  // The stored setting: "fast" is fast, anything else (or nothing) specified.
+  // The stored setting: what Parse takes, anything else (or nothing) specified.
   static CPacing FromSetting(const std::string& value);
 
   constexpr Mode mode() const { return mode_; }
   const char* Name() const { return mode_ == Mode::Fast ? "fast" : "specified"; }
+  friend constexpr bool operator==(CPacing, CPacing) = default;
 
   // Pause after every line written to the traffic log.
   constexpr Ms AfterLoggedLine() const { return mode_ == Mode::Fast ? Ms(0) : Ms(100); }

@@ -5,23 +5,13 @@
 
 #include <string>
 
+#include "link/Pacing.h"
 #include "settings/IniFile.h"
 
 namespace kestrun {
 
-constexpr const char* kBaudItems[] = {"57600", "115200", "230400", "460800", "921600"};
-constexpr int kBaudCount = 5;
-
-// The rate a baud index runs at: every index but 0, 2, 3 and 4 gives 115200.
-int BaudRateForIndex(int index);
-
 // "<directory>/MainSetting.ini".
 std::string BuildMainSettingPath(const std::string& directory);
-
-// How the exchange with the tracker is paced: with the waits the tracker is
-// known to need, or fast. Stored as "Pacing=specified" or "Pacing=fast"; a
-// file without the key, or with any other value, means the specified waits.
-enum class PacingSetting { Specified, Fast };
 
 class CMainSettings {
  public:
@@ -38,7 +28,9 @@ class CMainSettings {
   std::string password;
   int comIndex = -1;
   int baudIndex = -1;
-  PacingSetting pacing = PacingSetting::Specified;
+  // Stored as "Pacing=specified" or "Pacing=fast"; read as CPacing::FromSetting
+  // reads it.
+  CPacing pacing;
 };
 
 }  // namespace kestrun

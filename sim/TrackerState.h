@@ -6,13 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "settings/ConnectionDefaults.h"
+
 namespace kestrun::sim {
 
 class CTrackerState {
  public:
   CTrackerState();  // plausible factory values
 
-  std::string password = "5830";
+  std::string password = kDefaultPassword;
 
   // Applies a settings line "AT+RVxxx=..."; returns false (the tracker answers
   // ERROR) for an unknown command, a wrong field count, a wrong password or a

@@ -6,8 +6,12 @@
 #include <iostream>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <vector>
 
+#include "cmdline/OptionTable.h"
 #include "link/PortDiscovery.h"
+#include "settings/ConnectionDefaults.h"
 #include "sim/TrackerSim.h"
 
 namespace {
@@ -15,44 +19,118 @@ namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 void OnSignal(int) { stopRequested = 1; }
 
+struct Settings {
+  kestrun::sim::SimOptions sim;
+  std::string password;
+  bool quiet = false;
+  bool listPorts = false;
+  bool help = false;
+  bool version = false;
+  std::vector<std::tuple<std::string, kestrun::sim::Fault, int>> faults;
+};
+
+// A whole decimal number, at least `least`.
+bool ParseNumber(const std::string& text, int least, int& number) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end || value < least || value > 1000000) return false;
+  number = static_cast<int>(value);
+  return true;
+}
+
+// PREFIX=KIND[:TIMES] into the list of faults to inject.
+bool AddFault(const std::string& text, Settings& s, std::string& error) {
+  const std::size_t eq = text.rfind('=');
+  std::string kind = eq == std::string::npos ? "" : text.substr(eq + 1);
+  int times = -1;
+  if (const std::size_t colon = kind.find(':'); colon != std::string::npos) {
+    times = std::atoi(kind.c_str() + colon + 1);
+    kind.resize(colon);
+  }
+  kestrun::sim::Fault fault;
+  if (eq == std::string::npos || !kestrun::sim::ParseFault(kind, fault)) {
+    error = "bad --fault '" + text + "' (see --help)";
+    return false;
+  }
+  s.faults.emplace_back(text.substr(0, eq), fault, times);
+  return true;
+}
+
+kestrun::COptionTable OptionTable(Settings& s) {
+  auto flag = [](bool& field) { return [&field](const std::string&, std::string&) { return field = true; }; };
+  auto number = [](int& field, int least, const char* name) {
+    return [&field, least, name](const std::string& value, std::string& error) {
+      if (ParseNumber(value, least, field)) return true;
+      error = std::string(name) + " wants a number, not '" + value + "'";
+      return false;
+    };
+  };
+  auto text = [](std::string& field) {
+    return [&field](const std::string& value, std::string&) {
+      field = value;
+      return true;
+    };
+  };
+  return kestrun::COptionTable({
+      {"--com", "N",
+       "COM number to register (default: the first free from 200;\na number another running simulator holds "
+       "is "
+       "refused)",
+       number(s.sim.comNumber, 1, "--com")},
+      {"--ports-dir", "DIR",
+       "ports folder (default: $XDG_CONFIG_HOME/rv450-kestrun/ports,\nor ~/.config/rv450-kestrun/ports)",
+       text(s.sim.portsDir)},
+      {"--password", "TEXT",
+       std::string("device password the tracker accepts (default ") + kestrun::kDefaultPassword + ")",
+       text(s.password)},
+      {"--state", "FILE",
+       "load the settings from FILE at start and save them after\nevery accepted settings line, so a demo "
+       "tracker keeps its\nstate between runs",
+       text(s.sim.stateFile)},
+      {"--delay", "MS", "answer delay in milliseconds (default 0)",
+       number(s.sim.answerDelayMs, 0, "--delay")},
+      {"--awake", "",
+       "start with the slow-clock mode off (default: asleep; while\nasleep the first line received only "
+       "wakes "
+       "the tracker)",
+       [&s](const std::string&, std::string&) {
+         s.sim.startAsleep = false;
+         return true;
+       }},
+      {"--fault", "PREFIX=KIND[:TIMES]",
+       "inject a fault for lines starting with PREFIX (\"*\" for every\nline), TIMES times or always. KIND "
+       "is "
+       "one of:\n"
+       "  silent         no echo, no answer\n"
+       "  no-ok          echo (and reply) without the closing OK\n"
+       "  error          echo followed by ERROR\n"
+       "  wrong-count    query reply with one field too many\n"
+       "  ok-before-tag  an OK line ahead of the query reply\n"
+       "  split          answer in two parts, 700 ms apart\n"
+       "  garbage        bytes that are no answer\n"
+       "  long           1500 bytes of text, then the answer\n"
+       "  vanish         the device disappears (pty closed)\n"
+       "Example: --fault AT+RVGEO==error:1 --fault AT+RVSRI?=silent",
+       [&s](const std::string& value, std::string& error) { return AddFault(value, s, error); }},
+      {"--quiet", "", "do not print the traffic", flag(s.quiet)},
+      {"--list-ports", "",
+       "print the serial ports RV450 Kestrun would list (position,\nCOM number, device) and exit",
+       flag(s.listPorts)},
+      {"--version", "", "print the version and exit", flag(s.version)},
+      {"-h,--help", "", "this text", flag(s.help)},
+  });
+}
+
 void Usage() {
-  std::cout <<
-      R"(Usage: rv450-sim [options]
+  Settings unused;
+  std::cout << R"(Usage: rv450-sim [options]
 
 Plays an RV450 GPS tracker on a pseudo-terminal and links it into the
 ports folder as com<N>, so that RV450 Kestrun lists it as COM port N.
 
 Options:
-  --com N            COM number to register (default: the first free from 200;
-                     a number another running simulator holds is refused)
-  --ports-dir DIR    ports folder (default: $XDG_CONFIG_HOME/rv450-kestrun/ports,
-                     or ~/.config/rv450-kestrun/ports)
-  --password TEXT    device password the tracker accepts (default 5830)
-  --state FILE       load the settings from FILE at start and save them after
-                     every accepted settings line, so a demo tracker keeps its
-                     state between runs
-  --delay MS         answer delay in milliseconds (default 0)
-  --awake            start with the slow-clock mode off (default: asleep; while
-                     asleep the first line received only wakes the tracker)
-  --fault PREFIX=KIND[:TIMES]
-                     inject a fault for lines starting with PREFIX ("*" for every
-                     line), TIMES times or always. KIND is one of:
-                       silent         no echo, no answer
-                       no-ok          echo (and reply) without the closing OK
-                       error          echo followed by ERROR
-                       wrong-count    query reply with one field too many
-                       ok-before-tag  an OK line ahead of the query reply
-                       split          answer in two parts, 700 ms apart
-                       garbage        bytes that are no answer
-                       long           1500 bytes of text, then the answer
-                       vanish         the device disappears (pty closed)
-                     Example: --fault AT+RVGEO==error:1 --fault AT+RVSRI?=silent
-  --quiet            do not print the traffic
-  --list-ports       print the serial ports RV450 Kestrun would list (position,
-                     COM number, device) and exit
-  --version          print the version and exit
-  --help             this text
-
+)" << OptionTable(unused).Help()
+            << R"(
 What it answers:
   Every line is echoed followed by OK, or ERROR when it is refused.
   AT+RVxxx? (SRI BEI TRI GEO BAC KPN WLT PIN) answers +RVxxx:<fields> with the
@@ -69,67 +147,36 @@ Stop with Ctrl+C.
 }  // namespace
 
 int main(int argc, char** argv) {
-  kestrun::sim::SimOptions options;
-  options.portsDir = kestrun::DefaultPortsDir();
-  std::string password;
-  bool quiet = false;
-  std::vector<std::tuple<std::string, kestrun::sim::Fault, int>> faults;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&]() -> std::string {
-      if (i + 1 >= argc) {
-        std::cerr << "rv450-sim: " << arg << " needs a value\n";
-        std::exit(2);
-      }
-      return argv[++i];
-    };
-    if (arg == "--help" || arg == "-h") {
-      Usage();
-      return 0;
-    } else if (arg == "--version") {
-      std::cout << "rv450-sim " << KESTRUN_VERSION << "\n";
-      return 0;
-    } else if (arg == "--com") {
-      options.comNumber = std::atoi(value().c_str());
-    } else if (arg == "--ports-dir") {
-      options.portsDir = value();
-    } else if (arg == "--password") {
-      password = value();
-    } else if (arg == "--state") {
-      options.stateFile = value();
-    } else if (arg == "--delay") {
-      options.answerDelayMs = std::atoi(value().c_str());
-    } else if (arg == "--awake") {
-      options.startAsleep = false;
-    } else if (arg == "--list-ports") {
-      kestrun::DiscoveryPaths paths;
-      paths.portsDir = options.portsDir;
-      int position = 0;
-      for (const kestrun::PortEntry& port : kestrun::DiscoverPorts(paths))
-        std::cout << position++ << " " << port.number << " " << port.devicePath << "\n";
-      return 0;
-    } else if (arg == "--quiet") {
-      quiet = true;
-    } else if (arg == "--fault") {
-      const std::string faultText = value();
-      const std::size_t eq = faultText.rfind('=');
-      std::string kind = eq == std::string::npos ? "" : faultText.substr(eq + 1);
-      int times = -1;
-      if (const std::size_t colon = kind.find(':'); colon != std::string::npos) {
-        times = std::atoi(kind.c_str() + colon + 1);
-        kind.resize(colon);
-      }
-      kestrun::sim::Fault fault;
-      if (eq == std::string::npos || !kestrun::sim::ParseFault(kind, fault)) {
-        std::cerr << "rv450-sim: bad --fault '" << faultText << "' (see --help)\n";
-        return 2;
-      }
-      faults.emplace_back(faultText.substr(0, eq), fault, times);
-    } else {
-      std::cerr << "rv450-sim: unknown option " << arg << " (see --help)\n";
-      return 2;
-    }
+  Settings s;
+  s.sim.portsDir = kestrun::DefaultPortsDir();
+  std::vector<std::string> operands;
+  std::string error;
+  const bool parsed = OptionTable(s).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error);
+  if (parsed && !operands.empty()) error = "unexpected argument '" + operands.front() + "'";
+  if (!error.empty()) {
+    std::cerr << "rv450-sim: " << error << "\n";
+    return 2;
   }
+  if (s.help) {
+    Usage();
+    return 0;
+  }
+  if (s.version) {
+    std::cout << "rv450-sim " << KESTRUN_VERSION << "\n";
+    return 0;
+  }
+  if (s.listPorts) {
+    kestrun::DiscoveryPaths paths;
+    paths.portsDir = s.sim.portsDir;
+    int position = 0;
+    for (const kestrun::PortEntry& port : kestrun::DiscoverPorts(paths))
+      std::cout << position++ << " " << port.number << " " << port.devicePath << "\n";
+    return 0;
+  }
+  kestrun::sim::SimOptions& options = s.sim;
+  const std::string& password = s.password;
+  const bool quiet = s.quiet;
+  auto& faults = s.faults;
   if (!quiet) {
     options.log = [](const std::string& text) {
       std::string shown;
@@ -144,7 +191,6 @@ int main(int argc, char** argv) {
   // Before the port is announced, so that a stop request right after it counts.
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
-  std::string error;
   if (!sim.Start(error)) {
     std::cerr << "rv450-sim: " << error << "\n";
     return 1;

@@ -6,6 +6,7 @@
 
 #include "protocol/ResultSink.h"
 #include "protocol/Validation.h"
+#include "settings/Connection.h"
 #include "ui/ControlCharFilter.h"
 #include "ui/DialogUnits.h"
 #include "ui/ResultDlg.h"
@@ -45,7 +46,7 @@ CMainSettingDlg::CMainSettingDlg(QWidget* parent) : QDialog(parent) {
   devicePath_->setStyleSheet("color: #555;");
   auto* baudLabel = new QLabel("Baudrate:", this);
   baud_ = new QComboBox(this);
-  for (const char* item : kBaudItems) baud_->addItem(item);
+  for (const int rate : kBaudRates) baud_->addItem(QString::number(rate));
   baud_->setEnabled(false);
   baud_->setAccessibleName("Baudrate:");
   baudLabel->setBuddy(baud_);
@@ -120,7 +121,7 @@ void CMainSettingDlg::InitControls() {
   int cursor = 0;
   if (CControlCharFilter::RemoveControlChars(shown, cursor)) showFailure(kPasswordControlCharsRemovedNote);
   password_->setText(shown);
-  fastExchange_->setChecked(settings.pacing == PacingSetting::Fast);
+  fastExchange_->setChecked(settings.pacing == CPacing::Fast());
   com_->clear();
   // Each item's tooltip: the device, its stable name, and whether it opens now
   // or what is in the way (another program, ModemManager, the device's group).
@@ -145,7 +146,7 @@ void CMainSettingDlg::accept() {
   settings.baudIndex = baud_->currentIndex();
   // A password that is not UTF-8 stays byte for byte unless it was edited.
   if (password_->text() != shownPassword_) settings.password = password_->text().toStdString();
-  settings.pacing = fastExchange_->isChecked() ? PacingSetting::Fast : PacingSetting::Specified;
+  settings.pacing = fastExchange_->isChecked() ? CPacing::Fast() : CPacing::Specified();
   QDialog::accept();
 }
 

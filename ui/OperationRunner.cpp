@@ -23,9 +23,7 @@ void COperationRunner::Start(OperationKind kind, const GroupSelection& selection
   plan.kind = kind;
   plan.selection = selection;
   plan.form = form;
-  plan.port = connection.port;
-  plan.logPath = connection.logPath;
-  plan.pacing = connection.pacing;
+  connection.ApplyTo(plan);
   busy_ = true;
   busyChanged_(true);
   if (!engine_.Start(std::move(plan))) Finished();

@@ -10,26 +10,20 @@
 #include <string>
 
 #include "link/DeviceEngine.h"
+#include "settings/Connection.h"
 #include "ui/EventRelay.h"
 
 namespace kestrun {
 
 class COperationRunner {
  public:
-  // What an operation connects to, taken at its start.
-  struct Connection {
-    PortSettings port;
-    std::string logPath;
-    CPacing pacing;
-  };
-
   // `busyChanged` runs on the window thread when an operation starts or ends.
   COperationRunner(std::unique_ptr<IEventRelay> relay, std::function<void(bool busy)> busyChanged);
   ~COperationRunner();
   COperationRunner(const COperationRunner&) = delete;
   COperationRunner& operator=(const COperationRunner&) = delete;
 
-  // Starts an operation on a copy of `form`; nothing when one runs.
+  // Starts an operation on a copy of `form` and `connection`; nothing when one runs.
   void Start(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
              const Connection& connection);
   // The engine's end, reported on the window thread.

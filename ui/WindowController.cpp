@@ -26,7 +26,7 @@ bool CWindowController::Start() {
   return true;
 }
 
-void CWindowController::TakeSettings(const CMainSettings& settings) { pacing_ = settings.pacing; }
+void CWindowController::TakeSettings(const CMainSettings& settings) { connection_.pacing = settings.pacing; }
 
 void CWindowController::CheckPort() {
   view_.SchedulePortCheck(false);
@@ -39,14 +39,13 @@ void CWindowController::CheckPort() {
   view_.SetStatus("Init System ......");
   view_.ClearHistory();
   const CMainSettings settings = view_.ReloadMainSetting();
-  TakeSettings(settings);
-  model_.SetPassword(settings.password);
   // No port behind the index (none was found): the open fails and says COM:0.
-  const int index = settings.comIndex;
-  portNumber_ = index >= 0 && index < static_cast<int>(ports_.size()) ? ports_[index].number : 0;
-  baudRate_ = BaudRateForIndex(settings.baudIndex);
-  port_.portNumber = portNumber_;
-  port_.baudRate = baudRate_;
+  connection_ = ConnectionFromSettings(settings, ports_);
+  connection_.logPath = TrafficLogPath(startDirectory_);
+  connection_.discovery = discovery_;
+  model_.SetPassword(connection_.password);
+  port_.portNumber = connection_.port;
+  port_.baudRate = connection_.baudRate;
   const bool opened = port_.Open();
   if (opened) {
     view_.SetFormEnabled(true);
@@ -54,8 +53,8 @@ void CWindowController::CheckPort() {
   }
   char text[96];
   std::snprintf(text, sizeof text,
-                opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !", portNumber_,
-                baudRate_);
+                opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
+                connection_.port, connection_.baudRate);
   view_.SetStatus(text);
   if (!opened) view_.ExplainStatus(port_.openFailureReason());
   view_.PushForm();
@@ -104,11 +103,7 @@ void CWindowController::SendAll() {
 void CWindowController::StartOperation(OperationKind kind, const GroupSelection& selection) {
   if (IsBusy()) return;
   // The engine works on its own copy of the form and of the connection.
-  const bool fast = pacing_ == PacingSetting::Fast;
-  operations_.Start(kind, selection, model_,
-                    {{portNumber_, baudRate_, discovery_},
-                     TrafficLogPath(startDirectory_),
-                     fast ? CPacing::Fast() : CPacing::Specified()});
+  operations_.Start(kind, selection, model_, connection_);
 }
 
 void CWindowController::OnBusyChanged(bool busy) {

@@ -82,11 +82,9 @@ class CWindowController : public IEngineEvents {
   std::string startDirectory_;  // captured once at start-up
   DiscoveryPaths discovery_;
   std::vector<PortEntry> ports_;  // found at start-up, ascending
-  // The connection: port and rate as the last port check chose them, the
-  // pacing as Main Setting last said.
-  int portNumber_ = 0;
-  int baudRate_ = 115200;
-  PacingSetting pacing_ = PacingSetting::Specified;
+  // The connection: port, rate and password as the last port check chose
+  // them, the pacing as Main Setting last said.
+  Connection connection_;
   CComPort port_;              // the port check's own port; operations open the engine's
   bool checkPending_ = false;  // the port check came due during an operation
   // Last, so that it goes first: a running operation is stopped and joined

@@ -53,6 +53,9 @@ TEST(StartOptions, ReadsOurOptionsAndLeavesTheRestToQt) {
   EXPECT_FALSE(ParseStartOptions({"--workdir"}).error.empty());
   EXPECT_FALSE(ParseStartOptions({"--workdir="}).error.empty());
   EXPECT_FALSE(ParseStartOptions({"--workdir", ""}).error.empty());
+  // Qt's options and their values stay together and in order.
+  EXPECT_EQ(ParseStartOptions({"-style", "fusion", "--from-menu", "-reverse"}).unknown,
+            (std::vector<std::string>{"-style", "fusion", "-reverse"}));
   EXPECT_TRUE(ParseStartOptions({}).unknown.empty());
 }
 
@@ -98,9 +101,14 @@ TEST(StartOptions, MakesTheFolderOnFirstStartPrivateToTheUser) {
   EXPECT_NE(error.find("cannot make the folder"), std::string::npos) << error;
 }
 
-TEST(StartOptions, HelpNamesEveryOption) {
+TEST(StartOptions, HelpAndManPageNameEveryOptionOfTheTable) {
   const std::string help = KestrunHelpText();
-  for (const char* option : {"--workdir DIR", "--from-menu", "--version", "--help", "XDG_DATA_HOME"})
+  const std::vector<std::string> names = StartOptionNames();
+  EXPECT_GE(names.size(), 4u);
+  for (const std::string& name : names) EXPECT_NE(help.find(name), std::string::npos) << name;
+  EXPECT_EQ(MissingFromManPage(KESTRUN_SOURCE_DIR "/data/man/rv450-kestrun.1", names),
+            std::vector<std::string>{});
+  for (const char* option : {"--workdir DIR", "XDG_DATA_HOME"})
     EXPECT_NE(help.find(option), std::string::npos) << option;
   EXPECT_EQ(VersionText("rv450-kestrun"), std::string("rv450-kestrun ") + KESTRUN_VERSION + "\n");
 }

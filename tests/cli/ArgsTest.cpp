@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "../support/HostileValues.h"
+#include "../support/TestSupport.h"
 #include "cli/Args.h"
+#include "settings/Connection.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;
@@ -126,13 +128,26 @@ TEST(ArgsTest, PasswordComesOneWayWithoutControlCharacters) {
   EXPECT_NE(Refused({"ports", "--password-file", "pw"}).find("no connection options"), std::string::npos);
 }
 
-TEST(ArgsTest, HelpDocumentsEveryExitCodeAndOption) {
+TEST(ArgsTest, HelpAndManPageDocumentEveryOptionOfTheTable) {
   const std::string help = UsageText();
-  for (const char* needle :
-       {"  0 ",         "  1 ",           "  2 ",         "  3 ",       "  4 ",
-        "130",          "--port",         "--baud",       "--password", "--password-file",
-        "--password -", "RV450_PASSWORD", "--pacing",     "--json",     "--log-dir",
-        "--quiet",      "--groups",       "--allow-caps", "--version",  "ports",
-        "read -o FILE", "write FILE",     "diff FILE",    "verify FILE"})
+  const std::vector<std::string> names = OptionNames();
+  EXPECT_GT(names.size(), 15u);
+  for (const std::string& name : names) EXPECT_NE(help.find(name), std::string::npos) << name;
+  EXPECT_EQ(MissingFromManPage(KESTRUN_SOURCE_DIR "/data/man/rv450-cli.1", names),
+            std::vector<std::string>{});
+  for (const char* needle : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "130", "--password -", "RV450_PASSWORD",
+                             "ports", "read -o FILE", "write FILE", "diff FILE", "verify FILE"})
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
+}
+
+TEST(ArgsTest, PacingAndBaudComeFromTheirOneList) {
+  const struct {
+    const char* pacing;
+    CPacing expected;
+  } pacings[] = {{"fast", CPacing::Fast()}, {"FAST", CPacing::Fast()}, {"Specified", CPacing::Specified()}};
+  for (const auto& row : pacings)
+    EXPECT_EQ(Parse({"write", "a.ini", "--pacing", row.pacing}).pacing, row.expected) << row.pacing;
+  for (const int rate : kBaudRates)
+    EXPECT_EQ(Parse({"write", "a.ini", "-b", std::to_string(rate)}).baudRate, rate);
+  EXPECT_NE(Refused({"write", "a.ini", "--baud", "115200x"}).find(BaudListText(", ")), std::string::npos);
 }

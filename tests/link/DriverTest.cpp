@@ -67,7 +67,7 @@ class DriverTest : public SimulatorTest {
   CFormModel model;
   int portNumber = 21;
   int baudRate = 115200;
-  CPacing pacing = CPacing::ZeroWait();
+  CPacing pacing = CPacing::Fast();
   CRecordingEvents events;
   CDeviceEngine engine{events};
 };

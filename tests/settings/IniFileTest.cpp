@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include "../support/TestSupport.h"
+#include "settings/Connection.h"
 #include "settings/IniFile.h"
 #include "settings/MainSettings.h"
 
@@ -163,23 +164,23 @@ TEST(MainSettings, PacingKeyFastOrSpecified) {
   // A file from before the key: the specified waits, and the other keys stay.
   WriteFile(settings.file.path, "[Main]\nGenPassword=77\nComPort=1\nBaudrate=2\nExtra=x\n");
   ASSERT_TRUE(settings.Load());
-  EXPECT_EQ(settings.pacing, PacingSetting::Specified);
-  settings.pacing = PacingSetting::Fast;
+  EXPECT_EQ(settings.pacing, CPacing::Specified());
+  settings.pacing = CPacing::Fast();
   ASSERT_TRUE(settings.Save());
   EXPECT_EQ(ReadFile(settings.file.path),
             "[Main]\nGenPassword=77\nComPort=1\nBaudrate=2\nExtra=x\nPacing=fast\n");
-  settings.pacing = PacingSetting::Specified;
+  settings.pacing = CPacing::Specified();
   ASSERT_TRUE(settings.Load());
-  EXPECT_EQ(settings.pacing, PacingSetting::Fast);
+  EXPECT_EQ(settings.pacing, CPacing::Fast());
   for (const char* value : {"FAST", " fast "}) {
     WriteFile(settings.file.path, std::string("[Main]\nPacing=") + value + "\n");
     settings.Load();
-    EXPECT_EQ(settings.pacing, PacingSetting::Fast) << value;
+    EXPECT_EQ(settings.pacing, CPacing::Fast()) << value;
   }
   for (const char* value : {"", "specified", "faster", "0"}) {
     WriteFile(settings.file.path, std::string("[Main]\nPacing=") + value + "\n");
     settings.Load();
-    EXPECT_EQ(settings.pacing, PacingSetting::Specified) << value;
+    EXPECT_EQ(settings.pacing, CPacing::Specified()) << value;
   }
   settings.Save();
   EXPECT_NE(ReadFile(settings.file.path).find("Pacing=specified\n"), std::string::npos);

@@ -125,7 +125,7 @@ TEST(KilledSave, MainSettingIsAlwaysWholeOldOrNew) {
     settings.password = i % 2 ? "second-password" : "1";
     settings.comIndex = i % 2 ? 12 : 0;
     settings.baudIndex = i % 2 ? 4 : 1;
-    settings.pacing = i % 2 ? PacingSetting::Fast : PacingSetting::Specified;
+    settings.pacing = i % 2 ? CPacing::Fast() : CPacing::Specified();
     return static_cast<bool>(settings.Save());
   };
   ASSERT_TRUE(set(1));

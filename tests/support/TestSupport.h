@@ -41,6 +41,21 @@ inline std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
+// Option names from `names` that a man page does not mention, spelled as roff
+// spells them ("--port" as "\\-\\-port").
+inline std::vector<std::string> MissingFromManPage(const std::string& page,
+                                                   const std::vector<std::string>& names) {
+  const std::string text = ReadFile(page);
+  std::vector<std::string> missing;
+  for (const std::string& name : names) {
+    std::string roff;
+    for (char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+    if (text.find(roff) == std::string::npos) missing.push_back(name);
+  }
+  if (text.empty()) missing.push_back("(no man page " + page + ")");
+  return missing;
+}
+
 inline void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }

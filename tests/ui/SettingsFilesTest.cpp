@@ -167,7 +167,7 @@ TEST_F(SettingsFilesTest, MainSettingFastExchangeBoxAndFailures) {
   EXPECT_EQ(dialog->fastExchangeBox()->text(), "Fast exchange");
   dialog->fastExchangeBox()->setChecked(false);
   dialog->accept();
-  EXPECT_EQ(dialog->settings.pacing, PacingSetting::Specified);
+  EXPECT_EQ(dialog->settings.pacing, CPacing::Specified());
   EXPECT_TRUE(dialog->SaveMainSetting());
   EXPECT_EQ(ReadFile(dialog->settings.file.path),
             "[Main]\nGenPassword=1\nPacing=specified\nComPort=-1\nBaudrate=1\n");

@@ -1,0 +1,51 @@
+// One program's command-line options as one table: parsing, the option list
+// of --help and the check of the man page all walk it. CLI11 holds the
+// options and hands each value to its option's `take`; in front of it a
+// strict pass keeps our rules: an option where a value belongs is refused
+// rather than taken as the value ("-o --json" would write a file named
+// --json), a value that starts with "-" goes right after its option
+// (--opt=VALUE, -oVALUE), a flag takes no value, and an unknown option is
+// named.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kestrun {
+
+struct OptionSpec {
+  std::string names;      // CLI11 spelling: "-p,--port" or "--json"
+  std::string valueName;  // "N", "FILE"; empty for a flag
+  std::string help;       // for --help; may run over several lines
+  // Called with each value given (a flag: with ""), in the order given;
+  // false with `error` set refuses the command line.
+  std::function<bool(const std::string& value, std::string& error)> take;
+};
+
+class COptionTable {
+ public:
+  COptionTable() = default;
+  explicit COptionTable(std::vector<OptionSpec> options) : options_(std::move(options)) {}
+
+  void Add(OptionSpec option) { options_.push_back(std::move(option)); }
+  const std::vector<OptionSpec>& options() const { return options_; }
+
+  // Parses the arguments after the program name. Arguments that are no
+  // option ("-" included, and all after "--") go to `operands` in order;
+  // with `keepUnknown` unknown options go there too, else they are refused.
+  // False with `error` set (one line) when the command line is not valid.
+  bool Parse(const std::vector<std::string>& args, std::vector<std::string>& operands, std::string& error,
+             bool keepUnknown = false) const;
+
+  // Every spelling of every option: "-p", "--port", ...
+  std::vector<std::string> Names() const;
+  // The option list of --help: "  -p, --port N          help", indented help
+  // lines, the help starting in column `column`.
+  std::string Help(std::size_t column = 24) const;
+
+ private:
+  std::vector<OptionSpec> options_;
+};
+
+}  // namespace kestrun

@@ -1,0 +1,52 @@
+#include "settings/Connection.h"
+
+#include "settings/MainSettings.h"
+
+namespace kestrun {
+
+int BaudRateForIndex(int index) {
+  return index >= 0 && index < kBaudCount ? kBaudRates[index] : kDefaultBaudRate;
+}
+
+std::string BaudListText(const char* last) {
+  std::string text;
+  for (int i = 0; i < kBaudCount; ++i)
+    text += (i == 0 ? "" : i + 1 == kBaudCount ? last : ", ") + std::to_string(kBaudRates[i]);
+  return text;
+}
+
+bool ParseBaudRate(const std::string& text, int& rate) {
+  for (int candidate : kBaudRates)
+    if (text == std::to_string(candidate)) {
+      rate = candidate;
+      return true;
+    }
+  return false;
+}
+
+void Connection::ApplyTo(OperationPlan& plan) const {
+  plan.port.number = port;
+  plan.port.baudRate = baudRate;
+  plan.port.discovery = discovery;
+  plan.logPath = logPath;
+  plan.pacing = pacing;
+}
+
+Connection ConnectionFromSettings(const CMainSettings& settings, const std::vector<PortEntry>& ports) {
+  Connection c;
+  const int index = settings.comIndex;
+  c.port = index >= 0 && index < static_cast<int>(ports.size())
+               ? ports[static_cast<std::size_t>(index)].number
+               : 0;
+  c.baudRate = BaudRateForIndex(settings.baudIndex);
+  c.password = settings.password;
+  c.pacing = settings.pacing;
+  return c;
+}
+
+void ApplyOptions(const ConnectionOptions& options, Connection& connection) {
+  if (options.baudRate) connection.baudRate = *options.baudRate;
+  if (options.pacing) connection.pacing = *options.pacing;
+}
+
+}  // namespace kestrun

@@ -1,0 +1,52 @@
+// What a device operation connects with: the port, its baud rate, the device
+// password, the pacing of the exchange and the traffic log. The window makes
+// it from MainSetting.ini, rv450-cli from its options over MainSetting.ini,
+// the benchmarks from theirs; the defaults and the baud list live here once.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/DeviceEngine.h"
+#include "link/Pacing.h"
+#include "link/PortDiscovery.h"
+#include "settings/ConnectionDefaults.h"
+
+namespace kestrun {
+
+class CMainSettings;
+
+// The rate a baud position runs at: a position outside the list gives the default.
+int BaudRateForIndex(int index);
+// "57600, 115200, 230400, 460800<last>921600", e.g. with last ", " or " or ".
+std::string BaudListText(const char* last);
+// One of the list's rates, written as the list writes it; false for anything else.
+bool ParseBaudRate(const std::string& text, int& rate);
+
+struct Connection {
+  int port = 0;  // COM number; 0: none (its open fails and says COM:0)
+  int baudRate = kDefaultBaudRate;
+  std::string password = kDefaultPassword;
+  CPacing pacing;
+  std::string logPath;  // the traffic log; empty: none
+  DiscoveryPaths discovery;
+
+  // Puts the port, rate, log and pacing into an operation's plan (the
+  // password goes with the form the caller hands over).
+  void ApplyTo(OperationPlan& plan) const;
+};
+
+// The connection MainSetting.ini's values choose: the port at `comIndex` of
+// `ports` (the port list of this start-up), the rate at `baudIndex`, the
+// password and the pacing. No log and default discovery paths.
+Connection ConnectionFromSettings(const CMainSettings& settings, const std::vector<PortEntry>& ports);
+
+// Command-line values over a connection: each one given replaces its value.
+struct ConnectionOptions {
+  std::optional<int> baudRate;
+  std::optional<CPacing> pacing;
+};
+void ApplyOptions(const ConnectionOptions& options, Connection& connection);
+
+}  // namespace kestrun
