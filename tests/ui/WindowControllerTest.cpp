@@ -155,7 +155,7 @@ class WindowControllerTest : public SimulatorTest {
     view.settings.password = "5830";
     view.settings.comIndex = 0;
     view.settings.baudIndex = 1;
-    view.settings.pacing = PacingSetting::Fast;  // not about timing
+    view.settings.pacing = CPacing::Fast();  // not about timing
     controller.SetDiscovery(Discovery());
     controller.SetStartDirectory(dir.path());
   }
