@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace kestrun::testing {
 
@@ -96,6 +98,17 @@ class RawPty {
   int keepAlive_ = -1;
   std::string slave_;
 };
+
+// Waits until `fd` has at least `bytes` bytes to read: a pseudo-terminal
+// hands what was written on one side to the other on a kernel worker, a
+// moment after the write. False when they have not come within 10 s.
+inline bool WaitForInput(int fd, int bytes) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  int ready = 0;
+  while (::ioctl(fd, FIONREAD, &ready) == 0 && ready < bytes && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return ready >= bytes;
+}
 
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
