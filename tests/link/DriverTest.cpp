@@ -435,16 +435,3 @@ TEST_F(DriverTest, FastPacingTakesNoLateBurstAnswerForTheLinkLinesOwn) {
   EXPECT_EQ(events.statuses.back(), "Send AT Command Fail !");
   for (const auto& line : Received()) EXPECT_NE(line.rfind("AT+RVPIN=", 0), 0u);
 }
-
-TEST_F(DriverTest, ThePollsOfAnUnansweredLineAreAllInTheTrafficLog) {
-  // The specified pacing polls AT+WCSL=1 three times for its "OK"; the
-  // "ERROR" of the first poll stays in the log after two empty ones.
-  pacing = CPacing::Specified();
-  sim_->SetFault("AT+WCSL=1", sim::Fault::Error);
-  Send(Only(Group::Pin));
-  EXPECT_EQ(events.statuses.back(), "Send AT Command Fail !");
-  const std::string traffic = ReadFile(dir / "AtLog.log");
-  const std::size_t line = traffic.find("--> AT+WCSL=1");
-  ASSERT_NE(line, std::string::npos);
-  EXPECT_NE(traffic.find("ERROR", line), std::string::npos) << traffic.substr(line);
-}

@@ -127,3 +127,21 @@ TEST_F(PacingTest, SpecifiedAndFastPacingSendTheSameLinesAndOnlyTheSpecifiedWait
   expected.insert(expected.end(), 4, "AT+CSCLK=1");
   EXPECT_EQ(specifiedLines, expected);
 }
+
+TEST_F(PacingTest, ThePollsOfAnUnansweredLineAreAllInTheTrafficLog) {
+  // The specified pacing polls AT+WCSL=1 three times for its "OK"; the
+  // "ERROR" of the first poll stays in the log after two empty ones.
+  port.refused = {"AT+WCSL=1"};
+  EXPECT_EQ(Run(CPacing::Specified(), true, Of({Group::Pin})).outcome, Outcome::TrackerFailed);
+  EXPECT_EQ(events.statuses.back(), "Send AT Command Fail !");
+  EXPECT_EQ(std::count(port.lines.begin(), port.lines.end(), "AT+WCSL=1"), 1);  // polled, not sent again
+  const std::string traffic = ReadFile(dir / "AtLog.log");
+  const std::size_t line = traffic.find("--> AT+WCSL=1");
+  ASSERT_NE(line, std::string::npos);
+  EXPECT_NE(traffic.find("ERROR", line), std::string::npos) << traffic.substr(line);
+  // The wake-up bracket (1 s, as in a read), then between the line's two
+  // logged lines three polls of a 200 ms pause and a read: the first read
+  // ends at its byte count (the echo and the ERROR fill it), the other two
+  // wait out their 600 ms.
+  EXPECT_EQ(clock.Elapsed(), Ms(1000) + Ms(100) + 3 * Ms(200) + 2 * Ms(600) + Ms(100));
+}
