@@ -62,6 +62,17 @@ class DriverTest : public SimulatorTest {
     const auto lines = Received();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
   }
+  // Makes `prefix` silent and the operation's waits skip once the simulator
+  // has taken such a line: it answers nothing from then on.
+  void SilentFrom(const std::string& prefix) {
+    sim_->SetFault(prefix, sim::Fault::Silent);
+    silence_ = std::make_unique<CSilenceClock>([this, prefix] {
+      for (const auto& line : Received())
+        if (line.rfind(prefix, 0) == 0) return true;
+      return false;
+    });
+    clock = silence_.get();
+  }
 
   CFormModel model;
   int portNumber = 21;
@@ -69,7 +80,8 @@ class DriverTest : public SimulatorTest {
   CPacing pacing = CPacing::ZeroWait();
   IClock* clock = &SteadyClock();
   CRecordingEvents events;
-  CDeviceEngine engine{events};
+  std::unique_ptr<CSilenceClock> silence_;
+  CDeviceEngine engine{events};  // last: stops its worker before the rest goes
 };
 
 GroupSelection Only(Group group) {
@@ -152,7 +164,7 @@ TEST_F(DriverTest, ReplyRejectedThreeTimesIsReadDataError) {
 }
 
 TEST_F(DriverTest, FailingGroupInTheMiddleStopsTheRead) {
-  sim_->SetFault("AT+RVGEO?", sim::Fault::Silent);
+  SilentFrom("AT+RVGEO?");
   GroupSelection all;
   all.fill(true);
   Read(all);
@@ -215,7 +227,7 @@ TEST_F(DriverTest, RefusedSecondFenceStopsTheSend) {
 }
 
 TEST_F(DriverTest, SilentTrackerIsNoResponseAndTheLogHoldsFourLines) {
-  sim_->SetFault("AT+RVPIN=", sim::Fault::Silent);
+  SilentFrom("AT+RVPIN=");
   Send(Only(Group::Pin));
   EXPECT_EQ(events.popups.back().message, "No Response !");
   EXPECT_EQ(events.statuses.back(), "Send AT+RVPIN Fail !");
