@@ -12,6 +12,7 @@ jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUN_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
+# Everything, the tests labelled slow included.
 ctest --test-dir build --output-on-failure --no-tests=error -j4
 
 echo "== Debian package: lintian, then unpacked and every program started"
@@ -25,7 +26,7 @@ if [ "${1:-}" = "--sanitizers" ]; then
   cmake --build build-asan -j"$jobs"
   ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure --no-tests=error -j4
 
-  echo "== ThreadSanitizer (plain C++ layers: port, engine, simulator, command line)"
+  echo "== ThreadSanitizer (plain C++ layers: port, engine, simulator, command line; slow ones too)"
   cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DKESTRUN_WERROR=ON -DKESTRUN_WITH_UI=OFF \
         -DKESTRUN_SANITIZE=thread >/dev/null
   cmake --build build-tsan -j"$jobs"

@@ -9,13 +9,10 @@
 
 #include <cerrno>
 #include <chrono>
-#include <thread>
 
 namespace kestrun {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 speed_t SpeedFor(int baud) {
   switch (baud) {
@@ -130,13 +127,12 @@ bool CComPort::ReadReply(std::string& buffer, std::size_t maxBytes, const ReplyC
                          Ms timeout) {
   buffer.clear();
   if (handle < 0) return Fail("ReadFile Error=" + std::to_string(EBADF), EBADF);
-  const auto deadline = Clock::now() + timeout;
+  const auto deadline = clock->Now() + timeout;
   char chunk[512];
   while (buffer.size() < maxBytes && !(complete && !buffer.empty() && complete(buffer))) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) break;
-    pollfd p{handle, POLLIN, 0};
-    const int ready = ::poll(&p, 1, static_cast<int>(left));
+    const auto left = std::chrono::duration_cast<Ms>(deadline - clock->Now());
+    if (left <= Ms(0)) break;
+    const int ready = clock->WaitReadable(handle, left);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) break;
     const std::size_t want = std::min(sizeof chunk, maxBytes - buffer.size());
@@ -178,7 +174,7 @@ bool CComPort::SendAndWaitFor(const std::string& text, const std::string& token,
           part, maxBytes, [&](const std::string& more) { return found(more, buffer + more); },
           pause + Ms(kReadTimeoutMs));
     } else {
-      std::this_thread::sleep_for(pause);
+      clock->SleepFor(pause);
       readOk = ReadReply(part, maxBytes);
     }
     buffer += part;
@@ -189,11 +185,11 @@ bool CComPort::SendAndWaitFor(const std::string& text, const std::string& token,
 }
 
 bool CComPort::ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit, const ReplyComplete& complete) {
-  const auto end = Clock::now() + limit;
+  const auto end = clock->Now() + limit;
   std::string chunk;
   for (;;) {
     if (complete && complete(text)) return true;
-    const auto left = std::chrono::duration_cast<Ms>(end - Clock::now());
+    const auto left = std::chrono::duration_cast<Ms>(end - clock->Now());
     if (left <= Ms(0)) return true;
     if (!ReadReply(
             chunk, 512, [](const std::string&) { return true; }, std::min(quiet, left)))

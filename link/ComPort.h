@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "link/Clock.h"
 #include "link/PortDiscovery.h"
 #include "link/PortNeighbours.h"
 
@@ -33,8 +34,9 @@ class CComPort {
   bool Purge();
   // Writes the text and one carriage return, discarding both queues first
   // unless `purgeFirst` is false. A text longer than kMaxLine characters is
-  // refused and nothing is written.
-  bool WriteLine(const std::string& text, bool purgeFirst = true);
+  // refused and nothing is written. Virtual, so that a test can play a device
+  // that has answered each line by the time it is written.
+  virtual bool WriteLine(const std::string& text, bool purgeFirst = true);
   // One read of up to maxBytes into `buffer` (emptied first); it ends at the
   // byte count, at `deadline` after it began, or as soon as `complete` holds.
   bool ReadReply(std::string& buffer, std::size_t maxBytes, const ReplyComplete& complete = {},
@@ -73,6 +75,9 @@ class CComPort {
   // it wrote are never taken back before the tracker has read them.
   bool purgeDiscardsOutput = true;
   SystemRoots systemRoots;  // where a failed open looks for the reason
+  // What the read deadlines, the quiet waits and the poll pauses are measured
+  // on; the owner's clock, the steady one unless it says otherwise.
+  IClock* clock = &SteadyClock();
 
  private:
   bool Fail(const std::string& error, int systemError);

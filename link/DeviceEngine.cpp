@@ -45,6 +45,7 @@ void CDeviceEngine::Execute() {
   port.baudRate = plan_.port.baudRate;
   port.discovery = plan_.port.discovery;
   port.purgeDiscardsOutput = !plan_.pacing.EndsOnEvent();
+  port.clock = plan_.clock;
   CTrafficLog log;
   log.SetPath(plan_.logPath);
   CDeviceDriver driver(port, plan_.form, events_, log, plan_.pacing, stop_);

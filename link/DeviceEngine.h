@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "link/Clock.h"
 #include "link/EngineEvents.h"
 #include "link/Pacing.h"
 #include "link/PortDiscovery.h"
@@ -33,6 +34,7 @@ struct OperationPlan {
   PortSettings port;
   std::string logPath;  // the traffic log file; empty: nothing is logged
   CPacing pacing;
+  IClock* clock = &SteadyClock();  // what the port and the pacing wait on
 };
 
 class CDeviceEngine {

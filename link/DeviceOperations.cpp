@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <thread>
 
 #include "link/ExchangeReasons.h"
 #include "link/SystemError.h"
@@ -75,7 +74,7 @@ CDeviceDriver::CDeviceDriver(CComPort& port, CFormModel& model, IEngineEvents& e
 void CDeviceDriver::LogTraffic(const std::string& text, Direction direction) {
   log_.Log(text, direction);
   const auto pause = pacing_.AfterLoggedLine();
-  if (pause.count() > 0) std::this_thread::sleep_for(pause);
+  if (pause.count() > 0) port_.clock->SleepFor(pause);
 }
 
 void CDeviceDriver::ShowFailure(const std::string& message) {
@@ -158,7 +157,7 @@ bool CDeviceDriver::ExchangeCommand(const std::string& line) {
       collected = reply;
       echoSeen = true;
       if (done(collected)) break;
-      std::this_thread::sleep_for(pacing_.AfterEcho());
+      port_.clock->SleepFor(pacing_.AfterEcho());
     }
   }
   if (collected.find(line) == std::string::npos) {
@@ -185,14 +184,13 @@ bool CDeviceDriver::SetSlowClock(bool on) {
     bool written = port_.Purge();
     int lines = 0;
     for (; lines < 3 && written; ++lines) written = port_.WriteLine(command, false);
-    const auto polled = std::chrono::steady_clock::now();
+    const auto polled = port_.clock->Now();
     seen = written && port_.SendAndWaitFor(command, "OK", reply, 120, 1, CPacing::PollInterval(),
                                            pacing_.EndsOnEvent(), false);
     // The fast pacing reads on until every line of the burst has its answer
     // (an awake tracker) or the line has been quiet for a while (a tracker that
     // slept through the first lines), so no late answer is taken for the next.
-    const auto firstAnswer =
-        std::chrono::duration_cast<CPacing::Ms>(std::chrono::steady_clock::now() - polled);
+    const auto firstAnswer = std::chrono::duration_cast<CPacing::Ms>(port_.clock->Now() - polled);
     const int answers = lines + 1;
     if (seen && pacing_.BurstSettle(firstAnswer).count() > 0)
       port_.ReadUntilQuietFor(reply, pacing_.BurstSettle(firstAnswer), 3 * CPacing::ReadDeadline(),

@@ -1,7 +1,8 @@
 // The Read and Send operations of one device engine: the AT exchange with its
 // traffic log and pacing, the slow-clock and WCSL brackets, the firmware
 // version query, and the group reads and sends. It works on the engine's own
-// port, log and copy of the form, and reports through IEngineEvents.
+// port, log and copy of the form, and reports through IEngineEvents. Its
+// pauses are taken on the port's clock, as the port's own waits are.
 #pragma once
 
 #include <atomic>

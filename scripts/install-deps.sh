@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   qt6-base-dev libgl-dev libvulkan-dev
-  libgtest-dev
+  libgtest-dev nlohmann-json3-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation
   clang libclang-rt-14-dev
   libcli11-dev

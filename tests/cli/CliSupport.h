@@ -1,12 +1,13 @@
 // Shared by the command-line tests: a complete, valid set of values, config
-// files written from values, and a small strict JSON reader for checking
-// the --json output.
+// files written from values, and the --json output read by an independent
+// JSON parser.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -77,7 +78,9 @@ inline void WriteConfig(const std::string& path, const CFormValues& values, cons
   WriteConfigFile(file, values, version);
 }
 
-// A JSON value, read strictly: one value, nothing but white space around it.
+// A JSON value as the tests look at it, read by nlohmann/json, a parser of
+// its own: strictly one value with nothing but white space around it, and
+// strings of valid UTF-8 only. Throws on anything else.
 struct Json {
   enum class Type { Null, Bool, Number, String, Array, Object } type = Type::Null;
   bool boolean = false;
@@ -93,118 +96,39 @@ struct Json {
   }
   bool Has(const std::string& name) const { return members.count(name) > 0; }
 
-  static Json Parse(const std::string& text) {
-    std::size_t at = 0;
-    Json value = Value(text, at);
-    Space(text, at);
-    if (at != text.size()) throw std::runtime_error("text after the value");
-    return value;
-  }
+  static Json Parse(const std::string& text) { return From(nlohmann::json::parse(text)); }
 
  private:
-  static void Space(const std::string& t, std::size_t& at) {
-    while (at < t.size() && (t[at] == ' ' || t[at] == '\n' || t[at] == '\r' || t[at] == '\t')) ++at;
-  }
-  static void Expect(const std::string& t, std::size_t& at, const std::string& word) {
-    if (t.compare(at, word.size(), word) != 0) throw std::runtime_error("expected " + word);
-    at += word.size();
-  }
-  static Json Value(const std::string& t, std::size_t& at) {
-    Space(t, at);
-    if (at >= t.size()) throw std::runtime_error("unexpected end");
+  static Json From(const nlohmann::json& j) {
+    using Kind = nlohmann::json::value_t;
     Json v;
-    const char c = t[at];
-    if (c == '{') {
-      v.type = Type::Object;
-      ++at;
-      Space(t, at);
-      if (t[at] == '}') return ++at, v;
-      while (true) {
-        Space(t, at);
-        const std::string name = String(t, at);
-        Space(t, at);
-        Expect(t, at, ":");
-        v.members[name] = Value(t, at);
-        Space(t, at);
-        if (t[at] == ',') {
-          ++at;
-          continue;
-        }
-        Expect(t, at, "}");
-        return v;
-      }
+    switch (j.type()) {
+      case Kind::null: break;
+      case Kind::boolean:
+        v.type = Type::Bool;
+        v.boolean = j.get<bool>();
+        break;
+      case Kind::number_integer:
+      case Kind::number_unsigned:
+      case Kind::number_float:
+        v.type = Type::Number;
+        v.number = j.get<double>();
+        break;
+      case Kind::string:
+        v.type = Type::String;
+        v.string = j.get<std::string>();
+        break;
+      case Kind::array:
+        v.type = Type::Array;
+        for (const nlohmann::json& item : j) v.items.push_back(From(item));
+        break;
+      case Kind::object:
+        v.type = Type::Object;
+        for (const auto& [name, item] : j.items()) v.members[name] = From(item);
+        break;
+      default: throw std::runtime_error("not a JSON text value");
     }
-    if (c == '[') {
-      v.type = Type::Array;
-      ++at;
-      Space(t, at);
-      if (t[at] == ']') return ++at, v;
-      while (true) {
-        v.items.push_back(Value(t, at));
-        Space(t, at);
-        if (t[at] == ',') {
-          ++at;
-          continue;
-        }
-        Expect(t, at, "]");
-        return v;
-      }
-    }
-    if (c == '"') {
-      v.type = Type::String;
-      v.string = String(t, at);
-      return v;
-    }
-    if (t.compare(at, 4, "true") == 0) return at += 4, v.type = Type::Bool, v.boolean = true, v;
-    if (t.compare(at, 5, "false") == 0) return at += 5, v.type = Type::Bool, v;
-    if (t.compare(at, 4, "null") == 0) return at += 4, v;
-    std::size_t used = 0;
-    v.number = std::stod(t.substr(at), &used);
-    if (used == 0) throw std::runtime_error("not a value");
-    at += used;
-    v.type = Type::Number;
     return v;
-  }
-  static std::string String(const std::string& t, std::size_t& at) {
-    Expect(t, at, "\"");
-    std::string s;
-    while (true) {
-      if (at >= t.size()) throw std::runtime_error("open string");
-      const char c = t[at++];
-      if (c == '"') return s;
-      if (static_cast<unsigned char>(c) < 0x20) throw std::runtime_error("raw control character");
-      if (c != '\\') {
-        s += c;
-        continue;
-      }
-      const char e = t[at++];
-      switch (e) {
-        case '"':
-        case '\\':
-        case '/': s += e; break;
-        case 'n': s += '\n'; break;
-        case 't': s += '\t'; break;
-        case 'r': s += '\r'; break;
-        case 'b': s += '\b'; break;
-        case 'f': s += '\f'; break;
-        case 'u': {
-          const unsigned code = static_cast<unsigned>(std::stoul(t.substr(at, 4), nullptr, 16));
-          at += 4;
-          if (code < 0x80) {
-            s += static_cast<char>(code);
-          } else if (code < 0x800) {
-            s += static_cast<char>(0xC0 | (code >> 6));
-            s += static_cast<char>(0x80 | (code & 0x3F));
-          } else {
-            s += static_cast<char>(0xE0 | (code >> 12));
-            s += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            s += static_cast<char>(0x80 | (code & 0x3F));
-          }
-          break;
-        }
-        default: throw std::runtime_error("bad escape");
-      }
-    }
   }
 };
 

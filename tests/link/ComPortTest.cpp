@@ -3,6 +3,7 @@
 #include <thread>
 
 #include "../support/TestSupport.h"
+#include "../support/VirtualClock.h"
 #include "link/ComPort.h"
 
 using namespace kestrun;
@@ -17,10 +18,17 @@ class ComPortTest : public ::testing::Test {
     port.discovery.sysfsTty = dir / "no-sysfs";
     port.portNumber = 12;  // a number of 10 or more opens like any other
   }
+  // The port's waits on the virtual clock: for the tests in which the device
+  // is silent or its bytes have arrived before the port waits.
+  void UseVirtualClock() { port.clock = &clock; }
+
   TempDir dir;
   RawPty pty;
   CComPort port;
+  CVirtualClock clock;
 };
+
+using Ms = std::chrono::milliseconds;
 
 }  // namespace
 
@@ -74,24 +82,36 @@ TEST_F(ComPortTest, WriteLineSendsTheTextAndOneCarriageReturn) {
 
 TEST_F(ComPortTest, WriteLineDiscardsWhatArrivedBefore) {
   ASSERT_TRUE(port.Open());
+  UseVirtualClock();
   pty.Write("stale reply\r\n");
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(WaitForInput(port.handle, 13));
   port.WriteLine("AT");
   pty.Write("fresh\r\n");
+  ASSERT_TRUE(WaitForInput(port.handle, 7));
   std::string reply;
   EXPECT_TRUE(port.ReadReply(reply, 100));
   EXPECT_EQ(reply, "fresh\r\n");
 }
 
-TEST_F(ComPortTest, ReadTimesOutAfterAbout600ms) {
+TEST_F(ComPortTest, ReadTimesOutAfter600ms) {
   ASSERT_TRUE(port.Open());
+  UseVirtualClock();
   std::string reply = "old";
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_TRUE(port.ReadReply(reply, 100));
-  const double seconds = SecondsSince(start);
   EXPECT_EQ(reply, "");
-  EXPECT_GE(seconds, 0.55);
-  EXPECT_LT(seconds, 3.0);
+  EXPECT_EQ(clock.Elapsed(), Ms(600));
+  EXPECT_TRUE(port.ReadReply(reply, 100, {}, Ms(250)));  // or after the deadline given
+  EXPECT_EQ(clock.Elapsed(), Ms(850));
+}
+
+TEST_F(ComPortTest, TheSteadyClockWaitsOutASilentPortInRealTime) {
+  ASSERT_TRUE(port.Open());
+  IClock& steady = SteadyClock();
+  const auto start = steady.Now();
+  EXPECT_EQ(steady.WaitReadable(port.handle, Ms(50)), 0);
+  EXPECT_GE(steady.Now() - start, Ms(50));
+  pty.Write("x");
+  EXPECT_EQ(steady.WaitReadable(port.handle, Ms(10000)), 1);  // ends on the byte
 }
 
 TEST_F(ComPortTest, ReadEndsAtTheByteCount) {
@@ -106,33 +126,40 @@ TEST_F(ComPortTest, ReadEndsAtTheByteCount) {
 
 TEST_F(ComPortTest, SendAndWaitForPollsASilentDevice) {
   ASSERT_TRUE(port.Open());
+  UseVirtualClock();
   std::string reply;
-  const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(port.SendAndWaitFor("AT+WCSL=1", "OK", reply, 19, 3));
-  const double seconds = SecondsSince(start);
-  EXPECT_GE(seconds, 2.2);
-  EXPECT_LT(seconds, 8.0);
+  EXPECT_EQ(clock.Elapsed(), 3 * (Ms(200) + Ms(CComPort::kReadTimeoutMs)));  // pause, then a whole read
   EXPECT_FALSE(port.SendAndWaitFor("AT", "OK", reply, 19, 0));
+  // Ending on the token, a poll read lasts the pause longer instead.
+  EXPECT_FALSE(port.SendAndWaitFor("AT+WCSL=1", "OK", reply, 19, 2, Ms(200), true));
+  EXPECT_EQ(clock.Elapsed(), 5 * (Ms(200) + Ms(CComPort::kReadTimeoutMs)));
 }
 
 TEST_F(ComPortTest, SendAndWaitForSearchesEachPollOnItsOwn) {
   ASSERT_TRUE(port.Open());
-  // Polls read at about 200-800, 1000-1600 and 1800-2400 ms: "O" lands in the
-  // first, "K" in the second, so no single poll ever holds the token.
-  std::thread device([&] {
-    pty.Read();
-    pty.Write("O");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
-    pty.Write("K");
-  });
+  UseVirtualClock();
+  // The device answers "O" in the pause before the first poll and "K" in the
+  // one before the second, so no single poll ever holds the token.
+  int pauses = 0;
+  clock.onPause = [&](Ms) {
+    if (pauses < 2) {
+      pty.Write(pauses == 0 ? "O" : "K");
+      EXPECT_TRUE(WaitForInput(port.handle, 1));
+    }
+    ++pauses;
+  };
   std::string reply;
   EXPECT_FALSE(port.SendAndWaitFor("AT", "OK", reply, 2, 3));
-  device.join();
+  EXPECT_EQ(pauses, 3);
+  EXPECT_EQ(reply, "OK");  // both parts were read, each in its own poll
 }
 
 TEST_F(ComPortTest, ReadUntilQuietStopsPastTheLimit) {
   ASSERT_TRUE(port.Open());
+  UseVirtualClock();
   pty.Write(std::string(1500, 'x'));
+  ASSERT_TRUE(WaitForInput(port.handle, 1500));
   std::string text;
   int total = 0;
   EXPECT_TRUE(port.ReadUntilQuiet(text, total, 1024));
@@ -143,8 +170,12 @@ TEST_F(ComPortTest, ReadUntilQuietStopsPastTheLimit) {
   port.WriteLine("AT");  // discards the rest of the long reply, as every write does
   pty.Read();
   pty.Write("short reply\r\nOK\r\n");
+  ASSERT_TRUE(WaitForInput(port.handle, 17));
+  const Ms before = clock.Elapsed();
   EXPECT_FALSE(port.ReadUntilQuiet(text, total, 1024));
   EXPECT_EQ(text, "short reply\r\nOK\r\n");
+  EXPECT_EQ(clock.Elapsed() - before,
+            2 * Ms(CComPort::kReadTimeoutMs));  // the reply's read, then the quiet one
 }
 
 TEST_F(ComPortTest, DeviceVanishingMidReadFailsTheRead) {

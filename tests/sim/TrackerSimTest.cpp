@@ -3,6 +3,7 @@
 #include "../support/TestSupport.h"
 #include "link/ComPort.h"
 #include "protocol/Fields.h"
+#include "protocol/ReplyRules.h"
 #include "sim/TrackerSim.h"
 
 using namespace kestrun;
@@ -27,9 +28,12 @@ class SimTest : public ::testing::Test {
     port.portNumber = sim_->comNumber();
     ASSERT_TRUE(port.Open()) << port.openFailureReason();
   }
+  // The answer to `line`: the read ends once an OK or ERROR line has come
+  // whole, or after the port's 600 ms when none comes.
   std::string Ask(const std::string& line, std::size_t max = 900) {
     std::string reply;
-    port.SendAndRead(line, reply, max);
+    port.SendAndRead(line, reply, max,
+                     [](const std::string& r) { return r.back() == '\n' && ReplyEnded(r); });
     return reply;
   }
   int FieldCount(const std::string& reply, const std::string& tag) {

@@ -6,6 +6,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 
 namespace kestrun::testing {
 
@@ -127,6 +129,17 @@ inline bool PlantLink(const std::string& folder, const std::string& name, const 
 
 // Another user than this process, to own planted links.
 constexpr uid_t kOtherUser = 65534;  // nobody
+
+// Waits until `fd` has at least `bytes` bytes to read: a pseudo-terminal
+// hands what was written on one side to the other on a kernel worker, a
+// moment after the write. False when they have not come within 10 s.
+inline bool WaitForInput(int fd, int bytes) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  int ready = 0;
+  while (::ioctl(fd, FIONREAD, &ready) == 0 && ready < bytes && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return ready >= bytes;
+}
 
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
