@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "cmdline/OptionTable.h"
-#include "link/PortNeighbours.h"
+#include "port/PortNeighbours.h"
 
 #ifndef KESTRUN_VERSION
 #define KESTRUN_VERSION "unknown"

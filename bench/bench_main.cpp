@@ -12,7 +12,7 @@
 
 #include "bench/FullForm.h"
 #include "cmdline/OptionTable.h"
-#include "link/DeviceEngine.h"
+#include "engine/DeviceEngine.h"
 #include "protocol/ControlIds.h"
 #include "settings/Connection.h"
 #include "sim/TrackerSim.h"

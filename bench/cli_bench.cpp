@@ -15,7 +15,7 @@
 #include "bench/FullForm.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
-#include "link/Pacing.h"
+#include "engine/Pacing.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/Pacing.h"
+#include "engine/Pacing.h"
 #include "protocol/Groups.h"
 
 namespace kestrun::cli {

@@ -15,7 +15,7 @@
 #include "cli/PasswordSource.h"
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
-#include "link/TrafficLog.h"
+#include "engine/TrafficLog.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"

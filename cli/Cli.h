@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "cli/Stop.h"
-#include "link/PortDiscovery.h"
-#include "link/PortNeighbours.h"
+#include "port/PortDiscovery.h"
+#include "port/PortNeighbours.h"
 
 namespace kestrun::cli {
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 
 #include "cli/Compare.h"
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 #include "protocol/ControlChars.h"
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"

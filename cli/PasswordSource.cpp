@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "link/SystemError.h"
+#include "port/SystemError.h"
 
 namespace kestrun::cli {
 

@@ -13,7 +13,7 @@
 #include "cli/Args.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
-#include "link/DeviceEngine.h"
+#include "engine/DeviceEngine.h"
 #include "settings/Connection.h"
 
 namespace kestrun::cli {

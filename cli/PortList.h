@@ -1,12 +1,12 @@
 // The ports command: every serial port the tool knows, with its COM number,
 // device, stable name and whether it opens now (and why not), as the port
-// inspection of link/PortNeighbours finds them.
+// inspection of port/PortNeighbours finds them.
 #pragma once
 
 #include <ostream>
 #include <vector>
 
-#include "link/PortNeighbours.h"
+#include "port/PortNeighbours.h"
 
 namespace kestrun::cli {
 

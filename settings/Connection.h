@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "link/DeviceEngine.h"
-#include "link/Pacing.h"
-#include "link/PortDiscovery.h"
+#include "engine/DeviceEngine.h"
+#include "engine/Pacing.h"
+#include "port/PortDiscovery.h"
 #include "settings/ConnectionDefaults.h"
 
 namespace kestrun {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "link/Pacing.h"
+#include "engine/Pacing.h"
 #include "settings/IniFile.h"
 
 namespace kestrun {

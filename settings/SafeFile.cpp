@@ -11,7 +11,7 @@
 #include <cstring>
 #include <random>
 
-#include "settings/PathLinks.h"
+#include "port/PathLinks.h"
 
 namespace kestrun {
 

@@ -11,7 +11,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "link/SystemError.h"
+#include "port/SystemError.h"
 
 namespace kestrun::sim {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cmdline/OptionTable.h"
-#include "link/PortDiscovery.h"
+#include "port/PortDiscovery.h"
 #include "settings/ConnectionDefaults.h"
 #include "sim/TrackerSim.h"
 

@@ -4,7 +4,7 @@
 // at the moments the operation reaches them.
 #pragma once
 
-#include "link/EngineEvents.h"
+#include "engine/EngineEvents.h"
 
 namespace kestrun {
 

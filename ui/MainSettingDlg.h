@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "link/PortDiscovery.h"
-#include "link/PortNeighbours.h"
+#include "port/PortDiscovery.h"
+#include "port/PortNeighbours.h"
 #include "settings/MainSettings.h"
 
 namespace kestrun {

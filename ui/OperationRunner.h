@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "link/DeviceEngine.h"
+#include "engine/DeviceEngine.h"
 #include "settings/Connection.h"
 #include "ui/EventRelay.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "link/TrafficLog.h"
+#include "engine/TrafficLog.h"
 
 namespace kestrun {
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "link/ComPort.h"
-#include "link/DeviceEngine.h"
+#include "port/ComPort.h"
+#include "engine/DeviceEngine.h"
 #include "protocol/FormModel.h"
 #include "ui/OperationRunner.h"
 #include "ui/WindowView.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link/PortDiscovery.h"
+#include "port/PortDiscovery.h"
 #include "protocol/FormModel.h"
 #include "settings/MainSettings.h"
 

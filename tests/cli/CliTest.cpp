@@ -16,7 +16,7 @@
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
 #include "cli/Cli.h"
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 #include "protocol/ControlChars.h"
 #include "settings/SafeFile.h"
 

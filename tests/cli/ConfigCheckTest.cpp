@@ -11,7 +11,7 @@
 #include "CliSupport.h"
 #include "cli/Compare.h"
 #include "cli/ConfigCheck.h"
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;

@@ -12,7 +12,7 @@
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/TestSupport.h"
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 #include "protocol/Fields.h"
 #include "protocol/ReplyRules.h"
 #include "sim/TrackerSim.h"

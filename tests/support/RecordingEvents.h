@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "link/EngineEvents.h"
+#include "engine/EngineEvents.h"
 
 namespace kestrun::testing {
 

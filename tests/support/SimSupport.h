@@ -8,8 +8,8 @@
 #include <string>
 
 #include "../support/TestSupport.h"
-#include "link/ComPort.h"
-#include "link/PortDiscovery.h"
+#include "port/ComPort.h"
+#include "port/PortDiscovery.h"
 #include "sim/TrackerSim.h"
 
 namespace kestrun::testing {

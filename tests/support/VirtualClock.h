@@ -12,7 +12,7 @@
 #include <chrono>
 #include <functional>
 
-#include "link/Clock.h"
+#include "port/Clock.h"
 
 namespace kestrun::testing {
 

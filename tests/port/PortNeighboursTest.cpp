@@ -13,8 +13,8 @@
 #include <thread>
 
 #include "../support/TestSupport.h"
-#include "link/ComPort.h"
-#include "link/PortNeighbours.h"
+#include "port/ComPort.h"
+#include "port/PortNeighbours.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;

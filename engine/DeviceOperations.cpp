@@ -1,10 +1,10 @@
-#include "link/DeviceOperations.h"
+#include "engine/DeviceOperations.h"
 
 #include <cerrno>
 #include <cstdio>
 
-#include "link/ExchangeReasons.h"
-#include "link/SystemError.h"
+#include "engine/ExchangeReasons.h"
+#include "port/SystemError.h"
 #include "protocol/ControlChars.h"
 #include "protocol/Fields.h"
 #include "protocol/FormFields.h"

@@ -1,4 +1,4 @@
-#include "link/PortDiscovery.h"
+#include "port/PortDiscovery.h"
 
 #include <algorithm>
 #include <cstdlib>

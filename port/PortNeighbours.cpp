@@ -1,4 +1,4 @@
-#include "link/PortNeighbours.h"
+#include "port/PortNeighbours.h"
 
 #include <fcntl.h>
 #include <grp.h>

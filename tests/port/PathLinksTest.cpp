@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "../support/TestSupport.h"
-#include "settings/PathLinks.h"
+#include "port/PathLinks.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;

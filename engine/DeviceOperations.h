@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "link/ComPort.h"
-#include "link/EngineEvents.h"
-#include "link/Pacing.h"
-#include "link/TrafficLog.h"
+#include "port/ComPort.h"
+#include "engine/EngineEvents.h"
+#include "engine/Pacing.h"
+#include "engine/TrafficLog.h"
 #include "protocol/FormModel.h"
 
 namespace kestrun {

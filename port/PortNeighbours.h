@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "link/PortDiscovery.h"
+#include "port/PortDiscovery.h"
 
 namespace kestrun {
 

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "../support/TestSupport.h"
-#include "link/TrafficLog.h"
+#include "engine/TrafficLog.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "../support/TestSupport.h"
-#include "link/PortDiscovery.h"
+#include "port/PortDiscovery.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;

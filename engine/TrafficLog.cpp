@@ -1,4 +1,4 @@
-#include "link/TrafficLog.h"
+#include "engine/TrafficLog.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "link/SystemError.h"
-#include "settings/PathLinks.h"
+#include "port/SystemError.h"
+#include "port/PathLinks.h"
 
 namespace kestrun {
 

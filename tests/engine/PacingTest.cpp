@@ -10,9 +10,9 @@
 #include "../support/RecordingEvents.h"
 #include "../support/TestSupport.h"
 #include "../support/VirtualClock.h"
-#include "link/ComPort.h"
-#include "link/DeviceOperations.h"
-#include "link/TrafficLog.h"
+#include "port/ComPort.h"
+#include "engine/DeviceOperations.h"
+#include "engine/TrafficLog.h"
 #include "sim/TrackerState.h"
 
 using namespace kestrun;

@@ -7,9 +7,9 @@
 #include <functional>
 #include <string>
 
-#include "link/Clock.h"
-#include "link/PortDiscovery.h"
-#include "link/PortNeighbours.h"
+#include "port/Clock.h"
+#include "port/PortDiscovery.h"
+#include "port/PortNeighbours.h"
 
 namespace kestrun {
 

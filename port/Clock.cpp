@@ -1,4 +1,4 @@
-#include "link/Clock.h"
+#include "port/Clock.h"
 
 #include <poll.h>
 

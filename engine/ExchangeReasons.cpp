@@ -1,4 +1,4 @@
-#include "link/ExchangeReasons.h"
+#include "engine/ExchangeReasons.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "link/Pacing.h"
+#include "engine/Pacing.h"
 
 #include <cctype>
 

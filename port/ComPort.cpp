@@ -1,4 +1,4 @@
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 
 #include <fcntl.h>
 #include <poll.h>

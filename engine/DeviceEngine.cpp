@@ -1,8 +1,8 @@
-#include "link/DeviceEngine.h"
+#include "engine/DeviceEngine.h"
 
-#include "link/ComPort.h"
-#include "link/DeviceOperations.h"
-#include "link/TrafficLog.h"
+#include "port/ComPort.h"
+#include "engine/DeviceOperations.h"
+#include "engine/TrafficLog.h"
 
 namespace kestrun {
 

@@ -10,10 +10,10 @@
 #include <string>
 #include <thread>
 
-#include "link/Clock.h"
-#include "link/EngineEvents.h"
-#include "link/Pacing.h"
-#include "link/PortDiscovery.h"
+#include "port/Clock.h"
+#include "engine/EngineEvents.h"
+#include "engine/Pacing.h"
+#include "port/PortDiscovery.h"
 #include "protocol/FormModel.h"
 
 namespace kestrun {

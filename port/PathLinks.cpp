@@ -1,4 +1,4 @@
-#include "settings/PathLinks.h"
+#include "port/PathLinks.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

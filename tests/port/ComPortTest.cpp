@@ -4,7 +4,7 @@
 
 #include "../support/TestSupport.h"
 #include "../support/VirtualClock.h"
-#include "link/ComPort.h"
+#include "port/ComPort.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
