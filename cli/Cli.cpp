@@ -16,6 +16,7 @@
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
 #include "engine/TrafficLog.h"
+#include "port/PathLinks.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
@@ -82,7 +83,10 @@ bool ResolvePassword(const Options& o, const Environment& env, const CMainSettin
     password = kDefaultPassword;
     return true;
   }
-  if (const std::string fault = PasswordFault(password); !fault.empty()) {
+  // An empty password would go out as the first field of every line, which
+  // no tracker takes; it is a mistake in the source, said before any port.
+  const std::string fault = password.empty() ? "is empty" : PasswordFault(password);
+  if (!fault.empty()) {
     error = "the password from " + source + " " + fault;
     if (settings && source == settings->file.path)
       error += "; give one with --password-file FILE, --password - or RV450_PASSWORD";
@@ -212,11 +216,32 @@ bool PrepareLogDir(const std::string& dir, std::string& error) {
   return true;
 }
 
-// The traffic log asked for must be usable before any port is touched.
-bool CheckLogFile(const std::string& path, std::string& error) {
-  const std::string why = CheckTrafficLog(path);
-  if (!why.empty()) error = "traffic log " + why;
-  return why.empty();
+// The traffic logs asked for must be usable before any port is touched.
+// Checking one creates it, so the links on every log's path are checked
+// first, and a log this check created is removed again when a later one
+// fails: a refused run leaves no file behind.
+bool CheckLogFiles(const std::vector<std::string>& logs, std::string& error) {
+  for (const std::string& log : logs) {
+    if (log.empty()) continue;
+    if (const ResolvedPath resolved = ResolvePathLinks(log); !resolved.ok) {
+      error = "traffic log " + log + ": " + resolved.step + ": " + resolved.reason;
+      return false;
+    }
+  }
+  std::vector<std::string> created;
+  for (const std::string& log : logs) {
+    if (log.empty()) continue;
+    const ResolvedPath resolved = ResolvePathLinks(log);
+    struct stat st {};
+    const bool existed = !resolved.ok || ::lstat(resolved.path.c_str(), &st) == 0;
+    if (const std::string why = CheckTrafficLog(log); !why.empty()) {
+      error = "traffic log " + why;
+      for (const std::string& path : created) ::unlink(path.c_str());
+      return false;
+    }
+    if (!existed) created.push_back(resolved.path);
+  }
+  return true;
 }
 
 void ReportProblems(std::ostream& err, const std::string& file, const std::vector<Problem>& problems) {
@@ -321,8 +346,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     labels.push_back("COM" + std::to_string(t.port));
   }
   if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return Fail(err, error);
-  for (const std::string& log : logs)
-    if (!log.empty() && !CheckLogFile(log, error)) return Fail(err, error);
+  if (!CheckLogFiles(logs, error)) return Fail(err, error);
 
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
