@@ -17,6 +17,7 @@
 #include "cli/PortList.h"
 #include "engine/TrafficLog.h"
 #include "port/PathLinks.h"
+#include "protocol/ControlChars.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
@@ -42,8 +43,10 @@ struct Connections {
   Connection connection;  // every target's, each with its own port and log
 };
 
+// Every message names what the user gave (a file, a port, an option), so its
+// control bytes are shown escaped, never sent to the terminal as they are.
 int Fail(std::ostream& err, const std::string& message) {
-  err << "rv450-cli: " << message << "\n";
+  err << "rv450-cli: " << EscapeControlBytes(message) << "\n";
   return kExitUsage;
 }
 
@@ -245,7 +248,8 @@ bool CheckLogFiles(const std::vector<std::string>& logs, std::string& error) {
 }
 
 void ReportProblems(std::ostream& err, const std::string& file, const std::vector<Problem>& problems) {
-  for (const Problem& p : problems) err << "rv450-cli: " << file << ": " << Describe(p) << "\n";
+  for (const Problem& p : problems)
+    err << "rv450-cli: " << EscapeControlBytes(file + ": " + Describe(p)) << "\n";
 }
 
 // Loads and checks the input file into `plan`; an exit status when it is bad.
@@ -279,7 +283,7 @@ int PrepareInput(const Options& o, const Connections& c, JobPlan& plan, std::ost
   ApplyCorrections(problems, plan.values);
   for (const Problem& p : problems) {
     plan.capped.push_back("[" + p.section + "] " + p.key + ": " + p.capMessage + " -> '" + p.corrected + "'");
-    err << "rv450-cli: capped " << plan.capped.back() << "\n";
+    err << "rv450-cli: capped " << EscapeControlBytes(plan.capped.back()) << "\n";
   }
   return kExitOk;
 }
@@ -306,7 +310,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   Options o;
   std::string error;
   if (!ParseArgs(args, o, error)) {
-    err << "rv450-cli: " << error << "\nTry 'rv450-cli --help'.\n";
+    err << "rv450-cli: " << EscapeControlBytes(error) << "\nTry 'rv450-cli --help'.\n";
     return kExitUsage;
   }
   if (o.help) {
@@ -387,8 +391,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // it is said once per port.
   for (const PortReport& r : reports)
     if (!r.logError.empty())
-      err << "rv450-cli: warning: COM" << r.port << ": the traffic log could not be written: " << r.logError
-          << "\n";
+      err << "rv450-cli: warning: COM" << r.port
+          << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
   if (several && !o.json) PrintClosingTable(out, reports);
   out << std::flush;
   return stopped ? kExitInterrupted : status;

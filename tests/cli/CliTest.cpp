@@ -817,3 +817,21 @@ TEST_F(CliTest, HelpAndVersionGoToStandardOutput) {
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err.find("Try 'rv450-cli --help'"), std::string::npos);
 }
+
+TEST_F(CliTest, ControlBytesTheUserGaveAreShownEscapedInMessages) {
+  AddSimulator(21);
+  const struct {
+    std::vector<std::string> args;
+    std::string says;
+  } cases[] = {
+      {{"write", "x\x1b[31mRED\a.ini", "-p", "21"}, "x\\x1B[31mRED\\x07.ini"},
+      {{"write", "x.ini", "-p", "2\x1b[2J"}, "2\\x1B[2J"},
+      {{"read", "-o", "o.ini", "-p", "21", "--\x1b]0;title\a"}, "--\\x1B]0;title\\x07"},
+  };
+  for (const auto& c : cases) {
+    const Result r = Run(c.args);
+    EXPECT_EQ(r.code, 2) << c.says;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << "wanted: " << c.says << "\ngot: " << r.err;
+    EXPECT_EQ(r.err.find_first_of("\x1b\a"), std::string::npos) << r.err;
+  }
+}
