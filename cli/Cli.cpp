@@ -16,6 +16,8 @@
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
 #include "engine/TrafficLog.h"
+#include "port/PathLinks.h"
+#include "protocol/ControlChars.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
@@ -41,8 +43,10 @@ struct Connections {
   Connection connection;  // every target's, each with its own port and log
 };
 
+// Every message names what the user gave (a file, a port, an option), so its
+// control bytes are shown escaped, never sent to the terminal as they are.
 int Fail(std::ostream& err, const std::string& message) {
-  err << "rv450-cli: " << message << "\n";
+  err << "rv450-cli: " << EscapeControlBytes(message) << "\n";
   return kExitUsage;
 }
 
@@ -82,7 +86,10 @@ bool ResolvePassword(const Options& o, const Environment& env, const CMainSettin
     password = kDefaultPassword;
     return true;
   }
-  if (const std::string fault = PasswordFault(password); !fault.empty()) {
+  // An empty password would go out as the first field of every line, which
+  // no tracker takes; it is a mistake in the source, said before any port.
+  const std::string fault = password.empty() ? "is empty" : PasswordFault(password);
+  if (!fault.empty()) {
     error = "the password from " + source + " " + fault;
     if (settings && source == settings->file.path)
       error += "; give one with --password-file FILE, --password - or RV450_PASSWORD";
@@ -212,15 +219,37 @@ bool PrepareLogDir(const std::string& dir, std::string& error) {
   return true;
 }
 
-// The traffic log asked for must be usable before any port is touched.
-bool CheckLogFile(const std::string& path, std::string& error) {
-  const std::string why = CheckTrafficLog(path);
-  if (!why.empty()) error = "traffic log " + why;
-  return why.empty();
+// The traffic logs asked for must be usable before any port is touched.
+// Checking one creates it, so the links on every log's path are checked
+// first, and a log this check created is removed again when a later one
+// fails: a refused run leaves no file behind.
+bool CheckLogFiles(const std::vector<std::string>& logs, std::string& error) {
+  for (const std::string& log : logs) {
+    if (log.empty()) continue;
+    if (const ResolvedPath resolved = ResolvePathLinks(log); !resolved.ok) {
+      error = "traffic log " + log + ": " + resolved.step + ": " + resolved.reason;
+      return false;
+    }
+  }
+  std::vector<std::string> created;
+  for (const std::string& log : logs) {
+    if (log.empty()) continue;
+    const ResolvedPath resolved = ResolvePathLinks(log);
+    struct stat st {};
+    const bool existed = !resolved.ok || ::lstat(resolved.path.c_str(), &st) == 0;
+    if (const std::string why = CheckTrafficLog(log); !why.empty()) {
+      error = "traffic log " + why;
+      for (const std::string& path : created) ::unlink(path.c_str());
+      return false;
+    }
+    if (!existed) created.push_back(resolved.path);
+  }
+  return true;
 }
 
 void ReportProblems(std::ostream& err, const std::string& file, const std::vector<Problem>& problems) {
-  for (const Problem& p : problems) err << "rv450-cli: " << file << ": " << Describe(p) << "\n";
+  for (const Problem& p : problems)
+    err << "rv450-cli: " << EscapeControlBytes(file + ": " + Describe(p)) << "\n";
 }
 
 // Loads and checks the input file into `plan`; an exit status when it is bad.
@@ -254,7 +283,7 @@ int PrepareInput(const Options& o, const Connections& c, JobPlan& plan, std::ost
   ApplyCorrections(problems, plan.values);
   for (const Problem& p : problems) {
     plan.capped.push_back("[" + p.section + "] " + p.key + ": " + p.capMessage + " -> '" + p.corrected + "'");
-    err << "rv450-cli: capped " << plan.capped.back() << "\n";
+    err << "rv450-cli: capped " << EscapeControlBytes(plan.capped.back()) << "\n";
   }
   return kExitOk;
 }
@@ -281,7 +310,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   Options o;
   std::string error;
   if (!ParseArgs(args, o, error)) {
-    err << "rv450-cli: " << error << "\nTry 'rv450-cli --help'.\n";
+    err << "rv450-cli: " << EscapeControlBytes(error) << "\nTry 'rv450-cli --help'.\n";
     return kExitUsage;
   }
   if (o.help) {
@@ -321,8 +350,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     labels.push_back("COM" + std::to_string(t.port));
   }
   if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return Fail(err, error);
-  for (const std::string& log : logs)
-    if (!log.empty() && !CheckLogFile(log, error)) return Fail(err, error);
+  if (!CheckLogFiles(logs, error)) return Fail(err, error);
 
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
@@ -363,8 +391,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // it is said once per port.
   for (const PortReport& r : reports)
     if (!r.logError.empty())
-      err << "rv450-cli: warning: COM" << r.port << ": the traffic log could not be written: " << r.logError
-          << "\n";
+      err << "rv450-cli: warning: COM" << r.port
+          << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
   if (several && !o.json) PrintClosingTable(out, reports);
   out << std::flush;
   return stopped ? kExitInterrupted : status;

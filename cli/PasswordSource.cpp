@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "port/PathLinks.h"
 #include "port/SystemError.h"
 
 namespace kestrun::cli {
@@ -49,8 +50,17 @@ class CEchoOff {
 
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error) {
   const std::string where = "--password-file " + path + ": ";
+  // Links on the way are followed only as for every other file the program
+  // opens: one another user planted in /tmp must not hand us someone's secret.
+  const ResolvedPath resolved = ResolvePathLinks(path);
+  if (!resolved.ok) {
+    error = where + resolved.step + ": " + resolved.reason;
+    return false;
+  }
+  // The resolved path holds no link; one put there since is not followed, and
+  // what is checked below is the file opened, not whatever the name shows now.
   // Non-blocking, so that a FIFO under the name is refused, not waited on.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const int fd = ::open(resolved.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     error = where + SystemReason(errno);
     return false;

@@ -13,7 +13,9 @@ namespace kestrun::cli {
 
 // The first line of `path`, without its line end. Refused, as ssh refuses a
 // key file, when the file is not a regular file, is not the user's own, or
-// its group or other users have any access to it (mode & 077).
+// its group or other users have any access to it (mode & 077); those are
+// checked on the file opened. Links on its path are followed only as
+// ResolvePathLinks allows, and the file itself is opened without following one.
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error);
 
 // One line of `in`, without its line end. On a terminal (`terminal`), asks on

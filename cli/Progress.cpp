@@ -1,5 +1,7 @@
 #include "cli/Progress.h"
 
+#include "protocol/ControlChars.h"
+
 namespace kestrun::cli {
 
 CProgress::CProgress(std::ostream& err, Style style, std::vector<std::string> labels, int width)
@@ -9,7 +11,9 @@ CProgress::CProgress(std::ostream& err, Style style, std::vector<std::string> la
       texts_(labels_.size(), "starting"),
       width_(width > 20 ? static_cast<std::size_t>(width) : 20) {}
 
-void CProgress::Update(std::size_t row, const std::string& text) {
+void CProgress::Update(std::size_t row, const std::string& status) {
+  // A status may quote the tracker; its control bytes must not reach the terminal.
+  const std::string text = EscapeControlBytes(status);
   std::lock_guard<std::mutex> lock(mutex_);
   if (style_ == Style::Quiet || row >= texts_.size() || texts_[row] == text) return;
   texts_[row] = text;

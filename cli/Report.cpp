@@ -4,6 +4,8 @@
 #include <iomanip>
 #include <sstream>
 
+#include "protocol/ControlChars.h"
+
 namespace kestrun::cli {
 
 namespace {
@@ -30,10 +32,12 @@ std::string JsonList(const std::vector<std::string>& items) {
   return text + "]";
 }
 
+// What went wrong, as shown on a terminal: the message may name a device or
+// quote the tracker, so its control bytes are escaped.
 std::string Failure(const PortReport& r) {
   std::string text = r.message;
   if (!r.detail.empty()) text += (text.empty() ? "" : " (") + r.detail + (text.empty() ? "" : ")");
-  return text;
+  return EscapeControlBytes(text);
 }
 
 std::string Plural(std::size_t n, const char* word) {
@@ -92,7 +96,9 @@ void PrintText(std::ostream& out, const PortReport& r) {
   out << who << " " << CommandName(r.command) << ": " << OutcomeWords(r);
   if (r.exitCode == kExitOk || r.exitCode == kExitDifferent) {
     switch (r.command) {
-      case Command::Read: out << ", " << Plural(r.groupsRead.size(), "group") << " into " << r.file; break;
+      case Command::Read:
+        out << ", " << Plural(r.groupsRead.size(), "group") << " into " << EscapeControlBytes(r.file);
+        break;
       case Command::Write:
         out << ", " << Plural(r.groupsSent.size(), "group") << ", " << Plural(r.linesSent, "line") << " sent";
         break;
@@ -114,10 +120,10 @@ void PrintText(std::ostream& out, const PortReport& r) {
     out << (r.groupsSent.empty() ? "none" : "") << " (" << Plural(r.linesSent, "line") << " sent)\n";
   }
   for (const Difference& d : r.differences)
-    out << who << " [" << d.section << "] " << d.key << ": file " << Quoted(d.fileValue) << " tracker "
-        << Quoted(d.trackerValue) << "\n";
-  for (const std::string& c : r.capped) out << who << " capped: " << c << "\n";
-  for (const std::string& n : r.notes) out << who << " note: " << n << "\n";
+    out << who << " " << EscapeControlBytes("[" + d.section + "] " + d.key) << ": file "
+        << Quoted(d.fileValue) << " tracker " << Quoted(d.trackerValue) << "\n";
+  for (const std::string& c : r.capped) out << who << " capped: " << EscapeControlBytes(c) << "\n";
+  for (const std::string& n : r.notes) out << who << " note: " << EscapeControlBytes(n) << "\n";
 }
 
 void PrintJson(std::ostream& out, const PortReport& r) {
@@ -141,7 +147,8 @@ void PrintJson(std::ostream& out, const PortReport& r) {
 
 void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports) {
   std::size_t deviceWidth = 6;
-  for (const PortReport& r : reports) deviceWidth = std::max(deviceWidth, r.device.size());
+  for (const PortReport& r : reports)
+    deviceWidth = std::max(deviceWidth, EscapeControlBytes(r.device).size());
   auto row = [&](const std::string& port, const std::string& device, const std::string& result,
                  const std::string& code, const std::string& time, const std::string& why) {
     std::ostringstream line;
@@ -156,8 +163,8 @@ void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports
     std::ostringstream time;
     time << std::fixed << std::setprecision(1) << r.seconds << " s";
     const bool failed = r.exitCode != kExitOk && r.exitCode != kExitDifferent;
-    row("COM" + std::to_string(r.port), r.device, OutcomeWords(r), std::to_string(r.exitCode), time.str(),
-        failed ? Failure(r) : std::string());
+    row("COM" + std::to_string(r.port), EscapeControlBytes(r.device), OutcomeWords(r),
+        std::to_string(r.exitCode), time.str(), failed ? Failure(r) : std::string());
   }
 }
 

@@ -18,6 +18,22 @@ std::string WithoutControlBytes(std::string_view text) {
   return kept;
 }
 
+std::string EscapeControlBytes(std::string_view text) {
+  std::string shown;
+  shown.reserve(text.size());
+  for (char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (!IsControlByte(byte)) {
+      shown += c;
+      continue;
+    }
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+    shown += hex;
+  }
+  return shown;
+}
+
 std::string ControlByteName(unsigned char byte) {
   switch (byte) {
     case '\r': return "CR";

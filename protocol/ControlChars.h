@@ -21,6 +21,12 @@ inline bool HasControlBytes(std::string_view text) { return FindControlByte(text
 // `text` without its control bytes.
 std::string WithoutControlBytes(std::string_view text);
 
+// `text` as it may be shown on a terminal: every control byte as \xHH
+// (ESC as \x1B), so that a name or value cannot move the cursor, clear the
+// screen or ring the bell. Everything else, bytes from 0x80 up included, is
+// kept as it is.
+std::string EscapeControlBytes(std::string_view text);
+
 // How a control byte is named in a message: "CR", "LF", "NUL", "TAB", "ESC",
 // "DEL" or "0x07".
 std::string ControlByteName(unsigned char byte);

@@ -11,6 +11,7 @@
 
 #include "cmdline/OptionTable.h"
 #include "port/PortDiscovery.h"
+#include "protocol/ControlChars.h"
 #include "settings/ConnectionDefaults.h"
 #include "sim/TrackerSim.h"
 
@@ -154,7 +155,7 @@ int main(int argc, char** argv) {
   const bool parsed = OptionTable(s).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error);
   if (parsed && !operands.empty()) error = "unexpected argument '" + operands.front() + "'";
   if (!error.empty()) {
-    std::cerr << "rv450-sim: " << error << "\n";
+    std::cerr << "rv450-sim: " << kestrun::EscapeControlBytes(error) << "\n";
     return 2;
   }
   if (s.help) {
@@ -170,7 +171,8 @@ int main(int argc, char** argv) {
     paths.portsDir = s.sim.portsDir;
     int position = 0;
     for (const kestrun::PortEntry& port : kestrun::DiscoverPorts(paths))
-      std::cout << position++ << " " << port.number << " " << port.devicePath << "\n";
+      std::cout << position++ << " " << port.number << " " << kestrun::EscapeControlBytes(port.devicePath)
+                << "\n";
     return 0;
   }
   kestrun::sim::SimOptions& options = s.sim;
@@ -179,10 +181,12 @@ int main(int argc, char** argv) {
   auto& faults = s.faults;
   if (!quiet) {
     options.log = [](const std::string& text) {
+      // Line ends as \r and \n, as they are read in the traffic; any other
+      // control byte a client sent shown as \xHH.
       std::string shown;
       for (char c : text)
         shown += c == '\r' ? std::string("\\r") : c == '\n' ? std::string("\\n") : std::string(1, c);
-      std::cout << shown << std::endl;
+      std::cout << kestrun::EscapeControlBytes(shown) << std::endl;
     };
   }
   kestrun::sim::CTrackerSim sim(options);
@@ -192,11 +196,11 @@ int main(int argc, char** argv) {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   if (!sim.Start(error)) {
-    std::cerr << "rv450-sim: " << error << "\n";
+    std::cerr << "rv450-sim: " << kestrun::EscapeControlBytes(error) << "\n";
     return 1;
   }
   std::cout << "RV450 simulator on " << sim.slavePath() << ", registered as COM" << sim.comNumber() << " ("
-            << sim.linkPath() << ")" << std::endl;
+            << kestrun::EscapeControlBytes(sim.linkPath()) << ")" << std::endl;
   while (!stopRequested) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   sim.Stop();
   return 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "protocol/ControlChars.h"
 #include "protocol/Fields.h"
 #include "protocol/UtcStamp.h"
 #include "protocol/Validation.h"
@@ -191,4 +192,19 @@ TEST(Utf8CutPoint, FindsTheLastWholeCharacter) {
   EXPECT_EQ(Utf8CutPoint(mixed, 99), mixed.size());
   // A character cut short in the text itself is not whole: the limit decides.
   EXPECT_EQ(Utf8CutPoint("ab\xE2\x82", 3), 3u);
+}
+
+TEST(EscapeControlBytes, ShowsControlBytesAsHexAndKeepsTheRest) {
+  const struct {
+    std::string text, shown;
+  } cases[] = {
+      {"", ""},
+      {"plain text, 1.ini", "plain text, 1.ini"},
+      {"x\x1b[31mRED\a.ini", "x\\x1B[31mRED\\x07.ini"},
+      {std::string("a\0b\r\n\t\x7f", 7), "a\\x00b\\x0D\\x0A\\x09\\x7F"},
+      {"back\\slash stays", "back\\slash stays"},
+      {"M\xC3\xBCller \xE2\x82\xAC", "M\xC3\xBCller \xE2\x82\xAC"},  // UTF-8 stays readable
+      {"\xFF\x80", "\xFF\x80"},                                      // and so does any other high byte
+  };
+  for (const auto& c : cases) EXPECT_EQ(EscapeControlBytes(c.text), c.shown) << c.shown;
 }
