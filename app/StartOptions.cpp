@@ -9,7 +9,7 @@
 #include <filesystem>
 
 #include "cmdline/OptionTable.h"
-#include "port/PortNeighbours.h"
+#include "port/SystemError.h"
 
 #ifndef KESTRUN_VERSION
 #define KESTRUN_VERSION "unknown"
@@ -78,7 +78,7 @@ bool MakeWorkFolder(const std::string& folder, std::string& error) {
     made /= part;
     if (part.empty() || part == "/") continue;
     if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
-      error = "cannot make the folder " + made.string() + ": " + SystemErrorText(errno);
+      error = "cannot make the folder " + made.string() + ": " + SystemReason(errno);
       return false;
     }
   }
@@ -88,7 +88,7 @@ bool MakeWorkFolder(const std::string& folder, std::string& error) {
     return false;
   }
   if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-    error = "cannot write into the folder " + folder + ": " + SystemErrorText(errno);
+    error = "cannot write into the folder " + folder + ": " + SystemReason(errno);
     return false;
   }
   return true;

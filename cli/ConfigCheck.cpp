@@ -5,6 +5,7 @@
 
 #include "cli/Compare.h"
 #include "port/ComPort.h"
+#include "port/SystemError.h"
 #include "protocol/ControlChars.h"
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"

@@ -1,8 +1,9 @@
 #include "engine/DeviceEngine.h"
 
-#include "port/ComPort.h"
-#include "engine/DeviceOperations.h"
+#include "engine/AtExchange.h"
+#include "engine/GroupOperations.h"
 #include "engine/TrafficLog.h"
+#include "port/ComPort.h"
 
 namespace kestrun {
 
@@ -40,22 +41,19 @@ void CDeviceEngine::Wait() {
 }
 
 void CDeviceEngine::Execute() {
-  CComPort port;
-  port.portNumber = plan_.port.number;
-  port.baudRate = plan_.port.baudRate;
-  port.discovery = plan_.port.discovery;
-  port.purgeDiscardsOutput = !plan_.pacing.EndsOnEvent();
-  port.clock = plan_.clock;
+  CComPort port(plan_.port, *plan_.clock);
+  port.SetPurgeDiscardsOutput(!plan_.pacing.EndsOnEvent());
   CTrafficLog log;
   log.SetPath(plan_.logPath);
-  CDeviceDriver driver(port, plan_.form, events_, log, plan_.pacing, stop_);
+  CAtExchange exchange(port, events_, log, plan_.pacing, stop_);
+  CGroupOperations operations(exchange, plan_.form, events_);
 
   events_.OperationStarted();
   events_.StatusChanged("");
   switch (plan_.kind) {
-    case OperationKind::Read: result_ = driver.ReadGroups(plan_.selection); break;
-    case OperationKind::Send: result_ = driver.SendGroups(plan_.selection); break;
-    case OperationKind::SendAll: result_ = driver.SendAll(); break;
+    case OperationKind::Read: result_ = operations.ReadGroups(plan_.selection); break;
+    case OperationKind::Send: result_ = operations.SendGroups(plan_.selection); break;
+    case OperationKind::SendAll: result_ = operations.SendAll(); break;
   }
   port.Close();
   result_.logError = log.Failure();

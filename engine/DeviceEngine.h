@@ -10,21 +10,15 @@
 #include <string>
 #include <thread>
 
-#include "port/Clock.h"
 #include "engine/EngineEvents.h"
 #include "engine/Pacing.h"
-#include "port/PortDiscovery.h"
+#include "port/Clock.h"
+#include "port/PortSettings.h"
 #include "protocol/FormModel.h"
 
 namespace kestrun {
 
 enum class OperationKind { Read, Send, SendAll };
-
-struct PortSettings {
-  int number = 0;
-  int baudRate = 115200;
-  DiscoveryPaths discovery;
-};
 
 // Everything an operation needs, copied in when it starts.
 struct OperationPlan {

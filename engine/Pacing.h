@@ -11,6 +11,9 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
+
+#include "port/ReplyComplete.h"
 
 namespace kestrun {
 
@@ -55,6 +58,9 @@ class CPacing {
   }
   // True when a read ends as soon as its reply is complete.
   constexpr bool EndsOnEvent() const { return mode_ == Mode::Fast; }
+  // What ends a read early: `rule` when reads end on their event, none (the
+  // read runs to its byte count or deadline) otherwise.
+  ReplyComplete CompletionRule(ReplyComplete rule) const { return EndsOnEvent() ? std::move(rule) : nullptr; }
 
  private:
   constexpr explicit CPacing(Mode mode) : mode_(mode) {}

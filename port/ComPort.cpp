@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,18 +28,12 @@ speed_t SpeedFor(int baud) {
 
 CComPort::~CComPort() { Close(); }
 
-bool CComPort::Fail(const std::string& error, int systemError) {
-  lastError = error;
-  lastSystemError = systemError;
-  return false;
-}
-
-bool CComPort::Open() {
-  if (isOpen) return true;
-  devicePath_ = OpenPathForPort(portNumber, discovery);
+PortResult CComPort::Open() {
+  if (isOpen()) return PortResult::Ok();
+  devicePath_ = OpenPathForPort(settings_.number, settings_.discovery);
   auto openFailed = [&](int error) {
-    openFailureReason_ = DescribeOpenFailure(devicePath_, error, systemRoots);
-    return Fail("Open Comm Fail!", error);
+    openFailureReason_ = DescribeOpenFailure(devicePath_, error);
+    return PortResult::System(error);
   };
   if (devicePath_.empty()) return openFailed(ENOENT);
   const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -54,14 +47,15 @@ bool CComPort::Open() {
   }
   ::ioctl(fd, TIOCEXCL);
 
-  termios tio{};
-  const speed_t speed = SpeedFor(baudRate);
-  if (::tcgetattr(fd, &tio) != 0 || speed == 0) {
-    const int error = speed == 0 ? EINVAL : errno;
+  const auto settingsRefused = [&](int error) {
     ::close(fd);
     openFailureReason_ = devicePath_ + ": the line settings were refused";
-    return Fail("Could not setup COMM port", error);
-  }
+    return PortResult::System(error);
+  };
+  termios tio{};
+  const speed_t speed = SpeedFor(settings_.baudRate);
+  if (::tcgetattr(fd, &tio) != 0 || speed == 0) return settingsRefused(speed == 0 ? EINVAL : errno);
+  savedLine_ = tio;
   ::cfmakeraw(&tio);
   tio.c_cflag &= ~(CSIZE | PARENB | CSTOPB | CRTSCTS);
   tio.c_cflag |= CS8 | CLOCAL | CREAD;
@@ -70,147 +64,139 @@ bool CComPort::Open() {
   tio.c_cc[VTIME] = 0;
   ::cfsetispeed(&tio, speed);
   ::cfsetospeed(&tio, speed);
-  if (::tcsetattr(fd, TCSANOW, &tio) != 0) {
-    const int error = errno;
-    ::close(fd);
-    openFailureReason_ = devicePath_ + ": the line settings were refused";
-    return Fail("Could not setup COMM port", error);
-  }
+  if (::tcsetattr(fd, TCSANOW, &tio) != 0) return settingsRefused(errno);
   // DTR and RTS on; a pseudo-terminal has no modem lines and refuses, harmlessly.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ::ioctl(fd, TIOCMBIS, &lines);
   ::tcflush(fd, TCIOFLUSH);
-  handle = fd;
-  isOpen = true;
+  handle_ = fd;
   openFailureReason_.clear();
-  return true;
+  return PortResult::Ok();
 }
 
 void CComPort::Close() {
-  if (isOpen && handle >= 0) {
-    ::close(handle);  // also releases the advisory lock
-    handle = -1;
-    isOpen = false;
-  }
+  if (handle_ < 0) return;
+  // The next user of the port finds the line as this one did. Once what was
+  // written has gone out, so that none of it leaves at another speed; a
+  // device that has gone refuses, harmlessly.
+  ::tcsetattr(handle_, TCSADRAIN, &savedLine_);
+  ::close(handle_);  // also releases the advisory lock
+  handle_ = -1;
 }
 
-bool CComPort::Purge() {
-  if (handle < 0) return Fail("PurgeComm Error=" + std::to_string(EBADF), EBADF);
-  if (::tcflush(handle, purgeDiscardsOutput ? TCIOFLUSH : TCIFLUSH) != 0)
-    return Fail("PurgeComm Error=" + std::to_string(errno), errno);
-  return true;
+PortResult CComPort::Purge() {
+  if (handle_ < 0) return PortResult::System(EBADF);
+  if (::tcflush(handle_, purgeDiscardsOutput_ ? TCIOFLUSH : TCIFLUSH) != 0) return PortResult::System(errno);
+  return PortResult::Ok();
 }
 
-bool CComPort::WriteLine(const std::string& text, bool purgeFirst) {
-  if (handle < 0) return Fail("WriteFile Error=" + std::to_string(EBADF), EBADF);
-  if (purgeFirst) ::tcflush(handle, purgeDiscardsOutput ? TCIOFLUSH : TCIFLUSH);
-  if (text.size() > kMaxLine)
-    return Fail("WriteFile Error=" + std::to_string(E2BIG) + " (line longer than 254 characters)", E2BIG);
+PortResult CComPort::WriteLine(const std::string& text, bool purgeFirst) {
+  if (handle_ < 0) return PortResult::System(EBADF);
+  if (purgeFirst) ::tcflush(handle_, purgeDiscardsOutput_ ? TCIOFLUSH : TCIFLUSH);
+  if (text.size() > kMaxLine) return PortResult::LineTooLong();
   const std::string line = text + '\r';
   std::size_t sent = 0;
   while (sent < line.size()) {
-    const ssize_t n = ::write(handle, line.data() + sent, line.size() - sent);
+    const ssize_t n = ::write(handle_, line.data() + sent, line.size() - sent);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
-      pollfd p{handle, POLLOUT, 0};
+      pollfd p{handle_, POLLOUT, 0};
       ::poll(&p, 1, 100);
     } else {
-      const int error = n < 0 ? errno : EIO;
-      return Fail("WriteFile Error=" + std::to_string(error), error);
+      return PortResult::System(n < 0 ? errno : EIO);
     }
   }
-  return true;
+  return PortResult::Ok();
 }
 
-bool CComPort::ReadReply(std::string& buffer, std::size_t maxBytes, const ReplyComplete& complete,
-                         Ms timeout) {
+PortResult CComPort::ReadReply(std::string& buffer, std::size_t maxBytes, const ReplyComplete& complete,
+                               Ms timeout) {
   buffer.clear();
-  if (handle < 0) return Fail("ReadFile Error=" + std::to_string(EBADF), EBADF);
-  const auto deadline = clock->Now() + timeout;
+  if (handle_ < 0) return PortResult::System(EBADF);
+  const auto deadline = clock_->Now() + timeout;
   char chunk[512];
   while (buffer.size() < maxBytes && !(complete && !buffer.empty() && complete(buffer))) {
-    const auto left = std::chrono::duration_cast<Ms>(deadline - clock->Now());
+    const auto left = std::chrono::duration_cast<Ms>(deadline - clock_->Now());
     if (left <= Ms(0)) break;
-    const int ready = clock->WaitReadable(handle, left);
+    const int ready = clock_->WaitReadable(handle_, left);
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) break;
     const std::size_t want = std::min(sizeof chunk, maxBytes - buffer.size());
-    const ssize_t n = ::read(handle, chunk, want);
+    const ssize_t n = ::read(handle_, chunk, want);
     if (n > 0) {
       buffer.append(chunk, static_cast<std::size_t>(n));
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
       continue;
     } else {
       // A hang-up (the device vanished) reads as 0 bytes or EIO: a failed read.
-      const int error = n < 0 ? errno : EIO;
-      return Fail("ReadFile Error=" + std::to_string(error), error);
+      return PortResult::System(n < 0 ? errno : EIO);
     }
   }
-  return true;
+  return PortResult::Ok();
 }
 
-bool CComPort::SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes,
-                           const ReplyComplete& complete) {
-  if (!WriteLine(text)) return false;
+PortResult CComPort::SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes,
+                                 const ReplyComplete& complete) {
+  if (PortResult written = WriteLine(text); !written) return written;
   return ReadReply(buffer, maxBytes, complete);
 }
 
-bool CComPort::SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
-                              std::size_t maxBytes, int polls, Ms pause, bool endOnToken, bool purgeFirst,
-                              const ReplyComplete& done) {
+PortResult CComPort::SendAndWaitFor(const std::string& text, std::string& buffer, const PollPlan& plan) {
   buffer.clear();
-  if (!WriteLine(text, purgeFirst)) return false;
+  if (PortResult written = WriteLine(text, plan.purgeFirst); !written) return written;
   // The token is looked for in each poll's read on its own; `done` looks at
   // all that was read. `buffer` keeps every read, for the caller and the log.
   const auto found = [&](const std::string& part, const std::string& all) {
-    return done ? done(all) : part.find(token) != std::string::npos;
+    return plan.done ? plan.done(all) : part.find(plan.token) != std::string::npos;
   };
   std::string part;
-  for (int i = 0; i < polls; ++i) {
-    bool readOk = true;
-    if (endOnToken) {
-      readOk = ReadReply(
-          part, maxBytes, [&](const std::string& more) { return found(more, buffer + more); },
-          pause + Ms(kReadTimeoutMs));
+  for (int i = 0; i < plan.polls; ++i) {
+    PortResult read;
+    if (plan.endOnToken) {
+      read = ReadReply(
+          part, plan.maxBytes, [&](const std::string& more) { return found(more, buffer + more); },
+          plan.pause + Ms(kReadTimeoutMs));
     } else {
-      clock->SleepFor(pause);
-      readOk = ReadReply(part, maxBytes);
+      clock_->SleepFor(plan.pause);
+      read = ReadReply(part, plan.maxBytes);
     }
     buffer += part;
-    if (!readOk) return false;
-    if (found(part, buffer)) return true;
+    if (!read) return read;
+    if (found(part, buffer)) return PortResult::Ok();
   }
-  return false;
+  return PortResult::TimedOut();
 }
 
-bool CComPort::ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit, const ReplyComplete& complete) {
-  const auto end = clock->Now() + limit;
+PortResult CComPort::ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit, const ReplyComplete& complete) {
+  const auto end = clock_->Now() + limit;
   std::string chunk;
   for (;;) {
-    if (complete && complete(text)) return true;
-    const auto left = std::chrono::duration_cast<Ms>(end - clock->Now());
-    if (left <= Ms(0)) return true;
-    if (!ReadReply(
-            chunk, 512, [](const std::string&) { return true; }, std::min(quiet, left)))
-      return false;
-    if (chunk.empty()) return true;  // quiet long enough
+    if (complete && complete(text)) return PortResult::Ok();
+    const auto left = std::chrono::duration_cast<Ms>(end - clock_->Now());
+    if (left <= Ms(0)) return PortResult::Ok();
+    if (PortResult read = ReadReply(
+            chunk, 512, [](const std::string&) { return true; }, std::min(quiet, left));
+        !read)
+      return read;
+    if (chunk.empty()) return PortResult::Ok();  // quiet long enough
     text += chunk;
   }
 }
 
-bool CComPort::ReadUntilQuiet(std::string& text, int& total, int limit, const ReplyComplete& complete) {
+PortResult CComPort::ReadUntilQuiet(std::string& text, std::size_t limit, const ReplyComplete& complete) {
   text.clear();
-  total = 0;
   std::string chunk;
   for (;;) {
-    const bool ok =
+    PortResult read =
         ReadReply(chunk, 256, [&](const std::string& part) { return complete && complete(text + part); });
-    if (chunk.empty()) return false;  // 600 ms of silence (or a failed read)
+    if (!read) {
+      text += chunk;  // what the failed read had taken
+      return read;
+    }
+    if (chunk.empty()) return PortResult::Ok();  // 600 ms of silence
     text += chunk;
-    total += static_cast<int>(chunk.size());
-    if (total > limit) return true;
-    if (!ok || (complete && complete(text))) return false;
+    if (text.size() > limit || (complete && complete(text))) return PortResult::Ok();
   }
 }
 

@@ -1,15 +1,19 @@
 // One serial port, opened by COM number, driven with blocking reads and writes.
 // Raw 8N1, no flow control, DTR and RTS raised, reads end at their byte count
-// or 600 ms after they began.
+// or 600 ms after they began. The line settings found at Open are put back at
+// Close.
 #pragma once
 
+#include <termios.h>
+
 #include <chrono>
-#include <functional>
 #include <string>
 
 #include "port/Clock.h"
-#include "port/PortDiscovery.h"
 #include "port/PortNeighbours.h"
+#include "port/PortResult.h"
+#include "port/PortSettings.h"
+#include "port/ReplyComplete.h"
 
 namespace kestrun {
 
@@ -17,70 +21,82 @@ class CComPort {
  public:
   static constexpr int kReadTimeoutMs = 600;
   static constexpr std::size_t kMaxLine = 254;
+  using ReplyComplete = kestrun::ReplyComplete;
+  using Ms = std::chrono::milliseconds;
 
-  CComPort() = default;
+  // How SendAndWaitFor waits for its answer: up to `polls` times, wait
+  // `pause`, read once (up to `maxBytes`), look for `token` in that read
+  // alone. With `endOnToken` the read ends as soon as the token has arrived,
+  // and lasts up to `pause` longer instead of the pause before it. `done`,
+  // when given, replaces the token search and looks at all that was read.
+  struct PollPlan {
+    std::string token = "OK";
+    std::size_t maxBytes = 0;
+    int polls = 1;
+    Ms pause = Ms(200);
+    bool endOnToken = false;
+    bool purgeFirst = true;
+    ReplyComplete done;
+  };
+
+  explicit CComPort(PortSettings settings = {}, IClock& clock = SteadyClock())
+      : settings_(std::move(settings)), clock_(&clock) {}
   CComPort(const CComPort&) = delete;
   CComPort& operator=(const CComPort&) = delete;
   virtual ~CComPort();
 
-  // Ends a read early when it returns true for what has arrived so far.
-  using ReplyComplete = std::function<bool(const std::string&)>;
-  using Ms = std::chrono::milliseconds;
+  // Which port the next Open opens; taken while the port is closed.
+  void SetSettings(PortSettings settings) { settings_ = std::move(settings); }
+  const PortSettings& settings() const { return settings_; }
+  // What the read deadlines, the quiet waits and the poll pauses are measured
+  // on; the owner's clock, the steady one unless it says otherwise.
+  void SetClock(IClock& clock) { clock_ = &clock; }
+  IClock& clock() const { return *clock_; }
+  // Whether a purge also discards what was written but not yet sent. An
+  // exchange that ends its reads early (fast pacing) keeps it, so that lines
+  // it wrote are never taken back before the tracker has read them.
+  void SetPurgeDiscardsOutput(bool discards) { purgeDiscardsOutput_ = discards; }
 
-  bool Open();
+  PortResult Open();
   void Close();
+  bool isOpen() const { return handle_ >= 0; }
+  int handle() const { return handle_; }
   // Discards both queues (what the tracker sent but nobody read, and what was
   // not yet sent).
-  bool Purge();
+  PortResult Purge();
   // Writes the text and one carriage return, discarding both queues first
   // unless `purgeFirst` is false. A text longer than kMaxLine characters is
-  // refused and nothing is written. Virtual, so that a test can play a device
-  // that has answered each line by the time it is written.
-  virtual bool WriteLine(const std::string& text, bool purgeFirst = true);
+  // refused (LineTooLong) and nothing is written. Virtual, so that a test can
+  // play a device that has answered each line by the time it is written.
+  virtual PortResult WriteLine(const std::string& text, bool purgeFirst = true);
   // One read of up to maxBytes into `buffer` (emptied first); it ends at the
   // byte count, at `deadline` after it began, or as soon as `complete` holds.
-  bool ReadReply(std::string& buffer, std::size_t maxBytes, const ReplyComplete& complete = {},
-                 Ms deadline = Ms(kReadTimeoutMs));
-  bool SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes,
-                   const ReplyComplete& complete = {});
-  // Writes the text, then up to `polls` times: wait `pause`, read once, look
-  // for the token in that read alone. With `endOnToken` the read ends as soon
-  // as the token has arrived, and lasts up to `pause` longer instead of the
-  // pause before it. `done`, when given, replaces the token search and looks
-  // at all that was read. `buffer` keeps every read.
-  bool SendAndWaitFor(const std::string& text, const std::string& token, std::string& buffer,
-                      std::size_t maxBytes, int polls, Ms pause = Ms(200), bool endOnToken = false,
-                      bool purgeFirst = true, const ReplyComplete& done = {});
+  // Any of these is Ok; only a failed read is not (what it read stays).
+  PortResult ReadReply(std::string& buffer, std::size_t maxBytes, const ReplyComplete& complete = {},
+                       Ms deadline = Ms(kReadTimeoutMs));
+  PortResult SendAndRead(const std::string& text, std::string& buffer, std::size_t maxBytes,
+                         const ReplyComplete& complete = {});
+  // Writes the text, then polls as `plan` says; TimedOut when no poll found
+  // the answer. `buffer` keeps every read.
+  PortResult SendAndWaitFor(const std::string& text, std::string& buffer, const PollPlan& plan);
   // Reads what arrives until the line has been quiet for `quiet`, at most
   // `limit` long, or until `complete` holds for `text`; appends to `text`.
-  bool ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit, const ReplyComplete& complete = {});
-  // Collects 256-byte reads until 600 ms of silence, more than `limit` bytes,
-  // or `complete` holds for all collected. True when the limit was passed.
-  bool ReadUntilQuiet(std::string& text, int& total, int limit, const ReplyComplete& complete = {});
+  PortResult ReadUntilQuietFor(std::string& text, Ms quiet, Ms limit, const ReplyComplete& complete = {});
+  // Collects 256-byte reads into `text` (emptied first) until 600 ms of
+  // silence, more than `limit` bytes, or `complete` holds for all collected.
+  PortResult ReadUntilQuiet(std::string& text, std::size_t limit, const ReplyComplete& complete = {});
 
   // Why the last Open failed, in words for the user: the system's reason and
   // the neighbour in the way (DescribeOpenFailure); empty after a successful Open.
   const std::string& openFailureReason() const { return openFailureReason_; }
   const std::string& devicePath() const { return devicePath_; }
 
-  int handle = -1;
-  int baudRate = 115200;
-  int portNumber = 0;
-  bool isOpen = false;
-  std::string lastError;
-  int lastSystemError = 0;   // errno of the last failure
-  DiscoveryPaths discovery;  // where COM numbers are looked up
-  // Whether a purge also discards what was written but not yet sent. An
-  // exchange that ends its reads early (fast pacing) keeps it, so that lines
-  // it wrote are never taken back before the tracker has read them.
-  bool purgeDiscardsOutput = true;
-  SystemRoots systemRoots;  // where a failed open looks for the reason
-  // What the read deadlines, the quiet waits and the poll pauses are measured
-  // on; the owner's clock, the steady one unless it says otherwise.
-  IClock* clock = &SteadyClock();
-
  private:
-  bool Fail(const std::string& error, int systemError);
+  PortSettings settings_;
+  IClock* clock_;
+  bool purgeDiscardsOutput_ = true;
+  int handle_ = -1;
+  termios savedLine_{};  // the line settings found at Open, put back at Close
   std::string openFailureReason_;
   std::string devicePath_;
 };

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "port/SystemError.h"
+
 namespace kestrun {
 
 namespace {
@@ -42,10 +44,7 @@ ResolvedPath Failure(std::string step, std::string reason) {
 }
 
 ResolvedPath SystemFailure(std::string step, int error) {
-  char buffer[256] = {};
-  // The GNU strerror_r returns the text, in `buffer` or in static storage.
-  const char* text = ::strerror_r(error, buffer, sizeof buffer);
-  return Failure(std::move(step), text ? std::string(text) : "error " + std::to_string(error));
+  return Failure(std::move(step), SystemReason(error));
 }
 
 }  // namespace

@@ -16,17 +16,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "port/SystemError.h"
+
 namespace kestrun {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// strerror_r comes in two shapes: GNU returns the text, POSIX fills the buffer.
-[[maybe_unused]] const char* PickErrorText(const char* gnuResult, const char*) { return gnuResult; }
-[[maybe_unused]] const char* PickErrorText(int posixResult, const char* buffer) {
-  return posixResult == 0 ? buffer : nullptr;
-}
 
 std::optional<std::string> ReadFirstLine(const fs::path& path) {
   std::ifstream in(path);
@@ -241,12 +237,6 @@ UserAccess UserAccess::OfThisProcess() {
   return user;
 }
 
-std::string SystemErrorText(int error) {
-  char buffer[256] = {};
-  const char* text = PickErrorText(::strerror_r(error, buffer, sizeof buffer), buffer);
-  return text && *text ? std::string(text) : "error " + std::to_string(error);
-}
-
 std::string ResolveDevice(const std::string& path) {
   std::error_code ec;
   const fs::path resolved = fs::canonical(path, ec);
@@ -356,7 +346,7 @@ std::string DescribeOpenFailure(const std::string& path, int systemError, const 
   const std::string device = ResolveDevice(path);
   std::string text = path;
   if (device != path) text += " (" + device + ")";
-  text += ": " + SystemErrorText(systemError);
+  text += ": " + SystemReason(systemError);
   if (systemError == EACCES || systemError == EPERM) {
     text += PermissionAdvice(device, user);
   } else if (systemError == EBUSY || systemError == EWOULDBLOCK) {

@@ -43,9 +43,6 @@ struct UsbId {
   std::string product;  // four lower-case hex digits
 };
 
-// The system's words for an errno value (strerror_r).
-std::string SystemErrorText(int error);
-
 // The device file behind a path (symbolic links resolved), or the path itself
 // when it does not resolve.
 std::string ResolveDevice(const std::string& path);

@@ -12,18 +12,13 @@
 #include <random>
 
 #include "port/PathLinks.h"
+#include "port/SystemError.h"
 
 namespace kestrun {
 
 namespace {
 
 std::atomic<WriteCall> writeCall{nullptr};
-
-// strerror_r comes in two flavours; take the text from either.
-[[maybe_unused]] const char* ReasonText(int result, const char* buffer) {
-  return result == 0 ? buffer : "unknown error";
-}
-[[maybe_unused]] const char* ReasonText(const char* result, const char*) { return result; }
 
 std::string FolderOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
@@ -111,11 +106,6 @@ FileResult FileResult::Failure(std::string path, std::string step, std::string r
 
 FileResult FileResult::SystemFailure(std::string path, std::string step, int error) {
   return Failure(std::move(path), std::move(step), SystemReason(error));
-}
-
-std::string SystemReason(int error) {
-  char buffer[256] = {};
-  return ReasonText(::strerror_r(error, buffer, sizeof buffer), buffer);
 }
 
 std::string TemporaryNamePrefix(const std::string& fileName) { return "." + fileName + ".tmp-"; }

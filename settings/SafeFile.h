@@ -33,9 +33,6 @@ struct FileResult {
   static FileResult SystemFailure(std::string path, std::string step, int error);
 };
 
-// The text of a system error number (strerror_r).
-std::string SystemReason(int error);
-
 // Reads the whole file at `path` into `text`. A missing file is no failure:
 // `exists` is false and `text` empty. Anything but a regular file (a folder,
 // a FIFO, a device) and any file over kMaxSettingsFileSize is refused.

@@ -16,7 +16,7 @@ bool CWindowController::Start() {
     std::error_code ec;
     startDirectory_ = std::filesystem::current_path(ec).string();
   }
-  port_.discovery = discovery_;
+  port_.SetSettings({0, 115200, discovery_});
   ports_ = DiscoverPorts(discovery_);
   const auto settings = view_.OpenMainSettingAtStart(ports_, BuildMainSettingPath(startDirectory_));
   if (!settings) return false;
@@ -44,9 +44,8 @@ void CWindowController::CheckPort() {
   connection_.logPath = TrafficLogPath(startDirectory_);
   connection_.discovery = discovery_;
   model_.SetPassword(connection_.password);
-  port_.portNumber = connection_.port;
-  port_.baudRate = connection_.baudRate;
-  const bool opened = port_.Open();
+  port_.SetSettings({connection_.port, connection_.baudRate, port_.settings().discovery});
+  const bool opened = static_cast<bool>(port_.Open());
   if (opened) {
     view_.SetFormEnabled(true);
     port_.Close();

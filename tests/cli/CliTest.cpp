@@ -323,9 +323,7 @@ TEST_F(CliTest, VerifyAgainstAFaultyTrackerFailsWith4) {
 
 TEST_F(CliTest, APortThatDoesNotOpenGives3AndSaysWhy) {
   AddSimulator(21);
-  CComPort holder;  // another program holds the port
-  holder.portNumber = 21;
-  holder.discovery = env.discovery;
+  CComPort holder({.number = 21, .discovery = env.discovery});  // another program holds the port
   ASSERT_TRUE(holder.Open());
   const Result r = Run({"write", WriteValues("fleet.ini", FullValues()), "--port", "21"});
   EXPECT_EQ(r.code, 3);
@@ -748,9 +746,7 @@ TEST_F(CliTest, AStopStopsEveryPortAtItsNextStepAndGives130) {
     const auto received = sim->ReceivedLines();
     EXPECT_EQ(std::count(received.begin(), received.end(), "AT+CSCLK=1"), 0);
     EXPECT_LT(SettingsLines(*sim).size(), 4u);
-    CComPort again;  // the port was closed
-    again.portNumber = sim->comNumber();
-    again.discovery = env.discovery;
+    CComPort again({.number = sim->comNumber(), .discovery = env.discovery});  // the port was closed
     EXPECT_TRUE(again.Open()) << again.openFailureReason();
   }
 
@@ -769,9 +765,7 @@ TEST_F(CliTest, PortsListsNumbersDevicesStableNamesAndWhetherEachOpens) {
   std::filesystem::create_directories(dir / "dev/serial/by-id");
   std::filesystem::create_symlink(a.slavePath(), dir / "dev/serial/by-id/usb-Kestrun_Sim_A-if00-port0");
   WriteFile(dir / "ports/com63", "");  // not a link: not a port
-  CComPort holder;
-  holder.portNumber = 62;
-  holder.discovery = env.discovery;
+  CComPort holder({.number = 62, .discovery = env.discovery});
   ASSERT_TRUE(holder.Open());
 
   const Result text = RunRaw({"ports"});
@@ -799,9 +793,7 @@ TEST_F(CliTest, PortsListsNumbersDevicesStableNamesAndWhetherEachOpens) {
 
   // Listing leaves every port as it found it.
   holder.Close();
-  CComPort again;
-  again.portNumber = 61;
-  again.discovery = env.discovery;
+  CComPort again({.number = 61, .discovery = env.discovery});
   EXPECT_TRUE(again.Open());
 }
 

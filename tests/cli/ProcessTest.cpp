@@ -147,8 +147,6 @@ TEST_F(ProcessTest, CtrlCStopsTheWriteClosesThePortAndExits130) {
   EXPECT_EQ(std::count_if(received.begin(), received.end(),
                           [](const std::string& l) { return l.rfind("AT+RVPIN=", 0) == 0; }),
             0);
-  CComPort again;
-  again.portNumber = 73;
-  again.discovery = OnlyPortsFolder(PortsDir());
+  CComPort again({.number = 73, .discovery = OnlyPortsFolder(PortsDir())});
   EXPECT_TRUE(again.Open()) << again.openFailureReason();
 }

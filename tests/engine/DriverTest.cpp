@@ -10,10 +10,10 @@
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
 #include "../support/VirtualClock.h"
-#include "port/ComPort.h"
+#include "engine/AtExchange.h"
 #include "engine/DeviceEngine.h"
-#include "engine/DeviceOperations.h"
 #include "engine/ExchangeReasons.h"
+#include "port/ComPort.h"
 #include "protocol/ControlIds.h"
 #include "sim/TrackerSim.h"
 
@@ -382,20 +382,18 @@ TEST_F(DriverTest, ExchangeRefusesALineWithAControlByteWholeAndPassesHighBytes) 
       {"AT+RVPIN=5830,1,1,\x80\xFF", nullptr},
       {"AT", nullptr},
   };
-  CComPort port;
-  port.portNumber = portNumber;
-  port.discovery = Discovery();
+  CComPort port({.number = portNumber, .discovery = Discovery()});
   ASSERT_TRUE(port.Open());
   sim_->SetAsleep(false);
   CTrafficLog log;
   log.SetPath(dir / "AtLog.log");
   const std::atomic<bool> stop{false};
-  CDeviceDriver driver(port, model, events, log, pacing, stop);
+  CAtExchange exchange(port, events, log, pacing, stop);
   std::vector<std::string> sent;
   long long bytes = 0;
   for (const Row& row : rows) {
     SCOPED_TRACE(ShowControlBytes(row.line));
-    const bool ok = driver.ExchangeCommand(row.line);
+    const bool ok = exchange.ExchangeCommand(row.line);
     if (!row.refusedFor) {
       sent.push_back(row.line);
       bytes += static_cast<long long>(row.line.size()) + 1;

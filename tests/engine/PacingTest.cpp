@@ -10,9 +10,10 @@
 #include "../support/RecordingEvents.h"
 #include "../support/TestSupport.h"
 #include "../support/VirtualClock.h"
-#include "port/ComPort.h"
-#include "engine/DeviceOperations.h"
+#include "engine/AtExchange.h"
+#include "engine/GroupOperations.h"
 #include "engine/TrafficLog.h"
+#include "port/ComPort.h"
 #include "sim/TrackerState.h"
 
 using namespace kestrun;
@@ -28,20 +29,17 @@ using Ms = std::chrono::milliseconds;
 // state, the lines in `refused` with ERROR and all others with OK.
 class CAnsweringPort : public CComPort {
  public:
-  explicit CAnsweringPort(const TempDir& dir) : pty_(dir.path(), kNumber) {
-    discovery.portsDir = dir.path();
-    discovery.sysfsTty = dir / "no-sysfs";
-    portNumber = kNumber;
-  }
-  bool WriteLine(const std::string& text, bool purgeFirst) override {
-    if (!CComPort::WriteLine(text, purgeFirst)) return false;
+  explicit CAnsweringPort(const TempDir& dir)
+      : CComPort({kNumber, 115200, {dir / "no-sysfs", "/dev", dir.path()}}), pty_(dir.path(), kNumber) {}
+  PortResult WriteLine(const std::string& text, bool purgeFirst) override {
+    if (PortResult written = CComPort::WriteLine(text, purgeFirst); !written) return written;
     lines.push_back(text);
     const std::string answer = Answer(text);
     int waiting = 0;
-    ::ioctl(handle, FIONREAD, &waiting);
+    ::ioctl(handle(), FIONREAD, &waiting);
     pty_.Write(answer);
-    EXPECT_TRUE(WaitForInput(handle, waiting + static_cast<int>(answer.size())));
-    return true;
+    EXPECT_TRUE(WaitForInput(handle(), waiting + static_cast<int>(answer.size())));
+    return PortResult::Ok();
   }
 
   std::vector<std::string> lines;  // every line written, in order
@@ -77,16 +75,17 @@ class PacingTest : public ::testing::Test {
  protected:
   PacingTest() {
     model.SetPassword("5830");
-    port.clock = &clock;
+    port.SetClock(clock);
   }
-  // One operation on the driver, with the port set up as the engine sets it.
+  // One operation, with the port set up as the engine sets it.
   OperationResult Run(CPacing pacing, bool send, GroupSelection selection) {
-    port.purgeDiscardsOutput = !pacing.EndsOnEvent();
+    port.SetPurgeDiscardsOutput(!pacing.EndsOnEvent());
     CTrafficLog log;
     log.SetPath(dir / "AtLog.log");
     const std::atomic<bool> stop{false};
-    CDeviceDriver driver(port, model, events, log, pacing, stop);
-    return send ? driver.SendGroups(selection) : driver.ReadGroups(selection);
+    CAtExchange exchange(port, events, log, pacing, stop);
+    CGroupOperations operations(exchange, model, events);
+    return send ? operations.SendGroups(selection) : operations.ReadGroups(selection);
   }
 
   TempDir dir;

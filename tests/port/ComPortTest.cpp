@@ -1,10 +1,15 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <termios.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <thread>
 
 #include "../support/TestSupport.h"
 #include "../support/VirtualClock.h"
 #include "port/ComPort.h"
+#include "port/SystemError.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
@@ -13,18 +18,16 @@ namespace {
 
 class ComPortTest : public ::testing::Test {
  protected:
-  ComPortTest() : pty(dir.path(), 12) {
-    port.discovery.portsDir = dir.path();
-    port.discovery.sysfsTty = dir / "no-sysfs";
-    port.portNumber = 12;  // a number of 10 or more opens like any other
-  }
+  ComPortTest() : pty(dir.path(), 12) {}
   // The port's waits on the virtual clock: for the tests in which the device
   // is silent or its bytes have arrived before the port waits.
-  void UseVirtualClock() { port.clock = &clock; }
+  void UseVirtualClock() { port.SetClock(clock); }
+  // A number of 10 or more opens like any other.
+  PortSettings Com(int number) const { return {number, 115200, {dir / "no-sysfs", "/dev", dir.path()}}; }
 
   TempDir dir;
   RawPty pty;
-  CComPort port;
+  CComPort port{Com(12)};
   CVirtualClock clock;
 };
 
@@ -33,37 +36,35 @@ using Ms = std::chrono::milliseconds;
 }  // namespace
 
 TEST_F(ComPortTest, OpensExclusivelyAndClosesIdempotently) {
-  ASSERT_TRUE(port.Open()) << port.lastError << " " << port.openFailureReason();
-  EXPECT_TRUE(port.isOpen);
-  port.baudRate = 57600;
+  ASSERT_TRUE(port.Open()) << port.openFailureReason();
+  EXPECT_TRUE(port.isOpen());
+  port.SetSettings({12, 57600, port.settings().discovery});
   EXPECT_TRUE(port.Open());  // already open: nothing changes
 
-  CComPort second;
-  second.discovery = port.discovery;
-  second.portNumber = 12;
-  EXPECT_FALSE(second.Open());
-  EXPECT_EQ(second.lastError, "Open Comm Fail!");
+  CComPort second(Com(12));
+  const PortResult refused = second.Open();
+  EXPECT_EQ(refused.status, PortCallStatus::SystemError);
+  EXPECT_EQ(refused.error, EBUSY);
   EXPECT_NE(second.openFailureReason().find("Another program holds the port"), std::string::npos);
-  EXPECT_FALSE(second.isOpen);
+  EXPECT_FALSE(second.isOpen());
 
   port.Close();
-  EXPECT_FALSE(port.isOpen);
+  EXPECT_FALSE(port.isOpen());
   port.Close();
   EXPECT_TRUE(second.Open());
 }
 
 TEST_F(ComPortTest, UnknownPortFailsWithAReason) {
-  port.portNumber = 77;
-  EXPECT_FALSE(port.Open());
-  EXPECT_FALSE(port.isOpen);
-  EXPECT_EQ(port.lastError, "Open Comm Fail!");
+  port.SetSettings(Com(77));
+  EXPECT_EQ(port.Open().status, PortCallStatus::SystemError);
+  EXPECT_FALSE(port.isOpen());
   // The reason is that no device stands behind the number, not any failure.
   EXPECT_NE(port.openFailureReason().find("No serial device is known under this COM number"),
             std::string::npos)
       << port.openFailureReason();
   // The same object opens the number that does have a device: the failure
   // came from the unknown number, and it left nothing behind that blocks.
-  port.portNumber = 12;
+  port.SetSettings(Com(12));
   EXPECT_TRUE(port.Open()) << port.openFailureReason();
   EXPECT_TRUE(port.openFailureReason().empty());
 }
@@ -76,7 +77,7 @@ TEST_F(ComPortTest, WriteLineSendsTheTextAndOneCarriageReturn) {
   EXPECT_EQ(pty.Read(), "AT+RVSRI?\r");
   EXPECT_TRUE(port.WriteLine(std::string(254, 'a')));
   EXPECT_EQ(pty.Read().size(), 255u);
-  EXPECT_FALSE(port.WriteLine(std::string(255, 'a')));  // refused, not cut
+  EXPECT_EQ(port.WriteLine(std::string(255, 'a')).status, PortCallStatus::LineTooLong);  // refused, not cut
   EXPECT_EQ(pty.Read(300), "");
 }
 
@@ -84,10 +85,10 @@ TEST_F(ComPortTest, WriteLineDiscardsWhatArrivedBefore) {
   ASSERT_TRUE(port.Open());
   UseVirtualClock();
   pty.Write("stale reply\r\n");
-  ASSERT_TRUE(WaitForInput(port.handle, 13));
+  ASSERT_TRUE(WaitForInput(port.handle(), 13));
   port.WriteLine("AT");
   pty.Write("fresh\r\n");
-  ASSERT_TRUE(WaitForInput(port.handle, 7));
+  ASSERT_TRUE(WaitForInput(port.handle(), 7));
   std::string reply;
   EXPECT_TRUE(port.ReadReply(reply, 100));
   EXPECT_EQ(reply, "fresh\r\n");
@@ -108,10 +109,10 @@ TEST_F(ComPortTest, TheSteadyClockWaitsOutASilentPortInRealTime) {
   ASSERT_TRUE(port.Open());
   IClock& steady = SteadyClock();
   const auto start = steady.Now();
-  EXPECT_EQ(steady.WaitReadable(port.handle, Ms(50)), 0);
+  EXPECT_EQ(steady.WaitReadable(port.handle(), Ms(50)), 0);
   EXPECT_GE(steady.Now() - start, Ms(50));
   pty.Write("x");
-  EXPECT_EQ(steady.WaitReadable(port.handle, Ms(10000)), 1);  // ends on the byte
+  EXPECT_EQ(steady.WaitReadable(port.handle(), Ms(10000)), 1);  // ends on the byte
 }
 
 TEST_F(ComPortTest, ReadEndsAtTheByteCount) {
@@ -128,11 +129,17 @@ TEST_F(ComPortTest, SendAndWaitForPollsASilentDevice) {
   ASSERT_TRUE(port.Open());
   UseVirtualClock();
   std::string reply;
-  EXPECT_FALSE(port.SendAndWaitFor("AT+WCSL=1", "OK", reply, 19, 3));
+  CComPort::PollPlan poll;
+  poll.maxBytes = 19;
+  poll.polls = 3;
+  EXPECT_EQ(port.SendAndWaitFor("AT+WCSL=1", reply, poll).status, PortCallStatus::TimedOut);
   EXPECT_EQ(clock.Elapsed(), 3 * (Ms(200) + Ms(CComPort::kReadTimeoutMs)));  // pause, then a whole read
-  EXPECT_FALSE(port.SendAndWaitFor("AT", "OK", reply, 19, 0));
+  poll.polls = 0;
+  EXPECT_FALSE(port.SendAndWaitFor("AT", reply, poll));
   // Ending on the token, a poll read lasts the pause longer instead.
-  EXPECT_FALSE(port.SendAndWaitFor("AT+WCSL=1", "OK", reply, 19, 2, Ms(200), true));
+  poll.polls = 2;
+  poll.endOnToken = true;
+  EXPECT_FALSE(port.SendAndWaitFor("AT+WCSL=1", reply, poll));
   EXPECT_EQ(clock.Elapsed(), 5 * (Ms(200) + Ms(CComPort::kReadTimeoutMs)));
 }
 
@@ -145,12 +152,15 @@ TEST_F(ComPortTest, SendAndWaitForSearchesEachPollOnItsOwn) {
   clock.onPause = [&](Ms) {
     if (pauses < 2) {
       pty.Write(pauses == 0 ? "O" : "K");
-      EXPECT_TRUE(WaitForInput(port.handle, 1));
+      EXPECT_TRUE(WaitForInput(port.handle(), 1));
     }
     ++pauses;
   };
   std::string reply;
-  EXPECT_FALSE(port.SendAndWaitFor("AT", "OK", reply, 2, 3));
+  CComPort::PollPlan poll;
+  poll.maxBytes = 2;
+  poll.polls = 3;
+  EXPECT_FALSE(port.SendAndWaitFor("AT", reply, poll));
   EXPECT_EQ(pauses, 3);
   EXPECT_EQ(reply, "OK");  // both parts were read, each in its own poll
 }
@@ -159,20 +169,18 @@ TEST_F(ComPortTest, ReadUntilQuietStopsPastTheLimit) {
   ASSERT_TRUE(port.Open());
   UseVirtualClock();
   pty.Write(std::string(1500, 'x'));
-  ASSERT_TRUE(WaitForInput(port.handle, 1500));
+  ASSERT_TRUE(WaitForInput(port.handle(), 1500));
   std::string text;
-  int total = 0;
-  EXPECT_TRUE(port.ReadUntilQuiet(text, total, 1024));
-  EXPECT_GT(total, 1024);
-  EXPECT_LE(total, 1280);
-  EXPECT_EQ(static_cast<int>(text.size()), total);
+  EXPECT_TRUE(port.ReadUntilQuiet(text, 1024));
+  EXPECT_GT(text.size(), 1024u);  // past the limit: it stopped there
+  EXPECT_LE(text.size(), 1280u);
 
   port.WriteLine("AT");  // discards the rest of the long reply, as every write does
   pty.Read();
   pty.Write("short reply\r\nOK\r\n");
-  ASSERT_TRUE(WaitForInput(port.handle, 17));
+  ASSERT_TRUE(WaitForInput(port.handle(), 17));
   const Ms before = clock.Elapsed();
-  EXPECT_FALSE(port.ReadUntilQuiet(text, total, 1024));
+  EXPECT_TRUE(port.ReadUntilQuiet(text, 1024));
   EXPECT_EQ(text, "short reply\r\nOK\r\n");
   EXPECT_EQ(clock.Elapsed() - before,
             2 * Ms(CComPort::kReadTimeoutMs));  // the reply's read, then the quiet one
@@ -185,9 +193,11 @@ TEST_F(ComPortTest, DeviceVanishingMidReadFailsTheRead) {
     pty.CloseMaster();
   });
   std::string reply;
-  EXPECT_FALSE(port.ReadReply(reply, 100));
+  const PortResult read = port.ReadReply(reply, 100);
   device.join();
-  EXPECT_EQ(port.lastError.rfind("ReadFile Error=", 0), 0u) << port.lastError;
+  EXPECT_EQ(read.status, PortCallStatus::SystemError);
+  EXPECT_NE(read.error, 0);
+  EXPECT_EQ(read.reason, SystemReason(read.error));
   port.Close();
 }
 
@@ -205,4 +215,33 @@ TEST_F(ComPortTest, WriteWithoutPurgeKeepsWhatArrivedAndAReadEndsOnItsEvent) {
   EXPECT_EQ(reply + rest, "AT+CSCLK=0\r\nOK\r\n");
   EXPECT_LT(SecondsSince(start), 29.0);  // ended on the token, not the deadline
   EXPECT_EQ(pty.Read(), "AT+CSCLK=0\r");
+}
+
+TEST_F(ComPortTest, CloseRestoresTheLineSettingsFoundAtOpen) {
+  const std::string device = dir / "com12";
+  const int line = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(line, 0);
+  termios before{};
+  ASSERT_EQ(::tcgetattr(line, &before), 0);
+  before.c_lflag |= ICANON | ECHO;  // as a terminal left by another program
+  ::cfsetispeed(&before, B9600);
+  ::cfsetospeed(&before, B9600);
+  ASSERT_EQ(::tcsetattr(line, TCSANOW, &before), 0);
+  ASSERT_EQ(::tcgetattr(line, &before), 0);
+
+  ASSERT_TRUE(port.Open());
+  termios during{};
+  ASSERT_EQ(::tcgetattr(line, &during), 0);
+  EXPECT_EQ(::cfgetospeed(&during), B115200);
+  EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
+  port.Close();
+
+  termios after{};
+  ASSERT_EQ(::tcgetattr(line, &after), 0);
+  ::close(line);
+  EXPECT_EQ(::cfgetospeed(&after), B9600);
+  EXPECT_EQ(after.c_iflag, before.c_iflag);
+  EXPECT_EQ(after.c_oflag, before.c_oflag);
+  EXPECT_EQ(after.c_cflag, before.c_cflag);
+  EXPECT_EQ(after.c_lflag, before.c_lflag);
 }

@@ -15,6 +15,7 @@
 #include "../support/TestSupport.h"
 #include "port/ComPort.h"
 #include "port/PortNeighbours.h"
+#include "port/SystemError.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
@@ -221,7 +222,7 @@ TEST(PortNeighbours, PermissionNamesTheGroupTheUsersPlaceInItAndTheCommand) {
   const std::string group = NameOfGroup(gid);
 
   const std::string outside = DescribeOpenFailure(device, EACCES, sys.roots, {"alice-not-a-user", {1234567}});
-  EXPECT_EQ(outside.find(device + ": " + SystemErrorText(EACCES)), 0u) << outside;
+  EXPECT_EQ(outside.find(device + ": " + SystemReason(EACCES)), 0u) << outside;
   EXPECT_NE(outside.find("belongs to the group '" + group + "', and you are not in it"), std::string::npos)
       << outside;
   EXPECT_NE(outside.find("'sudo usermod -aG " + group + " alice-not-a-user'"), std::string::npos) << outside;
@@ -283,7 +284,7 @@ TEST(PortNeighbours, MissingDevicesPointAtTheCable) {
             std::string::npos);
   EXPECT_EQ(
       DescribeOpenFailure("", ENOENT, sys.roots).find("No serial device is known under this COM number"), 0u);
-  EXPECT_EQ(SystemErrorText(ENOENT), "No such file or directory");
+  EXPECT_EQ(SystemReason(ENOENT), "No such file or directory");
 }
 
 TEST(PortNeighbours, InspectsRealPortsByOpeningThem) {
@@ -300,9 +301,7 @@ TEST(PortNeighbours, InspectsRealPortsByOpeningThem) {
   EXPECT_EQ(DescribePort(statuses[0]), "COM12: " + statuses[0].devicePath + "\nOpens.");
 
   // Held by a port of this very process: busy, and this process is named.
-  CComPort holder;
-  holder.discovery = paths;
-  holder.portNumber = 12;
+  CComPort holder({.number = 12, .discovery = paths});
   ASSERT_TRUE(holder.Open()) << holder.openFailureReason();
   statuses = InspectPorts(paths);
   ASSERT_EQ(statuses.size(), 1u);
@@ -311,9 +310,7 @@ TEST(PortNeighbours, InspectsRealPortsByOpeningThem) {
   const std::string me = "(pid " + std::to_string(::getpid()) + ")";
   EXPECT_NE(statuses[0].reason.find(me), std::string::npos) << statuses[0].reason;
   EXPECT_NE(DescribePort(statuses[0]).find("Does not open: " + statuses[0].reason), std::string::npos);
-  CComPort second;
-  second.discovery = paths;
-  second.portNumber = 12;
+  CComPort second({.number = 12, .discovery = paths});
   EXPECT_FALSE(second.Open());
   EXPECT_NE(second.openFailureReason().find(me), std::string::npos) << second.openFailureReason();
   holder.Close();
@@ -337,7 +334,7 @@ TEST(PortNeighbours, DescriptionsAreTheSameFromManyThreadsAtOnce) {
       for (int i = 0; i < 25; ++i) {
         if (DescribeOpenFailure(device, EACCES, sys.roots, user) != permission) ++differing;
         if (DescribeOpenFailure(device, EBUSY, sys.roots, user) != busy) ++differing;
-        if (SystemErrorText(EIO) != SystemErrorText(EIO)) ++differing;
+        if (SystemReason(EIO) != SystemReason(EIO)) ++differing;
       }
     });
   for (auto& thread : threads) thread.join();

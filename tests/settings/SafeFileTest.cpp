@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "../support/TestSupport.h"
+#include "port/SystemError.h"
 #include "settings/SafeFile.h"
 
 using namespace kestrun;

@@ -42,10 +42,8 @@ class SimulatorTest : public ::testing::Test {
   // The simulator's port is free when another can open it: whoever used it
   // has closed it.
   bool PortIsFree() const {
-    CComPort probe;
-    probe.discovery = Discovery();
-    probe.portNumber = comNumber_;
-    return probe.Open();
+    CComPort probe({.number = comNumber_, .discovery = Discovery()});
+    return static_cast<bool>(probe.Open());
   }
 
   TempDir dir;

@@ -191,9 +191,7 @@ TEST_F(DesktopTest, EveryInputOfTheFormHasAnAccessibleNameAndItsAction) {
 }
 
 TEST_F(DesktopTest, PortListAndStatusLineNameTheProgramThatHoldsAPort) {
-  CComPort holder;
-  holder.discovery = view->discovery();
-  holder.portNumber = 32;
+  CComPort holder({.number = 32, .discovery = view->discovery()});
   ASSERT_TRUE(holder.Open()) << holder.openFailureReason();
   const std::string me = "(pid " + std::to_string(::getpid()) + ")";
 

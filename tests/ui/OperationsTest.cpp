@@ -462,9 +462,7 @@ TEST(ViewTeardown, DestroyingTheWindowMidOperationStopsTheWorkerFirst) {
   // (under AddressSanitizer a touch of a freed member fails the run).
   QTRY_COMPARE_WITH_TIMEOUT(view->statusLine()->text(), QString("Reading AT+RVSRI ......"), 30000);
   frame.reset();
-  CComPort probe;
-  probe.discovery = OnlyPortsFolder(dir / "ports");
-  probe.portNumber = 32;
+  CComPort probe({.number = 32, .discovery = OnlyPortsFolder(dir / "ports")});
   EXPECT_TRUE(probe.Open());
 }
 

@@ -11,6 +11,7 @@
 
 #include "../support/Popups.h"
 #include "../support/TestSupport.h"
+#include "port/SystemError.h"
 #include "protocol/ControlIds.h"
 #include "settings/SafeFile.h"
 #include "ui/ControlCharFilter.h"

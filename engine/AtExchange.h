@@ -1,0 +1,71 @@
+// The AT exchange of one device engine on its port: a line written and its
+// reply read until a completion rule, the settings-line exchange, the wake-up
+// burst, the WCSL bracket and the firmware version query. Every line sent and
+// received goes to the traffic log; every wait is one the pacing chose, taken
+// on the port's clock. It reports the status, failure popups and reply
+// failures through IEngineEvents, and keeps the first failure's reason for
+// the operation's result.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "engine/EngineEvents.h"
+#include "engine/Pacing.h"
+#include "engine/TrafficLog.h"
+#include "port/ComPort.h"
+#include "protocol/Groups.h"
+
+namespace kestrun {
+
+// Why a reply was not taken.
+enum class ReplyFailure { NoResponse, ReadDataError, NoRightResponse };
+
+// The status and popup text of a reply failure ("No Response !").
+const char* ReplyFailureText(ReplyFailure kind);
+
+class CAtExchange {
+ public:
+  CAtExchange(CComPort& port, IEngineEvents& events, CTrafficLog& log, const CPacing& pacing,
+              const std::atomic<bool>& stop);
+
+  // Opens the port; a failure is reported ("Init COM:.. Fail !") and kept.
+  bool OpenPort();
+  // Closes the port and gives the operation's result: success, or the first
+  // failure with the last status and its reason (reported as well).
+  OperationResult Finish(bool ok);
+  // A failed bracketing command (wake-up, WCSL): reported; passes `ok` on.
+  bool Bracket(bool ok);
+
+  // Writes one settings line and reads until its echo and answer; false
+  // (reported) when the line was refused, unanswered or not accepted.
+  bool ExchangeCommand(const std::string& line);
+  // The wake-up burst (AT+CSCLK=0) or the closing AT+CSCLK=1.
+  bool SetSlowClock(bool on);
+  bool SetWcsl(bool on);
+  std::string QueryFirmwareVersion();
+  // Sends the group's query and reads its reply into `reply` (both logged);
+  // a failed result when the port failed.
+  PortResult QueryGroup(Group group, std::string& reply);
+
+  void ReportReplyFailure(ReplyFailure kind);
+  // Keeps why the port failed (the system's reason) as the operation's
+  // reason, unless one is kept already.
+  void NotePortFailure(const PortResult& result);
+  void SetStatus(const std::string& text);
+  void ShowFailure(const std::string& message);
+  bool Stopped() const { return stop_.load(); }
+
+ private:
+  void LogTraffic(const std::string& text, Direction direction);
+
+  CComPort& port_;
+  IEngineEvents& events_;
+  CTrafficLog& log_;
+  const CPacing pacing_;
+  const std::atomic<bool>& stop_;
+  OperationResult failure_;  // the first failure's kind and reason
+  std::string lastStatus_;
+};
+
+}  // namespace kestrun

@@ -1,0 +1,185 @@
+#include "engine/GroupOperations.h"
+
+#include <optional>
+#include <vector>
+
+#include "engine/ExchangeReasons.h"
+#include "protocol/ControlChars.h"
+#include "protocol/Fields.h"
+#include "protocol/FormFields.h"
+#include "protocol/ReplyRules.h"
+
+namespace kestrun {
+
+namespace {
+
+constexpr const char* kNoLine = "No Command Line To Send !";
+constexpr const char* kNothingSelected = "No Function Selected !";
+
+std::string GroupText(const char* before, Group group, const char* after) {
+  return std::string(before) + "AT+RV" + Info(group).name + after;
+}
+
+// How a note names a reply value: its config file section and key.
+std::string ValueName(const FormField& field) {
+  if (field.key.empty()) return std::string("AT+RV") + Info(field.group).name + " value";
+  return "[" + field.section + "] " + field.key;
+}
+
+// What a refresh of `model` reports (cap popups, rebuilt previews), passed on
+// as events; with no events it is dropped.
+class CRefreshOutput : public IFormOutput {
+ public:
+  CRefreshOutput(IEngineEvents* events, const CFormModel& model) : events_(events), model_(model) {}
+  void ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind, bool autoClose,
+                  int delayMs) override {
+    if (events_) events_->PopupRequested({caption, message, iconKind, autoClose, delayMs});
+  }
+  void SetControlText(int id, const std::string& text) override {
+    if (events_) events_->PreviewBuilt(id, text, model_.values.Text(id));
+  }
+
+ private:
+  IEngineEvents* events_;
+  const CFormModel& model_;
+};
+
+int CountSelected(const GroupSelection& selection, const std::vector<Group>& order) {
+  int count = 0;
+  for (Group group : order) count += selection[static_cast<int>(group)] ? 1 : 0;
+  return count;
+}
+
+}  // namespace
+
+CGroupOperations::CGroupOperations(CAtExchange& exchange, CFormModel& model, IEngineEvents& events)
+    : exchange_(exchange), model_(model), events_(events) {}
+
+void CGroupOperations::DropReplyControlBytes(Group group) {
+  for (const FormField& field : FormFields()) {
+    if (field.group != group || !field.recordText) continue;
+    std::string& text = field.recordText(model_);
+    const std::vector<std::string> names = ControlByteNames(text);
+    if (names.empty()) continue;
+    text = WithoutControlBytes(text);
+    exchange_.ShowFailure(ControlBytesDroppedNote(ValueName(field), names));
+  }
+}
+
+bool CGroupOperations::ReadGroup(Group group) {
+  exchange_.SetStatus(GroupText("Reading ", group, " ......"));
+  const std::string tag = std::string("RV") + Info(group).name + ":";
+  std::optional<ReplyFailure> failure;
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    std::string reply;
+    if (const PortResult result = exchange_.QueryGroup(group, reply); !result) {
+      // The port failed: no point in asking again.
+      exchange_.NotePortFailure(result);
+      failure = ReplyFailure::NoResponse;
+      break;
+    }
+    const std::size_t tagPos = reply.find(tag);
+    const std::size_t okPos = FindClosingOk(reply);
+    if (tagPos != std::string::npos && okPos != std::string::npos && tagPos < okPos) {
+      if (model_.ParseReply(group, reply)) {
+        DropReplyControlBytes(group);
+        failure.reset();
+        break;
+      }
+      failure = ReplyFailure::ReadDataError;
+    } else {
+      failure = ReplyFailure::NoResponse;
+    }
+    if (exchange_.Stopped()) break;
+  }
+  if (failure) {
+    exchange_.ReportReplyFailure(*failure);
+    exchange_.SetStatus(GroupText("Read ", group, " Fail !"));
+    return false;
+  }
+  CRefreshOutput out(&events_, model_);
+  model_.ApplyReplyCaps(group, out);
+  model_.ApplyReplyToForm(group);
+  events_.GroupRead(group, model_);
+  exchange_.SetStatus(GroupText("Read ", group, " Success ."));
+  return true;
+}
+
+OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
+  CAtExchange& x = exchange_;
+  if (!x.OpenPort()) return x.Finish(false);
+  if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
+  events_.FirmwareVersionRead(x.QueryFirmwareVersion());
+  const int count = CountSelected(selection, ReadOrder());
+  int index = 0;
+  for (Group group : ReadOrder()) {
+    if (x.Stopped()) return x.Finish(false);
+    if (!selection[static_cast<int>(group)]) continue;
+    events_.GroupStarted(group, ++index, count);
+    if (!ReadGroup(group)) return x.Finish(false);
+  }
+  if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
+  x.Finish(true);
+  x.SetStatus("Read AT Command Success .");
+  events_.PopupRequested({kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000});
+  return {};
+}
+
+const GroupInfo* CGroupOperations::GroupWithoutLine(const GroupSelection& selection) const {
+  CFormModel scratch = model_;
+  CRefreshOutput quiet(nullptr, scratch);
+  for (Group group : SendOrder()) {
+    if (!selection[static_cast<int>(group)]) continue;
+    const std::vector<std::string> lines = scratch.PrepareSend(group, quiet);
+    bool missing = lines.empty();
+    for (const std::string& line : lines) missing = missing || line.empty();
+    if (missing) return &Info(group);
+  }
+  return nullptr;
+}
+
+OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
+  CAtExchange& x = exchange_;
+  // A group with nothing to send would put a bare carriage return on the
+  // line: say so before any port is touched.
+  if (const GroupInfo* info = GroupWithoutLine(selection)) {
+    x.SetStatus(GroupText("Send ", info->group, " Fail !"));
+    x.ShowFailure(kNoLine);
+    return {Outcome::NothingToSend, kNoLine, {}, {}};
+  }
+  if (!x.OpenPort()) return x.Finish(false);
+  if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
+  if (!x.Bracket(x.SetWcsl(true))) return x.Finish(false);
+  const int count = CountSelected(selection, SendOrder());
+  int index = 0;
+  CRefreshOutput out(&events_, model_);
+  for (Group group : SendOrder()) {
+    if (x.Stopped()) return x.Finish(false);
+    if (!selection[static_cast<int>(group)]) continue;
+    events_.GroupStarted(group, ++index, count);
+    x.SetStatus(GroupText("Sending ", group, " ......"));
+    for (const std::string& line : model_.PrepareSend(group, out)) {
+      if (!x.ExchangeCommand(line)) {
+        x.SetStatus(GroupText("Send ", group, " Fail !"));
+        return x.Finish(false);
+      }
+    }
+  }
+  if (!x.Bracket(x.SetWcsl(false))) return x.Finish(false);
+  if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
+  x.Finish(true);
+  x.SetStatus("Send AT Command Success .");
+  events_.PopupRequested({kAppTitle, "Send Setting Success .", kIconSuccess, true, 1000});
+  return {};
+}
+
+OperationResult CGroupOperations::SendAll() {
+  const GroupSelection selection = model_.SendAllSelection();
+  if (CountSelected(selection, SendOrder()) == 0) {
+    exchange_.ShowFailure(kNothingSelected);
+    return {Outcome::NothingSelected, kNothingSelected, {}, {}};
+  }
+  return SendGroups(selection);
+}
+
+}  // namespace kestrun

@@ -1,0 +1,40 @@
+// The Read, Send and Send All operations of one device engine, from opening
+// the port to closing it: the group reads and sends in their order, bracketed
+// by the wake-up and WCSL commands, over the engine's AT exchange. They work
+// on the engine's own copy of the form and report through IEngineEvents.
+#pragma once
+
+#include <string>
+
+#include "engine/AtExchange.h"
+#include "engine/EngineEvents.h"
+#include "protocol/FormModel.h"
+
+namespace kestrun {
+
+class CGroupOperations {
+ public:
+  CGroupOperations(CAtExchange& exchange, CFormModel& model, IEngineEvents& events);
+
+  OperationResult ReadGroups(const GroupSelection& selection);
+  OperationResult SendGroups(const GroupSelection& selection);
+  // Send All: the groups ticked in the form, or a popup when there are none.
+  OperationResult SendAll();
+
+  // One group's query, up to three times, parsed into the form; open to tests.
+  bool ReadGroup(Group group);
+
+ private:
+  // The lines each selected group would send, built on a scratch copy; the
+  // first group without one, or nothing.
+  const GroupInfo* GroupWithoutLine(const GroupSelection& selection) const;
+  // A parsed reply's texts keep no control bytes (a file written from them
+  // must load again): each value that held some loses them, with a note.
+  void DropReplyControlBytes(Group group);
+
+  CAtExchange& exchange_;
+  CFormModel& model_;
+  IEngineEvents& events_;
+};
+
+}  // namespace kestrun
