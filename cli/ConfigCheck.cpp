@@ -9,6 +9,7 @@
 #include "protocol/ControlChars.h"
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"
+#include "protocol/ValueRules.h"
 
 namespace kestrun::cli {
 
@@ -75,9 +76,6 @@ void CheckText(const ConfigKey& key, const std::string& value, std::vector<Probl
     problem.why = kCommaWhy;
   } else if (HasControlBytes(value)) {
     problem.why = ControlByteWhy(value);
-  } else if (binding && binding->digitsOnly &&
-             !std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    problem.why = "may hold digits only";
   } else {
     std::vector<std::string> messages;
     std::string corrected = value;
@@ -107,7 +105,11 @@ void CheckText(const ConfigKey& key, const std::string& value, std::vector<Probl
     const std::size_t limit = binding ? static_cast<std::size_t>(binding->limit) : 0;
     const std::string overLimit = "is " + std::to_string(CountChars(value)) +
                                   " characters, over its input limit of " + std::to_string(limit);
-    if (limit && CountChars(corrected) > limit) {
+    const auto broken = binding ? CheckValueRule(*binding, corrected) : std::nullopt;
+    if (broken) {
+      // Not a value the window would correct: it would not send it at all.
+      problem.why = "must be " + *broken;
+    } else if (limit && CountChars(corrected) > limit) {
       problem.why = overLimit;
     } else if (!messages.empty()) {
       problem.capMessage = Joined(messages);

@@ -55,7 +55,7 @@ bool DiffSelection(const ConfigInput& input, const std::optional<GroupSelection>
                    GroupSelection& selection, std::string& error);
 
 // Checks every value a Send of `selection` carries against the form's rules:
-// no commas, no control characters, digits only where the form takes only digits, the input limits,
+// no commas, no control characters, each field's value rule, the input limits,
 // the range checks and the length caps, list positions within their lists, a
 // buildable line that fits the port. Problems the window would correct carry
 // their correction.

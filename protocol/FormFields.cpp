@@ -29,6 +29,15 @@ class FieldBuilder {
     f_.limit = bytes;
     return *this;
   }
+  FieldBuilder& Rule(ValueRule rule, std::string name) {
+    f_.rule = rule;
+    f_.name = std::move(name);
+    return *this;
+  }
+  FieldBuilder& Row(int row) {
+    f_.row = row;
+    return *this;
+  }
   FieldBuilder& DigitsOnly() {
     f_.digitsOnly = true;
     return *this;
@@ -80,26 +89,31 @@ std::vector<FormField> MakeFields() {
       .Limit(5)
       .Cap("Error, Server Port > 5 Byte")
       .Key("RVSRI", "ServerPort")
+      .Rule(ValueRule::Port, "Server Port")
       .Record(Place(&M::sri, &CSriCommand::serverPort));
   add(SmsGateway, Group::Sri, K::Text)
       .Limit(20)
       .Cap("Error, SMS Gateway > 20 Byte")
       .Key("RVSRI", "SmsGateway")
+      .Rule(ValueRule::Phone, "Main SMS Gateway")
       .Record(Place(&M::sri, &CSriCommand::smsGateway));
   add(Apn, Group::Sri, K::Text)
       .Limit(40)
       .Cap("Error, APN > 40 Byte")
       .Key("RVSRI", "APN")
+      .Rule(ValueRule::Text, "APN")
       .Record(Place(&M::sri, &CSriCommand::apn));
   add(ApnUser, Group::Sri, K::Text)
       .Limit(20)
       .Cap("Error, User Name > 20 Byte")
       .Key("RVSRI", "GprsUser")
+      .Rule(ValueRule::Text, "APN User Name")
       .Record(Place(&M::sri, &CSriCommand::apnUser));
   add(ApnPassword, Group::Sri, K::Text)
       .Limit(20)
       .Cap("Error, User Password > 20 Byte")
       .Key("RVSRI", "Password")
+      .Rule(ValueRule::Text, "APN User Password")
       .Record(Place(&M::sri, &CSriCommand::apnPassword));
   add(SriPreview, Group::Sri, K::Preview);
 
@@ -109,12 +123,14 @@ std::vector<FormField> MakeFields() {
       .Limit(3)
       .Range("Position Delay", "7", "900", true)
       .Key("RVBEI", "PosiDelay")
+      .Rule(ValueRule::Digits, "Position Delay")
       .Record(Place(&M::bei, &CBeiCommand::positionDelay));
   add(BeiIp, Group::Bei, K::Address).Key("RVBEI", "IP");
   add(BeiPort, Group::Bei, K::Text)
       .Limit(5)
       .Cap("Error, Server Port > 5 Byte", CapCut::RecordCopy)
       .Key("RVBEI", "ServerPort")
+      .Rule(ValueRule::Port, "Secondary Server Port")
       .Record(Place(&M::bei, &CBeiCommand::serverPort));
   add(BeiPreview, Group::Bei, K::Preview);
 
@@ -125,24 +141,28 @@ std::vector<FormField> MakeFields() {
       .Cap("Error, Begin Time > 4 Byte")
       .Range("Begin Time", "0000", "2359", false)
       .Key("RVTRI", "StartTime")
+      .Rule(ValueRule::Time, "Begin Time")
       .Record(Place(&M::tri, &CTriCommand::beginTime));
   add(EndTime, Group::Tri, K::Text)
       .Limit(4)
       .Cap("Error, End Time > 4 Byte")
       .Range("End Time", "0000", "2359", false)
       .Key("RVTRI", "EndTime")
+      .Rule(ValueRule::Time, "End Time")
       .Record(Place(&M::tri, &CTriCommand::endTime));
   add(SendInterval, Group::Tri, K::Text)
       .Limit(4)
       .Cap("Error, Send Interval > 4 Byte")
       .Range("Send Interval", "0", "1440", false)
       .Key("RVTRI", "SendInterval")
+      .Rule(ValueRule::Digits, "Send Interval")
       .Record(Place(&M::tri, &CTriCommand::sendInterval));
   add(FixInterval, Group::Tri, K::Text)
       .Limit(5)
       .Cap("Error, Fix Interval > 5 Byte")
       .Range("Fix Interval", "0", "86400", false)
       .Key("RVTRI", "FizInterval")
+      .Rule(ValueRule::Digits, "Fix Interval")
       .Record(Place(&M::tri, &CTriCommand::fixInterval));
   add(TriPreview, Group::Tri, K::Preview);
 
@@ -154,21 +174,29 @@ std::vector<FormField> MakeFields() {
         .Limit(20)
         .Cap("Error, Longitude > 20 Byte", CapCut::RecordCopy)
         .Key("RVGEO", "Longitude" + n1[n])
+        .Rule(ValueRule::Longitude, "Longitude " + n1[n])
+        .Row(n)
         .Record(Place(&M::geo, &CGeoCommand::longitude, n));
     add(Latitude[n], Group::Geo, K::Text)
         .Limit(20)
         .Cap("Error, Latitude > 20 Byte", CapCut::RecordCopy)
         .Key("RVGEO", "Latitude" + n1[n])
+        .Rule(ValueRule::Latitude, "Latitude " + n1[n])
+        .Row(n)
         .Record(Place(&M::geo, &CGeoCommand::latitude, n));
     add(Radius[n], Group::Geo, K::Text)
         .Limit(10)
         .Cap("Error, Radius > 10 Byte", CapCut::RecordCopy)
         .Key("RVGEO", "Radius" + n1[n])
+        .Rule(ValueRule::Digits, "Radius " + n1[n])
+        .Row(n)
         .Record(Place(&M::geo, &CGeoCommand::radius, n));
     add(CheckInterval[n], Group::Geo, K::Text)
         .Limit(2)
         .Cap("Error, Check Interval <= 2 Byte", CapCut::RecordCopy, "Error, Check Interval > 2 Byte")
         .Key("RVGEO", "CekInv" + n1[n])
+        .Rule(ValueRule::Digits, "Check Interval " + n1[n])
+        .Row(n)
         .Record(Place(&M::geo, &CGeoCommand::checkInterval, n));
     add(FenceType[n], Group::Geo, K::Index).Key("RVGEO", "Type" + n1[n]);
   }
@@ -187,12 +215,14 @@ std::vector<FormField> MakeFields() {
   add(SpeedLimited, Group::Bac, K::Text)
       .Limit(3)
       .Key("RVBAC", "SpeedLimited")
+      .Rule(ValueRule::Digits, "Speed Limited")
       .Record(Place(&M::bac, &CBacCommand::speedLimited));
   add(InfoReportFlag, Group::Bac, K::Flag).Key("RVBAC", "InfoReportFlag");
   add(InfoReportPeriod, Group::Bac, K::Text)
       .Limit(4)
       .Range("Info Report Period", "1", "1440", true)
       .Key("RVBAC", "InfoReportPeriod")
+      .Rule(ValueRule::Digits, "Info Report Period")
       .Record(Place(&M::bac, &CBacCommand::infoReportPeriod));
   for (int i = 0; i < 8; ++i) add(BacAlarmFlag[i], Group::Bac, K::Flag).Key("RVBAC", alarmKeys[i]);
   add(MovDetMode, Group::Bac, K::Flag).Key("RVBAC", "MovDetMode");
@@ -200,28 +230,36 @@ std::vector<FormField> MakeFields() {
       .Limit(1)
       .Range("Movement Send Number", "1", "5", true)
       .Key("RVBAC", "SendNum")
+      .Rule(ValueRule::Digits, "Movement Send Number")
       .Record(Place(&M::bac, &CBacCommand::sendNum));
   add(MovSpeed, Group::Bac, K::Text)
       .Limit(3)
       .Key("RVBAC", "MovSpeed")
+      .Rule(ValueRule::Digits, "Movement Speed")
       .Record(Place(&M::bac, &CBacCommand::movSpeed));
   add(MovDistance, Group::Bac, K::Text)
       .Limit(4)
       .Key("RVBAC", "MovDistance")
+      .Rule(ValueRule::Digits, "Movement Distance")
       .Record(Place(&M::bac, &CBacCommand::movDistance));
   add(BacPreview, Group::Bac, K::Preview);
 
   // Keypad: key 0 is SOS
   for (int k = 0; k < 5; ++k) {
     const std::string key = std::to_string(k);
+    const std::string row = k ? key : "SOS";  // how the form names the row
     add(KeyBox[k], Group::Kpn, K::Flag).Key("RVKPN", "Key" + key);
     add(PhoneNumber[k], Group::Kpn, K::Text)
         .Limit(30)
         .Key("RVKPN", "PhoneNum" + key)
+        .Rule(ValueRule::Phone, "Phone Number " + row)
+        .Row(k)
         .Record(Place(&M::kpn, &CKpnCommand::phoneNumber, k));
     add(PhoneName[k], Group::Kpn, K::Text)
         .Limit(20)
         .Key("RVKPN", "PhoneName" + key)
+        .Rule(ValueRule::Text, "Phone Name " + row)
+        .Row(k)
         .Record(Place(&M::kpn, &CKpnCommand::phoneName, k));
     if (KpnEnable[k] > 0) add(KpnEnable[k], Group::Kpn, K::Index).Key("RVKPN", "KpnEnable" + key);
     if (AutoAnswer[k] > 0) add(AutoAnswer[k], Group::Kpn, K::Index).Key("RVKPN", "AutoAnswer" + key);
@@ -239,6 +277,8 @@ std::vector<FormField> MakeFields() {
         .Limit(20)
         .DigitsOnly()
         .Key("RVWLT", "Numb" + std::to_string(p + 1))
+        .Rule(ValueRule::Digits, "White Number " + std::to_string(p + 1))
+        .Row(p)
         .Record(Place(&M::wlt, &CWltCommand::numbers, p));
   add(WltPreview, Group::Wlt, K::Preview);
 
@@ -246,7 +286,11 @@ std::vector<FormField> MakeFields() {
   add(PinEnable, Group::Pin, K::Flag);
   add(AutoUnlock, Group::Pin, K::Index).Key("RVPIN", "AutoUnlockPin");
   add(PinCheck, Group::Pin, K::Index).Key("RVPIN", "PinCheck");
-  add(Pin, Group::Pin, K::Text).Limit(8).Key("RVPIN", "PIN").Record(Place(&M::pin, &CPinCommand::pin));
+  add(Pin, Group::Pin, K::Text)
+      .Limit(8)
+      .Key("RVPIN", "PIN")
+      .Rule(ValueRule::Pin, "PIN")
+      .Record(Place(&M::pin, &CPinCommand::pin));
   add(PinPreview, Group::Pin, K::Preview);
   return rows;
 }

@@ -1,5 +1,5 @@
 // Every field of the configuration form, each defined once: its group, kind,
-// input limit, digits-only rule, cap message, range rule, config file key and
+// input limit, digits-only style, value rule, cap message, range rule, config file key and
 // the place of its text in its command record. The bindings, the caps, the
 // range checks, the config keys and the input limits of the layout are all
 // taken from this one table.
@@ -16,6 +16,11 @@ namespace kestrun {
 class CFormModel;
 
 enum class ValueKind { Text, Flag, Index, Radio, Preview, Address };
+
+// What a text field's value must look like to be sent (an empty value always
+// may): the rule behind the field's typing filter, its mark and the checks
+// before a Send.
+enum class ValueRule { None, Time, Digits, Port, Phone, Pin, Longitude, Latitude, Text };
 
 // The values a range check accepts; a field without one has a null label.
 struct RangeLimits {
@@ -35,6 +40,9 @@ struct FormField {
   ValueKind kind = ValueKind::Text;
   int limit = 0;            // input limit in bytes of a text field, 0 for none
   bool digitsOnly = false;  // the white-list numbers
+  ValueRule rule = ValueRule::None;
+  std::string name;  // how messages name a text field
+  int row = -1;      // fence, key or white-list position of a row's field
   // A capped text is cut to `limit` bytes with this message (null: no cap);
   // a reply's value uses `replyCapMessage` where that differs.
   const char* capMessage = nullptr;

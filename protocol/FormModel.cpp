@@ -4,6 +4,7 @@
 
 #include "protocol/ControlIds.h"
 #include "protocol/Validation.h"
+#include "protocol/ValueRules.h"
 
 namespace kestrun {
 
@@ -67,7 +68,50 @@ void SetPreview(CFormValues& v, int id, const std::string& line, IFormOutput& ou
   out.SetControlText(id, line);
 }
 
+// Takes a refresh's popups and previews and drops them.
+class CSilentOutput : public IFormOutput {
+ public:
+  void ShowResult(const std::string&, const std::string&, ResultIcon, bool, int) override {}
+  void SetControlText(int, const std::string&) override {}
+};
+
 int LowByte(int octet) { return octet & 0xFF; }
+
+// What a preview shows instead of a line when a value breaks its rule; the
+// preview's value (what a Send writes) is then empty.
+void ExplainPreview(CFormValues& v, int id, const std::string& why, IFormOutput& out) {
+  v.Text(id).clear();
+  out.SetControlText(id, "Not sent: " + why);
+}
+
+// Whether a Send carries the field's value: a fence's or key's field only
+// with its row ticked, a white-list number only within Mobile Start..End.
+bool IsSent(const CFormValues& v, const FormField& f) {
+  if (f.row < 0) return true;
+  switch (f.group) {
+    case Group::Geo: return v.Number(FenceBox[f.row]) != 0;
+    case Group::Kpn: return v.Number(KeyBox[f.row]) != 0;
+    case Group::Wlt: return f.row >= v.Number(MobileStart) && f.row <= v.Number(MobileEnd);
+    default: return true;
+  }
+}
+
+std::string BrokenRuleText(CFormModel& model, const FormField& f) {
+  const std::string& value = f.recordText(model);
+  return DescribeBrokenRule(f, value, CheckValueRule(f, value).value_or(""));
+}
+
+// Shows the group's line in its preview, or why there is none.
+template <typename Line>
+bool ShowLine(CFormModel& model, Group group, int preview, Line& line, IFormOutput& out) {
+  if (const FormField* broken = model.BrokenRuleField(group)) {
+    line.clear();
+    ExplainPreview(model.values, preview, BrokenRuleText(model, *broken), out);
+    return false;
+  }
+  SetPreview(model.values, preview, line, out);
+  return true;
+}
 
 }  // namespace
 
@@ -87,6 +131,8 @@ void CFormModel::CheckFieldRange(int id, IResultSink& sink) {
 bool CFormModel::CheckAndHold(const RangeRule& rule, IResultSink& sink) {
   std::string& value = values.Text(rule.id);
   if (rule.onlyIfNotEmpty && value.empty()) return true;
+  // A value that is no number at all is not made one: its rule refuses it.
+  if (const FormField* field = FindFormField(rule.id); field && CheckValueRule(*field, value)) return true;
   const std::string checked = value;
   if (CheckRange(rule.label, rule.low, rule.high, value, sink)) return true;
   rangeHolds_[rule.id] = {checked, value};
@@ -121,8 +167,7 @@ bool CFormModel::RefreshSriCommand(IFormOutput& out) {
   sri.reportMode = kReportModes[mode][0];
   sri.longConnection = kReportModes[mode][1];
   sri.Build();
-  SetPreview(v, SriPreview, sri.commandLine, out);
-  return true;
+  return ShowLine(*this, Group::Sri, SriPreview, sri.commandLine, out);
 }
 
 bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
@@ -131,17 +176,14 @@ bool CFormModel::RefreshBeiCommand(IFormOutput& out) {
   bei.backupIp = v.Address(BeiIp);
   TextsToRecord(*this, Group::Bei, out);  // the cut applies to the record's copy only
   bei.Build();
-  SetPreview(v, BeiPreview, bei.commandLine, out);
-  return true;
+  return ShowLine(*this, Group::Bei, BeiPreview, bei.commandLine, out);
 }
 
 bool CFormModel::RefreshTriCommand(IFormOutput& out) {
   ApplyRangeHolds(Group::Tri);
-  CFormValues& v = values;
   TextsToRecord(*this, Group::Tri, out);
   tri.Build();
-  SetPreview(v, TriPreview, tri.commandLine, out);
-  return true;
+  return ShowLine(*this, Group::Tri, TriPreview, tri.commandLine, out);
 }
 
 bool CFormModel::RefreshGeoCommands(IFormOutput& out) {
@@ -150,11 +192,18 @@ bool CFormModel::RefreshGeoCommands(IFormOutput& out) {
   for (int n = 0; n < CGeoCommand::kFences; ++n) geo.fenceType[n] = v.Number(FenceType[n]) + 1;
   TextsToRecord(*this, Group::Geo, out);  // the caps cut the record's copies
   geo.Build();
+  bool built = true;
   for (int n = 0; n < CGeoCommand::kFences; ++n) {
     if (!geo.fenceSelected[n]) geo.commandLines[n].clear();
-    SetPreview(v, FencePreview[n], geo.commandLines[n], out);
+    if (const FormField* broken = BrokenRuleField(Group::Geo, n)) {
+      geo.commandLines[n].clear();
+      ExplainPreview(v, FencePreview[n], BrokenRuleText(*this, *broken), out);
+      built = false;
+    } else {
+      SetPreview(v, FencePreview[n], geo.commandLines[n], out);
+    }
   }
-  return true;
+  return built;
 }
 
 bool CFormModel::RefreshRtoCommand(IFormOutput& out) {
@@ -175,8 +224,7 @@ bool CFormModel::RefreshBacCommand(IFormOutput& out) {
   bac.movDetMode = flag(MovDetMode);
   TextsToRecord(*this, Group::Bac, out);
   bac.Build();
-  SetPreview(v, BacPreview, bac.commandLine, out);
-  return true;
+  return ShowLine(*this, Group::Bac, BacPreview, bac.commandLine, out);
 }
 
 bool CFormModel::RefreshKpnCommands(IFormOutput& out) {
@@ -187,14 +235,21 @@ bool CFormModel::RefreshKpnCommands(IFormOutput& out) {
     if (KpnEnable[k] > 0) kpn.kpnEnable[k] = v.Number(KpnEnable[k]);
     if (AutoAnswer[k] > 0) kpn.autoAnswer[k] = v.Number(AutoAnswer[k]);
   }
+  bool built = true;
   for (int k = 0; k < CKpnCommand::kKeys; ++k) {
     if (kpn.keySelected[k])
       kpn.Build(k);
     else
       kpn.commandLines[k].clear();
-    SetPreview(v, KeyPreview[k], kpn.commandLines[k], out);
+    if (const FormField* broken = BrokenRuleField(Group::Kpn, k)) {
+      kpn.commandLines[k].clear();
+      ExplainPreview(v, KeyPreview[k], BrokenRuleText(*this, *broken), out);
+      built = false;
+    } else {
+      SetPreview(v, KeyPreview[k], kpn.commandLines[k], out);
+    }
   }
-  return true;
+  return built;
 }
 
 bool CFormModel::RefreshWltCommand(IFormOutput& out) {
@@ -209,8 +264,7 @@ bool CFormModel::RefreshWltCommand(IFormOutput& out) {
   wlt.gglMode = v.Number(GglMode);
   TextsToRecord(*this, Group::Wlt, out);
   wlt.Build();  // on failure the previous line stays
-  SetPreview(v, WltPreview, wlt.commandLine, out);
-  return true;
+  return ShowLine(*this, Group::Wlt, WltPreview, wlt.commandLine, out);
 }
 
 bool CFormModel::RefreshPinCommand(IFormOutput& out) {
@@ -218,8 +272,7 @@ bool CFormModel::RefreshPinCommand(IFormOutput& out) {
   pin.autoUnlock = values.Number(AutoUnlock);
   TextsToRecord(*this, Group::Pin, out);
   pin.Build();
-  SetPreview(values, PinPreview, pin.commandLine, out);
-  return true;
+  return ShowLine(*this, Group::Pin, PinPreview, pin.commandLine, out);
 }
 
 bool CFormModel::RefreshGroup(Group group, IFormOutput& out) {
@@ -381,6 +434,29 @@ GroupSelection CFormModel::SendAllSelection() const {
     selection[static_cast<int>(info.group)] = selected;
   }
   return selection;
+}
+
+const FormField* CFormModel::BrokenRuleField(Group group, int row) {
+  for (const FormField& f : FormFields()) {
+    if (f.group != group || !f.recordText || (row >= 0 && f.row != row)) continue;
+    if (IsSent(values, f) && CheckValueRule(f, f.recordText(*this))) return &f;
+  }
+  return nullptr;
+}
+
+bool CFormModel::CheckSendRules(const GroupSelection& selection, IResultSink& sink) {
+  for (Group group : SendOrder()) {
+    if (!selection[static_cast<int>(group)]) continue;
+    // The record as the Send would build it, on a copy: checks and caps say nothing here.
+    CFormModel scratch = *this;
+    CSilentOutput quiet;
+    scratch.PrepareSend(group, quiet);
+    if (const FormField* broken = scratch.BrokenRuleField(group)) {
+      sink.ShowFailure("Not sent: " + BrokenRuleText(scratch, *broken) + " !");
+      return false;
+    }
+  }
+  return true;
 }
 
 void CFormModel::SetPassword(const std::string& password) {

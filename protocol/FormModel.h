@@ -94,6 +94,16 @@ class CFormModel {
   // The groups Send All covers: enable boxes, and any fence or key row box.
   GroupSelection SendAllSelection() const;
 
+  // The first value in the group's record (as the last refresh filled it)
+  // that breaks its field's value rule (a fence or key row: only that
+  // row's), or null. Unticked rows
+  // and white-list numbers outside Mobile Start..End are not sent and count
+  // for nothing.
+  const FormField* BrokenRuleField(Group group, int row = -1);
+  // Before a Send of `selection` opens the port: false, with a popup naming
+  // the field and its rule, when a value that would be sent breaks it.
+  bool CheckSendRules(const GroupSelection& selection, IResultSink& sink);
+
   void SetPassword(const std::string& password);
 
  private:

@@ -10,26 +10,34 @@
 #include <QRadioButton>
 #include <memory>
 
+#include "protocol/ValueRules.h"
 #include "ui/ControlCharFilter.h"
 
 namespace kestrun {
 
 // A form text field: typing stops at the input limit, counted in bytes of the
 // text as stored (UTF-8), so a character that does not fit whole is refused;
-// the white-list numbers take digits only, and no field takes a comma (it
-// would shift every later field of the command line). Control characters
-// are removed from whatever reaches the field, with a note. Text that the
-// program itself puts there (a loaded value over the limit) is shown whole.
+// typing adds only the characters the field's value rule takes (digits, a
+// plus sign, a decimal point...), and no field takes a comma (it would shift
+// every later field of the command line). Control characters are removed
+// from whatever reaches the field, with a note. Text that the program itself
+// puts there or that is pasted (a loaded value over the limit) is shown whole;
+// a value that breaks the field's rule gets a red frame and a tooltip naming
+// the rule.
 class CFormEdit : public QLineEdit {
  public:
-  CFormEdit(QWidget* parent, int limit, bool digitsOnly)
-      : QLineEdit(parent), limit_(limit), digitsOnly_(digitsOnly), filter_(new CControlCharFilter(this)) {
+  CFormEdit(QWidget* parent, const FormField& field)
+      : QLineEdit(parent), field_(field), filter_(new CControlCharFilter(this)) {
     setAcceptDrops(false);
     setValidator(filter_);
+    connect(this, &QLineEdit::textChanged, this, [this] { UpdateRuleMark(); });
   }
 
   // The note shown when control characters were removed.
   void SetRemovedNote(std::function<void()> note) { filter_->onRemoved = std::move(note); }
+
+  // True while the field shows a value that breaks its rule.
+  bool BreaksRule() const { return breaksRule_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override {
@@ -43,15 +51,21 @@ class CFormEdit : public QLineEdit {
   bool Accepts(const QString& typed) const {
     if (typed.isEmpty() || !typed.at(0).isPrint()) return true;  // editing keys
     if (typed.contains(',')) return false;
-    if (digitsOnly_)
-      for (QChar c : typed)
-        if (!c.isDigit()) return false;
+    for (char32_t c : typed.toUcs4())
+      if ((field_.digitsOnly && !(c >= U'0' && c <= U'9')) || !RuleTakesChar(field_.rule, c)) return false;
     const qsizetype after = text().toUtf8().size() - selectedText().toUtf8().size() + typed.toUtf8().size();
-    return limit_ <= 0 || after <= limit_;
+    return field_.limit <= 0 || after <= field_.limit;
   }
-  int limit_;
-  bool digitsOnly_;
+  void UpdateRuleMark() {
+    const auto broken = CheckValueRule(field_, text().toStdString());
+    if (broken.has_value() == breaksRule_) return;
+    breaksRule_ = broken.has_value();
+    setStyleSheet(breaksRule_ ? "QLineEdit { border: 1px solid red; }" : QString());
+    setToolTip(breaksRule_ ? QString::fromStdString("Must be " + *broken) : QString());
+  }
+  const FormField& field_;
   CControlCharFilter* filter_;
+  bool breaksRule_ = false;
 };
 
 inline bool IsClipboardKey(QKeyEvent* key) {

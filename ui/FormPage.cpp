@@ -53,8 +53,8 @@ FormPage BuildFormPage(CFormControls& form, QObject* keyFilter,
       case CtlKind::Edit:
       case CtlKind::Preview: {
         const Binding* b = FindBinding(entry.id);
-        QLineEdit* edit = entry.kind == CtlKind::Edit && b ? new CFormEdit(parent, b->limit, b->digitsOnly)
-                                                           : new QLineEdit(parent);
+        QLineEdit* edit =
+            entry.kind == CtlKind::Edit && b ? new CFormEdit(parent, *b) : new QLineEdit(parent);
         edit->setReadOnly(entry.kind == CtlKind::Preview);
         edit->setContextMenuPolicy(Qt::NoContextMenu);  // no paste through the menu
         edit->installEventFilter(keyFilter);

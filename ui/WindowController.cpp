@@ -101,6 +101,9 @@ void CWindowController::SendAll() {
 
 void CWindowController::StartOperation(OperationKind kind, const GroupSelection& selection) {
   if (IsBusy()) return;
+  // A value that breaks its field's rule stops a Send before the port opens.
+  const GroupSelection sent = kind == OperationKind::SendAll ? model_.SendAllSelection() : selection;
+  if (kind != OperationKind::Read && !model_.CheckSendRules(sent, view_)) return;
   // The engine works on its own copy of the form and of the connection.
   operations_.Start(kind, selection, model_, connection_);
 }

@@ -416,6 +416,8 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
   range.Number(MobileEnd) = 1;
   CFormValues interval = FullValues();
   interval.Text(SendInterval) = "1441";
+  CFormValues noNumber = FullValues();
+  noNumber.Text(SendInterval) = "abc";
   std::filesystem::create_directory(dir / "ro");
   std::filesystem::permissions(dir / "ro",
                                std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
@@ -434,7 +436,7 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
       {{"write", WriteValues("comma.ini", comma), "-p", "21"},
        "[RVKPN] PhoneName1 = 'Smith, John': holds a comma"},
       {{"write", WriteValues("letters.ini", letters), "-p", "21"},
-       "[RVWLT] Numb1 = '0170-CALLME': may hold digits"},
+       "[RVWLT] Numb1 = '0170-CALLME': must be digits only"},
       {{"write", WriteValues("long.ini", longName), "-p", "21", "--allow-caps"},
        "[RVKPN] PhoneName0 = 'nnnnnnnnnnnnnnnnnnnnn': is 21 characters, over its input limit of 20"},
       {{"write", WriteValues("list.ini", list), "-p", "21"}, "[RVWLT] CallFilter = '5': is not a position"},
@@ -442,6 +444,8 @@ TEST_F(CliTest, BadInputIsRefusedWithStatus2BeforeAnyPortIsTouched) {
        "[RVWLT] MobileStart = '9': is after MobileEnd"},
       {{"write", WriteValues("interval.ini", interval), "-p", "21"},
        "Error, Send Interval Should be 0 ~ 1440 !"},
+      {{"write", WriteValues("no-number.ini", noNumber), "-p", "21", "--allow-caps"},
+       "[RVTRI] SendInterval = 'abc': must be digits only"},
       {{"write", good, "-p", "21", "--groups", "tri", "--password", std::string(250, 'p')},
        "more than the 254"},
       {{"write", good, "-p", "22"}, "COM22 is not a known port; the ports are: COM21 ("},

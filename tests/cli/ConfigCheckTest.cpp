@@ -8,10 +8,12 @@
 
 #include "../support/HostileValues.h"
 #include "../support/TestSupport.h"
+#include "../support/ValueRuleCases.h"
 #include "CliSupport.h"
 #include "cli/Compare.h"
 #include "cli/ConfigCheck.h"
 #include "port/ComPort.h"
+#include "protocol/ValueRules.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;
@@ -161,11 +163,28 @@ TEST_F(ConfigCheckTest, ValidValuesPassAndEveryBrokenRuleNamesItsKey) {
   const auto problems = CheckForSend(v, AllSettings(), "5830");
   ASSERT_EQ(problems.size(), 5u);
   EXPECT_NE(Find(problems, "RVSRI", "APN")->why.find("comma"), std::string::npos);
-  EXPECT_EQ(Find(problems, "RVWLT", "Numb4")->why, "may hold digits only");
+  EXPECT_EQ(Find(problems, "RVWLT", "Numb4")->why, "must be digits only");
   EXPECT_EQ(Find(problems, "RVKPN", "PhoneNum2")->why, "is 31 characters, over its input limit of 30");
   EXPECT_EQ(Find(problems, "RVGEO", "Type2")->why, "is not a position in its list (0 to 2)");
   EXPECT_EQ(Find(problems, "RVSRI", "RepMode")->why, "is not a position in its list (0 to 3)");
   for (const Problem& p : problems) EXPECT_FALSE(p.cappable()) << Describe(p);
+}
+
+TEST_F(ConfigCheckTest, ValuesThatBreakTheirRuleAreRefusedByKeyAndRule) {
+  for (const ValueRuleCase& c : ValueRuleCases()) {
+    const FormField& field = *FindFormField(c.id);
+    CFormValues v = FullValues();
+    v.Text(c.id) = c.value;
+    const auto problems = CheckForSend(v, AllSettings(), "5830");
+    const bool refused =
+        std::any_of(problems.begin(), problems.end(), [](const Problem& p) { return !p.cappable(); });
+    EXPECT_EQ(refused, !c.accepted) << field.key << " = '" << c.value << "'";
+    if (c.accepted || field.rule == ValueRule::Text)
+      continue;  // commas and control bytes have their own words
+    const Problem* problem = Find(problems, field.section, field.key);
+    ASSERT_NE(problem, nullptr) << field.key;
+    EXPECT_EQ(problem->why, "must be " + RuleName(field.rule));
+  }
 }
 
 TEST_F(ConfigCheckTest, ValuesTheWindowCorrectsCarryTheCorrection) {

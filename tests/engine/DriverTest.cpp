@@ -414,8 +414,10 @@ TEST_F(DriverTest, ExchangeRefusesALineWithAControlByteWholeAndPassesHighBytes) 
 }
 
 TEST_F(DriverTest, AValueWithACarriageReturnNeverBecomesASecondCommand) {
+  // A form value with a CR breaks its field's rule and gives no line at all;
+  // the password is the way one still reaches the port's guard.
   model.values.Number(ReportMode) = 0;
-  model.values.Text(Apn) = "internet\rAT+RVPIN=5830,1,1,0000";
+  model.SetPassword("5830\rAT+RVPIN=5830,1,1,0000");
   Send(Only(Group::Sri));
   EXPECT_EQ(events.statuses.back(), "Send AT+RVSRI Fail !");
   EXPECT_EQ(events.result.outcome, Outcome::TrackerFailed);
@@ -426,7 +428,7 @@ TEST_F(DriverTest, AValueWithACarriageReturnNeverBecomesASecondCommand) {
   // Only the whole bracketing commands reached the tracker.
   for (const auto& line : Received()) EXPECT_TRUE(line == "AT+CSCLK=0" || line == "AT+WCSL=1") << line;
   const std::string traffic = ReadFile(dir / "AtLog.log");
-  EXPECT_NE(traffic.find("internet<CR>AT+RVPIN=5830,1,1,0000"), std::string::npos);
+  EXPECT_NE(traffic.find("5830<CR>AT+RVPIN=5830,1,1,0000"), std::string::npos);
 }
 
 TEST_F(DriverTest, ControlBytesInAReplyValueAreDroppedWithANoteAndTheReadSucceeds) {

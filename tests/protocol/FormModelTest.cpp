@@ -2,13 +2,16 @@
 
 #include <map>
 
+#include "../support/ValueRuleCases.h"
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"
 #include "protocol/UtcStamp.h"
 #include "protocol/Validation.h"
+#include "protocol/ValueRules.h"
 
 using namespace kestrun;
 using namespace ctl;
+using namespace kestrun::testing;
 
 namespace {
 
@@ -99,7 +102,7 @@ TEST_F(FormModel, ReplacedValueStaysReplacedUntilTheFieldIsEditedAgain) {
   // The control still shows 2400, so every later pull brings it back.
   for (int edit = 0; edit < 2; ++edit) {
     v.Text(BeginTime) = "2400";
-    v.Text(EndTime) = edit ? "1800" : "1";
+    v.Text(EndTime) = edit ? "1800" : "0100";
     model.CheckFieldRange(EndTime, out);
     model.RefreshTriCommand(out);
     EXPECT_EQ(v.Text(TriPreview), "AT+RVTRI=5830,2359," + v.Text(EndTime) + ",,," + kStamp);
@@ -348,4 +351,51 @@ TEST_F(FormModel, InfoReportFlagIsTheNinthFlagOfTheRunAndTheAlarmsTheFirstEight)
   model.ApplyReplyToForm(Group::Bac);
   EXPECT_EQ(v.Number(InfoReportFlag), 1);
   for (int id : BacAlarmFlag) EXPECT_EQ(v.Number(id), 0) << id;
+}
+
+TEST_F(FormModel, ValuesThatBreakTheirRuleHaveNoLineAndStopTheSend) {
+  for (const ValueRuleCase& c : ValueRuleCases()) {
+    CFormModel m;
+    FakeForm form;
+    m.SetPassword("5830");
+    const FormField& field = *FindFormField(c.id);
+    for (int n = 0; n < 4; ++n) m.values.Number(FenceBox[n]) = 1;
+    for (int k = 0; k < 5; ++k) m.values.Number(KeyBox[k]) = 1;
+    m.values.Number(MobileEnd) = 9;
+    m.values.Text(c.id) = c.value;
+    GroupSelection selection{};
+    selection[static_cast<int>(field.group)] = true;
+    const bool checked = m.CheckSendRules(selection, form);
+    const std::vector<std::string> lines = m.PrepareSend(field.group, form);
+    const bool sent =
+        !lines.empty() && std::none_of(lines.begin(), lines.end(), [](auto& l) { return l.empty(); });
+    const std::string what = field.name + " = '" + c.value + "'";
+    EXPECT_EQ(checked, c.accepted) << what;
+    EXPECT_EQ(sent, c.accepted) << what;
+    if (c.accepted) continue;
+    // The popup and the row's preview name the field and the rule.
+    const std::string rule = RuleName(field.rule);
+    ASSERT_FALSE(form.messages.empty()) << what;
+    EXPECT_NE(form.messages.front().find(field.name), std::string::npos) << form.messages.front();
+    EXPECT_NE(form.messages.front().find(rule), std::string::npos) << form.messages.front();
+    const int preview =
+        Info(field.group).previews[std::max(field.row, 0) % Info(field.group).previews.size()];
+    EXPECT_NE(form.controls[preview].find(rule), std::string::npos) << what << ": " << form.controls[preview];
+  }
+}
+
+TEST_F(FormModel, ValuesASendDoesNotCarryNeverBlockIt) {
+  v.Text(Latitude[1]) = "nan";       // fence 2 not ticked
+  v.Text(PhoneNumber[3]) = "x";      // key 3 not ticked
+  v.Text(WhiteNumber[5]) = "0170x";  // outside Mobile Start..End
+  v.Number(FenceBox[0]) = 1;
+  v.Number(KeyBox[0]) = 1;
+  v.Number(MobileEnd) = 4;
+  GroupSelection all;
+  all.fill(true);
+  EXPECT_TRUE(model.CheckSendRules(all, out));
+  v.Number(MobileEnd) = 5;
+  EXPECT_FALSE(model.CheckSendRules(all, out));
+  ASSERT_EQ(out.messages.size(), 1u);
+  EXPECT_NE(out.messages[0].find("White Number 6"), std::string::npos) << out.messages[0];
 }

@@ -12,6 +12,7 @@
 
 #include "../support/Popups.h"
 #include "protocol/ControlIds.h"
+#include "ui/FormInputs.h"
 #include "ui/FormLayout.h"
 #include "ui/KestrunView.h"
 
@@ -133,17 +134,17 @@ TEST_F(FormTest, RangeReplacementHoldsAcrossLaterEditsOfTheGroup) {
   Edit(BeginTime)->setFocus();
   QTest::keyClicks(Edit(BeginTime), "2400");
   EXPECT_EQ(OpenPopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
-  QTest::keyClicks(Edit(EndTime), "18");
+  QTest::keyClicks(Edit(EndTime), "1800");
   QTest::keyClicks(Edit(SendInterval), "5");
-  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,18,5,,"))
+  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,2359,1800,5,,"))
       << Edit(TriPreview)->text().toStdString();
   EXPECT_EQ(Edit(BeginTime)->text(), "2400");  // the field shows what was typed
   EXPECT_EQ(OpenPopupMessages().count("Error, Begin Time Should be 0000 ~ 2359 !"), 1);
   // Editing the field itself again: its new text is checked and used.
   Edit(BeginTime)->selectAll();
   QTest::keyClicks(Edit(BeginTime), "0930");
-  QTest::keyClicks(Edit(EndTime), "0");
-  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,0930,180,5,,"))
+  QTest::keyClicks(Edit(SendInterval), "0");
+  EXPECT_TRUE(Edit(TriPreview)->text().startsWith("AT+RVTRI=5830,0930,1800,50,,"))
       << Edit(TriPreview)->text().toStdString();
 
   QTest::keyClicks(Edit(SendNum), "9");
@@ -170,6 +171,34 @@ TEST_F(FormTest, TypingStopsAtTheLimitAndRefusesCommasAndPaste) {
   EXPECT_EQ(apn->text(), "ab");
   QTest::keyClick(apn, Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(apn->text(), "ab");
+}
+
+TEST_F(FormTest, FieldsTakeTheirRulesCharactersAndMarkAValueThatBreaksTheRule) {
+  struct Case {
+    int id;
+    const char* typed;
+    const char* kept;
+    const char* loaded;   // then put there by the program, as a config file does
+    const char* tooltip;  // empty: not marked
+  };
+  const Case cases[] = {
+      {SendInterval, "1a5", "15", "abc", "Must be digits only"},
+      {SriPort, "7O00", "700", "7000", ""},
+      {SmsGateway, "+49 170", "+49170", "49+170", "Must be digits with an optional leading +"},
+      {Longitude[0], "-1.5e3", "-1.53", "1e400", "Must be a decimal number within \u00b1180"},
+      {Apn, "web", "web", "web", ""},
+  };
+  for (const Case& c : cases) {
+    auto* edit = static_cast<CFormEdit*>(Edit(c.id));
+    edit->clear();
+    QTest::keyClicks(edit, c.typed);
+    EXPECT_EQ(edit->text(), c.kept) << c.typed;
+    EXPECT_FALSE(edit->BreaksRule()) << c.typed;
+    view.model().values.Text(c.id) = c.loaded;
+    view.PushForm();
+    EXPECT_EQ(edit->BreaksRule(), *c.tooltip != 0) << c.loaded;
+    EXPECT_EQ(edit->toolTip(), QString::fromUtf8(c.tooltip)) << c.loaded;
+  }
 }
 
 namespace {
@@ -319,13 +348,66 @@ TEST(IpAddressEdit, BlankOctetsReadZeroAndEveryOctetChangeIsReported) {
   int changes = 0;
   QObject::connect(&ip, &CIpAddressEdit::octetChanged, [&] { ++changes; });
   EXPECT_EQ(ip.Octets(), (std::array<int, 4>{0, 0, 0, 0}));
-  ip.OctetField(0)->setFocus();
   QTest::keyClicks(ip.OctetField(0), "25");
-  QTest::keyClicks(ip.OctetField(0), "6");  // 256 is not an octet
-  EXPECT_EQ(ip.OctetField(0)->text(), "25");
   QTest::keyClicks(ip.OctetField(2), "7");
   EXPECT_EQ(ip.Octets(), (std::array<int, 4>{25, 0, 7, 0}));
   EXPECT_EQ(changes, 3);
   ip.SetOctets({300, 1, 2, 3});  // low 8 bits, as a reply's 300 shows
   EXPECT_EQ(ip.Octets(), (std::array<int, 4>{44, 1, 2, 3}));
+}
+
+TEST(IpAddressEdit, KeysMoveBetweenTheBoxesAsAddressFieldsDo) {
+  struct Case {
+    const char* name;
+    std::array<int, 4> before;      // then the first box is selected
+    std::vector<std::string> keys;  // typed into the box that has the focus; "<" is Backspace
+    std::array<QString, 4> after;
+    int focusBox;
+    QString note;  // the capped note, if any
+  };
+  const QString capped = CIpAddressEdit::CappedNote("300");
+  const std::vector<Case> cases = {
+      {"full stops move on",
+       {192, 168, 10, 20},
+       {"1", "0", ".", "0", ".", "0", ".", "5"},
+       {"10", "0", "0", "5"},
+       3,
+       ""},
+      {"spaces move on", {0, 0, 0, 0}, {"1", " ", "2", " ", "3"}, {"1", "2", "3", "0"}, 2, ""},
+      {"a full stop in an empty box stays", {0, 0, 0, 0}, {"<", ".", "7"}, {"7", "0", "0", "0"}, 0, ""},
+      {"the third digit moves on", {0, 0, 0, 0}, {"1", "2", "7", "9"}, {"127", "9", "0", "0"}, 1, ""},
+      {"over 255 becomes 255", {0, 0, 0, 0}, {"3", "0", "0"}, {"255", "0", "0", "0"}, 1, capped},
+      {"backspace in an empty box goes back", {1, 2, 3, 4}, {".", "<", "<", "<"}, {"", "", "3", "4"}, 0, ""},
+      {"a dotted address fills every box", {0, 0, 0, 0}, {"10.20.30.40"}, {"10", "20", "30", "40"}, 3, ""},
+      {"from the box it arrives in",
+       {9, 9, 9, 9},
+       {"1", ".", "10.300.7"},
+       {"1", "10", "255", "7"},
+       3,
+       capped},
+  };
+  for (const Case& c : cases) {
+    CIpAddressEdit ip;
+    ip.show();
+    ip.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&ip)) << c.name;
+    QStringList notes;
+    QObject::connect(&ip, &CIpAddressEdit::octetCapped, [&](int, const QString& note) { notes << note; });
+    ip.SetOctets(c.before);
+    ip.OctetField(0)->setFocus();
+    ip.OctetField(0)->selectAll();
+    for (const std::string& key : c.keys) {
+      auto* box = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+      ASSERT_NE(box, nullptr) << c.name;
+      if (key == "<")
+        QTest::keyClick(box, Qt::Key_Backspace);
+      else if (key.size() > 1)
+        CommitText(box, QString::fromStdString(key));  // as an input method hands over a whole text
+      else
+        QTest::keyClicks(box, QString::fromStdString(key));
+    }
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(ip.OctetField(i)->text(), c.after[i]) << c.name << " box " << i;
+    EXPECT_EQ(QApplication::focusWidget(), ip.OctetField(c.focusBox)) << c.name;
+    EXPECT_EQ(notes.join(""), c.note) << c.name;
+  }
 }

@@ -258,6 +258,23 @@ TEST_F(WindowControllerTest, OperationsReportTheirEndAndReenableTheForm) {
   EXPECT_NE(std::find(view.pushed.begin(), view.pushed.end(), Apn), view.pushed.end());
 }
 
+TEST_F(WindowControllerTest, AValueThatBreaksItsRuleStopsTheSendBeforeThePort) {
+  ASSERT_TRUE(controller.Start());
+  controller.model().values.Number(TriEnable) = 1;
+  controller.model().values.Text(SendInterval) = "abc";
+  for (const bool all : {false, true}) {
+    view.popups.clear();
+    if (all)
+      controller.SendAll();
+    else
+      controller.SendGroup(Group::Tri);
+    EXPECT_FALSE(controller.IsBusy());
+    ASSERT_EQ(view.popups.size(), 1u);
+    EXPECT_NE(view.popups[0].find("Send Interval"), std::string::npos) << view.popups[0];
+  }
+  EXPECT_TRUE(sim_->ReceivedLines().empty());
+}
+
 TEST_F(WindowControllerTest, PortCheckDueDuringAnOperationRunsAfterIt) {
   ASSERT_TRUE(controller.Start());
   controller.CheckPort();
