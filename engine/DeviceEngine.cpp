@@ -1,8 +1,8 @@
 #include "engine/DeviceEngine.h"
 
-#include "port/ComPort.h"
 #include "engine/DeviceOperations.h"
 #include "engine/TrafficLog.h"
+#include "port/ComPort.h"
 
 namespace kestrun {
 
@@ -24,7 +24,7 @@ bool CDeviceEngine::Start(OperationPlan plan) {
 }
 
 OperationResult CDeviceEngine::Run(OperationPlan plan) {
-  if (running_) return {Outcome::Stopped, "An operation is already running", {}, {}};
+  if (running_) return {Outcome::Stopped, "An operation is already running", {}, {}, Cause::None, {}};
   Wait();
   plan_ = std::move(plan);
   stop_ = false;

@@ -48,7 +48,7 @@ class CRefreshOutput : public IFormOutput {
   CRefreshOutput(IEngineEvents* events, const CFormModel& model) : events_(events), model_(model) {}
   void ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind, bool autoClose,
                   int delayMs) override {
-    if (events_) events_->PopupRequested({caption, message, iconKind, autoClose, delayMs});
+    if (events_) events_->PopupRequested({caption, message, iconKind, autoClose, delayMs, {}});
   }
   void SetControlText(int id, const std::string& text) override {
     if (events_) events_->PreviewBuilt(id, text, model_.values.Text(id));
@@ -78,7 +78,7 @@ void CDeviceDriver::LogTraffic(const std::string& text, Direction direction) {
 }
 
 void CDeviceDriver::ShowFailure(const std::string& message) {
-  events_.PopupRequested({kAppTitle, message, kIconFailure, false, 1000});
+  events_.PopupRequested({kAppTitle, message, kIconFailure, false, 1000, failure_.hint});
 }
 
 void CDeviceDriver::ReportReplyFailure(int kind) {
@@ -94,8 +94,10 @@ bool CDeviceDriver::PortFailed() {
     const int error = port_.lastSystemError;
     failure_.detail = (port_.devicePath().empty() ? std::string("The port") : port_.devicePath()) + ": " +
                       SystemReason(error);
-    if (error == EIO || error == ENXIO || error == ENODEV || error == EBADF)
-      failure_.detail += ". The device has gone away: check the cable and the adapter.";
+    if (error == EIO || error == ENXIO || error == ENODEV || error == EBADF) {
+      NoteCause(failure_, Cause::DeviceGone, port_.portNumber);
+      failure_.detail += ". " + failure_.hint;
+    }
   }
   return false;
 }
@@ -131,6 +133,7 @@ bool CDeviceDriver::ExchangeCommand(const std::string& line) {
   }
   LogTraffic(line, Direction::Sent);
   events_.HistoryAppended(line);
+  ++settingsLinesSent_;
   std::string collected;
   bool echoSeen = false;
   // Fast pacing ends a read once the reply is complete; the specified one
@@ -161,10 +164,13 @@ bool CDeviceDriver::ExchangeCommand(const std::string& line) {
     }
   }
   if (collected.find(line) == std::string::npos) {
+    NoteCause(failure_, Cause::NoAnswer, port_.portNumber);
     ReportReplyFailure(kNoResponse);
     return false;
   }
   if (!SettingAccepted(collected, line)) {
+    if (settingsLinesSent_ == 1 && collected.find("ERROR") != std::string::npos)
+      NoteCause(failure_, Cause::WrongPassword, port_.portNumber);
     ReportReplyFailure(kNoRightResponse);
     return false;
   }
@@ -177,6 +183,7 @@ bool CDeviceDriver::SetSlowClock(bool on) {
   std::string reply;
   bool seen = false;
   for (int attempt = 0; attempt < kWakeUpAttempts && !seen && !Stopped(); ++attempt) {
+    if (!on) events_.WakeUpAttempt(attempt + 1, kWakeUpAttempts);
     // A sleeping tracker wakes on the first line. The queues are emptied once
     // before the burst, so that the wake-up lines do not throw away each
     // other's replies; the fourth line is then polled for its "OK".
@@ -201,8 +208,10 @@ bool CDeviceDriver::SetSlowClock(bool on) {
     }
   }
   LogTraffic(reply, Direction::Received);
-  if (!seen && !Stopped() && failure_.detail.empty())
+  if (!seen && !Stopped() && failure_.detail.empty()) {
     failure_.detail = WakeUpUnansweredReason(port_.portNumber);
+    NoteCause(failure_, Cause::NoAnswer, port_.portNumber);
+  }
   return seen;
 }
 
@@ -318,6 +327,8 @@ bool CDeviceDriver::OpenPort() {
   std::snprintf(text, sizeof text, "Init COM:%d Baudrate:%d Fail !", port_.portNumber, port_.baudRate);
   failure_.outcome = Outcome::PortNotOpened;
   failure_.detail = port_.openFailureReason();
+  if (port_.lastSystemError == EBUSY)
+    NoteCause(failure_, Cause::PortHeld, port_.portNumber, port_.devicePath());
   SetStatus(text);
   ShowFailure(text);
   return false;
@@ -359,7 +370,7 @@ OperationResult CDeviceDriver::ReadGroups(const GroupSelection& selection) {
   if (!Bracket(SetSlowClock(true))) return Finish(false);
   Finish(true);
   SetStatus("Read AT Command Success .");
-  events_.PopupRequested({kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000});
+  events_.PopupRequested({kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000, {}});
   return {};
 }
 
@@ -382,7 +393,7 @@ OperationResult CDeviceDriver::SendGroups(const GroupSelection& selection) {
   if (const GroupInfo* info = GroupWithoutLine(selection)) {
     SetStatus(GroupText("Send ", info->group, " Fail !"));
     ShowFailure(kNoLine);
-    return {Outcome::NothingToSend, kNoLine, {}, {}};
+    return {Outcome::NothingToSend, kNoLine, {}, {}, Cause::None, {}};
   }
   if (!OpenPort()) return Finish(false);
   if (!Bracket(SetSlowClock(false))) return Finish(false);
@@ -406,7 +417,7 @@ OperationResult CDeviceDriver::SendGroups(const GroupSelection& selection) {
   if (!Bracket(SetSlowClock(true))) return Finish(false);
   Finish(true);
   SetStatus("Send AT Command Success .");
-  events_.PopupRequested({kAppTitle, "Send Setting Success .", kIconSuccess, true, 1000});
+  events_.PopupRequested({kAppTitle, "Send Setting Success .", kIconSuccess, true, 1000, {}});
   return {};
 }
 
@@ -414,7 +425,7 @@ OperationResult CDeviceDriver::SendAll() {
   const GroupSelection selection = model_.SendAllSelection();
   if (CountSelected(selection, SendOrder()) == 0) {
     ShowFailure(kNothingSelected);
-    return {Outcome::NothingSelected, kNothingSelected, {}, {}};
+    return {Outcome::NothingSelected, kNothingSelected, {}, {}, Cause::None, {}};
   }
   return SendGroups(selection);
 }

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "port/ComPort.h"
 #include "engine/EngineEvents.h"
 #include "engine/Pacing.h"
 #include "engine/TrafficLog.h"
+#include "port/ComPort.h"
 #include "protocol/FormModel.h"
 
 namespace kestrun {
@@ -67,6 +67,7 @@ class CDeviceDriver {
   const std::atomic<bool>& stop_;
   OperationResult failure_;  // the first failure's kind and reason
   std::string lastStatus_;
+  int settingsLinesSent_ = 0;  // settings lines written in this operation
 };
 
 }  // namespace kestrun
