@@ -1,5 +1,7 @@
 #include "ui/StatusBar.h"
 
+#include <QFontMetrics>
+
 namespace kestrun {
 
 CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent) {
@@ -11,7 +13,8 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent) {
   progress_ = new QProgressBar(this);
   progress_->setAccessibleName("Progress");
   progress_->setTextVisible(true);
-  progress_->setMaximumWidth(220);
+  // Wide enough for its longest label on one line.
+  progress_->setFixedWidth(progress_->fontMetrics().horizontalAdvance("Waking the tracker: 30 of 30") + 32);
   progress_->hide();
   file_ = new QLabel(this);
   file_->setAccessibleName("Config File");

@@ -135,7 +135,7 @@ void CWindowController::PreviewBuilt(int id, const std::string& shown, const std
 
 void CWindowController::GroupStarted(Group group, int index, int count) {
   view_.ShowProgress(
-      "Group " + std::to_string(index) + " of " + std::to_string(count) + ": AT+RV" + Info(group).name, index,
+      "Group " + std::to_string(index) + " of " + std::to_string(count) + ": RV" + Info(group).name, index,
       count);
 }
 
