@@ -136,12 +136,24 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
       error = "no port given: use --port N (see 'rv450-cli ports'), or run where MainSetting.ini is";
       return false;
     }
-    if (settings.comIndex < 0 || settings.comIndex >= static_cast<int>(known.size())) {
+    // A stored position names another port once the list has changed: a
+    // command that writes to a tracker takes the port only by its number.
+    const PortChoice choice = ChoosePort(settings, known);
+    const bool writes = o.command == Command::Write || o.command == Command::Verify;
+    if (writes && !choice.byNumber) {
+      error = settingsPath + ": " +
+              (settings.comNumber > 0
+                   ? "ComPortNumber " + std::to_string(settings.comNumber) + " is not a known port"
+                   : std::string("no ComPortNumber")) +
+              "; a list position alone is not enough to write to a tracker; use --port N";
+      return false;
+    }
+    if (choice.position < 0) {
       error = settingsPath + ": ComPort " + std::to_string(settings.comIndex) + " designates no port; " +
               KnownPorts(known) + "; use --port N";
       return false;
     }
-    numbers.push_back(known[static_cast<std::size_t>(settings.comIndex)].number);
+    numbers.push_back(known[static_cast<std::size_t>(choice.position)].number);
   }
   for (int number : numbers) {
     const auto found =

@@ -163,6 +163,9 @@ void CPortJob::Finish(const OperationResult& result) {
     report_.notes.insert(report_.notes.end(), popups_.begin(), popups_.end());
     if (last != report_.message && report_.detail.empty()) report_.detail = last;
   }
+  // What to do about a known cause, in the window's words.
+  if (!result.hint.empty() && report_.detail.find(result.hint) == std::string::npos)
+    report_.detail += (report_.detail.empty() ? "" : "; ") + result.hint;
   switch (result.outcome) {
     case Outcome::PortNotOpened:
       report_.outcome = "port-not-opened";

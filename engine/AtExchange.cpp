@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/ExchangeReasons.h"
+#include "engine/Hints.h"
 #include "protocol/ControlChars.h"
 #include "protocol/ReplyRules.h"
 
@@ -53,7 +54,7 @@ void CAtExchange::SetStatus(const std::string& text) {
 }
 
 void CAtExchange::ShowFailure(const std::string& message) {
-  events_.PopupRequested({kAppTitle, message, kIconFailure, false, 1000});
+  events_.PopupRequested({kAppTitle, message, kIconFailure, false, 1000, failure_.hint});
 }
 
 void CAtExchange::ReportReplyFailure(ReplyFailure kind) {
@@ -67,17 +68,22 @@ void CAtExchange::NotePortFailure(const PortResult& result) {
   const int error = result.error;
   failure_.detail =
       (port_.devicePath().empty() ? std::string("The port") : port_.devicePath()) + ": " + result.reason;
-  if (error == EIO || error == ENXIO || error == ENODEV || error == EBADF)
-    failure_.detail += ". The device has gone away: check the cable and the adapter.";
+  if (error == EIO || error == ENXIO || error == ENODEV || error == EBADF) {
+    NoteCause(failure_, Cause::DeviceGone, port_.settings().number);
+    failure_.detail += ". " + failure_.hint;
+  }
 }
 
 bool CAtExchange::OpenPort() {
-  if (port_.Open()) return true;
+  const PortResult opened = port_.Open();
+  if (opened) return true;
   char text[96];
   std::snprintf(text, sizeof text, "Init COM:%d Baudrate:%d Fail !", port_.settings().number,
                 port_.settings().baudRate);
   failure_.outcome = Outcome::PortNotOpened;
   failure_.detail = port_.openFailureReason();
+  if (opened.error == EBUSY)
+    NoteCause(failure_, Cause::PortHeld, port_.settings().number, port_.devicePath());
   SetStatus(text);
   ShowFailure(text);
   return false;
@@ -132,6 +138,7 @@ bool CAtExchange::ExchangeCommand(const std::string& line) {
   }
   LogTraffic(line, Direction::Sent);
   events_.HistoryAppended(line);
+  ++settingsLinesSent_;
   std::string collected;
   bool echoSeen = false;
   // Fast pacing ends a read once the reply is complete; the specified one
@@ -161,10 +168,15 @@ bool CAtExchange::ExchangeCommand(const std::string& line) {
     }
   }
   if (collected.find(line) == std::string::npos) {
+    NoteCause(failure_, Cause::NoAnswer, port_.settings().number);
     ReportReplyFailure(ReplyFailure::NoResponse);
     return false;
   }
   if (!SettingAccepted(collected, line)) {
+    // The tracker refuses its first settings line with ERROR when the
+    // password is wrong: the likeliest cause, said under the popup.
+    if (settingsLinesSent_ == 1 && collected.find("ERROR") != std::string::npos)
+      NoteCause(failure_, Cause::WrongPassword, port_.settings().number);
     ReportReplyFailure(ReplyFailure::NoRightResponse);
     return false;
   }
@@ -182,6 +194,7 @@ bool CAtExchange::SetSlowClock(bool on) {
   poll.endOnToken = pacing_.EndsOnEvent();
   poll.purgeFirst = false;
   for (int attempt = 0; attempt < kWakeUpAttempts && !seen && !Stopped(); ++attempt) {
+    if (!on) events_.WakeUpAttempt(attempt + 1, kWakeUpAttempts);
     // A sleeping tracker wakes on the first line. The queues are emptied once
     // before the burst, so that the wake-up lines do not throw away each
     // other's replies; the fourth line is then polled for its "OK".
@@ -206,8 +219,10 @@ bool CAtExchange::SetSlowClock(bool on) {
     }
   }
   LogTraffic(reply, Direction::Received);
-  if (!seen && !Stopped() && failure_.detail.empty())
+  if (!seen && !Stopped() && failure_.detail.empty()) {
     failure_.detail = WakeUpUnansweredReason(port_.settings().number);
+    NoteCause(failure_, Cause::NoAnswer, port_.settings().number);
+  }
   return seen;
 }
 

@@ -66,6 +66,7 @@ class CAtExchange {
   const std::atomic<bool>& stop_;
   OperationResult failure_;  // the first failure's kind and reason
   std::string lastStatus_;
+  int settingsLinesSent_ = 0;  // settings lines written in this operation
 };
 
 }  // namespace kestrun

@@ -25,7 +25,7 @@ bool CDeviceEngine::Start(OperationPlan plan) {
 }
 
 OperationResult CDeviceEngine::Run(OperationPlan plan) {
-  if (running_) return {Outcome::Stopped, "An operation is already running", {}, {}};
+  if (running_) return {Outcome::Stopped, "An operation is already running", {}, {}, Cause::None, {}};
   Wait();
   plan_ = std::move(plan);
   stop_ = false;

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "engine/Hints.h"
 #include "protocol/FormModel.h"
 #include "protocol/Groups.h"
 
@@ -18,6 +19,8 @@ struct PopupRequest {
   ResultIcon iconKind = kIconFailure;  // kIconSuccess or kIconFailure
   bool autoClose = false;
   int delayMs = 1000;
+  // What to do about it, said under the message; empty: nothing known.
+  std::string hint;
 };
 
 enum class Outcome {
@@ -37,6 +40,9 @@ struct OperationResult {
   // operation ("<file>: <step>: <reason>"); empty when it could. The
   // operation goes on without the log, so this is no failure of it.
   std::string logError;
+  // The failure's cause where it is known, and what the user can do about it.
+  Cause cause = Cause::None;
+  std::string hint;
   bool ok() const { return outcome == Outcome::Success; }
 };
 
@@ -58,6 +64,8 @@ class IEngineEvents {
   virtual void GroupStarted(Group /*group*/, int /*index*/, int /*count*/) {}
   // A group was read: `reading` holds its parsed, capped record and the form
   // values taken from it (the engine's copy).
+  // The tracker is being woken: `attempt` of `count`, counting from 1.
+  virtual void WakeUpAttempt(int /*attempt*/, int /*count*/) {}
   virtual void GroupRead(Group /*group*/, const CFormModel& /*reading*/) {}
   virtual void FirmwareVersionRead(const std::string& /*version*/) {}
   // The operation is over and its port closed: the form goes idle.

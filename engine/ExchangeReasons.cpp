@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/Hints.h"
 #include "protocol/ControlChars.h"
 
 namespace kestrun {
@@ -18,8 +19,7 @@ std::string Joined(const std::vector<std::string>& names) {
 
 std::string WakeUpUnansweredReason(int portNumber) {
   return "No answer to " + std::to_string(kWakeUpAttempts) + " wake-up attempts in " +
-         std::to_string(kWakeUpSeconds) + " s; check the cable, the port COM" + std::to_string(portNumber) +
-         " and that the tracker is powered.";
+         std::to_string(kWakeUpSeconds) + " s; " + NoAnswerAdvice(portNumber);
 }
 
 std::string ShowControlBytes(std::string_view text) {

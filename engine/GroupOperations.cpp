@@ -33,7 +33,7 @@ class CRefreshOutput : public IFormOutput {
   CRefreshOutput(IEngineEvents* events, const CFormModel& model) : events_(events), model_(model) {}
   void ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind, bool autoClose,
                   int delayMs) override {
-    if (events_) events_->PopupRequested({caption, message, iconKind, autoClose, delayMs});
+    if (events_) events_->PopupRequested({caption, message, iconKind, autoClose, delayMs, {}});
   }
   void SetControlText(int id, const std::string& text) override {
     if (events_) events_->PreviewBuilt(id, text, model_.values.Text(id));
@@ -121,7 +121,7 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
   if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
   x.Finish(true);
   x.SetStatus("Read AT Command Success .");
-  events_.PopupRequested({kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000});
+  events_.PopupRequested({kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000, {}});
   return {};
 }
 
@@ -145,7 +145,7 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
   if (const GroupInfo* info = GroupWithoutLine(selection)) {
     x.SetStatus(GroupText("Send ", info->group, " Fail !"));
     x.ShowFailure(kNoLine);
-    return {Outcome::NothingToSend, kNoLine, {}, {}};
+    return {Outcome::NothingToSend, kNoLine, {}, {}, Cause::None, {}};
   }
   if (!x.OpenPort()) return x.Finish(false);
   if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
@@ -169,7 +169,7 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
   if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
   x.Finish(true);
   x.SetStatus("Send AT Command Success .");
-  events_.PopupRequested({kAppTitle, "Send Setting Success .", kIconSuccess, true, 1000});
+  events_.PopupRequested({kAppTitle, "Send Setting Success .", kIconSuccess, true, 1000, {}});
   return {};
 }
 
@@ -177,7 +177,7 @@ OperationResult CGroupOperations::SendAll() {
   const GroupSelection selection = model_.SendAllSelection();
   if (CountSelected(selection, SendOrder()) == 0) {
     exchange_.ShowFailure(kNothingSelected);
-    return {Outcome::NothingSelected, kNothingSelected, {}, {}};
+    return {Outcome::NothingSelected, kNothingSelected, {}, {}, Cause::None, {}};
   }
   return SendGroups(selection);
 }

@@ -32,12 +32,17 @@ void Connection::ApplyTo(OperationPlan& plan) const {
   plan.pacing = pacing;
 }
 
+PortChoice ChoosePort(const CMainSettings& settings, const std::vector<PortEntry>& ports) {
+  const int count = static_cast<int>(ports.size());
+  for (int i = 0; i < count && settings.comNumber > 0; ++i)
+    if (ports[static_cast<std::size_t>(i)].number == settings.comNumber) return {i, true};
+  return {settings.comIndex >= 0 && settings.comIndex < count ? settings.comIndex : -1, false};
+}
+
 Connection ConnectionFromSettings(const CMainSettings& settings, const std::vector<PortEntry>& ports) {
   Connection c;
-  const int index = settings.comIndex;
-  c.port = index >= 0 && index < static_cast<int>(ports.size())
-               ? ports[static_cast<std::size_t>(index)].number
-               : 0;
+  const int index = ChoosePort(settings, ports).position;
+  c.port = index >= 0 ? ports[static_cast<std::size_t>(index)].number : 0;
   c.baudRate = BaudRateForIndex(settings.baudIndex);
   c.password = settings.password;
   c.pacing = settings.pacing;

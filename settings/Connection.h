@@ -37,9 +37,18 @@ struct Connection {
   void ApplyTo(OperationPlan& plan) const;
 };
 
-// The connection MainSetting.ini's values choose: the port at `comIndex` of
-// `ports` (the port list of this start-up), the rate at `baudIndex`, the
-// password and the pacing. No log and default discovery paths.
+// Which port of `ports` (the port list of this start-up) MainSetting.ini's
+// values choose: the one whose number ComPortNumber names when the list has
+// it (byNumber), else the one at position ComPort; -1 when neither names one.
+struct PortChoice {
+  int position = -1;
+  bool byNumber = false;
+};
+PortChoice ChoosePort(const CMainSettings& settings, const std::vector<PortEntry>& ports);
+
+// The connection MainSetting.ini's values choose: the port ChoosePort picks,
+// the rate at `baudIndex`, the password and the pacing. No log and default
+// discovery paths.
 Connection ConnectionFromSettings(const CMainSettings& settings, const std::vector<PortEntry>& ports);
 
 // Command-line values over a connection: each one given replaces its value.

@@ -1,6 +1,7 @@
 // The connection settings in MainSetting.ini (section Main): device password,
-// position of the chosen port in this start-up's port list, position of the
-// baud rate in the baud list, and the pacing of the exchange with the tracker.
+// position of the chosen port in this start-up's port list and that port's COM
+// number, position of the baud rate in the baud list, and the pacing of the
+// exchange with the tracker.
 #pragma once
 
 #include <string>
@@ -20,13 +21,17 @@ class CMainSettings {
   FileResult Load();
   // The same, handing back the text read, for a caller that checks raw values.
   FileResult Load(CIniText& text);
-  // Writes GenPassword, ComPort, Baudrate and Pacing in one replace of the
+  // Writes GenPassword, ComPort, ComPortNumber (when known), Baudrate and
+  // Pacing in one replace of the
   // file; every other line stays. A file that cannot be read is not written.
   FileResult Save();
 
   CIniFile file;
   std::string password;
   int comIndex = -1;
+  // The chosen port's COM number (ComPortNumber); 0: not stored. The
+  // position alone names another port once the machine's ports change.
+  int comNumber = 0;
   int baudIndex = -1;
   // Stored as "Pacing=specified" or "Pacing=fast"; read as CPacing::FromSetting
   // reads it.

@@ -34,9 +34,9 @@ QString CConfigFileCommands::DefaultChoose(bool save) {
   return dialog->selectedFiles().first();
 }
 
-void CConfigFileCommands::Save(const std::function<void()>& pullForm, const std::string& firmwareVersion) {
+bool CConfigFileCommands::Save(const std::function<void()>& pullForm, const std::string& firmwareVersion) {
   const QString path = choose(true);
-  if (path.isEmpty()) return;
+  if (path.isEmpty()) return false;
   pullForm();  // a field over its limit is reported; the file is still written
   file.path = QFile::encodeName(path).toStdString();
   // The octets are what the address fields show now: a pull that stopped at
@@ -45,16 +45,17 @@ void CConfigFileCommands::Save(const std::function<void()>& pullForm, const std:
   for (int id : {SriIp, BeiIp}) saved.Address(id) = static_cast<CIpAddressEdit*>(form_.Control(id))->Octets();
   const FileResult result = WriteConfigFile(file, saved, firmwareVersion);
   if (!result) sink_.ShowFailure("Save Config File Fail !\n" + result.Lines());
+  return static_cast<bool>(result);
 }
 
-void CConfigFileCommands::Load() {
+bool CConfigFileCommands::Load() {
   const QString path = choose(false);
-  if (path.isEmpty()) return;
+  if (path.isEmpty()) return false;
   file.path = QFile::encodeName(path).toStdString();
   const ConfigLoad load = ReadConfigFile(file, model_.values);
   if (!load.file) {  // the form stays as it was
     sink_.ShowFailure("Load Config File Fail !\n" + load.file.Lines());
-    return;
+    return false;
   }
   form_.Push({SriIp, BeiIp});
   form_.PushAll();  // no preview rebuilt, no enabled state re-derived
@@ -72,6 +73,7 @@ void CConfigFileCommands::Load() {
     for (std::size_t i = 0; i < d.keys.size(); ++i) text += (i % 4 ? ", " : "\n") + d.keys[i];
   }
   if (!text.empty()) sink_.ShowFailure(text);
+  return true;
 }
 
 }  // namespace kestrun

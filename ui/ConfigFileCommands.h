@@ -23,9 +23,11 @@ class CConfigFileCommands {
 
   // Pulls the form with `pullForm` and writes its values, with the firmware
   // version, into the chosen file.
-  void Save(const std::function<void()>& pullForm, const std::string& firmwareVersion);
+  // True when the file was written.
+  bool Save(const std::function<void()>& pullForm, const std::string& firmwareVersion);
   // Reads the chosen file into the form values and onto the form.
-  void Load();
+  // True when the file was read.
+  bool Load();
   // The file dialog of Save (save = true) and Load, set up but not shown.
   QFileDialog* CreateDialog(bool save);
 

@@ -93,7 +93,23 @@ void CKestrunView::ApplyFonts() {
   history_->textArea()->setCurrentFont(ArialFont());
 }
 
-void CKestrunView::SetFormEnabled(bool enabled) { form_.SetEnabled(enabled); }
+// Disabling the control that has the focus (the Send button just pressed)
+// would pass the focus along the tab chain, and the scroll area scrolls to
+// wherever it lands. The focus waits on the scroll area instead, which does
+// not move, and goes back to its control once the form is enabled again.
+void CKestrunView::SetFormEnabled(bool enabled) {
+  QWidget* focused = window()->focusWidget();
+  if (!enabled && focused && page_.page->isAncestorOf(focused)) {
+    parkedFocus_ = focused;
+    setFocus(Qt::OtherFocusReason);
+  }
+  form_.SetEnabled(enabled);
+  if (enabled && parkedFocus_) {
+    if (parkedFocus_->isEnabled() && window()->focusWidget() == this)
+      parkedFocus_->setFocus(Qt::OtherFocusReason);
+    parkedFocus_ = nullptr;
+  }
+}
 
 bool CKestrunView::PullForm() { return form_.Pull(showLimitMessage); }
 

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QTextEdit>
@@ -31,6 +32,7 @@
 #include "ui/HistoryDlg.h"
 #include "ui/IpAddressEdit.h"
 #include "ui/MainSettingDlg.h"
+#include "ui/StatusBar.h"
 #include "ui/WindowController.h"
 #include "ui/WindowView.h"
 
@@ -72,6 +74,9 @@ class CKestrunView : public QScrollArea, public IWindowView {
   void SetControlText(int id, const std::string& text) override;
   void SetStatus(const std::string& text) override;
   void ExplainStatus(const std::string& detail) override;
+  void ShowHint(const std::string& hint) override;
+  void ShowPopup(const PopupRequest& popup) override;
+  void ShowProgress(const std::string& label, int value, int maximum) override;
   void NoteLogFailure(const std::string& reason) override;
   void AppendHistory(const std::string& line) override;
   void ClearHistory() override;
@@ -99,6 +104,9 @@ class CKestrunView : public QScrollArea, public IWindowView {
   CMainSettingDlg* mainSettingDlg() const { return mainSetting_; }
   CHistoryDlg* historyDlg() const { return history_; }
   QLabel* statusLine() const { return page_.status; }
+  // The window's status bar, which repeats the status line; none until set.
+  void SetStatusBar(CStatusBar* bar) { statusBar_ = bar; }
+  CStatusBar* statusBar() const { return statusBar_; }
   QWidget* Control(int id) const;
   QGroupBox* GroupBoxOf(Group group) const;
 
@@ -117,6 +125,8 @@ class CKestrunView : public QScrollArea, public IWindowView {
 
  private:
   void BuildForm();
+  // "Saved <file name>" or "Loaded <file name>" in the status bar.
+  void ShowConfigFile(const char* done);
   void ConnectControl(int id, QWidget* widget);
   void ApplyFonts();
   void OnChanged(int id);
@@ -130,6 +140,8 @@ class CKestrunView : public QScrollArea, public IWindowView {
   FormPage page_;
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
+  CStatusBar* statusBar_ = nullptr;
+  QPointer<QWidget> parkedFocus_;  // had the focus when the form was disabled
   CFormControls form_{controller_.model()};
   CConfigFileCommands configFiles_{this, controller_.model(), form_, *this};
   QTimer startupTimer_;  // timer 1: the port check

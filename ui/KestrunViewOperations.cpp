@@ -2,6 +2,8 @@
 // the menu, the port check's timer, the config file commands, and the status
 // line, history and popups the controller and the engine's events drive.
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 
 #include "ui/KestrunView.h"
 #include "ui/ResultDlg.h"
@@ -15,9 +17,7 @@ std::optional<CMainSettings> CKestrunView::OpenMainSettingAtStart(const std::vec
   mainSetting_->ports = ports;
   mainSetting_->settings.file.path = path;
   mainSetting_->LoadMainSetting();
-  const int portCount = static_cast<int>(mainSetting_->ports.size());
-  if (mainSetting_->settings.comIndex < 0 || mainSetting_->settings.comIndex >= portCount)
-    mainSetting_->settings.comIndex = 0;
+  if (ChoosePort(mainSetting_->settings, ports).position < 0) mainSetting_->settings.comIndex = 0;
   if (mainSetting_->exec() != QDialog::Accepted) return std::nullopt;
   mainSetting_->SaveMainSetting();
   history_ = new CHistoryDlg(window());
@@ -48,20 +48,31 @@ void CKestrunView::SchedulePortCheck(bool scheduled) {
 
 void CKestrunView::OnSaveConfigFile() {
   if (IsBusy()) return;
-  configFiles_.Save([this] { PullForm(); }, firmwareVersion());
+  if (configFiles_.Save([this] { PullForm(); }, firmwareVersion())) ShowConfigFile("Saved");
 }
 
 void CKestrunView::OnLoadConfigFile() {
   if (IsBusy()) return;
-  configFiles_.Load();
+  if (configFiles_.Load()) ShowConfigFile("Loaded");
+}
+
+void CKestrunView::ShowConfigFile(const char* done) {
+  if (!statusBar_) return;
+  const QString path = QFile::decodeName(configFiles_.file.path.c_str());
+  statusBar_->ShowFile(QString("%1 %2").arg(done, QFileInfo(path).fileName()));
+  statusBar_->fileLabel()->setToolTip(path);
 }
 
 // ---- Feedback -----------------------------------------------------------------
 
 void CKestrunView::ShowResult(const std::string& caption, const std::string& message, ResultIcon iconKind,
                               bool autoClose, int delayMs) {
-  auto* popup = new CResultDlg(window(), QString::fromStdString(caption), QString::fromStdString(message),
-                               iconKind, autoClose, delayMs);
+  ShowPopup({caption, message, iconKind, autoClose, delayMs, {}});
+}
+
+void CKestrunView::ShowPopup(const PopupRequest& p) {
+  auto* popup = new CResultDlg(window(), QString::fromStdString(p.caption), QString::fromStdString(p.message),
+                               p.iconKind, p.autoClose, p.delayMs, QString::fromStdString(p.hint));
   popup->show();
   popup->raise();
   popup->move(mapToGlobal(QPoint(0, 0)) + QPoint(90, 200));
@@ -73,16 +84,27 @@ void CKestrunView::SetStatus(const std::string& text) {
   page_.status->setText(QString::fromStdString(text));
   page_.status->setAccessibleName(text.empty() ? QString("Status") : page_.status->text());
   page_.status->setToolTip(QString());
+  if (statusBar_) statusBar_->SetText(page_.status->text());
 }
 
 void CKestrunView::ExplainStatus(const std::string& detail) {
   page_.status->setToolTip(QString::fromStdString(detail));
+  if (statusBar_) statusBar_->SetReason(page_.status->toolTip());
+}
+
+void CKestrunView::ShowHint(const std::string& hint) {
+  if (statusBar_) statusBar_->AddHint(QString::fromStdString(hint));
+}
+
+void CKestrunView::ShowProgress(const std::string& label, int value, int maximum) {
+  if (statusBar_) statusBar_->ShowProgress(QString::fromStdString(label), value, maximum);
 }
 
 void CKestrunView::NoteLogFailure(const std::string& reason) {
   const QString note = "The traffic log could not be written: " + QString::fromStdString(reason);
   const QString shown = page_.status->toolTip();
   page_.status->setToolTip(shown.isEmpty() ? note : shown + "\n" + note);
+  if (statusBar_) statusBar_->SetReason(page_.status->toolTip());
 }
 
 void CKestrunView::AppendHistory(const std::string& line) {

@@ -19,6 +19,10 @@ CMainFrame::CMainFrame()
   setWindowIcon(AppIcon());
   view_ = new CKestrunView(this);
   setCentralWidget(view_);
+  // Below the scrolling form, so the status and the progress stay in sight.
+  auto* bar = new CStatusBar(this);
+  setStatusBar(bar);
+  view_->SetStatusBar(bar);
 
   QMenu* operation = menuBar()->addMenu("&Operation");
   operationGuarded_ << operation->addAction("Send All", view_, [this] { view_->OnSendAll(); });

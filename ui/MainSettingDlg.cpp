@@ -132,7 +132,9 @@ void CMainSettingDlg::InitControls() {
                       QString::fromStdString(DescribePort(InspectPort(port, systemRoots, user))),
                       Qt::ToolTipRole);
   }
-  com_->setCurrentIndex(settings.comIndex >= 0 && settings.comIndex < com_->count() ? settings.comIndex : -1);
+  // The stored port number wins over the stored position when the port is
+  // still there: the position names another port once the list has changed.
+  com_->setCurrentIndex(ChoosePort(settings, ports).position);
   ShowDevicePath();
 }
 
@@ -143,6 +145,8 @@ int CMainSettingDlg::exec() {
 
 void CMainSettingDlg::accept() {
   settings.comIndex = com_->currentIndex();
+  if (settings.comIndex >= 0 && settings.comIndex < static_cast<int>(ports.size()))
+    settings.comNumber = ports[static_cast<std::size_t>(settings.comIndex)].number;
   settings.baudIndex = baud_->currentIndex();
   // A password that is not UTF-8 stays byte for byte unless it was edited.
   if (password_->text() != shownPassword_) settings.password = password_->text().toStdString();

@@ -10,7 +10,7 @@
 namespace kestrun {
 
 CResultDlg::CResultDlg(QWidget* owner, const QString& caption, const QString& message, ResultIcon iconKind,
-                       bool autoClose, int delayMs)
+                       bool autoClose, int delayMs, const QString& hint)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
   setAttribute(Qt::WA_DeleteOnClose);
   setModal(false);
@@ -49,6 +49,26 @@ CResultDlg::CResultDlg(QWidget* owner, const QString& caption, const QString& me
   }
   message_->setGeometry(messageRect);
   message_->setAccessibleName(message);
+
+  // The hint: smaller, wrapped to the popup's width, between the message and
+  // the OK button; the popup grows by its height.
+  if (!hint.isEmpty()) {
+    QFont small = font;
+    small.setPointSizeF(font.pointSizeF() * 0.85);
+    const int margin = du.Rect(7, 0, 0, 0).x();
+    const int width = this->width() - 2 * margin;
+    const int height =
+        QFontMetrics(small).boundingRect(QRect(0, 0, width, 1000), Qt::TextWordWrap, hint).height() + 4;
+    hint_ = new QLabel(hint, this);
+    hint_->setFont(small);
+    hint_->setWordWrap(true);
+    hint_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    hint_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    hint_->setAccessibleName(hint);
+    hint_->setGeometry(margin, messageRect.bottom() + 4, width, height);
+    setFixedSize(size() + QSize(0, height + 4));
+    okRect.translate(0, height + 4);
+  }
 
   auto* ok = new QPushButton("OK", this);
   ok->setGeometry(okRect);

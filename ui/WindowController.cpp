@@ -126,15 +126,24 @@ void CWindowController::StatusChanged(const std::string& text) { view_.SetStatus
 
 void CWindowController::StatusExplained(const std::string& detail) { view_.ExplainStatus(detail); }
 
-void CWindowController::PopupRequested(const PopupRequest& p) {
-  view_.ShowResult(p.caption, p.message, p.iconKind, p.autoClose, p.delayMs);
-}
+void CWindowController::PopupRequested(const PopupRequest& p) { view_.ShowPopup(p); }
 
 void CWindowController::HistoryAppended(const std::string& line) { view_.AppendHistory(line); }
 
 void CWindowController::PreviewBuilt(int id, const std::string& shown, const std::string& stored) {
   model_.values.Text(id) = stored;
   view_.SetControlText(id, shown);
+}
+
+void CWindowController::GroupStarted(Group group, int index, int count) {
+  view_.ShowProgress(
+      "Group " + std::to_string(index) + " of " + std::to_string(count) + ": RV" + Info(group).name, index,
+      count);
+}
+
+void CWindowController::WakeUpAttempt(int attempt, int count) {
+  view_.ShowProgress("Waking the tracker: " + std::to_string(attempt) + " of " + std::to_string(count),
+                     attempt, count);
 }
 
 void CWindowController::GroupRead(Group group, const CFormModel& reading) {
@@ -145,6 +154,8 @@ void CWindowController::GroupRead(Group group, const CFormModel& reading) {
 void CWindowController::FirmwareVersionRead(const std::string& version) { firmwareVersion_ = version; }
 
 void CWindowController::OperationFinished(const OperationResult& result) {
+  view_.ShowProgress({}, 0, 0);
+  if (!result.hint.empty()) view_.ShowHint(result.hint);
   if (!result.logError.empty()) view_.NoteLogFailure(result.logError);
   view_.SetFormEnabled(true);
   operations_.Finished();

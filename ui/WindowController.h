@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "port/ComPort.h"
 #include "engine/DeviceEngine.h"
+#include "port/ComPort.h"
 #include "protocol/FormModel.h"
 #include "ui/OperationRunner.h"
 #include "ui/WindowView.h"
@@ -66,6 +66,8 @@ class CWindowController : public IEngineEvents {
   void PopupRequested(const PopupRequest& popup) override;
   void HistoryAppended(const std::string& line) override;
   void PreviewBuilt(int id, const std::string& shown, const std::string& stored) override;
+  void GroupStarted(Group group, int index, int count) override;
+  void WakeUpAttempt(int attempt, int count) override;
   void GroupRead(Group group, const CFormModel& reading) override;
   void FirmwareVersionRead(const std::string& version) override;
   void OperationFinished(const OperationResult& result) override;

@@ -69,6 +69,14 @@ void CWindowEvents::PreviewBuilt(int id, const std::string& shown, const std::st
   Deliver([id, shown, stored](IEngineEvents& w) { w.PreviewBuilt(id, shown, stored); });
 }
 
+void CWindowEvents::GroupStarted(Group group, int index, int count) {
+  Deliver([group, index, count](IEngineEvents& w) { w.GroupStarted(group, index, count); });
+}
+
+void CWindowEvents::WakeUpAttempt(int attempt, int count) {
+  Deliver([attempt, count](IEngineEvents& w) { w.WakeUpAttempt(attempt, count); });
+}
+
 void CWindowEvents::GroupRead(Group group, const CFormModel& reading) {
   auto copy = std::make_shared<CFormModel>(reading);
   Deliver([group, copy](IEngineEvents& w) { w.GroupRead(group, *copy); });

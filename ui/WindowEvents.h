@@ -28,6 +28,8 @@ class CWindowEvents : public IEventRelay {
   void PopupRequested(const PopupRequest& popup) override;
   void HistoryAppended(const std::string& line) override;
   void PreviewBuilt(int id, const std::string& shown, const std::string& stored) override;
+  void GroupStarted(Group group, int index, int count) override;
+  void WakeUpAttempt(int attempt, int count) override;
   void GroupRead(Group group, const CFormModel& reading) override;
   void FirmwareVersionRead(const std::string& version) override;
   void OperationFinished(const OperationResult& result) override;

@@ -1,5 +1,6 @@
 // What the window controller needs from the screen: the status line and its
-// tooltip, popups and preview texts (IFormOutput), history lines, the form's
+// tooltip, popups with their hints and preview texts (IFormOutput), the
+// operation's progress, history lines, the form's
 // exchange and enabling, the busy state, the port check's timer and the Main
 // Setting dialog. The configuration form view implements it with widgets;
 // tests implement it with plain records. Called on the window thread only.
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/EngineEvents.h"
 #include "port/PortDiscovery.h"
 #include "protocol/FormModel.h"
 #include "settings/MainSettings.h"
@@ -20,6 +22,14 @@ class IWindowView : public IFormOutput {
   // The status line, and why it says what it says (its tooltip).
   virtual void SetStatus(const std::string& text) = 0;
   virtual void ExplainStatus(const std::string& detail) = 0;
+  // What to do about a failure whose cause is known: said after whatever the
+  // tooltip explains already.
+  virtual void ShowHint(const std::string& hint) = 0;
+  // A popup the engine asked for, with its hint (if any) as a second line.
+  virtual void ShowPopup(const PopupRequest& popup) = 0;
+  // The running operation's progress: `label`, `value` of `maximum`; a
+  // maximum of 0 ends it.
+  virtual void ShowProgress(const std::string& label, int value, int maximum) = 0;
   // The traffic log could not be written: said after whatever the tooltip
   // explains already.
   virtual void NoteLogFailure(const std::string& reason) = 0;

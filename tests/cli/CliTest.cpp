@@ -16,6 +16,7 @@
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
 #include "cli/Cli.h"
+#include "engine/Hints.h"
 #include "port/ComPort.h"
 #include "protocol/ControlChars.h"
 #include "settings/SafeFile.h"
@@ -565,19 +566,21 @@ TEST_F(CliTest, MainSettingIniGivesPortBaudPasswordAndPacing) {
   EXPECT_EQ(JsonLines(r.out)[0]["port"].number, 26);
   EXPECT_EQ(JsonLines(r.out)[0]["differences"].items[0]["tracker"].string, "2468");
 
-  // The tracker refuses a wrong password; the option wins over the file.
-  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=1111\nComPort=0\nBaudrate=1\n");
+  // The tracker refuses a wrong password, and the reason line says so; the
+  // option wins over the file.
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=1111\nComPort=0\nComPortNumber=25\nBaudrate=1\n");
   r = Run({"write", file, "--groups", "pin"});
   EXPECT_EQ(r.code, 4);
   EXPECT_EQ(r.out.rfind("COM25 write: tracker failed: Send AT+RVPIN Fail !", 0), 0u) << r.out;
+  EXPECT_NE(r.out.find(HintText(Cause::WrongPassword, 25)), std::string::npos) << r.out;
   r = Run({"write", file, "--groups", "pin", "--password", "5830"});
   EXPECT_EQ(r.code, 0) << r.out;
 
   WriteFile(dir / "MainSetting.ini", "[Main]\nComPort=7\n");
-  r = Run({"write", file});
+  r = Run({"diff", file});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("ComPort 7 designates no port; the ports are: COM25"), std::string::npos) << r.err;
-  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=58,30\n");
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=58,30\nComPortNumber=25\n");
   r = Run({"write", file});
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.err.find("holds a comma"), std::string::npos) << r.err;
@@ -594,6 +597,48 @@ TEST_F(CliTest, MainSettingIniGivesPortBaudPasswordAndPacing) {
       << r.err;
   r = Run({"write", file, "--groups", "pin", "-p", "25", "--baud", "115200", "--password", "5830"});
   EXPECT_EQ(r.code, 0) << r.out << r.err;
+}
+
+// The file stores a list position and, beside it, the port's number: the
+// number wins while the port is there; a command that writes to a tracker
+// does not take a position alone, one that only reads does.
+TEST_F(CliTest, StoredPortNumberWinsAndWritingRefusesAPositionAlone) {
+  AddSimulator(31);
+  AddSimulator(32);
+  const std::string file = WriteValues("pin.ini", FullValues());
+  struct Case {
+    const char* what;
+    std::string settings;
+    const char* command;
+    int code;
+    int port;             // the port used; 0: none
+    std::string refusal;  // in the error output
+  };
+  const Case cases[] = {
+      {"number wins over the position", "ComPort=0\nComPortNumber=32", "read", 0, 32, ""},
+      {"number wins for a write", "ComPort=0\nComPortNumber=32", "write", 0, 32, ""},
+      {"position alone for a read", "ComPort=1", "read", 0, 32, ""},
+      {"position alone for a write", "ComPort=1", "write", 2, 0, "no ComPortNumber"},
+      {"number of a port gone for a verify", "ComPort=1\nComPortNumber=7", "verify", 2, 0,
+       "ComPortNumber 7 is not a known port"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nPacing=fast\n" + c.settings + "\n");
+    std::vector<std::string> args = {c.command, file, "--groups", "pin", "--json"};
+    if (args[0] == "read") args = {"read", "-o", dir / "out.ini", "--json"};
+    const Result r = RunRaw(args);
+    EXPECT_EQ(r.code, c.code) << r.out << r.err;
+    if (c.port == 0) {
+      EXPECT_NE(
+          r.err.find(c.refusal + "; a list position alone is not enough to write to a tracker; use --port N"),
+          std::string::npos)
+          << r.err;
+      continue;
+    }
+    ASSERT_EQ(JsonLines(r.out).size(), 1u) << r.err;
+    EXPECT_EQ(JsonLines(r.out)[0]["port"].number, c.port);
+  }
 }
 
 TEST_F(CliTest, PasswordSourcesTakeTurnsAndEachIsChecked) {

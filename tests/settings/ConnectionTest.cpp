@@ -30,6 +30,35 @@ TEST(Connection, MadeFromTheSettingsPositionsAndValues) {
   }
 }
 
+// The ports changed since the file was saved: COM33 is now at position 0.
+TEST(Connection, StoredPortNumberWinsOverThePositionWhileThePortIsThere) {
+  const std::vector<PortEntry> ports = {{33, "/dev/ttyUSB0", "/dev/ttyUSB0"},
+                                        {40, "/dev/ttyUSB1", "/dev/ttyUSB1"}};
+  const struct {
+    const char* what;
+    int comIndex;
+    int comNumber;
+    int position;
+    bool byNumber;
+  } rows[] = {
+      {"number present wins", 1, 33, 0, true},
+      {"number absent: the position", 1, 0, 1, false},
+      {"number of a port gone: the position", 1, 7, 1, false},
+      {"neither names a port", 5, 7, -1, false},
+  };
+  for (const auto& row : rows) {
+    CMainSettings settings;
+    settings.comIndex = row.comIndex;
+    settings.comNumber = row.comNumber;
+    const PortChoice choice = ChoosePort(settings, ports);
+    EXPECT_EQ(choice.position, row.position) << row.what;
+    EXPECT_EQ(choice.byNumber, row.byNumber) << row.what;
+    EXPECT_EQ(ConnectionFromSettings(settings, ports).port,
+              row.position < 0 ? 0 : ports[static_cast<std::size_t>(row.position)].number)
+        << row.what;
+  }
+}
+
 TEST(Connection, OptionsGivenReplaceTheirValuesOnly) {
   Connection c;
   ApplyOptions({}, c);

@@ -78,6 +78,14 @@ TEST(MainSettings, DefaultsAndBaudIndices) {
   settings.Save();
   settings.Load();
   EXPECT_EQ(settings.password, "");  // an empty password stays empty
+  // The port's number is stored beside its position once it is known.
+  EXPECT_EQ(ReadFile(settings.file.path).find("ComPortNumber"), std::string::npos);
+  settings.comNumber = 33;
+  settings.Save();
+  EXPECT_NE(ReadFile(settings.file.path).find("\nComPortNumber=33\n"), std::string::npos);
+  settings.comNumber = 0;
+  settings.Load();
+  EXPECT_EQ(settings.comNumber, 33);
   for (int index : {1, 7, -1}) EXPECT_EQ(BaudRateForIndex(index), 115200);
   EXPECT_EQ(BaudRateForIndex(0), 57600);
   EXPECT_EQ(BaudRateForIndex(4), 921600);

@@ -71,7 +71,7 @@ TEST_F(FeedbackTest, EngineEventsFromAWorkerAreAppliedBeforeTheWorkerGoesOn) {
   CWindowEvents events(view.controller());
   std::atomic<bool> done{false};
   std::thread worker([&] {
-    events.PopupRequested({"RV450 Kestrun", "No Right Response !", kIconFailure, false, 1000});
+    events.PopupRequested({"RV450 Kestrun", "No Right Response !", kIconFailure, false, 1000, {}});
     events.StatusChanged("No Right Response !");
     done = true;
   });

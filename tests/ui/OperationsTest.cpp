@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -15,6 +16,7 @@
 #include "../support/Popups.h"
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
+#include "engine/Hints.h"
 #include "protocol/ControlIds.h"
 #include "protocol/Validation.h"
 #include "settings/ConfigFile.h"
@@ -493,4 +495,33 @@ TEST_F(OperationsTest, LoadedValueOutOfRangeIsCheckedAtSend) {
   EXPECT_TRUE(OpenPopupMessages().contains("Error, Movement Send Number Should be 1 ~ 5 !"));
   EXPECT_NE(view->historyDlg()->textArea()->toPlainText().indexOf(",40,5,"), -1);
   EXPECT_EQ(Edit(SendNum)->text(), "8");  // the field shows what the file said
+}
+
+// A group's Send leaves the view and the focus where they were; the status
+// bar below the form says how it ended and, for a refused first line, why.
+TEST_F(OperationsTest, SendKeepsTheViewAndTheFocusAndTheStatusBarTellsTheEnd) {
+  static_cast<QCheckBox*>(view->Control(SriEnable))->click();
+  ASSERT_TRUE(view->Control(SriSend)->isEnabled());
+  frame.activateWindow();
+  view->Control(SriSend)->setFocus();
+  const int scrolled = view->verticalScrollBar()->value();
+  QTest::mouseClick(view->Control(SriSend), Qt::LeftButton);
+  WaitForOperation();
+  EXPECT_EQ(view->statusLine()->text(), "Send AT Command Success .");
+  EXPECT_EQ(view->verticalScrollBar()->value(), scrolled);
+  EXPECT_EQ(frame.focusWidget(), view->Control(SriSend));
+  EXPECT_EQ(view->statusBar()->textLabel()->text(), view->statusLine()->text());
+  EXPECT_FALSE(view->statusBar()->progressBar()->isVisible());
+
+  DismissPopups();
+  sim_->SetFault("AT+RVSRI=", sim::Fault::Error);
+  QTest::mouseClick(view->Control(SriSend), Qt::LeftButton);
+  WaitForOperation();
+  const QString hint = QString::fromStdString(HintText(Cause::WrongPassword, ComNumber()));
+  ASSERT_EQ(OpenPopups().size(), 1);
+  CResultDlg* popup = OpenPopups().first();
+  EXPECT_EQ(popup->messageLabel()->text(), "No Right Response !");
+  ASSERT_NE(popup->hintLabel(), nullptr);
+  EXPECT_EQ(popup->hintLabel()->text(), hint);
+  EXPECT_TRUE(view->statusBar()->toolTip().contains(hint));
 }

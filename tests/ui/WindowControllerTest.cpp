@@ -36,6 +36,14 @@ class CRecordingView : public IWindowView {
     tooltip.clear();
   }
   void ExplainStatus(const std::string& detail) override { tooltip = detail; }
+  void ShowHint(const std::string& text) override { hint = text; }
+  void ShowPopup(const PopupRequest& popup) override {
+    popups.push_back(popup.message);
+    popupHints.push_back(popup.hint);
+  }
+  void ShowProgress(const std::string& label, int value, int maximum) override {
+    progress.push_back(label + " (" + std::to_string(value) + "/" + std::to_string(maximum) + ")");
+  }
   void NoteLogFailure(const std::string& reason) override { tooltip += "\n" + reason; }
   void AppendHistory(const std::string& line) override { history.push_back(line); }
   void ClearHistory() override { history.clear(); }
@@ -62,11 +70,11 @@ class CRecordingView : public IWindowView {
   bool confirm = true;     // whether Main Setting is confirmed
   std::vector<PortEntry> portsOffered;
   std::string settingsPath;
-  std::vector<std::string> popups, history;
+  std::vector<std::string> popups, popupHints, history, progress;
   std::map<int, std::string> controlTexts;
   std::vector<int> pushed;
   std::vector<bool> busyChanges;
-  std::string status, tooltip;
+  std::string status, tooltip, hint;
   bool enabled = false;
   bool checkScheduled = false;
 };
@@ -99,6 +107,12 @@ class CTestThreadRelay : public IEventRelay {
   }
   void PreviewBuilt(int id, const std::string& shown, const std::string& stored) override {
     Deliver([&](IEngineEvents& t) { t.PreviewBuilt(id, shown, stored); });
+  }
+  void GroupStarted(Group group, int index, int count) override {
+    Deliver([&](IEngineEvents& t) { t.GroupStarted(group, index, count); });
+  }
+  void WakeUpAttempt(int attempt, int count) override {
+    Deliver([&](IEngineEvents& t) { t.WakeUpAttempt(attempt, count); });
   }
   void GroupRead(Group group, const CFormModel& reading) override {
     Deliver([&](IEngineEvents& t) { t.GroupRead(group, reading); });
@@ -286,4 +300,35 @@ TEST_F(WindowControllerTest, PortCheckDueDuringAnOperationRunsAfterIt) {
   EXPECT_FALSE(view.checkScheduled);
   PumpOperation();
   EXPECT_TRUE(view.checkScheduled);
+}
+
+TEST_F(WindowControllerTest, ProgressShowsTheWakeUpAndEachGroupThenEnds) {
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  controller.ReadAll();
+  PumpOperation();
+  ASSERT_EQ(view.status, "Read AT Command Success .");
+  std::vector<std::string> groups;
+  for (const std::string& step : view.progress)
+    if (step.rfind("Group ", 0) == 0) groups.push_back(step);
+  const std::string count = std::to_string(ReadOrder().size());
+  ASSERT_EQ(groups.size(), ReadOrder().size());
+  EXPECT_EQ(groups.front().rfind("Group 1 of " + count + ": RV", 0), 0u) << groups.front();
+  EXPECT_NE(groups.back().find(" (" + count + "/" + count + ")"), std::string::npos) << groups.back();
+  EXPECT_EQ(view.progress.front(), "Waking the tracker: 1 of 30 (1/30)");
+  EXPECT_EQ(view.progress.back(), " (0/0)");  // the operation's end hides it
+}
+
+// The hint reaches the popup and the status bar from what the engine found.
+TEST_F(WindowControllerTest, AWrongPasswordGivesItsHintUnderTheUnchangedPopup) {
+  ASSERT_TRUE(controller.Start());
+  view.settings.password = "1111";  // the tracker takes 5830
+  controller.CheckPort();
+  controller.SendGroup(Group::Sri);
+  PumpOperation();
+  EXPECT_EQ(view.status, "Send AT+RVSRI Fail !");
+  ASSERT_FALSE(view.popups.empty());
+  EXPECT_EQ(view.popups.back(), "No Right Response !");
+  EXPECT_EQ(view.popupHints.back(), HintText(Cause::WrongPassword, ComNumber()));
+  EXPECT_EQ(view.hint, HintText(Cause::WrongPassword, ComNumber()));
 }
