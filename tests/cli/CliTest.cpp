@@ -347,8 +347,11 @@ TEST_F(CliTest, SeveralTrackersAtOnceEachWithItsOwnResultAndLog) {
   EXPECT_EQ(r.code, 4);  // the worst wins
   EXPECT_NE(r.out.find("COM31 verify: equal, 15 lines sent, 87 keys compared\n"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("COM32 verify: equal, 15 lines sent, 87 keys compared\n"), std::string::npos);
-  EXPECT_NE(r.out.find("COM33 verify: tracker failed: Send AT+RVTRI Fail ! (No Response !)\n"),
-            std::string::npos);
+  EXPECT_NE(
+      r.out.find("COM33 verify: tracker failed: Send AT+RVTRI Fail ! (No Response !; No answer from the "
+                 "tracker: check the cable, the port COM33 and that the tracker is powered.)\n"),
+      std::string::npos)
+      << r.out;
   EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nPORT +DEVICE +RESULT +EXIT +TIME\n)")));
   EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nCOM31 +/dev/\S+ +equal +0 +[0-9.]+ s\n)")));
   EXPECT_TRUE(
