@@ -101,10 +101,11 @@ std::string BrokenRuleText(CFormModel& model, const FormField& f) {
   return DescribeBrokenRule(f, value, CheckValueRule(f, value).value_or(""));
 }
 
-// Shows the group's line in its preview, or why there is none.
+// Shows the line of a group, or of one of its rows (a fence, a keypad key),
+// in its preview, or why there is none.
 template <typename Line>
-bool ShowLine(CFormModel& model, Group group, int preview, Line& line, IFormOutput& out) {
-  if (const FormField* broken = model.BrokenRuleField(group)) {
+bool ShowLine(CFormModel& model, Group group, int preview, Line& line, IFormOutput& out, int row = -1) {
+  if (const FormField* broken = model.BrokenRuleField(group, row)) {
     line.clear();
     ExplainPreview(model.values, preview, BrokenRuleText(model, *broken), out);
     return false;
@@ -195,13 +196,7 @@ bool CFormModel::RefreshGeoCommands(IFormOutput& out) {
   bool built = true;
   for (int n = 0; n < CGeoCommand::kFences; ++n) {
     if (!geo.fenceSelected[n]) geo.commandLines[n].clear();
-    if (const FormField* broken = BrokenRuleField(Group::Geo, n)) {
-      geo.commandLines[n].clear();
-      ExplainPreview(v, FencePreview[n], BrokenRuleText(*this, *broken), out);
-      built = false;
-    } else {
-      SetPreview(v, FencePreview[n], geo.commandLines[n], out);
-    }
+    built = ShowLine(*this, Group::Geo, FencePreview[n], geo.commandLines[n], out, n) && built;
   }
   return built;
 }
@@ -241,13 +236,7 @@ bool CFormModel::RefreshKpnCommands(IFormOutput& out) {
       kpn.Build(k);
     else
       kpn.commandLines[k].clear();
-    if (const FormField* broken = BrokenRuleField(Group::Kpn, k)) {
-      kpn.commandLines[k].clear();
-      ExplainPreview(v, KeyPreview[k], BrokenRuleText(*this, *broken), out);
-      built = false;
-    } else {
-      SetPreview(v, KeyPreview[k], kpn.commandLines[k], out);
-    }
+    built = ShowLine(*this, Group::Kpn, KeyPreview[k], kpn.commandLines[k], out, k) && built;
   }
   return built;
 }
