@@ -35,19 +35,28 @@ bool ParseNumber(const std::string& text, int& number) {
   return number > 0;
 }
 
-bool ParsePorts(const std::string& text, std::vector<int>& ports, std::string& error) {
+bool ParsePorts(const std::string& text, Options& o, std::string& error) {
   for (std::string part : SplitList(text)) {
+    // A device path or a stable name; the ports it may be are known only later.
+    if (part.rfind('/', 0) == 0) {
+      if (std::find(o.portPaths.begin(), o.portPaths.end(), part) != o.portPaths.end()) {
+        error = part + " is given twice";
+        return false;
+      }
+      o.portPaths.push_back(part);
+      continue;
+    }
     if (Lower(part).rfind("com", 0) == 0) part = part.substr(3);
     int number = 0;
     if (!ParseNumber(part, number)) {
-      error = "--port wants a COM number (5 or COM5), not '" + text + "'";
+      error = "--port wants a COM number (5 or COM5) or a device (/dev/ttyUSB0), not '" + text + "'";
       return false;
     }
-    if (std::find(ports.begin(), ports.end(), number) != ports.end()) {
+    if (std::find(o.ports.begin(), o.ports.end(), number) != o.ports.end()) {
       error = "COM" + std::to_string(number) + " is given twice";
       return false;
     }
-    ports.push_back(number);
+    o.ports.push_back(number);
   }
   return true;
 }
@@ -61,6 +70,47 @@ Command CommandFor(const std::string& word) {
   return Command::None;
 }
 
+// Every command's line in the usage, with what it does.
+struct CommandUsage {
+  Command command;
+  const char* synopsis;
+  const char* text;
+};
+
+const CommandUsage kCommandUsage[] = {
+    {Command::Ports, "ports",
+     "list the serial ports: COM number, device, stable names\n(/dev/serial/by-id) and whether each opens "
+     "(and why not)"},
+    {Command::Read, "read -o FILE",
+     "read every settings group into a config file, written\nas Save Config File writes it"},
+    {Command::Write, "write FILE",
+     "send the file's settings: every settings group it holds,\nin Send All order, with the fences "
+     "(ID_1..ID_4) and keypad\n"
+     "rows (Key0..Key4) its flags tick; RVRTO is never sent"},
+    {Command::Diff, "diff FILE",
+     "read the tracker and list every key that differs from the\nfile (groups present in the file)"},
+    {Command::Verify, "verify FILE", "write FILE, then read it back and compare what was sent"},
+};
+
+std::string CommandLines(Command only) {
+  std::string text;
+  for (const CommandUsage& c : kCommandUsage) {
+    if (only != Command::None && c.command != only) continue;
+    std::string line = std::string("  ") + c.synopsis;
+    for (std::size_t start = 0; start < std::string(c.text).size();) {
+      const std::string body = c.text;
+      const std::size_t end = std::min(body.find('\n', start), body.size());
+      line.resize(24, ' ');
+      text += line + body.substr(start, end - start) + "\n";
+      line.clear();
+      start = end + 1;
+    }
+  }
+  return text;
+}
+
+const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify"};
+
 // The option table of rv450-cli; each option's `take` fills `o`.
 COptionTable OptionTable(Options& o) {
   auto flag = [](bool& field) { return [&field](const std::string&, std::string&) { return field = true; }; };
@@ -73,8 +123,10 @@ COptionTable OptionTable(Options& o) {
   };
   return COptionTable({
       {"-p,--port", "N",
-       "COM number (5 or COM5); repeat it, or give 5,6,7, to work\non several trackers at once",
-       [&o](const std::string& value, std::string& error) { return ParsePorts(value, o.ports, error); }},
+       "COM number (5 or COM5) or device (/dev/ttyUSB0, a\n/dev/serial/by-id name); repeat it, or give "
+       "5,6,7, to\nwork on several trackers at once",
+       [&o](const std::string& value, std::string& error) { return ParsePorts(value, o, error); },
+       kConnecting},
       {"-b,--baud", "RATE", BaudListText(" or "),
        [&o](const std::string& value, std::string& error) {
          int rate = 0;
@@ -84,10 +136,11 @@ COptionTable OptionTable(Options& o) {
          }
          o.baudRate = rate;
          return true;
-       }},
+       },
+       kConnecting},
       {"--password-file", "FILE",
        "the device password: the first line of FILE, which must\nbe yours and closed to others (chmod 600)",
-       nonEmpty(o.passwordFile, "--password-file needs a file")},
+       nonEmpty(o.passwordFile, "--password-file needs a file"), kConnecting},
       {"--password", "TEXT",
        "the device password; other users can see it (ps), so\nprefer --password-file, RV450_PASSWORD or "
        "--password -,\nwhich asks for it (without echo on a terminal;\notherwise one line of standard input)",
@@ -102,7 +155,8 @@ COptionTable OptionTable(Options& o) {
          }
          o.password = value;
          return true;
-       }},
+       },
+       kConnecting},
       {"--pacing", "MODE", "'specified' (the tracker's documented waits) or 'fast'",
        [&o](const std::string& value, std::string& error) {
          CPacing pacing;
@@ -112,28 +166,46 @@ COptionTable OptionTable(Options& o) {
          }
          o.pacing = pacing;
          return true;
-       }},
-      {"--groups", "LIST", "narrow write/diff/verify to groups: sri,bei,tri,geo,bac,kpn,wlt,pin",
+       },
+       kConnecting},
+      {"--groups",
+       "LIST",
+       "narrow write/diff/verify to groups: sri,bei,tri,geo,bac,kpn,wlt,pin",
        [&o](const std::string& value, std::string& error) {
          GroupSelection groups{};
          if (!ParseGroups(value, groups, error)) return false;
          o.groups = groups;
          return true;
-       }},
-      {"--allow-caps", "",
+       },
+       {"write", "diff", "verify"}},
+      {"--allow-caps",
+       "",
        "send values the window would cap, capped, and report each\n(without it such values are refused)",
-       flag(o.allowCaps)},
-      {"-o,--output", "FILE",
+       flag(o.allowCaps),
+       {"write", "verify"}},
+      {"--dry-run",
+       "",
+       "print each port's lines that would be sent (the stamp as\n<UTC>, the password as ****); no port is "
+       "opened",
+       flag(o.dryRun),
+       {"write", "verify"}},
+      {"-o,--output",
+       "FILE",
        "the file read writes; with several ports each gets\n-COM<N> before its extension",
        [&o](const std::string& value, std::string&) {
          o.outputFile = value;
          return true;
-       }},
+       },
+       {"read"}},
       {"--log-dir", "DIR",
        "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
-       nonEmpty(o.logDir, "--log-dir needs a folder")},
-      {"--json", "", "one JSON object per port on standard output", flag(o.json)},
-      {"-q,--quiet", "", "no progress on standard error", flag(o.quiet)},
+       nonEmpty(o.logDir, "--log-dir needs a folder"), kConnecting},
+      {"--json", "",
+       "JSON Lines: one object per port on standard output\n(members: man rv450-cli, JSON OUTPUT)",
+       flag(o.json)},
+      {"-q,--quiet", "",
+       "only failures and the results themselves (a diff's\ndifferences): no progress, no closing table",
+       flag(o.quiet)},
       {"-h,--help", "", "this text", flag(o.help)},
       {"-V,--version", "", "the version", flag(o.version)},
   });
@@ -178,8 +250,24 @@ bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& e
 bool ParseArgs(const std::vector<std::string>& args, Options& options, std::string& error) {
   options = Options();
   std::vector<std::string> operands;
-  if (!OptionTable(options).Parse(args, operands, error)) return false;
-  if (options.help || options.version) return true;
+  std::vector<std::size_t> given;
+  const COptionTable table = OptionTable(options);
+  if (!table.Parse(args, operands, error, false, &given)) return false;
+  // "help COMMAND" is "COMMAND --help".
+  if (!operands.empty() && operands[0] == "help") {
+    options.help = true;
+    operands.erase(operands.begin());
+  }
+  if (options.help || options.version) {
+    if (options.help && !operands.empty()) {
+      options.command = CommandFor(operands[0]);
+      if (options.command == Command::None) {
+        error = "unknown command '" + operands[0] + "' (ports, read, write, diff or verify)";
+        return false;
+      }
+    }
+    return true;
+  }
   if (options.password.has_value() + options.passwordFile.has_value() + options.askPassword > 1) {
     error = "give the password one way: --password TEXT, --password-file FILE or --password -";
     return false;
@@ -208,27 +296,24 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     error = "unexpected argument '" + operands[takesFile ? 2 : 1] + "'";
     return false;
   }
+  // Each option only with the commands the table gives it.
+  for (const std::size_t index : given) {
+    if (table.Takes(index, name)) continue;
+    const OptionSpec& spec = table.options()[index];
+    const std::string option = spec.names.substr(0, spec.names.find(','));
+    if (spec.commands == kConnecting) {
+      error = name + " takes no connection options (" + option + ")";
+    } else {
+      error = option + " is for ";
+      for (std::size_t i = 0; i < spec.commands.size(); ++i)
+        error += (i == 0 ? "" : i + 1 == spec.commands.size() ? " and " : ", ") + spec.commands[i];
+      error += spec.commands.size() == 1 ? " only" : "";
+    }
+    error += " (see rv450-cli help " + name + ")";
+    return false;
+  }
   if (options.command == Command::Read && options.outputFile.empty()) {
     error = "read needs -o FILE, the config file to write";
-    return false;
-  }
-  if (options.command != Command::Read && !options.outputFile.empty()) {
-    error = "-o is for read only";
-    return false;
-  }
-  if (options.groups && options.command != Command::Write && options.command != Command::Diff &&
-      options.command != Command::Verify) {
-    error = "--groups is for write, diff and verify";
-    return false;
-  }
-  if (options.allowCaps && options.command != Command::Write && options.command != Command::Verify) {
-    error = "--allow-caps is for write and verify";
-    return false;
-  }
-  if (options.command == Command::Ports &&
-      (!options.ports.empty() || options.baudRate || options.password || options.passwordFile ||
-       options.askPassword || options.pacing || !options.logDir.empty())) {
-    error = "ports takes no connection options";
     return false;
   }
   return true;
@@ -239,24 +324,23 @@ std::vector<std::string> OptionNames() {
   return OptionTable(unused).Names();
 }
 
-std::string UsageText() {
+std::string UsageText(Command command) {
   Options unused;
+  if (command != Command::None) {
+    for (const CommandUsage& c : kCommandUsage)
+      if (c.command == command)
+        return std::string("Usage: rv450-cli ") + c.synopsis + " [OPTIONS]\n\n" + CommandLines(command) +
+               "\nOptions:\n" + OptionTable(unused).Help(24, CommandName(command)) +
+               "\nExit status and everything else: rv450-cli --help, man rv450-cli.\n";
+  }
   return R"(Usage: rv450-cli COMMAND [FILE] [OPTIONS]
+       rv450-cli help COMMAND      (or COMMAND --help): that command's options
 
 Reads, writes and checks RV450 trackers on serial ports, one or many at once.
 
 Commands:
-  ports                 list the serial ports: COM number, device, stable names
-                        (/dev/serial/by-id) and whether each opens (and why not)
-  read -o FILE          read every settings group into a config file, written
-                        as Save Config File writes it
-  write FILE            send the file's settings: every settings group it holds,
-                        in Send All order, with the fences (ID_1..ID_4) and keypad
-                        rows (Key0..Key4) its flags tick; RVRTO is never sent
-  diff FILE             read the tracker and list every key that differs from the
-                        file (groups present in the file)
-  verify FILE           write FILE, then read it back and compare what was sent
-
+)" + CommandLines(Command::None) +
+         R"(
 Options:
 )" + OptionTable(unused).Help() +
          R"(
@@ -273,7 +357,10 @@ when it is set and not empty; GenPassword in MainSetting.ini; )" +
          std::string(kDefaultPassword) + R"(. Wherever it
 comes from, it must hold no comma and no control character.
 
-Results go to standard output, progress and messages to standard error.
+Results go to standard output, progress and messages to standard error;
+progress is redrawn in place only on a terminal whose TERM is not 'dumb'.
+With --json a usage error (exit 2) is also one object on standard output:
+{"schema": 1, "error": "...", "exitCode": 2}.
 
 Exit status:
   0    done (and equal, for diff and verify)

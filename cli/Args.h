@@ -27,9 +27,10 @@ struct Options {
   Command command = Command::None;
   bool help = false;
   bool version = false;
-  std::string file;        // the config file of write, diff and verify
-  std::string outputFile;  // -o of read
-  std::vector<int> ports;  // in the order given, no duplicates
+  std::string file;                    // the config file of write, diff and verify
+  std::string outputFile;              // -o of read
+  std::vector<int> ports;              // in the order given, no duplicates
+  std::vector<std::string> portPaths;  // --port /dev/...: devices to find among the ports
   std::optional<int> baudRate;
   std::optional<std::string> password;      // --password VALUE
   std::optional<std::string> passwordFile;  // --password-file FILE
@@ -39,6 +40,7 @@ struct Options {
   bool json = false;
   bool quiet = false;
   bool allowCaps = false;
+  bool dryRun = false;  // show the lines that would be sent; open no port
   std::string logDir;
 };
 
@@ -52,8 +54,9 @@ bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& e
 // Every spelling of every option ("-p", "--port", ...), from the option table.
 std::vector<std::string> OptionNames();
 
-// The --help text, exit codes included.
-std::string UsageText();
+// The --help text, exit codes included; with a command, that command's
+// usage and the options it takes.
+std::string UsageText(Command command = Command::None);
 const char* CommandName(Command command);
 
 }  // namespace kestrun::cli

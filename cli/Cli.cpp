@@ -118,7 +118,7 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
     bool used;
     int last;
     const char* instead;
-  } positions[] = {{"ComPort", o.ports.empty(), 9999, "--port N"},
+  } positions[] = {{"ComPort", o.ports.empty() && o.portPaths.empty(), 9999, "--port N"},
                    {"Baudrate", !o.baudRate, 4, "--baud RATE"}};
   for (const auto& p : positions) {
     std::string value;
@@ -131,6 +131,23 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
   }
 
   std::vector<int> numbers = o.ports;
+  // A device path or a stable name is the port whose device it leads to.
+  for (const std::string& path : o.portPaths) {
+    const std::string wanted = fs::weakly_canonical(path, ec).string();
+    const auto found = std::find_if(known.begin(), known.end(), [&](const PortEntry& p) {
+      return fs::weakly_canonical(p.devicePath, ec).string() == wanted ||
+             fs::weakly_canonical(p.openPath, ec).string() == wanted;
+    });
+    if (found == known.end()) {
+      error = path + " is no port with a COM number (" + wanted + "); " + KnownPorts(known);
+      return false;
+    }
+    if (std::find(numbers.begin(), numbers.end(), found->number) != numbers.end()) {
+      error = path + " is COM" + std::to_string(found->number) + ", which is given twice";
+      return false;
+    }
+    numbers.push_back(found->number);
+  }
   if (numbers.empty()) {
     if (!haveSettings) {
       error = "no port given: use --port N (see 'rv450-cli ports'), or run where MainSetting.ini is";
@@ -265,7 +282,12 @@ void ReportProblems(std::ostream& err, const std::string& file, const std::vecto
 }
 
 // Loads and checks the input file into `plan`; an exit status when it is bad.
-int PrepareInput(const Options& o, const Connections& c, JobPlan& plan, std::ostream& err) {
+int PrepareInput(const Options& o, const Connections& c, JobPlan& plan, std::ostream& err,
+                 std::string& refusal) {
+  auto Fail = [&](std::ostream& stream, const std::string& message) {
+    refusal = message;
+    return cli::Fail(stream, message);
+  };
   ConfigInput input;
   std::vector<Problem> problems;
   std::string error;
@@ -317,26 +339,21 @@ std::string OutputFileForPort(const std::string& file, int port) {
   return (path.has_parent_path() ? path.parent_path() / stem : fs::path(stem)).string();
 }
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-           const Environment& env) {
-  Options o;
+namespace {
+
+// The work of a command line that parsed; `refusal` gets the message of a
+// usage error (exit 2).
+int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Environment& env,
+               std::string& refusal) {
   std::string error;
-  if (!ParseArgs(args, o, error)) {
-    err << "rv450-cli: " << EscapeControlBytes(error) << "\nTry 'rv450-cli --help'.\n";
-    return kExitUsage;
-  }
-  if (o.help) {
-    out << UsageText();
-    return kExitOk;
-  }
-  if (o.version) {
-    out << "rv450-cli " << KESTRUN_VERSION << "\n";
-    return kExitOk;
-  }
+  auto fail = [&](const std::string& message) {
+    refusal = message;
+    return Fail(err, message);
+  };
   if (o.command == Command::Ports) return RunPorts(o, out, env);
 
   Connections c;
-  if (!ResolveConnection(o, env, err, c, error)) return Fail(err, error);
+  if (!ResolveConnection(o, env, err, c, error)) return fail(error);
 
   JobPlan plan;
   plan.command = o.command;
@@ -344,16 +361,40 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   plan.connection = c.connection;
   plan.onStatus = env.onStatus;
   if (o.command != Command::Read) {
-    if (const int status = PrepareInput(o, c, plan, err); status != kExitOk) return status;
+    if (const int status = PrepareInput(o, c, plan, err, refusal); status != kExitOk) return status;
+  }
+  const bool several = c.targets.size() > 1;
+
+  // Nothing is opened, logged or sent: every port shows its lines.
+  if (o.dryRun) {
+    const std::vector<std::string> lines = LinesToSend(plan);
+    for (const Target& t : c.targets) {
+      PortReport r;
+      r.command = o.command;
+      r.port = t.port;
+      r.device = t.device;
+      r.outcome = "dry-run";
+      r.file = o.file;
+      for (Group group : SendOrder())
+        if (plan.sendGroups[static_cast<int>(group)])
+          r.groupsSent.push_back(std::string("RV") + Info(group).name);
+      r.capped = plan.capped;
+      r.wouldSend = lines;
+      if (o.json)
+        PrintJson(out, r);
+      else
+        PrintText(out, r, o.quiet);
+    }
+    out << std::flush;
+    return kExitOk;
   }
 
-  const bool several = c.targets.size() > 1;
   std::vector<std::string> outputs, logs, labels;
   for (const Target& t : c.targets) {
     std::string output;
     if (o.command == Command::Read) {
       output = several ? OutputFileForPort(o.outputFile, t.port) : o.outputFile;
-      if (!CheckOutputFile(output, error)) return Fail(err, error);
+      if (!CheckOutputFile(output, error)) return fail(error);
     }
     outputs.push_back(output);
     logs.push_back(o.logDir.empty() ? std::string()
@@ -361,8 +402,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
                                     : o.logDir + "/AtLog.log");
     labels.push_back("COM" + std::to_string(t.port));
   }
-  if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return Fail(err, error);
-  if (!CheckLogFiles(logs, error)) return Fail(err, error);
+  if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return fail(error);
+  if (!CheckLogFiles(logs, error)) return fail(error);
 
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
@@ -397,7 +438,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (o.json)
       PrintJson(out, r);
     else
-      PrintText(out, r);
+      PrintText(out, r, o.quiet);
   }
   // A traffic log that failed on the way did not stop the port's operation;
   // it is said once per port.
@@ -405,9 +446,36 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (!r.logError.empty())
       err << "rv450-cli: warning: COM" << r.port
           << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
-  if (several && !o.json) PrintClosingTable(out, reports);
+  if (several && !o.json && !o.quiet) PrintClosingTable(out, reports);
   out << std::flush;
   return stopped ? kExitInterrupted : status;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const Environment& env) {
+  Options o;
+  std::string error;
+  if (!ParseArgs(args, o, error)) {
+    err << "rv450-cli: " << EscapeControlBytes(error) << "\nTry 'rv450-cli --help'.\n";
+    // --json anywhere before "--" asks for the refusal as an object too.
+    const auto end = std::find(args.begin(), args.end(), "--");
+    if (std::find(args.begin(), end, "--json") != end) PrintJsonError(out, error, kExitUsage);
+    return kExitUsage;
+  }
+  if (o.help) {
+    out << UsageText(o.command);
+    return kExitOk;
+  }
+  if (o.version) {
+    out << "rv450-cli " << KESTRUN_VERSION << "\n";
+    return kExitOk;
+  }
+  std::string refusal;
+  const int status = RunCommand(o, out, err, env, refusal);
+  if (status == kExitUsage && o.json) PrintJsonError(out, refusal, kExitUsage);
+  return status;
 }
 
 }  // namespace kestrun::cli

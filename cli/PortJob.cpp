@@ -15,7 +15,42 @@ std::vector<std::string> GroupNames(const GroupSelection& selection, const std::
   return names;
 }
 
+// Building lines touches no control and shows nothing.
+class CNoOutput : public IFormOutput {
+ public:
+  void SetControlText(int, const std::string&) override {}
+  void ShowResult(const std::string&, const std::string&, ResultIcon, bool, int) override {}
+};
+
+// "AT+RVSRI=5830,...,20261207120000" -> "AT+RVSRI=****,...,<UTC>".
+std::string Masked(const std::string& line) {
+  std::string text = line;
+  const std::size_t last = text.rfind(',');
+  if (last != std::string::npos && text.size() - last - 1 == 14 &&
+      text.find_first_not_of("0123456789", last + 1) == std::string::npos)
+    text.replace(last + 1, std::string::npos, "<UTC>");
+  const std::size_t eq = text.find('=');
+  if (eq != std::string::npos) {
+    const std::size_t comma = text.find(',', eq);
+    text.replace(eq + 1, (comma == std::string::npos ? text.size() : comma) - eq - 1, "****");
+  }
+  return text;
+}
+
 }  // namespace
+
+std::vector<std::string> LinesToSend(const JobPlan& plan) {
+  CFormModel form;
+  form.SetPassword(plan.connection.password);
+  form.values = plan.values;
+  CNoOutput quiet;
+  std::vector<std::string> lines;
+  for (Group group : SendOrder()) {
+    if (!plan.sendGroups[static_cast<int>(group)]) continue;
+    for (const std::string& line : form.PrepareSend(group, quiet)) lines.push_back(Masked(line));
+  }
+  return lines;
+}
 
 CPortJob::CPortJob(const JobPlan& plan, int port, std::string device, std::string outputFile,
                    std::string logPath, CProgress& progress, std::size_t row)
@@ -203,7 +238,7 @@ void CPortJob::TakePartialSend() {
 
 void CPortJob::WriteOutputFile(const CFormValues& values) {
   CIniFile file(outputFile_);
-  if (const FileResult written = WriteConfigFile(file, values, report_.version); !written) {
+  if (const FileResult written = WriteConfigFile(file, values, report_.firmware); !written) {
     report_.outcome = "output-failed";
     report_.exitCode = kExitOutputFailed;
     report_.message = "could not write the config file";
@@ -233,7 +268,7 @@ void CPortJob::GroupStarted(Group group, int index, int count) {
   group_ = std::to_string(index) + "/" + std::to_string(count);
 }
 
-void CPortJob::FirmwareVersionRead(const std::string& version) { report_.version = version; }
+void CPortJob::FirmwareVersionRead(const std::string& version) { report_.firmware = version; }
 
 void CPortJob::OperationFinished(const OperationResult&) {}
 

@@ -30,6 +30,10 @@ struct JobPlan {
   std::function<void(int port, const std::string& status)> onStatus;  // tests watch the progress
 };
 
+// The lines write would send for `plan` in Send All order, each with the
+// password shown as **** and the stamp as <UTC>: what --dry-run prints.
+std::vector<std::string> LinesToSend(const JobPlan& plan);
+
 class CPortJob : private IEngineEvents {
  public:
   // `outputFile`: where read writes; `logPath`: the traffic log, or empty.

@@ -44,10 +44,10 @@ void PrintPortsText(std::ostream& out, const std::vector<PortStatus>& ports) {
 
 void PrintPortsJson(std::ostream& out, const std::vector<PortStatus>& ports) {
   for (const PortStatus& p : ports) {
-    out << "{\"port\":" << p.number << ",\"device\":" << JsonString(p.devicePath)
-        << ",\"openPath\":" << JsonString(p.openPath) << ",\"stableName\":" << JsonString(p.stableName)
-        << ",\"opens\":" << (p.canOpen ? "true" : "false") << ",\"reason\":" << JsonString(p.reason)
-        << ",\"advice\":" << JsonString(p.advice) << "}\n";
+    out << "{\"schema\":" << kJsonSchema << ",\"port\":" << p.number
+        << ",\"device\":" << JsonString(p.devicePath) << ",\"openPath\":" << JsonString(p.openPath)
+        << ",\"stableName\":" << JsonString(p.stableName) << ",\"opens\":" << (p.canOpen ? "true" : "false")
+        << ",\"reason\":" << JsonString(p.reason) << ",\"advice\":" << JsonString(p.advice) << "}\n";
   }
 }
 

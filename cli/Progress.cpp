@@ -1,8 +1,16 @@
 #include "cli/Progress.h"
 
+#include <string_view>
+
 #include "protocol/ControlChars.h"
 
 namespace kestrun::cli {
+
+CProgress::Style CProgress::ChooseStyle(bool quiet, bool errorIsTerminal, const char* term) {
+  if (quiet) return Style::Quiet;
+  const bool cursorControl = errorIsTerminal && term && *term && std::string_view(term) != "dumb";
+  return cursorControl ? Style::Live : Style::Plain;
+}
 
 CProgress::CProgress(std::ostream& err, Style style, std::vector<std::string> labels, int width)
     : err_(err),

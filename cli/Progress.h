@@ -14,6 +14,10 @@ class CProgress {
  public:
   enum class Style { Quiet, Plain, Live };
 
+  // Quiet with -q; redrawn in place only on a terminal that takes cursor
+  // control (standard error is one and TERM is set and not "dumb").
+  static Style ChooseStyle(bool quiet, bool errorIsTerminal, const char* term);
+
   // `labels` name the rows ("COM5"); `width` bounds a live line.
   CProgress(std::ostream& err, Style style, std::vector<std::string> labels, int width = 80);
   // Row `row` now says `text`.

@@ -91,10 +91,26 @@ std::string OutcomeWords(const PortReport& r) {
   return words;
 }
 
-void PrintText(std::ostream& out, const PortReport& r) {
-  const std::string who = "COM" + std::to_string(r.port);
+static std::string PortName(const PortReport& r) {
+  return r.port > 0 ? "COM" + std::to_string(r.port) : EscapeControlBytes(r.device);
+}
+
+void PrintText(std::ostream& out, const PortReport& r, bool quiet) {
+  const std::string who = PortName(r);
+  const bool failed = r.exitCode != kExitOk && r.exitCode != kExitDifferent;
+  for (const std::string& line : r.wouldSend)
+    out << who << " would send: " << EscapeControlBytes(line) << "\n";
+  if (quiet && !failed) {
+    for (const Difference& d : r.differences)
+      out << who << " " << EscapeControlBytes("[" + d.section + "] " + d.key) << ": file "
+          << Quoted(d.fileValue) << " tracker " << Quoted(d.trackerValue) << "\n";
+    return;
+  }
   out << who << " " << CommandName(r.command) << ": " << OutcomeWords(r);
-  if (r.exitCode == kExitOk || r.exitCode == kExitDifferent) {
+  if (!r.wouldSend.empty()) {
+    out << ", " << Plural(r.wouldSend.size(), "line") << " of " << Plural(r.groupsSent.size(), "group")
+        << ", nothing sent";
+  } else if (r.exitCode == kExitOk || r.exitCode == kExitDifferent) {
     switch (r.command) {
       case Command::Read:
         out << ", " << Plural(r.groupsRead.size(), "group") << " into " << EscapeControlBytes(r.file);
@@ -129,20 +145,26 @@ void PrintText(std::ostream& out, const PortReport& r) {
 void PrintJson(std::ostream& out, const PortReport& r) {
   std::ostringstream seconds;
   seconds << std::fixed << std::setprecision(3) << r.seconds;
-  out << "{\"port\":" << r.port << ",\"device\":" << JsonString(r.device)
-      << ",\"command\":" << JsonString(CommandName(r.command)) << ",\"outcome\":" << JsonString(r.outcome)
-      << ",\"exitCode\":" << r.exitCode << ",\"message\":" << JsonString(r.message)
-      << ",\"detail\":" << JsonString(r.detail) << ",\"file\":" << JsonString(r.file)
-      << ",\"version\":" << JsonString(r.version) << ",\"groupsSent\":" << JsonList(r.groupsSent)
-      << ",\"groupsRead\":" << JsonList(r.groupsRead) << ",\"linesSent\":" << r.linesSent
-      << ",\"keysCompared\":" << r.keysCompared << ",\"differences\":[";
+  out << "{\"schema\":" << kJsonSchema << ",\"port\":" << (r.port > 0 ? std::to_string(r.port) : "null")
+      << ",\"device\":" << JsonString(r.device) << ",\"command\":" << JsonString(CommandName(r.command))
+      << ",\"outcome\":" << JsonString(r.outcome) << ",\"exitCode\":" << r.exitCode
+      << ",\"message\":" << JsonString(r.message) << ",\"detail\":" << JsonString(r.detail)
+      << ",\"file\":" << JsonString(r.file) << ",\"firmware\":" << JsonString(r.firmware)
+      << ",\"groupsSent\":" << JsonList(r.groupsSent) << ",\"groupsRead\":" << JsonList(r.groupsRead)
+      << ",\"linesSent\":" << r.linesSent << ",\"keysCompared\":" << r.keysCompared << ",\"differences\":[";
   for (std::size_t i = 0; i < r.differences.size(); ++i) {
     const Difference& d = r.differences[i];
     out << (i ? "," : "") << "{\"section\":" << JsonString(d.section) << ",\"key\":" << JsonString(d.key)
         << ",\"file\":" << JsonString(d.fileValue) << ",\"tracker\":" << JsonString(d.trackerValue) << "}";
   }
   out << "],\"capped\":" << JsonList(r.capped) << ",\"notes\":" << JsonList(r.notes)
-      << ",\"logError\":" << JsonString(r.logError) << ",\"seconds\":" << seconds.str() << "}\n";
+      << ",\"wouldSend\":" << JsonList(r.wouldSend) << ",\"logError\":" << JsonString(r.logError)
+      << ",\"seconds\":" << seconds.str() << "}\n";
+}
+
+void PrintJsonError(std::ostream& out, const std::string& error, int exitCode) {
+  out << "{\"schema\":" << kJsonSchema << ",\"error\":" << JsonString(error) << ",\"exitCode\":" << exitCode
+      << "}\n";
 }
 
 void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports) {
@@ -163,8 +185,8 @@ void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports
     std::ostringstream time;
     time << std::fixed << std::setprecision(1) << r.seconds << " s";
     const bool failed = r.exitCode != kExitOk && r.exitCode != kExitDifferent;
-    row("COM" + std::to_string(r.port), EscapeControlBytes(r.device), OutcomeWords(r),
-        std::to_string(r.exitCode), time.str(), failed ? Failure(r) : std::string());
+    row(PortName(r), EscapeControlBytes(r.device), OutcomeWords(r), std::to_string(r.exitCode), time.str(),
+        failed ? Failure(r) : std::string());
   }
 }
 

@@ -11,24 +11,30 @@
 
 namespace kestrun::cli {
 
+// The version of the JSON members: a new member keeps it, a member renamed
+// or removed (or its meaning changed) raises it.
+constexpr int kJsonSchema = 1;
+
 struct PortReport {
   Command command = Command::None;
-  int port = 0;
+  int port = 0;  // 0: the device has no COM number
   std::string device;
   int exitCode = kExitOk;
-  std::string outcome;  // ok, equal, different, port-not-opened, tracker-failed, stopped, output-failed
-  std::string message;  // the failing step's status text
-  std::string detail;   // the system's reason, where there is one
-  std::string file;     // the file written (read) or the file given
-  std::string version;  // firmware version text (read, diff, verify)
+  std::string
+      outcome;  // ok, equal, different, dry-run, port-not-opened, tracker-failed, stopped, output-failed
+  std::string message;   // the failing step's status text
+  std::string detail;    // the system's reason, where there is one
+  std::string file;      // the file written (read) or the file given
+  std::string firmware;  // the tracker's firmware version text (read, diff, verify)
   std::vector<std::string> groupsSent;
   std::vector<std::string> groupsRead;
   int linesSent = 0;
   int keysCompared = 0;
   std::vector<Difference> differences;
-  std::vector<std::string> capped;  // corrections applied to the file's values (--allow-caps)
-  std::vector<std::string> notes;   // messages the operation raised on the way (caps on replies)
-  std::string logError;             // why the traffic log could not be written (the first time), or empty
+  std::vector<std::string> capped;     // corrections applied to the file's values (--allow-caps)
+  std::vector<std::string> notes;      // messages the operation raised on the way (caps on replies)
+  std::vector<std::string> wouldSend;  // --dry-run: the lines, stamp and password hidden
+  std::string logError;                // why the traffic log could not be written (the first time), or empty
   double seconds = 0;
 };
 
@@ -37,8 +43,11 @@ std::string Quoted(const std::string& value);
 // A JSON string literal; bytes that are not UTF-8 become \u00XX.
 std::string JsonString(const std::string& value);
 
-void PrintText(std::ostream& out, const PortReport& report);
+// `quiet`: a port that did its work shows only its results (differences).
+void PrintText(std::ostream& out, const PortReport& report, bool quiet = false);
 void PrintJson(std::ostream& out, const PortReport& report);
+// The one object of a run refused before any port: {"schema":1,"error":...,"exitCode":2}.
+void PrintJsonError(std::ostream& out, const std::string& error, int exitCode);
 void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports);
 
 // Exit code of Outcome-like words, for the table.

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/Cli.h"
+#include "cli/Progress.h"
 
 int main(int argc, char** argv) {
   using namespace kestrun::cli;
@@ -16,7 +17,8 @@ int main(int argc, char** argv) {
 
   Environment env;
   env.stop = &stop;
-  env.liveProgress = ::isatty(STDERR_FILENO) == 1;
+  env.liveProgress = CProgress::ChooseStyle(false, ::isatty(STDERR_FILENO) == 1, std::getenv("TERM")) ==
+                     CProgress::Style::Live;
   if (const char* password = std::getenv("RV450_PASSWORD")) env.passwordVariable = password;
   env.input = &std::cin;
   env.inputIsTerminal = ::isatty(STDIN_FILENO) == 1;

@@ -33,13 +33,14 @@ std::vector<std::string> COptionTable::Names() const {
 }
 
 bool COptionTable::Parse(const std::vector<std::string>& args, std::vector<std::string>& operands,
-                         std::string& error, bool keepUnknown) const {
+                         std::string& error, bool keepUnknown, std::vector<std::size_t>* given) const {
   CLI::App app;
   app.set_help_flag();
-  std::vector<bool> given(options_.size(), false);
+  if (given) given->clear();
   for (std::size_t i = 0; i < options_.size(); ++i) {
     const OptionSpec& spec = options_[i];
-    auto take = [&spec, &error](const std::string& value) {
+    auto take = [&spec, &error, given, i](const std::string& value) {
+      if (given && std::find(given->begin(), given->end(), i) == given->end()) given->push_back(i);
       if (!spec.take(value, error)) throw Refused{};
     };
     if (spec.valueName.empty()) {
@@ -133,9 +134,16 @@ bool COptionTable::Parse(const std::vector<std::string>& args, std::vector<std::
   return true;
 }
 
-std::string COptionTable::Help(std::size_t column) const {
+bool COptionTable::Takes(std::size_t index, const std::string& command) const {
+  const std::vector<std::string>& commands = options_.at(index).commands;
+  return commands.empty() || std::find(commands.begin(), commands.end(), command) != commands.end();
+}
+
+std::string COptionTable::Help(std::size_t column, const std::string& command) const {
   std::string text;
-  for (const OptionSpec& option : options_) {
+  for (std::size_t index = 0; index < options_.size(); ++index) {
+    if (!command.empty() && !Takes(index, command)) continue;
+    const OptionSpec& option = options_[index];
     const std::vector<std::string> names = SplitNames(option.names);
     std::string line = "  ";
     if (names.front().size() == 2)

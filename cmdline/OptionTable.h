@@ -21,6 +21,8 @@ struct OptionSpec {
   // Called with each value given (a flag: with ""), in the order given;
   // false with `error` set refuses the command line.
   std::function<bool(const std::string& value, std::string& error)> take;
+  // The commands that take the option; empty: every command (and none).
+  std::vector<std::string> commands = {};
 };
 
 class COptionTable {
@@ -35,14 +37,18 @@ class COptionTable {
   // option ("-" included, and all after "--") go to `operands` in order;
   // with `keepUnknown` unknown options go there too, else they are refused.
   // False with `error` set (one line) when the command line is not valid.
+  // `given`, when not null, receives the index of every option given.
   bool Parse(const std::vector<std::string>& args, std::vector<std::string>& operands, std::string& error,
-             bool keepUnknown = false) const;
+             bool keepUnknown = false, std::vector<std::size_t>* given = nullptr) const;
 
   // Every spelling of every option: "-p", "--port", ...
   std::vector<std::string> Names() const;
   // The option list of --help: "  -p, --port N          help", indented help
-  // lines, the help starting in column `column`.
-  std::string Help(std::size_t column = 24) const;
+  // lines, the help starting in column `column`. With `command` only the
+  // options that command takes.
+  std::string Help(std::size_t column = 24, const std::string& command = "") const;
+  // Whether option `index` is one that `command` takes.
+  bool Takes(std::size_t index, const std::string& command) const;
 
  private:
   std::vector<OptionSpec> options_;

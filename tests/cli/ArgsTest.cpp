@@ -33,6 +33,10 @@ TEST(ArgsTest, CommandsWithTheirFilesAndOptionsInAnyPlace) {
   EXPECT_EQ(o.command, Command::Write);
   EXPECT_EQ(o.file, "fleet.ini");
   EXPECT_EQ(o.ports, (std::vector<int>{5, 6, 7, 8, 9}));
+  o = Parse(
+      {"write", "f.ini", "-p", "/dev/ttyUSB0,5", "--port=/dev/serial/by-id/usb-FTDI-if00", "--dry-run"});
+  EXPECT_EQ(o.ports, std::vector<int>{5});
+  EXPECT_EQ(o.portPaths, (std::vector<std::string>{"/dev/ttyUSB0", "/dev/serial/by-id/usb-FTDI-if00"}));
 
   o = Parse({"--json", "-q", "verify", "--allow-caps", "a.ini", "--baud", "57600", "--password=1234",
              "--pacing", "fast"});
@@ -61,6 +65,12 @@ TEST(ArgsTest, CommandsWithTheirFilesAndOptionsInAnyPlace) {
   EXPECT_EQ(Parse({"ports"}).command, Command::Ports);
   EXPECT_TRUE(Parse({"--help"}).help);
   EXPECT_TRUE(Parse({"write", "-h"}).help);
+  for (const auto& args : {std::vector<std::string>{"write", "--help"}, {"help", "write"}, {"-h", "write"}}) {
+    o = Parse(args);
+    EXPECT_TRUE(o.help);
+    EXPECT_EQ(o.command, Command::Write) << args[0];
+  }
+  EXPECT_EQ(Parse({"help"}).command, Command::None);
   EXPECT_TRUE(Parse({"--version"}).version);
 }
 
@@ -79,12 +89,16 @@ TEST(ArgsTest, GroupsNarrowAndNeverTakeRto) {
 TEST(ArgsTest, BadCommandLinesSayWhat) {
   EXPECT_NE(Refused({}).find("no command"), std::string::npos);
   EXPECT_NE(Refused({"flash"}).find("unknown command 'flash'"), std::string::npos);
+  EXPECT_NE(Refused({"help", "flash"}).find("unknown command 'flash'"), std::string::npos);
   EXPECT_NE(Refused({"write"}).find("needs a config file"), std::string::npos);
   EXPECT_NE(Refused({"read"}).find("-o FILE"), std::string::npos);
   EXPECT_NE(Refused({"diff", "a.ini", "b.ini"}).find("unexpected argument 'b.ini'"), std::string::npos);
   EXPECT_NE(Refused({"ports", "extra"}).find("unexpected argument"), std::string::npos);
   EXPECT_NE(Refused({"write", "a.ini", "-o", "x.ini"}).find("read only"), std::string::npos);
-  EXPECT_NE(Refused({"diff", "a.ini", "--allow-caps"}).find("--allow-caps"), std::string::npos);
+  EXPECT_NE(Refused({"diff", "a.ini", "--allow-caps"}).find("--allow-caps is for write and verify"),
+            std::string::npos);
+  EXPECT_NE(Refused({"read", "-o", "x", "--dry-run"}).find("--dry-run is for write and verify"),
+            std::string::npos);
   EXPECT_NE(Refused({"read", "-o", "x", "--groups", "sri"}).find("--groups"), std::string::npos);
   EXPECT_NE(Refused({"ports", "--port", "5"}).find("no connection options"), std::string::npos);
   EXPECT_NE(Refused({"write", "a.ini", "--port"}).find("needs a value"), std::string::npos);
@@ -138,6 +152,38 @@ TEST(ArgsTest, HelpAndManPageDocumentEveryOptionOfTheTable) {
   for (const char* needle : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "130", "--password -", "RV450_PASSWORD",
                              "ports", "read -o FILE", "write FILE", "diff FILE", "verify FILE"})
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
+}
+
+// Each command's help lists the options it takes and no other; the same
+// table refuses the others on its command line.
+TEST(ArgsTest, EachCommandsHelpListsTheOptionsItTakes) {
+  const struct {
+    Command command;
+    std::vector<std::string> shown, hidden;
+  } rows[] = {
+      {Command::Ports, {"--json", "--quiet"}, {"--port", "--output", "--groups", "--dry-run"}},
+      {Command::Read, {"--port", "--output", "--log-dir"}, {"--groups", "--allow-caps", "--dry-run"}},
+      {Command::Write, {"--port", "--groups", "--allow-caps", "--dry-run"}, {"--output"}},
+      {Command::Diff, {"--port", "--groups"}, {"--allow-caps", "--dry-run", "--output"}},
+      {Command::Verify, {"--dry-run", "--allow-caps"}, {"--output"}},
+  };
+  for (const auto& row : rows) {
+    const std::string help = UsageText(row.command);
+    const std::string name = CommandName(row.command);
+    EXPECT_EQ(help.rfind("Usage: rv450-cli " + name, 0), 0u) << help;
+    for (const std::string& option : row.shown)
+      EXPECT_NE(help.find(option), std::string::npos) << name << option;
+    for (const std::string& option : row.hidden) {
+      EXPECT_EQ(help.find(option), std::string::npos) << name << " " << option;
+      std::vector<std::string> args{name};
+      if (row.command != Command::Ports && row.command != Command::Read) args.push_back("a.ini");
+      if (row.command == Command::Read) args.insert(args.end(), {"-o", "x.ini"});
+      args.push_back(option == "--groups"                         ? "--groups=sri"
+                     : option == "--output" || option == "--port" ? option + "=1"
+                                                                  : option);
+      EXPECT_FALSE(Refused(args).empty()) << name << " " << option;
+    }
+  }
 }
 
 TEST(ArgsTest, PacingAndBaudComeFromTheirOneList) {

@@ -135,7 +135,7 @@ TEST_F(CliTest, ReadWithTheSpecifiedPacingKeepsTheFirmwareVersion) {
   const std::string version = "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]";
   EXPECT_EQ(CIniFile(dir / "tracker.ini").GetString("INFO", "VER", ""), version);
   ASSERT_EQ(JsonLines(read.out).size(), 1u);
-  EXPECT_EQ(JsonLines(read.out)[0]["version"].string, version);
+  EXPECT_EQ(JsonLines(read.out)[0]["firmware"].string, version);
   EXPECT_EQ(JsonLines(read.out)[0]["groupsRead"].items.size(), 8u);
 }
 
@@ -877,5 +877,50 @@ TEST_F(CliTest, ControlBytesTheUserGaveAreShownEscapedInMessages) {
     EXPECT_EQ(r.code, 2) << c.says;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << "wanted: " << c.says << "\ngot: " << r.err;
     EXPECT_EQ(r.err.find_first_of("\x1b\a"), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(CliTest, DryRunShowsTheLinesAndDevicePathsFindTheirPort) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  const std::string file = WriteValues("fleet.ini", FullValues());
+  const std::string device = sim.slavePath();
+
+  const Result dry = Run({"write", file, "--port", device, "--dry-run", "--json"});
+  ASSERT_EQ(dry.code, 0) << dry.err;
+  const auto objects = JsonLines(dry.out);
+  ASSERT_EQ(objects.size(), 1u) << dry.out;
+  EXPECT_EQ(objects[0]["port"].number, 21);
+  EXPECT_EQ(objects[0]["outcome"].string, "dry-run");
+  ASSERT_FALSE(objects[0]["wouldSend"].items.empty());
+  for (const Json& line : objects[0]["wouldSend"].items) {
+    EXPECT_EQ(line.string.rfind("AT+RV", 0), 0u) << line.string;
+    EXPECT_NE(line.string.find("=****,"), std::string::npos) << line.string;
+    EXPECT_EQ(line.string.substr(line.string.size() - 6), ",<UTC>") << line.string;
+  }
+  EXPECT_TRUE(sim.ReceivedLines().empty());
+
+  // The same device by its link, and then for real.
+  const Result verify = Run({"verify", file, "--port", sim.linkPath(), "--json"});
+  ASSERT_EQ(verify.code, 0) << verify.err;
+  EXPECT_EQ(JsonLines(verify.out)[0]["port"].number, 21);
+  EXPECT_FALSE(SettingsLines(sim).empty());
+
+  // A refused run says so on standard output too when --json was given.
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } refusals[] = {
+      {{"write", file, "--port", dir / "nothing", "--json"}, "is no port with a COM number"},
+      {{"write", file, "--port", "21", "--port", device, "--json"}, "given twice"},
+      {{"write", "--json", "--frobnicate"}, "unknown option --frobnicate"},
+  };
+  for (const auto& row : refusals) {
+    const Result r = Run(row.args);
+    EXPECT_EQ(r.code, 2);
+    const auto lines = JsonLines(r.out);
+    ASSERT_EQ(lines.size(), 1u) << r.out;
+    EXPECT_EQ(lines[0]["schema"].number, 1);
+    EXPECT_EQ(lines[0]["exitCode"].number, 2);
+    EXPECT_NE(lines[0]["error"].string.find(row.error), std::string::npos) << lines[0]["error"].string;
   }
 }

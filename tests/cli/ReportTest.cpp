@@ -4,7 +4,9 @@
 
 #include <sstream>
 
+#include "../support/TestSupport.h"
 #include "CliSupport.h"
+#include "cli/PortList.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
 
@@ -22,7 +24,7 @@ PortReport Different() {
   r.outcome = "different";
   r.exitCode = kExitDifferent;
   r.file = "fleet.ini";
-  r.version = "[Revision:1] [SubEdition:2]";
+  r.firmware = "[Revision:1] [SubEdition:2]";
   r.groupsRead = {"RVSRI", "RVPIN"};
   r.keysCompared = 13;
   r.differences = {{"RVSRI", "APN", "say \"hi\"\\", "tab\there"},
@@ -62,7 +64,8 @@ TEST(ReportTest, JsonParsesAndCarriesWhatTheTextSays) {
   EXPECT_EQ(j["outcome"].string, "different");
   EXPECT_EQ(j["exitCode"].number, 1);
   EXPECT_EQ(j["keysCompared"].number, 13);
-  EXPECT_EQ(j["version"].string, r.version);
+  EXPECT_EQ(j["firmware"].string, r.firmware);
+  EXPECT_EQ(j["schema"].number, kJsonSchema);
   ASSERT_EQ(j["differences"].items.size(), 2u);
   EXPECT_EQ(j["differences"].items[0]["file"].string, "say \"hi\"\\");
   EXPECT_EQ(j["differences"].items[0]["tracker"].string, "tab\there");
@@ -103,6 +106,74 @@ TEST(ReportTest, FailuresShowTheStepAndTheReason) {
   std::ostringstream line;
   PrintText(line, ok);
   EXPECT_EQ(line.str(), "COM6 write: ok, 1 group, 1 line sent\n");
+}
+
+TEST(ReportTest, QuietShowsOnlyResultsAndFailures) {
+  PortReport ok;
+  ok.command = Command::Write;
+  ok.port = 6;
+  ok.outcome = "ok";
+  PortReport failed = ok;
+  failed.outcome = "port-not-opened";
+  failed.exitCode = kExitPortFailed;
+  const struct {
+    PortReport report;
+    std::string text;
+  } rows[] = {
+      {ok, ""},
+      {Different(),
+       "COM21 [RVSRI] APN: file \"say \\\"hi\\\"\\\\\" tracker \"tab\\x09here\"\n"
+       "COM21 [RVPIN] PIN: file \"\xE4\xF6\" tracker \"caf\xC3\xA9\"\n"},
+      {failed, "COM6 write: port not opened\n"},
+  };
+  for (const auto& row : rows) {
+    std::ostringstream text;
+    PrintText(text, row.report, true);
+    EXPECT_EQ(text.str(), row.text) << row.report.outcome;
+  }
+}
+
+// Every member a report writes, nested ones too, is explained in the man page;
+// a port without a COM number is null there.
+TEST(ReportTest, ManPageExplainsEveryJsonMember) {
+  PortReport r = Different();
+  r.port = 0;
+  r.capped = {"[RVSRI] APN: cut"};
+  r.wouldSend = {"AT+RVSRI=****,<UTC>"};
+  r.logError = "disk full";
+  std::ostringstream json;
+  PrintJson(json, r);
+  PrintJsonError(json, "bad", kExitUsage);
+  PrintPortsJson(json, {PortStatus{5, "/dev/ttyS4", "/dev/ttyS4", "", false, 13, "denied", ""}});
+  const auto objects = JsonLines(json.str());
+  ASSERT_EQ(objects.size(), 3u);
+  EXPECT_EQ(objects[2]["schema"].number, kJsonSchema);
+  EXPECT_EQ(objects[0]["port"].type, Json::Type::Null);
+  EXPECT_EQ(objects[1]["schema"].number, kJsonSchema);
+  std::vector<std::string> members;
+  for (const Json& object : objects)
+    for (const auto& [name, value] : object.members) {
+      members.push_back("." + name);  // listed as ".name" at the start of its own line
+      for (const Json& item : value.items)
+        for (const auto& nested : item.members) members.push_back("." + nested.first);
+    }
+  const std::string page = ReadFile(KESTRUN_SOURCE_DIR "/data/man/rv450-cli.1");
+  for (const std::string& member : members)
+    EXPECT_NE(page.find("\n.TP\n.B " + member.substr(1) + "\n"), std::string::npos) << member;
+}
+
+TEST(ProgressTest, CursorControlOnlyOnATerminalThatTakesIt) {
+  using S = CProgress::Style;
+  const struct {
+    bool quiet, terminal;
+    const char* term;
+    S style;
+  } rows[] = {{false, true, "xterm-256color", S::Live}, {false, true, "dumb", S::Plain},
+              {false, true, nullptr, S::Plain},         {false, true, "", S::Plain},
+              {false, false, "xterm", S::Plain},        {true, true, "xterm", S::Quiet}};
+  for (const auto& row : rows)
+    EXPECT_EQ(CProgress::ChooseStyle(row.quiet, row.terminal, row.term), row.style)
+        << row.terminal << " " << (row.term ? row.term : "(unset)");
 }
 
 TEST(ProgressTest, PlainLinesOnAPipeAndOneRedrawnLinePerPortOnATerminal) {
