@@ -1,6 +1,6 @@
-// The form the benchmarks send: every field at its input limit, every box and
-// row ticked, and the ranged fields at values that pass their checks and give
-// the longest lines.
+// The form the benchmarks send: every field at its input limit with a value
+// its rule accepts, every box and row ticked, and the ranged fields at values
+// that pass their checks and give the longest lines.
 #pragma once
 
 #include <string>
@@ -10,14 +10,31 @@
 
 namespace kestrun {
 
+// The longest value a text field's rule lets through: digits for numbers and
+// phone numbers, a signed decimal for coordinates, letters for free text.
+// Times and ports are set one by one below.
+inline std::string LongestValue(const FormField& field) {
+  const auto limit = static_cast<std::size_t>(field.limit);
+  switch (field.rule) {
+    case ValueRule::Longitude: return "-179." + std::string(limit - 5, '1');
+    case ValueRule::Latitude: return "-89." + std::string(limit - 4, '1');
+    case ValueRule::Pin: return std::string(limit < 8 ? limit : 8, '7');
+    case ValueRule::Digits:
+    case ValueRule::Phone:
+    case ValueRule::Port:
+    case ValueRule::Time: return std::string(limit, '7');
+    case ValueRule::None:
+    case ValueRule::Text: break;
+  }
+  return std::string(limit, field.digitsOnly ? '7' : 'x');
+}
+
 inline CFormValues FullFormValues() {
   using namespace ctl;
   CFormValues v;
   for (const Binding& b : Bindings()) {
     switch (b.kind) {
-      case ValueKind::Text:
-        v.Text(b.id) = std::string(static_cast<std::size_t>(b.limit), b.digitsOnly ? '7' : 'x');
-        break;
+      case ValueKind::Text: v.Text(b.id) = LongestValue(b); break;
       case ValueKind::Flag:
       case ValueKind::Index:
       case ValueKind::Radio: v.Number(b.id) = 1; break;

@@ -34,10 +34,19 @@ bool IsPlainDecimal(const std::string& text) {
   return digitsOrEmpty && !(whole.empty() && fraction.empty());
 }
 
-bool IsDecimalWithin(const std::string& text, double bound) {
+// Compared on the text, not on a double: summing many decimals in floating
+// point can land a hair past the bound (-89.999...9 read as -90.000...01).
+bool IsDecimalWithin(const std::string& text, int bound) {
   if (!IsPlainDecimal(text)) return false;
-  const double number = ReadDecimal(text);
-  return number >= -bound && number <= bound;
+  const std::string body = text[0] == '+' || text[0] == '-' ? text.substr(1) : text;
+  const std::size_t dot = body.find('.');
+  const std::string whole = body.substr(0, dot);
+  const std::string fraction = dot == std::string::npos ? "" : body.substr(dot + 1);
+  const std::size_t first = std::min(whole.find_first_not_of('0'), whole.size());
+  if (whole.size() - first > 3) return false;
+  const int wholeValue = first == whole.size() ? 0 : std::stoi(whole.substr(first));
+  if (wholeValue != bound) return wholeValue < bound;
+  return fraction.find_first_not_of('0') == std::string::npos;
 }
 
 bool IsPort(const std::string& text) {

@@ -61,6 +61,8 @@ inline const std::vector<ValueRuleCase>& ValueRuleCases() {
       {Longitude[3], "nan", false},
       {Latitude[2], "-90", true},
       {Latitude[2], "90.5", false},
+      {Latitude[1], "-89.9999999999999999", true},  // a double would read it past -90
+      {Latitude[1], "90.0000000000000001", false},
       {Latitude[0], "nan", false},
       {Latitude[0], "1.2.3", false},
       {Radius[3], "500", true},
