@@ -144,7 +144,9 @@ TEST(JournalTest, SinceTakesADayOrAMinute) {
   for (const auto& row : rows) {
     std::string utc;
     EXPECT_EQ(ParseSince(row.text, utc), row.utc != nullptr) << row.text;
-    if (row.utc) EXPECT_EQ(utc, row.utc);
+    if (row.utc) {
+      EXPECT_EQ(utc, row.utc);
+    }
   }
 }
 
