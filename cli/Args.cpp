@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "cmdline/OptionTable.h"
+#include "journal/Journal.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 
@@ -67,6 +68,7 @@ Command CommandFor(const std::string& word) {
   if (word == "write") return Command::Write;
   if (word == "diff") return Command::Diff;
   if (word == "verify") return Command::Verify;
+  if (word == "journal") return Command::Journal;
   return Command::None;
 }
 
@@ -90,6 +92,9 @@ const CommandUsage kCommandUsage[] = {
     {Command::Diff, "diff FILE",
      "read the tracker and list every key that differs from the\nfile (groups present in the file)"},
     {Command::Verify, "verify FILE", "write FILE, then read it back and compare what was sent"},
+    {Command::Journal, "journal [devices]",
+     "list the provisioning journal, newest first (read, write,\ndiff and verify add a row per tracker); "
+     "devices: one line\nper IMEI as last seen"},
 };
 
 std::string CommandLines(Command only) {
@@ -110,6 +115,7 @@ std::string CommandLines(Command only) {
 }
 
 const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify"};
+const std::vector<std::string> kJournaled = {"read", "write", "diff", "verify", "journal"};
 
 // The option table of rv450-cli; each option's `take` fills `o`.
 COptionTable OptionTable(Options& o) {
@@ -200,6 +206,25 @@ COptionTable OptionTable(Options& o) {
       {"--log-dir", "DIR",
        "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
        nonEmpty(o.logDir, "--log-dir needs a folder"), kConnecting},
+      {"--journal", "PATH", "the journal file (default:\n$XDG_DATA_HOME/rv450-kestrun/journal.sqlite)",
+       nonEmpty(o.journalPath, "--journal needs a file"), kJournaled},
+      {"--no-journal", "", "add no row to the journal", flag(o.noJournal), kConnecting},
+      {"--imei", "IMEI", "only this tracker's rows", nonEmpty(o.imei, "--imei needs a number"), {"journal"}},
+      {"--since",
+       "UTC",
+       "only rows from then on: 2026-12-01 or 2026-12-01T08:00",
+       [&o](const std::string& value, std::string& error) {
+         if (journal::ParseSince(value, o.since)) return true;
+         error = "--since wants 2026-12-01 or 2026-12-01T08:00 (UTC), not '" + value + "'";
+         return false;
+       },
+       {"journal"}},
+      {"--outcome",
+       "WORD",
+       "only rows with this outcome (ok, tracker-failed, ...)",
+       nonEmpty(o.outcome, "--outcome needs a word"),
+       {"journal"}},
+      {"--csv", "", "comma-separated values with a header line", flag(o.csv), {"journal"}},
       {"--json", "",
        "JSON Lines: one object per port on standard output\n(members: man rv450-cli, JSON OUTPUT)",
        flag(o.json)},
@@ -220,6 +245,7 @@ const char* CommandName(Command command) {
     case Command::Write: return "write";
     case Command::Diff: return "diff";
     case Command::Verify: return "verify";
+    case Command::Journal: return "journal";
     case Command::None: break;
   }
   return "";
@@ -262,7 +288,7 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     if (options.help && !operands.empty()) {
       options.command = CommandFor(operands[0]);
       if (options.command == Command::None) {
-        error = "unknown command '" + operands[0] + "' (ports, read, write, diff or verify)";
+        error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify or journal)";
         return false;
       }
     }
@@ -274,12 +300,12 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
 
   if (operands.empty()) {
-    error = "no command given (ports, read, write, diff or verify; see --help)";
+    error = "no command given (ports, read, write, diff, verify or journal; see --help)";
     return false;
   }
   options.command = CommandFor(operands[0]);
   if (options.command == Command::None) {
-    error = "unknown command '" + operands[0] + "' (ports, read, write, diff or verify)";
+    error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify or journal)";
     return false;
   }
   const std::string name = operands[0];
@@ -291,6 +317,10 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
       return false;
     }
     options.file = operands[1];
+  }
+  if (options.command == Command::Journal && operands.size() == 2 && operands[1] == "devices") {
+    options.journalDevices = true;
+    operands.pop_back();
   }
   if (operands.size() > (takesFile ? 2u : 1u)) {
     error = "unexpected argument '" + operands[takesFile ? 2 : 1] + "'";
@@ -310,6 +340,14 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
       error += spec.commands.size() == 1 ? " only" : "";
     }
     error += " (see rv450-cli help " + name + ")";
+    return false;
+  }
+  if (options.csv && options.json) {
+    error = "--csv and --json exclude each other";
+    return false;
+  }
+  if (options.noJournal && !options.journalPath.empty()) {
+    error = "--journal and --no-journal exclude each other";
     return false;
   }
   if (options.command == Command::Read && options.outputFile.empty()) {
@@ -350,6 +388,10 @@ that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise t
          std::string(kDefaultPassword) + R"(, the baud rate
 )" + std::to_string(kDefaultBaudRate) +
          R"( and the pacing 'specified'. Without --log-dir no traffic log is written.
+
+read, write, diff and verify add one row per tracker to the journal,
+$XDG_DATA_HOME/rv450-kestrun/journal.sqlite (--journal PATH, --no-journal);
+a journal that cannot be opened stops them with status 2 before any port.
 
 The password comes from the first of: --password, --password-file or
 --password - (one of them at most); the environment variable RV450_PASSWORD

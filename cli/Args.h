@@ -10,7 +10,7 @@
 
 namespace kestrun::cli {
 
-enum class Command { None, Ports, Read, Write, Diff, Verify };
+enum class Command { None, Ports, Read, Write, Diff, Verify, Journal };
 
 // Exit codes; with several ports the highest one wins.
 enum ExitCode {
@@ -42,6 +42,11 @@ struct Options {
   bool allowCaps = false;
   bool dryRun = false;  // show the lines that would be sent; open no port
   std::string logDir;
+  std::string journalPath;  // --journal PATH; empty: the default journal
+  bool noJournal = false;
+  bool journalDevices = false;       // journal devices
+  std::string imei, since, outcome;  // journal filters; `since` as UTC "2026-12-01T08:00:00Z"
+  bool csv = false;
 };
 
 // Parses the arguments after the program name. False with `error` set (one

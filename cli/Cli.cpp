@@ -12,6 +12,7 @@
 
 #include "cli/Args.h"
 #include "cli/ConfigCheck.h"
+#include "cli/JournalCommand.h"
 #include "cli/PasswordSource.h"
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
@@ -351,6 +352,8 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
     return Fail(err, message);
   };
   if (o.command == Command::Ports) return RunPorts(o, out, env);
+  const std::string journalPath = o.journalPath.empty() ? env.journalPath : o.journalPath;
+  if (o.command == Command::Journal) return RunJournal(o, journalPath, out, err);
 
   Connections c;
   if (!ResolveConnection(o, env, err, c, error)) return fail(error);
@@ -404,6 +407,10 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   }
   if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return fail(error);
   if (!CheckLogFiles(logs, error)) return fail(error);
+  // A run that talks to trackers is recorded; a journal that cannot take its
+  // rows stops it before any port.
+  journal::CJournal journal;
+  if (!o.noJournal && !journal.Open(journalPath, error)) return fail("journal " + error);
 
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
@@ -433,6 +440,15 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
     status =
         std::max(status, reports.back().exitCode == kExitInterrupted ? kExitOk : reports.back().exitCode);
     stopped = stopped || reports.back().exitCode == kExitInterrupted;
+  }
+  if (!o.noJournal) {
+    for (const PortReport& r : reports) {
+      journal::JournalRow row = JournalRowFor(r, plan);
+      if (journal.Append(row, error)) continue;
+      err << "rv450-cli: COM" << r.port
+          << ": the journal row could not be written: " << EscapeControlBytes(error) << "\n";
+      status = std::max(status, static_cast<int>(kExitOutputFailed));
+    }
   }
   for (const PortReport& r : reports) {
     if (o.json)

@@ -7,6 +7,7 @@
 
 #include "cli/Cli.h"
 #include "cli/Progress.h"
+#include "journal/Journal.h"
 
 int main(int argc, char** argv) {
   using namespace kestrun::cli;
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
   env.liveProgress = CProgress::ChooseStyle(false, ::isatty(STDERR_FILENO) == 1, std::getenv("TERM")) ==
                      CProgress::Style::Live;
   if (const char* password = std::getenv("RV450_PASSWORD")) env.passwordVariable = password;
+  env.journalPath = kestrun::journal::CJournal::DefaultPath();
   env.input = &std::cin;
   env.inputIsTerminal = ::isatty(STDIN_FILENO) == 1;
   winsize size{};

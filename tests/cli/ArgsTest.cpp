@@ -197,3 +197,34 @@ TEST(ArgsTest, PacingAndBaudComeFromTheirOneList) {
     EXPECT_EQ(Parse({"write", "a.ini", "-b", std::to_string(rate)}).baudRate, rate);
   EXPECT_NE(Refused({"write", "a.ini", "--baud", "115200x"}).find(BaudListText(", ")), std::string::npos);
 }
+
+TEST(ArgsTest, JournalTakesItsFiltersAndOnlyThem) {
+  const struct {
+    std::vector<std::string> args;
+    const char* refusal;  // nullptr: parses
+  } rows[] = {
+      {{"journal", "--imei", "351756051523999", "--since", "2026-12-01T08:00", "--outcome", "ok", "--csv"},
+       nullptr},
+      {{"journal", "devices", "--json", "--journal", "j.sqlite"}, nullptr},
+      {{"verify", "f.ini", "--no-journal"}, nullptr},
+      {{"journal", "--since", "yesterday"}, "--since wants"},
+      {{"journal", "--csv", "--json"}, "exclude each other"},
+      {{"write", "f.ini", "--journal", "j.sqlite", "--no-journal"}, "exclude each other"},
+      {{"verify", "f.ini", "--imei", "1"}, "--imei is for journal only"},
+      {{"journal", "--port", "5"}, "journal takes no connection options"},
+      {{"journal", "devices", "extra"}, "unexpected argument 'devices'"},
+  };
+  for (const auto& row : rows) {
+    if (!row.refusal) {
+      const Options o = Parse(row.args);
+      EXPECT_EQ(o.journalDevices, row.args[1] == "devices") << row.args[1];
+      continue;
+    }
+    EXPECT_NE(Refused(row.args).find(row.refusal), std::string::npos) << row.args[1];
+  }
+  const Options o = Parse(rows[0].args);
+  EXPECT_EQ(o.command, Command::Journal);
+  EXPECT_EQ(o.since, "2026-12-01T08:00:00Z");
+  EXPECT_EQ(o.imei, "351756051523999");
+  EXPECT_TRUE(o.csv);
+}

@@ -68,6 +68,7 @@ class CliTest : public ::testing::Test {
     env.discovery = OnlyPortsFolder(dir / "ports");
     env.roots.dev = dir / "dev";
     env.workDir = dir.path();
+    env.journalPath = dir / "data/rv450-kestrun/journal.sqlite";
   }
   sim::CTrackerSim& AddSimulator(int number) {
     sims.push_back(StartSimulator(dir / "ports", number));

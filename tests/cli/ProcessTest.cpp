@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,7 +21,8 @@ using namespace kestrun::testing;
 namespace {
 
 // The program started in `workDir` with XDG_CONFIG_HOME set, so that it
-// finds the simulators' ports folder; its standard output and error are pipes.
+// finds the simulators' ports folder, and XDG_DATA_HOME under `workDir` for
+// the journal; its standard output and error are pipes.
 class CProcess {
  public:
   CProcess(const std::string& workDir, const std::string& configHome, const std::vector<std::string>& args) {
@@ -30,7 +32,8 @@ class CProcess {
     for (std::string& a : argStore) argv.push_back(a.data());
     argv.push_back(nullptr);
     std::string home = "XDG_CONFIG_HOME=" + configHome, path = "PATH=/usr/bin:/bin";
-    char* envp[] = {home.data(), path.data(), nullptr};
+    std::string data = "XDG_DATA_HOME=" + workDir + "/data";
+    char* envp[] = {home.data(), data.data(), path.data(), nullptr};
     int out[2], err[2];
     EXPECT_EQ(::pipe2(out, O_CLOEXEC), 0);
     EXPECT_EQ(::pipe2(err, O_CLOEXEC), 0);
@@ -130,6 +133,62 @@ TEST_F(ProcessTest, ExitStatusesTellAScriptWhatHappened) {
   EXPECT_EQ(Run({"write", "fleet.ini", "--port", "71", "--pacing", "fast", "-q"}, &out), 4);
   EXPECT_EQ(Run({"write", "fleet.ini", "--port", "71,72", "--pacing", "fast", "-q"}, &out), 4);  // worst wins
   EXPECT_NE(out.find("COM72 "), std::string::npos);
+}
+
+// Each run that talks to a tracker leaves a row in the journal under
+// XDG_DATA_HOME, unless told not to; a journal that cannot be opened stops
+// the command before the port.
+TEST_F(ProcessTest, VerifyAddsAJournalRowThatJournalLists) {
+  auto sim = StartSimulator(PortsDir(), 74);
+  WriteConfig(dir / "fleet.ini", FullValues());
+  std::filesystem::create_directories(dir / "folder.sqlite");
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::size_t rows;  // rows `journal --json` lists afterwards
+    bool simTouched;
+  } cases[] = {
+      {{"verify", "fleet.ini", "--port", "74", "--pacing", "fast", "-q"}, 0, 1, true},
+      {{"verify", "fleet.ini", "--port", "74", "--pacing", "fast", "-q", "--no-journal"}, 0, 1, true},
+      {{"verify", "fleet.ini", "--port", "74", "--pacing", "fast", "--dry-run"}, 0, 1, false},
+      {{"verify", "fleet.ini", "--port", "74", "--journal", dir / "folder.sqlite"}, 2, 1, false},
+      {{"diff", "fleet.ini", "--port", "74", "--pacing", "fast", "-q"}, 0, 2, true},
+  };
+  for (const auto& c : cases) {
+    sim->ClearReceived();
+    std::string out, err;
+    EXPECT_EQ(Run(c.args, &out, &err), c.status) << c.args.back() << err;
+    EXPECT_EQ(sim->ReceivedLines().empty(), !c.simTouched) << c.args.back();
+    ASSERT_EQ(Run({"journal", "--json"}, &out, &err), 0) << err;
+    EXPECT_EQ(JsonLines(out).size(), c.rows) << c.args.back() << out;
+  }
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "data/rv450-kestrun/journal.sqlite").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  std::string out, err;
+  ASSERT_EQ(Run({"journal", "--json", "--outcome", "equal", "--since", "2000-01-01"}, &out, &err), 0) << err;
+  const std::vector<Json> rows = JsonLines(out);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]["command"].string, "diff");  // newest first
+  EXPECT_EQ(rows[0]["settingsHash"].string, "");
+  const Json& verify = rows[1];
+  EXPECT_EQ(verify["schema"].number, 1);
+  EXPECT_EQ(verify["command"].string, "verify");
+  EXPECT_EQ(verify["port"].string, "COM74");
+  EXPECT_EQ(verify["exitCode"].number, 0);
+  EXPECT_EQ(verify["settingsHash"].string.size(), 64u);
+  EXPECT_NE(verify["groups"].string.find("RVSRI"), std::string::npos);
+  EXPECT_EQ(verify["sent"].boolean, false);
+  // Every member is explained in the man page.
+  const std::string page = ReadFile(KESTRUN_SOURCE_DIR "/data/man/rv450-cli.1");
+  for (const auto& [name, value] : verify.members)
+    EXPECT_NE(page.find("\n.TP\n.B " + name + "\n"), std::string::npos) << name;
+
+  ASSERT_EQ(Run({"journal", "--outcome", "tracker-failed", "--json"}, &out), 0);
+  EXPECT_EQ(out, "");
+  ASSERT_EQ(Run({"journal", "devices", "--csv"}, &out), 0);
+  EXPECT_EQ(out, "imei,iccid,firmware,time,outcome,settingsHash,station,port\n");  // no IMEI known yet
 }
 
 TEST_F(ProcessTest, CtrlCStopsTheWriteClosesThePortAndExits130) {

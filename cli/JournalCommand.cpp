@@ -1,0 +1,194 @@
+#include "cli/JournalCommand.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "cli/Compare.h"
+#include "protocol/ControlChars.h"
+
+#ifndef KESTRUN_VERSION
+#define KESTRUN_VERSION "0"
+#endif
+
+namespace kestrun::cli {
+
+using journal::JournalRow;
+
+namespace {
+
+std::string Station() {
+  char name[256] = {};
+  return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+std::string UserName() {
+  passwd account{};
+  passwd* found = nullptr;
+  std::vector<char> buffer(4096);
+  if (::getpwuid_r(::geteuid(), &account, buffer.data(), buffer.size(), &found) == 0 && found)
+    return found->pw_name;
+  const char* user = std::getenv("USER");
+  return user ? user : std::to_string(::geteuid());
+}
+
+std::string Joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
+  return text;
+}
+
+std::string CsvField(const std::string& value) {
+  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+  std::string text = "\"";
+  for (char c : value) text += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return text + "\"";
+}
+
+std::string Number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f", value);
+  return text;
+}
+
+// Every column of a row, named as in the CSV header and the JSON members.
+std::vector<std::pair<const char*, std::string>> Columns(const JournalRow& r) {
+  return {{"id", r.id},
+          {"time", r.time},
+          {"station", r.station},
+          {"user", r.user},
+          {"program", r.program},
+          {"version", r.version},
+          {"port", r.port},
+          {"device", r.device},
+          {"imei", r.imei},
+          {"iccid", r.iccid},
+          {"firmware", r.firmware},
+          {"signal", r.signal},
+          {"command", r.command},
+          {"template", r.templateFile},
+          {"settingsHash", r.settingsHash},
+          {"rowKey", r.rowKey},
+          {"groups", r.groups},
+          {"outcome", r.outcome},
+          {"exitCode", std::to_string(r.exitCode)},
+          {"message", r.message},
+          {"seconds", Number(r.seconds)},
+          {"sent", r.sent ? "true" : "false"}};
+}
+
+void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow>& rows) {
+  if (o.csv) {
+    std::string header;
+    for (const auto& [name, value] : Columns(JournalRow()))
+      header += (header.empty() ? "" : ",") + std::string(name);
+    out << header << "\n";
+    for (const JournalRow& r : rows) {
+      std::string line;
+      for (const auto& [name, value] : Columns(r)) line += (line.empty() ? "" : ",") + CsvField(value);
+      out << line << "\n";
+    }
+    return;
+  }
+  if (o.json) {
+    for (const JournalRow& r : rows) {
+      out << "{\"schema\":" << kJsonSchema;
+      for (const auto& [name, value] : Columns(r)) {
+        const std::string member = name;
+        const bool bare = member == "exitCode" || member == "seconds" || member == "sent";
+        out << ",\"" << member << "\":" << (bare ? value : JsonString(value));
+      }
+      out << "}\n";
+    }
+    return;
+  }
+  char line[512];
+  std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s\n", "TIME (UTC)", "IMEI",
+                "PORT", "COMMAND", "OUTCOME", "SETTINGS", "STATION");
+  out << line;
+  for (const JournalRow& r : rows) {
+    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s\n", r.time.c_str(),
+                  r.imei.empty() ? "-" : r.imei.c_str(), r.port.c_str(), r.command.c_str(), r.outcome.c_str(),
+                  r.settingsHash.empty() ? "-" : r.settingsHash.substr(0, 12).c_str(), r.station.c_str());
+    out << EscapeControlBytes(line);
+    if (!r.message.empty()) out << "    " << EscapeControlBytes(r.message) << "\n";
+  }
+}
+
+void PrintDevices(std::ostream& out, const Options& o, const std::vector<journal::DeviceLine>& devices) {
+  auto columns = [](const journal::DeviceLine& d) {
+    return std::vector<std::pair<const char*, std::string>>{
+        {"imei", d.imei},       {"iccid", d.iccid},     {"firmware", d.firmware},
+        {"time", d.time},       {"outcome", d.outcome}, {"settingsHash", d.settingsHash},
+        {"station", d.station}, {"port", d.port}};
+  };
+  if (o.csv) out << "imei,iccid,firmware,time,outcome,settingsHash,station,port\n";
+  for (const journal::DeviceLine& d : devices) {
+    std::string line;
+    for (const auto& [name, value] : columns(d)) {
+      if (o.json)
+        line += std::string(line.empty() ? "{\"schema\":" + std::to_string(kJsonSchema) : "") + ",\"" + name +
+                "\":" + JsonString(value);
+      else if (o.csv)
+        line += (line.empty() ? "" : ",") + CsvField(value);
+      else
+        line += (line.empty() ? "" : "  ") + EscapeControlBytes(value.empty() ? "-" : value);
+    }
+    out << line << (o.json ? "}\n" : "\n");
+  }
+}
+
+}  // namespace
+
+JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
+  JournalRow row;
+  row.station = Station();
+  row.user = UserName();
+  row.program = "rv450-cli";
+  row.version = KESTRUN_VERSION;
+  row.port = report.port > 0 ? "COM" + std::to_string(report.port) : "";
+  row.device = report.device;
+  // The tracker's identity: the firmware comes with every read; IMEI, ICCID
+  // and signal are filled here once the port's job asks the tracker for them.
+  row.firmware = report.firmware;
+  row.command = CommandName(report.command);
+  row.templateFile = plan.file;
+  if (report.command == Command::Write || report.command == Command::Verify) {
+    std::vector<std::string> lines;
+    for (const ConfigKey* key : SentKeys(plan.values, plan.sendGroups))
+      lines.push_back(std::string(key->section) + "/" + key->key + "=" + KeyText(*key, plan.values));
+    row.settingsHash = journal::SettingsHash(lines);
+  }
+  row.groups = Joined(report.groupsSent);
+  row.outcome = report.outcome;
+  row.exitCode = report.exitCode;
+  row.message = report.detail.empty() ? report.message : report.message + ": " + report.detail;
+  row.seconds = report.seconds;
+  return row;
+}
+
+int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err) {
+  journal::CJournal db;
+  std::string error;
+  if (!db.Open(path, error)) {
+    err << "rv450-cli: journal " << EscapeControlBytes(error) << "\n";
+    return kExitUsage;
+  }
+  bool ok;
+  if (o.journalDevices) {
+    std::vector<journal::DeviceLine> devices;
+    if ((ok = db.Devices(devices, error))) PrintDevices(out, o, devices);
+  } else {
+    std::vector<JournalRow> rows;
+    if ((ok = db.Rows({o.imei, o.since, o.outcome, 0}, rows, error))) PrintRows(out, o, rows);
+  }
+  out << std::flush;
+  if (ok) return kExitOk;
+  err << "rv450-cli: journal " << path << ": " << EscapeControlBytes(error) << "\n";
+  return kExitOutputFailed;
+}
+
+}  // namespace kestrun::cli

@@ -1,0 +1,22 @@
+// rv450-cli and the provisioning journal: the row each tracker's run adds,
+// and the journal command that lists the rows.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "cli/Args.h"
+#include "cli/PortJob.h"
+#include "cli/Report.h"
+#include "journal/Journal.h"
+
+namespace kestrun::cli {
+
+// The journal row of one port's run: who ran what where, on which tracker,
+// with which settings, and how it ended.
+journal::JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan);
+
+// The journal command: rows (or devices) as a table, CSV or JSON Lines.
+int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err);
+
+}  // namespace kestrun::cli

@@ -1,0 +1,292 @@
+#include "journal/Journal.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include "journal/Sha256.h"
+
+namespace kestrun::journal {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kCreate = R"(
+CREATE TABLE IF NOT EXISTS journal (
+  id TEXT PRIMARY KEY NOT NULL,
+  time TEXT NOT NULL,
+  station TEXT NOT NULL, user TEXT NOT NULL, program TEXT NOT NULL, version TEXT NOT NULL,
+  port TEXT NOT NULL, device TEXT NOT NULL,
+  imei TEXT NOT NULL, iccid TEXT NOT NULL, firmware TEXT NOT NULL, signal TEXT NOT NULL,
+  command TEXT NOT NULL, template TEXT NOT NULL, settings_hash TEXT NOT NULL, row_key TEXT NOT NULL,
+  groups_sent TEXT NOT NULL, outcome TEXT NOT NULL, exit_code INTEGER NOT NULL, message TEXT NOT NULL,
+  seconds REAL NOT NULL,
+  sent INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX IF NOT EXISTS journal_imei ON journal(imei);
+CREATE INDEX IF NOT EXISTS journal_time ON journal(time);
+)";
+
+const char* const kColumns =
+    "id, time, station, user, program, version, port, device, imei, iccid, firmware, signal, command, "
+    "template, settings_hash, row_key, groups_sent, outcome, exit_code, message, seconds, sent";
+
+// A prepared statement that finalizes itself.
+class CStatement {
+ public:
+  CStatement(sqlite3* db, const std::string& sql) {
+    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr);
+  }
+  ~CStatement() { sqlite3_finalize(stmt_); }
+  CStatement(const CStatement&) = delete;
+  CStatement& operator=(const CStatement&) = delete;
+  explicit operator bool() const { return stmt_ != nullptr; }
+  void Bind(int index, const std::string& text) {
+    sqlite3_bind_text(stmt_, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  }
+  void Bind(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
+  void Bind(int index, int value) { sqlite3_bind_int(stmt_, index, value); }
+  int Step() { return sqlite3_step(stmt_); }
+  std::string Text(int column) const {
+    const auto* text = sqlite3_column_text(stmt_, column);
+    return text ? std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(stmt_, column)) : "";
+  }
+  int Int(int column) const { return sqlite3_column_int(stmt_, column); }
+  double Real(int column) const { return sqlite3_column_double(stmt_, column); }
+
+ private:
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+bool Exec(sqlite3* db, const char* sql, std::string& error) {
+  char* message = nullptr;
+  if (sqlite3_exec(db, sql, nullptr, nullptr, &message) == SQLITE_OK) return true;
+  error = message ? message : sqlite3_errmsg(db);
+  sqlite3_free(message);
+  return false;
+}
+
+JournalRow RowFrom(const CStatement& s) {
+  JournalRow r;
+  std::string* texts[] = {&r.id,      &r.time,         &r.station,      &r.user,   &r.program,  &r.version,
+                          &r.port,    &r.device,       &r.imei,         &r.iccid,  &r.firmware, &r.signal,
+                          &r.command, &r.templateFile, &r.settingsHash, &r.rowKey, &r.groups,   &r.outcome};
+  int column = 0;
+  for (std::string* text : texts) *text = s.Text(column++);
+  r.exitCode = s.Int(column++);
+  r.message = s.Text(column++);
+  r.seconds = s.Real(column++);
+  r.sent = s.Int(column) != 0;
+  return r;
+}
+
+}  // namespace
+
+CJournal::~CJournal() { sqlite3_close(db_); }
+
+std::string CJournal::DefaultPath() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data == '/') return std::string(data) + "/rv450-kestrun/journal.sqlite";
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::string(home) + "/.local/share/rv450-kestrun/journal.sqlite";
+  return "";
+}
+
+bool CJournal::Open(const std::string& path, std::string& error) {
+  if (path.empty()) {
+    error = "no journal path: neither XDG_DATA_HOME nor HOME is set";
+    return false;
+  }
+  // Missing folders are made private; folders that exist keep their mode.
+  const fs::path file(path);
+  if (file.has_parent_path()) {
+    fs::path made;
+    for (const fs::path& part : file.parent_path()) {
+      made /= part;
+      if (::mkdir(made.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+        error = path + ": cannot make the folder " + made.string() + ": " + std::strerror(errno);
+        return false;
+      }
+    }
+  }
+  // Created here first so that it is the user's alone; SQLite's own files follow its mode.
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+  if (fd < 0) {
+    error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  ::close(fd);
+  if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    error = path + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
+    sqlite3_close(db_);
+    db_ = nullptr;
+    return false;
+  }
+  sqlite3_busy_timeout(db_, 5000);
+  std::string why;
+  bool ok = Exec(db_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL;", why);
+  int schema = 0;
+  if (ok) {
+    CStatement version(db_, "PRAGMA user_version");
+    if (version && version.Step() == SQLITE_ROW) schema = version.Int(0);
+  }
+  if (ok && schema > kJournalSchema) {
+    ok = false;
+    why = "made by a newer version (schema " + std::to_string(schema) + ")";
+  }
+  if (ok && schema < kJournalSchema)
+    ok = Exec(db_, "BEGIN IMMEDIATE", why) && Exec(db_, kCreate, why) &&
+         Exec(db_, ("PRAGMA user_version=" + std::to_string(kJournalSchema)).c_str(), why) &&
+         Exec(db_, "COMMIT", why);
+  if (!ok) {
+    error = path + ": " + why;
+    sqlite3_close(db_);
+    db_ = nullptr;
+  }
+  return ok;
+}
+
+bool CJournal::Append(JournalRow& row, std::string& error) {
+  if (!db_) {
+    error = "the journal is not open";
+    return false;
+  }
+  if (row.id.empty()) row.id = NewRowId();
+  if (row.time.empty()) row.time = UtcNow();
+  CStatement s(db_, std::string("INSERT INTO journal (") + kColumns +
+                        ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  if (!s) {
+    error = sqlite3_errmsg(db_);
+    return false;
+  }
+  const std::string* texts[] = {
+      &row.id,      &row.time,         &row.station,      &row.user,   &row.program,  &row.version,
+      &row.port,    &row.device,       &row.imei,         &row.iccid,  &row.firmware, &row.signal,
+      &row.command, &row.templateFile, &row.settingsHash, &row.rowKey, &row.groups,   &row.outcome};
+  int index = 1;
+  for (const std::string* text : texts) s.Bind(index++, *text);
+  s.Bind(index++, row.exitCode);
+  s.Bind(index++, row.message);
+  s.Bind(index++, row.seconds);
+  s.Bind(index, row.sent ? 1 : 0);
+  // Outside an explicit transaction each statement is a transaction of its own.
+  if (s.Step() != SQLITE_DONE) {
+    error = sqlite3_errmsg(db_);
+    return false;
+  }
+  return true;
+}
+
+bool CJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error) const {
+  rows.clear();
+  std::string sql = std::string("SELECT ") + kColumns + " FROM journal WHERE 1";
+  std::vector<std::string> values;
+  if (!query.imei.empty()) sql += " AND imei = ?", values.push_back(query.imei);
+  if (!query.since.empty()) sql += " AND time >= ?", values.push_back(query.since);
+  if (!query.outcome.empty()) sql += " AND outcome = ?", values.push_back(query.outcome);
+  sql += " ORDER BY time DESC, rowid DESC";
+  if (query.limit > 0) sql += " LIMIT " + std::to_string(query.limit);
+  CStatement s(db_, sql);
+  if (!s) {
+    error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";
+    return false;
+  }
+  for (std::size_t i = 0; i < values.size(); ++i) s.Bind(static_cast<int>(i + 1), values[i]);
+  int step;
+  while ((step = s.Step()) == SQLITE_ROW) rows.push_back(RowFrom(s));
+  if (step != SQLITE_DONE) {
+    error = sqlite3_errmsg(db_);
+    return false;
+  }
+  return true;
+}
+
+bool CJournal::Devices(std::vector<DeviceLine>& devices, std::string& error) const {
+  devices.clear();
+  // Each IMEI's newest row (the highest rowid among equal times).
+  CStatement s(db_,
+               "SELECT imei, iccid, firmware, time, outcome, settings_hash, station, port FROM journal j "
+               "WHERE imei <> '' AND rowid = (SELECT rowid FROM journal k WHERE k.imei = j.imei "
+               "ORDER BY time DESC, rowid DESC LIMIT 1) ORDER BY imei");
+  if (!s) {
+    error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";
+    return false;
+  }
+  int step;
+  while ((step = s.Step()) == SQLITE_ROW)
+    devices.push_back(
+        {s.Text(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Text(5), s.Text(6), s.Text(7)});
+  if (step != SQLITE_DONE) {
+    error = sqlite3_errmsg(db_);
+    return false;
+  }
+  return true;
+}
+
+std::string SettingsHash(std::vector<std::string> lines) {
+  std::sort(lines.begin(), lines.end());
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return Sha256Hex(text);
+}
+
+bool ParseSince(const std::string& text, std::string& utc) {
+  auto digits = [&](std::size_t from, std::size_t count) {
+    for (std::size_t i = from; i < from + count; ++i)
+      if (i >= text.size() || text[i] < '0' || text[i] > '9') return false;
+    return true;
+  };
+  const bool date =
+      text.size() >= 10 && digits(0, 4) && text[4] == '-' && digits(5, 2) && text[7] == '-' && digits(8, 2);
+  if (!date) return false;
+  std::string time = "00:00";
+  if (text.size() == 16 && text[10] == 'T' && digits(11, 2) && text[13] == ':' && digits(14, 2))
+    time = text.substr(11);
+  else if (text.size() != 10)
+    return false;
+  const int month = std::atoi(text.substr(5, 2).c_str()), day = std::atoi(text.substr(8, 2).c_str());
+  const int hour = std::atoi(time.substr(0, 2).c_str()), minute = std::atoi(time.substr(3, 2).c_str());
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59) return false;
+  utc = text.substr(0, 10) + "T" + time + ":00Z";
+  return true;
+}
+
+std::string UtcNow() {
+  const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+  std::tm tm{};
+  gmtime_r(&now, &tm);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &tm);
+  return text;
+}
+
+std::string NewRowId() {
+  unsigned char b[16] = {};
+  if (std::FILE* random = std::fopen("/dev/urandom", "rb")) {
+    const std::size_t got = std::fread(b, 1, sizeof b, random);
+    std::fclose(random);
+    if (got != sizeof b) std::abort();  // no random source: no id that could clash may be made
+  } else {
+    std::abort();
+  }
+  b[6] = static_cast<unsigned char>((b[6] & 0x0f) | 0x40);
+  b[8] = static_cast<unsigned char>((b[8] & 0x3f) | 0x80);
+  char text[40];
+  std::snprintf(text, sizeof text, "%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x",
+                b[0], b[1], b[2], b[3], b[4], b[5], b[6], b[7], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
+                b[15]);
+  return text;
+}
+
+}  // namespace kestrun::journal

@@ -1,0 +1,93 @@
+// The provisioning journal: one row per tracker and command, kept in a local
+// SQLite database. Each row is committed on its own (WAL, synchronous=FULL)
+// before the command goes on, with an id made here, so that a later step can
+// copy the rows not yet sent to a shared server without ever duplicating one.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct sqlite3;
+
+namespace kestrun::journal {
+
+// The version of the table layout, kept in PRAGMA user_version.
+constexpr int kJournalSchema = 1;
+
+struct JournalRow {
+  std::string id;    // made by Append when empty: a random UUID
+  std::string time;  // UTC, "2026-12-01T08:00:00Z"; Append's clock when empty
+  std::string station;
+  std::string user;
+  std::string program;
+  std::string version;
+  std::string port;    // "COM5", or empty for a device without a number
+  std::string device;  // the device path
+  std::string imei;    // the tracker's identity; empty while unknown
+  std::string iccid;
+  std::string firmware;
+  std::string signal;
+  std::string command;
+  std::string templateFile;  // the config file given
+  std::string settingsHash;  // SettingsHash of the keys sent; empty when nothing was sent
+  std::string rowKey;        // the per-tracker table's key of this tracker, or empty
+  std::string groups;        // the groups sent, "RVSRI,RVBEI"
+  std::string outcome;
+  int exitCode = 0;
+  std::string message;
+  double seconds = 0;
+  bool sent = false;  // copied to the shared server
+};
+
+struct JournalQuery {
+  std::string imei;     // empty: every tracker
+  std::string since;    // UTC as ParseSince gives it; empty: from the start
+  std::string outcome;  // empty: every outcome
+  int limit = 0;        // 0: no limit
+};
+
+// One tracker as the journal last saw it.
+struct DeviceLine {
+  std::string imei, iccid, firmware, time, outcome, settingsHash, station, port;
+};
+
+class CJournal {
+ public:
+  CJournal() = default;
+  ~CJournal();
+  CJournal(const CJournal&) = delete;
+  CJournal& operator=(const CJournal&) = delete;
+
+  // $XDG_DATA_HOME/rv450-kestrun/journal.sqlite, else ~/.local/share/...;
+  // empty when neither is known.
+  static std::string DefaultPath();
+
+  // Opens or creates the database (its folder 0700 when made, the file 0600)
+  // and the table. False with `error` set when it cannot be used.
+  bool Open(const std::string& path, std::string& error);
+  // One transaction; fills an empty id and time.
+  bool Append(JournalRow& row, std::string& error);
+  // Newest first.
+  bool Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error) const;
+  // One line per IMEI (rows without one are left out), from its newest row.
+  bool Devices(std::vector<DeviceLine>& devices, std::string& error) const;
+
+ private:
+  sqlite3* db_ = nullptr;
+};
+
+// SHA-256 of the sorted "SECTION/Key=value" lines: the same settings give the
+// same hash whatever their order. The stamp and the password are no config
+// keys, so they never reach it.
+std::string SettingsHash(std::vector<std::string> lines);
+
+// "2026-12-01" or "2026-12-01T08:00" (UTC) into "2026-12-01T08:00:00Z"; false when it is neither.
+bool ParseSince(const std::string& text, std::string& utc);
+
+// The current time in the journal's form.
+std::string UtcNow();
+
+// A random UUID (version 4) from /dev/urandom.
+std::string NewRowId();
+
+}  // namespace kestrun::journal
