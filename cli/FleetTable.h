@@ -1,0 +1,52 @@
+// A table of per-tracker values, made in a spreadsheet and saved as CSV: one
+// row per tracker, keyed by its IMEI or its port (or by nothing, when the rows
+// are dealt out in order), every other column a config file key named
+// "SECTION/Key". The whole table is checked before any port is touched; every
+// complaint names the line, the column and what is wrong.
+#pragma once
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "protocol/FormValues.h"
+
+namespace kestrun::cli {
+
+struct FleetTable {
+  enum class KeyKind { Imei, Com, None };
+  KeyKind keyKind = KeyKind::None;
+  char delimiter = ',';
+  // Every column as the header names it; value columns in their canonical
+  // spelling ("RVKPN/PhoneNum1"), the key column as "IMEI" or "COM".
+  std::vector<std::string> columns;
+  struct Row {
+    int line = 0;     // 1-based line of the file the row starts on
+    std::string key;  // the IMEI, "COM5", a device path; empty without a key column
+    // "SECTION/Key" and value of every cell that is not empty, in column order.
+    std::vector<std::pair<std::string, std::string>> values;
+    std::string cellsText;  // the row as the file holds it, without its line end
+  };
+  std::vector<Row> rows;
+};
+
+// Reads and checks the table at `path`. `templateSections` are the sections
+// ("RVSRI", ...) the template config file holds; a column of any other section
+// is refused. False with `problems` naming what is wrong (all of it, not just
+// the first); `table` then holds what could be read.
+bool LoadFleetTable(const std::string& path, const std::set<std::string>& templateSections, FleetTable& table,
+                    std::vector<std::string>& problems);
+
+// The row of the tracker with this IMEI, or null.
+const FleetTable::Row* FindRowByImei(const FleetTable& table, const std::string& imei);
+
+// The row of the tracker on port COM`number` or on `device` (either may be
+// empty/0), or null.
+const FleetTable::Row* FindRowByPort(const FleetTable& table, int number, const std::string& device);
+
+// Sets each of the row's values over `values` (a template's values); keys the
+// row leaves empty keep what `values` holds.
+void MergeRow(const FleetTable::Row& row, CFormValues& values);
+
+}  // namespace kestrun::cli
