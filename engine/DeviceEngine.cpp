@@ -54,6 +54,7 @@ void CDeviceEngine::Execute() {
     case OperationKind::Read: result_ = operations.ReadGroups(plan_.selection); break;
     case OperationKind::Send: result_ = operations.SendGroups(plan_.selection); break;
     case OperationKind::SendAll: result_ = operations.SendAll(); break;
+    case OperationKind::Identify: result_ = operations.Identify(); break;
   }
   port.Close();
   result_.logError = log.Failure();

@@ -1,4 +1,4 @@
-// The device engine: runs one Read or Send operation on its own worker. It
+// The device engine: runs one Read, Send or Identify operation on its own worker. It
 // owns the port, the pacing, the traffic log and its own copy of the form it
 // works on; it reports through IEngineEvents and never touches what a front end
 // owns. One engine per port; several engines run side by side.
@@ -18,7 +18,8 @@
 
 namespace kestrun {
 
-enum class OperationKind { Read, Send, SendAll };
+// Identify: the identity queries alone, in one wake-up bracket.
+enum class OperationKind { Read, Send, SendAll, Identify };
 
 // Everything an operation needs, copied in when it starts.
 struct OperationPlan {

@@ -125,6 +125,21 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
   return {};
 }
 
+OperationResult CGroupOperations::Identify() {
+  CAtExchange& x = exchange_;
+  if (!x.OpenPort()) return x.Finish(false);
+  if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
+  x.SetStatus("Identifying Tracker ......");
+  const TrackerIdentity identity = x.QueryIdentity();
+  if (x.Stopped()) return x.Finish(false);
+  events_.IdentityRead(identity);
+  if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
+  x.Finish(true);
+  x.SetStatus("Identify Tracker Success . IMEI: " + (identity.imei.empty() ? "unknown" : identity.imei) +
+              (identity.imei.empty() || identity.imeiValid ? "" : " (invalid)"));
+  return {};
+}
+
 const GroupInfo* CGroupOperations::GroupWithoutLine(const GroupSelection& selection) const {
   CFormModel scratch = model_;
   CRefreshOutput quiet(nullptr, scratch);

@@ -20,6 +20,8 @@ class CGroupOperations {
   OperationResult SendGroups(const GroupSelection& selection);
   // Send All: the groups ticked in the form, or a popup when there are none.
   OperationResult SendAll();
+  // The identity queries alone, between the wake-up and the closing AT+CSCLK=1.
+  OperationResult Identify();
 
   // One group's query, up to three times, parsed into the form; open to tests.
   bool ReadGroup(Group group);
