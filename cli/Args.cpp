@@ -67,6 +67,7 @@ Command CommandFor(const std::string& word) {
   if (word == "write") return Command::Write;
   if (word == "diff") return Command::Diff;
   if (word == "verify") return Command::Verify;
+  if (word == "identify") return Command::Identify;
   return Command::None;
 }
 
@@ -90,6 +91,9 @@ const CommandUsage kCommandUsage[] = {
     {Command::Diff, "diff FILE",
      "read the tracker and list every key that differs from the\nfile (groups present in the file)"},
     {Command::Verify, "verify FILE", "write FILE, then read it back and compare what was sent"},
+    {Command::Identify, "identify",
+     "ask each tracker which it is: IMEI, ICCID, firmware and\nsignal, in one wake-up; a table or JSON "
+     "Lines"},
 };
 
 std::string CommandLines(Command only) {
@@ -109,7 +113,7 @@ std::string CommandLines(Command only) {
   return text;
 }
 
-const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify"};
+const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify", "identify"};
 
 // The option table of rv450-cli; each option's `take` fills `o`.
 COptionTable OptionTable(Options& o) {
@@ -220,6 +224,7 @@ const char* CommandName(Command command) {
     case Command::Write: return "write";
     case Command::Diff: return "diff";
     case Command::Verify: return "verify";
+    case Command::Identify: return "identify";
     case Command::None: break;
   }
   return "";
@@ -262,7 +267,7 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     if (options.help && !operands.empty()) {
       options.command = CommandFor(operands[0]);
       if (options.command == Command::None) {
-        error = "unknown command '" + operands[0] + "' (ports, read, write, diff or verify)";
+        error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify or identify)";
         return false;
       }
     }
@@ -274,12 +279,12 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
 
   if (operands.empty()) {
-    error = "no command given (ports, read, write, diff or verify; see --help)";
+    error = "no command given (ports, read, write, diff, verify or identify; see --help)";
     return false;
   }
   options.command = CommandFor(operands[0]);
   if (options.command == Command::None) {
-    error = "unknown command '" + operands[0] + "' (ports, read, write, diff or verify)";
+    error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify or identify)";
     return false;
   }
   const std::string name = operands[0];

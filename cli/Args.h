@@ -10,7 +10,7 @@
 
 namespace kestrun::cli {
 
-enum class Command { None, Ports, Read, Write, Diff, Verify };
+enum class Command { None, Ports, Read, Write, Diff, Verify, Identify };
 
 // Exit codes; with several ports the highest one wins.
 enum ExitCode {

@@ -360,7 +360,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   plan.file = o.file;
   plan.connection = c.connection;
   plan.onStatus = env.onStatus;
-  if (o.command != Command::Read) {
+  if (o.command != Command::Read && o.command != Command::Identify) {
     if (const int status = PrepareInput(o, c, plan, err, refusal); status != kExitOk) return status;
   }
   const bool several = c.targets.size() > 1;
@@ -434,10 +434,12 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
         std::max(status, reports.back().exitCode == kExitInterrupted ? kExitOk : reports.back().exitCode);
     stopped = stopped || reports.back().exitCode == kExitInterrupted;
   }
+  const bool identify = o.command == Command::Identify;
+  if (identify && !o.json) PrintIdentityTable(out, reports);
   for (const PortReport& r : reports) {
     if (o.json)
       PrintJson(out, r);
-    else
+    else if (!identify || r.exitCode != kExitOk)
       PrintText(out, r, o.quiet);
   }
   // A traffic log that failed on the way did not stop the port's operation;
@@ -446,7 +448,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
     if (!r.logError.empty())
       err << "rv450-cli: warning: COM" << r.port
           << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
-  if (several && !o.json && !o.quiet) PrintClosingTable(out, reports);
+  if (several && !identify && !o.json && !o.quiet) PrintClosingTable(out, reports);
   out << std::flush;
   return stopped ? kExitInterrupted : status;
 }

@@ -122,6 +122,7 @@ void CPortJob::Run() {
       report_.differences = Compare(keys, plan_.values, engine_.Form().values);
       break;
     }
+    case Command::Identify: RunStep(OperationKind::Identify, {}, form, "identify"); break;
     default: break;
   }
 
@@ -269,6 +270,11 @@ void CPortJob::GroupStarted(Group group, int index, int count) {
 }
 
 void CPortJob::FirmwareVersionRead(const std::string& version) { report_.firmware = version; }
+
+void CPortJob::IdentityRead(const TrackerIdentity& identity) {
+  report_.identity = identity;
+  report_.firmware = identity.firmware;
+}
 
 void CPortJob::OperationFinished(const OperationResult&) {}
 

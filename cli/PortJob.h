@@ -61,6 +61,7 @@ class CPortJob : private IEngineEvents {
   void HistoryAppended(const std::string& line) override;
   void GroupStarted(Group group, int index, int count) override;
   void FirmwareVersionRead(const std::string& version) override;
+  void IdentityRead(const TrackerIdentity& identity) override;
   void OperationFinished(const OperationResult& result) override;
 
   const JobPlan& plan_;

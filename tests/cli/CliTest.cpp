@@ -16,6 +16,7 @@
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
 #include "cli/Cli.h"
+#include "cli/Report.h"
 #include "engine/Hints.h"
 #include "port/ComPort.h"
 #include "protocol/ControlChars.h"
@@ -394,6 +395,33 @@ TEST_F(CliTest, ReadFromSeveralTrackersWritesOneFilePerPort) {
   EXPECT_FALSE(std::filesystem::exists(dir / "bench.ini"));
   EXPECT_EQ(OutputFileForPort("/a/b.c/fleet.ini", 5), "/a/b.c/fleet-COM5.ini");
   EXPECT_EQ(OutputFileForPort("fleet", 12), "fleet-COM12");
+}
+
+TEST_F(CliTest, IdentifyGivesEachTrackersIdentityAsATableAndAsJson) {
+  AddSimulator(61).SetFault("AT+CSQ", sim::Fault::Error);  // no signal: an empty item, no failure
+  const Result json = Run({"identify", "--port", "61", "--json"});
+  ASSERT_EQ(json.code, 0) << json.err << json.out;
+  const auto objects = JsonLines(json.out);
+  ASSERT_EQ(objects.size(), 1u);
+  const Json& o = objects[0];
+  EXPECT_EQ(o["schema"].number, kJsonSchema);
+  EXPECT_EQ(o["command"].string, "identify");
+  EXPECT_EQ(o["outcome"].string, "ok");
+  EXPECT_EQ(o["exitCode"].number, 0);
+  EXPECT_EQ(o["port"].number, 61);
+  EXPECT_EQ(o["imei"].string, sim::SimImei(61));
+  EXPECT_TRUE(o["imeiValid"].boolean);
+  EXPECT_EQ(o["iccid"].string, sim::SimIccid(61));
+  EXPECT_EQ(o["firmware"].string, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
+  EXPECT_EQ(o["rssi"].type, Json::Type::Null);
+  EXPECT_EQ(o["ber"].type, Json::Type::Null);
+
+  const Result text = Run({"identify", "--port", "61", "-q"});
+  ASSERT_EQ(text.code, 0) << text.err;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex("^PORT +DEVICE +IMEI +ICCID +FIRMWARE +SIGNAL\n")));
+  EXPECT_TRUE(std::regex_search(text.out, std::regex("\nCOM61 +/dev/\\S+ +" + sim::SimImei(61) + " +" +
+                                                     sim::SimIccid(61) + " +\\[Revision:.* unknown\n")))
+      << text.out;
 }
 
 // ---- Bad input touches no port ---------------------------------------------
