@@ -195,12 +195,17 @@ COptionTable OptionTable(Options& o) {
        {"write", "verify"}},
       {"-o,--output",
        "FILE",
-       "the file read writes; with several ports each gets\n-COM<N> before its extension",
+       "the file read writes; with several ports each gets\n-<IMEI> (or -COM<N>) before its extension",
        [&o](const std::string& value, std::string&) {
          o.outputFile = value;
          return true;
        },
        {"read"}},
+      {"--no-identify",
+       "",
+       "no identity queries (IMEI, ICCID, signal) after the\nwake-up: the window's exact bytes",
+       flag(o.noIdentify),
+       {"read", "write", "diff", "verify"}},
       {"--log-dir", "DIR",
        "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
        nonEmpty(o.logDir, "--log-dir needs a folder"), kConnecting},

@@ -40,7 +40,8 @@ struct Options {
   bool json = false;
   bool quiet = false;
   bool allowCaps = false;
-  bool dryRun = false;  // show the lines that would be sent; open no port
+  bool dryRun = false;      // show the lines that would be sent; open no port
+  bool noIdentify = false;  // no identity queries after the wake-up: the window's bytes
   std::string logDir;
 };
 

@@ -334,9 +334,7 @@ int RunPorts(const Options& o, std::ostream& out, const Environment& env) {
 }  // namespace
 
 std::string OutputFileForPort(const std::string& file, int port) {
-  const fs::path path(file);
-  const std::string stem = path.stem().string() + "-COM" + std::to_string(port) + path.extension().string();
-  return (path.has_parent_path() ? path.parent_path() / stem : fs::path(stem)).string();
+  return OutputFileWithTag(file, "COM" + std::to_string(port));
 }
 
 namespace {
@@ -360,6 +358,8 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   plan.file = o.file;
   plan.connection = c.connection;
   plan.onStatus = env.onStatus;
+  plan.identify = !o.noIdentify;
+  if (o.command == Command::Read && c.targets.size() > 1) plan.outputBase = o.outputFile;
   if (o.command != Command::Read && o.command != Command::Identify) {
     if (const int status = PrepareInput(o, c, plan, err, refusal); status != kExitOk) return status;
   }

@@ -47,6 +47,7 @@ void CDeviceEngine::Execute() {
   log.SetPath(plan_.logPath);
   CAtExchange exchange(port, events_, log, plan_.pacing, stop_);
   CGroupOperations operations(exchange, plan_.form, events_);
+  operations.IdentifyAfterWakeUp(plan_.identify);
 
   events_.OperationStarted();
   events_.StatusChanged("");

@@ -27,7 +27,8 @@ struct OperationPlan {
   GroupSelection selection{};  // Read and Send; Send All takes it from the form's boxes
   CFormModel form;             // the form values and records the operation works on
   PortSettings port;
-  std::string logPath;  // the traffic log file; empty: nothing is logged
+  std::string logPath;    // the traffic log file; empty: nothing is logged
+  bool identify = false;  // Read and Send: the identity queries right after the wake-up
   CPacing pacing;
   IClock* clock = &SteadyClock();  // what the port and the pacing wait on
 };

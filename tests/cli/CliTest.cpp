@@ -390,9 +390,19 @@ TEST_F(CliTest, ReadFromSeveralTrackersWritesOneFilePerPort) {
   b.WithState([](sim::CTrackerState& s) { s.ApplySetting("AT+RVPIN=5830,0,4321,1,,,,,20110101000000"); });
   const Result r = Run({"read", "-o", dir / "bench.ini", "-p", "41,42"});
   ASSERT_EQ(r.code, 0) << r.err << r.out;
-  EXPECT_EQ(CIniFile(dir / "bench-COM41.ini").GetString("RVPIN", "PIN", "?"), "");
-  EXPECT_EQ(CIniFile(dir / "bench-COM42.ini").GetString("RVPIN", "PIN", "?"), "4321");
+  // Each file is named by its tracker's IMEI, asked in the read's own wake-up.
+  EXPECT_EQ(CIniFile(dir / ("bench-" + sim::SimImei(41) + ".ini")).GetString("RVPIN", "PIN", "?"), "");
+  EXPECT_EQ(CIniFile(dir / ("bench-" + sim::SimImei(42) + ".ini")).GetString("RVPIN", "PIN", "?"), "4321");
   EXPECT_FALSE(std::filesystem::exists(dir / "bench.ini"));
+  const std::vector<std::string> identified = b.ReceivedLines();
+  EXPECT_EQ(std::count(identified.begin(), identified.end(), "AT+CGSN"), 1);
+  // Without the identity queries: the window's bytes, and the files named by port.
+  b.ClearReceived();
+  ASSERT_EQ(Run({"read", "-o", dir / "bench.ini", "-p", "41,42", "--no-identify"}).code, 0);
+  EXPECT_EQ(CIniFile(dir / "bench-COM42.ini").GetString("RVPIN", "PIN", "?"), "4321");
+  const std::vector<std::string> lines = b.ReceivedLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "AT+CGSN"), 0);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ATI"), 1);
   EXPECT_EQ(OutputFileForPort("/a/b.c/fleet.ini", 5), "/a/b.c/fleet-COM5.ini");
   EXPECT_EQ(OutputFileForPort("fleet", 12), "fleet-COM12");
 }
