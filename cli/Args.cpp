@@ -69,6 +69,7 @@ Command CommandFor(const std::string& word) {
   if (word == "diff") return Command::Diff;
   if (word == "verify") return Command::Verify;
   if (word == "journal") return Command::Journal;
+  if (word == "identify") return Command::Identify;
   return Command::None;
 }
 
@@ -92,6 +93,9 @@ const CommandUsage kCommandUsage[] = {
     {Command::Diff, "diff FILE",
      "read the tracker and list every key that differs from the\nfile (groups present in the file)"},
     {Command::Verify, "verify FILE", "write FILE, then read it back and compare what was sent"},
+    {Command::Identify, "identify",
+     "ask each tracker which it is: IMEI, ICCID, firmware and\nsignal, in one wake-up; a table or JSON "
+     "Lines"},
     {Command::Journal, "journal [devices]",
      "list the provisioning journal, newest first (read, write,\ndiff and verify add a row per tracker); "
      "devices: one line\nper IMEI as last seen"},
@@ -114,8 +118,8 @@ std::string CommandLines(Command only) {
   return text;
 }
 
-const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify"};
-const std::vector<std::string> kJournaled = {"read", "write", "diff", "verify", "journal"};
+const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify", "identify"};
+const std::vector<std::string> kJournaled = {"read", "write", "diff", "verify", "identify", "journal"};
 
 // The option table of rv450-cli; each option's `take` fills `o`.
 COptionTable OptionTable(Options& o) {
@@ -197,12 +201,17 @@ COptionTable OptionTable(Options& o) {
        {"write", "verify"}},
       {"-o,--output",
        "FILE",
-       "the file read writes; with several ports each gets\n-COM<N> before its extension",
+       "the file read writes; with several ports each gets\n-<IMEI> (or -COM<N>) before its extension",
        [&o](const std::string& value, std::string&) {
          o.outputFile = value;
          return true;
        },
        {"read"}},
+      {"--no-identify",
+       "",
+       "no identity queries (IMEI, ICCID, signal) after the\nwake-up: the window's exact bytes",
+       flag(o.noIdentify),
+       {"read", "write", "diff", "verify"}},
       {"--log-dir", "DIR",
        "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
        nonEmpty(o.logDir, "--log-dir needs a folder"), kConnecting},
@@ -246,6 +255,7 @@ const char* CommandName(Command command) {
     case Command::Diff: return "diff";
     case Command::Verify: return "verify";
     case Command::Journal: return "journal";
+    case Command::Identify: return "identify";
     case Command::None: break;
   }
   return "";
@@ -288,7 +298,7 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     if (options.help && !operands.empty()) {
       options.command = CommandFor(operands[0]);
       if (options.command == Command::None) {
-        error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify or journal)";
+        error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify, identify or journal)";
         return false;
       }
     }
@@ -300,12 +310,12 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
 
   if (operands.empty()) {
-    error = "no command given (ports, read, write, diff, verify or journal; see --help)";
+    error = "no command given (ports, read, write, diff, verify, identify or journal; see --help)";
     return false;
   }
   options.command = CommandFor(operands[0]);
   if (options.command == Command::None) {
-    error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify or journal)";
+    error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify, identify or journal)";
     return false;
   }
   const std::string name = operands[0];

@@ -10,7 +10,7 @@
 
 namespace kestrun::cli {
 
-enum class Command { None, Ports, Read, Write, Diff, Verify, Journal };
+enum class Command { None, Ports, Read, Write, Diff, Verify, Identify, Journal };
 
 // Exit codes; with several ports the highest one wins.
 enum ExitCode {
@@ -40,7 +40,8 @@ struct Options {
   bool json = false;
   bool quiet = false;
   bool allowCaps = false;
-  bool dryRun = false;  // show the lines that would be sent; open no port
+  bool dryRun = false;      // show the lines that would be sent; open no port
+  bool noIdentify = false;  // no identity queries after the wake-up: the window's bytes
   std::string logDir;
   std::string journalPath;  // --journal PATH; empty: the default journal
   bool noJournal = false;

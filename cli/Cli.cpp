@@ -335,9 +335,7 @@ int RunPorts(const Options& o, std::ostream& out, const Environment& env) {
 }  // namespace
 
 std::string OutputFileForPort(const std::string& file, int port) {
-  const fs::path path(file);
-  const std::string stem = path.stem().string() + "-COM" + std::to_string(port) + path.extension().string();
-  return (path.has_parent_path() ? path.parent_path() / stem : fs::path(stem)).string();
+  return OutputFileWithTag(file, "COM" + std::to_string(port));
 }
 
 namespace {
@@ -363,7 +361,9 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   plan.file = o.file;
   plan.connection = c.connection;
   plan.onStatus = env.onStatus;
-  if (o.command != Command::Read) {
+  plan.identify = !o.noIdentify;
+  if (o.command == Command::Read && c.targets.size() > 1) plan.outputBase = o.outputFile;
+  if (o.command != Command::Read && o.command != Command::Identify) {
     if (const int status = PrepareInput(o, c, plan, err, refusal); status != kExitOk) return status;
   }
   const bool several = c.targets.size() > 1;
@@ -450,10 +450,12 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
       status = std::max(status, static_cast<int>(kExitOutputFailed));
     }
   }
+  const bool identify = o.command == Command::Identify;
+  if (identify && !o.json) PrintIdentityTable(out, reports);
   for (const PortReport& r : reports) {
     if (o.json)
       PrintJson(out, r);
-    else
+    else if (!identify || r.exitCode != kExitOk)
       PrintText(out, r, o.quiet);
   }
   // A traffic log that failed on the way did not stop the port's operation;
@@ -462,7 +464,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
     if (!r.logError.empty())
       err << "rv450-cli: warning: COM" << r.port
           << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
-  if (several && !o.json && !o.quiet) PrintClosingTable(out, reports);
+  if (several && !identify && !o.json && !o.quiet) PrintClosingTable(out, reports);
   out << std::flush;
   return stopped ? kExitInterrupted : status;
 }

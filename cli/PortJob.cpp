@@ -1,6 +1,7 @@
 #include "cli/PortJob.h"
 
 #include <chrono>
+#include <filesystem>
 
 #include "settings/ConfigFile.h"
 
@@ -50,6 +51,12 @@ std::vector<std::string> LinesToSend(const JobPlan& plan) {
     for (const std::string& line : form.PrepareSend(group, quiet)) lines.push_back(Masked(line));
   }
   return lines;
+}
+
+std::string OutputFileWithTag(const std::string& file, const std::string& tag) {
+  const std::filesystem::path path(file);
+  const std::string name = path.stem().string() + "-" + tag + path.extension().string();
+  return (path.has_parent_path() ? path.parent_path() / name : std::filesystem::path(name)).string();
 }
 
 CPortJob::CPortJob(const JobPlan& plan, int port, std::string device, std::string outputFile,
@@ -122,6 +129,7 @@ void CPortJob::Run() {
       report_.differences = Compare(keys, plan_.values, engine_.Form().values);
       break;
     }
+    case Command::Identify: RunStep(OperationKind::Identify, {}, form, "identify"); break;
     default: break;
   }
 
@@ -148,6 +156,7 @@ bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, cons
   connection.port = port_;
   connection.logPath = logPath_;
   connection.ApplyTo(operation);
+  operation.identify = plan_.identify && kind != OperationKind::Identify && steps_++ == 0;
 
   phase_ = phase;
   group_.clear();
@@ -237,6 +246,9 @@ void CPortJob::TakePartialSend() {
 }
 
 void CPortJob::WriteOutputFile(const CFormValues& values) {
+  // With several ports each file is named by its tracker, where it has a valid IMEI.
+  if (!plan_.outputBase.empty() && report_.identity.imeiValid)
+    report_.file = outputFile_ = OutputFileWithTag(plan_.outputBase, report_.identity.imei);
   CIniFile file(outputFile_);
   if (const FileResult written = WriteConfigFile(file, values, report_.firmware); !written) {
     report_.outcome = "output-failed";
@@ -269,6 +281,11 @@ void CPortJob::GroupStarted(Group group, int index, int count) {
 }
 
 void CPortJob::FirmwareVersionRead(const std::string& version) { report_.firmware = version; }
+
+void CPortJob::IdentityRead(const TrackerIdentity& identity) {
+  report_.identity = identity;
+  report_.firmware = identity.firmware;
+}
 
 void CPortJob::OperationFinished(const OperationResult&) {}
 

@@ -27,12 +27,17 @@ struct JobPlan {
   Connection connection;            // each job puts in its port and traffic log
   std::string file;                 // the file given (write, diff, verify)
   std::vector<std::string> capped;  // corrections applied (--allow-caps)
+  bool identify = true;             // read, write, diff, verify: the identity queries in the first bracket
+  std::string outputBase;           // read with several ports: -o FILE, each file named by its IMEI
   std::function<void(int port, const std::string& status)> onStatus;  // tests watch the progress
 };
 
 // The lines write would send for `plan` in Send All order, each with the
 // password shown as **** and the stamp as <UTC>: what --dry-run prints.
 std::vector<std::string> LinesToSend(const JobPlan& plan);
+
+// `file` with "-<tag>" before its extension: fleet.ini, COM5 -> fleet-COM5.ini.
+std::string OutputFileWithTag(const std::string& file, const std::string& tag);
 
 class CPortJob : private IEngineEvents {
  public:
@@ -61,11 +66,12 @@ class CPortJob : private IEngineEvents {
   void HistoryAppended(const std::string& line) override;
   void GroupStarted(Group group, int index, int count) override;
   void FirmwareVersionRead(const std::string& version) override;
+  void IdentityRead(const TrackerIdentity& identity) override;
   void OperationFinished(const OperationResult& result) override;
 
   const JobPlan& plan_;
   const int port_;
-  const std::string outputFile_;
+  std::string outputFile_;
   const std::string logPath_;
   CProgress& progress_;
   const std::size_t row_;
@@ -83,6 +89,7 @@ class CPortJob : private IEngineEvents {
   std::string detail_;
   std::vector<std::string> popups_;
   int lines_ = 0;
+  int steps_ = 0;  // steps started; only the first asks the identity queries
   GroupSelection groupsStarted_{};
   std::optional<Group> current_;
 

@@ -1,5 +1,6 @@
 #include "cli/Report.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iomanip>
 #include <sstream>
@@ -39,6 +40,9 @@ std::string Failure(const PortReport& r) {
   if (!r.detail.empty()) text += (text.empty() ? "" : " (") + r.detail + (text.empty() ? "" : ")");
   return EscapeControlBytes(text);
 }
+
+// A number, or null when it is unknown (negative).
+std::string Number(int value) { return value < 0 ? "null" : std::to_string(value); }
 
 std::string Plural(std::size_t n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
@@ -150,8 +154,12 @@ void PrintJson(std::ostream& out, const PortReport& r) {
       << ",\"outcome\":" << JsonString(r.outcome) << ",\"exitCode\":" << r.exitCode
       << ",\"message\":" << JsonString(r.message) << ",\"detail\":" << JsonString(r.detail)
       << ",\"file\":" << JsonString(r.file) << ",\"firmware\":" << JsonString(r.firmware)
-      << ",\"groupsSent\":" << JsonList(r.groupsSent) << ",\"groupsRead\":" << JsonList(r.groupsRead)
-      << ",\"linesSent\":" << r.linesSent << ",\"keysCompared\":" << r.keysCompared << ",\"differences\":[";
+      << ",\"imei\":" << JsonString(r.identity.imei)
+      << ",\"imeiValid\":" << (r.identity.imeiValid ? "true" : "false")
+      << ",\"iccid\":" << JsonString(r.identity.iccid) << ",\"rssi\":" << Number(r.identity.rssi)
+      << ",\"ber\":" << Number(r.identity.ber) << ",\"groupsSent\":" << JsonList(r.groupsSent)
+      << ",\"groupsRead\":" << JsonList(r.groupsRead) << ",\"linesSent\":" << r.linesSent
+      << ",\"keysCompared\":" << r.keysCompared << ",\"differences\":[";
   for (std::size_t i = 0; i < r.differences.size(); ++i) {
     const Difference& d = r.differences[i];
     out << (i ? "," : "") << "{\"section\":" << JsonString(d.section) << ",\"key\":" << JsonString(d.key)
@@ -165,6 +173,31 @@ void PrintJson(std::ostream& out, const PortReport& r) {
 void PrintJsonError(std::ostream& out, const std::string& error, int exitCode) {
   out << "{\"schema\":" << kJsonSchema << ",\"error\":" << JsonString(error) << ",\"exitCode\":" << exitCode
       << "}\n";
+}
+
+void PrintIdentityTable(std::ostream& out, const std::vector<PortReport>& reports) {
+  const std::vector<std::string> head = {"PORT", "DEVICE", "IMEI", "ICCID", "FIRMWARE", "SIGNAL"};
+  std::vector<std::vector<std::string>> rows = {head};
+  for (const PortReport& r : reports) {
+    const TrackerIdentity& id = r.identity;
+    const bool done = r.exitCode == kExitOk;
+    rows.push_back({PortName(r), EscapeControlBytes(r.device),
+                    id.imei.empty() ? "-" : EscapeControlBytes(id.imei) + (id.imeiValid ? "" : " (invalid)"),
+                    id.iccid.empty() ? "-" : EscapeControlBytes(id.iccid),
+                    r.firmware.empty() ? "-" : EscapeControlBytes(r.firmware),
+                    done ? SignalText(id.rssi) : OutcomeWords(r)});
+  }
+  std::vector<std::size_t> widths(head.size(), 0);
+  for (const auto& row : rows)
+    for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], row[i].size());
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(widths[i] - row[i].size() + 2, ' ');
+    }
+    out << line << "\n";
+  }
 }
 
 void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports) {

@@ -8,6 +8,7 @@
 
 #include "cli/Args.h"
 #include "cli/Compare.h"
+#include "protocol/Identity.h"
 
 namespace kestrun::cli {
 
@@ -22,10 +23,11 @@ struct PortReport {
   int exitCode = kExitOk;
   std::string
       outcome;  // ok, equal, different, dry-run, port-not-opened, tracker-failed, stopped, output-failed
-  std::string message;   // the failing step's status text
-  std::string detail;    // the system's reason, where there is one
-  std::string file;      // the file written (read) or the file given
-  std::string firmware;  // the tracker's firmware version text (read, diff, verify)
+  std::string message;       // the failing step's status text
+  std::string detail;        // the system's reason, where there is one
+  std::string file;          // the file written (read) or the file given
+  std::string firmware;      // the tracker's firmware version text (read, diff, verify, identify)
+  TrackerIdentity identity;  // identify: what the identity queries gave
   std::vector<std::string> groupsSent;
   std::vector<std::string> groupsRead;
   int linesSent = 0;
@@ -48,6 +50,8 @@ void PrintText(std::ostream& out, const PortReport& report, bool quiet = false);
 void PrintJson(std::ostream& out, const PortReport& report);
 // The one object of a run refused before any port: {"schema":1,"error":...,"exitCode":2}.
 void PrintJsonError(std::ostream& out, const std::string& error, int exitCode);
+// identify: PORT DEVICE IMEI ICCID FIRMWARE SIGNAL, one row per port.
+void PrintIdentityTable(std::ostream& out, const std::vector<PortReport>& reports);
 void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports);
 
 // Exit code of Outcome-like words, for the table.

@@ -247,15 +247,31 @@ bool CAtExchange::SetWcsl(bool on) {
   return seen;
 }
 
-std::string CAtExchange::QueryFirmwareVersion() {
+std::string CAtExchange::Ask(const std::string& query, std::size_t maxBytes, bool logged) {
   const ReplyComplete ended = pacing_.CompletionRule([](const std::string& r) { return ReplyEnded(r); });
-  std::string version;
   std::string reply;
-  port_.SendAndRead("ATI", reply, 199, ended);
-  version += VersionPiece(reply, "Revision:", "] ");
-  port_.SendAndRead("at+csub", reply, 100, ended);
-  version += VersionPiece(reply, "SubEdition:", "]");
+  const PortResult result = port_.SendAndRead(query, reply, maxBytes, ended);
+  if (logged) {
+    if (result.error != 0) NotePortFailure(result);
+    LogTraffic(query, Direction::Sent);
+    LogTraffic(reply, Direction::Received);
+  }
+  return reply;
+}
+
+std::string CAtExchange::QueryFirmwareVersion(bool logged) {
+  std::string version = VersionPiece(Ask("ATI", 199, logged), "Revision:", "] ");
+  version += VersionPiece(Ask("at+csub", 100, logged), "SubEdition:", "]");
   return version;
+}
+
+TrackerIdentity CAtExchange::QueryIdentity() {
+  TrackerIdentity identity;
+  identity.firmware = QueryFirmwareVersion(true);
+  if (!Stopped()) ParseImei(Ask("AT+CGSN", 100, true), identity.imei, identity.imeiValid);
+  if (!Stopped()) ParseIccid(Ask("AT+CCID", 100, true), identity.iccid);
+  if (!Stopped()) ParseSignal(Ask("AT+CSQ", 100, true), identity.rssi, identity.ber);
+  return identity;
 }
 
 PortResult CAtExchange::QueryGroup(Group group, std::string& reply) {

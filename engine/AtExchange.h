@@ -1,6 +1,6 @@
 // The AT exchange of one device engine on its port: a line written and its
 // reply read until a completion rule, the settings-line exchange, the wake-up
-// burst, the WCSL bracket and the firmware version query. Every line sent and
+// burst, the WCSL bracket, the firmware version and identity queries. Every line sent and
 // received goes to the traffic log; every wait is one the pacing chose, taken
 // on the port's clock. It reports the status, failure popups and reply
 // failures through IEngineEvents, and keeps the first failure's reason for
@@ -15,6 +15,7 @@
 #include "engine/TrafficLog.h"
 #include "port/ComPort.h"
 #include "protocol/Groups.h"
+#include "protocol/Identity.h"
 
 namespace kestrun {
 
@@ -43,7 +44,11 @@ class CAtExchange {
   // The wake-up burst (AT+CSCLK=0) or the closing AT+CSCLK=1.
   bool SetSlowClock(bool on);
   bool SetWcsl(bool on);
-  std::string QueryFirmwareVersion();
+  // ATI and at+csub; Read leaves them out of the traffic log, Identify logs them.
+  std::string QueryFirmwareVersion(bool logged = false);
+  // The firmware text and the GSM module's identity queries (AT+CGSN,
+  // AT+CCID, AT+CSQ), all logged; an item refused or unanswered stays empty.
+  TrackerIdentity QueryIdentity();
   // Sends the group's query and reads its reply into `reply` (both logged);
   // a failed result when the port failed.
   PortResult QueryGroup(Group group, std::string& reply);
@@ -58,6 +63,9 @@ class CAtExchange {
 
  private:
   void LogTraffic(const std::string& text, Direction direction);
+  // Sends `query` and reads its reply until a closing line (or up to
+  // `maxBytes` and the time-out), logging both when `logged`.
+  std::string Ask(const std::string& query, std::size_t maxBytes, bool logged);
 
   CComPort& port_;
   IEngineEvents& events_;

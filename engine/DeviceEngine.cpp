@@ -47,6 +47,7 @@ void CDeviceEngine::Execute() {
   log.SetPath(plan_.logPath);
   CAtExchange exchange(port, events_, log, plan_.pacing, stop_);
   CGroupOperations operations(exchange, plan_.form, events_);
+  operations.IdentifyAfterWakeUp(plan_.identify);
 
   events_.OperationStarted();
   events_.StatusChanged("");
@@ -54,6 +55,7 @@ void CDeviceEngine::Execute() {
     case OperationKind::Read: result_ = operations.ReadGroups(plan_.selection); break;
     case OperationKind::Send: result_ = operations.SendGroups(plan_.selection); break;
     case OperationKind::SendAll: result_ = operations.SendAll(); break;
+    case OperationKind::Identify: result_ = operations.Identify(); break;
   }
   port.Close();
   result_.logError = log.Failure();

@@ -1,4 +1,4 @@
-// The device engine: runs one Read or Send operation on its own worker. It
+// The device engine: runs one Read, Send or Identify operation on its own worker. It
 // owns the port, the pacing, the traffic log and its own copy of the form it
 // works on; it reports through IEngineEvents and never touches what a front end
 // owns. One engine per port; several engines run side by side.
@@ -18,7 +18,8 @@
 
 namespace kestrun {
 
-enum class OperationKind { Read, Send, SendAll };
+// Identify: the identity queries alone, in one wake-up bracket.
+enum class OperationKind { Read, Send, SendAll, Identify };
 
 // Everything an operation needs, copied in when it starts.
 struct OperationPlan {
@@ -26,7 +27,8 @@ struct OperationPlan {
   GroupSelection selection{};  // Read and Send; Send All takes it from the form's boxes
   CFormModel form;             // the form values and records the operation works on
   PortSettings port;
-  std::string logPath;  // the traffic log file; empty: nothing is logged
+  std::string logPath;    // the traffic log file; empty: nothing is logged
+  bool identify = false;  // Read and Send: the identity queries right after the wake-up
   CPacing pacing;
   IClock* clock = &SteadyClock();  // what the port and the pacing wait on
 };

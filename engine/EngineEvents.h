@@ -10,6 +10,7 @@
 #include "engine/Hints.h"
 #include "protocol/FormModel.h"
 #include "protocol/Groups.h"
+#include "protocol/Identity.h"
 
 namespace kestrun {
 
@@ -68,6 +69,8 @@ class IEngineEvents {
   virtual void WakeUpAttempt(int /*attempt*/, int /*count*/) {}
   virtual void GroupRead(Group /*group*/, const CFormModel& /*reading*/) {}
   virtual void FirmwareVersionRead(const std::string& /*version*/) {}
+  // The identity queries were answered (each item may be empty).
+  virtual void IdentityRead(const TrackerIdentity& /*identity*/) {}
   // The operation is over and its port closed: the form goes idle.
   virtual void OperationFinished(const OperationResult& /*result*/) {}
 };

@@ -109,7 +109,13 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
   CAtExchange& x = exchange_;
   if (!x.OpenPort()) return x.Finish(false);
   if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
-  events_.FirmwareVersionRead(x.QueryFirmwareVersion());
+  if (identify_) {
+    const TrackerIdentity identity = x.QueryIdentity();
+    events_.FirmwareVersionRead(identity.firmware);
+    events_.IdentityRead(identity);
+  } else {
+    events_.FirmwareVersionRead(x.QueryFirmwareVersion());
+  }
   const int count = CountSelected(selection, ReadOrder());
   int index = 0;
   for (Group group : ReadOrder()) {
@@ -122,6 +128,21 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
   x.Finish(true);
   x.SetStatus("Read AT Command Success .");
   events_.PopupRequested({kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000, {}});
+  return {};
+}
+
+OperationResult CGroupOperations::Identify() {
+  CAtExchange& x = exchange_;
+  if (!x.OpenPort()) return x.Finish(false);
+  if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
+  x.SetStatus("Identifying Tracker ......");
+  const TrackerIdentity identity = x.QueryIdentity();
+  if (x.Stopped()) return x.Finish(false);
+  events_.IdentityRead(identity);
+  if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
+  x.Finish(true);
+  x.SetStatus("Identify Tracker Success . IMEI: " + (identity.imei.empty() ? "unknown" : identity.imei) +
+              (identity.imei.empty() || identity.imeiValid ? "" : " (invalid)"));
   return {};
 }
 
@@ -149,6 +170,7 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
   }
   if (!x.OpenPort()) return x.Finish(false);
   if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
+  if (identify_) events_.IdentityRead(x.QueryIdentity());
   if (!x.Bracket(x.SetWcsl(true))) return x.Finish(false);
   const int count = CountSelected(selection, SendOrder());
   int index = 0;

@@ -20,6 +20,11 @@ class CGroupOperations {
   OperationResult SendGroups(const GroupSelection& selection);
   // Send All: the groups ticked in the form, or a popup when there are none.
   OperationResult SendAll();
+  // The identity queries alone, between the wake-up and the closing AT+CSCLK=1.
+  OperationResult Identify();
+
+  // Read and Send ask the identity queries right after the wake-up.
+  void IdentifyAfterWakeUp(bool on) { identify_ = on; }
 
   // One group's query, up to three times, parsed into the form; open to tests.
   bool ReadGroup(Group group);
@@ -35,6 +40,7 @@ class CGroupOperations {
   CAtExchange& exchange_;
   CFormModel& model_;
   IEngineEvents& events_;
+  bool identify_ = false;
 };
 
 }  // namespace kestrun

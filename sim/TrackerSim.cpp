@@ -6,16 +6,30 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "port/SystemError.h"
+#include "protocol/Identity.h"
 
 namespace kestrun::sim {
 
 namespace fs = std::filesystem;
+
+std::string SimImei(int comNumber) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "35000000%06d", comNumber % 1000000);
+  return digits + std::string(1, LuhnCheckDigit(digits));
+}
+
+std::string SimIccid(int comNumber) {
+  char digits[20];
+  std::snprintf(digits, sizeof digits, "894400000000%06d", comNumber % 1000000);
+  return digits + std::string(1, LuhnCheckDigit(digits));
+}
 
 bool ParseFault(const std::string& name, Fault& fault) {
   static const std::map<std::string, Fault> names = {
@@ -257,6 +271,12 @@ std::string CTrackerSim::Answer(const std::string& line, Fault fault) {
   if (fault == Fault::Error) return "\r\nERROR\r\n";
   if (line == "ATI") return "\r\nSIM900 R11.0\r\nRevision:1418B05SIM900M32\r\n" + ok;
   if (line == "at+csub") return "\r\n+CSUB:V01\r\nSubEdition:KESTRUN_SIM_2.25\r\n" + ok;
+  if (line == "AT+CGSN")
+    return "\r\n" + (options_.imei.empty() ? SimImei(options_.comNumber) : options_.imei) + "\r\n" + ok;
+  if (line == "AT+CCID")
+    return "\r\n+CCID: " + (options_.iccid.empty() ? SimIccid(options_.comNumber) : options_.iccid) + "\r\n" +
+           ok;
+  if (line == "AT+CSQ") return "\r\n+CSQ: 21,0\r\n" + ok;
   if (line == "AT+CSCLK=1") {
     asleep_ = options_.startAsleep;  // sleeps again once the port is left alone
     return ok;

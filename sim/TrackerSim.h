@@ -1,6 +1,7 @@
 // A simulated RV450 on a pseudo-terminal, registered as a COM port through a
 // com<N> link in the ports folder. It echoes every line, answers OK or ERROR,
-// keeps the settings groups, answers the queries, ATI and at+csub, models the
+// keeps the settings groups, answers the queries, ATI, at+csub and the GSM
+// module's identity queries (AT+CGSN, AT+CCID, AT+CSQ), models the
 // slow-clock mode and can inject faults per command.
 #pragma once
 
@@ -31,6 +32,11 @@ enum class Fault {
 
 bool ParseFault(const std::string& name, Fault& fault);
 
+// A simulator's own IMEI (15 digits) and ICCID (19 digits), each with a valid
+// Luhn check digit and distinct per COM number.
+std::string SimImei(int comNumber);
+std::string SimIccid(int comNumber);
+
 struct SimOptions {
   std::string portsDir;     // where com<N> is linked; empty: no link
   int comNumber = 0;        // 0: the first free number from 200 on
@@ -38,6 +44,8 @@ struct SimOptions {
   int answerDelayMs = 0;
   int splitPauseMs = 700;
   int longReplyBytes = 1500;
+  std::string imei;                             // AT+CGSN; empty: SimImei(comNumber)
+  std::string iccid;                            // AT+CCID; empty: SimIccid(comNumber)
   std::string stateFile;                        // loaded at start, saved after every accepted setting
   std::function<void(const std::string&)> log;  // "<-- line" and "--> text"
 };

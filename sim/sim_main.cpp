@@ -88,6 +88,10 @@ kestrun::COptionTable OptionTable(Settings& s) {
        "load the settings from FILE at start and save them after\nevery accepted settings line, so a demo "
        "tracker keeps its\nstate between runs",
        text(s.sim.stateFile)},
+      {"--imei", "DIGITS", "what AT+CGSN answers (default: a valid IMEI made from the\nCOM number)",
+       text(s.sim.imei)},
+      {"--iccid", "DIGITS", "what AT+CCID answers (default: a valid ICCID made from the\nCOM number)",
+       text(s.sim.iccid)},
       {"--delay", "MS", "answer delay in milliseconds (default 0)",
        number(s.sim.answerDelayMs, 0, "--delay")},
       {"--awake", "",
@@ -138,7 +142,9 @@ What it answers:
   exact field count of the real tracker; AT+RVxxx=... settings lines are
   checked for their field count and password and stored, so a later query
   gives back what was sent. ATI answers a Revision: line, at+csub a
-  SubEdition: line. AT+CSCLK=1 puts the tracker to sleep again.
+  SubEdition: line. AT+CGSN answers the IMEI, AT+CCID +CCID: and the ICCID,
+  AT+CSQ +CSQ: 21,0 (--fault AT+CGSN=error and so on refuse them).
+  AT+CSCLK=1 puts the tracker to sleep again.
 
 Traffic is printed as '<-- line' (received) and '--> text' (sent).
 Stop with Ctrl+C.

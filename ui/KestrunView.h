@@ -62,6 +62,7 @@ class CKestrunView : public QScrollArea, public IWindowView {
   // Menu commands.
   void OnSendAll() { controller_.SendAll(); }
   void OnReadAll() { controller_.ReadAll(); }
+  void OnIdentify() { controller_.Identify(); }
   void OnMainSetting() { controller_.OnMainSetting(); }
   void OnSaveConfigFile();
   void OnLoadConfigFile();

@@ -99,11 +99,14 @@ void CWindowController::SendAll() {
   StartOperation(OperationKind::SendAll, {});
 }
 
+void CWindowController::Identify() { StartOperation(OperationKind::Identify, {}); }
+
 void CWindowController::StartOperation(OperationKind kind, const GroupSelection& selection) {
   if (IsBusy()) return;
   // A value that breaks its field's rule stops a Send before the port opens.
   const GroupSelection sent = kind == OperationKind::SendAll ? model_.SendAllSelection() : selection;
-  if (kind != OperationKind::Read && !model_.CheckSendRules(sent, view_)) return;
+  const bool sends = kind == OperationKind::Send || kind == OperationKind::SendAll;
+  if (sends && !model_.CheckSendRules(sent, view_)) return;
   // The engine works on its own copy of the form and of the connection.
   operations_.Start(kind, selection, model_, connection_);
 }
@@ -152,6 +155,14 @@ void CWindowController::GroupRead(Group group, const CFormModel& reading) {
 }
 
 void CWindowController::FirmwareVersionRead(const std::string& version) { firmwareVersion_ = version; }
+
+void CWindowController::IdentityRead(const TrackerIdentity& id) {
+  const auto item = [](const std::string& text) { return text.empty() ? std::string("unknown") : text; };
+  const std::string message =
+      "IMEI: " + item(id.imei) + (id.imei.empty() || id.imeiValid ? "" : " (invalid)") +
+      "\nICCID: " + item(id.iccid) + "\nFirmware: " + item(id.firmware) + "\nSignal: " + SignalText(id.rssi);
+  view_.ShowPopup({kAppTitle, message, kIconSuccess, false, 1000, {}});
+}
 
 void CWindowController::OperationFinished(const OperationResult& result) {
   view_.ShowProgress({}, 0, 0);

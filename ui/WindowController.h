@@ -43,6 +43,8 @@ class CWindowController : public IEngineEvents {
   void SendGroup(Group group);
   void ReadAll();
   void SendAll();
+  // The identity queries alone; the answer in a popup and the status line.
+  void Identify();
 
   bool IsBusy() const { return operations_.busy(); }
   // Asks a running operation to stop at its next step (window closing).
@@ -70,6 +72,7 @@ class CWindowController : public IEngineEvents {
   void WakeUpAttempt(int attempt, int count) override;
   void GroupRead(Group group, const CFormModel& reading) override;
   void FirmwareVersionRead(const std::string& version) override;
+  void IdentityRead(const TrackerIdentity& identity) override;
   void OperationFinished(const OperationResult& result) override;
 
  private:

@@ -86,6 +86,10 @@ void CWindowEvents::FirmwareVersionRead(const std::string& version) {
   Deliver([version](IEngineEvents& w) { w.FirmwareVersionRead(version); });
 }
 
+void CWindowEvents::IdentityRead(const TrackerIdentity& identity) {
+  Deliver([identity](IEngineEvents& w) { w.IdentityRead(identity); });
+}
+
 void CWindowEvents::OperationFinished(const OperationResult& result) {
   Deliver([result](IEngineEvents& w) { w.OperationFinished(result); });
 }

@@ -32,6 +32,7 @@ class CWindowEvents : public IEventRelay {
   void WakeUpAttempt(int attempt, int count) override;
   void GroupRead(Group group, const CFormModel& reading) override;
   void FirmwareVersionRead(const std::string& version) override;
+  void IdentityRead(const TrackerIdentity& identity) override;
   void OperationFinished(const OperationResult& result) override;
 
  private:

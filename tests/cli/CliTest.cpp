@@ -16,6 +16,7 @@
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
 #include "cli/Cli.h"
+#include "cli/Report.h"
 #include "engine/Hints.h"
 #include "port/ComPort.h"
 #include "protocol/ControlChars.h"
@@ -390,11 +391,48 @@ TEST_F(CliTest, ReadFromSeveralTrackersWritesOneFilePerPort) {
   b.WithState([](sim::CTrackerState& s) { s.ApplySetting("AT+RVPIN=5830,0,4321,1,,,,,20110101000000"); });
   const Result r = Run({"read", "-o", dir / "bench.ini", "-p", "41,42"});
   ASSERT_EQ(r.code, 0) << r.err << r.out;
-  EXPECT_EQ(CIniFile(dir / "bench-COM41.ini").GetString("RVPIN", "PIN", "?"), "");
-  EXPECT_EQ(CIniFile(dir / "bench-COM42.ini").GetString("RVPIN", "PIN", "?"), "4321");
+  // Each file is named by its tracker's IMEI, asked in the read's own wake-up.
+  EXPECT_EQ(CIniFile(dir / ("bench-" + sim::SimImei(41) + ".ini")).GetString("RVPIN", "PIN", "?"), "");
+  EXPECT_EQ(CIniFile(dir / ("bench-" + sim::SimImei(42) + ".ini")).GetString("RVPIN", "PIN", "?"), "4321");
   EXPECT_FALSE(std::filesystem::exists(dir / "bench.ini"));
+  const std::vector<std::string> identified = b.ReceivedLines();
+  EXPECT_EQ(std::count(identified.begin(), identified.end(), "AT+CGSN"), 1);
+  // Without the identity queries: the window's bytes, and the files named by port.
+  b.ClearReceived();
+  ASSERT_EQ(Run({"read", "-o", dir / "bench.ini", "-p", "41,42", "--no-identify"}).code, 0);
+  EXPECT_EQ(CIniFile(dir / "bench-COM42.ini").GetString("RVPIN", "PIN", "?"), "4321");
+  const std::vector<std::string> lines = b.ReceivedLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "AT+CGSN"), 0);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ATI"), 1);
   EXPECT_EQ(OutputFileForPort("/a/b.c/fleet.ini", 5), "/a/b.c/fleet-COM5.ini");
   EXPECT_EQ(OutputFileForPort("fleet", 12), "fleet-COM12");
+}
+
+TEST_F(CliTest, IdentifyGivesEachTrackersIdentityAsATableAndAsJson) {
+  AddSimulator(61).SetFault("AT+CSQ", sim::Fault::Error);  // no signal: an empty item, no failure
+  const Result json = Run({"identify", "--port", "61", "--json"});
+  ASSERT_EQ(json.code, 0) << json.err << json.out;
+  const auto objects = JsonLines(json.out);
+  ASSERT_EQ(objects.size(), 1u);
+  const Json& o = objects[0];
+  EXPECT_EQ(o["schema"].number, kJsonSchema);
+  EXPECT_EQ(o["command"].string, "identify");
+  EXPECT_EQ(o["outcome"].string, "ok");
+  EXPECT_EQ(o["exitCode"].number, 0);
+  EXPECT_EQ(o["port"].number, 61);
+  EXPECT_EQ(o["imei"].string, sim::SimImei(61));
+  EXPECT_TRUE(o["imeiValid"].boolean);
+  EXPECT_EQ(o["iccid"].string, sim::SimIccid(61));
+  EXPECT_EQ(o["firmware"].string, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
+  EXPECT_EQ(o["rssi"].type, Json::Type::Null);
+  EXPECT_EQ(o["ber"].type, Json::Type::Null);
+
+  const Result text = Run({"identify", "--port", "61", "-q"});
+  ASSERT_EQ(text.code, 0) << text.err;
+  EXPECT_TRUE(std::regex_search(text.out, std::regex("^PORT +DEVICE +IMEI +ICCID +FIRMWARE +SIGNAL\n")));
+  EXPECT_TRUE(std::regex_search(text.out, std::regex("\nCOM61 +/dev/\\S+ +" + sim::SimImei(61) + " +" +
+                                                     sim::SimIccid(61) + " +\\[Revision:.* unknown\n")))
+      << text.out;
 }
 
 // ---- Bad input touches no port ---------------------------------------------

@@ -129,6 +129,36 @@ TEST_F(DriverTest, ReadAllFillsEveryGroupWithoutAnRtoQuery) {
   EXPECT_EQ(traffic.find("ATI"), std::string::npos);  // version queries are not logged
 }
 
+// One wake-up bracket: every identity query answered and logged; one the
+// tracker refuses leaves its item empty and fails nothing.
+TEST_F(DriverTest, IdentifyAsksEveryIdentityQueryInOneWakeUp) {
+  sim_->SetFault("AT+CCID", sim::Fault::Error);
+  RunOperation(OperationKind::Identify);
+
+  EXPECT_TRUE(events.result.ok()) << events.result.message;
+  EXPECT_EQ(Received(), (std::vector<std::string>{"AT+CSCLK=0", "AT+CSCLK=0", "AT+CSCLK=0", "AT+CSCLK=0",
+                                                  "ATI", "at+csub", "AT+CGSN", "AT+CCID", "AT+CSQ",
+                                                  "AT+CSCLK=1", "AT+CSCLK=1", "AT+CSCLK=1", "AT+CSCLK=1"}));
+  ASSERT_EQ(events.identities.size(), 1u);
+  const TrackerIdentity& id = events.identities[0];
+  EXPECT_EQ(id.imei, sim::SimImei(ComNumber()));
+  EXPECT_TRUE(id.imeiValid);
+  EXPECT_EQ(id.Key(), id.imei);
+  EXPECT_EQ(id.iccid, "");
+  EXPECT_EQ(id.firmware, "[Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]");
+  EXPECT_EQ(id.rssi, 21);
+  EXPECT_EQ(id.ber, 0);
+  EXPECT_EQ(events.statuses.back(), "Identify Tracker Success . IMEI: " + id.imei);
+  EXPECT_TRUE(PortIsFree());
+
+  const std::string traffic = ReadFile(dir / "AtLog.log");
+  for (const std::string& line :
+       std::vector<std::string>{" --> ATI\r\n", " --> at+csub\r\n", " --> AT+CGSN\r\n",
+                                " <-- AT+CGSN\r\r\r\n" + id.imei + "\r\r\n", " --> AT+CCID\r\n",
+                                " <-- AT+CCID\r\r\r\nERROR\r\r\n", " <-- AT+CSQ\r\r\r\n+CSQ: 21,0\r\r\n"})
+    EXPECT_NE(traffic.find(line), std::string::npos) << line << traffic;
+}
+
 TEST_F(DriverTest, PortThatDoesNotOpen) {
   portNumber = 99;
   baudRate = 57600;

@@ -45,6 +45,9 @@ class CRecordingEvents : public IEngineEvents {
   void FirmwareVersionRead(const std::string& text) override {
     Record([&] { version = text; });
   }
+  void IdentityRead(const TrackerIdentity& id) override {
+    Record([&] { identities.push_back(id); });
+  }
   void OperationFinished(const OperationResult& outcome) override {
     Record([&] {
       enableCalls.push_back(1);
@@ -77,6 +80,7 @@ class CRecordingEvents : public IEngineEvents {
   std::vector<Group> groupsRead;
   CFormModel lastReading;
   std::string version;
+  std::vector<TrackerIdentity> identities;
   OperationResult result;
   int finished = 0;
 

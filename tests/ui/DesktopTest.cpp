@@ -238,7 +238,7 @@ TEST_F(DesktopTest, TheHistoryWindowComesBackFromTheOperationMenu) {
   show->trigger();  // already shown: stays shown
   EXPECT_TRUE(history->isVisible());
 
-  // The menus are otherwise as they were.
+  // The menus are otherwise as they were, with Identify Tracker after Read All.
   QStringList menus;
   for (QAction* menu : frame.menuBar()->actions()) {
     QStringList items;
@@ -246,7 +246,7 @@ TEST_F(DesktopTest, TheHistoryWindowComesBackFromTheOperationMenu) {
       if (!item->isSeparator()) items << item->text();
     menus << menu->text() + ": " + items.join(", ");
   }
-  EXPECT_EQ(menus, QStringList({"&Operation: Send All, Read All, Protocol Commands History",
+  EXPECT_EQ(menus, QStringList({"&Operation: Send All, Read All, Identify Tracker, Protocol Commands History",
                                 "&Config: Main Setting, Save Config File, Load Config File",
                                 "&About: &About This Tool"}));
 

@@ -120,6 +120,9 @@ class CTestThreadRelay : public IEventRelay {
   void FirmwareVersionRead(const std::string& version) override {
     Deliver([&](IEngineEvents& t) { t.FirmwareVersionRead(version); });
   }
+  void IdentityRead(const TrackerIdentity& identity) override {
+    Deliver([&](IEngineEvents& t) { t.IdentityRead(identity); });
+  }
   void OperationFinished(const OperationResult& result) override {
     Deliver([&](IEngineEvents& t) { t.OperationFinished(result); });
   }
@@ -251,6 +254,11 @@ TEST_F(WindowControllerTest, OperationsReportTheirEndAndReenableTheForm) {
        "Read AT Command Success .", "Read Setting Success ."},
       {"send all with nothing selected", [](CWindowController& c) { c.SendAll(); }, "",
        "No Function Selected !"},
+      {"identify", [](CWindowController& c) { c.Identify(); },
+       "Identify Tracker Success . IMEI: " + sim::SimImei(ComNumber()),
+       "IMEI: " + sim::SimImei(ComNumber()) + "\nICCID: " + sim::SimIccid(ComNumber()) +
+           "\nFirmware: [Revision:1418B05SIM900M32] [SubEdition:KESTRUN_SIM_2.25]\nSignal: -71 dBm (rssi "
+           "21)"},
   };
   ASSERT_TRUE(controller.Start());
   controller.CheckPort();
