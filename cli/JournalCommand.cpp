@@ -151,9 +151,13 @@ JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   row.version = KESTRUN_VERSION;
   row.port = report.port > 0 ? "COM" + std::to_string(report.port) : "";
   row.device = report.device;
-  // The tracker's identity: the firmware comes with every read; IMEI, ICCID
-  // and signal are filled here once the port's job asks the tracker for them.
-  row.firmware = report.firmware;
+  // The tracker's identity as the identify queries gave it; an invalid IMEI
+  // is no key, so the row keeps none.
+  const TrackerIdentity& id = report.identity;
+  row.imei = id.Key();
+  row.iccid = id.iccid;
+  row.firmware = id.firmware.empty() ? report.firmware : id.firmware;
+  row.signal = id.rssi < 0 ? std::string() : std::to_string(id.rssi);
   row.command = CommandName(report.command);
   row.templateFile = plan.file;
   if (report.command == Command::Write || report.command == Command::Verify) {

@@ -2,6 +2,8 @@
 // (SIGINT) in the middle of a write.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <algorithm>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -180,6 +182,7 @@ TEST_F(ProcessTest, VerifyAddsAJournalRowThatJournalLists) {
   EXPECT_EQ(verify["settingsHash"].string.size(), 64u);
   EXPECT_NE(verify["groups"].string.find("RVSRI"), std::string::npos);
   EXPECT_EQ(verify["sent"].boolean, false);
+  EXPECT_EQ(verify["imei"].string, sim::SimImei(74));  // asked right after the wake-up
   // Every member is explained in the man page.
   const std::string page = ReadFile(KESTRUN_SOURCE_DIR "/data/man/rv450-cli.1");
   for (const auto& [name, value] : verify.members)
@@ -188,7 +191,11 @@ TEST_F(ProcessTest, VerifyAddsAJournalRowThatJournalLists) {
   ASSERT_EQ(Run({"journal", "--outcome", "tracker-failed", "--json"}, &out), 0);
   EXPECT_EQ(out, "");
   ASSERT_EQ(Run({"journal", "devices", "--csv"}, &out), 0);
-  EXPECT_EQ(out, "imei,iccid,firmware,time,outcome,settingsHash,station,port\n");  // no IMEI known yet
+  EXPECT_EQ(
+      out.rfind("imei,iccid,firmware,time,outcome,settingsHash,station,port\n" + sim::SimImei(74) + ",", 0),
+      0u)
+      << out;
+  EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);  // one line per IMEI
 }
 
 TEST_F(ProcessTest, CtrlCStopsTheWriteClosesThePortAndExits130) {
