@@ -298,7 +298,8 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     if (options.help && !operands.empty()) {
       options.command = CommandFor(operands[0]);
       if (options.command == Command::None) {
-        error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify, identify or journal)";
+        error =
+            "unknown command '" + operands[0] + "' (ports, read, write, diff, verify, identify or journal)";
         return false;
       }
     }

@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <thread>
 
-#include "port/SystemError.h"
 #include "port/PathLinks.h"
+#include "port/SystemError.h"
 
 namespace kestrun {
 

@@ -2,14 +2,13 @@
 // (SIGINT) in the middle of a write.
 #include <fcntl.h>
 #include <gtest/gtest.h>
-
-#include <algorithm>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "../support/SimSupport.h"
