@@ -340,15 +340,15 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   // Each option only with the commands the table gives it.
   for (const std::size_t index : given) {
     if (table.Takes(index, name)) continue;
-    const OptionSpec& spec = table.options()[index];
-    const std::string option = spec.names.substr(0, spec.names.find(','));
-    if (spec.commands == kConnecting) {
+    const OptionSpec& entry = table.options()[index];
+    const std::string option = entry.names.substr(0, entry.names.find(','));
+    if (entry.commands == kConnecting) {
       error = name + " takes no connection options (" + option + ")";
     } else {
       error = option + " is for ";
-      for (std::size_t i = 0; i < spec.commands.size(); ++i)
-        error += (i == 0 ? "" : i + 1 == spec.commands.size() ? " and " : ", ") + spec.commands[i];
-      error += spec.commands.size() == 1 ? " only" : "";
+      for (std::size_t i = 0; i < entry.commands.size(); ++i)
+        error += (i == 0 ? "" : i + 1 == entry.commands.size() ? " and " : ", ") + entry.commands[i];
+      error += entry.commands.size() == 1 ? " only" : "";
     }
     error += " (see rv450-cli help " + name + ")";
     return false;

@@ -38,15 +38,15 @@ bool COptionTable::Parse(const std::vector<std::string>& args, std::vector<std::
   app.set_help_flag();
   if (given) given->clear();
   for (std::size_t i = 0; i < options_.size(); ++i) {
-    const OptionSpec& spec = options_[i];
-    auto take = [&spec, &error, given, i](const std::string& value) {
+    const OptionSpec& entry = options_[i];
+    auto take = [&entry, &error, given, i](const std::string& value) {
       if (given && std::find(given->begin(), given->end(), i) == given->end()) given->push_back(i);
-      if (!spec.take(value, error)) throw Refused{};
+      if (!entry.take(value, error)) throw Refused{};
     };
-    if (spec.valueName.empty()) {
-      app.add_flag_callback(spec.names, [take] { take(""); });
+    if (entry.valueName.empty()) {
+      app.add_flag_callback(entry.names, [take] { take(""); });
     } else {
-      app.add_option(spec.names)
+      app.add_option(entry.names)
           ->expected(1)
           ->allow_extra_args(false)
           ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
