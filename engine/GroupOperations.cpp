@@ -124,11 +124,7 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
     events_.GroupStarted(group, ++index, count);
     if (!ReadGroup(group)) return x.Finish(false);
   }
-  if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
-  x.Finish(true);
-  x.SetStatus("Read AT Command Success .");
-  events_.PopupRequested({kAppTitle, "Read Setting Success .", kIconSuccess, true, 1000, {}});
-  return {};
+  return CloseWithSuccess("Read AT Command Success .", "Read Setting Success .");
 }
 
 OperationResult CGroupOperations::Identify() {
@@ -188,10 +184,15 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
     }
   }
   if (!x.Bracket(x.SetWcsl(false))) return x.Finish(false);
+  return CloseWithSuccess("Send AT Command Success .", "Send Setting Success .");
+}
+
+OperationResult CGroupOperations::CloseWithSuccess(const char* status, const char* popup) {
+  CAtExchange& x = exchange_;
   if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
   x.Finish(true);
-  x.SetStatus("Send AT Command Success .");
-  events_.PopupRequested({kAppTitle, "Send Setting Success .", kIconSuccess, true, 1000, {}});
+  x.SetStatus(status);
+  events_.PopupRequested({kAppTitle, popup, kIconSuccess, true, 1000, {}});
   return {};
 }
 

@@ -30,6 +30,9 @@ class CGroupOperations {
   bool ReadGroup(Group group);
 
  private:
+  // The closing bracket (AT+CSCLK=1) of a successful operation, then its
+  // status text and success popup.
+  OperationResult CloseWithSuccess(const char* status, const char* popup);
   // The lines each selected group would send, built on a scratch copy; the
   // first group without one, or nothing.
   const GroupInfo* GroupWithoutLine(const GroupSelection& selection) const;
