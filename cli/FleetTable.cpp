@@ -9,7 +9,7 @@
 #include "cli/ConfigCheck.h"
 #include "port/SystemError.h"
 #include "protocol/ControlChars.h"
-#include "protocol/Imei.h"
+#include "protocol/Identity.h"
 #include "protocol/ValueRules.h"
 #include "settings/ConfigFile.h"
 

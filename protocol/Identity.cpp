@@ -74,11 +74,13 @@ bool LuhnValid(const std::string& digits) {
          LuhnCheckDigit(digits.substr(0, digits.size() - 1)) == digits.back();
 }
 
+bool IsValidImei(const std::string& text) { return text.size() == 15 && LuhnValid(text); }
+
 bool ParseImei(const std::string& reply, std::string& imei, bool& valid) {
   for (const std::string& line : ItemLines(reply, {"+CGSN:"})) {
     if (!AllDigits(line)) continue;
     imei = line;
-    valid = line.size() == 15 && LuhnValid(line);
+    valid = IsValidImei(line);
     return true;
   }
   return false;

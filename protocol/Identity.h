@@ -22,6 +22,9 @@ struct TrackerIdentity {
 
 // Whether `digits` are all decimal digits with a valid Luhn check digit.
 bool LuhnValid(const std::string& digits);
+// A tracker's IMEI: exactly 15 digits, the last the Luhn check digit over the
+// other fourteen.
+bool IsValidImei(const std::string& text);
 // The Luhn check digit that completes `digits` (decimal digits only).
 char LuhnCheckDigit(const std::string& digits);
 

@@ -7,7 +7,7 @@
 #include "../support/TestSupport.h"
 #include "cli/ConfigCheck.h"
 #include "cli/FleetTable.h"
-#include "protocol/Imei.h"
+#include "protocol/Identity.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;
