@@ -17,6 +17,7 @@
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
 #include "engine/TrafficLog.h"
+#include "journal/JournalStore.h"
 #include "port/PathLinks.h"
 #include "protocol/ControlChars.h"
 #include "protocol/PasswordRule.h"
@@ -409,8 +410,11 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   if (!CheckLogFiles(logs, error)) return fail(error);
   // A run that talks to trackers is recorded; a journal that cannot take its
   // rows stops it before any port.
-  journal::CJournal journal;
-  if (!o.noJournal && !journal.Open(journalPath, error)) return fail("journal " + error);
+  journal::CJournalStore store;
+  if (!o.noJournal && !store.Open(journalPath, journal::CJournal::DefaultPath(), error))
+    return fail("journal " + error);
+  if (!o.noJournal && !store.warning().empty())
+    err << "rv450-cli: warning: journal: " << EscapeControlBytes(store.warning()) << "\n";
 
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
@@ -444,7 +448,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   if (!o.noJournal) {
     for (const PortReport& r : reports) {
       journal::JournalRow row = JournalRowFor(r, plan);
-      if (journal.Append(row, error)) continue;
+      if (store.Append(row, error)) continue;
       err << "rv450-cli: COM" << r.port
           << ": the journal row could not be written: " << EscapeControlBytes(error) << "\n";
       status = std::max(status, static_cast<int>(kExitOutputFailed));

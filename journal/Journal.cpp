@@ -36,6 +36,11 @@ CREATE TABLE IF NOT EXISTS journal (
 );
 CREATE INDEX IF NOT EXISTS journal_imei ON journal(imei);
 CREATE INDEX IF NOT EXISTS journal_time ON journal(time);
+CREATE TABLE IF NOT EXISTS claims (
+  table_name TEXT NOT NULL, row_id TEXT NOT NULL, imei TEXT NOT NULL, time TEXT NOT NULL,
+  PRIMARY KEY (table_name, row_id)
+);
+CREATE INDEX IF NOT EXISTS claims_imei ON claims(table_name, imei);
 )";
 
 const char* const kColumns =
@@ -232,6 +237,53 @@ bool CJournal::Devices(std::vector<DeviceLine>& devices, std::string& error) con
     return false;
   }
   return true;
+}
+
+bool CJournal::Claim(const std::string& tableName, const std::vector<std::string>& rowIds,
+                     const std::string& imei, int& index, std::string& error) {
+  index = -1;
+  if (!db_) {
+    error = "the journal is not open";
+    return false;
+  }
+  auto failed = [&] {
+    error = sqlite3_errmsg(db_);
+    std::string ignored;
+    Exec(db_, "ROLLBACK", ignored);
+    return false;
+  };
+  // IMMEDIATE: two programs dealing from one journal take turns.
+  if (!Exec(db_, "BEGIN IMMEDIATE", error)) return false;
+  {
+    // The tracker's own row again, when it still is in the table.
+    CStatement mine(db_, "SELECT row_id FROM claims WHERE table_name = ? AND imei = ? ORDER BY time DESC");
+    if (!mine) return failed();
+    mine.Bind(1, tableName);
+    mine.Bind(2, imei);
+    int step;
+    while (index < 0 && (step = mine.Step()) == SQLITE_ROW) {
+      const auto it = std::find(rowIds.begin(), rowIds.end(), mine.Text(0));
+      if (it != rowIds.end()) index = static_cast<int>(it - rowIds.begin());
+    }
+  }
+  for (std::size_t i = 0; index < 0 && i < rowIds.size(); ++i) {
+    CStatement take(db_,
+                    "INSERT INTO claims (table_name, row_id, imei, time) VALUES (?,?,?,?) "
+                    "ON CONFLICT DO NOTHING");
+    if (!take) return failed();
+    take.Bind(1, tableName);
+    take.Bind(2, rowIds[i]);
+    take.Bind(3, imei);
+    take.Bind(4, UtcNow());
+    if (take.Step() != SQLITE_DONE) return failed();
+    if (sqlite3_changes(db_) == 1) index = static_cast<int>(i);
+  }
+  if (!Exec(db_, "COMMIT", error)) return failed();
+  return true;
+}
+
+std::string RowClaimId(const std::string& tableName, const std::string& cellsText) {
+  return Sha256Hex(tableName + "\n" + cellsText);
 }
 
 std::string SettingsHash(std::vector<std::string> lines) {

@@ -12,7 +12,7 @@ struct sqlite3;
 namespace kestrun::journal {
 
 // The version of the table layout, kept in PRAGMA user_version.
-constexpr int kJournalSchema = 1;
+constexpr int kJournalSchema = 2;  // 2: the claims of dealt table rows
 
 struct JournalRow {
   std::string id;    // made by Append when empty: a random UUID
@@ -71,6 +71,12 @@ class CJournal {
   bool Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error) const;
   // One line per IMEI (rows without one are left out), from its newest row.
   bool Devices(std::vector<DeviceLine>& devices, std::string& error) const;
+  // Deals a row of the table `tableName` (its file's name) to the tracker
+  // `imei`: the row it was given before when that is still among `rowIds`,
+  // else the first of `rowIds` nobody holds, claimed for it now. `index` is
+  // the row's place in `rowIds`, -1 when every row is held by others.
+  bool Claim(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
+             int& index, std::string& error);
 
  private:
   sqlite3* db_ = nullptr;
@@ -80,6 +86,9 @@ class CJournal {
 // same hash whatever their order. The stamp and the password are no config
 // keys, so they never reach it.
 std::string SettingsHash(std::vector<std::string> lines);
+
+// How a dealt row is known: its table's file name and the row's cells.
+std::string RowClaimId(const std::string& tableName, const std::string& cellsText);
 
 // "2026-12-01" or "2026-12-01T08:00" (UTC) into "2026-12-01T08:00:00Z"; false when it is neither.
 bool ParseSince(const std::string& text, std::string& utc);

@@ -7,7 +7,7 @@ packages=(
   libgtest-dev nlohmann-json3-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation
   clang libclang-rt-14-dev
-  libcli11-dev libsqlite3-dev
+  libcli11-dev libsqlite3-dev libpq-dev postgresql
   dpkg-dev file man-db lintian desktop-file-utils appstream librsvg2-bin
   at-spi2-core dbus dbus-x11 python3-gi gir1.2-atspi-2.0
 )

@@ -150,5 +150,34 @@ TEST(JournalTest, SinceTakesADayOrAMinute) {
   }
 }
 
+// Rows are dealt in order, a tracker gets its own row back, and a second
+// journal handle (another program) never gets a row that is held.
+TEST(JournalTest, ClaimsDealEachRowOnce) {
+  const fs::path dir = fs::path(testing::TempDir()) / "journal-claims";
+  fs::remove_all(dir);
+  const std::string path = (dir / "journal.sqlite").string();
+  const std::vector<std::string> rows = {RowClaimId("fleet.csv", "a"), RowClaimId("fleet.csv", "b")};
+  CJournal first, second;
+  std::string error;
+  ASSERT_TRUE(first.Open(path, error)) << error;
+  ASSERT_TRUE(second.Open(path, error)) << error;
+  const struct {
+    CJournal* journal;
+    std::string imei;
+    int index;
+  } steps[] = {{&first, "A", 0}, {&second, "B", 1}, {&first, "C", -1}, {&second, "A", 0}, {&first, "B", 1}};
+  for (const auto& step : steps) {
+    int index = 7;
+    ASSERT_TRUE(step.journal->Claim("fleet.csv", rows, step.imei, index, error)) << error;
+    EXPECT_EQ(index, step.index) << step.imei;
+  }
+  // Another table's rows are dealt apart; an edited row is a new row.
+  int index = 7;
+  ASSERT_TRUE(first.Claim("other.csv", {RowClaimId("other.csv", "a")}, "B", index, error)) << error;
+  EXPECT_EQ(index, 0);
+  ASSERT_TRUE(first.Claim("fleet.csv", {RowClaimId("fleet.csv", "a2"), rows[1]}, "A", index, error)) << error;
+  EXPECT_EQ(index, 0);
+}
+
 }  // namespace
 }  // namespace kestrun::journal
