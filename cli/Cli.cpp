@@ -416,6 +416,14 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   if (!o.noJournal && !store.warning().empty())
     err << "rv450-cli: warning: journal: " << EscapeControlBytes(store.warning()) << "\n";
 
+  // Each tracker's row is committed when its job ends (the store takes one
+  // job at a time), so a batch killed midway keeps every finished tracker.
+  if (!o.noJournal)
+    plan.onFinished = [&store, &plan](PortReport& r) {
+      journal::JournalRow row = JournalRowFor(r, plan);
+      std::string why;
+      if (!store.Append(row, why)) r.journalError = why;
+    };
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
                                         : CProgress::Style::Plain;
@@ -445,14 +453,11 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
         std::max(status, reports.back().exitCode == kExitInterrupted ? kExitOk : reports.back().exitCode);
     stopped = stopped || reports.back().exitCode == kExitInterrupted;
   }
-  if (!o.noJournal) {
-    for (const PortReport& r : reports) {
-      journal::JournalRow row = JournalRowFor(r, plan);
-      if (store.Append(row, error)) continue;
-      err << "rv450-cli: COM" << r.port
-          << ": the journal row could not be written: " << EscapeControlBytes(error) << "\n";
-      status = std::max(status, static_cast<int>(kExitOutputFailed));
-    }
+  for (const PortReport& r : reports) {
+    if (r.journalError.empty()) continue;
+    err << "rv450-cli: COM" << r.port
+        << ": the journal row could not be written: " << EscapeControlBytes(r.journalError) << "\n";
+    status = std::max(status, static_cast<int>(kExitOutputFailed));
   }
   const bool identify = o.command == Command::Identify;
   if (identify && !o.json) PrintIdentityTable(out, reports);

@@ -143,6 +143,7 @@ void CPortJob::Run() {
     }
   }
   report_.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (plan_.onFinished) plan_.onFinished(report_);
   Show("done: " + OutcomeWords(report_));
 }
 

@@ -30,6 +30,9 @@ struct JobPlan {
   bool identify = true;             // read, write, diff, verify: the identity queries in the first bracket
   std::string outputBase;           // read with several ports: -o FILE, each file named by its IMEI
   std::function<void(int port, const std::string& status)> onStatus;  // tests watch the progress
+  // The port's report as soon as its job ends, on the job's thread: the
+  // journal row of each tracker is committed then, not after the batch.
+  std::function<void(PortReport& report)> onFinished;
 };
 
 // The lines write would send for `plan` in Send All order, each with the
