@@ -36,6 +36,10 @@ COptionTable OptionTable(StartOptions& o) {
        "~/.local/share/rv450-kestrun), made on first start; the\ndesktop entry starts the tool with this "
        "option",
        flag(o.fromMenu)},
+      {"--provisioning", "",
+       "open the Provisioning window alone, with Main Setting's\nport settings and password from the working "
+       "folder",
+       flag(o.provisioning)},
       {"--version", "", "print the version and exit", flag(o.version)},
       {"-h,--help", "", "print this text and exit", flag(o.help)},
   });

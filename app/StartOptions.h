@@ -6,6 +6,8 @@
 //                               folder $XDG_DATA_HOME/rv450-kestrun (by default
 //                               ~/.local/share/rv450-kestrun), made on first start;
 //   --workdir DIR               DIR, made when missing (wins over --from-menu).
+//
+// --provisioning opens the Provisioning window as the program's window.
 #pragma once
 
 #include <string>
@@ -17,6 +19,7 @@ struct StartOptions {
   bool help = false;
   bool version = false;
   bool fromMenu = false;
+  bool provisioning = false;         // the Provisioning window alone
   std::string workdir;               // empty: not given
   std::vector<std::string> unknown;  // arguments that are none of ours
   std::string error;                 // bad usage (an option without its value)

@@ -14,6 +14,7 @@
 #include "app/StartOptions.h"
 #include "ui/Icons.h"
 #include "ui/MainFrame.h"
+#include "ui/ProvisioningWindow.h"
 
 namespace {
 
@@ -68,7 +69,7 @@ int main(int argc, char** argv) {
   // start-up ends the program as its button does), then the main window, which
   // stops a running operation.
   bool quitRequested = false;
-  kestrun::CMainFrame* mainFrame = nullptr;
+  QWidget* mainFrame = nullptr;  // the main window, or the Provisioning window alone
   if (quitSignalSockets[0] >= 0) {
     auto* notifier = new QSocketNotifier(quitSignalSockets[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [&] {
@@ -96,6 +97,16 @@ int main(int argc, char** argv) {
     QMessageBox::critical(nullptr, "RV450 Kestrun",
                           QString::fromStdString("The tool cannot keep its files: " + error));
     return 1;
+  }
+
+  // --provisioning: the Provisioning window is the program's window; the form
+  // and Main Setting stay closed (the window reads MainSetting.ini itself).
+  if (options.provisioning) {
+    kestrun::CProvisioningWindow provisioning({}, folder);
+    mainFrame = &provisioning;
+    if (quitRequested) return 0;
+    provisioning.show();
+    return app.exec();
   }
 
   kestrun::CMainFrame frame;

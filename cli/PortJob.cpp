@@ -85,6 +85,15 @@ void CPortJob::Show(const std::string& text) {
   if (plan_.onStatus) plan_.onStatus(port_, text);
 }
 
+void CPortJob::Tell(JobEvent::Kind kind, const std::function<void(JobEvent&)>& fill) {
+  if (!plan_.onEvent) return;
+  JobEvent event;
+  event.kind = kind;
+  event.phase = phase_;
+  fill(event);
+  plan_.onEvent(port_, event);
+}
+
 void CPortJob::Run() {
   const auto start = std::chrono::steady_clock::now();
   CFormModel form;
@@ -160,6 +169,7 @@ bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, cons
   operation.identify = plan_.identify && kind != OperationKind::Identify && steps_++ == 0;
 
   phase_ = phase;
+  Tell(JobEvent::Kind::Phase, [](JobEvent&) {});
   group_.clear();
   status_.clear();
   detail_.clear();
@@ -264,6 +274,7 @@ void CPortJob::WriteOutputFile(const CFormValues& values) {
 void CPortJob::StatusChanged(const std::string& text) {
   status_ = text;
   if (text.empty()) return;
+  Tell(JobEvent::Kind::Status, [&](JobEvent& e) { e.text = text; });
   Show(phase_ + (group_.empty() ? "" : " " + group_) + "  " + text);
 }
 
@@ -279,6 +290,18 @@ void CPortJob::GroupStarted(Group group, int index, int count) {
   groupsStarted_[static_cast<int>(group)] = true;
   current_ = group;
   group_ = std::to_string(index) + "/" + std::to_string(count);
+  Tell(JobEvent::Kind::Group, [&](JobEvent& e) {
+    e.group = group;
+    e.index = index;
+    e.count = count;
+  });
+}
+
+void CPortJob::WakeUpAttempt(int attempt, int count) {
+  Tell(JobEvent::Kind::Waking, [&](JobEvent& e) {
+    e.index = attempt;
+    e.count = count;
+  });
 }
 
 void CPortJob::FirmwareVersionRead(const std::string& version) { report_.firmware = version; }
@@ -286,6 +309,7 @@ void CPortJob::FirmwareVersionRead(const std::string& version) { report_.firmwar
 void CPortJob::IdentityRead(const TrackerIdentity& identity) {
   report_.identity = identity;
   report_.firmware = identity.firmware;
+  Tell(JobEvent::Kind::Identity, [&](JobEvent& e) { e.identity = identity; });
 }
 
 void CPortJob::OperationFinished(const OperationResult&) {}

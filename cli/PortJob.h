@@ -18,6 +18,25 @@
 
 namespace kestrun::cli {
 
+// One step of a port's job as it happens, for a front end that follows each
+// port on a row of its own (the window's Provisioning rows).
+struct JobEvent {
+  enum class Kind {
+    Phase,     // a step begins: `phase` is "identify", "write", "verify" or "read"
+    Waking,    // the tracker is being woken: attempt `index` of `count`
+    Group,     // group `group` begins: `index` of `count`
+    Identity,  // the identity queries were answered: `identity`
+    Status,    // the engine's status line: `text`
+  };
+  Kind kind = Kind::Status;
+  std::string phase;
+  Group group = Group::Sri;
+  int index = 0;
+  int count = 0;
+  TrackerIdentity identity;
+  std::string text;
+};
+
 // What every port of one command shares.
 struct JobPlan {
   Command command = Command::None;
@@ -30,6 +49,8 @@ struct JobPlan {
   bool identify = true;             // read, write, diff, verify: the identity queries in the first bracket
   std::string outputBase;           // read with several ports: -o FILE, each file named by its IMEI
   std::function<void(int port, const std::string& status)> onStatus;  // tests watch the progress
+  // Every step of every port, on the engine's worker (or the job's thread).
+  std::function<void(int port, const JobEvent& event)> onEvent;
   // The port's report as soon as its job ends, on the job's thread: the
   // journal row of each tracker is committed then, not after the batch.
   std::function<void(PortReport& report)> onFinished;
@@ -62,12 +83,14 @@ class CPortJob : private IEngineEvents {
   void WriteOutputFile(const CFormValues& values);
   void TakePartialSend();
   void Show(const std::string& text);
+  void Tell(JobEvent::Kind kind, const std::function<void(JobEvent&)>& fill);
 
   void StatusChanged(const std::string& text) override;
   void StatusExplained(const std::string& detail) override;
   void PopupRequested(const PopupRequest& popup) override;
   void HistoryAppended(const std::string& line) override;
   void GroupStarted(Group group, int index, int count) override;
+  void WakeUpAttempt(int attempt, int count) override;
   void FirmwareVersionRead(const std::string& version) override;
   void IdentityRead(const TrackerIdentity& identity) override;
   void OperationFinished(const OperationResult& result) override;

@@ -32,6 +32,9 @@ CMainFrame::CMainFrame()
   // shows what is there, so it stays usable while an operation runs.
   operation->addSeparator();
   operation->addAction("Protocol Commands History", this, [this] { ShowHistory(); });
+  // Many trackers at once on their own ports; the form's port is refused
+  // while the Provisioning window uses it.
+  operation->addAction("Provisioning...", this, [this] { ShowProvisioning(); });
   QMenu* config = menuBar()->addMenu("&Config");
   operationGuarded_ << config->addAction("Main Setting", view_, [this] { view_->OnMainSetting(); });
   operationGuarded_ << config->addAction("Save Config File", view_, [this] { view_->OnSaveConfigFile(); });
@@ -71,6 +74,16 @@ void CMainFrame::ShowHistory() {
   history->showNormal();
   history->raise();
   history->activateWindow();
+}
+
+void CMainFrame::ShowProvisioning() {
+  if (!provisioning_) {
+    const CWindowController& controller = view_->controller();
+    provisioning_ = new CProvisioningWindow(controller.discovery(), controller.startDirectory(), this);
+  }
+  provisioning_->showNormal();
+  provisioning_->raise();
+  provisioning_->activateWindow();
 }
 
 void CMainFrame::ShowAbout() {

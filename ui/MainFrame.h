@@ -4,8 +4,10 @@
 
 #include <QAction>
 #include <QMainWindow>
+#include <QPointer>
 
 #include "ui/KestrunView.h"
+#include "ui/ProvisioningWindow.h"
 
 namespace kestrun {
 
@@ -27,9 +29,11 @@ class CMainFrame : public QMainWindow {
  private:
   void ShowAbout();
   void ShowHistory();
+  void ShowProvisioning();
   CKestrunView* view_;
   QList<QAction*> operationGuarded_;
   bool closeWhenIdle_ = false;
+  QPointer<CProvisioningWindow> provisioning_;  // made when first opened
 };
 
 }  // namespace kestrun

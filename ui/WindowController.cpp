@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "engine/TrafficLog.h"
+#include "ui/PortsInUse.h"
 
 namespace kestrun {
 
@@ -45,6 +46,14 @@ void CWindowController::CheckPort() {
   connection_.discovery = discovery_;
   model_.SetPassword(connection_.password);
   port_.SetSettings({connection_.port, connection_.baudRate, port_.settings().discovery});
+  // A port another window of this program works on is not opened: the form
+  // stays usable and says who has the port.
+  if (const std::string busy = PortBusyReason(connection_.port); !busy.empty()) {
+    view_.SetFormEnabled(true);
+    view_.SetStatus(busy);
+    view_.PushForm();
+    return;
+  }
   const bool opened = static_cast<bool>(port_.Open());
   if (opened) {
     view_.SetFormEnabled(true);
@@ -103,6 +112,10 @@ void CWindowController::Identify() { StartOperation(OperationKind::Identify, {})
 
 void CWindowController::StartOperation(OperationKind kind, const GroupSelection& selection) {
   if (IsBusy()) return;
+  if (const std::string busy = PortBusyReason(connection_.port); !busy.empty()) {
+    view_.SetStatus(busy);
+    return;
+  }
   // A value that breaks its field's rule stops a Send before the port opens.
   const GroupSelection sent = kind == OperationKind::SendAll ? model_.SendAllSelection() : selection;
   const bool sends = kind == OperationKind::Send || kind == OperationKind::SendAll;

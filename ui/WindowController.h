@@ -60,6 +60,7 @@ class CWindowController : public IEngineEvents {
   const DiscoveryPaths& discovery() const { return discovery_; }
   void SetDiscovery(const DiscoveryPaths& paths) { discovery_ = paths; }
   void SetStartDirectory(const std::string& path) { startDirectory_ = path; }
+  const std::string& startDirectory() const { return startDirectory_; }
 
   // The engine's events, applied on the window thread.
   void OperationStarted() override;

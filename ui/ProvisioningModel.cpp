@@ -1,0 +1,495 @@
+#include "ui/ProvisioningModel.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <sstream>
+
+#include "cli/Cli.h"
+#include "cli/ConfigCheck.h"
+#include "cli/FleetTable.h"
+#include "cli/JournalCommand.h"
+#include "protocol/PasswordRule.h"
+#include "settings/Connection.h"
+#include "settings/MainSettings.h"
+#include "ui/PortsInUse.h"
+
+namespace kestrun {
+
+namespace fs = std::filesystem;
+using cli::JobEvent;
+
+// One started row: its plan, its job and the thread the job runs on.
+struct CProvisioningModel::Job {
+  std::unique_ptr<cli::JobPlan> plan;
+  std::ostringstream quiet;  // the command line's progress text, which the row shows otherwise
+  std::unique_ptr<cli::CProgress> progress;
+  std::unique_ptr<cli::CPortJob> job;
+  std::thread thread;
+};
+
+namespace {
+
+// Where each step of an action fills the row's progress bar: from `from`
+// percent, `span` percent wide.
+struct PhaseSpan {
+  ProvisioningAction action;
+  const char* phase;
+  int from, span;
+};
+constexpr PhaseSpan kPhaseSpans[] = {
+    {ProvisioningAction::Identify, "identify", 0, 100}, {ProvisioningAction::Provision, "identify", 0, 10},
+    {ProvisioningAction::Provision, "write", 10, 45},   {ProvisioningAction::Provision, "verify", 55, 45},
+    {ProvisioningAction::Verify, "write", 0, 55},       {ProvisioningAction::Verify, "verify", 55, 45},
+    {ProvisioningAction::ReadToFiles, "read", 0, 100},
+};
+
+PhaseSpan SpanOf(ProvisioningAction action, const std::string& phase) {
+  for (const PhaseSpan& s : kPhaseSpans)
+    if (s.action == action && phase == s.phase) return s;
+  return {action, "", 0, 100};
+}
+
+// The row's state during a group step of each phase.
+struct PhaseState {
+  const char* phase;
+  RowState state;
+  const char* words;  // before the group: "writing RVTRI 3 of 8"; null: the words alone
+};
+constexpr PhaseState kPhaseStates[] = {
+    {"identify", RowState::Identifying, nullptr},
+    {"write", RowState::Writing, "writing"},
+    {"verify", RowState::Verifying, nullptr},
+    {"read", RowState::Reading, "reading"},
+};
+
+const PhaseState* StateOf(const std::string& phase) {
+  for (const PhaseState& s : kPhaseStates)
+    if (phase == s.phase) return &s;
+  return nullptr;
+}
+
+const char* StateWords(RowState state) {
+  switch (state) {
+    case RowState::Idle: return "idle";
+    case RowState::Waking: return "waking";
+    case RowState::Identifying: return "identifying";
+    case RowState::Writing: return "writing";
+    case RowState::Verifying: return "verifying";
+    case RowState::Reading: return "reading";
+    case RowState::Done: return "done";
+    case RowState::Failed: return "failed";
+  }
+  return "";
+}
+
+cli::Command CommandOf(ProvisioningAction action) {
+  switch (action) {
+    case ProvisioningAction::Identify: return cli::Command::Identify;
+    case ProvisioningAction::ReadToFiles: return cli::Command::Read;
+    case ProvisioningAction::Provision:
+    case ProvisioningAction::Verify: return cli::Command::Verify;
+  }
+  return cli::Command::None;
+}
+
+// The file Read to files starts from: each tracker's file is named after it,
+// "rv450-<IMEI>.ini", or "rv450-COM5.ini" without a valid IMEI.
+constexpr const char* kReadBaseName = "rv450.ini";
+
+// What rv450-cli prints for a port, without the port and command it starts with.
+std::string ResultText(const cli::PortReport& report) {
+  std::ostringstream out;
+  cli::PrintText(out, report);
+  std::string line = out.str().substr(0, out.str().find('\n'));
+  const std::size_t colon = line.find(": ");
+  return colon == std::string::npos ? line : line.substr(colon + 2);
+}
+
+// The problems of a config file in rv450-cli's words, one a line.
+std::string ProblemLines(const std::string& file, const std::vector<cli::Problem>& problems) {
+  std::string text;
+  for (const cli::Problem& p : problems) text += file + ": " + cli::Describe(p) + "\n";
+  return text;
+}
+
+}  // namespace
+
+CProvisioningModel::CProvisioningModel(DiscoveryPaths discovery, std::string workDir)
+    : discovery_(std::move(discovery)), workDir_(std::move(workDir)) {
+  RefreshPorts();
+}
+
+CProvisioningModel::~CProvisioningModel() {
+  Stop();
+  for (auto& [port, job] : jobs_)
+    if (job->thread.joinable()) job->thread.join();
+  // Whoever listened may be gone by now.
+  wake = nullptr;
+  rowChanged = nullptr;
+  rowsReset = nullptr;
+  rowFinished = nullptr;
+  busyChanged = nullptr;
+  Shutdown();
+}
+
+// ---- Rows -------------------------------------------------------------------
+
+std::optional<std::size_t> CProvisioningModel::RowOf(int port) const {
+  for (std::size_t i = 0; i < rows_.size(); ++i)
+    if (rows_[i].port == port) return i;
+  return std::nullopt;
+}
+
+bool CProvisioningModel::RefreshPorts() {
+  const std::vector<PortEntry> ports = DiscoverPorts(discovery_);
+  std::vector<ProvisioningRow> rows;
+  for (const PortEntry& p : ports) {
+    const auto old = RowOf(p.number);
+    if (old && rows_[*old].device == p.devicePath) {
+      rows.push_back(rows_[*old]);
+      rows.back().present = true;
+    } else {
+      ProvisioningRow row;
+      row.port = p.number;
+      row.device = p.devicePath;
+      rows.push_back(row);
+    }
+  }
+  // A row whose job still runs stays (its port is gone or renamed) until the job ends.
+  for (const ProvisioningRow& row : rows_) {
+    if (!row.running) continue;
+    const auto same =
+        std::find_if(rows.begin(), rows.end(), [&](const ProvisioningRow& r) { return r.port == row.port; });
+    if (same != rows.end() && same->running) continue;
+    ProvisioningRow kept = row;
+    kept.present = false;
+    if (same != rows.end())
+      *same = kept;
+    else
+      rows.insert(std::upper_bound(
+                      rows.begin(), rows.end(), kept,
+                      [](const ProvisioningRow& a, const ProvisioningRow& b) { return a.port < b.port; }),
+                  kept);
+  }
+  const auto key = [](const std::vector<ProvisioningRow>& list) {
+    std::vector<std::tuple<int, std::string, bool>> k;
+    for (const ProvisioningRow& r : list) k.emplace_back(r.port, r.device, r.present);
+    return k;
+  };
+  if (key(rows) == key(rows_)) return false;
+  rows_ = std::move(rows);
+  if (rowsReset) rowsReset();
+  return true;
+}
+
+void CProvisioningModel::SetChecked(std::size_t row, bool checked) {
+  if (row >= rows_.size() || rows_[row].checked == checked) return;
+  rows_[row].checked = checked;
+  if (rowChanged) rowChanged(row);
+}
+
+// ---- Starting ---------------------------------------------------------------
+
+std::string CProvisioningModel::JournalTarget() const {
+  if (const char* target = std::getenv("RV450_JOURNAL"); target && *target) return target;
+  CMainSettings settings;
+  settings.file.path = BuildMainSettingPath(workDir_);
+  CIniText stored;
+  std::string value;
+  std::error_code ec;
+  if (fs::is_regular_file(settings.file.path, ec) && settings.Load(stored) &&
+      stored.Find("Main", "Journal", value) && !value.empty())
+    return value;
+  return journal::CJournal::DefaultPath();
+}
+
+bool CProvisioningModel::JournalRows(const std::string& imei, const std::string& outcome, int limit,
+                                     std::vector<journal::JournalRow>& rows, std::string& error) const {
+  const std::string target = JournalTarget();
+  journal::CJournal local;
+  if (!local.Open(journal::CJournalStore::IsServer(target) ? journal::CJournal::DefaultPath() : target,
+                  error))
+    return false;
+  journal::JournalQuery query;
+  query.imei = imei;
+  query.outcome = outcome;
+  query.limit = limit;
+  return local.Rows(query, rows, error);
+}
+
+bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningInputs& inputs,
+                                 cli::JobPlan& plan, std::string& error) {
+  // Password, baud rate and pacing as Main Setting keeps them.
+  const std::vector<PortEntry> ports = DiscoverPorts(discovery_);
+  CMainSettings settings;
+  settings.file.path = BuildMainSettingPath(workDir_);
+  std::error_code ec;
+  if (fs::is_regular_file(settings.file.path, ec)) {
+    if (const FileResult loaded = settings.Load(); !loaded) {
+      error = loaded.Message();
+      return false;
+    }
+    plan.connection = ConnectionFromSettings(settings, ports);
+  }
+  plan.connection.discovery = discovery_;
+  const std::string& password = plan.connection.password;
+  if (const std::string fault = password.empty() ? "is empty" : PasswordFault(password); !fault.empty()) {
+    error = "the password of Main Setting " + fault;
+    return false;
+  }
+  plan.command = CommandOf(action);
+
+  if (action == ProvisioningAction::ReadToFiles) {
+    const std::string& folder = inputs.outputFolder;
+    if (folder.empty() || !fs::is_directory(folder, ec) || ::access(folder.c_str(), W_OK) != 0) {
+      error = "Read to files: " +
+              (folder.empty() ? std::string("no folder chosen") : folder + " is no writable folder");
+      return false;
+    }
+    plan.outputBase = (fs::path(folder) / kReadBaseName).string();
+  }
+  if (action == ProvisioningAction::Provision || action == ProvisioningAction::Verify) {
+    // The template and the table are checked as rv450-cli checks them.
+    if (inputs.templateFile.empty()) {
+      error = "no template config file chosen";
+      return false;
+    }
+    cli::ConfigInput input;
+    std::vector<cli::Problem> problems;
+    if (!cli::LoadConfigInput(inputs.templateFile, input, problems, error)) {
+      if (error.empty())
+        error = ProblemLines(inputs.templateFile, problems) +
+                "the file is not a usable config file; no port was touched";
+      return false;
+    }
+    plan.file = inputs.templateFile;
+    plan.values = input.values;
+    if (!cli::SendSelection(input, std::nullopt, plan.sendGroups, error)) return false;
+    problems = cli::CheckForSend(plan.values, plan.sendGroups, password);
+    if (!problems.empty()) {
+      error = ProblemLines(inputs.templateFile, problems) + std::to_string(problems.size()) +
+              (problems.size() == 1 ? " value breaks" : " values break") +
+              " the form's rules; nothing was sent";
+      return false;
+    }
+    if (action == ProvisioningAction::Provision && !inputs.tableFile.empty()) {
+      std::set<std::string> sections;
+      for (Group group : SendOrder())
+        if (input.sections[static_cast<int>(group)]) sections.insert(std::string("RV") + Info(group).name);
+      cli::FleetTable table;
+      std::vector<std::string> tableProblems;
+      if (!cli::LoadFleetTable(inputs.tableFile, sections, table, tableProblems)) {
+        for (const std::string& p : tableProblems) error += p + "\n";
+        error += inputs.tableFile + ": the table is not usable; no port was touched";
+        return false;
+      }
+    }
+  }
+
+  // Every row goes to the journal rv450-cli keeps, committed as its job ends.
+  if (!storeOpen_) {
+    if (!store_.Open(JournalTarget(), journal::CJournal::DefaultPath(), error)) {
+      error = "journal " + error;
+      return false;
+    }
+    storeOpen_ = true;
+  }
+  return true;
+}
+
+bool CProvisioningModel::Start(ProvisioningAction action, const ProvisioningInputs& inputs,
+                               std::string& error) {
+  std::vector<std::size_t> chosen;
+  for (std::size_t i = 0; i < rows_.size(); ++i)
+    if (rows_[i].checked && !rows_[i].running && rows_[i].present) chosen.push_back(i);
+  if (chosen.empty()) {
+    error = "no port is ticked";
+    return false;
+  }
+  return Launch(chosen, action, inputs, error);
+}
+
+bool CProvisioningModel::StartRow(std::size_t row, ProvisioningAction action,
+                                  const ProvisioningInputs& inputs, std::string& error) {
+  if (row >= rows_.size() || rows_[row].running || !rows_[row].present) {
+    error = "that port is busy or gone";
+    return false;
+  }
+  return Launch({row}, action, inputs, error);
+}
+
+bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, ProvisioningAction action,
+                                const ProvisioningInputs& inputs, std::string& error) {
+  cli::JobPlan shared;
+  if (!Prepare(action, inputs, shared, error)) return false;
+  // A port another window of this program uses is refused before any job starts.
+  for (std::size_t i : chosen) {
+    const std::string holder = CPortsInUse::Process().Holder(rows_[i].port);
+    if (!holder.empty() && holder != kHolder) {
+      error = PortBusyReason(rows_[i].port);
+      return false;
+    }
+  }
+  const bool wasBusy = Busy();
+  for (std::size_t i : chosen) {
+    ProvisioningRow& row = rows_[i];
+    CPortsInUse::Process().Claim(row.port, kHolder);
+    auto job = std::make_unique<Job>();
+    job->plan = std::make_unique<cli::JobPlan>(shared);
+    cli::JobPlan& plan = *job->plan;
+    const int port = row.port;
+    plan.onEvent = [this](int p, const JobEvent& event) { Post({p, event, std::nullopt}); };
+    plan.onFinished = [this, &plan](cli::PortReport& report) {
+      journal::JournalRow entry = cli::JournalRowFor(report, plan);
+      entry.program = "rv450-kestrun";
+      std::string why;
+      if (!store_.Append(entry, why)) report.journalError = why;
+      Post({report.port, std::nullopt, report});
+    };
+    job->progress = std::make_unique<cli::CProgress>(job->quiet, cli::CProgress::Style::Quiet,
+                                                     std::vector<std::string>{"COM" + std::to_string(port)});
+    const std::string output =
+        plan.outputBase.empty() ? std::string() : cli::OutputFileForPort(plan.outputBase, port);
+    const std::string log = (fs::path(workDir_) / ("AtLog-COM" + std::to_string(port) + ".log")).string();
+    job->job = std::make_unique<cli::CPortJob>(plan, port, row.device, output, log, *job->progress, 0);
+    const ProvisioningRow kept = row;
+    row = ProvisioningRow{};
+    row.port = kept.port;
+    row.device = kept.device;
+    row.checked = kept.checked;
+    row.running = true;
+    row.started = std::chrono::steady_clock::now();
+    row.state = RowState::Waking;
+    row.stateText = StateWords(row.state);
+    actions_[port] = action;
+    job->thread = std::thread([j = job->job.get()] { j->Run(); });
+    jobs_[port] = std::move(job);
+    if (rowChanged) rowChanged(i);
+  }
+  if (!wasBusy && busyChanged) busyChanged(true);
+  return true;
+}
+
+// ---- Stopping ---------------------------------------------------------------
+
+void CProvisioningModel::Stop() {
+  for (auto& [port, job] : jobs_) job->job->Cancel();
+}
+
+void CProvisioningModel::Shutdown() {
+  Stop();
+  // Each job ends at its next step, closes its port and leaves its report.
+  for (auto& [port, job] : jobs_)
+    if (job->thread.joinable()) job->thread.join();
+  Deliver();
+  for (auto& [port, job] : jobs_) CPortsInUse::Process().Release(port, kHolder);
+  jobs_.clear();
+}
+
+// ---- Reports from the jobs ----------------------------------------------------
+
+void CProvisioningModel::Post(Report report) {
+  bool first;
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    first = queue_.empty();
+    queue_.push_back(std::move(report));
+  }
+  // One wake-up per batch of reports: Deliver takes all that wait.
+  if (first && wake) wake();
+}
+
+void CProvisioningModel::Deliver() {
+  std::deque<Report> reports;
+  {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    reports.swap(queue_);
+  }
+  bool ended = false;
+  for (Report& report : reports) {
+    const auto index = RowOf(report.port);
+    const auto job = jobs_.find(report.port);
+    if (!index || job == jobs_.end()) continue;
+    ProvisioningRow& row = rows_[*index];
+    if (report.event) Apply(row, *report.event);
+    if (report.finished) {
+      // The job's thread has nothing left to do but return.
+      if (job->second->thread.joinable()) job->second->thread.join();
+      jobs_.erase(job);
+      CPortsInUse::Process().Release(report.port, kHolder);
+      Finish(row, *report.finished);
+      actions_.erase(report.port);
+      ended = true;
+    }
+    if (rowChanged) rowChanged(*index);
+    if (report.finished && rowFinished) rowFinished(row);
+  }
+  if (ended) {
+    // A row whose port went away during its job goes with it.
+    RefreshPorts();
+    if (!Busy() && busyChanged) busyChanged(false);
+  }
+}
+
+void CProvisioningModel::Apply(ProvisioningRow& row, const JobEvent& event) {
+  const ProvisioningAction action = actions_[row.port];
+  const PhaseSpan span = SpanOf(action, event.phase);
+  const PhaseState* phase = StateOf(event.phase);
+  switch (event.kind) {
+    case JobEvent::Kind::Phase:
+    case JobEvent::Kind::Waking:
+      // Each step opens the port and wakes the tracker first.
+      row.state = RowState::Waking;
+      row.stateText = StateWords(row.state);
+      row.percent = std::max(row.percent, span.from);
+      break;
+    case JobEvent::Kind::Status:
+      // Identify asks the identity once the tracker is awake.
+      if (phase && phase->state == RowState::Identifying && row.state == RowState::Waking) {
+        row.state = RowState::Identifying;
+        row.stateText = StateWords(row.state);
+        row.percent = std::max(row.percent, span.from + span.span / 2);
+      }
+      break;
+    case JobEvent::Kind::Identity:
+      row.imei =
+          event.identity.imei + (event.identity.imei.empty() || event.identity.imeiValid ? "" : " (invalid)");
+      row.iccid = event.identity.iccid;
+      row.firmware = event.identity.firmware;
+      row.signal = event.identity.rssi < 0 ? std::string() : SignalText(event.identity.rssi);
+      break;
+    case JobEvent::Kind::Group:
+      if (!phase) break;
+      row.state = phase->state;
+      row.stateText = phase->words ? std::string(phase->words) + " RV" + Info(event.group).name + " " +
+                                         std::to_string(event.index) + " of " + std::to_string(event.count)
+                                   : StateWords(row.state);
+      if (event.count > 0) row.percent = span.from + span.span * (event.index - 1) / event.count;
+      break;
+  }
+}
+
+void CProvisioningModel::Finish(ProvisioningRow& row, const cli::PortReport& report) {
+  row.running = false;
+  row.outcome = report.outcome;
+  const bool good = report.exitCode == cli::kExitOk && report.journalError.empty();
+  row.state = good ? RowState::Done : RowState::Failed;
+  row.stateText = StateWords(row.state);
+  if (good) row.percent = 100;
+  row.result = ResultText(report);
+  row.hint = report.detail;
+  if (!report.journalError.empty())
+    row.hint += (row.hint.empty() ? "" : "; ") + std::string("the journal row could not be written: ") +
+                report.journalError;
+  if (!report.logError.empty())
+    row.hint += (row.hint.empty() ? "" : "; ") + std::string("the traffic log could not be written: ") +
+                report.logError;
+  row.file = report.command == cli::Command::Read && good ? report.file : std::string();
+  row.seconds = report.seconds;
+}
+
+}  // namespace kestrun
