@@ -29,6 +29,7 @@ class CProgressDelegate : public QStyledItemDelegate {
     bar.minimum = 0;
     bar.maximum = 100;
     bar.progress = index.data(Qt::DisplayRole).toInt();
+    if (bar.progress < 0) return;  // a row that has not run yet
     bar.text = QString::number(bar.progress) + "%";
     bar.textVisible = true;
     bar.state = option.state | QStyle::State_Horizontal;
@@ -117,7 +118,8 @@ QVariant CProvisioningTable::data(const QModelIndex& index, int role) const {
   };
   switch (role) {
     case Qt::DisplayRole:
-      return index.column() == Progress ? QVariant(r.percent) : QVariant(shown(index.column()));
+      if (index.column() != Progress) return shown(index.column());
+      return r.state == RowState::Idle ? -1 : r.percent;
     case Qt::CheckStateRole:
       return index.column() == Com ? QVariant(r.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::ToolTipRole:
@@ -217,10 +219,11 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   rows_->setTabKeyNavigation(false);
   rows_->verticalHeader()->hide();
+  rows_->setWordWrap(false);
   rows_->setItemDelegateForColumn(CProvisioningTable::Progress, new CProgressDelegate(rows_));
   rows_->horizontalHeader()->setStretchLastSection(false);
   rows_->horizontalHeader()->setSectionResizeMode(CProvisioningTable::Result, QHeaderView::Stretch);
-  const int widths[] = {80, 110, 130, 165, 120, 90, 150, 90, 0, 60};
+  const int widths[] = {80, 100, 130, 160, 150, 125, 165, 90, 0, 60};
   for (int c = 0; c < CProvisioningTable::ColumnCount; ++c)
     if (widths[c] > 0) rows_->setColumnWidth(c, widths[c]);
   rows_->setToolTip("Space ticks a port; Enter or a double-click starts the last command on that port alone");
@@ -302,7 +305,7 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   clock_.setInterval(1000);
   connect(&clock_, &QTimer::timeout, this, [this] { table_model_.Tick(); });
   clock_.start();
-  resize(1180, 560);
+  resize(1340, 640);
 }
 
 CProvisioningWindow::~CProvisioningWindow() {

@@ -1,0 +1,153 @@
+// The Provisioning window's rows without a widget: the test thread plays the
+// window thread, applying what the jobs report as the window would, against
+// a simulated tracker on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+
+#include "../support/SimSupport.h"
+#include "ui/PortsInUse.h"
+#include "ui/ProvisioningModel.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+
+namespace {
+
+constexpr int kCom = 41;
+
+struct Case {
+  const char* name;
+  ProvisioningAction action;
+  const char* faultPrefix;  // null: none
+  const char* badValue;     // null: the template as it is; else a line that replaces the first "ServerPort="
+  // What the row comes to.
+  bool refused;
+  RowState state;
+  const char* outcome;
+  const char* resultHas;
+  const char* stateSeen;  // a state the row showed on the way
+};
+
+const Case kCases[] = {
+    {"identify", ProvisioningAction::Identify, nullptr, nullptr, false, RowState::Done, "ok", "ok",
+     "identifying"},
+    {"verify", ProvisioningAction::Verify, nullptr, nullptr, false, RowState::Done, "equal", "keys compared",
+     "writing RVSRI 1 of "},
+    {"provision", ProvisioningAction::Provision, nullptr, nullptr, false, RowState::Done, "equal",
+     "keys compared", "verifying"},
+    {"refused line", ProvisioningAction::Verify, "AT+RVTRI=", nullptr, false, RowState::Failed,
+     "tracker-failed", "Send AT+RVTRI Fail", "writing RVTRI "},
+    {"read", ProvisioningAction::ReadToFiles, nullptr, nullptr, false, RowState::Done, "ok", "into",
+     "reading RV"},
+    {"rule broken", ProvisioningAction::Verify, nullptr, "ServerPort=70000", true, RowState::Idle, "", "",
+     "idle"},
+};
+
+class ProvisioningModelTest : public SimulatorTest {
+ protected:
+  ProvisioningModelTest() : SimulatorTest(kCom) {}
+  void SetUp() override {
+    SimulatorTest::SetUp();
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    ::unsetenv("RV450_JOURNAL");
+    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
+  }
+  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+
+  // Applies the jobs' reports as they come until no job runs.
+  void WaitUntilIdle(CProvisioningModel& model) {
+    while (model.Busy()) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      woken_.wait(lock, [&] { return pending_; });
+      pending_ = false;
+      lock.unlock();
+      model.Deliver();
+    }
+  }
+  void Listen(CProvisioningModel& model) {
+    model.wake = [this] {
+      std::lock_guard<std::mutex> lock(mutex_);
+      pending_ = true;
+      woken_.notify_all();
+    };
+  }
+
+  std::mutex mutex_;
+  std::condition_variable woken_;
+  bool pending_ = false;
+};
+
+TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    sim_->ClearFaults();
+    sim_->ClearReceived();
+    if (c.faultPrefix) sim_->SetFault(c.faultPrefix, sim::Fault::Error);
+    std::string text = ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini");
+    if (c.badValue) text.replace(text.find("ServerPort="), 11, c.badValue);
+    WriteFile(dir / "template.ini", text);
+    std::filesystem::create_directories(dir / "out");
+
+    CProvisioningModel model(Discovery(), dir.path());
+    Listen(model);
+    ASSERT_EQ(model.rows().size(), 1u);
+    std::vector<std::string> seen;
+    model.rowChanged = [&](std::size_t row) { seen.push_back(model.rows()[row].stateText); };
+    model.SetChecked(0, true);
+    std::string error;
+    const bool started = model.Start(c.action, {dir / "template.ini", "", dir / "out"}, error);
+    ASSERT_EQ(started, !c.refused) << error;
+    if (started) {
+      EXPECT_NE(PortBusyReason(kCom).find("Provisioning window"), std::string::npos);
+    }
+    WaitUntilIdle(model);
+
+    const ProvisioningRow& row = model.rows()[0];
+    EXPECT_EQ(row.state, c.state);
+    EXPECT_EQ(row.outcome, c.outcome);
+    EXPECT_NE(row.result.find(c.resultHas), std::string::npos) << row.result;
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(),
+                            [&](const std::string& s) { return s.rfind(c.stateSeen, 0) == 0; }) ||
+                (c.refused && row.stateText == c.stateSeen));
+    EXPECT_TRUE(PortBusyReason(kCom).empty());
+    if (c.refused) {
+      EXPECT_NE(error.find("breaks the form's rules; nothing was sent"), std::string::npos) << error;
+      EXPECT_TRUE(sim_->ReceivedLines().empty());
+      continue;
+    }
+    EXPECT_EQ(row.imei, sim::SimImei(kCom));
+    EXPECT_EQ(row.iccid, sim::SimIccid(kCom));
+    EXPECT_TRUE(PortIsFree());
+    if (c.action == ProvisioningAction::ReadToFiles) {
+      EXPECT_EQ(row.file, dir / ("out/rv450-" + sim::SimImei(kCom) + ".ini"));
+      EXPECT_TRUE(std::filesystem::is_regular_file(row.file));
+    }
+    // The row went to the journal rv450-cli keeps.
+    std::vector<journal::JournalRow> rows;
+    ASSERT_TRUE(model.JournalRows(sim::SimImei(kCom), c.outcome, 1, rows, error)) << error;
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].program, "rv450-kestrun");
+    EXPECT_EQ(rows[0].port, "COM" + std::to_string(kCom));
+  }
+}
+
+TEST_F(ProvisioningModelTest, StopEndsTheJobAndClosesThePort) {
+  sim_->SetAnswerDelay(300);
+  CProvisioningModel model(Discovery(), dir.path());
+  Listen(model);
+  model.SetChecked(0, true);
+  std::string error;
+  ASSERT_TRUE(model.Start(ProvisioningAction::ReadToFiles, {"", "", dir.path()}, error)) << error;
+  model.Stop();
+  WaitUntilIdle(model);
+  EXPECT_EQ(model.rows()[0].state, RowState::Failed);
+  EXPECT_EQ(model.rows()[0].outcome, "stopped");
+  EXPECT_TRUE(PortIsFree());
+  EXPECT_TRUE(PortBusyReason(kCom).empty());
+}
+
+}  // namespace
