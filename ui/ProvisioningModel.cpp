@@ -409,7 +409,7 @@ void CProvisioningModel::Deliver() {
     std::lock_guard<std::mutex> lock(queueMutex_);
     reports.swap(queue_);
   }
-  bool ended = false;
+  bool ended = false, gone = false;
   for (Report& report : reports) {
     const auto index = RowOf(report.port);
     const auto job = jobs_.find(report.port);
@@ -424,15 +424,14 @@ void CProvisioningModel::Deliver() {
       Finish(row, *report.finished);
       actions_.erase(report.port);
       ended = true;
+      gone = gone || !row.present;
     }
     if (rowChanged) rowChanged(*index);
     if (report.finished && rowFinished) rowFinished(row);
   }
-  if (ended) {
-    // A row whose port went away during its job goes with it.
-    RefreshPorts();
-    if (!Busy() && busyChanged) busyChanged(false);
-  }
+  // A row whose port went away during its job goes with it.
+  if (gone) RefreshPorts();
+  if (ended && !Busy() && busyChanged) busyChanged(false);
 }
 
 void CProvisioningModel::Apply(ProvisioningRow& row, const JobEvent& event) {
