@@ -1,10 +1,10 @@
 // The Provisioning window driven as a user drives it: three simulated
-// trackers, one of which refuses a settings line, ticked and provisioned at
-// once; the rows and the journal tab show how each one ended.
+// trackers, one of which refuses a settings line, two ticked and provisioned
+// at once and the third started alone while they run; the rows and the
+// journal tab show how each one ended.
 #include <gtest/gtest.h>
 
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <cstdlib>
 
@@ -31,12 +31,21 @@ TEST(ProvisioningWindowTest, ProvisionOfThreeTrackersShowsEachRowsEnd) {
   window.show();
   QAbstractItemModel* rows = window.rowsView()->model();
   ASSERT_EQ(rows->rowCount(), 3);
-  for (int r = 0; r < 3; ++r)
-    rows->setData(rows->index(r, CProvisioningTable::Com), Qt::Checked, Qt::CheckStateRole);
+  // The first row ticked from the keyboard, the second with the mouse's
+  // check box; the third, newly plugged, is started alone afterwards.
+  window.rowsView()->setFocus();
+  window.rowsView()->setCurrentIndex(rows->index(0, CProvisioningTable::Com));
+  QTest::keyClick(window.rowsView(), Qt::Key_Space);
+  rows->setData(rows->index(1, CProvisioningTable::Com), Qt::Checked, Qt::CheckStateRole);
   window.templateEdit()->setText(QString::fromStdString(dir / "template.ini"));
-  QSignalSpy busy(&window, &CProvisioningWindow::busyChanged);
   QTest::mouseClick(window.button(ProvisioningAction::Provision), Qt::LeftButton);
   EXPECT_TRUE(window.stopButton()->isEnabled());
+  ASSERT_TRUE(window.model().rows()[0].running);
+  ASSERT_FALSE(window.model().rows()[2].running);
+  // Enter (or a double-click) on its row.
+  window.rowsView()->setCurrentIndex(rows->index(2, CProvisioningTable::State));
+  QTest::keyClick(window.rowsView(), Qt::Key_Return);
+  EXPECT_TRUE(window.model().rows()[2].running);
   QTRY_VERIFY_WITH_TIMEOUT(!window.model().Busy(), 60000);
   EXPECT_FALSE(window.stopButton()->isEnabled());
 

@@ -16,6 +16,7 @@
 
 #include "../support/SimSupport.h"
 #include "protocol/ControlIds.h"
+#include "ui/PortsInUse.h"
 #include "ui/WindowController.h"
 
 using namespace kestrun;
@@ -295,6 +296,30 @@ TEST_F(WindowControllerTest, AValueThatBreaksItsRuleStopsTheSendBeforeThePort) {
     EXPECT_NE(view.popups[0].find("Send Interval"), std::string::npos) << view.popups[0];
   }
   EXPECT_TRUE(sim_->ReceivedLines().empty());
+}
+
+TEST_F(WindowControllerTest, APortAnotherWindowUsesIsRefusedWithItsHolder) {
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  ASSERT_TRUE(CPortsInUse::Process().Claim(ComNumber(), "Provisioning window"));
+  const std::string reason = "COM41 is busy: the Provisioning window is using it";
+  controller.CheckPort();
+  EXPECT_EQ(view.status, reason);
+  EXPECT_TRUE(view.enabled);
+  const std::function<void()> commands[] = {[&] { controller.ReadAll(); }, [&] { controller.SendAll(); },
+                                            [&] { controller.ReadGroup(Group::Sri); },
+                                            [&] { controller.Identify(); }};
+  for (const auto& command : commands) {
+    view.status.clear();
+    command();
+    EXPECT_FALSE(controller.IsBusy());
+    EXPECT_EQ(view.status, reason);
+  }
+  CPortsInUse::Process().Release(ComNumber(), "Provisioning window");
+  EXPECT_TRUE(sim_->ReceivedLines().empty());
+  controller.Identify();
+  EXPECT_TRUE(controller.IsBusy());
+  PumpOperation();
 }
 
 TEST_F(WindowControllerTest, PortCheckDueDuringAnOperationRunsAfterIt) {
