@@ -237,6 +237,7 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   auto* imeiLabel = new QLabel("IMEI:", journalPage);
   journalImei_ = new QLineEdit(journalPage);
   journalImei_->setAccessibleName("IMEI:");
+  journalImei_->setMaximumWidth(220);
   imeiLabel->setBuddy(journalImei_);
   auto* outcomeLabel = new QLabel("Outcome:", journalPage);
   journalOutcome_ = new QComboBox(journalPage);
