@@ -238,7 +238,8 @@ TEST_F(DesktopTest, TheHistoryWindowComesBackFromTheOperationMenu) {
   show->trigger();  // already shown: stays shown
   EXPECT_TRUE(history->isVisible());
 
-  // The menus are otherwise as they were, with Identify Tracker after Read All.
+  // The menus are otherwise as they were, with Identify Tracker after Read All
+  // and Provisioning... last.
   QStringList menus;
   for (QAction* menu : frame.menuBar()->actions()) {
     QStringList items;
@@ -246,9 +247,11 @@ TEST_F(DesktopTest, TheHistoryWindowComesBackFromTheOperationMenu) {
       if (!item->isSeparator()) items << item->text();
     menus << menu->text() + ": " + items.join(", ");
   }
-  EXPECT_EQ(menus, QStringList({"&Operation: Send All, Read All, Identify Tracker, Protocol Commands History",
-                                "&Config: Main Setting, Save Config File, Load Config File",
-                                "&About: &About This Tool"}));
+  EXPECT_EQ(
+      menus,
+      QStringList(
+          {"&Operation: Send All, Read All, Identify Tracker, Protocol Commands History, Provisioning...",
+           "&Config: Main Setting, Save Config File, Load Config File", "&About: &About This Tool"}));
 
   // Usable while an operation runs: it only shows the window.
   history->close();
