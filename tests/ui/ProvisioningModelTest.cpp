@@ -135,7 +135,7 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
   }
 }
 
-TEST_F(ProvisioningModelTest, StopEndsTheJobAndClosesThePort) {
+TEST_F(ProvisioningModelTest, StopAndTheModelsEndEachStopTheJobAndCloseThePort) {
   sim_->SetAnswerDelay(300);
   CProvisioningModel model(Discovery(), dir.path());
   Listen(model);
@@ -146,6 +146,15 @@ TEST_F(ProvisioningModelTest, StopEndsTheJobAndClosesThePort) {
   WaitUntilIdle(model);
   EXPECT_EQ(model.rows()[0].state, RowState::Failed);
   EXPECT_EQ(model.rows()[0].outcome, "stopped");
+  EXPECT_TRUE(PortIsFree());
+  EXPECT_TRUE(PortBusyReason(kCom).empty());
+
+  // Gone mid-batch (the window closed): every job stopped, every port closed.
+  {
+    CProvisioningModel closing(Discovery(), dir.path());
+    closing.SetChecked(0, true);
+    ASSERT_TRUE(closing.Start(ProvisioningAction::Identify, {}, error)) << error;
+  }
   EXPECT_TRUE(PortIsFree());
   EXPECT_TRUE(PortBusyReason(kCom).empty());
 }
