@@ -28,6 +28,8 @@ CMainFrame::CMainFrame()
   operationGuarded_ << operation->addAction("Send All", view_, [this] { view_->OnSendAll(); });
   operationGuarded_ << operation->addAction("Read All", view_, [this] { view_->OnReadAll(); });
   operationGuarded_ << operation->addAction("Identify Tracker", view_, [this] { view_->OnIdentify(); });
+  operationGuarded_ << operation->addAction("Compare With Tracker", view_,
+                                            [this] { view_->OnCompareWithTracker(); });
   // Closing the history window only hides it; this brings it back. It only
   // shows what is there, so it stays usable while an operation runs.
   operation->addSeparator();
