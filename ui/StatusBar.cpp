@@ -21,6 +21,7 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent) {
   file_->hide();
   journal_ = new QLabel("Journal Problem", this);
   journal_->setStyleSheet("QLabel { color: #a05a00; }");
+  journal_->setContentsMargins(0, 0, 6, 0);
   journal_->hide();
   addWidget(text_, 1);
   addPermanentWidget(progress_);
