@@ -1,5 +1,8 @@
 #include "ui/DifferenceMarks.h"
 
+#include <QAbstractButton>
+#include <algorithm>
+
 #include "protocol/ControlIds.h"
 
 namespace kestrun {
@@ -8,6 +11,15 @@ namespace {
 
 // Amber: a field that differs is no error, unlike the red frame of a broken rule.
 constexpr const char* kFrameStyle = "QFrame { border: 2px solid #e69500; border-radius: 2px; }";
+
+// Where a field shows: a check box or radio button as far as its box and
+// caption reach, not the whole width it was laid out with.
+QRect ShownArea(const QWidget* widget) {
+  QRect area = widget->geometry();
+  if (qobject_cast<const QAbstractButton*>(widget))
+    area.setWidth(std::min(area.width(), widget->sizeHint().width() + 2));
+  return area;
+}
 
 }  // namespace
 
@@ -54,7 +66,7 @@ void CDifferenceMarks::Show(const std::map<int, std::string>& marks) {
     const QString note = QString::fromStdString(text);
     QRect area;
     for (QWidget* widget : widgets) {
-      area |= widget->geometry();
+      area |= ShownArea(widget);
       const QString before = widget->toolTip();
       mark.widgets.emplace_back(widget);
       mark.tooltipsBefore.push_back(before);
