@@ -11,6 +11,7 @@ CDifferencesDlg::CDifferencesDlg(QWidget* owner)
     : QDialog(owner,
               Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint) {
   setModal(false);
+  setAttribute(Qt::WA_ShowWithoutActivating);  // the focus stays on the form
   setWindowTitle("Compare With Tracker");
   setAccessibleName("Compare With Tracker");
   setFont(BaseFont(10));
@@ -44,7 +45,6 @@ void CDifferencesDlg::Show(const std::vector<Difference>& differences) {
       table_->setItem(static_cast<int>(row), column,
                       new QTableWidgetItem(QString::fromStdString(cells[column])));
   }
-  setAttribute(Qt::WA_ShowWithoutActivating);
   show();
   raise();
 }

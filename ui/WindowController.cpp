@@ -114,9 +114,9 @@ void CWindowController::CompareWithTracker() {
   GroupSelection all;
   all.fill(true);
   // The same Read as Read All on the wire; its values go to trackerValues_.
-  comparing_ = true;
   trackerValues_ = model_.values;
   operations_.Start(OperationKind::Read, all, model_, connection_, true);
+  comparing_ = IsBusy();  // its events arrive later, on this thread
 }
 
 void CWindowController::FieldEdited(int id) {
