@@ -202,7 +202,11 @@ void CWindowController::OperationFinished(const OperationResult& result) {
   view_.ShowProgress({}, 0, 0);
   if (!result.hint.empty()) view_.ShowHint(result.hint);
   if (!result.logError.empty()) view_.NoteLogFailure(result.logError);
-  if (const std::string note = journal_.Finish(result, connection_.port, firmwareVersion_); !note.empty())
+  std::string device;
+  for (const PortEntry& entry : ports_)
+    if (entry.number == connection_.port) device = entry.devicePath;
+  if (const std::string note = journal_.Finish(result, connection_.port, device, firmwareVersion_);
+      !note.empty())
     view_.NoteJournalProblem(note);
   if (comparing_) {
     comparing_ = false;

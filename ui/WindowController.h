@@ -65,7 +65,6 @@ class CWindowController : public IEngineEvents {
   CFormModel& model() { return model_; }
   const CFormModel& model() const { return model_; }
   const std::string& firmwareVersion() const { return firmwareVersion_; }
-  const CFormComparison& comparison() const { return comparison_; }
   // Where ports are found, and the working folder; set before Start.
   const DiscoveryPaths& discovery() const { return discovery_; }
   void SetDiscovery(const DiscoveryPaths& paths) { discovery_ = paths; }

@@ -80,12 +80,14 @@ bool CWindowJournal::OpenStore(std::string& note) {
   return true;
 }
 
-std::string CWindowJournal::Finish(const OperationResult& result, int port, const std::string& firmware) {
+std::string CWindowJournal::Finish(const OperationResult& result, int port, const std::string& device,
+                                   const std::string& firmware) {
   if (!pending_) return {};
   Pending p = std::move(*pending_);
   pending_.reset();
   journal::JournalRow& row = p.row;
   row.port = port > 0 ? "COM" + std::to_string(port) : "";
+  row.device = device;
   // The last Identify on this port names the tracker; an invalid IMEI is no key.
   if (const auto found = identities_.find(port); found != identities_.end()) {
     const TrackerIdentity& id = found->second;

@@ -35,10 +35,11 @@ class CWindowJournal {
   // A Read All ("read", nothing sent) or Send All ("write", the groups `sent`
   // with `values`) has started.
   void Begin(const char* command, const GroupSelection& sent, const CFormValues& values);
-  // The operation begun last has ended on COM `port`: its row. Returns what
+  // The operation begun last has ended on COM `port` (the device `device`): its row. Returns what
   // to say about the journal, once in the session: empty otherwise, and when
   // no Read All or Send All was begun.
-  std::string Finish(const OperationResult& result, int port, const std::string& firmware);
+  std::string Finish(const OperationResult& result, int port, const std::string& device,
+                     const std::string& firmware);
 
  private:
   struct Pending {

@@ -444,6 +444,7 @@ TEST_F(WindowControllerTest, ReadAllAndSendAllJournalTheTrackerByTheLastIdentify
     EXPECT_EQ(row.outcome, "ok");
     EXPECT_EQ(row.imei, c.identifyFirst ? sim::SimImei(ComNumber()) : "");
     EXPECT_EQ(row.port, "COM" + std::to_string(ComNumber()));
+    EXPECT_EQ(row.device, view.portsOffered.at(0).devicePath);
     EXPECT_EQ(row.firmware, controller.firmwareVersion());
     EXPECT_EQ(row.groups, std::string(c.command) == "write" ? "RVSRI" : "");
     EXPECT_EQ(row.settingsHash.empty(), row.groups.empty());
