@@ -32,6 +32,9 @@ CMainFrame::CMainFrame()
   // shows what is there, so it stays usable while an operation runs.
   operation->addSeparator();
   operation->addAction("Protocol Commands History", this, [this] { ShowHistory(); });
+  operation->addSeparator();
+  operationGuarded_ << operation->addAction("Compare With Tracker", view_,
+                                            [this] { view_->OnCompareWithTracker(); });
   // Many trackers at once on their own ports; the form's port is refused
   // while the Provisioning window uses it.
   operation->addAction("Provisioning...", this, [this] { ShowProvisioning(); });

@@ -16,6 +16,7 @@
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
 #include "ui/PortsInUse.h"
+#include "ui/WindowJournal.h"
 
 namespace kestrun {
 
@@ -195,16 +196,12 @@ void CProvisioningModel::SetChecked(std::size_t row, bool checked) {
 // ---- Starting ---------------------------------------------------------------
 
 std::string CProvisioningModel::JournalTarget() const {
-  if (const char* target = std::getenv("RV450_JOURNAL"); target && *target) return target;
+  // The window's one rule: RV450_JOURNAL, else Journal= of Main Setting, else the default.
   CMainSettings settings;
   settings.file.path = BuildMainSettingPath(workDir_);
-  CIniText stored;
-  std::string value;
   std::error_code ec;
-  if (fs::is_regular_file(settings.file.path, ec) && settings.Load(stored) &&
-      stored.Find("Main", "Journal", value) && !value.empty())
-    return value;
-  return journal::CJournal::DefaultPath();
+  if (fs::is_regular_file(settings.file.path, ec)) settings.Load();
+  return CWindowJournal::TargetFor(settings.journal);
 }
 
 bool CProvisioningModel::JournalRows(const std::string& imei, const std::string& outcome, int limit,

@@ -249,9 +249,9 @@ TEST_F(DesktopTest, TheHistoryWindowComesBackFromTheOperationMenu) {
   }
   EXPECT_EQ(
       menus,
-      QStringList(
-          {"&Operation: Send All, Read All, Identify Tracker, Protocol Commands History, Provisioning...",
-           "&Config: Main Setting, Save Config File, Load Config File", "&About: &About This Tool"}));
+      QStringList({"&Operation: Send All, Read All, Identify Tracker, Protocol Commands History, "
+                   "Compare With Tracker, Provisioning...",
+                   "&Config: Main Setting, Save Config File, Load Config File", "&About: &About This Tool"}));
 
   // Usable while an operation runs: it only shows the window.
   history->close();
