@@ -413,8 +413,11 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   journal::CJournalStore store;
   if (!o.noJournal && !store.Open(journalPath, journal::CJournal::DefaultPath(), error))
     return fail("journal " + error);
-  if (!o.noJournal && !store.warning().empty())
-    err << "rv450-cli: warning: journal: " << EscapeControlBytes(store.warning()) << "\n";
+  auto journalWarning = [&] {
+    if (const std::string warning = store.TakeWarning(); !warning.empty())
+      err << "rv450-cli: warning: journal: " << EscapeControlBytes(warning) << "\n";
+  };
+  journalWarning();
 
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
@@ -453,6 +456,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
           << ": the journal row could not be written: " << EscapeControlBytes(error) << "\n";
       status = std::max(status, static_cast<int>(kExitOutputFailed));
     }
+    journalWarning();  // the shared server lost on the way
   }
   const bool identify = o.command == Command::Identify;
   if (identify && !o.json) PrintIdentityTable(out, reports);

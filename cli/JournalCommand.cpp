@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/Compare.h"
+#include "journal/JournalStore.h"
 #include "protocol/ControlChars.h"
 
 #ifndef KESTRUN_VERSION
@@ -141,6 +142,32 @@ void PrintDevices(std::ostream& out, const Options& o, const std::vector<journal
   }
 }
 
+// Sends the rows of the local journal that wait to the shared server.
+int PushJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err) {
+  if (!journal::CJournalStore::IsServer(target)) {
+    err << "rv450-cli: journal push: no shared journal is set (--journal postgresql://... or "
+           "RV450_JOURNAL)\n";
+    return kExitUsage;
+  }
+  journal::CJournalStore store;
+  std::string error;
+  if (!store.Open(target, journal::CJournal::DefaultPath(), error)) {
+    err << "rv450-cli: journal " << EscapeControlBytes(error) << "\n";
+    return kExitUsage;
+  }
+  int sent = 0, waiting = 0;
+  const bool ok = store.Push(sent, waiting, error);
+  if (o.json)
+    out << "{\"schema\":" << kJsonSchema << ",\"server\":" << JsonString(store.ServerName())
+        << ",\"sent\":" << sent << ",\"waiting\":" << waiting << "}\n";
+  else
+    out << "rows sent: " << sent << ", still waiting: " << waiting << "\n";
+  out << std::flush;
+  if (ok) return kExitOk;
+  err << "rv450-cli: journal push: " << EscapeControlBytes(error) << "\n";
+  return kExitOutputFailed;
+}
+
 }  // namespace
 
 JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
@@ -174,7 +201,10 @@ JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   return row;
 }
 
-int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err) {
+int RunJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err) {
+  if (o.journalPush) return PushJournal(o, target, out, err);
+  const std::string path =
+      journal::CJournalStore::IsServer(target) ? journal::CJournal::DefaultPath() : target;
   journal::CJournal db;
   std::string error;
   if (!db.Open(path, error)) {

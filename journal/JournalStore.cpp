@@ -26,8 +26,7 @@ bool CJournalStore::Open(const std::string& target, const std::string& outboxPat
   if (!local_.Open(outboxPath, error)) return false;
   server_ = std::make_unique<CServerJournal>();
   std::string why;
-  int sent = 0;
-  if (!Connect(why) || !SendWaiting(sent, why)) Away(why);
+  if (!Connect(why) || !SendWaiting(sentAtOpen_, why)) Away(why);
   return true;
 }
 
@@ -161,6 +160,8 @@ bool CJournalStore::Push(int& sent, int& waiting, std::string& error) {
   }
   std::string why;
   const bool ok = Connect(why) && SendWaiting(sent, why);
+  sent += sentAtOpen_;
+  sentAtOpen_ = 0;
   if (!ok) {
     Away(why);
     error = "the shared journal " + MaskedUrl(target_) + " cannot be used (" + why + ")";

@@ -66,7 +66,8 @@ class CJournalStore {
   // The newest row of the tracker `imei` in the local journal; `found` false when there is none.
   bool LastRow(const std::string& imei, JournalRow& row, bool& found, std::string& error);
 
-  // Sends every row that waits, now. `sent`: rows the server took; `waiting`:
+  // Sends every row that waits, now. `sent`: rows the server took since Open
+  // (which sends what waits when it reaches the server) or the last Push; `waiting`:
   // rows still only local. False with `error` when there is no server, it
   // cannot be reached or it refused the rows.
   bool Push(int& sent, int& waiting, std::string& error);
@@ -89,6 +90,7 @@ class CJournalStore {
   bool warningTaken_ = false;
   std::chrono::milliseconds retryDelay_ = kRetryDelay;
   std::chrono::steady_clock::time_point nextTry_{};
+  int sentAtOpen_ = 0;  // rows Open sent, counted by the next Push
 };
 
 }  // namespace kestrun::journal
