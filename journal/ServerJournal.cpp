@@ -61,6 +61,40 @@ std::string Without(std::string text, const std::string& secret) {
   return text;
 }
 
+// The server takes only valid UTF-8 and no NUL, and one refused row would
+// hold back every row after it: bytes it would refuse become U+FFFD.
+std::string ServerText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t length = c < 0x80           ? 1
+                               : (c >> 5) == 0x6  ? 2
+                               : (c >> 4) == 0xe  ? 3
+                               : (c >> 3) == 0x1e ? 4
+                                                  : 0;
+    bool valid = length > 0 && i + length <= text.size() && c != 0 && c != 0xc0 && c != 0xc1 && c < 0xf5;
+    for (std::size_t k = 1; valid && k < length; ++k)
+      valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
+    if (valid && length == 3) {  // no overlong forms, no surrogates
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      valid = !(c == 0xe0 && next < 0xa0) && !(c == 0xed && next >= 0xa0);
+    }
+    if (valid && length == 4) {
+      const auto next = static_cast<unsigned char>(text[i + 1]);
+      valid = !(c == 0xf0 && next < 0x90) && !(c == 0xf4 && next >= 0x90);
+    }
+    if (valid) {
+      out.append(text, i, length);
+      i += length;
+    } else {
+      out += "\xEF\xBF\xBD";
+      ++i;
+    }
+  }
+  return out;
+}
+
 std::string Number(double value) {
   char text[40];
   std::snprintf(text, sizeof text, "%.17g", value);
@@ -127,8 +161,9 @@ bool CServerJournal::Connect(const std::string& url, std::string& error) {
   }
   // The URL's own connect_timeout, given after ours, wins.
   const std::string timeout = std::to_string(kConnectSeconds);
-  const char* keywords[] = {"connect_timeout", "fallback_application_name", "dbname", nullptr};
-  const char* values[] = {timeout.c_str(), "rv450-kestrun", url.c_str(), nullptr};
+  const char* keywords[] = {"connect_timeout", "fallback_application_name", "client_encoding", "dbname",
+                            nullptr};
+  const char* values[] = {timeout.c_str(), "rv450-kestrun", "UTF8", url.c_str(), nullptr};
   conn_ = PQconnectdbParams(keywords, values, 1);
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     error = conn_ ? Without(OneLine(PQerrorMessage(conn_)), password_) : "out of memory";
@@ -139,10 +174,14 @@ bool CServerJournal::Connect(const std::string& url, std::string& error) {
   PQsetNoticeProcessor(
       conn_, [](void*, const char*) {}, nullptr);
 
-  std::vector<std::string> version;
+  // A station that may only write rows (no CREATE on the schema) uses tables
+  // someone else made: nothing is created when the version is current.
+  std::vector<std::string> made, version;
   bool ok = Exec("BEGIN", {}, error) && Exec("SELECT pg_advisory_xact_lock(4507450001)", {}, error) &&
-            Exec("CREATE TABLE IF NOT EXISTS rv450_schema (version integer NOT NULL)", {}, error) &&
-            Exec("SELECT coalesce(max(version), 0) FROM rv450_schema", {}, error, &version);
+            Exec("SELECT to_regclass('rv450_schema') IS NOT NULL", {}, error, &made);
+  if (ok && (made.empty() || made[0] != "t"))
+    ok = Exec("CREATE TABLE rv450_schema (version integer NOT NULL)", {}, error);
+  ok = ok && Exec("SELECT coalesce(max(version), 0) FROM rv450_schema", {}, error, &version);
   const int schema = ok && !version.empty() ? std::atoi(version[0].c_str()) : 0;
   if (ok && schema > kServerSchema) {
     error = "made by a newer version (schema " + std::to_string(schema) + ")";
@@ -201,9 +240,9 @@ bool CServerJournal::Insert(const std::vector<JournalRow>& rows, std::string& er
     for (const std::string* text : {&r.id, &r.time, &r.station, &r.user, &r.program, &r.version, &r.port,
                                     &r.device, &r.imei, &r.iccid, &r.firmware, &r.signal, &r.command,
                                     &r.templateFile, &r.settingsHash, &r.rowKey, &r.groups, &r.outcome})
-      values.push_back(*text);
+      values.push_back(ServerText(*text));
     values.push_back(std::to_string(r.exitCode));
-    values.push_back(r.message);
+    values.push_back(ServerText(r.message));
     values.push_back(Number(r.seconds));
   }
   sql += " ON CONFLICT (id) DO NOTHING";
@@ -213,26 +252,29 @@ bool CServerJournal::Insert(const std::vector<JournalRow>& rows, std::string& er
 bool CServerJournal::Claim(const std::string& tableName, const std::vector<std::string>& rowIds,
                            const std::string& imei, int& index, std::string& error) {
   index = -1;
+  const std::string table = ServerText(tableName), holder = ServerText(imei);
+  std::vector<std::string> ids;
+  for (const std::string& id : rowIds) ids.push_back(ServerText(id));
   std::vector<std::string> mine, held;
   if (!Exec("BEGIN", {}, error) ||
-      !Exec("SELECT pg_advisory_xact_lock(hashtext('rv450_claims'), hashtext($1))", {tableName}, error) ||
+      !Exec("SELECT pg_advisory_xact_lock(hashtext('rv450_claims'), hashtext($1))", {table}, error) ||
       !Exec("SELECT row_id FROM rv450_claims WHERE table_name = $1 AND imei = $2 ORDER BY time DESC",
-            {tableName, imei}, error, &mine))
+            {table, holder}, error, &mine))
     return false;
   for (std::size_t i = 0; index < 0 && i < mine.size(); ++i) {
-    const auto it = std::find(rowIds.begin(), rowIds.end(), mine[i]);
-    if (it != rowIds.end()) index = static_cast<int>(it - rowIds.begin());
+    const auto it = std::find(ids.begin(), ids.end(), mine[i]);
+    if (it != ids.end()) index = static_cast<int>(it - ids.begin());
   }
   if (index >= 0) return Commit(index, error);
-  if (!Exec("SELECT row_id FROM rv450_claims WHERE table_name = $1", {tableName}, error, &held)) return false;
+  if (!Exec("SELECT row_id FROM rv450_claims WHERE table_name = $1", {table}, error, &held)) return false;
   const std::set<std::string> taken(held.begin(), held.end());
-  for (std::size_t i = 0; index < 0 && i < rowIds.size(); ++i)
-    if (!taken.count(rowIds[i])) index = static_cast<int>(i);
+  for (std::size_t i = 0; index < 0 && i < ids.size(); ++i)
+    if (!taken.count(ids[i])) index = static_cast<int>(i);
   // The lock keeps other stations out meanwhile; the key would refuse a second holder anyway.
   if (index >= 0 &&
       !Exec("INSERT INTO rv450_claims (table_name, row_id, imei, time, station) "
             "VALUES ($1, $2, $3, $4, $5)",
-            {tableName, rowIds[static_cast<std::size_t>(index)], imei, UtcNow(), Station()}, error)) {
+            {table, ids[static_cast<std::size_t>(index)], holder, UtcNow(), ServerText(Station())}, error)) {
     index = -1;
     return false;
   }

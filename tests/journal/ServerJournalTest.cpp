@@ -110,6 +110,7 @@ TEST_F(ServerJournalServerTest, StoppedMidBatchEveryRowArrivesOnce) {
     auto append = [&](bool arrives) {
       JournalRow row;
       row.station = c.name;
+      row.message = std::string("a tracker's bytes: \xff\xc0\0 end", 22);
       ASSERT_TRUE(store.Append(row, error)) << error;
       EXPECT_EQ(row.sent, arrives);
       ids.insert(row.id);
