@@ -449,11 +449,14 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
     stopped = stopped || reports.back().exitCode == kExitInterrupted;
   }
   if (!o.noJournal) {
-    for (const PortReport& r : reports) {
-      journal::JournalRow row = JournalRowFor(r, plan);
-      if (store.Append(row, error)) continue;
-      err << "rv450-cli: COM" << r.port
-          << ": the journal row could not be written: " << EscapeControlBytes(error) << "\n";
+    std::vector<journal::JournalRow> rows;
+    for (const PortReport& r : reports) rows.push_back(JournalRowFor(r, plan));
+    std::vector<std::string> errors;
+    store.AppendAll(rows, errors);
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+      if (errors[i].empty()) continue;
+      err << "rv450-cli: COM" << reports[i].port
+          << ": the journal row could not be written: " << EscapeControlBytes(errors[i]) << "\n";
       status = std::max(status, static_cast<int>(kExitOutputFailed));
     }
     journalWarning();  // the shared server lost on the way

@@ -102,19 +102,35 @@ bool CJournalStore::SendWaiting(int& sent, std::string& why) {
   }
 }
 
+bool CJournalStore::SendIfDue() {
+  if (!server_) return false;
+  if (!server_->Connected() && std::chrono::steady_clock::now() < nextTry_) return false;
+  std::string why;
+  int sent = 0;
+  if (Connect(why) && SendWaiting(sent, why)) return true;
+  Away(why);
+  return false;
+}
+
 bool CJournalStore::Append(JournalRow& row, std::string& error) {
   std::lock_guard<std::mutex> hold(lock_);
   row.sent = false;
   if (!local_.Append(row, error)) return false;
-  if (!server_) return true;
-  if (!server_->Connected() && std::chrono::steady_clock::now() < nextTry_) return true;
-  std::string why;
-  int sent = 0;
-  if (Connect(why) && SendWaiting(sent, why))
-    row.sent = true;
-  else
-    Away(why);
+  row.sent = SendIfDue();
   return true;
+}
+
+bool CJournalStore::AppendAll(std::vector<JournalRow>& rows, std::vector<std::string>& errors) {
+  std::lock_guard<std::mutex> hold(lock_);
+  errors.assign(rows.size(), "");
+  bool ok = true;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    rows[i].sent = false;
+    if (!local_.Append(rows[i], errors[i])) ok = false;
+  }
+  const bool sent = SendIfDue();
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i].sent = sent && errors[i].empty();
+  return ok;
 }
 
 bool CJournalStore::Claim(const std::string& tableName, const std::vector<std::string>& rowIds,

@@ -58,6 +58,11 @@ class CJournalStore {
   // when the local commit failed. A server that is away is tried again at an
   // Append at least the retry delay later, so a batch never waits on it row by row.
   bool Append(JournalRow& row, std::string& error);
+  // The rows of several trackers that ended together: each committed locally
+  // on its own, then all sent to the server in one transaction (one wait for
+  // the server's disk instead of one per row). `errors[i]` is row i's local
+  // failure, empty when it was committed; false when any failed.
+  bool AppendAll(std::vector<JournalRow>& rows, std::vector<std::string>& errors);
   // Deals a table row for --assign (CJournal::Claim); with a server the claim
   // is made there (reconnecting first when needed), so two stations never get
   // the same row; a server that cannot be reached fails the claim.
@@ -81,6 +86,8 @@ class CJournalStore {
   bool Connect(std::string& why);
   bool SendWaiting(int& sent, std::string& why);
   void Away(const std::string& why);
+  // Sends what waits unless the server is away and its retry time has not come.
+  bool SendIfDue();
 
   mutable std::mutex lock_;
   CJournal local_;

@@ -88,14 +88,15 @@ class ServerJournalServerTest : public testing::Test {
 };
 
 // Rows reach the server while it is up, wait while it is stopped mid-batch,
-// and all arrive exactly once after it is back: with the next row or with a
-// push, and again after the local marks were lost (a crash between the
-// server's commit and the mark).
+// and all arrive exactly once after it is back: with the next row (appended
+// alone or as a batch) or with a push, and again after the local marks were
+// lost (a crash between the server's commit and the mark).
 TEST_F(ServerJournalServerTest, StoppedMidBatchEveryRowArrivesOnce) {
+  enum class Resume { kNextRow, kNextBatch, kPush };
   const struct {
     std::string name;
-    bool push;  // false: the next Append sends what waits
-  } cases[] = {{"next-append", false}, {"push", true}};
+    Resume resume;  // also: kNextBatch appends every time with AppendAll
+  } cases[] = {{"next-row", Resume::kNextRow}, {"next-batch", Resume::kNextBatch}, {"push", Resume::kPush}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const fs::path dir = Fresh(c.name);
@@ -107,17 +108,25 @@ TEST_F(ServerJournalServerTest, StoppedMidBatchEveryRowArrivesOnce) {
     EXPECT_EQ(store.warning(), "");
     store.SetRetryDelay(std::chrono::milliseconds(0));
     std::set<std::string> ids;
-    auto append = [&](bool arrives) {
-      JournalRow row;
-      row.station = c.name;
-      row.message = std::string("a tracker's bytes: \xff\xc0\0 end", 22);
-      ASSERT_TRUE(store.Append(row, error)) << error;
-      EXPECT_EQ(row.sent, arrives);
-      ids.insert(row.id);
+    auto append = [&](int count, bool arrives) {
+      std::vector<JournalRow> rows(static_cast<std::size_t>(count));
+      for (JournalRow& row : rows) {
+        row.station = c.name;
+        row.message = std::string("a tracker's bytes: \xff\xc0\0 end", 22);
+      }
+      std::vector<std::string> errors;
+      if (c.resume == Resume::kNextBatch)
+        ASSERT_TRUE(store.AppendAll(rows, errors));
+      else
+        for (JournalRow& row : rows) ASSERT_TRUE(store.Append(row, error)) << error;
+      for (const JournalRow& row : rows) {
+        EXPECT_EQ(row.sent, arrives);
+        ids.insert(row.id);
+      }
     };
-    for (int i = 0; i < 3; ++i) append(true);
+    append(3, true);
     ASSERT_TRUE(server_.Stop(error)) << error;
-    for (int i = 0; i < 3; ++i) append(false);
+    append(3, false);
     EXPECT_FALSE(store.ServerReachable());
     const std::string warning = store.TakeWarning();
     EXPECT_NE(warning.find(outbox), std::string::npos) << warning;
@@ -125,12 +134,12 @@ TEST_F(ServerJournalServerTest, StoppedMidBatchEveryRowArrivesOnce) {
     EXPECT_EQ(store.TakeWarning(), "");
     ASSERT_TRUE(server_.Start(error)) << error;
     int sent = 0, waiting = 0;
-    if (c.push) {
+    if (c.resume == Resume::kPush) {
       ASSERT_TRUE(store.Push(sent, waiting, error)) << error;
       EXPECT_EQ(sent, 3);
       EXPECT_EQ(waiting, 0);
     } else {
-      append(true);
+      append(2, true);
     }
     EXPECT_EQ(ServerIds(c.name), std::multiset<std::string>(ids.begin(), ids.end()));
 
@@ -140,6 +149,7 @@ TEST_F(ServerJournalServerTest, StoppedMidBatchEveryRowArrivesOnce) {
     EXPECT_EQ(sqlite3_exec(db, "UPDATE journal SET sent = 0", nullptr, nullptr, nullptr), SQLITE_OK);
     sqlite3_close(db);
     ASSERT_TRUE(store.Push(sent, waiting, error)) << error;
+    EXPECT_EQ(ids.size(), c.resume == Resume::kPush ? 6u : 8u);
     EXPECT_EQ(sent, static_cast<int>(ids.size()));
     EXPECT_EQ(ServerIds(c.name), std::multiset<std::string>(ids.begin(), ids.end()));
   }
