@@ -111,10 +111,11 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
                 "PORT", "COMMAND", "OUTCOME", "SETTINGS", "STATION");
   out << line;
   for (const JournalRow& r : rows) {
-    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s\n", r.time.c_str(),
+    // The row's own bytes are escaped, its line end is not.
+    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s", r.time.c_str(),
                   r.imei.empty() ? "-" : r.imei.c_str(), r.port.c_str(), r.command.c_str(), r.outcome.c_str(),
                   r.settingsHash.empty() ? "-" : r.settingsHash.substr(0, 12).c_str(), r.station.c_str());
-    out << EscapeControlBytes(line);
+    out << EscapeControlBytes(line) << "\n";
     if (!r.message.empty()) out << "    " << EscapeControlBytes(r.message) << "\n";
   }
 }
