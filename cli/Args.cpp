@@ -96,9 +96,9 @@ const CommandUsage kCommandUsage[] = {
     {Command::Identify, "identify",
      "ask each tracker which it is: IMEI, ICCID, firmware and\nsignal, in one wake-up; a table or JSON "
      "Lines"},
-    {Command::Journal, "journal [devices]",
+    {Command::Journal, "journal [devices|push]",
      "list the provisioning journal, newest first (read, write,\ndiff and verify add a row per tracker); "
-     "devices: one line\nper IMEI as last seen"},
+     "devices: one line\nper IMEI as last seen; push: send the rows that wait to\nthe shared server"},
 };
 
 std::string CommandLines(Command only) {
@@ -215,7 +215,9 @@ COptionTable OptionTable(Options& o) {
       {"--log-dir", "DIR",
        "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
        nonEmpty(o.logDir, "--log-dir needs a folder"), kConnecting},
-      {"--journal", "PATH", "the journal file (default:\n$XDG_DATA_HOME/rv450-kestrun/journal.sqlite)",
+      {"--journal", "PATH",
+       "the journal file, or a shared server postgresql://...\n(default: $RV450_JOURNAL, else "
+       "$XDG_DATA_HOME/rv450-kestrun/\njournal.sqlite)",
        nonEmpty(o.journalPath, "--journal needs a file"), kJournaled},
       {"--no-journal", "", "add no row to the journal", flag(o.noJournal), kConnecting},
       {"--imei", "IMEI", "only this tracker's rows", nonEmpty(o.imei, "--imei needs a number"), {"journal"}},
@@ -329,8 +331,9 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     }
     options.file = operands[1];
   }
-  if (options.command == Command::Journal && operands.size() == 2 && operands[1] == "devices") {
-    options.journalDevices = true;
+  if (options.command == Command::Journal && operands.size() == 2 &&
+      (operands[1] == "devices" || operands[1] == "push")) {
+    (operands[1] == "push" ? options.journalPush : options.journalDevices) = true;
     operands.pop_back();
   }
   if (operands.size() > (takesFile ? 2u : 1u)) {
@@ -403,6 +406,10 @@ that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise t
 read, write, diff and verify add one row per tracker to the journal,
 $XDG_DATA_HOME/rv450-kestrun/journal.sqlite (--journal PATH, --no-journal);
 a journal that cannot be opened stops them with status 2 before any port.
+With --journal postgresql://... (or RV450_JOURNAL; the option wins) the rows
+go to that shared server as well, through the local journal: rows the server
+did not take wait there for the next run or 'rv450-cli journal push', which
+ends with status 5 while the server cannot take them.
 
 The password comes from the first of: --password, --password-file or
 --password - (one of them at most); the environment variable RV450_PASSWORD

@@ -46,6 +46,7 @@ struct Options {
   std::string journalPath;  // --journal PATH; empty: the default journal
   bool noJournal = false;
   bool journalDevices = false;       // journal devices
+  bool journalPush = false;          // journal push
   std::string imei, since, outcome;  // journal filters; `since` as UTC "2026-12-01T08:00:00Z"
   bool csv = false;
 };

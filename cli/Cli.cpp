@@ -413,8 +413,11 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   journal::CJournalStore store;
   if (!o.noJournal && !store.Open(journalPath, journal::CJournal::DefaultPath(), error))
     return fail("journal " + error);
-  if (!o.noJournal && !store.warning().empty())
-    err << "rv450-cli: warning: journal: " << EscapeControlBytes(store.warning()) << "\n";
+  auto journalWarning = [&] {
+    if (const std::string warning = store.TakeWarning(); !warning.empty())
+      err << "rv450-cli: warning: journal: " << EscapeControlBytes(warning) << "\n";
+  };
+  journalWarning();
 
   // Each tracker's row is committed when its job ends (the store takes one
   // job at a time), so a batch killed midway keeps every finished tracker.
@@ -459,6 +462,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
         << ": the journal row could not be written: " << EscapeControlBytes(r.journalError) << "\n";
     status = std::max(status, static_cast<int>(kExitOutputFailed));
   }
+  journalWarning();  // the shared server lost on the way
   const bool identify = o.command == Command::Identify;
   if (identify && !o.json) PrintIdentityTable(out, reports);
   for (const PortReport& r : reports) {
