@@ -12,14 +12,16 @@
 
 #include "engine/EngineEvents.h"
 #include "engine/Pacing.h"
+#include "engine/TerminalExchange.h"
 #include "port/Clock.h"
 #include "port/PortSettings.h"
 #include "protocol/FormModel.h"
 
 namespace kestrun {
 
-// Identify: the identity queries alone, in one wake-up bracket.
-enum class OperationKind { Read, Send, SendAll, Identify };
+// Identify: the identity queries alone, in one wake-up bracket. Terminal: the
+// terminal's one line and its reply (CTerminalExchange).
+enum class OperationKind { Read, Send, SendAll, Identify, Terminal };
 
 // Everything an operation needs, copied in when it starts.
 struct OperationPlan {
@@ -27,8 +29,9 @@ struct OperationPlan {
   GroupSelection selection{};  // Read and Send; Send All takes it from the form's boxes
   CFormModel form;             // the form values and records the operation works on
   PortSettings port;
-  std::string logPath;    // the traffic log file; empty: nothing is logged
-  bool identify = false;  // Read and Send: the identity queries right after the wake-up
+  std::string logPath;       // the traffic log file; empty: nothing is logged
+  bool identify = false;     // Read and Send: the identity queries right after the wake-up
+  TerminalRequest terminal;  // Terminal: the line and how it is sent
   CPacing pacing;
   IClock* clock = &SteadyClock();  // what the port and the pacing wait on
 };
