@@ -24,6 +24,11 @@ void COperationRunner::Start(OperationKind kind, const GroupSelection& selection
   plan.selection = selection;
   plan.form = form;
   connection.ApplyTo(plan);
+  Start(std::move(plan));
+}
+
+void COperationRunner::Start(OperationPlan plan) {
+  if (busy_) return;
   busy_ = true;
   busyChanged_(true);
   if (!engine_.Start(std::move(plan))) Finished();

@@ -26,6 +26,8 @@ class COperationRunner {
   // Starts an operation on a copy of `form` and `connection`; nothing when one runs.
   void Start(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
              const Connection& connection);
+  // Starts an operation from a plan made by the caller; nothing when one runs.
+  void Start(OperationPlan plan);
   // The engine's end, reported on the window thread.
   void Finished();
   // Asks a running operation to stop at its next step.

@@ -15,6 +15,7 @@
 #include "port/ComPort.h"
 #include "protocol/FormModel.h"
 #include "ui/OperationRunner.h"
+#include "ui/TerminalRunner.h"
 #include "ui/WindowView.h"
 
 namespace kestrun {
@@ -46,9 +47,18 @@ class CWindowController : public IEngineEvents {
   // The identity queries alone; the answer in a popup and the status line.
   void Identify();
 
-  bool IsBusy() const { return operations_.busy(); }
-  // Asks a running operation to stop at its next step (window closing).
-  void AbortOperation() { operations_.Stop(); }
+  // An operation or a terminal exchange runs: either has the port.
+  bool IsBusy() const { return operations_.busy() || terminal_.busy(); }
+  // Asks a running operation or exchange to stop at its next step (window closing).
+  void AbortOperation() {
+    operations_.Stop();
+    terminal_.Stop();
+  }
+  // The terminal window's exchange over the connection; false (nothing
+  // started) while an operation or another exchange runs.
+  bool StartTerminal(const TerminalRequest& request);
+  CTerminalRunner& terminal() { return terminal_; }
+  const Connection& connection() const { return connection_; }
   // Stops a running operation and waits for its end; nothing it reports
   // arrives afterwards (the window is going away).
   void Shutdown();
@@ -95,6 +105,7 @@ class CWindowController : public IEngineEvents {
   // Last, so that it goes first: a running operation is stopped and joined
   // before anything its events refer to is destroyed.
   COperationRunner operations_;
+  CTerminalRunner terminal_;
 };
 
 }  // namespace kestrun
