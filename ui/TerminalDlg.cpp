@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "engine/ExchangeReasons.h"
+#include "port/ComPort.h"
 #include "ui/DialogUnits.h"
 #include "ui/WindowController.h"
 
@@ -46,6 +47,7 @@ CTerminalDlg::CTerminalDlg(CWindowController& controller, QWidget* owner)
   input_ = new QLineEdit(this);
   input_->setFont(mono);
   input_->setAccessibleName("Terminal line");
+  input_->setMaxLength(static_cast<int>(CComPort::kMaxLine));  // what the tracker takes
   input_->setPlaceholderText("AT command; Enter sends it, Ctrl+Z sends 0x1A");
   input_->installEventFilter(this);
   connect(input_, &QLineEdit::returnPressed, this, [this] { OnEnter(); });
