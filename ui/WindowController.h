@@ -102,8 +102,8 @@ class CWindowController : public IEngineEvents {
   Connection connection_;
   CComPort port_;              // the port check's own port; operations open the engine's
   bool checkPending_ = false;  // the port check came due during an operation
-  // Last, so that it goes first: a running operation is stopped and joined
-  // before anything its events refer to is destroyed.
+  // Last, so that they go first: a running operation or terminal exchange is
+  // stopped and joined before anything its events refer to is destroyed.
   COperationRunner operations_;
   CTerminalRunner terminal_;
 };
