@@ -57,6 +57,9 @@ void CDeviceEngine::Execute() {
     case OperationKind::Send: result_ = operations.SendGroups(plan_.selection); break;
     case OperationKind::SendAll: result_ = operations.SendAll(); break;
     case OperationKind::Identify: result_ = operations.Identify(); break;
+    case OperationKind::Terminal:
+      result_ = CTerminalExchange(exchange, port, events_).Run(plan_.terminal);
+      break;
   }
   port.Close();
   result_.logError = log.Failure();

@@ -71,6 +71,8 @@ class IEngineEvents {
   virtual void FirmwareVersionRead(const std::string& /*version*/) {}
   // The identity queries were answered (each item may be empty).
   virtual void IdentityRead(const TrackerIdentity& /*identity*/) {}
+  // A piece of the terminal's reply, as it arrived (control bytes and all).
+  virtual void TerminalReply(const std::string& /*chunk*/) {}
   // The operation is over and its port closed: the form goes idle.
   virtual void OperationFinished(const OperationResult& /*result*/) {}
 };
