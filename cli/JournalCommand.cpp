@@ -160,7 +160,10 @@ JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   row.signal = id.rssi < 0 ? std::string() : std::to_string(id.rssi);
   row.command = CommandName(report.command);
   row.templateFile = plan.file;
-  if (report.command == Command::Write || report.command == Command::Verify) {
+  if (report.command == Command::Provision) {
+    row.settingsHash = report.settingsHash;
+    row.rowKey = report.rowKey;
+  } else if (report.command == Command::Write || report.command == Command::Verify) {
     std::vector<std::string> lines;
     for (const ConfigKey* key : SentKeys(plan.values, plan.sendGroups))
       lines.push_back(std::string(key->section) + "/" + key->key + "=" + KeyText(*key, plan.values));

@@ -154,7 +154,7 @@ void PrintJson(std::ostream& out, const PortReport& r) {
       << ",\"outcome\":" << JsonString(r.outcome) << ",\"exitCode\":" << r.exitCode
       << ",\"message\":" << JsonString(r.message) << ",\"detail\":" << JsonString(r.detail)
       << ",\"file\":" << JsonString(r.file) << ",\"firmware\":" << JsonString(r.firmware)
-      << ",\"imei\":" << JsonString(r.identity.imei)
+      << ",\"imei\":" << JsonString(r.identity.imei) << ",\"rowKey\":" << JsonString(r.rowKey)
       << ",\"imeiValid\":" << (r.identity.imeiValid ? "true" : "false")
       << ",\"iccid\":" << JsonString(r.identity.iccid) << ",\"rssi\":" << Number(r.identity.rssi)
       << ",\"ber\":" << Number(r.identity.ber) << ",\"groupsSent\":" << JsonList(r.groupsSent)

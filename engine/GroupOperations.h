@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "engine/AtExchange.h"
 #include "engine/EngineEvents.h"
@@ -25,6 +26,8 @@ class CGroupOperations {
 
   // Read and Send ask the identity queries right after the wake-up.
   void IdentifyAfterWakeUp(bool on) { identify_ = on; }
+  // Send with identify: the front end's say after the identity queries.
+  void SetAfterIdentify(AfterIdentify hook) { afterIdentify_ = std::move(hook); }
 
   // One group's query, up to three times, parsed into the form; open to tests.
   bool ReadGroup(Group group);
@@ -44,6 +47,7 @@ class CGroupOperations {
   CFormModel& model_;
   IEngineEvents& events_;
   bool identify_ = false;
+  AfterIdentify afterIdentify_;
 };
 
 }  // namespace kestrun
