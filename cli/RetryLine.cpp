@@ -20,7 +20,10 @@ Match Matches(const std::string& arg, const std::string& shortName, const std::s
 
 }  // namespace
 
-bool NeedsRetry(const PortReport& r) { return r.exitCode >= kExitPortFailed || r.outcome == "different"; }
+bool NeedsRetry(const PortReport& r) {
+  // A diff's differences are its result; after a write they are a failure.
+  return r.exitCode >= kExitPortFailed || (r.outcome == "different" && r.command != Command::Diff);
+}
 
 std::string ShellQuoted(const std::string& arg) {
   const bool safe = !arg.empty() && std::all_of(arg.begin(), arg.end(), [](unsigned char c) {

@@ -95,8 +95,9 @@ TEST(ArgsTest, BadCommandLinesSayWhat) {
   EXPECT_NE(Refused({"diff", "a.ini", "b.ini"}).find("unexpected argument 'b.ini'"), std::string::npos);
   EXPECT_NE(Refused({"ports", "extra"}).find("unexpected argument"), std::string::npos);
   EXPECT_NE(Refused({"write", "a.ini", "-o", "x.ini"}).find("read only"), std::string::npos);
-  EXPECT_NE(Refused({"diff", "a.ini", "--allow-caps"}).find("--allow-caps is for write, verify and provision"),
-            std::string::npos);
+  EXPECT_NE(
+      Refused({"diff", "a.ini", "--allow-caps"}).find("--allow-caps is for write, verify and provision"),
+      std::string::npos);
   EXPECT_NE(Refused({"read", "-o", "x", "--dry-run"}).find("--dry-run is for write, verify and provision"),
             std::string::npos);
   EXPECT_NE(Refused({"read", "-o", "x", "--groups", "sri"}).find("--groups"), std::string::npos);
