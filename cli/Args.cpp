@@ -452,7 +452,7 @@ that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise t
 )" + std::to_string(kDefaultBaudRate) +
          R"( and the pacing 'specified'. Without --log-dir no traffic log is written.
 
-read, write, diff and verify add one row per tracker to the journal,
+read, write, diff, verify and provision add one row per tracker to the journal,
 $XDG_DATA_HOME/rv450-kestrun/journal.sqlite (--journal PATH, --no-journal);
 a journal that cannot be opened stops them with status 2 before any port.
 

@@ -106,11 +106,11 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
     return;
   }
   char line[512];
-  std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s\n", "TIME (UTC)", "IMEI",
+  std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-9s  %-15s  %-12s  %s\n", "TIME (UTC)", "IMEI",
                 "PORT", "COMMAND", "OUTCOME", "SETTINGS", "STATION");
   out << line;
   for (const JournalRow& r : rows) {
-    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s\n", r.time.c_str(),
+    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-9s  %-15s  %-12s  %s\n", r.time.c_str(),
                   r.imei.empty() ? "-" : r.imei.c_str(), r.port.c_str(), r.command.c_str(), r.outcome.c_str(),
                   r.settingsHash.empty() ? "-" : r.settingsHash.substr(0, 12).c_str(), r.station.c_str());
     out << EscapeControlBytes(line);
