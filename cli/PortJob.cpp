@@ -196,7 +196,9 @@ void CPortJob::RunProvision(CFormModel& form) {
   const bool sent = RunStep(OperationKind::Send, plan_.sendGroups, form, "write", decide);
   report_.rowKey = decision_.rowKey;
   report_.capped = decision_.capped;
-  if (decision_.write) report_.settingsHash = decision_.settingsHash;
+  // A tracker skipped as done keeps the hash of the settings it holds, so the
+  // next --skip-done run finds it done again.
+  report_.settingsHash = decision_.settingsHash;
   if (!sent) {
     TakePartialSend();
     return;

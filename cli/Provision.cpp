@@ -116,7 +116,7 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
     bool found = false;
     std::string error;
     if (setup.store->LastRow(imei, last, found, error) && found && last.command == "provision" &&
-        last.outcome == "equal" && last.settingsHash == d.settingsHash) {
+        (last.outcome == "equal" || last.outcome == "skipped") && last.settingsHash == d.settingsHash) {
       TrackerDecision skipped =
           NotWritten("skipped", kExitOk, "already provisioned with these settings at " + last.time);
       skipped.rowKey = rowKey;

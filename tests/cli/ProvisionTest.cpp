@@ -112,6 +112,12 @@ TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
        {{71, {"skipped", a}}, {72, {"skipped", b}}, {73, {"no-row", ""}}},
        1,
        {}},
+      {"a third time: skipped trackers stay done",
+       byImei,
+       {"--skip-done"},
+       {{71, {"skipped", a}}, {72, {"skipped", b}}, {73, {"no-row", ""}}},
+       1,
+       {}},
       {"--imei writes only the trackers named",
        byImei,
        {"--imei", b},
@@ -124,6 +130,12 @@ TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
        {{71, {"equal", "COM71"}}, {72, {"equal", "COM72"}}, {73, {"no-row", ""}}},
        1,
        {{71, "Van 71"}, {72, "Van 72"}}},
+      {"--skip-done writes trackers whose last settings differ",
+       byImei,
+       {"--skip-done"},
+       {{71, {"equal", a}}, {72, {"equal", b}}, {73, {"no-row", ""}}},
+       1,
+       {{71, "Truck A"}, {72, "Driver 1"}}},
       {"a dry run by port touches no port",
        byPort,
        {"--dry-run"},
@@ -174,8 +186,13 @@ TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
   ASSERT_TRUE(db.Rows({a, "", "", 0}, rows, error));
   ASSERT_FALSE(rows.empty());
   EXPECT_EQ(rows[0].command, "provision");
-  EXPECT_EQ(rows[0].rowKey, "COM71");
+  EXPECT_EQ(rows[0].rowKey, a);
   EXPECT_FALSE(rows[0].settingsHash.empty());
+  // A tracker written by its port row holds other settings than by its IMEI row.
+  const auto byPortRow =
+      std::find_if(rows.begin(), rows.end(), [](const auto& row) { return row.rowKey == "COM71"; });
+  ASSERT_NE(byPortRow, rows.end());
+  EXPECT_NE(byPortRow->settingsHash, rows[0].settingsHash);
 }
 
 // Rows of a table without a key column dealt across runs sharing one journal:
