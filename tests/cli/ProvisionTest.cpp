@@ -220,6 +220,20 @@ TEST_F(ProvisionTest, AssignDealsRowsOnceAcrossRuns) {
   EXPECT_FALSE(TookAnySetting(76));
 }
 
+// A tracker that fails is named by its IMEI in the command that retries it.
+TEST_F(ProvisionTest, AFailedTrackerGetsItsRetryLine) {
+  AddSimulators({78});
+  sims[78]->SetFault("AT+RVTRI=", sim::Fault::Error);
+  const std::string imei = sim::SimImei(78);
+  const std::string table = Table("one.csv", "IMEI,RVSRI/ServerPort\n" + imei + ",7001\n");
+  const Result r = Run({"provision", dir / "fleet.ini", "--table", table, "-p", "78"});
+  EXPECT_EQ(r.code, 4) << r.err << r.out;
+  EXPECT_NE(r.err.find("rv450-cli: to retry the failed trackers:\nrv450-cli provision " + dir / "fleet.ini" +
+                       " --table " + table + " -p 78 --pacing fast --json --imei " + imei + "\n"),
+            std::string::npos)
+      << r.err;
+}
+
 // What provision refuses before any port, beyond the table's own checks.
 TEST_F(ProvisionTest, RefusalsBeforeAnyPort) {
   AddSimulators({77});
