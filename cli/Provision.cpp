@@ -1,6 +1,7 @@
 #include "cli/Provision.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "cli/Args.h"
 #include "cli/Compare.h"
@@ -26,6 +27,14 @@ std::string Origin(const FleetTable::Row* row, const Problem& p) {
       if (name == column) return "table line " + std::to_string(row->line) + ", column " + column + ": ";
   }
   return "template: ";
+}
+
+bool SameDevice(const std::string& key, const std::string& device) {
+  if (key.empty() || key[0] != '/') return false;
+  std::error_code ec1, ec2;
+  const auto a = std::filesystem::weakly_canonical(key, ec1),
+             b = std::filesystem::weakly_canonical(device, ec2);
+  return !ec1 && !ec2 && a == b;
 }
 
 }  // namespace
@@ -64,6 +73,9 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
       break;
     case FleetTable::KeyKind::Com:
       row = FindRowByPort(table, port, device);
+      // A stable name (/dev/serial/by-id/...) leads to the port's device.
+      for (std::size_t i = 0; !row && !device.empty() && i < table.rows.size(); ++i)
+        if (SameDevice(table.rows[i].key, device)) row = &table.rows[i];
       if (!row)
         return NotWritten("no-row", kExitDifferent,
                           "the table has no row for " + (port > 0 ? "COM" + std::to_string(port) : device));

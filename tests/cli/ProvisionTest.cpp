@@ -89,7 +89,8 @@ TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
   AddSimulators({71, 72, 73});
   const std::string a = sim::SimImei(71), b = sim::SimImei(72);
   const std::string byImei = Table("by-imei.csv", "IMEI,RVKPN/PhoneName1\n" + a + ",Truck A\n" + b + ",\n");
-  const std::string byPort = Table("by-port.csv", "COM;RVKPN/PhoneName1\nCOM71;Van 71\n72;Van 72\n");
+  const std::string byPort =
+      Table("by-port.csv", "COM;RVKPN/PhoneName1\nCOM71;Van 71\n" + dir / "ports/com72;Van 72\n");
   using Outcome = std::pair<std::string, std::string>;
   struct Step {
     const char* name;
@@ -127,7 +128,7 @@ TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
       {"by port",
        byPort,
        {},
-       {{71, {"equal", "COM71"}}, {72, {"equal", "COM72"}}, {73, {"no-row", ""}}},
+       {{71, {"equal", "COM71"}}, {72, {"equal", dir / "ports/com72"}}, {73, {"no-row", ""}}},
        1,
        {{71, "Van 71"}, {72, "Van 72"}}},
       {"--skip-done writes trackers whose last settings differ",
@@ -139,7 +140,7 @@ TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
       {"a dry run by port touches no port",
        byPort,
        {"--dry-run"},
-       {{71, {"dry-run", "COM71"}}, {72, {"dry-run", "COM72"}}, {73, {"no-row", ""}}},
+       {{71, {"dry-run", "COM71"}}, {72, {"dry-run", dir / "ports/com72"}}, {73, {"no-row", ""}}},
        1,
        {}},
       {"a dry run by IMEI only identifies",
