@@ -249,6 +249,8 @@ TEST_F(ProvisionTest, RefusalsBeforeAnyPort) {
       {{"--table", bare}, "no IMEI or COM column; --assign deals its rows out in order"},
       {{"--table", keyed, "--assign"}, "--assign deals the rows of a table without a key column"},
       {{"--table", bare, "--assign", "--no-journal"}, "--assign needs the journal"},
+      {{"--table", bare, "--assign", "--journal", "postgresql://127.0.0.1:1/journal?connect_timeout=2"},
+       "--assign deals rows on the shared journal server, which cannot be reached now"},
       {{"--table", keyed, "--imei", "123"}, "--imei 123 is no valid IMEI"},
       {{}, "provision needs --table FILE.csv"},
   };
