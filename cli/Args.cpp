@@ -97,12 +97,13 @@ const CommandUsage kCommandUsage[] = {
     {Command::Identify, "identify",
      "ask each tracker which it is: IMEI, ICCID, firmware and\nsignal, in one wake-up; a table or JSON "
      "Lines"},
-    {Command::Provision, "provision TEMPLATE --table CSV",
-     "write TEMPLATE with each tracker's own row of the table\n(keyed by IMEI or COM, or dealt out with "
-     "--assign), then\nread it back and compare; each tracker is journaled"},
+    {Command::Provision, "provision TEMPLATE",
+     "write TEMPLATE with each tracker's own row of\n--table CSV merged over it (the row keyed by its "
+     "IMEI\nor "
+     "COM, or dealt out with --assign), then read it back\nand compare; each tracker is journaled"},
     {Command::Journal, "journal [devices]",
-     "list the provisioning journal, newest first (read, write,\ndiff and verify add a row per tracker); "
-     "devices: one line\nper IMEI as last seen"},
+     "list the provisioning journal, newest first (read, write,\ndiff, verify and provision add a row per "
+     "tracker);\ndevices: one line per IMEI as last seen"},
 };
 
 std::string CommandLines(Command only) {
