@@ -564,7 +564,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
   std::string refusal;
   const int status = RunCommand(o, args, out, err, env, refusal);
-  if (status == kExitUsage && o.json) PrintJsonError(out, refusal, kExitUsage);
+  // A port's own status 2 (provision refusing a tracker's merged values) is in its object already.
+  if (status == kExitUsage && o.json && !refusal.empty()) PrintJsonError(out, refusal, kExitUsage);
   return status;
 }
 
