@@ -90,12 +90,12 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
     return;
   }
   char line[512];
-  std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s\n", "TIME (UTC)", "IMEI",
+  std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-9s  %-15s  %-12s  %s\n", "TIME (UTC)", "IMEI",
                 "PORT", "COMMAND", "OUTCOME", "SETTINGS", "STATION");
   out << line;
   for (const JournalRow& r : rows) {
     // The row's own bytes are escaped, its line end is not.
-    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s", r.time.c_str(),
+    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-9s  %-15s  %-12s  %s", r.time.c_str(),
                   r.imei.empty() ? "-" : r.imei.c_str(), r.port.c_str(), r.command.c_str(), r.outcome.c_str(),
                   r.settingsHash.empty() ? "-" : r.settingsHash.substr(0, 12).c_str(), r.station.c_str());
     out << EscapeControlBytes(line) << "\n";
@@ -167,8 +167,12 @@ JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   row.signal = id.rssi < 0 ? std::string() : std::to_string(id.rssi);
   row.command = CommandName(report.command);
   row.templateFile = plan.file;
-  if (report.command == Command::Write || report.command == Command::Verify)
+  if (report.command == Command::Provision) {
+    row.settingsHash = report.settingsHash;
+    row.rowKey = report.rowKey;
+  } else if (report.command == Command::Write || report.command == Command::Verify) {
     row.settingsHash = journal::SettingsHash(SentKeyLines(plan.values, plan.sendGroups));
+  }
   row.groups = Joined(report.groupsSent);
   row.outcome = report.outcome;
   row.exitCode = report.exitCode;

@@ -49,6 +49,7 @@ void CDeviceEngine::Execute() {
   CGroupOperations operations(exchange, plan_.form, events_);
   operations.IdentifyAfterWakeUp(plan_.identify);
   operations.Quiet(plan_.quiet);
+  operations.SetAfterIdentify(plan_.afterIdentify);
 
   events_.OperationStarted();
   events_.StatusChanged("");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -36,6 +37,12 @@ struct OperationPlan {
   bool quiet = false;
   TerminalRequest terminal;  // Terminal: the line and how it is sent
   CPacing pacing;
+  // Send with identify: called on the worker right after the identity
+  // queries, before any settings line. It may set this tracker's values in
+  // `form`; false declines the tracker: the bracket is closed, nothing is
+  // sent, and the operation ends as Outcome::Declined with `declined`'s
+  // message. Unset: the operation's bytes are unchanged.
+  AfterIdentify afterIdentify;
   IClock* clock = &SteadyClock();  // what the port and the pacing wait on
 };
 
