@@ -5,13 +5,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <set>
 #include <sstream>
 
 #include "cli/Cli.h"
 #include "cli/ConfigCheck.h"
-#include "cli/FleetTable.h"
 #include "cli/JournalCommand.h"
+#include "cli/ProvisionPlan.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
@@ -42,10 +41,9 @@ struct PhaseSpan {
   int from, span;
 };
 constexpr PhaseSpan kPhaseSpans[] = {
-    {ProvisioningAction::Identify, "identify", 0, 100}, {ProvisioningAction::Provision, "identify", 0, 10},
-    {ProvisioningAction::Provision, "write", 10, 45},   {ProvisioningAction::Provision, "verify", 55, 45},
-    {ProvisioningAction::Verify, "write", 0, 55},       {ProvisioningAction::Verify, "verify", 55, 45},
-    {ProvisioningAction::ReadToFiles, "read", 0, 100},
+    {ProvisioningAction::Identify, "identify", 0, 100}, {ProvisioningAction::Provision, "write", 0, 55},
+    {ProvisioningAction::Provision, "verify", 55, 45},  {ProvisioningAction::Verify, "write", 0, 55},
+    {ProvisioningAction::Verify, "verify", 55, 45},     {ProvisioningAction::ReadToFiles, "read", 0, 100},
 };
 
 PhaseSpan SpanOf(ProvisioningAction action, const std::string& phase) {
@@ -91,7 +89,7 @@ cli::Command CommandOf(ProvisioningAction action) {
   switch (action) {
     case ProvisioningAction::Identify: return cli::Command::Identify;
     case ProvisioningAction::ReadToFiles: return cli::Command::Read;
-    case ProvisioningAction::Provision:
+    case ProvisioningAction::Provision: return cli::Command::Provision;
     case ProvisioningAction::Verify: return cli::Command::Verify;
   }
   return cli::Command::None;
@@ -249,12 +247,31 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
     }
     plan.outputBase = (fs::path(folder) / kReadBaseName).string();
   }
-  if (action == ProvisioningAction::Provision || action == ProvisioningAction::Verify) {
-    // The template and the table are checked as rv450-cli checks them.
-    if (inputs.templateFile.empty()) {
-      error = "no template config file chosen";
+  // The template and the table are checked as rv450-cli checks them.
+  if ((action == ProvisioningAction::Provision || action == ProvisioningAction::Verify) &&
+      inputs.templateFile.empty()) {
+    error = "no template config file chosen";
+    return false;
+  }
+  if (action == ProvisioningAction::Provision) {
+    if (inputs.tableFile.empty()) {
+      error = "no per-tracker table chosen";
       return false;
     }
+    cli::ProvisionRequest request;
+    request.templatePath = inputs.templateFile;
+    request.tablePath = inputs.tableFile;
+    request.password = password;
+    std::vector<std::string> problems;
+    if (!cli::PrepareProvision(request, plan, problems)) {
+      for (const std::string& p : problems) error += p + "\n";
+      error += problems.size() == 1 ? "the template or the table is not usable; no port was touched"
+                                    : std::to_string(problems.size()) +
+                                          " problems in the template or the table; no port was touched";
+      return false;
+    }
+  }
+  if (action == ProvisioningAction::Verify) {
     cli::ConfigInput input;
     std::vector<cli::Problem> problems;
     if (!cli::LoadConfigInput(inputs.templateFile, input, problems, error)) {
@@ -273,18 +290,6 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
               " the form's rules; nothing was sent";
       return false;
     }
-    if (action == ProvisioningAction::Provision && !inputs.tableFile.empty()) {
-      std::set<std::string> sections;
-      for (Group group : SendOrder())
-        if (input.sections[static_cast<int>(group)]) sections.insert(std::string("RV") + Info(group).name);
-      cli::FleetTable table;
-      std::vector<std::string> tableProblems;
-      if (!cli::LoadFleetTable(inputs.tableFile, sections, table, tableProblems)) {
-        for (const std::string& p : tableProblems) error += p + "\n";
-        error += inputs.tableFile + ": the table is not usable; no port was touched";
-        return false;
-      }
-    }
   }
 
   // Every row goes to the journal rv450-cli keeps, committed as its job ends.
@@ -295,6 +300,8 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
     }
     storeOpen_ = true;
   }
+  // provision: the journal deals rows of a table without a key and answers for done trackers.
+  if (plan.provision) plan.provision->store = &store_;
   return true;
 }
 

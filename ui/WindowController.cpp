@@ -9,7 +9,10 @@
 namespace kestrun {
 
 CWindowController::CWindowController(IWindowView& view, const RelayFactory& makeRelay)
-    : view_(view), operations_(makeRelay(*this), [this](bool busy) { OnBusyChanged(busy); }) {}
+    : view_(view),
+      operations_(makeRelay(*this), [this](bool busy) { OnBusyChanged(busy); }),
+      // A port check that comes due during an exchange waits for its end (CheckPort).
+      terminal_(makeRelay, [this](bool busy) { busy ? view_.ShowBusy(true) : OnBusyChanged(false); }) {}
 
 bool CWindowController::Start() {
   view_.PushForm();
@@ -72,7 +75,16 @@ void CWindowController::CheckPort() {
   view_.PushForm();
 }
 
-void CWindowController::Shutdown() { operations_.Shutdown(); }
+void CWindowController::Shutdown() {
+  terminal_.Shutdown();
+  operations_.Shutdown();
+}
+
+bool CWindowController::StartTerminal(const TerminalRequest& request) {
+  if (IsBusy() || PortHeldElsewhere()) return false;
+  terminal_.Start(request, connection_);
+  return true;
+}
 
 // ---- Commands -------------------------------------------------------------
 
@@ -118,10 +130,7 @@ void CWindowController::Identify() { StartOperation(OperationKind::Identify, {})
 
 void CWindowController::CompareWithTracker() {
   if (IsBusy()) return;
-  if (const std::string busy = PortBusyReason(connection_.port); !busy.empty()) {
-    view_.SetStatus(busy);
-    return;
-  }
+  if (PortHeldElsewhere()) return;
   view_.PullForm();
   ClearDifferences();
   GroupSelection all;
@@ -140,12 +149,15 @@ void CWindowController::ClearDifferences() {
   if (comparison_.Clear()) view_.MarkDifferences(comparison_.marks());
 }
 
+bool CWindowController::PortHeldElsewhere() {
+  const std::string busy = PortBusyReason(connection_.port);
+  if (!busy.empty()) view_.SetStatus(busy);
+  return !busy.empty();
+}
+
 void CWindowController::StartOperation(OperationKind kind, const GroupSelection& selection) {
   if (IsBusy()) return;
-  if (const std::string busy = PortBusyReason(connection_.port); !busy.empty()) {
-    view_.SetStatus(busy);
-    return;
-  }
+  if (PortHeldElsewhere()) return;
   // A value that breaks its field's rule stops a Send before the port opens.
   const GroupSelection sent = kind == OperationKind::SendAll ? model_.SendAllSelection() : selection;
   const bool sends = kind == OperationKind::Send || kind == OperationKind::SendAll;

@@ -39,6 +39,8 @@ const Case kCases[] = {
      "writing RVSRI 1 of "},
     {"provision", ProvisioningAction::Provision, nullptr, nullptr, false, RowState::Done, "equal",
      "keys compared", "verifying"},
+    {"provision without its row", ProvisioningAction::Provision, nullptr, nullptr, false, RowState::Failed,
+     "no-row", "no row for IMEI", "waking"},
     {"refused line", ProvisioningAction::Verify, "AT+RVTRI=", nullptr, false, RowState::Failed,
      "tracker-failed", "Send AT+RVTRI Fail", "writing RVTRI "},
     {"read", ProvisioningAction::ReadToFiles, nullptr, nullptr, false, RowState::Done, "ok", "into",
@@ -90,6 +92,10 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
     std::string text = ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini");
     if (c.badValue) text.replace(text.find("ServerPort="), 11, c.badValue);
     WriteFile(dir / "template.ini", text);
+    // The per-tracker table has this tracker's row, or another tracker's.
+    const bool ownRow = std::string(c.name) != "provision without its row";
+    WriteFile(dir / "table.csv",
+              "IMEI,RVSRI/APN\n" + sim::SimImei(ownRow ? kCom : kCom + 1) + ",apn.example\n");
     std::filesystem::create_directories(dir / "out");
 
     CProvisioningModel model(Discovery(), dir.path());
@@ -99,7 +105,7 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
     model.rowChanged = [&](std::size_t row) { seen.push_back(model.rows()[row].stateText); };
     model.SetChecked(0, true);
     std::string error;
-    const bool started = model.Start(c.action, {dir / "template.ini", "", dir / "out"}, error);
+    const bool started = model.Start(c.action, {dir / "template.ini", dir / "table.csv", dir / "out"}, error);
     ASSERT_EQ(started, !c.refused) << error;
     if (started) {
       EXPECT_NE(PortBusyReason(kCom).find("Provisioning window"), std::string::npos);

@@ -22,6 +22,8 @@ TEST(ProvisioningWindowTest, ProvisionOfThreeTrackersShowsEachRowsEnd) {
   ::unsetenv("RV450_JOURNAL");
   WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
   WriteFile(dir / "template.ini", ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini"));
+  WriteFile(dir / "table.csv", "IMEI,RVSRI/APN\n" + sim::SimImei(51) + ",one.example\n" + sim::SimImei(52) +
+                                   ",two.example\n" + sim::SimImei(53) + ",three.example\n");
   const std::string ports = dir / "ports";
   std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
   for (int com : {51, 52, 53}) sims.push_back(StartSimulator(ports, com));
@@ -38,6 +40,7 @@ TEST(ProvisioningWindowTest, ProvisionOfThreeTrackersShowsEachRowsEnd) {
   QTest::keyClick(window.rowsView(), Qt::Key_Space);
   rows->setData(rows->index(1, CProvisioningTable::Com), Qt::Checked, Qt::CheckStateRole);
   window.templateEdit()->setText(QString::fromStdString(dir / "template.ini"));
+  window.tableEdit()->setText(QString::fromStdString(dir / "table.csv"));
   QTest::mouseClick(window.button(ProvisioningAction::Provision), Qt::LeftButton);
   EXPECT_TRUE(window.stopButton()->isEnabled());
   ASSERT_TRUE(window.model().rows()[0].running);

@@ -194,10 +194,10 @@ class WindowControllerTest : public SimulatorTest {
   }
 
   CRecordingView view;
-  CTestThreadRelay* relay = nullptr;
+  CTestThreadRelay* relay = nullptr;  // the form's operations' (made first; the terminal's next)
   CWindowController controller{view, [this](IEngineEvents& windowSide) {
                                  auto made = std::make_unique<CTestThreadRelay>(windowSide);
-                                 relay = made.get();
+                                 if (!relay) relay = made.get();
                                  return made;
                                }};
 };
@@ -317,9 +317,12 @@ TEST_F(WindowControllerTest, APortAnotherWindowUsesIsRefusedWithItsHolder) {
   controller.CheckPort();
   EXPECT_EQ(view.status, reason);
   EXPECT_TRUE(view.enabled);
-  const std::function<void()> commands[] = {
-      [&] { controller.ReadAll(); }, [&] { controller.SendAll(); }, [&] { controller.ReadGroup(Group::Sri); },
-      [&] { controller.Identify(); }, [&] { controller.CompareWithTracker(); }};
+  const std::function<void()> commands[] = {[&] { controller.ReadAll(); },
+                                            [&] { controller.SendAll(); },
+                                            [&] { controller.ReadGroup(Group::Sri); },
+                                            [&] { controller.Identify(); },
+                                            [&] { controller.CompareWithTracker(); },
+                                            [&] { EXPECT_FALSE(controller.StartTerminal({})); }};
   for (const auto& command : commands) {
     view.status.clear();
     command();
