@@ -1,5 +1,6 @@
 // rv450-provisioning-bench: Provision of many simulated trackers at once in
-// the Provisioning window, against the command line doing the same. Each run
+// the Provisioning window (a template and each tracker's table row), against
+// rv450-cli provision of the same. Each run
 // starts fresh simulators answering late, ticks every row, presses Provision
 // and waits for the last row; a 10 ms timer on the window thread measures the
 // longest gap between its ticks (how long the window stood still). Then
@@ -57,6 +58,7 @@ class CBench {
   CBench(const Settings& s, std::string dir) : s_(s), dir_(std::move(dir)) {}
 
   std::string Template() const { return dir_ + "/fleet.ini"; }
+  std::string Table() const { return dir_ + "/fleet.csv"; }
 
   // Fresh simulators as COM 100 and up; false when one did not start.
   bool StartTrackers() {
@@ -86,6 +88,7 @@ class CBench {
     for (int r = 0; r < rows->rowCount(); ++r)
       rows->setData(rows->index(r, CProvisioningTable::Com), Qt::Checked, Qt::CheckStateRole);
     window.templateEdit()->setText(QString::fromStdString(Template()));
+    window.tableEdit()->setText(QString::fromStdString(Table()));
     window.show();
     // The window's first paint is not part of the batch.
     QApplication::processEvents();
@@ -135,7 +138,8 @@ class CBench {
     env.journalPath = dir_ + "/journal.sqlite";
     std::ostringstream out, err;
     const auto start = std::chrono::steady_clock::now();
-    const int status = cli::RunCli({kCliCommand, Template(), "--port", ports, "--quiet"}, out, err, env);
+    const int status =
+        cli::RunCli({kCliCommand, Template(), "--table", Table(), "--port", ports, "--quiet"}, out, err, env);
     seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     if (status != 0)
       std::fprintf(stderr, "rv450-provisioning-bench: rv450-cli failed (%d):\n%s%s", status,
@@ -144,7 +148,7 @@ class CBench {
   }
 
   // What Provision runs on the command line.
-  static constexpr const char* kCliCommand = "verify";
+  static constexpr const char* kCliCommand = "provision";
 
  private:
   std::string Ports() const { return dir_ + "/ports"; }
@@ -213,6 +217,10 @@ int main(int argc, char** argv) {
   {
     CIniFile file(dir + "/fleet.ini");
     WriteConfigFile(file, FullFormValues(), "");
+    // Each tracker's own row: its IMEI and an APN of its own.
+    std::ofstream table(dir + "/fleet.csv");
+    table << "IMEI,RVSRI/APN\n";
+    for (int i = 0; i < s.trackers; ++i) table << sim::SimImei(100 + i) << ",fleet" << i << "\n";
     std::ofstream(dir + "/MainSetting.ini")
         << "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=" << s.pacing << "\n";
   }
