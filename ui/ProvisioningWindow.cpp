@@ -58,7 +58,8 @@ constexpr ButtonEntry kButtons[] = {
 constexpr const char* kJournalColumns[] = {"Time",    "Port",    "IMEI",   "Command",
                                            "Outcome", "Message", "Seconds"};
 constexpr const char* kOutcomes[] = {
-    "ok", "equal", "different", "tracker-failed", "port-not-opened", "stopped", "output-failed"};
+    "ok",     "equal",   "different", "tracker-failed", "port-not-opened", "stopped",
+    "no-row", "skipped", "refused",   "claim-failed",   "output-failed"};
 constexpr int kJournalRows = 200;
 
 }  // namespace
@@ -123,7 +124,8 @@ QVariant CProvisioningTable::data(const QModelIndex& index, int role) const {
     case Qt::CheckStateRole:
       return index.column() == Com ? QVariant(r.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
     case Qt::ToolTipRole:
-      if (index.column() == Result && !r.hint.empty()) return result + "\n" + Text(r.hint);
+      if (index.column() == Result && !result.isEmpty())
+        return r.hint.empty() ? result : result + "\n" + Text(r.hint);
       if (index.column() == Firmware || index.column() == Device) return shown(index.column());
       return {};
     case Qt::AccessibleTextRole: {
