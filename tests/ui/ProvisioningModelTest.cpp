@@ -166,3 +166,25 @@ TEST_F(ProvisioningModelTest, StopAndTheModelsEndEachStopTheJobAndCloseThePort) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProvisioningModelTest, APluggedTrackerGainsARowAndAnUnpluggedOneLosesIt) {
+  CProvisioningModel model(Discovery(), dir.path());
+  int resets = 0;
+  model.rowsReset = [&] { ++resets; };
+  EXPECT_FALSE(model.RefreshPorts());
+  {
+    auto plugged = StartSimulator(PortsDir(), kCom + 1);
+    EXPECT_TRUE(model.RefreshPorts());
+    ASSERT_EQ(model.rows().size(), 2u);
+    EXPECT_EQ(model.rows()[1].port, kCom + 1);
+    EXPECT_EQ(model.rows()[1].stateText, "idle");
+  }
+  EXPECT_TRUE(model.RefreshPorts());
+  ASSERT_EQ(model.rows().size(), 1u);
+  EXPECT_EQ(model.rows()[0].port, kCom);
+  EXPECT_EQ(resets, 2);
+}
+
+}  // namespace
