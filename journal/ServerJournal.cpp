@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <set>
 
+#include "journal/RowOrigin.h"
+
 namespace kestrun::journal {
 
 namespace {
@@ -99,11 +101,6 @@ std::string Number(double value) {
   char text[40];
   std::snprintf(text, sizeof text, "%.17g", value);
   return text;
-}
-
-std::string Station() {
-  char name[256] = {};
-  return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
 }
 
 }  // namespace
@@ -274,7 +271,8 @@ bool CServerJournal::Claim(const std::string& tableName, const std::vector<std::
   if (index >= 0 &&
       !Exec("INSERT INTO rv450_claims (table_name, row_id, imei, time, station) "
             "VALUES ($1, $2, $3, $4, $5)",
-            {table, ids[static_cast<std::size_t>(index)], holder, UtcNow(), ServerText(Station())}, error)) {
+            {table, ids[static_cast<std::size_t>(index)], holder, UtcNow(), ServerText(StationName())},
+            error)) {
     index = -1;
     return false;
   }
