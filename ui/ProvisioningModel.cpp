@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
+#include <tuple>
 
 #include "cli/Cli.h"
 #include "cli/ConfigCheck.h"
