@@ -28,18 +28,18 @@ CMainFrame::CMainFrame()
   operationGuarded_ << operation->addAction("Send All", view_, [this] { view_->OnSendAll(); });
   operationGuarded_ << operation->addAction("Read All", view_, [this] { view_->OnReadAll(); });
   operationGuarded_ << operation->addAction("Identify Tracker", view_, [this] { view_->OnIdentify(); });
+  operationGuarded_ << operation->addAction("Compare With Tracker", view_,
+                                            [this] { view_->OnCompareWithTracker(); });
+  operation->addSeparator();
   // Not guarded: the terminal itself refuses while an operation runs, and says so.
   operation->addAction("Terminal", this, [this] { ShowTerminal(); });
+  // Many trackers at once on their own ports; the form's port is refused
+  // while the Provisioning window uses it.
+  operation->addAction("Provisioning...", this, [this] { ShowProvisioning(); });
   // Closing the history window only hides it; this brings it back. It only
   // shows what is there, so it stays usable while an operation runs.
   operation->addSeparator();
   operation->addAction("Protocol Commands History", this, [this] { ShowHistory(); });
-  operation->addSeparator();
-  operationGuarded_ << operation->addAction("Compare With Tracker", view_,
-                                            [this] { view_->OnCompareWithTracker(); });
-  // Many trackers at once on their own ports; the form's port is refused
-  // while the Provisioning window uses it.
-  operation->addAction("Provisioning...", this, [this] { ShowProvisioning(); });
   QMenu* config = menuBar()->addMenu("&Config");
   operationGuarded_ << config->addAction("Main Setting", view_, [this] { view_->OnMainSetting(); });
   operationGuarded_ << config->addAction("Save Config File", view_, [this] { view_->OnSaveConfigFile(); });

@@ -249,8 +249,8 @@ TEST_F(DesktopTest, TheHistoryWindowComesBackFromTheOperationMenu) {
   }
   EXPECT_EQ(
       menus,
-      QStringList({"&Operation: Send All, Read All, Identify Tracker, Terminal, Protocol Commands History, "
-                   "Compare With Tracker, Provisioning...",
+      QStringList({"&Operation: Send All, Read All, Identify Tracker, Compare With Tracker, Terminal, "
+                   "Provisioning..., Protocol Commands History",
                    "&Config: Main Setting, Save Config File, Load Config File", "&About: &About This Tool"}));
 
   // Usable while an operation runs: it only shows the window.
