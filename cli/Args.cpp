@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "cli/BatchReport.h"
 #include "cmdline/OptionTable.h"
 #include "journal/Journal.h"
 #include "protocol/PasswordRule.h"
@@ -218,6 +219,14 @@ COptionTable OptionTable(Options& o) {
       {"--journal", "PATH", "the journal file (default:\n$XDG_DATA_HOME/rv450-kestrun/journal.sqlite)",
        nonEmpty(o.journalPath, "--journal needs a file"), kJournaled},
       {"--no-journal", "", "add no row to the journal", flag(o.noJournal), kConnecting},
+      {"--report", "FILE",
+       "write each tracker's row (as the journal's, with outcome\nand message) to FILE.csv or FILE.json",
+       [&o](const std::string& value, std::string& error) {
+         ReportFormat format;
+         o.reportFile = value;
+         return ReportFormatOf(value, format, error);
+       },
+       kConnecting},
       {"--imei", "IMEI", "only this tracker's rows", nonEmpty(o.imei, "--imei needs a number"), {"journal"}},
       {"--since",
        "UTC",
@@ -230,7 +239,7 @@ COptionTable OptionTable(Options& o) {
        {"journal"}},
       {"--outcome",
        "WORD",
-       "only rows with this outcome (ok, tracker-failed, ...)",
+       "only rows with this outcome (ok, tracker-failed, ...);\nfailed: every row whose exit status is not 0",
        nonEmpty(o.outcome, "--outcome needs a word"),
        {"journal"}},
       {"--csv", "", "comma-separated values with a header line", flag(o.csv), {"journal"}},
@@ -355,6 +364,10 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
   if (options.csv && options.json) {
     error = "--csv and --json exclude each other";
+    return false;
+  }
+  if (options.dryRun && !options.reportFile.empty()) {
+    error = "--report and --dry-run exclude each other (a dry run talks to no tracker)";
     return false;
   }
   if (options.noJournal && !options.journalPath.empty()) {

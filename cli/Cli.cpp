@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/Args.h"
+#include "cli/BatchReport.h"
 #include "cli/ConfigCheck.h"
 #include "cli/JournalCommand.h"
 #include "cli/PasswordSource.h"
@@ -408,6 +409,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   }
   if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return fail(error);
   if (!CheckLogFiles(logs, error)) return fail(error);
+  if (!o.reportFile.empty() && !CheckOutputFile(o.reportFile, error)) return fail("report " + error);
   // A run that talks to trackers is recorded; a journal that cannot take its
   // rows stops it before any port.
   journal::CJournalStore store;
@@ -418,11 +420,13 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
 
   // Each tracker's row is committed when its job ends (the store takes one
   // job at a time), so a batch killed midway keeps every finished tracker.
-  if (!o.noJournal)
-    plan.onFinished = [&store, &plan](PortReport& r) {
+  CBatchRows batchRows;
+  if (!o.noJournal || !o.reportFile.empty())
+    plan.onFinished = [&store, &plan, &batchRows, &o](PortReport& r) {
       journal::JournalRow row = JournalRowFor(r, plan);
       std::string why;
-      if (!store.Append(row, why)) r.journalError = why;
+      if (!o.noJournal && !store.Append(row, why)) r.journalError = why;
+      batchRows.Add(row);
     };
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
@@ -475,7 +479,11 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
           << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
   if (several && !identify && !o.json && !o.quiet) PrintClosingTable(out, reports);
   out << std::flush;
-  return stopped ? kExitInterrupted : status;
+  status = stopped ? kExitInterrupted : status;
+  if (!o.reportFile.empty())
+    status = WriteBatchReport(o.reportFile, o.command, status, std::nullopt, batchRows.InOrder(reports, plan),
+                              err);
+  return status;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -41,54 +42,21 @@ std::string Joined(const std::vector<std::string>& items) {
   return text;
 }
 
-std::string CsvField(const std::string& value) {
-  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
-  std::string text = "\"";
-  for (char c : value) text += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return text + "\"";
-}
-
 std::string Number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", value);
   return text;
 }
 
-// Every column of a row, named as in the CSV header and the JSON members.
-std::vector<std::pair<const char*, std::string>> Columns(const JournalRow& r) {
-  return {{"id", r.id},
-          {"time", r.time},
-          {"station", r.station},
-          {"user", r.user},
-          {"program", r.program},
-          {"version", r.version},
-          {"port", r.port},
-          {"device", r.device},
-          {"imei", r.imei},
-          {"iccid", r.iccid},
-          {"firmware", r.firmware},
-          {"signal", r.signal},
-          {"command", r.command},
-          {"template", r.templateFile},
-          {"settingsHash", r.settingsHash},
-          {"rowKey", r.rowKey},
-          {"groups", r.groups},
-          {"outcome", r.outcome},
-          {"exitCode", std::to_string(r.exitCode)},
-          {"message", r.message},
-          {"seconds", Number(r.seconds)},
-          {"sent", r.sent ? "true" : "false"}};
-}
-
 void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow>& rows) {
   if (o.csv) {
     std::string header;
-    for (const auto& [name, value] : Columns(JournalRow()))
-      header += (header.empty() ? "" : ",") + std::string(name);
+    for (const JournalColumn& c : JournalColumns(JournalRow()))
+      header += (header.empty() ? "" : ",") + std::string(c.name);
     out << header << "\n";
     for (const JournalRow& r : rows) {
       std::string line;
-      for (const auto& [name, value] : Columns(r)) line += (line.empty() ? "" : ",") + CsvField(value);
+      for (const JournalColumn& c : JournalColumns(r)) line += (line.empty() ? "" : ",") + CsvField(c.value);
       out << line << "\n";
     }
     return;
@@ -96,24 +64,22 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
   if (o.json) {
     for (const JournalRow& r : rows) {
       out << "{\"schema\":" << kJsonSchema;
-      for (const auto& [name, value] : Columns(r)) {
-        const std::string member = name;
-        const bool bare = member == "exitCode" || member == "seconds" || member == "sent";
-        out << ",\"" << member << "\":" << (bare ? value : JsonString(value));
-      }
+      for (const JournalColumn& c : JournalColumns(r))
+        out << ",\"" << c.name << "\":" << (c.bare ? c.value : JsonString(c.value));
       out << "}\n";
     }
     return;
   }
   char line[512];
-  std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s\n", "TIME (UTC)", "IMEI",
+  std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-9s  %-15s  %-12s  %s\n", "TIME (UTC)", "IMEI",
                 "PORT", "COMMAND", "OUTCOME", "SETTINGS", "STATION");
   out << line;
   for (const JournalRow& r : rows) {
-    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-7s  %-15s  %-12s  %s\n", r.time.c_str(),
+    // The line end is added after the escape, which would show it as \x0A.
+    std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-9s  %-15s  %-12s  %s", r.time.c_str(),
                   r.imei.empty() ? "-" : r.imei.c_str(), r.port.c_str(), r.command.c_str(), r.outcome.c_str(),
                   r.settingsHash.empty() ? "-" : r.settingsHash.substr(0, 12).c_str(), r.station.c_str());
-    out << EscapeControlBytes(line);
+    out << EscapeControlBytes(line) << "\n";
     if (!r.message.empty()) out << "    " << EscapeControlBytes(r.message) << "\n";
   }
 }
@@ -142,6 +108,38 @@ void PrintDevices(std::ostream& out, const Options& o, const std::vector<journal
 }
 
 }  // namespace
+
+std::string CsvField(const std::string& value) {
+  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+  std::string text = "\"";
+  for (char c : value) text += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return text + "\"";
+}
+
+std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
+  return {{"id", r.id},
+          {"time", r.time},
+          {"station", r.station},
+          {"user", r.user},
+          {"program", r.program},
+          {"version", r.version},
+          {"port", r.port},
+          {"device", r.device},
+          {"imei", r.imei},
+          {"iccid", r.iccid},
+          {"firmware", r.firmware},
+          {"signal", r.signal},
+          {"command", r.command},
+          {"template", r.templateFile},
+          {"settingsHash", r.settingsHash},
+          {"rowKey", r.rowKey},
+          {"groups", r.groups},
+          {"outcome", r.outcome},
+          {"exitCode", std::to_string(r.exitCode), true},
+          {"message", r.message},
+          {"seconds", Number(r.seconds), true},
+          {"sent", r.sent ? "true" : "false", true}};
+}
 
 JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   JournalRow row;
@@ -174,7 +172,31 @@ JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   return row;
 }
 
+const std::vector<std::string>& JournalOutcomes() {
+  static const std::vector<std::string> words = {"ok",
+                                                 "equal",
+                                                 "different",
+                                                 "port-not-opened",
+                                                 "tracker-failed",
+                                                 "nothing-to-send",
+                                                 "output-failed",
+                                                 "stopped",
+                                                 kFailedOutcomes};
+  return words;
+}
+
 int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err) {
+  auto refuse = [&err](const std::string& message) {
+    err << "rv450-cli: " << EscapeControlBytes(message) << "\n";
+    return kExitUsage;
+  };
+  const std::vector<std::string>& words = JournalOutcomes();
+  if (!o.outcome.empty() && std::find(words.begin(), words.end(), o.outcome) == words.end())
+    return refuse("--outcome '" + o.outcome + "' is no outcome; use one of " + Joined(words));
+  if (o.journalDevices && (!o.imei.empty() || !o.since.empty() || !o.outcome.empty()))
+    return refuse(
+        "journal devices lists every tracker as last seen; --imei, --since and --outcome "
+        "narrow the rows of 'journal'");
   journal::CJournal db;
   std::string error;
   if (!db.Open(path, error)) {
@@ -187,7 +209,12 @@ int RunJournal(const Options& o, const std::string& path, std::ostream& out, std
     if ((ok = db.Devices(devices, error))) PrintDevices(out, o, devices);
   } else {
     std::vector<JournalRow> rows;
-    if ((ok = db.Rows({o.imei, o.since, o.outcome, 0}, rows, error))) PrintRows(out, o, rows);
+    journal::JournalQuery query;
+    query.imei = o.imei;
+    query.since = o.since;
+    query.failed = o.outcome == kFailedOutcomes;
+    query.outcome = query.failed ? std::string() : o.outcome;
+    if ((ok = db.Rows(query, rows, error))) PrintRows(out, o, rows);
   }
   out << std::flush;
   if (ok) return kExitOk;

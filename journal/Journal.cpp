@@ -200,6 +200,7 @@ bool CJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& rows, st
   if (!query.imei.empty()) sql += " AND imei = ?", values.push_back(query.imei);
   if (!query.since.empty()) sql += " AND time >= ?", values.push_back(query.since);
   if (!query.outcome.empty()) sql += " AND outcome = ?", values.push_back(query.outcome);
+  if (query.failed) sql += " AND exit_code <> 0";
   sql += " ORDER BY time DESC, rowid DESC";
   if (query.limit > 0) sql += " LIMIT " + std::to_string(query.limit);
   CStatement s(db_, sql);
