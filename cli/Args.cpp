@@ -239,7 +239,8 @@ COptionTable OptionTable(Options& o) {
        {"journal"}},
       {"--outcome",
        "WORD",
-       "only rows with this outcome (ok, tracker-failed, ...);\nfailed: every row whose exit status is not 0",
+       "only rows with this outcome (ok, tracker-failed, ...);\nfailed: every failed tracker (status 3 and "
+       "up, or\ndifferences after a write)",
        nonEmpty(o.outcome, "--outcome needs a word"),
        {"journal"}},
       {"--csv", "", "comma-separated values with a header line", flag(o.csv), {"journal"}},

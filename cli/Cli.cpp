@@ -407,9 +407,10 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
                                     : o.logDir + "/AtLog.log");
     labels.push_back("COM" + std::to_string(t.port));
   }
+  // Before the logs, whose check creates them: a refused run leaves none behind.
+  if (!o.reportFile.empty() && !CheckOutputFile(o.reportFile, error)) return fail("report " + error);
   if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return fail(error);
   if (!CheckLogFiles(logs, error)) return fail(error);
-  if (!o.reportFile.empty() && !CheckOutputFile(o.reportFile, error)) return fail("report " + error);
   // A run that talks to trackers is recorded; a journal that cannot take its
   // rows stops it before any port.
   journal::CJournalStore store;

@@ -30,8 +30,10 @@ std::vector<JournalColumn> JournalColumns(const journal::JournalRow& row);
 // doubled, when it holds a comma, a double quote, CR or LF; else as it is.
 std::string CsvField(const std::string& value);
 
-// --outcome failed: every row whose exit status is not 0, whatever its
-// outcome word (different, tracker-failed, port-not-opened, stopped, ...).
+// --outcome failed: every tracker that failed, whatever the outcome word: a
+// row with status 3 and up (port-not-opened, tracker-failed, output-failed,
+// stopped) or with differences after a write (verify, provision); the rows a
+// retry of their batch would take up.
 constexpr const char* kFailedOutcomes = "failed";
 // The words --outcome takes: every outcome a row can have, and "failed".
 const std::vector<std::string>& JournalOutcomes();

@@ -43,8 +43,8 @@ struct JournalQuery {
   std::string imei;     // empty: every tracker
   std::string since;    // UTC as ParseSince gives it; empty: from the start
   std::string outcome;  // empty: every outcome
-  bool failed = false;  // only rows whose exit status is not 0 (neither ok nor equal)
   int limit = 0;        // 0: no limit
+  bool failed = false;  // only failed trackers: status 3 and up, or differences after a write
 };
 
 // One tracker as the journal last saw it.

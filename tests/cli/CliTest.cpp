@@ -1030,7 +1030,7 @@ TEST_F(CliTest, ReportFileHoldsEachTrackersJournalRowAndTheJournalItsFailures) {
   EXPECT_EQ(journal[0]["id"].string, first["id"].string);
   EXPECT_EQ(journal[0]["time"].string, first["time"].string);
 
-  // "failed" is every row whose status is not 0; an outcome word must be one.
+  // "failed" is every failed tracker, not the equal ones; an outcome word must be one.
   const auto failed = JsonLines(RunRaw({"journal", "--json", "--outcome", "failed"}).out);
   ASSERT_EQ(failed.size(), 2u);
   for (const Json& row : failed) EXPECT_EQ(row["outcome"].string, "tracker-failed");
