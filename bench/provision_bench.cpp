@@ -8,7 +8,8 @@
 //
 // Journal: a journal of one million rows (filled in one transaction) and the
 // time `rv450-cli journal --imei X` takes on it, median of several runs, with
-// SQLite's plan for the query (it must search the IMEI index).
+// SQLite's plan for the query (it must search the IMEI index). With --server
+// the batch also runs with a PostgreSQL journal.
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -77,6 +78,7 @@ struct Settings {
   std::vector<int> counts = {8, 32};
   bool batch = true;
   bool journal = true;
+  std::string server;  // a PostgreSQL journal ("postgresql://..."), or empty
   bool help = false;
 };
 
@@ -114,9 +116,9 @@ class CBench {
   // verify without table and journal, then provision with both.
   std::vector<std::string> VerifyArgs() const { return {"verify", file_, "--no-journal"}; }
   // Without the provision command in this build: verify with the SQLite journal.
-  std::vector<std::string> ProvisionArgs() {
-    if (!HasProvision()) return {"verify", file_, "--journal", dir_ + "/batch.sqlite"};
-    return {"provision", file_, "--table", Table(), "--journal", dir_ + "/batch.sqlite"};
+  std::vector<std::string> ProvisionArgs(const std::string& journal) {
+    if (!HasProvision()) return {"verify", file_, "--journal", journal};
+    return {"provision", file_, "--table", Table(), "--journal", journal};
   }
   bool HasProvision() {
     cli::Environment env;
@@ -245,6 +247,13 @@ kestrun::COptionTable OptionTable(Settings& s) {
        count(s.tableRows, 64, "--table-rows")},
       {"--journal-rows", "N", "rows of the journal looked up (default 1000000)",
        count(s.journalRows, 10, "--journal-rows")},
+      {"--server", "URL", "also provision with this shared journal (postgresql://...)\non the same machine",
+       [&s](const std::string& value, std::string& error) {
+         s.server = value;
+         if (value.rfind("postgresql://", 0) == 0 || value.rfind("postgres://", 0) == 0) return true;
+         error = "--server wants postgresql://..., not '" + value + "'";
+         return false;
+       }},
       {"--only-batch", "", "only the batch runs",
        [&s](const std::string&, std::string&) { return !(s.journal = false); }},
       {"--only-journal", "", "only the journal lookup",
@@ -283,29 +292,45 @@ int main(int argc, char** argv) {
   }
   char dirTemplate[] = "/tmp/rv450-provision-bench-XXXXXX";
   if (!::mkdtemp(dirTemplate)) return 1;
+  // The local journal a shared one keeps its outbox in stays in the bench's folder.
+  ::setenv("XDG_DATA_HOME", dirTemplate, 1);
   CBench bench(s, dirTemplate);
   int status = 0;
 
   if (s.batch) {
-    if (bench.HasProvision())
-      std::printf(
-          "| trackers | verify, no table, no journal | provision, %d-row table, SQLite journal | ratio |\n",
-          s.tableRows);
-    else
-      std::printf(
-          "| trackers | verify, no journal | verify, SQLite journal (no provision in this build) | ratio "
-          "|\n");
-    std::printf("|---|---|---|---|\n");
+    // The first is the measure of the others.
+    struct Variant {
+      std::string label;
+      std::vector<std::string> args;
+    };
+    const bool provision = bench.HasProvision();
+    std::vector<Variant> variants = {
+        {"verify, no table, no journal", bench.VerifyArgs()},
+        {provision ? "provision, " + std::to_string(s.tableRows) + "-row table, SQLite journal"
+                   : "verify, SQLite journal (no provision in this build)",
+         bench.ProvisionArgs(dirTemplate + std::string("/batch.sqlite"))}};
+    if (!s.server.empty())
+      variants.push_back({provision ? "provision, table, PostgreSQL journal" : "verify, PostgreSQL journal",
+                          bench.ProvisionArgs(s.server)});
+    std::string head = "| trackers", rule = "|---";
+    for (std::size_t v = 0; v < variants.size(); ++v) {
+      head += " | " + variants[v].label + (v ? " | ratio" : "");
+      rule += v ? "|---|---" : "|---";
+    }
+    std::printf("%s |\n%s|\n", head.c_str(), rule.c_str());
     for (int count : s.counts) {
-      std::vector<double> verify, provision;
-      for (int r = 0; r < s.runs && status == 0; ++r) {
-        verify.push_back(bench.Batch(count, bench.VerifyArgs()));
-        provision.push_back(bench.Batch(count, bench.ProvisionArgs()));
-        if (verify.back() < 0 || provision.back() < 0) status = 1;
-      }
+      std::vector<std::vector<double>> times(variants.size());
+      for (int r = 0; r < s.runs && status == 0; ++r)
+        for (std::size_t v = 0; v < variants.size() && status == 0; ++v) {
+          times[v].push_back(bench.Batch(count, variants[v].args));
+          if (times[v].back() < 0) status = 1;
+        }
       if (status != 0) break;
-      const double v = Median(verify), p = Median(provision);
-      std::printf("| %d | %.3f s | %.3f s | %.2fx |\n", count, v, p, p / v);
+      const double base = Median(times[0]);
+      std::printf("| %d | %.3f s", count, base);
+      for (std::size_t v = 1; v < variants.size(); ++v)
+        std::printf(" | %.3f s | %.2fx", Median(times[v]), Median(times[v]) / base);
+      std::printf(" |\n");
       std::fflush(stdout);
     }
     std::printf("\n(median of %d runs each; answers %d ms late, fast pacing)\n\n", s.runs, s.delayMs);
