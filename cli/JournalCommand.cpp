@@ -1,14 +1,12 @@
 #include "cli/JournalCommand.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "cli/Compare.h"
+#include "journal/RowOrigin.h"
 #include "protocol/ControlChars.h"
 
 #ifndef KESTRUN_VERSION
@@ -20,21 +18,6 @@ namespace kestrun::cli {
 using journal::JournalRow;
 
 namespace {
-
-std::string Station() {
-  char name[256] = {};
-  return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
-}
-
-std::string UserName() {
-  passwd account{};
-  passwd* found = nullptr;
-  std::vector<char> buffer(4096);
-  if (::getpwuid_r(::geteuid(), &account, buffer.data(), buffer.size(), &found) == 0 && found)
-    return found->pw_name;
-  const char* user = std::getenv("USER");
-  return user ? user : std::to_string(::geteuid());
-}
 
 std::string Joined(const std::vector<std::string>& items) {
   std::string text;
@@ -142,11 +125,7 @@ std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
 }
 
 JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
-  JournalRow row;
-  row.station = Station();
-  row.user = UserName();
-  row.program = "rv450-cli";
-  row.version = KESTRUN_VERSION;
+  JournalRow row = journal::RowFrom("rv450-cli", KESTRUN_VERSION);
   row.port = report.port > 0 ? "COM" + std::to_string(report.port) : "";
   row.device = report.device;
   // The tracker's identity as the identify queries gave it; an invalid IMEI
@@ -158,12 +137,8 @@ JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   row.signal = id.rssi < 0 ? std::string() : std::to_string(id.rssi);
   row.command = CommandName(report.command);
   row.templateFile = plan.file;
-  if (report.command == Command::Write || report.command == Command::Verify) {
-    std::vector<std::string> lines;
-    for (const ConfigKey* key : SentKeys(plan.values, plan.sendGroups))
-      lines.push_back(std::string(key->section) + "/" + key->key + "=" + KeyText(*key, plan.values));
-    row.settingsHash = journal::SettingsHash(lines);
-  }
+  if (report.command == Command::Write || report.command == Command::Verify)
+    row.settingsHash = journal::SettingsHash(SentKeyLines(plan.values, plan.sendGroups));
   row.groups = Joined(report.groupsSent);
   row.outcome = report.outcome;
   row.exitCode = report.exitCode;

@@ -48,6 +48,7 @@ void CDeviceEngine::Execute() {
   CAtExchange exchange(port, events_, log, plan_.pacing, stop_);
   CGroupOperations operations(exchange, plan_.form, events_);
   operations.IdentifyAfterWakeUp(plan_.identify);
+  operations.Quiet(plan_.quiet);
 
   events_.OperationStarted();
   events_.StatusChanged("");

@@ -29,6 +29,9 @@ struct OperationPlan {
   PortSettings port;
   std::string logPath;    // the traffic log file; empty: nothing is logged
   bool identify = false;  // Read and Send: the identity queries right after the wake-up
+  // A read whose values only serve a comparison: reply caps cut without a
+  // popup, and no success popup (the front end says the comparison's result).
+  bool quiet = false;
   CPacing pacing;
   IClock* clock = &SteadyClock();  // what the port and the pacing wait on
 };

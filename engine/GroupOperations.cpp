@@ -97,7 +97,7 @@ bool CGroupOperations::ReadGroup(Group group) {
     exchange_.SetStatus(GroupText("Read ", group, " Fail !"));
     return false;
   }
-  CRefreshOutput out(&events_, model_);
+  CRefreshOutput out(quiet_ ? nullptr : &events_, model_);
   model_.ApplyReplyCaps(group, out);
   model_.ApplyReplyToForm(group);
   events_.GroupRead(group, model_);
@@ -192,7 +192,7 @@ OperationResult CGroupOperations::CloseWithSuccess(const char* status, const cha
   if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
   x.Finish(true);
   x.SetStatus(status);
-  events_.PopupRequested({kAppTitle, popup, kIconSuccess, true, 1000, {}});
+  if (!quiet_) events_.PopupRequested({kAppTitle, popup, kIconSuccess, true, 1000, {}});
   return {};
 }
 

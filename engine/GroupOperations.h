@@ -25,6 +25,8 @@ class CGroupOperations {
 
   // Read and Send ask the identity queries right after the wake-up.
   void IdentifyAfterWakeUp(bool on) { identify_ = on; }
+  // Reply caps cut without a popup, and no success popup.
+  void Quiet(bool on) { quiet_ = on; }
 
   // One group's query, up to three times, parsed into the form; open to tests.
   bool ReadGroup(Group group);
@@ -44,6 +46,7 @@ class CGroupOperations {
   CFormModel& model_;
   IEngineEvents& events_;
   bool identify_ = false;
+  bool quiet_ = false;
 };
 
 }  // namespace kestrun

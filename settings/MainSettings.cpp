@@ -20,6 +20,7 @@ FileResult CMainSettings::Load(CIniText& text) {
   comNumber = text.GetInt(kSection, "ComPortNumber", 0);
   baudIndex = text.GetInt(kSection, "Baudrate", 1);
   pacing = CPacing::FromSetting(text.GetString(kSection, "Pacing", ""));
+  journal = text.GetString(kSection, "Journal", "");
   return result;
 }
 

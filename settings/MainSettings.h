@@ -1,7 +1,7 @@
 // The connection settings in MainSetting.ini (section Main): device password,
 // position of the chosen port in this start-up's port list and that port's COM
-// number, position of the baud rate in the baud list, and the pacing of the
-// exchange with the tracker.
+// number, position of the baud rate in the baud list, the pacing of the
+// exchange with the tracker, and where the window's journal rows go.
 #pragma once
 
 #include <string>
@@ -36,6 +36,9 @@ class CMainSettings {
   // Stored as "Pacing=specified" or "Pacing=fast"; read as CPacing::FromSetting
   // reads it.
   CPacing pacing;
+  // Journal=: where the window's journal rows go (a SQLite file or a
+  // postgresql:// URL); empty: not set. Read only: Save keeps the line as it is.
+  std::string journal;
 };
 
 }  // namespace kestrun

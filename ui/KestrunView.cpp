@@ -121,7 +121,9 @@ void CKestrunView::PushValues(const std::vector<int>& ids) { form_.Push(ids); }
 
 void CKestrunView::OnChanged(int id) {
   CFormModel& model = controller_.model();
-  if (form_.Exchanging() || !model.liveUpdate) return;
+  if (form_.Exchanging()) return;
+  controller_.FieldEdited(id);
+  if (!model.liveUpdate) return;
   const Binding* binding = FindBinding(id);
   if (!binding) return;
   PullForm();

@@ -27,6 +27,8 @@
 #include "settings/IniFile.h"
 #include "ui/ConfigFileCommands.h"
 #include "ui/DialogUnits.h"
+#include "ui/DifferenceMarks.h"
+#include "ui/DifferencesDlg.h"
 #include "ui/FormControls.h"
 #include "ui/FormPage.h"
 #include "ui/HistoryDlg.h"
@@ -63,6 +65,7 @@ class CKestrunView : public QScrollArea, public IWindowView {
   void OnSendAll() { controller_.SendAll(); }
   void OnReadAll() { controller_.ReadAll(); }
   void OnIdentify() { controller_.Identify(); }
+  void OnCompareWithTracker() { controller_.CompareWithTracker(); }
   void OnMainSetting() { controller_.OnMainSetting(); }
   void OnSaveConfigFile();
   void OnLoadConfigFile();
@@ -79,6 +82,7 @@ class CKestrunView : public QScrollArea, public IWindowView {
   void ShowPopup(const PopupRequest& popup) override;
   void ShowProgress(const std::string& label, int value, int maximum) override;
   void NoteLogFailure(const std::string& reason) override;
+  void NoteJournalProblem(const std::string& note) override;
   void AppendHistory(const std::string& line) override;
   void ClearHistory() override;
   void ShowBusy(bool busy) override;
@@ -87,6 +91,8 @@ class CKestrunView : public QScrollArea, public IWindowView {
                                                       const std::string& path) override;
   std::optional<CMainSettings> EditMainSetting() override;
   CMainSettings ReloadMainSetting() override;
+  void MarkDifferences(const std::map<int, std::string>& marks) override { differenceMarks_.Show(marks); }
+  void ListDifferences(const std::vector<Difference>& differences) override;
 
   bool IsBusy() const { return controller_.IsBusy(); }
   // Asks a running operation to stop at its next step (window closing).
@@ -104,6 +110,8 @@ class CKestrunView : public QScrollArea, public IWindowView {
   void SetStartDirectory(const std::string& path) { controller_.SetStartDirectory(path); }
   CMainSettingDlg* mainSettingDlg() const { return mainSetting_; }
   CHistoryDlg* historyDlg() const { return history_; }
+  CDifferencesDlg* differencesDlg() const { return differences_; }
+  const CDifferenceMarks& differenceMarks() const { return differenceMarks_; }
   QLabel* statusLine() const { return page_.status; }
   // The window's status bar, which repeats the status line; none until set.
   void SetStatusBar(CStatusBar* bar) { statusBar_ = bar; }
@@ -141,10 +149,12 @@ class CKestrunView : public QScrollArea, public IWindowView {
   FormPage page_;
   CMainSettingDlg* mainSetting_ = nullptr;
   CHistoryDlg* history_ = nullptr;
+  CDifferencesDlg* differences_ = nullptr;  // made at the first comparison
   CStatusBar* statusBar_ = nullptr;
   QPointer<QWidget> parkedFocus_;  // had the focus when the form was disabled
   CFormControls form_{controller_.model()};
   CConfigFileCommands configFiles_{this, controller_.model(), form_, *this};
+  CDifferenceMarks differenceMarks_{form_};
   QTimer startupTimer_;  // timer 1: the port check
 };
 

@@ -53,7 +53,9 @@ void CKestrunView::OnSaveConfigFile() {
 
 void CKestrunView::OnLoadConfigFile() {
   if (IsBusy()) return;
-  if (configFiles_.Load()) ShowConfigFile("Loaded");
+  if (!configFiles_.Load()) return;
+  controller_.FormLoaded();
+  ShowConfigFile("Loaded");
 }
 
 void CKestrunView::ShowConfigFile(const char* done) {
@@ -107,12 +109,27 @@ void CKestrunView::NoteLogFailure(const std::string& reason) {
   if (statusBar_) statusBar_->SetReason(page_.status->toolTip());
 }
 
+void CKestrunView::NoteJournalProblem(const std::string& note) {
+  if (statusBar_) statusBar_->ShowJournalProblem(QString::fromStdString(note));
+}
+
 void CKestrunView::AppendHistory(const std::string& line) {
   if (history_) history_->Append(QString::fromStdString(line));
 }
 
 void CKestrunView::ClearHistory() {
   if (history_) history_->Clear();
+}
+
+void CKestrunView::ListDifferences(const std::vector<Difference>& differences) {
+  if (!differences_) {
+    differences_ = new CDifferencesDlg(window());
+    // Beside the form, under the history window.
+    const QPoint at =
+        history_ ? history_->frameGeometry().bottomLeft() : window()->frameGeometry().topRight();
+    differences_->move(at + QPoint(0, 8));
+  }
+  differences_->Show(differences);
 }
 
 void CKestrunView::ShowBusy(bool busy) {

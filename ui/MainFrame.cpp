@@ -32,6 +32,9 @@ CMainFrame::CMainFrame()
   // shows what is there, so it stays usable while an operation runs.
   operation->addSeparator();
   operation->addAction("Protocol Commands History", this, [this] { ShowHistory(); });
+  operation->addSeparator();
+  operationGuarded_ << operation->addAction("Compare With Tracker", view_,
+                                            [this] { view_->OnCompareWithTracker(); });
   QMenu* config = menuBar()->addMenu("&Config");
   operationGuarded_ << config->addAction("Main Setting", view_, [this] { view_->OnMainSetting(); });
   operationGuarded_ << config->addAction("Save Config File", view_, [this] { view_->OnSaveConfigFile(); });

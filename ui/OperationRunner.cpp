@@ -17,12 +17,13 @@ void COperationRunner::Shutdown() {
 }
 
 void COperationRunner::Start(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
-                             const Connection& connection) {
+                             const Connection& connection, bool quiet) {
   if (busy_) return;
   OperationPlan plan;
   plan.kind = kind;
   plan.selection = selection;
   plan.form = form;
+  plan.quiet = quiet;
   connection.ApplyTo(plan);
   busy_ = true;
   busyChanged_(true);

@@ -23,9 +23,10 @@ class COperationRunner {
   COperationRunner(const COperationRunner&) = delete;
   COperationRunner& operator=(const COperationRunner&) = delete;
 
-  // Starts an operation on a copy of `form` and `connection`; nothing when one runs.
+  // Starts an operation on a copy of `form` and `connection`; nothing when one
+  // runs. `quiet`: a read for a comparison (OperationPlan::quiet).
   void Start(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
-             const Connection& connection);
+             const Connection& connection, bool quiet = false);
   // The engine's end, reported on the window thread.
   void Finished();
   // Asks a running operation to stop at its next step.

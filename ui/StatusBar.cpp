@@ -19,9 +19,14 @@ CStatusBar::CStatusBar(QWidget* parent) : QStatusBar(parent) {
   file_ = new QLabel(this);
   file_->setAccessibleName("Config File");
   file_->hide();
+  journal_ = new QLabel("Journal Problem", this);
+  journal_->setStyleSheet("QLabel { color: #a05a00; }");
+  journal_->setContentsMargins(0, 0, 6, 0);
+  journal_->hide();
   addWidget(text_, 1);
   addPermanentWidget(progress_);
   addPermanentWidget(file_);
+  addPermanentWidget(journal_);
 }
 
 void CStatusBar::SetText(const QString& text) {
@@ -60,6 +65,12 @@ void CStatusBar::ShowProgress(const QString& label, int value, int maximum) {
   progress_->setFormat(label);
   progress_->setAccessibleName(label);
   progress_->show();
+}
+
+void CStatusBar::ShowJournalProblem(const QString& note) {
+  journal_->setToolTip(note);
+  journal_->setAccessibleName("Journal Problem: " + note);
+  journal_->show();
 }
 
 void CStatusBar::ShowFile(const QString& text) {

@@ -26,7 +26,10 @@ bool CWindowController::Start() {
   return true;
 }
 
-void CWindowController::TakeSettings(const CMainSettings& settings) { connection_.pacing = settings.pacing; }
+void CWindowController::TakeSettings(const CMainSettings& settings) {
+  connection_.pacing = settings.pacing;
+  journal_.Configure(settings.journal);
+}
 
 void CWindowController::CheckPort() {
   view_.SchedulePortCheck(false);
@@ -39,6 +42,7 @@ void CWindowController::CheckPort() {
   view_.SetStatus("Init System ......");
   view_.ClearHistory();
   const CMainSettings settings = view_.ReloadMainSetting();
+  journal_.Configure(settings.journal);
   // No port behind the index (none was found): the open fails and says COM:0.
   connection_ = ConnectionFromSettings(settings, ports_);
   connection_.logPath = TrafficLogPath(startDirectory_);
@@ -91,15 +95,37 @@ void CWindowController::ReadAll() {
   GroupSelection all;
   all.fill(true);
   StartOperation(OperationKind::Read, all);
+  if (IsBusy()) journal_.Begin("read", {}, model_.values);
 }
 
 void CWindowController::SendAll() {
   if (IsBusy()) return;
   view_.PullForm();
   StartOperation(OperationKind::SendAll, {});
+  if (IsBusy()) journal_.Begin("write", model_.SendAllSelection(), model_.values);
 }
 
 void CWindowController::Identify() { StartOperation(OperationKind::Identify, {}); }
+
+void CWindowController::CompareWithTracker() {
+  if (IsBusy()) return;
+  view_.PullForm();
+  ClearDifferences();
+  GroupSelection all;
+  all.fill(true);
+  // The same Read as Read All on the wire; its values go to trackerValues_.
+  trackerValues_ = model_.values;
+  operations_.Start(OperationKind::Read, all, model_, connection_, true);
+  comparing_ = IsBusy();  // its events arrive later, on this thread
+}
+
+void CWindowController::FieldEdited(int id) {
+  if (comparison_.Unmark(id)) view_.MarkDifferences(comparison_.marks());
+}
+
+void CWindowController::ClearDifferences() {
+  if (comparison_.Clear()) view_.MarkDifferences(comparison_.marks());
+}
 
 void CWindowController::StartOperation(OperationKind kind, const GroupSelection& selection) {
   if (IsBusy()) return;
@@ -107,6 +133,7 @@ void CWindowController::StartOperation(OperationKind kind, const GroupSelection&
   const GroupSelection sent = kind == OperationKind::SendAll ? model_.SendAllSelection() : selection;
   const bool sends = kind == OperationKind::Send || kind == OperationKind::SendAll;
   if (sends && !model_.CheckSendRules(sent, view_)) return;
+  if (kind == OperationKind::Read) ClearDifferences();
   // The engine works on its own copy of the form and of the connection.
   operations_.Start(kind, selection, model_, connection_);
 }
@@ -150,13 +177,20 @@ void CWindowController::WakeUpAttempt(int attempt, int count) {
 }
 
 void CWindowController::GroupRead(Group group, const CFormModel& reading) {
+  if (comparing_) {
+    trackerValues_ = reading.values;  // the engine's copy holds every group read so far
+    return;
+  }
   model_.TakeRecord(group, reading);
   model_.PutReplyIntoForm(group, view_, [&] { view_.PushValues(CFormModel::ReplyValueIds(group)); });
 }
 
-void CWindowController::FirmwareVersionRead(const std::string& version) { firmwareVersion_ = version; }
+void CWindowController::FirmwareVersionRead(const std::string& version) {
+  if (!comparing_) firmwareVersion_ = version;
+}
 
 void CWindowController::IdentityRead(const TrackerIdentity& id) {
+  journal_.IdentityRead(connection_.port, id);
   const auto item = [](const std::string& text) { return text.empty() ? std::string("unknown") : text; };
   const std::string message =
       "IMEI: " + item(id.imei) + (id.imei.empty() || id.imeiValid ? "" : " (invalid)") +
@@ -168,6 +202,21 @@ void CWindowController::OperationFinished(const OperationResult& result) {
   view_.ShowProgress({}, 0, 0);
   if (!result.hint.empty()) view_.ShowHint(result.hint);
   if (!result.logError.empty()) view_.NoteLogFailure(result.logError);
+  std::string device;
+  for (const PortEntry& entry : ports_)
+    if (entry.number == connection_.port) device = entry.devicePath;
+  if (const std::string note = journal_.Finish(result, connection_.port, device, firmwareVersion_);
+      !note.empty())
+    view_.NoteJournalProblem(note);
+  if (comparing_) {
+    comparing_ = false;
+    if (result.ok()) {
+      comparison_.Take(model_.values, trackerValues_);
+      view_.SetStatus(comparison_.StatusText());
+      view_.MarkDifferences(comparison_.marks());
+      view_.ListDifferences(comparison_.differences());
+    }
+  }
   view_.SetFormEnabled(true);
   operations_.Finished();
 }

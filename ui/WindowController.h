@@ -14,7 +14,9 @@
 #include "engine/DeviceEngine.h"
 #include "port/ComPort.h"
 #include "protocol/FormModel.h"
+#include "ui/FormComparison.h"
 #include "ui/OperationRunner.h"
+#include "ui/WindowJournal.h"
 #include "ui/WindowView.h"
 
 namespace kestrun {
@@ -45,6 +47,13 @@ class CWindowController : public IEngineEvents {
   void SendAll();
   // The identity queries alone; the answer in a popup and the status line.
   void Identify();
+  // A Read of every group into a copy, never into the form; then the fields
+  // that differ from the tracker are marked and listed.
+  void CompareWithTracker();
+  // The user changed the field `id`: its difference mark goes.
+  void FieldEdited(int id);
+  // A config file was loaded into the form: every difference mark goes.
+  void FormLoaded() { ClearDifferences(); }
 
   bool IsBusy() const { return operations_.busy(); }
   // Asks a running operation to stop at its next step (window closing).
@@ -80,6 +89,7 @@ class CWindowController : public IEngineEvents {
   void TakeSettings(const CMainSettings& settings);
   void StartOperation(OperationKind kind, const GroupSelection& selection);
   void OnBusyChanged(bool busy);
+  void ClearDifferences();
 
   IWindowView& view_;
   CFormModel model_;
@@ -92,6 +102,10 @@ class CWindowController : public IEngineEvents {
   Connection connection_;
   CComPort port_;              // the port check's own port; operations open the engine's
   bool checkPending_ = false;  // the port check came due during an operation
+  CFormComparison comparison_;
+  bool comparing_ = false;     // the running Read is for a comparison
+  CFormValues trackerValues_;  // the engine's copy as that Read left it
+  CWindowJournal journal_;     // a row for each Read All and Send All
   // Last, so that it goes first: a running operation is stopped and joined
   // before anything its events refer to is destroyed.
   COperationRunner operations_;

@@ -6,6 +6,7 @@
 // tests implement it with plain records. Called on the window thread only.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "engine/EngineEvents.h"
 #include "port/PortDiscovery.h"
 #include "protocol/FormModel.h"
+#include "settings/KeyCompare.h"
 #include "settings/MainSettings.h"
 
 namespace kestrun {
@@ -33,6 +35,9 @@ class IWindowView : public IFormOutput {
   // The traffic log could not be written: said after whatever the tooltip
   // explains already.
   virtual void NoteLogFailure(const std::string& reason) = 0;
+  // The journal could not be kept (or is kept only locally): said once, in
+  // sight but out of the way.
+  virtual void NoteJournalProblem(const std::string& /*note*/) {}
   // The history window of protocol lines.
   virtual void AppendHistory(const std::string& line) = 0;
   virtual void ClearHistory() = 0;
@@ -46,6 +51,12 @@ class IWindowView : public IFormOutput {
   virtual void SetFormEnabled(bool enabled) = 0;
   // An operation has started (true) or ended (false).
   virtual void ShowBusy(bool busy) = 0;
+
+  // The fields that differ from the tracker, each with its tooltip; every
+  // field not named loses its mark.
+  virtual void MarkDifferences(const std::map<int, std::string>& /*marks*/) {}
+  // The differing keys of a comparison, listed in a window of their own.
+  virtual void ListDifferences(const std::vector<Difference>& /*differences*/) {}
 
   // The port check comes due once, half a second after it is scheduled;
   // unscheduling drops a check that has not come due.

@@ -246,9 +246,11 @@ TEST_F(DesktopTest, TheHistoryWindowComesBackFromTheOperationMenu) {
       if (!item->isSeparator()) items << item->text();
     menus << menu->text() + ": " + items.join(", ");
   }
-  EXPECT_EQ(menus, QStringList({"&Operation: Send All, Read All, Identify Tracker, Protocol Commands History",
-                                "&Config: Main Setting, Save Config File, Load Config File",
-                                "&About: &About This Tool"}));
+  EXPECT_EQ(
+      menus,
+      QStringList({"&Operation: Send All, Read All, Identify Tracker, Protocol Commands History, "
+                   "Compare With Tracker",
+                   "&Config: Main Setting, Save Config File, Load Config File", "&About: &About This Tool"}));
 
   // Usable while an operation runs: it only shows the window.
   history->close();

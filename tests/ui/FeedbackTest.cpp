@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "../support/Popups.h"
+#include "protocol/ControlIds.h"
 #include "ui/AboutDlg.h"
 #include "ui/HistoryDlg.h"
 #include "ui/KestrunView.h"
@@ -127,4 +128,24 @@ TEST(AboutDlg, OnlyAPlainLeftClickStrictlyInsideOpensTheSite) {
   EXPECT_EQ(about.windowTitle(), "About This Tool");
   EXPECT_EQ(about.logo()->cursor().shape(), Qt::PointingHandCursor);
   EXPECT_EQ(about.address()->cursor().shape(), Qt::PointingHandCursor);
+}
+
+// A difference mark frames its field (the report mode's four buttons at once)
+// and adds its tooltip; unmarked, the field's own tooltip is back.
+TEST_F(FeedbackTest, DifferenceMarksFrameTheFieldAndGiveBackItsTooltip) {
+  using namespace ctl;
+  view.Control(Apn)->setToolTip("own");
+  view.MarkDifferences({{Apn, "tracker: internet"}, {ReportMode, "tracker: 2"}});
+  EXPECT_EQ(view.Control(Apn)->toolTip(), "own\ntracker: internet");
+  EXPECT_EQ(view.Control(ReportMode3)->toolTip(), "tracker: 2");
+  const QFrame* modes = view.differenceMarks().Frame(ReportMode);
+  ASSERT_NE(modes, nullptr);
+  EXPECT_TRUE(modes->geometry().contains(view.Control(ReportMode3)->geometry().topLeft()));
+  EXPECT_TRUE(modes->testAttribute(Qt::WA_TransparentForMouseEvents));
+
+  view.MarkDifferences({{ReportMode, "tracker: 2"}});
+  EXPECT_EQ(view.differenceMarks().Frame(Apn), nullptr);
+  EXPECT_EQ(view.Control(Apn)->toolTip(), "own");
+  view.MarkDifferences({});
+  EXPECT_EQ(view.Control(ReportMode3)->toolTip(), "");
 }

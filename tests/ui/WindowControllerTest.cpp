@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 #include <map>
@@ -15,7 +16,9 @@
 #include <optional>
 
 #include "../support/SimSupport.h"
+#include "journal/Journal.h"
 #include "protocol/ControlIds.h"
+#include "settings/ConfigFile.h"
 #include "ui/WindowController.h"
 
 using namespace kestrun;
@@ -65,15 +68,20 @@ class CRecordingView : public IWindowView {
     return confirm ? std::optional(settings) : std::nullopt;
   }
   CMainSettings ReloadMainSetting() override { return settings; }
+  void MarkDifferences(const std::map<int, std::string>& shown) override { marks = shown; }
+  void ListDifferences(const std::vector<Difference>& listed) override { differences = listed; }
+  void NoteJournalProblem(const std::string& note) override { journalNotes.push_back(note); }
 
   CMainSettings settings;  // what Main Setting holds
   bool confirm = true;     // whether Main Setting is confirmed
   std::vector<PortEntry> portsOffered;
   std::string settingsPath;
-  std::vector<std::string> popups, popupHints, history, progress;
+  std::vector<std::string> popups, popupHints, history, progress, journalNotes;
   std::map<int, std::string> controlTexts;
   std::vector<int> pushed;
   std::vector<bool> busyChanges;
+  std::map<int, std::string> marks;
+  std::vector<Difference> differences;
   std::string status, tooltip, hint;
   bool enabled = false;
   bool checkScheduled = false;
@@ -169,6 +177,9 @@ class WindowControllerTest : public SimulatorTest {
   WindowControllerTest() : SimulatorTest(41) {}
   void SetUp() override {
     SimulatorTest::SetUp();
+    // The journal of Read All and Send All goes to the test's own folder.
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    ::unsetenv("RV450_JOURNAL");
     view.settings.password = "5830";
     view.settings.comIndex = 0;
     view.settings.baudIndex = 1;
@@ -339,4 +350,119 @@ TEST_F(WindowControllerTest, AWrongPasswordGivesItsHintUnderTheUnchangedPopup) {
   EXPECT_EQ(view.popups.back(), "No Right Response !");
   EXPECT_EQ(view.popupHints.back(), HintText(Cause::WrongPassword, ComNumber()));
   EXPECT_EQ(view.hint, HintText(Cause::WrongPassword, ComNumber()));
+}
+
+// A file with the tracker's values but two keys changed: the comparison's
+// Read says the same on the wire as Read All, leaves the form alone, and
+// marks exactly those two fields until they are edited or a file is loaded.
+TEST_F(WindowControllerTest, CompareMarksExactlyTheFieldsAFileChanged) {
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  sim_->ClearReceived();
+  controller.ReadAll();
+  PumpOperation();
+  const std::vector<std::string> readAllLines = sim_->ReceivedLines();
+  const std::string trackerApn = controller.model().values.Text(Apn);
+  const Octets trackerIp = controller.model().values.Address(SriIp);
+  CIniFile file(dir / "changed.ini");
+  ASSERT_TRUE(WriteConfigFile(file, controller.model().values, controller.firmwareVersion()));
+  ASSERT_TRUE(file.Update([&](CIniText& text) {
+    text.Set("RVSRI", "APN", trackerApn + "x");
+    text.Set("RVSRI", "IP4", std::to_string((trackerIp[3] + 1) % 256));
+  }));
+  ASSERT_TRUE(ReadConfigFile(file, controller.model().values).file);
+  controller.FormLoaded();
+
+  sim_->ClearReceived();
+  const std::size_t popupsBefore = view.popups.size();
+  controller.CompareWithTracker();
+  PumpOperation();
+  EXPECT_EQ(sim_->ReceivedLines(), readAllLines);
+  EXPECT_EQ(view.popups.size(), popupsBefore);
+  EXPECT_EQ(controller.model().values.Text(Apn), trackerApn + "x");
+  EXPECT_EQ(view.status, "2 Fields Differ");
+  const std::string ip = std::to_string(trackerIp[0]) + "." + std::to_string(trackerIp[1]) + "." +
+                         std::to_string(trackerIp[2]) + "." + std::to_string(trackerIp[3]);
+  EXPECT_EQ(view.marks,
+            (std::map<int, std::string>{{Apn, "tracker: " + trackerApn}, {SriIp, "tracker: " + ip}}));
+  ASSERT_EQ(view.differences.size(), 2u);
+  EXPECT_EQ(view.differences[0].key, "APN");
+  EXPECT_EQ(view.differences[0].fileValue, trackerApn + "x");
+  EXPECT_EQ(view.differences[1].key, "IP4");
+
+  controller.FieldEdited(Apn);
+  EXPECT_EQ(view.marks.size(), 1u);
+  EXPECT_EQ(view.marks.count(SriIp), 1u);
+  controller.FormLoaded();
+  EXPECT_TRUE(view.marks.empty());
+}
+
+// Each Read All and Send All leaves one row; the tracker is named by the
+// IMEI of the last Identify on the port, and before one by firmware and port.
+TEST_F(WindowControllerTest, ReadAllAndSendAllJournalTheTrackerByTheLastIdentify) {
+  struct Case {
+    const char* name;
+    bool identifyFirst;
+    std::function<void(CWindowController&)> start;
+    const char* command;
+  };
+  const Case cases[] = {
+      {"read all", false, [](CWindowController& c) { c.ReadAll(); }, "read"},
+      {"send all", false, [](CWindowController& c) { c.SendAll(); }, "write"},
+      {"read all after an identify", true, [](CWindowController& c) { c.ReadAll(); }, "read"},
+      {"send all after an identify", true, [](CWindowController& c) { c.SendAll(); }, "write"},
+  };
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  controller.model().values.Number(Info(Group::Sri).enableBox) = 1;  // what Send All sends
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.identifyFirst) {
+      controller.Identify();
+      PumpOperation();
+    }
+    c.start(controller);
+    PumpOperation();
+    EXPECT_NE(view.status.find("Success"), std::string::npos) << view.status;
+  }
+  EXPECT_TRUE(view.journalNotes.empty());
+
+  journal::CJournal db;
+  std::string error;
+  ASSERT_TRUE(db.Open(journal::CJournal::DefaultPath(), error)) << error;
+  EXPECT_EQ(journal::CJournal::DefaultPath(), dir / "data/rv450-kestrun/journal.sqlite");
+  std::vector<journal::JournalRow> rows;
+  ASSERT_TRUE(db.Rows({}, rows, error)) << error;
+  ASSERT_EQ(rows.size(), std::size(cases));
+  std::reverse(rows.begin(), rows.end());  // oldest first, as the cases ran
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Case& c = cases[i];
+    const journal::JournalRow& row = rows[i];
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(row.program, "rv450-kestrun");
+    EXPECT_EQ(row.command, c.command);
+    EXPECT_EQ(row.outcome, "ok");
+    EXPECT_EQ(row.imei, c.identifyFirst ? sim::SimImei(ComNumber()) : "");
+    EXPECT_EQ(row.port, "COM" + std::to_string(ComNumber()));
+    EXPECT_EQ(row.device, view.portsOffered.at(0).devicePath);
+    EXPECT_EQ(row.firmware, controller.firmwareVersion());
+    EXPECT_EQ(row.groups, std::string(c.command) == "write" ? "RVSRI" : "");
+    EXPECT_EQ(row.settingsHash.empty(), row.groups.empty());
+  }
+  EXPECT_FALSE(controller.firmwareVersion().empty());
+}
+
+// A journal that cannot be opened changes nothing about the operations and is
+// said once.
+TEST_F(WindowControllerTest, AJournalThatCannotBeOpenedIsSaidOnceAndStopsNothing) {
+  ::setenv("RV450_JOURNAL", dir.path().c_str(), 1);  // a folder is no database
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  for (int i = 0; i < 2; ++i) {
+    controller.ReadAll();
+    PumpOperation();
+    EXPECT_EQ(view.status, "Read AT Command Success .");
+  }
+  ASSERT_EQ(view.journalNotes.size(), 1u);
+  EXPECT_EQ(view.journalNotes[0].rfind("The journal could not be opened: ", 0), 0u) << view.journalNotes[0];
 }

@@ -1,11 +1,11 @@
-#include "cli/Compare.h"
+#include "settings/KeyCompare.h"
 
 #include <algorithm>
 
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"
 
-namespace kestrun::cli {
+namespace kestrun {
 
 namespace {
 
@@ -76,6 +76,13 @@ std::vector<const ConfigKey*> SentKeys(const CFormValues& values, const GroupSel
   return keys;
 }
 
+std::vector<std::string> SentKeyLines(const CFormValues& values, const GroupSelection& groups) {
+  std::vector<std::string> lines;
+  for (const ConfigKey* key : SentKeys(values, groups))
+    lines.push_back(std::string(key->section) + "/" + key->key + "=" + KeyText(*key, values));
+  return lines;
+}
+
 std::vector<Difference> Compare(const std::vector<const ConfigKey*>& keys, const CFormValues& fileValues,
                                 const CFormValues& trackerValues) {
   std::vector<Difference> differences;
@@ -86,4 +93,4 @@ std::vector<Difference> Compare(const std::vector<const ConfigKey*>& keys, const
   return differences;
 }
 
-}  // namespace kestrun::cli
+}  // namespace kestrun
