@@ -58,6 +58,7 @@ struct Bench {
   std::string file;
   int delayMs = 0;
   std::string logDir;
+  std::string journal;  // --journal for every run: a file or a postgresql:// server
 
   // One write then verify to `count` fresh simulators; seconds, or < 0 on failure.
   double Run(int count, const std::string& pacing) {
@@ -86,6 +87,7 @@ struct Bench {
       std::ostringstream out, err;
       std::vector<std::string> args = {command, file, "--port", ports, "--pacing", pacing, "--quiet"};
       if (!logDir.empty()) args.insert(args.end(), {"--log-dir", logDir});
+      if (!journal.empty()) args.insert(args.end(), {"--journal", journal});
       const int status = cli::RunCli(args, out, err, env);
       if (status != 0) {
         std::fprintf(stderr, "rv450-cli-bench: %s to %d trackers failed (%d):\n%s%s", command, count, status,
@@ -134,6 +136,11 @@ COptionTable OptionTable(Settings& s, Bench& bench) {
          bench.logDir = value;
          return !value.empty() || bad("--log-dir", value, error);
        }},
+      {"--journal", "TARGET", "the journal of every run: a file or a postgresql:// server",
+       [&bench, bad](const std::string& value, std::string& error) {
+         bench.journal = value;
+         return !value.empty() || bad("--journal", value, error);
+       }},
       {"-h,--help", "", "this text", [&s](const std::string&, std::string&) { return s.help = true; }},
   });
 }
@@ -142,7 +149,7 @@ std::string Usage() {
   Settings unused;
   Bench unusedBench;
   return "Usage: rv450-cli-bench [--runs N] [--delay MS] [--pacing specified|fast] [--trackers LIST]\n"
-         "                       [--log-dir DIR]\n"
+         "                       [--log-dir DIR] [--journal TARGET]\n"
          "\n"
          "Writes one fully filled config file to 1, 4 and 8 simulated trackers at once\n"
          "and verifies it (rv450-cli write, then rv450-cli verify), with the specified\n"

@@ -71,6 +71,7 @@ Command CommandFor(const std::string& word) {
   if (word == "verify") return Command::Verify;
   if (word == "journal") return Command::Journal;
   if (word == "identify") return Command::Identify;
+  if (word == "provision") return Command::Provision;
   return Command::None;
 }
 
@@ -97,9 +98,14 @@ const CommandUsage kCommandUsage[] = {
     {Command::Identify, "identify",
      "ask each tracker which it is: IMEI, ICCID, firmware and\nsignal, in one wake-up; a table or JSON "
      "Lines"},
-    {Command::Journal, "journal [devices]",
-     "list the provisioning journal, newest first (read, write,\ndiff and verify add a row per tracker); "
-     "devices: one line\nper IMEI as last seen"},
+    {Command::Provision, "provision TEMPLATE",
+     "write TEMPLATE with each tracker's own row of\n--table CSV merged over it (the row keyed by its "
+     "IMEI\nor "
+     "COM, or dealt out with --assign), then read it back\nand compare; each tracker is journaled"},
+    {Command::Journal, "journal [devices|push]",
+     "list the provisioning journal, newest first (read, write,\ndiff, verify and provision add a row per "
+     "tracker); "
+     "devices: one line\nper IMEI as last seen; push: send the rows that wait to\nthe shared server"},
 };
 
 std::string CommandLines(Command only) {
@@ -119,8 +125,9 @@ std::string CommandLines(Command only) {
   return text;
 }
 
-const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify", "identify"};
-const std::vector<std::string> kJournaled = {"read", "write", "diff", "verify", "identify", "journal"};
+const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify", "identify", "provision"};
+const std::vector<std::string> kJournaled = {"read",     "write",     "diff",   "verify",
+                                             "identify", "provision", "journal"};
 
 // The option table of rv450-cli; each option's `take` fills `o`.
 COptionTable OptionTable(Options& o) {
@@ -181,25 +188,43 @@ COptionTable OptionTable(Options& o) {
        kConnecting},
       {"--groups",
        "LIST",
-       "narrow write/diff/verify to groups: sri,bei,tri,geo,bac,kpn,wlt,pin",
+       "narrow write/diff/verify/provision to groups:\nsri,bei,tri,geo,bac,kpn,wlt,pin",
        [&o](const std::string& value, std::string& error) {
          GroupSelection groups{};
          if (!ParseGroups(value, groups, error)) return false;
          o.groups = groups;
          return true;
        },
-       {"write", "diff", "verify"}},
+       {"write", "diff", "verify", "provision"}},
       {"--allow-caps",
        "",
        "send values the window would cap, capped, and report each\n(without it such values are refused)",
        flag(o.allowCaps),
-       {"write", "verify"}},
+       {"write", "verify", "provision"}},
       {"--dry-run",
        "",
        "print each port's lines that would be sent (the stamp as\n<UTC>, the password as ****); no port is "
-       "opened",
+       "opened\n(provision: with an IMEI table or --assign each tracker is\nidentified, read-only; nothing "
+       "is written or claimed)",
        flag(o.dryRun),
-       {"write", "verify"}},
+       {"write", "verify", "provision"}},
+      {"--table",
+       "CSV",
+       "provision: the per-tracker table; one row per tracker,\nkeyed by an IMEI or COM column, every "
+       "other column\nSECTION/Key overriding the template (an empty cell keeps it)",
+       nonEmpty(o.table, "--table needs a CSV file"),
+       {"provision"}},
+      {"--assign",
+       "",
+       "deal the rows of a table without a key column to the\ntrackers in order; the journal remembers "
+       "which row went\nto which IMEI, so no row is given twice",
+       flag(o.assign),
+       {"provision"}},
+      {"--skip-done",
+       "",
+       "skip trackers whose last journal row shows these same\nsettings provisioned and verified",
+       flag(o.skipDone),
+       {"provision"}},
       {"-o,--output",
        "FILE",
        "the file read writes; with several ports each gets\n-<IMEI> (or -COM<N>) before its extension",
@@ -216,7 +241,9 @@ COptionTable OptionTable(Options& o) {
       {"--log-dir", "DIR",
        "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
        nonEmpty(o.logDir, "--log-dir needs a folder"), kConnecting},
-      {"--journal", "PATH", "the journal file (default:\n$XDG_DATA_HOME/rv450-kestrun/journal.sqlite)",
+      {"--journal", "PATH",
+       "the journal file, or a shared server postgresql://...\n(default: $RV450_JOURNAL, else "
+       "$XDG_DATA_HOME/rv450-kestrun/\njournal.sqlite)",
        nonEmpty(o.journalPath, "--journal needs a file"), kJournaled},
       {"--no-journal", "", "add no row to the journal", flag(o.noJournal), kConnecting},
       {"--report", "FILE",
@@ -227,7 +254,21 @@ COptionTable OptionTable(Options& o) {
          return ReportFormatOf(value, format, error);
        },
        kConnecting},
-      {"--imei", "IMEI", "only this tracker's rows", nonEmpty(o.imei, "--imei needs a number"), {"journal"}},
+      {"--imei",
+       "IMEI",
+       "journal: only this tracker's rows; provision: only the\ntrackers with these IMEIs (a comma list) are "
+       "written,\nthe others are skipped",
+       [&o](const std::string& value, std::string& error) {
+         if (value.empty()) {
+           error = "--imei needs a number";
+           return false;
+         }
+         o.imei = value;
+         for (const std::string& part : SplitList(value))
+           if (std::find(o.imeis.begin(), o.imeis.end(), part) == o.imeis.end()) o.imeis.push_back(part);
+         return true;
+       },
+       {"journal", "provision"}},
       {"--since",
        "UTC",
        "only rows from then on: 2026-12-01 or 2026-12-01T08:00",
@@ -266,6 +307,7 @@ const char* CommandName(Command command) {
     case Command::Verify: return "verify";
     case Command::Journal: return "journal";
     case Command::Identify: return "identify";
+    case Command::Provision: return "provision";
     case Command::None: break;
   }
   return "";
@@ -308,8 +350,8 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     if (options.help && !operands.empty()) {
       options.command = CommandFor(operands[0]);
       if (options.command == Command::None) {
-        error =
-            "unknown command '" + operands[0] + "' (ports, read, write, diff, verify, identify or journal)";
+        error = "unknown command '" + operands[0] +
+                "' (ports, read, write, diff, verify, identify, provision or journal)";
         return false;
       }
     }
@@ -321,26 +363,29 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
 
   if (operands.empty()) {
-    error = "no command given (ports, read, write, diff, verify, identify or journal; see --help)";
+    error = "no command given (ports, read, write, diff, verify, identify, provision or journal; see --help)";
     return false;
   }
   options.command = CommandFor(operands[0]);
   if (options.command == Command::None) {
-    error = "unknown command '" + operands[0] + "' (ports, read, write, diff, verify, identify or journal)";
+    error = "unknown command '" + operands[0] +
+            "' (ports, read, write, diff, verify, identify, provision or journal)";
     return false;
   }
   const std::string name = operands[0];
   const bool takesFile = options.command == Command::Write || options.command == Command::Diff ||
-                         options.command == Command::Verify;
+                         options.command == Command::Verify || options.command == Command::Provision;
   if (takesFile) {
     if (operands.size() < 2) {
-      error = name + " needs a config file";
+      error = name + (options.command == Command::Provision ? " needs a template config file"
+                                                            : " needs a config file");
       return false;
     }
     options.file = operands[1];
   }
-  if (options.command == Command::Journal && operands.size() == 2 && operands[1] == "devices") {
-    options.journalDevices = true;
+  if (options.command == Command::Journal && operands.size() == 2 &&
+      (operands[1] == "devices" || operands[1] == "push")) {
+    (operands[1] == "push" ? options.journalPush : options.journalDevices) = true;
     operands.pop_back();
   }
   if (operands.size() > (takesFile ? 2u : 1u)) {
@@ -373,6 +418,18 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
   if (options.noJournal && !options.journalPath.empty()) {
     error = "--journal and --no-journal exclude each other";
+    return false;
+  }
+  if (options.command == Command::Provision && options.table.empty()) {
+    error = "provision needs --table FILE.csv, the per-tracker table";
+    return false;
+  }
+  if (options.assign && options.noJournal) {
+    error = "--assign needs the journal: it remembers which row went to which tracker (drop --no-journal)";
+    return false;
+  }
+  if (options.skipDone && options.noJournal) {
+    error = "--skip-done needs the journal: it tells which trackers are done (drop --no-journal)";
     return false;
   }
   if (options.command == Command::Read && options.outputFile.empty()) {
@@ -414,9 +471,13 @@ that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise t
 )" + std::to_string(kDefaultBaudRate) +
          R"( and the pacing 'specified'. Without --log-dir no traffic log is written.
 
-read, write, diff and verify add one row per tracker to the journal,
+read, write, diff, verify and provision add one row per tracker to the journal,
 $XDG_DATA_HOME/rv450-kestrun/journal.sqlite (--journal PATH, --no-journal);
 a journal that cannot be opened stops them with status 2 before any port.
+With --journal postgresql://... (or RV450_JOURNAL; the option wins) the rows
+go to that shared server as well, through the local journal: rows the server
+did not take wait there for the next run or 'rv450-cli journal push', which
+ends with status 5 while the server cannot take them.
 
 The password comes from the first of: --password, --password-file or
 --password - (one of them at most); the environment variable RV450_PASSWORD

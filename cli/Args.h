@@ -10,7 +10,7 @@
 
 namespace kestrun::cli {
 
-enum class Command { None, Ports, Read, Write, Diff, Verify, Identify, Journal };
+enum class Command { None, Ports, Read, Write, Diff, Verify, Identify, Journal, Provision };
 
 // Exit codes; with several ports the highest one wins.
 enum ExitCode {
@@ -27,7 +27,7 @@ struct Options {
   Command command = Command::None;
   bool help = false;
   bool version = false;
-  std::string file;                    // the config file of write, diff and verify
+  std::string file;                    // the config file of write, diff and verify; provision's template
   std::string outputFile;              // -o of read
   std::vector<int> ports;              // in the order given, no duplicates
   std::vector<std::string> portPaths;  // --port /dev/...: devices to find among the ports
@@ -47,8 +47,13 @@ struct Options {
   bool noJournal = false;
   std::string reportFile;            // --report FILE.csv|FILE.json: the batch's rows in one file
   bool journalDevices = false;       // journal devices
+  bool journalPush = false;          // journal push
   std::string imei, since, outcome;  // journal filters; `since` as UTC "2026-12-01T08:00:00Z"
   bool csv = false;
+  std::string table;               // provision --table FILE
+  bool assign = false;             // provision --assign
+  bool skipDone = false;           // provision --skip-done
+  std::vector<std::string> imeis;  // provision --imei LIST
 };
 
 // Parses the arguments after the program name. False with `error` set (one

@@ -17,6 +17,8 @@
 #include "cli/PasswordSource.h"
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
+#include "cli/ProvisionPlan.h"
+#include "cli/RetryLine.h"
 #include "engine/TrafficLog.h"
 #include "journal/JournalStore.h"
 #include "port/PathLinks.h"
@@ -159,7 +161,8 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
     // A stored position names another port once the list has changed: a
     // command that writes to a tracker takes the port only by its number.
     const PortChoice choice = ChoosePort(settings, known);
-    const bool writes = o.command == Command::Write || o.command == Command::Verify;
+    const bool writes =
+        o.command == Command::Write || o.command == Command::Verify || o.command == Command::Provision;
     if (writes && !choice.byNumber) {
       error = settingsPath + ": " +
               (settings.comNumber > 0
@@ -344,8 +347,8 @@ namespace {
 
 // The work of a command line that parsed; `refusal` gets the message of a
 // usage error (exit 2).
-int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Environment& env,
-               std::string& refusal) {
+int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+               const Environment& env, std::string& refusal) {
   std::string error;
   auto fail = [&](const std::string& message) {
     refusal = message;
@@ -365,13 +368,64 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   plan.onStatus = env.onStatus;
   plan.identify = !o.noIdentify;
   if (o.command == Command::Read && c.targets.size() > 1) plan.outputBase = o.outputFile;
-  if (o.command != Command::Read && o.command != Command::Identify) {
+  if (o.command == Command::Provision) {
+    ProvisionRequest request;
+    request.templatePath = o.file;
+    request.tablePath = o.table;
+    request.groupsGiven = o.groups.has_value();
+    if (o.groups) request.groups = *o.groups;
+    request.assign = o.assign;
+    request.skipDone = o.skipDone;
+    request.dryRun = o.dryRun;
+    request.allowCaps = o.allowCaps;
+    request.imeis = o.imeis;
+    request.password = c.connection.password;
+    std::vector<std::string> problems;
+    if (!PrepareProvision(request, plan, problems)) {
+      for (const std::string& p : problems) err << "rv450-cli: " << EscapeControlBytes(p) << "\n";
+      return fail(problems.size() == 1 ? "the template or the table is not usable; no port was touched"
+                                       : std::to_string(problems.size()) +
+                                             " problems in the template or the table; no port was touched");
+    }
+  } else if (o.command != Command::Read && o.command != Command::Identify) {
     if (const int status = PrepareInput(o, c, plan, err, refusal); status != kExitOk) return status;
   }
   const bool several = c.targets.size() > 1;
 
+  // provision keyed by port: each port's merged lines, without touching it.
+  if (o.dryRun && plan.provision && plan.provision->table.keyKind == FleetTable::KeyKind::Com) {
+    int status = kExitOk;
+    for (const Target& t : c.targets) {
+      const TrackerDecision d = DecideTracker(*plan.provision, plan.values, plan.sendGroups,
+                                              plan.connection.password, {}, t.port, t.device, false);
+      PortReport r;
+      r.command = o.command;
+      r.port = t.port;
+      r.device = t.device;
+      r.file = o.file;
+      r.rowKey = d.rowKey;
+      if (d.write) {
+        r.outcome = "dry-run";
+        r.groupsSent = GroupNamesOf(plan.sendGroups);
+        r.capped = d.capped;
+        r.wouldSend = LinesToSend(plan, d.values);
+      } else {
+        r.outcome = d.outcome;
+        r.exitCode = d.exitCode;
+        r.message = d.message;
+      }
+      status = std::max(status, r.exitCode);
+      if (o.json)
+        PrintJson(out, r);
+      else
+        PrintText(out, r, o.quiet);
+    }
+    out << std::flush;
+    return status;
+  }
+
   // Nothing is opened, logged or sent: every port shows its lines.
-  if (o.dryRun) {
+  if (o.dryRun && o.command != Command::Provision) {
     const std::vector<std::string> lines = LinesToSend(plan);
     for (const Target& t : c.targets) {
       PortReport r;
@@ -380,9 +434,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
       r.device = t.device;
       r.outcome = "dry-run";
       r.file = o.file;
-      for (Group group : SendOrder())
-        if (plan.sendGroups[static_cast<int>(group)])
-          r.groupsSent.push_back(std::string("RV") + Info(group).name);
+      r.groupsSent = GroupNamesOf(plan.sendGroups);
       r.capped = plan.capped;
       r.wouldSend = lines;
       if (o.json)
@@ -416,13 +468,25 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
   journal::CJournalStore store;
   if (!o.noJournal && !store.Open(journalPath, journal::CJournal::DefaultPath(), error))
     return fail("journal " + error);
-  if (!o.noJournal && !store.warning().empty())
-    err << "rv450-cli: warning: journal: " << EscapeControlBytes(store.warning()) << "\n";
+  auto journalWarning = [&] {
+    if (const std::string warning = store.TakeWarning(); !warning.empty())
+      err << "rv450-cli: warning: journal: " << EscapeControlBytes(warning) << "\n";
+  };
+  journalWarning();
+  if (plan.provision) {
+    if (!o.noJournal) plan.provision->store = &store;
+    // A row dealt while the shared server is away could be dealt twice.
+    if (o.assign && !o.dryRun && store.Shared() && !store.ServerReachable())
+      return fail(
+          "--assign deals rows on the shared journal server, which cannot be reached now; "
+          "no port was touched");
+  }
 
   // Each tracker's row is committed when its job ends (the store takes one
   // job at a time), so a batch killed midway keeps every finished tracker.
+  // A dry run writes nothing, not even its journal rows (and takes no --report).
   CBatchRows batchRows;
-  if (!o.noJournal || !o.reportFile.empty())
+  if ((!o.noJournal || !o.reportFile.empty()) && !o.dryRun)
     plan.onFinished = [&store, &plan, &batchRows, &o](PortReport& r) {
       journal::JournalRow row = JournalRowFor(r, plan);
       std::string why;
@@ -464,6 +528,7 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
         << ": the journal row could not be written: " << EscapeControlBytes(r.journalError) << "\n";
     status = std::max(status, static_cast<int>(kExitOutputFailed));
   }
+  journalWarning();  // the shared server lost on the way
   const bool identify = o.command == Command::Identify;
   if (identify && !o.json) PrintIdentityTable(out, reports);
   for (const PortReport& r : reports) {
@@ -480,10 +545,12 @@ int RunCommand(const Options& o, std::ostream& out, std::ostream& err, const Env
           << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
   if (several && !identify && !o.json && !o.quiet) PrintClosingTable(out, reports);
   out << std::flush;
+  const std::string retry = RetryCommandLine(args, reports);
+  if (!retry.empty() && !stopped)
+    err << "rv450-cli: to retry the failed trackers:\n" << EscapeControlBytes(retry) << "\n";
   status = stopped ? kExitInterrupted : status;
   if (!o.reportFile.empty())
-    status = WriteBatchReport(o.reportFile, o.command, status, std::nullopt, batchRows.InOrder(reports, plan),
-                              err);
+    status = WriteBatchReport(o.reportFile, o.command, status, retry, batchRows.InOrder(reports, plan), err);
   return status;
 }
 
@@ -509,8 +576,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitOk;
   }
   std::string refusal;
-  const int status = RunCommand(o, out, err, env, refusal);
-  if (status == kExitUsage && o.json) PrintJsonError(out, refusal, kExitUsage);
+  const int status = RunCommand(o, args, out, err, env, refusal);
+  // A port's own status 2 (provision refusing a tracker's merged values) is in its object already.
+  if (status == kExitUsage && o.json && !refusal.empty()) PrintJsonError(out, refusal, kExitUsage);
   return status;
 }
 

@@ -27,7 +27,8 @@ struct Environment {
   std::istream* input = nullptr;                // standard input, for --password -
   bool inputIsTerminal = false;
   std::function<void(int port, const std::string& status)> onStatus;  // every progress text, for tests
-  std::string journalPath;  // the journal without --journal; main: CJournal::DefaultPath()
+  std::string
+      journalPath;  // the journal without --journal; main: RV450_JOURNAL, else CJournal::DefaultPath()
 };
 
 // Runs the command line `args` (without the program name); returns the exit status.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Compare.h"
+#include "journal/JournalStore.h"
 #include "journal/RowOrigin.h"
 #include "protocol/ControlChars.h"
 
@@ -58,7 +59,7 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
                 "PORT", "COMMAND", "OUTCOME", "SETTINGS", "STATION");
   out << line;
   for (const JournalRow& r : rows) {
-    // The line end is added after the escape, which would show it as \x0A.
+    // The row's own bytes are escaped, its line end is not.
     std::snprintf(line, sizeof line, "%-20s  %-15s  %-6s  %-9s  %-15s  %-12s  %s", r.time.c_str(),
                   r.imei.empty() ? "-" : r.imei.c_str(), r.port.c_str(), r.command.c_str(), r.outcome.c_str(),
                   r.settingsHash.empty() ? "-" : r.settingsHash.substr(0, 12).c_str(), r.station.c_str());
@@ -88,6 +89,32 @@ void PrintDevices(std::ostream& out, const Options& o, const std::vector<journal
     }
     out << line << (o.json ? "}\n" : "\n");
   }
+}
+
+// Sends the rows of the local journal that wait to the shared server.
+int PushJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err) {
+  if (!journal::CJournalStore::IsServer(target)) {
+    err << "rv450-cli: journal push: no shared journal is set (--journal postgresql://... or "
+           "RV450_JOURNAL)\n";
+    return kExitUsage;
+  }
+  journal::CJournalStore store;
+  std::string error;
+  if (!store.Open(target, journal::CJournal::DefaultPath(), error)) {
+    err << "rv450-cli: journal " << EscapeControlBytes(error) << "\n";
+    return kExitUsage;
+  }
+  int sent = 0, waiting = 0;
+  const bool ok = store.Push(sent, waiting, error);
+  if (o.json)
+    out << "{\"schema\":" << kJsonSchema << ",\"server\":" << JsonString(store.ServerName())
+        << ",\"sent\":" << sent << ",\"waiting\":" << waiting << "}\n";
+  else
+    out << "rows sent: " << sent << ", still waiting: " << waiting << "\n";
+  out << std::flush;
+  if (ok) return kExitOk;
+  err << "rv450-cli: journal push: " << EscapeControlBytes(error) << "\n";
+  return kExitOutputFailed;
 }
 
 }  // namespace
@@ -137,8 +164,12 @@ JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   row.signal = id.rssi < 0 ? std::string() : std::to_string(id.rssi);
   row.command = CommandName(report.command);
   row.templateFile = plan.file;
-  if (report.command == Command::Write || report.command == Command::Verify)
+  if (report.command == Command::Provision) {
+    row.settingsHash = report.settingsHash;
+    row.rowKey = report.rowKey;
+  } else if (report.command == Command::Write || report.command == Command::Verify) {
     row.settingsHash = journal::SettingsHash(SentKeyLines(plan.values, plan.sendGroups));
+  }
   row.groups = Joined(report.groupsSent);
   row.outcome = report.outcome;
   row.exitCode = report.exitCode;
@@ -156,11 +187,16 @@ const std::vector<std::string>& JournalOutcomes() {
                                                  "nothing-to-send",
                                                  "output-failed",
                                                  "stopped",
+                                                 "no-row",
+                                                 "skipped",
+                                                 "refused",
+                                                 "claim-failed",
                                                  kFailedOutcomes};
   return words;
 }
 
-int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err) {
+int RunJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err) {
+  if (o.journalPush) return PushJournal(o, target, out, err);
   auto refuse = [&err](const std::string& message) {
     err << "rv450-cli: " << EscapeControlBytes(message) << "\n";
     return kExitUsage;
@@ -172,6 +208,8 @@ int RunJournal(const Options& o, const std::string& path, std::ostream& out, std
     return refuse(
         "journal devices lists every tracker as last seen; --imei, --since and --outcome "
         "narrow the rows of 'journal'");
+  const std::string path =
+      journal::CJournalStore::IsServer(target) ? journal::CJournal::DefaultPath() : target;
   journal::CJournal db;
   std::string error;
   if (!db.Open(path, error)) {

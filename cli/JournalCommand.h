@@ -38,7 +38,10 @@ constexpr const char* kFailedOutcomes = "failed";
 // The words --outcome takes: every outcome a row can have, and "failed".
 const std::vector<std::string>& JournalOutcomes();
 
-// The journal command: rows (or devices) as a table, CSV or JSON Lines.
+// The journal command: rows (or devices) as a table, CSV or JSON Lines;
+// with a shared server `path` the local journal (the outbox) is listed. Or
+// `journal push`: the rows that wait go to the shared server (exit 5 while it
+// cannot take them).
 int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err);
 
 }  // namespace kestrun::cli

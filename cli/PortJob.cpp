@@ -40,10 +40,12 @@ std::string Masked(const std::string& line) {
 
 }  // namespace
 
-std::vector<std::string> LinesToSend(const JobPlan& plan) {
+std::vector<std::string> LinesToSend(const JobPlan& plan) { return LinesToSend(plan, plan.values); }
+
+std::vector<std::string> LinesToSend(const JobPlan& plan, const CFormValues& values) {
   CFormModel form;
   form.SetPassword(plan.connection.password);
-  form.values = plan.values;
+  form.values = values;
   CNoOutput quiet;
   std::vector<std::string> lines;
   for (Group group : SendOrder()) {
@@ -51,6 +53,10 @@ std::vector<std::string> LinesToSend(const JobPlan& plan) {
     for (const std::string& line : form.PrepareSend(group, quiet)) lines.push_back(Masked(line));
   }
   return lines;
+}
+
+std::vector<std::string> GroupNamesOf(const GroupSelection& selection) {
+  return GroupNames(selection, SendOrder());
 }
 
 std::string OutputFileWithTag(const std::string& file, const std::string& tag) {
@@ -130,11 +136,13 @@ void CPortJob::Run() {
       break;
     }
     case Command::Identify: RunStep(OperationKind::Identify, {}, form, "identify"); break;
+    case Command::Provision: RunProvision(form); break;
     default: break;
   }
 
   if (report_.outcome.empty()) {
-    const bool compares = plan_.command == Command::Diff || plan_.command == Command::Verify;
+    const bool compares = plan_.command == Command::Diff || plan_.command == Command::Verify ||
+                          plan_.command == Command::Provision;
     if (compares && !report_.differences.empty()) {
       report_.outcome = "different";
       report_.exitCode = kExitDifferent;
@@ -147,8 +155,68 @@ void CPortJob::Run() {
   Show("done: " + OutcomeWords(report_));
 }
 
+void CPortJob::TakeDecision() {
+  report_.outcome = decision_.outcome;
+  report_.exitCode = decision_.exitCode;
+  report_.message = decision_.message;
+  report_.rowKey = decision_.rowKey;
+}
+
+void CPortJob::RunProvision(CFormModel& form) {
+  const ProvisionSetup& setup = *plan_.provision;
+  report_.groupsSent.clear();
+  if (setup.dryRun) {
+    // Read-only: the identity alone, then what would be sent; no row is claimed.
+    if (!RunStep(OperationKind::Identify, {}, form, "identify")) return;
+    decision_ = DecideTracker(setup, plan_.values, plan_.sendGroups, plan_.connection.password,
+                              report_.identity, port_, report_.device, false);
+    if (plan_.onDecision) plan_.onDecision(port_, decision_);
+    if (!decision_.write) return TakeDecision();
+    report_.outcome = "dry-run";
+    report_.rowKey = decision_.rowKey;
+    report_.capped = decision_.capped;
+    report_.wouldSend = LinesToSend(plan_, decision_.values);
+    report_.groupsSent = GroupNames(plan_.sendGroups, SendOrder());
+    if (!decision_.message.empty()) report_.notes.push_back("row: " + decision_.message);
+    return;
+  }
+  form.values = plan_.values;
+  // On the engine's worker, between the identity queries and the first settings line.
+  AfterIdentify decide = [this](const TrackerIdentity& identity, CFormModel& f, OperationResult& declined) {
+    decision_ = DecideTracker(*plan_.provision, plan_.values, plan_.sendGroups, plan_.connection.password,
+                              identity, port_, report_.device, true);
+    if (plan_.onDecision) plan_.onDecision(port_, decision_);
+    if (!decision_.write) {
+      declined.message = decision_.message;
+      return false;
+    }
+    f.values = decision_.values;
+    return true;
+  };
+  const bool sent = RunStep(OperationKind::Send, plan_.sendGroups, form, "write", decide);
+  report_.rowKey = decision_.rowKey;
+  report_.capped = decision_.capped;
+  // A tracker skipped as done keeps the hash of the settings it holds, so the
+  // next --skip-done run finds it done again.
+  report_.settingsHash = decision_.settingsHash;
+  if (!sent) {
+    TakePartialSend();
+    return;
+  }
+  report_.groupsSent = GroupNames(plan_.sendGroups, SendOrder());
+  report_.linesSent = lines_;
+  CFormModel blank;
+  blank.SetPassword(plan_.connection.password);
+  blank.liveUpdate = true;
+  if (!RunStep(OperationKind::Read, plan_.sendGroups, blank, "verify")) return;
+  report_.groupsRead = GroupNames(plan_.sendGroups, ReadOrder());
+  const auto keys = SentKeys(decision_.values, plan_.sendGroups);
+  report_.keysCompared = static_cast<int>(keys.size());
+  report_.differences = Compare(keys, decision_.values, engine_.Form().values);
+}
+
 bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
-                       const char* phase) {
+                       const char* phase, AfterIdentify afterIdentify) {
   OperationPlan operation;
   operation.kind = kind;
   operation.selection = selection;
@@ -158,6 +226,7 @@ bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, cons
   connection.logPath = logPath_;
   connection.ApplyTo(operation);
   operation.identify = plan_.identify && kind != OperationKind::Identify && steps_++ == 0;
+  if (operation.identify) operation.afterIdentify = std::move(afterIdentify);
 
   phase_ = phase;
   group_.clear();
@@ -225,6 +294,7 @@ void CPortJob::Finish(const OperationResult& result) {
       report_.outcome = "nothing-to-send";
       report_.exitCode = kExitUsage;
       break;
+    case Outcome::Declined: TakeDecision(); break;
     case Outcome::TrackerFailed:
     case Outcome::Success:  // not reached
       report_.outcome = "tracker-failed";

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "cli/Args.h"
 #include "cli/Progress.h"
+#include "cli/Provision.h"
 #include "cli/Report.h"
 #include "engine/DeviceEngine.h"
 #include "settings/Connection.h"
@@ -33,11 +35,21 @@ struct JobPlan {
   // The port's report as soon as its job ends, on the job's thread: the
   // journal row of each tracker is committed then, not after the batch.
   std::function<void(PortReport& report)> onFinished;
+  // provision: the table, flags and journal every port shares (PrepareProvision).
+  std::shared_ptr<ProvisionSetup> provision;
+  // provision: what became of a port's tracker once its identity was known,
+  // on the job's (or its engine's) thread; a window shows it per port.
+  std::function<void(int port, const TrackerDecision& decision)> onDecision;
 };
 
 // The lines write would send for `plan` in Send All order, each with the
 // password shown as **** and the stamp as <UTC>: what --dry-run prints.
 std::vector<std::string> LinesToSend(const JobPlan& plan);
+// The same for `values` (a tracker's merged values) in place of the plan's.
+std::vector<std::string> LinesToSend(const JobPlan& plan, const CFormValues& values);
+
+// "RVSRI", ... of the groups selected, in Send All order.
+std::vector<std::string> GroupNamesOf(const GroupSelection& selection);
 
 // `file` with "-<tag>" before its extension: fleet.ini, COM5 -> fleet-COM5.ini.
 std::string OutputFileWithTag(const std::string& file, const std::string& tag);
@@ -56,8 +68,12 @@ class CPortJob : private IEngineEvents {
   const PortReport& report() const { return report_; }
 
  private:
-  bool RunStep(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
-               const char* phase);
+  bool RunStep(OperationKind kind, const GroupSelection& selection, const CFormModel& form, const char* phase,
+               AfterIdentify afterIdentify = {});
+  // provision: identify, decide, write the merged values, read back, compare.
+  void RunProvision(CFormModel& form);
+  // provision: the decision's outcome in the report when the tracker is not written.
+  void TakeDecision();
   void Finish(const OperationResult& result);
   void WriteOutputFile(const CFormValues& values);
   void TakePartialSend();
@@ -95,6 +111,9 @@ class CPortJob : private IEngineEvents {
   int steps_ = 0;  // steps started; only the first asks the identity queries
   GroupSelection groupsStarted_{};
   std::optional<Group> current_;
+  // provision: set by the engine's worker during the write step (or by the
+  // job in a dry run), read by the job after it.
+  TrackerDecision decision_;
 
   // Last, so that it is gone before anything its events touch.
   CDeviceEngine engine_{*this};

@@ -127,13 +127,29 @@ void PrintText(std::ostream& out, const PortReport& r, bool quiet) {
         out << ", " << Plural(r.linesSent, "line") << " sent, " << Plural(r.keysCompared, "key")
             << " compared";
         break;
+      case Command::Provision:
+        if (r.linesSent > 0)
+          out << ", " << Plural(r.linesSent, "line") << " sent, " << Plural(r.keysCompared, "key")
+              << " compared";
+        break;
       default: break;
     }
   } else if (!Failure(r).empty()) {
     out << ": " << Failure(r);
   }
+  // provision names the tracker and its row; a tracker not written says why.
+  if (r.command == Command::Provision) {
+    const std::string imei = r.identity.Key();
+    if (!imei.empty() || !r.rowKey.empty())
+      out << " (" << (imei.empty() ? "" : "IMEI " + imei) << (imei.empty() || r.rowKey.empty() ? "" : ", ")
+          << (r.rowKey.empty() ? "" : "row key " + EscapeControlBytes(r.rowKey)) << ")";
+    if ((r.exitCode == kExitOk || r.exitCode == kExitDifferent) && r.linesSent == 0 && r.wouldSend.empty() &&
+        !r.message.empty())
+      out << ": " << EscapeControlBytes(r.message);
+  }
   out << "\n";
-  const bool sends = r.command == Command::Write || r.command == Command::Verify;
+  const bool sends =
+      r.command == Command::Write || r.command == Command::Verify || r.command == Command::Provision;
   if (sends && r.exitCode != kExitOk && r.exitCode != kExitDifferent && r.linesSent > 0) {
     out << who << " groups the tracker took before it stopped: ";
     for (std::size_t i = 0; i < r.groupsSent.size(); ++i) out << (i ? ", " : "") << r.groupsSent[i];
@@ -154,7 +170,7 @@ void PrintJson(std::ostream& out, const PortReport& r) {
       << ",\"outcome\":" << JsonString(r.outcome) << ",\"exitCode\":" << r.exitCode
       << ",\"message\":" << JsonString(r.message) << ",\"detail\":" << JsonString(r.detail)
       << ",\"file\":" << JsonString(r.file) << ",\"firmware\":" << JsonString(r.firmware)
-      << ",\"imei\":" << JsonString(r.identity.imei)
+      << ",\"imei\":" << JsonString(r.identity.imei) << ",\"rowKey\":" << JsonString(r.rowKey)
       << ",\"imeiValid\":" << (r.identity.imeiValid ? "true" : "false")
       << ",\"iccid\":" << JsonString(r.identity.iccid) << ",\"rssi\":" << Number(r.identity.rssi)
       << ",\"ber\":" << Number(r.identity.ber) << ",\"groupsSent\":" << JsonList(r.groupsSent)
@@ -204,22 +220,25 @@ void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports
   std::size_t deviceWidth = 6;
   for (const PortReport& r : reports)
     deviceWidth = std::max(deviceWidth, EscapeControlBytes(r.device).size());
-  auto row = [&](const std::string& port, const std::string& device, const std::string& result,
-                 const std::string& code, const std::string& time, const std::string& why) {
+  auto row = [&](const std::string& port, const std::string& device, const std::string& imei,
+                 const std::string& result, const std::string& code, const std::string& time,
+                 const std::string& why) {
     std::ostringstream line;
     line << std::left << std::setw(8) << port << std::setw(static_cast<int>(deviceWidth) + 2) << device
-         << std::setw(18) << result << std::setw(6) << code << std::setw(9) << time << why;
+         << std::setw(17) << imei << std::setw(18) << result << std::setw(6) << code << std::setw(9) << time
+         << why;
     std::string text = line.str();
     text.erase(text.find_last_not_of(' ') + 1);
     out << text << "\n";
   };
-  row("PORT", "DEVICE", "RESULT", "EXIT", "TIME", "");
+  row("PORT", "DEVICE", "IMEI", "RESULT", "EXIT", "TIME", "");
   for (const PortReport& r : reports) {
     std::ostringstream time;
     time << std::fixed << std::setprecision(1) << r.seconds << " s";
     const bool failed = r.exitCode != kExitOk && r.exitCode != kExitDifferent;
-    row(PortName(r), EscapeControlBytes(r.device), OutcomeWords(r), std::to_string(r.exitCode), time.str(),
-        failed ? Failure(r) : std::string());
+    const std::string imei = r.identity.Key().empty() ? "-" : r.identity.Key();
+    row(PortName(r), EscapeControlBytes(r.device), imei, OutcomeWords(r), std::to_string(r.exitCode),
+        time.str(), failed ? Failure(r) : std::string());
   }
 }
 

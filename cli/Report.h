@@ -37,6 +37,8 @@ struct PortReport {
   std::vector<std::string> notes;      // messages the operation raised on the way (caps on replies)
   std::vector<std::string> wouldSend;  // --dry-run: the lines, stamp and password hidden
   std::string logError;                // why the traffic log could not be written (the first time), or empty
+  std::string rowKey;                  // provision: the table row's key (IMEI, COM5, "row 3"), or empty
+  std::string settingsHash;            // provision: the journal's hash of the merged keys sent, or empty
   std::string journalError;            // why its journal row could not be written, or empty
   double seconds = 0;
 };

@@ -21,7 +21,9 @@ int main(int argc, char** argv) {
   env.liveProgress = CProgress::ChooseStyle(false, ::isatty(STDERR_FILENO) == 1, std::getenv("TERM")) ==
                      CProgress::Style::Live;
   if (const char* password = std::getenv("RV450_PASSWORD")) env.passwordVariable = password;
-  env.journalPath = kestrun::journal::CJournal::DefaultPath();
+  // RV450_JOURNAL (a file or a postgresql:// server) stands in for --journal.
+  const char* journal = std::getenv("RV450_JOURNAL");
+  env.journalPath = journal && *journal ? journal : kestrun::journal::CJournal::DefaultPath();
   env.input = &std::cin;
   env.inputIsTerminal = ::isatty(STDIN_FILENO) == 1;
   winsize size{};

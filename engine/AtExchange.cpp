@@ -13,7 +13,6 @@ namespace kestrun {
 namespace {
 
 constexpr const char* kSendFail = "Send AT Command Fail !";
-constexpr const char* kLineTooLong = "Error, Command Line > 254 Byte";
 constexpr const char* kControlByteInLine = "Error, Command Line Holds A Control Byte";
 
 // "[Revision:...] " style piece of the firmware version text, or empty.

@@ -19,6 +19,9 @@
 
 namespace kestrun {
 
+// The status and popup text of a line longer than the tracker takes.
+inline constexpr const char* kLineTooLong = "Error, Command Line > 254 Byte";
+
 // Why a reply was not taken.
 enum class ReplyFailure { NoResponse, ReadDataError, NoRightResponse };
 
@@ -60,9 +63,10 @@ class CAtExchange {
   void SetStatus(const std::string& text);
   void ShowFailure(const std::string& message);
   bool Stopped() const { return stop_.load(); }
+  // One entry of the traffic log, then the pacing's pause after it.
+  void LogTraffic(const std::string& text, Direction direction);
 
  private:
-  void LogTraffic(const std::string& text, Direction direction);
   // Sends `query` and reads its reply until a closing line (or up to
   // `maxBytes` and the time-out), logging both when `logged`.
   std::string Ask(const std::string& query, std::size_t maxBytes, bool logged);

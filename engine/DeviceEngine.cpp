@@ -49,6 +49,7 @@ void CDeviceEngine::Execute() {
   CGroupOperations operations(exchange, plan_.form, events_);
   operations.IdentifyAfterWakeUp(plan_.identify);
   operations.Quiet(plan_.quiet);
+  operations.SetAfterIdentify(plan_.afterIdentify);
 
   events_.OperationStarted();
   events_.StatusChanged("");
@@ -57,6 +58,9 @@ void CDeviceEngine::Execute() {
     case OperationKind::Send: result_ = operations.SendGroups(plan_.selection); break;
     case OperationKind::SendAll: result_ = operations.SendAll(); break;
     case OperationKind::Identify: result_ = operations.Identify(); break;
+    case OperationKind::Terminal:
+      result_ = CTerminalExchange(exchange, port, events_).Run(plan_.terminal);
+      break;
   }
   port.Close();
   result_.logError = log.Failure();

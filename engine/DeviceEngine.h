@@ -5,6 +5,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -12,14 +13,16 @@
 
 #include "engine/EngineEvents.h"
 #include "engine/Pacing.h"
+#include "engine/TerminalExchange.h"
 #include "port/Clock.h"
 #include "port/PortSettings.h"
 #include "protocol/FormModel.h"
 
 namespace kestrun {
 
-// Identify: the identity queries alone, in one wake-up bracket.
-enum class OperationKind { Read, Send, SendAll, Identify };
+// Identify: the identity queries alone, in one wake-up bracket. Terminal: the
+// terminal's one line and its reply (CTerminalExchange).
+enum class OperationKind { Read, Send, SendAll, Identify, Terminal };
 
 // Everything an operation needs, copied in when it starts.
 struct OperationPlan {
@@ -32,7 +35,14 @@ struct OperationPlan {
   // A read whose values only serve a comparison: reply caps cut without a
   // popup, and no success popup (the front end says the comparison's result).
   bool quiet = false;
+  TerminalRequest terminal;  // Terminal: the line and how it is sent
   CPacing pacing;
+  // Send with identify: called on the worker right after the identity
+  // queries, before any settings line. It may set this tracker's values in
+  // `form`; false declines the tracker: the bracket is closed, nothing is
+  // sent, and the operation ends as Outcome::Declined with `declined`'s
+  // message. Unset: the operation's bytes are unchanged.
+  AfterIdentify afterIdentify;
   IClock* clock = &SteadyClock();  // what the port and the pacing wait on
 };
 

@@ -5,6 +5,7 @@
 // front end owns, and a reference argument is valid only during the call.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "engine/Hints.h"
@@ -31,6 +32,7 @@ enum class Outcome {
   PortNotOpened,
   TrackerFailed,  // no response, wrong response, refused or failed line, lost port
   Stopped,        // stopped from outside (window closed, Ctrl+C)
+  Declined,       // the front end declined the tracker after its identity; nothing was sent
 };
 
 struct OperationResult {
@@ -46,6 +48,12 @@ struct OperationResult {
   std::string hint;
   bool ok() const { return outcome == Outcome::Success; }
 };
+
+// What a front end decides once a Send knows which tracker it talks to: it
+// may change the form's values (that tracker's own); false declines it, with
+// `declined.message` saying why.
+using AfterIdentify =
+    std::function<bool(const TrackerIdentity& identity, CFormModel& form, OperationResult& declined)>;
 
 class IEngineEvents {
  public:
@@ -71,6 +79,8 @@ class IEngineEvents {
   virtual void FirmwareVersionRead(const std::string& /*version*/) {}
   // The identity queries were answered (each item may be empty).
   virtual void IdentityRead(const TrackerIdentity& /*identity*/) {}
+  // A piece of the terminal's reply, as it arrived (control bytes and all).
+  virtual void TerminalReply(const std::string& /*chunk*/) {}
   // The operation is over and its port closed: the form goes idle.
   virtual void OperationFinished(const OperationResult& /*result*/) {}
 };

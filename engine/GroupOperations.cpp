@@ -166,7 +166,30 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
   }
   if (!x.OpenPort()) return x.Finish(false);
   if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
-  if (identify_) events_.IdentityRead(x.QueryIdentity());
+  if (identify_) {
+    const TrackerIdentity identity = x.QueryIdentity();
+    events_.IdentityRead(identity);
+    if (afterIdentify_) {
+      if (x.Stopped()) return x.Finish(false);
+      OperationResult declined;
+      const bool go = afterIdentify_(identity, model_, declined);
+      // The tracker's own values may leave a group without a line.
+      const GroupInfo* info = go ? GroupWithoutLine(selection) : nullptr;
+      if (!go || info) {
+        // Closed as a finished Read closes: the tracker goes back to sleep.
+        if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
+        x.Finish(true);
+        if (info) {
+          x.SetStatus(GroupText("Send ", info->group, " Fail !"));
+          x.ShowFailure(kNoLine);
+          return {Outcome::NothingToSend, kNoLine, {}, {}, Cause::None, {}};
+        }
+        x.SetStatus(declined.message);
+        declined.outcome = Outcome::Declined;
+        return declined;
+      }
+    }
+  }
   if (!x.Bracket(x.SetWcsl(true))) return x.Finish(false);
   const int count = CountSelected(selection, SendOrder());
   int index = 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "engine/AtExchange.h"
 #include "engine/EngineEvents.h"
@@ -27,6 +28,8 @@ class CGroupOperations {
   void IdentifyAfterWakeUp(bool on) { identify_ = on; }
   // Reply caps cut without a popup, and no success popup.
   void Quiet(bool on) { quiet_ = on; }
+  // Send with identify: the front end's say after the identity queries.
+  void SetAfterIdentify(AfterIdentify hook) { afterIdentify_ = std::move(hook); }
 
   // One group's query, up to three times, parsed into the form; open to tests.
   bool ReadGroup(Group group);
@@ -47,6 +50,7 @@ class CGroupOperations {
   IEngineEvents& events_;
   bool identify_ = false;
   bool quiet_ = false;
+  AfterIdentify afterIdentify_;
 };
 
 }  // namespace kestrun

@@ -41,6 +41,7 @@ CREATE TABLE IF NOT EXISTS claims (
   PRIMARY KEY (table_name, row_id)
 );
 CREATE INDEX IF NOT EXISTS claims_imei ON claims(table_name, imei);
+CREATE INDEX IF NOT EXISTS journal_unsent ON journal(sent) WHERE sent = 0;
 )";
 
 const char* const kColumns =
@@ -202,7 +203,7 @@ bool CJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& rows, st
   if (!query.outcome.empty()) sql += " AND outcome = ?", values.push_back(query.outcome);
   // A failure (status 3 and up: port, tracker, output, stopped) or
   // differences found after a write; a diff's differences are its result.
-  if (query.failed) sql += " AND (exit_code >= 3 OR (exit_code = 1 AND command <> 'diff'))";
+  if (query.failed) sql += " AND (exit_code >= 3 OR (outcome = 'different' AND command <> 'diff'))";
   sql += " ORDER BY time DESC, rowid DESC";
   if (query.limit > 0) sql += " LIMIT " + std::to_string(query.limit);
   CStatement s(db_, sql);
@@ -282,6 +283,81 @@ bool CJournal::Claim(const std::string& tableName, const std::vector<std::string
     if (sqlite3_changes(db_) == 1) index = static_cast<int>(i);
   }
   if (!Exec(db_, "COMMIT", error)) return failed();
+  return true;
+}
+
+bool CJournal::RecordClaim(const std::string& tableName, const std::string& rowId, const std::string& imei,
+                           std::string& error) {
+  if (!db_) {
+    error = "the journal is not open";
+    return false;
+  }
+  CStatement s(db_,
+               "INSERT INTO claims (table_name, row_id, imei, time) VALUES (?,?,?,?) "
+               "ON CONFLICT (table_name, row_id) DO UPDATE SET imei = excluded.imei, time = excluded.time");
+  if (!s) {
+    error = sqlite3_errmsg(db_);
+    return false;
+  }
+  s.Bind(1, tableName);
+  s.Bind(2, rowId);
+  s.Bind(3, imei);
+  s.Bind(4, UtcNow());
+  if (s.Step() == SQLITE_DONE) return true;
+  error = sqlite3_errmsg(db_);
+  return false;
+}
+
+bool CJournal::UnsentRows(int limit, std::vector<JournalRow>& rows, std::string& error) const {
+  rows.clear();
+  CStatement s(db_, std::string("SELECT ") + kColumns + " FROM journal WHERE sent = 0 ORDER BY rowid LIMIT " +
+                        std::to_string(limit));
+  if (!s) {
+    error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";
+    return false;
+  }
+  int step;
+  while ((step = s.Step()) == SQLITE_ROW) rows.push_back(RowFrom(s));
+  if (step == SQLITE_DONE) return true;
+  error = sqlite3_errmsg(db_);
+  return false;
+}
+
+bool CJournal::MarkSent(const std::vector<std::string>& ids, std::string& error) {
+  if (!db_) {
+    error = "the journal is not open";
+    return false;
+  }
+  if (!Exec(db_, "PRAGMA synchronous=NORMAL; BEGIN IMMEDIATE", error)) return false;
+  bool ok = true;
+  for (std::size_t i = 0; ok && i < ids.size(); ++i) {
+    CStatement s(db_, "UPDATE journal SET sent = 1 WHERE id = ?");
+    ok = static_cast<bool>(s);
+    if (ok) {
+      s.Bind(1, ids[i]);
+      ok = s.Step() == SQLITE_DONE;
+    }
+  }
+  if (!ok) error = sqlite3_errmsg(db_);
+  if (ok) ok = Exec(db_, "COMMIT", error);
+  std::string ignored;
+  if (!ok) Exec(db_, "ROLLBACK", ignored);
+  // Every other write (the rows themselves) waits for the disk again.
+  if (!Exec(db_, "PRAGMA synchronous=FULL", ignored) && ok) {
+    error = ignored;
+    ok = false;
+  }
+  return ok;
+}
+
+bool CJournal::CountUnsent(int& count, std::string& error) const {
+  count = 0;
+  CStatement s(db_, "SELECT count(*) FROM journal WHERE sent = 0");
+  if (!s || s.Step() != SQLITE_ROW) {
+    error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";
+    return false;
+  }
+  count = s.Int(0);
   return true;
 }
 

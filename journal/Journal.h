@@ -12,7 +12,7 @@ struct sqlite3;
 namespace kestrun::journal {
 
 // The version of the table layout, kept in PRAGMA user_version.
-constexpr int kJournalSchema = 2;  // 2: the claims of dealt table rows
+constexpr int kJournalSchema = 3;  // 2: the claims of dealt table rows; 3: an index of the unsent rows
 
 struct JournalRow {
   std::string id;    // made by Append when empty: a random UUID
@@ -78,6 +78,19 @@ class CJournal {
   // the row's place in `rowIds`, -1 when every row is held by others.
   bool Claim(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
              int& index, std::string& error);
+  // Notes a claim made elsewhere (on the shared server, which decides): the
+  // row `rowId` of `tableName` is held by `imei` from now on.
+  bool RecordClaim(const std::string& tableName, const std::string& rowId, const std::string& imei,
+                   std::string& error);
+
+  // The rows not yet copied to the shared server, oldest first, at most `limit`.
+  bool UnsentRows(int limit, std::vector<JournalRow>& rows, std::string& error) const;
+  // Marks rows as copied. A mark lost to a power cut only makes the next
+  // push send the row again, which the server ignores; so the mark is
+  // committed without waiting for the disk.
+  bool MarkSent(const std::vector<std::string>& ids, std::string& error);
+  // How many rows wait for the shared server.
+  bool CountUnsent(int& count, std::string& error) const;
 
  private:
   sqlite3* db_ = nullptr;

@@ -1,6 +1,18 @@
 #include "journal/JournalStore.h"
 
+#include "journal/ServerJournal.h"
+
 namespace kestrun::journal {
+
+namespace {
+
+// Rows per statement when the outbox is emptied.
+constexpr int kBatchRows = 500;
+
+}  // namespace
+
+CJournalStore::CJournalStore() = default;
+CJournalStore::~CJournalStore() = default;
 
 bool CJournalStore::IsServer(const std::string& target) {
   return target.rfind("postgresql://", 0) == 0 || target.rfind("postgres://", 0) == 0;
@@ -9,10 +21,12 @@ bool CJournalStore::IsServer(const std::string& target) {
 bool CJournalStore::Open(const std::string& target, const std::string& outboxPath, std::string& error) {
   std::lock_guard<std::mutex> hold(lock_);
   if (!IsServer(target)) return local_.Open(target, error);
-  server_ = target;
+  target_ = target;
+  outboxPath_ = outboxPath;
   if (!local_.Open(outboxPath, error)) return false;
-  // Until the shared server is wired in, its rows wait here.
-  warning_ = "the shared journal is not supported by this build; rows stay in " + outboxPath;
+  server_ = std::make_unique<CServerJournal>();
+  std::string why;
+  if (!Connect(why) || !SendWaiting(sentAtOpen_, why)) Away(why);
   return true;
 }
 
@@ -21,25 +35,123 @@ std::string CJournalStore::warning() const {
   return warning_;
 }
 
+std::string CJournalStore::TakeWarning() {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (warningTaken_) return "";
+  warningTaken_ = true;
+  return warning_;
+}
+
 bool CJournalStore::Shared() const {
   std::lock_guard<std::mutex> hold(lock_);
-  return !server_.empty();
+  return server_ != nullptr;
 }
 
 bool CJournalStore::ServerReachable() const {
   std::lock_guard<std::mutex> hold(lock_);
-  return server_.empty() || warning_.empty();
+  return !server_ || server_->Connected();
+}
+
+std::string CJournalStore::ServerName() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return server_ ? MaskedUrl(target_) : "";
+}
+
+void CJournalStore::SetRetryDelay(std::chrono::milliseconds delay) {
+  std::lock_guard<std::mutex> hold(lock_);
+  retryDelay_ = delay;
+}
+
+bool CJournalStore::Connect(std::string& why) {
+  if (server_->Connected()) return true;
+  if (!server_->Connect(target_, why)) return false;
+  warning_.clear();
+  warningTaken_ = false;
+  return true;
+}
+
+void CJournalStore::Away(const std::string& why) {
+  server_->Close();
+  nextTry_ = std::chrono::steady_clock::now() + retryDelay_;
+  // Said once while the server stays away, not once per row.
+  if (!warning_.empty()) return;
+  warning_ = "the shared journal " + MaskedUrl(target_) + " cannot be used (" + why + "); rows wait in " +
+             outboxPath_ + " for the next run or 'rv450-cli journal push'";
+  warningTaken_ = false;
+}
+
+bool CJournalStore::SendWaiting(int& sent, std::string& why) {
+  sent = 0;
+  for (;;) {
+    std::vector<JournalRow> rows;
+    if (!local_.UnsentRows(kBatchRows, rows, why)) {
+      why = outboxPath_ + ": " + why;
+      return false;
+    }
+    if (rows.empty()) return true;
+    if (!server_->Insert(rows, why)) return false;
+    // Taken by the server: a mark lost now only makes the row go again, and
+    // the server skips an id it has.
+    std::vector<std::string> ids;
+    for (const JournalRow& row : rows) ids.push_back(row.id);
+    if (!local_.MarkSent(ids, why)) {
+      why = outboxPath_ + ": " + why;
+      return false;
+    }
+    sent += static_cast<int>(rows.size());
+  }
+}
+
+bool CJournalStore::SendIfDue() {
+  if (!server_) return false;
+  if (!server_->Connected() && std::chrono::steady_clock::now() < nextTry_) return false;
+  std::string why;
+  int sent = 0;
+  if (Connect(why) && SendWaiting(sent, why)) return true;
+  Away(why);
+  return false;
 }
 
 bool CJournalStore::Append(JournalRow& row, std::string& error) {
   std::lock_guard<std::mutex> hold(lock_);
-  return local_.Append(row, error);
+  row.sent = false;
+  if (!local_.Append(row, error)) return false;
+  row.sent = SendIfDue();
+  return true;
+}
+
+bool CJournalStore::AppendAll(std::vector<JournalRow>& rows, std::vector<std::string>& errors) {
+  std::lock_guard<std::mutex> hold(lock_);
+  errors.assign(rows.size(), "");
+  bool ok = true;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    rows[i].sent = false;
+    if (!local_.Append(rows[i], errors[i])) ok = false;
+  }
+  const bool sent = SendIfDue();
+  for (std::size_t i = 0; i < rows.size(); ++i) rows[i].sent = sent && errors[i].empty();
+  return ok;
 }
 
 bool CJournalStore::Claim(const std::string& tableName, const std::vector<std::string>& rowIds,
                           const std::string& imei, int& index, std::string& error) {
   std::lock_guard<std::mutex> hold(lock_);
-  return local_.Claim(tableName, rowIds, imei, index, error);
+  if (!server_) return local_.Claim(tableName, rowIds, imei, index, error);
+  index = -1;
+  std::string why;
+  if (!Connect(why) || !server_->Claim(tableName, rowIds, imei, index, why)) {
+    if (!server_->Connected()) Away(why);
+    error = "the shared journal " + MaskedUrl(target_) + ": " + why;
+    index = -1;
+    return false;
+  }
+  if (index >= 0 && !local_.RecordClaim(tableName, rowIds[static_cast<std::size_t>(index)], imei, error)) {
+    // Held on the server all the same: the tracker gets the row back next time.
+    error = outboxPath_ + ": " + error;
+    index = -1;
+    return false;
+  }
+  return true;
 }
 
 bool CJournalStore::LastRow(const std::string& imei, JournalRow& row, bool& found, std::string& error) {
@@ -52,6 +164,30 @@ bool CJournalStore::LastRow(const std::string& imei, JournalRow& row, bool& foun
   found = !rows.empty();
   if (found) row = rows.front();
   return true;
+}
+
+bool CJournalStore::Push(int& sent, int& waiting, std::string& error) {
+  std::lock_guard<std::mutex> hold(lock_);
+  sent = 0;
+  waiting = 0;
+  if (!server_) {
+    error = "no shared journal is set (--journal postgresql://... or RV450_JOURNAL)";
+    return false;
+  }
+  std::string why;
+  const bool ok = Connect(why) && SendWaiting(sent, why);
+  sent += sentAtOpen_;
+  sentAtOpen_ = 0;
+  if (!ok) {
+    Away(why);
+    error = "the shared journal " + MaskedUrl(target_) + " cannot be used (" + why + ")";
+  }
+  std::string countError;
+  if (!local_.CountUnsent(waiting, countError) && ok) {
+    error = outboxPath_ + ": " + countError;
+    return false;
+  }
+  return ok;
 }
 
 }  // namespace kestrun::journal

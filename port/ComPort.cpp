@@ -94,10 +94,14 @@ PortResult CComPort::WriteLine(const std::string& text, bool purgeFirst) {
   if (handle_ < 0) return PortResult::System(EBADF);
   if (purgeFirst) ::tcflush(handle_, purgeDiscardsOutput_ ? TCIOFLUSH : TCIFLUSH);
   if (text.size() > kMaxLine) return PortResult::LineTooLong();
-  const std::string line = text + '\r';
+  return WriteBytes(text + '\r');
+}
+
+PortResult CComPort::WriteBytes(const std::string& bytes) {
+  if (handle_ < 0) return PortResult::System(EBADF);
   std::size_t sent = 0;
-  while (sent < line.size()) {
-    const ssize_t n = ::write(handle_, line.data() + sent, line.size() - sent);
+  while (sent < bytes.size()) {
+    const ssize_t n = ::write(handle_, bytes.data() + sent, bytes.size() - sent);
     if (n > 0) {
       sent += static_cast<std::size_t>(n);
     } else if (n < 0 && (errno == EAGAIN || errno == EINTR)) {

@@ -69,6 +69,8 @@ class CComPort {
   // refused (LineTooLong) and nothing is written. Virtual, so that a test can
   // play a device that has answered each line by the time it is written.
   virtual PortResult WriteLine(const std::string& text, bool purgeFirst = true);
+  // Writes `bytes` as they are: no carriage return, no purge, no length limit.
+  PortResult WriteBytes(const std::string& bytes);
   // One read of up to maxBytes into `buffer` (emptied first); it ends at the
   // byte count, at `deadline` after it began, or as soon as `complete` holds.
   // Any of these is Ok; only a failed read is not (what it read stays).

@@ -28,6 +28,8 @@ CMainFrame::CMainFrame()
   operationGuarded_ << operation->addAction("Send All", view_, [this] { view_->OnSendAll(); });
   operationGuarded_ << operation->addAction("Read All", view_, [this] { view_->OnReadAll(); });
   operationGuarded_ << operation->addAction("Identify Tracker", view_, [this] { view_->OnIdentify(); });
+  // Not guarded: the terminal itself refuses while an operation runs, and says so.
+  operation->addAction("Terminal", this, [this] { ShowTerminal(); });
   // Closing the history window only hides it; this brings it back. It only
   // shows what is there, so it stays usable while an operation runs.
   operation->addSeparator();
@@ -48,6 +50,9 @@ CMainFrame::CMainFrame()
     if (!busy && closeWhenIdle_) close();
   });
 }
+
+// The terminal window goes first: it reports to the view's controller.
+CMainFrame::~CMainFrame() { delete terminal_; }
 
 QAction* CMainFrame::action(const QString& text) const {
   for (QAction* menu : menuBar()->actions())
@@ -74,6 +79,19 @@ void CMainFrame::ShowHistory() {
   history->showNormal();
   history->raise();
   history->activateWindow();
+}
+
+void CMainFrame::ShowTerminal() {
+  if (!terminal_) {
+    terminal_ = new CTerminalDlg(view_->controller(), this);
+    // Beside the form, under the history window.
+    const CHistoryDlg* history = view_->historyDlg();
+    terminal_->move(601, history ? history->frameGeometry().bottom() + 1 : 0);
+  }
+  terminal_->showNormal();
+  terminal_->raise();
+  terminal_->activateWindow();
+  terminal_->input()->setFocus();
 }
 
 void CMainFrame::ShowAbout() {

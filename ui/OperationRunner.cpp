@@ -25,6 +25,11 @@ void COperationRunner::Start(OperationKind kind, const GroupSelection& selection
   plan.form = form;
   plan.quiet = quiet;
   connection.ApplyTo(plan);
+  Start(std::move(plan));
+}
+
+void COperationRunner::Start(OperationPlan plan) {
+  if (busy_) return;
   busy_ = true;
   busyChanged_(true);
   if (!engine_.Start(std::move(plan))) Finished();

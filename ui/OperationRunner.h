@@ -27,6 +27,8 @@ class COperationRunner {
   // runs. `quiet`: a read for a comparison (OperationPlan::quiet).
   void Start(OperationKind kind, const GroupSelection& selection, const CFormModel& form,
              const Connection& connection, bool quiet = false);
+  // Starts an operation from a plan made by the caller; nothing when one runs.
+  void Start(OperationPlan plan);
   // The engine's end, reported on the window thread.
   void Finished();
   // Asks a running operation to stop at its next step.

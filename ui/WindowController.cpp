@@ -8,7 +8,10 @@
 namespace kestrun {
 
 CWindowController::CWindowController(IWindowView& view, const RelayFactory& makeRelay)
-    : view_(view), operations_(makeRelay(*this), [this](bool busy) { OnBusyChanged(busy); }) {}
+    : view_(view),
+      operations_(makeRelay(*this), [this](bool busy) { OnBusyChanged(busy); }),
+      // A port check that comes due during an exchange waits for its end (CheckPort).
+      terminal_(makeRelay, [this](bool busy) { busy ? view_.ShowBusy(true) : OnBusyChanged(false); }) {}
 
 bool CWindowController::Start() {
   view_.PushForm();
@@ -63,7 +66,16 @@ void CWindowController::CheckPort() {
   view_.PushForm();
 }
 
-void CWindowController::Shutdown() { operations_.Shutdown(); }
+void CWindowController::Shutdown() {
+  terminal_.Shutdown();
+  operations_.Shutdown();
+}
+
+bool CWindowController::StartTerminal(const TerminalRequest& request) {
+  if (IsBusy()) return false;
+  terminal_.Start(request, connection_);
+  return true;
+}
 
 // ---- Commands -------------------------------------------------------------
 

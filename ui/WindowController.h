@@ -17,6 +17,7 @@
 #include "ui/FormComparison.h"
 #include "ui/OperationRunner.h"
 #include "ui/WindowJournal.h"
+#include "ui/TerminalRunner.h"
 #include "ui/WindowView.h"
 
 namespace kestrun {
@@ -55,9 +56,18 @@ class CWindowController : public IEngineEvents {
   // A config file was loaded into the form: every difference mark goes.
   void FormLoaded() { ClearDifferences(); }
 
-  bool IsBusy() const { return operations_.busy(); }
-  // Asks a running operation to stop at its next step (window closing).
-  void AbortOperation() { operations_.Stop(); }
+  // An operation or a terminal exchange runs: either has the port.
+  bool IsBusy() const { return operations_.busy() || terminal_.busy(); }
+  // Asks a running operation or exchange to stop at its next step (window closing).
+  void AbortOperation() {
+    operations_.Stop();
+    terminal_.Stop();
+  }
+  // The terminal window's exchange over the connection; false (nothing
+  // started) while an operation or another exchange runs.
+  bool StartTerminal(const TerminalRequest& request);
+  CTerminalRunner& terminal() { return terminal_; }
+  const Connection& connection() const { return connection_; }
   // Stops a running operation and waits for its end; nothing it reports
   // arrives afterwards (the window is going away).
   void Shutdown();
@@ -106,9 +116,10 @@ class CWindowController : public IEngineEvents {
   bool comparing_ = false;     // the running Read is for a comparison
   CFormValues trackerValues_;  // the engine's copy as that Read left it
   CWindowJournal journal_;     // a row for each Read All and Send All
-  // Last, so that it goes first: a running operation is stopped and joined
-  // before anything its events refer to is destroyed.
+  // Last, so that they go first: a running operation or terminal exchange is
+  // stopped and joined before anything its events refer to is destroyed.
   COperationRunner operations_;
+  CTerminalRunner terminal_;
 };
 
 }  // namespace kestrun

@@ -90,6 +90,10 @@ void CWindowEvents::IdentityRead(const TrackerIdentity& identity) {
   Deliver([identity](IEngineEvents& w) { w.IdentityRead(identity); });
 }
 
+void CWindowEvents::TerminalReply(const std::string& chunk) {
+  Deliver([chunk](IEngineEvents& w) { w.TerminalReply(chunk); });
+}
+
 void CWindowEvents::OperationFinished(const OperationResult& result) {
   Deliver([result](IEngineEvents& w) { w.OperationFinished(result); });
 }

@@ -33,6 +33,7 @@ class CWindowEvents : public IEventRelay {
   void GroupRead(Group group, const CFormModel& reading) override;
   void FirmwareVersionRead(const std::string& version) override;
   void IdentityRead(const TrackerIdentity& identity) override;
+  void TerminalReply(const std::string& chunk) override;
   void OperationFinished(const OperationResult& result) override;
 
  private:

@@ -95,9 +95,10 @@ TEST(ArgsTest, BadCommandLinesSayWhat) {
   EXPECT_NE(Refused({"diff", "a.ini", "b.ini"}).find("unexpected argument 'b.ini'"), std::string::npos);
   EXPECT_NE(Refused({"ports", "extra"}).find("unexpected argument"), std::string::npos);
   EXPECT_NE(Refused({"write", "a.ini", "-o", "x.ini"}).find("read only"), std::string::npos);
-  EXPECT_NE(Refused({"diff", "a.ini", "--allow-caps"}).find("--allow-caps is for write and verify"),
-            std::string::npos);
-  EXPECT_NE(Refused({"read", "-o", "x", "--dry-run"}).find("--dry-run is for write and verify"),
+  EXPECT_NE(
+      Refused({"diff", "a.ini", "--allow-caps"}).find("--allow-caps is for write, verify and provision"),
+      std::string::npos);
+  EXPECT_NE(Refused({"read", "-o", "x", "--dry-run"}).find("--dry-run is for write, verify and provision"),
             std::string::npos);
   EXPECT_NE(Refused({"read", "-o", "x", "--groups", "sri"}).find("--groups"), std::string::npos);
   EXPECT_NE(Refused({"ports", "--port", "5"}).find("no connection options"), std::string::npos);
@@ -210,7 +211,7 @@ TEST(ArgsTest, JournalTakesItsFiltersAndOnlyThem) {
       {{"journal", "--since", "yesterday"}, "--since wants"},
       {{"journal", "--csv", "--json"}, "exclude each other"},
       {{"write", "f.ini", "--journal", "j.sqlite", "--no-journal"}, "exclude each other"},
-      {{"verify", "f.ini", "--imei", "1"}, "--imei is for journal only"},
+      {{"verify", "f.ini", "--imei", "1"}, "--imei is for journal and provision"},
       {{"journal", "--port", "5"}, "journal takes no connection options"},
       {{"journal", "devices", "extra"}, "unexpected argument 'devices'"},
   };

@@ -355,10 +355,11 @@ TEST_F(CliTest, SeveralTrackersAtOnceEachWithItsOwnResultAndLog) {
                  "tracker: check the cable, the port COM33 and that the tracker is powered.)\n"),
       std::string::npos)
       << r.out;
-  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nPORT +DEVICE +RESULT +EXIT +TIME\n)")));
-  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nCOM31 +/dev/\S+ +equal +0 +[0-9.]+ s\n)")));
-  EXPECT_TRUE(
-      std::regex_search(r.out, std::regex(R"(\nCOM33 +/dev/\S+ +tracker failed +4 .*Send AT\+RVTRI)")));
+  EXPECT_TRUE(std::regex_search(r.out, std::regex(R"(\nPORT +DEVICE +IMEI +RESULT +EXIT +TIME\n)")));
+  EXPECT_TRUE(std::regex_search(
+      r.out, std::regex("\nCOM31 +/dev/\\S+ +" + sim::SimImei(31) + R"( +equal +0 +[0-9.]+ s\n)")));
+  EXPECT_TRUE(std::regex_search(
+      r.out, std::regex(R"(\nCOM33 +/dev/\S+ +\d{15} +tracker failed +4 .*Send AT\+RVTRI)")));
   for (int port : {31, 32, 33}) {
     const std::string log = ReadFile(dir / ("logs/AtLog-COM" + std::to_string(port) + ".log"));
     EXPECT_NE(log.find("--> AT+RVSRI="), std::string::npos) << port;

@@ -96,13 +96,16 @@ TEST(ReportTest, FailuresShowTheStepAndTheReason) {
   ok.groupsSent = {"RVSRI"};
   ok.linesSent = 1;
   ok.seconds = 3.04;
+  ok.identity.imei = "490154203237518";
+  ok.identity.imeiValid = true;
   std::ostringstream table;
   PrintClosingTable(table, {ok, r});
   EXPECT_EQ(
       table.str(),
-      "PORT    DEVICE        RESULT            EXIT  TIME\n"
-      "COM6    /dev/ttyUSB0  ok                0     3.0 s\n"
-      "COM5                  tracker failed    4     0.0 s    Send AT+RVGEO Fail ! (No Right Response !)\n");
+      "PORT    DEVICE        IMEI             RESULT            EXIT  TIME\n"
+      "COM6    /dev/ttyUSB0  490154203237518  ok                0     3.0 s\n"
+      "COM5                  -                tracker failed    4     0.0 s    Send AT+RVGEO Fail ! (No "
+      "Right Response !)\n");
   std::ostringstream line;
   PrintText(line, ok);
   EXPECT_EQ(line.str(), "COM6 write: ok, 1 group, 1 line sent\n");

@@ -575,3 +575,56 @@ TEST_F(DriverTest, FastPacingTakesNoLateBurstAnswerForTheLinkLinesOwn) {
   EXPECT_EQ(events.statuses.back(), "Send AT Command Fail !");
   for (const auto& line : Received()) EXPECT_NE(line.rfind("AT+RVPIN=", 0), 0u);
 }
+
+// A front end's say right after the identity queries of a Send: a declined
+// tracker gets no settings line and its wake-up is closed; an accepted one
+// gets the values the front end set.
+TEST_F(DriverTest, AfterIdentifyDeclinesOrSetsTheTrackersOwnValues) {
+  struct Case {
+    const char* name;
+    bool accept;
+    Outcome outcome;
+    const char* pinValue;  // what the PIN line sent carries, or null for no line
+  };
+  const Case cases[] = {
+      {"declined", false, Outcome::Declined, nullptr},
+      {"accepted with its own PIN", true, Outcome::Success, ",4321,"},
+  };
+  model.values.Number(PinCheck) = 1;
+  model.values.Text(Pin) = "1234";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim_->ClearReceived();
+    std::string imeiSeen;
+    OperationPlan plan = Plan(OperationKind::Send, Only(Group::Pin));
+    plan.identify = true;
+    plan.afterIdentify = [&](const TrackerIdentity& id, CFormModel& form, OperationResult& declined) {
+      imeiSeen = id.imei;
+      form.values.Text(Pin) = "4321";
+      declined.message = "no row";
+      return c.accept;
+    };
+    const int before = events.finished;
+    ASSERT_TRUE(engine.Start(std::move(plan)));
+    ASSERT_TRUE(events.WaitFinished(before + 1));
+    engine.Wait();
+    EXPECT_EQ(engine.LastResult().outcome, c.outcome);
+    EXPECT_EQ(imeiSeen, sim::SimImei(ComNumber()));
+    const std::vector<std::string> lines = Received();
+    const auto pin = std::find_if(lines.begin(), lines.end(),
+                                  [](const std::string& l) { return l.rfind("AT+RVPIN=", 0) == 0; });
+    if (c.pinValue) {
+      ASSERT_NE(pin, lines.end());
+      EXPECT_NE(pin->find(c.pinValue), std::string::npos) << *pin;
+    } else {
+      EXPECT_EQ(pin, lines.end());
+      EXPECT_FALSE(ReceivedLine("AT+WCSL=1"));
+      EXPECT_EQ(engine.LastResult().message, "no row");
+    }
+    // The wake-up is closed either way, after the identity queries.
+    const auto identity = std::find(lines.begin(), lines.end(), "AT+CSQ");
+    ASSERT_NE(identity, lines.end());
+    EXPECT_NE(std::find(identity, lines.end(), "AT+CSCLK=1"), lines.end());
+    EXPECT_TRUE(PortIsFree());
+  }
+}

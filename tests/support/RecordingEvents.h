@@ -48,6 +48,9 @@ class CRecordingEvents : public IEngineEvents {
   void IdentityRead(const TrackerIdentity& id) override {
     Record([&] { identities.push_back(id); });
   }
+  void TerminalReply(const std::string& chunk) override {
+    Record([&] { terminalReply += chunk; });
+  }
   void OperationFinished(const OperationResult& outcome) override {
     Record([&] {
       enableCalls.push_back(1);
@@ -81,6 +84,7 @@ class CRecordingEvents : public IEngineEvents {
   CFormModel lastReading;
   std::string version;
   std::vector<TrackerIdentity> identities;
+  std::string terminalReply;  // every piece, joined
   OperationResult result;
   int finished = 0;
 

@@ -248,7 +248,7 @@ TEST_F(DesktopTest, TheHistoryWindowComesBackFromTheOperationMenu) {
   }
   EXPECT_EQ(
       menus,
-      QStringList({"&Operation: Send All, Read All, Identify Tracker, Protocol Commands History, "
+      QStringList({"&Operation: Send All, Read All, Identify Tracker, Terminal, Protocol Commands History, "
                    "Compare With Tracker",
                    "&Config: Main Setting, Save Config File, Load Config File", "&About: &About This Tool"}));
 

@@ -193,10 +193,10 @@ class WindowControllerTest : public SimulatorTest {
   }
 
   CRecordingView view;
-  CTestThreadRelay* relay = nullptr;
+  CTestThreadRelay* relay = nullptr;  // the form's operations' (made first; the terminal's next)
   CWindowController controller{view, [this](IEngineEvents& windowSide) {
                                  auto made = std::make_unique<CTestThreadRelay>(windowSide);
-                                 relay = made.get();
+                                 if (!relay) relay = made.get();
                                  return made;
                                }};
 };

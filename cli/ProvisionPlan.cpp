@@ -1,0 +1,81 @@
+#include "cli/ProvisionPlan.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+#include <set>
+
+#include "cli/ConfigCheck.h"
+#include "protocol/Identity.h"
+
+namespace kestrun::cli {
+
+bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vector<std::string>& problems) {
+  const std::size_t before = problems.size();
+  plan.command = Command::Provision;
+  plan.file = request.templatePath;
+  plan.identify = true;
+  auto setup = std::make_shared<ProvisionSetup>();
+  setup->tableName = std::filesystem::path(request.tablePath).filename().string();
+  setup->assign = request.assign;
+  setup->skipDone = request.skipDone;
+  setup->dryRun = request.dryRun;
+  setup->allowCaps = request.allowCaps;
+  setup->imeis = request.imeis;
+  for (const std::string& imei : request.imeis)
+    if (!IsValidImei(imei))
+      problems.push_back("--imei " + imei + " is no valid IMEI (15 digits, Luhn check digit)");
+
+  ConfigInput input;
+  std::vector<Problem> templateProblems;
+  std::string error;
+  if (!LoadConfigInput(request.templatePath, input, templateProblems, error)) {
+    if (!error.empty()) problems.push_back(error);
+    for (const Problem& p : templateProblems) problems.push_back(request.templatePath + ": " + Describe(p));
+    return false;
+  }
+  plan.values = input.values;
+  const std::optional<GroupSelection> only =
+      request.groupsGiven ? std::optional<GroupSelection>(request.groups) : std::nullopt;
+  if (!SendSelection(input, only, plan.sendGroups, error)) {
+    problems.push_back(request.templatePath + ": " + error);
+    return false;
+  }
+  std::set<std::string> sections;
+  for (const GroupInfo& info : AllGroups())
+    if (plan.sendGroups[static_cast<int>(info.group)]) sections.insert(std::string("RV") + info.name);
+  LoadFleetTable(request.tablePath, sections, setup->table, problems);
+
+  const FleetTable& table = setup->table;
+  if (request.assign && table.keyKind != FleetTable::KeyKind::None)
+    problems.push_back(
+        request.tablePath +
+        ": --assign deals the rows of a table without a key column, but this one is keyed by " +
+        (table.keyKind == FleetTable::KeyKind::Imei ? "IMEI" : "COM"));
+  if (!request.assign && table.keyKind == FleetTable::KeyKind::None && !table.columns.empty())
+    problems.push_back(request.tablePath +
+                       ": the table has no IMEI or COM column; --assign deals its rows out in order");
+
+  // Every row merged over the template must pass the form's rules as write checks them.
+  // A template value no row sets is named once, as the template's.
+  std::set<std::string> templateSaid;
+  for (const FleetTable::Row& row : table.rows) {
+    CFormValues merged = plan.values;
+    MergeRow(row, merged);
+    for (const Problem& p : CheckForSend(merged, plan.sendGroups, request.password)) {
+      if (request.allowCaps && p.cappable()) continue;
+      const std::string column = p.section + "/" + p.key;
+      const bool fromRow = std::any_of(row.values.begin(), row.values.end(),
+                                       [&](const auto& cell) { return cell.first == column; });
+      if (fromRow)
+        problems.push_back(request.tablePath + ":" + std::to_string(row.line) + ": " + column + ": " +
+                           Describe(p));
+      else if (templateSaid.insert(Describe(p)).second)
+        problems.push_back(request.templatePath + ": " + Describe(p));
+    }
+  }
+  plan.provision = setup;
+  return problems.size() == before;
+}
+
+}  // namespace kestrun::cli

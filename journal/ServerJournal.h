@@ -1,0 +1,60 @@
+// The shared journal on a PostgreSQL server: the rows of several stations in
+// one table, and the claims of dealt table rows that keep two stations from
+// giving one row to two trackers. The tables are made on first use, their
+// layout's version kept in rv450_schema. A row's id is the table's primary
+// key and a row the server already has is skipped, so sending a row again
+// (after an acknowledgement was lost) never makes a second copy.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "journal/Journal.h"
+
+struct pg_conn;
+
+namespace kestrun::journal {
+
+// The version of the server's tables, kept in rv450_schema.
+constexpr int kServerSchema = 1;
+
+// Seconds a connection attempt may take before the server counts as away.
+constexpr int kConnectSeconds = 2;
+
+// `url` with its password (in the user part or a password= parameter) shown as "***".
+std::string MaskedUrl(const std::string& url);
+
+class CServerJournal {
+ public:
+  CServerJournal() = default;
+  ~CServerJournal();
+  CServerJournal(const CServerJournal&) = delete;
+  CServerJournal& operator=(const CServerJournal&) = delete;
+
+  // Connects to `url` (a postgresql:// URL) and makes or checks the tables.
+  // False with `error` set (the password never in it) when that fails.
+  bool Connect(const std::string& url, std::string& error);
+  void Close();
+  bool Connected() const;
+
+  // Adds the rows in one transaction; rows whose id the server has are skipped.
+  bool Insert(const std::vector<JournalRow>& rows, std::string& error);
+  // CJournal::Claim on the server: the tracker's earlier row when it is still
+  // among `rowIds`, else the first row nobody holds. Stations dealing from one
+  // table take turns (a lock per table), and the claims table's key on
+  // (table_name, row_id) keeps a row with one tracker.
+  bool Claim(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
+             int& index, std::string& error);
+
+ private:
+  bool Exec(const std::string& sql, const std::vector<std::string>& values, std::string& error,
+            std::vector<std::string>* column = nullptr);
+  bool Failed(std::string& error);
+  // Ends a claim's transaction; `index` becomes -1 when the commit fails.
+  bool Commit(int& index, std::string& error);
+
+  pg_conn* conn_ = nullptr;
+  std::string password_;  // kept out of every message
+};
+
+}  // namespace kestrun::journal

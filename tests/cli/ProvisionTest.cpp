@@ -1,0 +1,305 @@
+// provision end to end, in-process, against simulated trackers with distinct
+// IMEIs: tables keyed by IMEI and by port, rows dealt across runs, the
+// refusals the command adds to the table's own checks, --skip-done, --imei and
+// --dry-run, and the retry line of a batch with failures.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "../support/SimSupport.h"
+#include "../support/TestSupport.h"
+#include "CliSupport.h"
+#include "cli/Cli.h"
+#include "cli/RetryLine.h"
+#include "journal/Journal.h"
+
+using namespace kestrun;
+using namespace kestrun::cli;
+using namespace kestrun::testing;
+
+namespace {
+
+struct Result {
+  int code;
+  std::string out;
+  std::string err;
+};
+
+class ProvisionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env.discovery = OnlyPortsFolder(dir / "ports");
+    env.roots.dev = dir / "dev";
+    env.workDir = dir.path();
+    const char* old = std::getenv("XDG_DATA_HOME");
+    savedData_ = old ? std::optional<std::string>(old) : std::nullopt;
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    env.journalPath = journal::CJournal::DefaultPath();
+    WriteConfig(dir / "fleet.ini", FullValues());
+  }
+  void TearDown() override {
+    if (savedData_)
+      ::setenv("XDG_DATA_HOME", savedData_->c_str(), 1);
+    else
+      ::unsetenv("XDG_DATA_HOME");
+  }
+  void AddSimulators(std::initializer_list<int> numbers) {
+    for (int n : numbers) sims[n] = StartSimulator(dir / "ports", n);
+  }
+  std::string Table(const std::string& name, const std::string& text) {
+    std::ofstream(dir / name) << text;
+    return dir / name;
+  }
+  Result Run(std::vector<std::string> args) {
+    args.insert(args.end(), {"--pacing", "fast", "--json"});
+    std::ostringstream out, err;
+    const int code = RunCli(args, out, err, env);
+    return {code, out.str(), err.str()};
+  }
+  // Each port's outcome and row key from the JSON Lines of a run.
+  static std::map<int, std::pair<std::string, std::string>> Outcomes(const std::string& out) {
+    std::map<int, std::pair<std::string, std::string>> found;
+    for (const Json& o : JsonLines(out))
+      found[static_cast<int>(o["port"].number)] = {o["outcome"].string, o["rowKey"].string};
+    return found;
+  }
+  // Whether the simulator took a settings line carrying `text`.
+  bool Took(int port, const std::string& text) {
+    for (const std::string& line : sims[port]->ReceivedLines())
+      if (line.rfind("AT+RV", 0) == 0 && line.find(text) != std::string::npos) return true;
+    return false;
+  }
+  bool TookAnySetting(int port) { return Took(port, "="); }
+
+  TempDir dir;
+  Environment env;
+  std::map<int, std::unique_ptr<sim::CTrackerSim>> sims;
+  std::optional<std::string> savedData_;
+};
+
+}  // namespace
+
+// Runs one after another on one journal: each its table, options, the
+// outcome and row key of every port, the exit status and the value each
+// written tracker took.
+TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
+  AddSimulators({71, 72, 73});
+  const std::string a = sim::SimImei(71), b = sim::SimImei(72);
+  const std::string byImei = Table("by-imei.csv", "IMEI,RVKPN/PhoneName1\n" + a + ",Truck A\n" + b + ",\n");
+  const std::string byPort =
+      Table("by-port.csv", "COM;RVKPN/PhoneName1\nCOM71;Van 71\n" + dir / "ports/com72;Van 72\n");
+  using Outcome = std::pair<std::string, std::string>;
+  struct Step {
+    const char* name;
+    std::string table;
+    std::vector<std::string> options;
+    std::map<int, Outcome> outcomes;
+    int code;
+    std::map<int, std::string> took;  // a value each written tracker took
+  };
+  const std::vector<Step> steps = {
+      {"by IMEI; the third has no row",
+       byImei,
+       {},
+       {{71, {"equal", a}}, {72, {"equal", b}}, {73, {"no-row", ""}}},
+       1,
+       {{71, "Truck A"}, {72, "Driver 1"}}},
+      {"again with --skip-done: done trackers are skipped",
+       byImei,
+       {"--skip-done"},
+       {{71, {"skipped", a}}, {72, {"skipped", b}}, {73, {"no-row", ""}}},
+       1,
+       {}},
+      {"a third time: skipped trackers stay done",
+       byImei,
+       {"--skip-done"},
+       {{71, {"skipped", a}}, {72, {"skipped", b}}, {73, {"no-row", ""}}},
+       1,
+       {}},
+      {"--imei writes only the trackers named",
+       byImei,
+       {"--imei", b},
+       {{71, {"skipped", ""}}, {72, {"equal", b}}, {73, {"skipped", ""}}},
+       0,
+       {{72, "Driver 1"}}},
+      {"by port",
+       byPort,
+       {},
+       {{71, {"equal", "COM71"}}, {72, {"equal", dir / "ports/com72"}}, {73, {"no-row", ""}}},
+       1,
+       {{71, "Van 71"}, {72, "Van 72"}}},
+      {"--skip-done writes trackers whose last settings differ",
+       byImei,
+       {"--skip-done"},
+       {{71, {"equal", a}}, {72, {"equal", b}}, {73, {"no-row", ""}}},
+       1,
+       {{71, "Truck A"}, {72, "Driver 1"}}},
+      {"a dry run by port touches no port",
+       byPort,
+       {"--dry-run"},
+       {{71, {"dry-run", "COM71"}}, {72, {"dry-run", dir / "ports/com72"}}, {73, {"no-row", ""}}},
+       1,
+       {}},
+      {"a dry run by IMEI only identifies",
+       byImei,
+       {"--dry-run"},
+       {{71, {"dry-run", a}}, {72, {"dry-run", b}}, {73, {"no-row", ""}}},
+       1,
+       {}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    for (auto& [port, sim] : sims) sim->ClearReceived();
+    std::vector<std::string> args = {"provision", dir / "fleet.ini", "--table", step.table, "-p", "71,72,73"};
+    args.insert(args.end(), step.options.begin(), step.options.end());
+    const Result r = Run(args);
+    EXPECT_EQ(r.code, step.code) << r.err << r.out;
+    EXPECT_EQ(Outcomes(r.out), step.outcomes) << r.out;
+    for (auto& [port, sim] : sims) {
+      const auto took = step.took.find(port);
+      if (took == step.took.end())
+        EXPECT_FALSE(TookAnySetting(port)) << port;
+      else
+        EXPECT_TRUE(Took(port, took->second)) << port;
+    }
+  }
+  // The dry runs show the merged lines, password masked, and the by-port one opened no port.
+  sims[71]->ClearReceived();
+  const Result dry = Run({"provision", dir / "fleet.ini", "--table", byPort, "-p", "71", "--dry-run"});
+  const Json o = JsonLines(dry.out).at(0);
+  ASSERT_FALSE(o["wouldSend"].items.empty());
+  bool van = false;
+  for (const Json& line : o["wouldSend"].items) {
+    EXPECT_EQ(line.string.find("5830"), std::string::npos) << line.string;
+    van = van || line.string.find("Van 71") != std::string::npos;
+  }
+  EXPECT_TRUE(van);
+  EXPECT_TRUE(sims[71]->ReceivedLines().empty());
+
+  // Each tracker's journal rows carry its row key and the hash of its merged settings.
+  journal::CJournal db;
+  std::string error;
+  ASSERT_TRUE(db.Open(env.journalPath, error)) << error;
+  std::vector<journal::JournalRow> rows;
+  ASSERT_TRUE(db.Rows({a, "", "", 0}, rows, error));
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0].command, "provision");
+  EXPECT_EQ(rows[0].rowKey, a);
+  EXPECT_FALSE(rows[0].settingsHash.empty());
+  // A tracker written by its port row holds other settings than by its IMEI row.
+  const auto byPortRow =
+      std::find_if(rows.begin(), rows.end(), [](const auto& row) { return row.rowKey == "COM71"; });
+  ASSERT_NE(byPortRow, rows.end());
+  EXPECT_NE(byPortRow->settingsHash, rows[0].settingsHash);
+}
+
+// Rows of a table without a key column dealt across runs sharing one journal:
+// a tracker gets its own row again, a new one the next free row, and none is
+// left once every row is held.
+TEST_F(ProvisionTest, AssignDealsRowsOnceAcrossRuns) {
+  AddSimulators({74, 75, 76});
+  const std::string table = Table("dealt.csv", "RVKPN/PhoneName1\nFirst\nSecond\n");
+  auto run = [&](const std::string& ports) {
+    return Run({"provision", dir / "fleet.ini", "--table", table, "--assign", "-p", ports});
+  };
+  const Result first = run("74,75");
+  ASSERT_EQ(first.code, 0) << first.err << first.out;
+  auto dealt = Outcomes(first.out);
+  EXPECT_EQ(std::set<std::string>({dealt[74].second, dealt[75].second}),
+            std::set<std::string>({"row 1", "row 2"}));
+  EXPECT_TRUE(Took(74, dealt[74].second == "row 1" ? "First" : "Second"));
+
+  const Result second = run("74,75,76");
+  EXPECT_EQ(second.code, 1) << second.err << second.out;
+  const auto again = Outcomes(second.out);
+  EXPECT_EQ(again.at(74), (std::pair<std::string, std::string>{"equal", dealt[74].second}));
+  EXPECT_EQ(again.at(75), (std::pair<std::string, std::string>{"equal", dealt[75].second}));
+  EXPECT_EQ(again.at(76).first, "no-row");
+  EXPECT_FALSE(TookAnySetting(76));
+}
+
+// A tracker that fails is named by its IMEI in the command that retries it.
+TEST_F(ProvisionTest, AFailedTrackerGetsItsRetryLine) {
+  AddSimulators({78});
+  sims[78]->SetFault("AT+RVTRI=", sim::Fault::Error);
+  const std::string imei = sim::SimImei(78);
+  const std::string table = Table("one.csv", "IMEI,RVSRI/ServerPort\n" + imei + ",7001\n");
+  const Result r = Run({"provision", dir / "fleet.ini", "--table", table, "-p", "78"});
+  EXPECT_EQ(r.code, 4) << r.err << r.out;
+  EXPECT_NE(r.err.find("rv450-cli: to retry the failed trackers:\nrv450-cli provision " + dir / "fleet.ini" +
+                       " --table " + table + " -p 78 --pacing fast --json --imei " + imei + "\n"),
+            std::string::npos)
+      << r.err;
+}
+
+// What provision refuses before any port, beyond the table's own checks.
+TEST_F(ProvisionTest, RefusalsBeforeAnyPort) {
+  AddSimulators({77});
+  const std::string keyed = Table("keyed.csv", "IMEI,RVKPN/PhoneName1\n" + sim::SimImei(77) + ",X\n");
+  const std::string bare = Table("bare.csv", "RVKPN/PhoneName1\nX\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string said;
+  };
+  const Case cases[] = {
+      {{"--table", keyed, "--groups", "sri"}, "is in a section the template does not hold ([RVKPN])"},
+      {{"--table", bare}, "no IMEI or COM column; --assign deals its rows out in order"},
+      {{"--table", keyed, "--assign"}, "--assign deals the rows of a table without a key column"},
+      {{"--table", bare, "--assign", "--no-journal"}, "--assign needs the journal"},
+      {{"--table", bare, "--assign", "--journal", "postgresql://127.0.0.1:1/journal?connect_timeout=2"},
+       "--assign deals rows on the shared journal server, which cannot be reached now"},
+      {{"--table", keyed, "--imei", "123"}, "--imei 123 is no valid IMEI"},
+      {{}, "provision needs --table FILE.csv"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"provision", dir / "fleet.ini", "-p", "77"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Result r = Run(args);
+    EXPECT_EQ(r.code, 2) << c.said;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
+  }
+  EXPECT_TRUE(sims[77]->ReceivedLines().empty());
+}
+
+TEST(RetryLine, NarrowsPortsOrImeisOfTheFailedTrackers) {
+  auto report = [](Command command, int port, int exitCode, const std::string& outcome,
+                   const std::string& imei) {
+    PortReport r;
+    r.command = command;
+    r.port = port;
+    r.device = "/dev/ttyUSB" + std::to_string(port);
+    r.exitCode = exitCode;
+    r.outcome = outcome;
+    r.identity.imei = imei;
+    r.identity.imeiValid = !imei.empty();
+    return r;
+  };
+  const std::string imei = sim::SimImei(5);
+  const std::vector<std::string> verify = {"verify", "my fleet.ini", "-p", "5", "--port=6,7", "--json"};
+  const std::vector<std::string> provision = {"provision", "t.ini", "--table", "t.csv",
+                                              "-p",        "5,6",   "--imei",  "1"};
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<PortReport> reports;
+    std::string line;
+  };
+  const Case cases[] = {
+      {verify,
+       {report(Command::Verify, 5, 0, "equal", ""), report(Command::Verify, 6, 1, "different", ""),
+        report(Command::Verify, 7, 4, "tracker-failed", "")},
+       "rv450-cli verify 'my fleet.ini' --port 6,7 --json"},
+      {verify, {report(Command::Verify, 5, 0, "equal", "")}, ""},
+      {provision,
+       {report(Command::Provision, 5, 4, "tracker-failed", imei),
+        report(Command::Provision, 6, 1, "no-row", "")},
+       "rv450-cli provision t.ini --table t.csv -p 5,6 --imei " + imei},
+      {provision,
+       {report(Command::Provision, 5, 4, "tracker-failed", imei),
+        report(Command::Provision, 0, 3, "port-not-opened", "")},
+       "rv450-cli provision t.ini --table t.csv --port 5,/dev/ttyUSB0"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RetryCommandLine(c.args, c.reports), c.line);
+}
