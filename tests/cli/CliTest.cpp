@@ -1020,6 +1020,7 @@ TEST_F(CliTest, ReportFileHoldsEachTrackersJournalRowAndTheJournalItsFailures) {
   EXPECT_EQ(doc["schema"].number, 1);
   EXPECT_EQ(doc["command"].string, "verify");
   EXPECT_EQ(doc["exitCode"].number, 4);
+  EXPECT_NE(doc["retry"].string.find(" --port 22 "), std::string::npos) << doc["retry"].string;
   ASSERT_EQ(doc["rows"].items.size(), 2u);
   const Json& first = doc["rows"].items[0];
   EXPECT_EQ(first["outcome"].string, "equal");
