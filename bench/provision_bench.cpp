@@ -31,6 +31,7 @@
 #include "journal/Journal.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"
+#include "tests/support/PgServer.h"
 
 using namespace kestrun;
 
@@ -78,7 +79,8 @@ struct Settings {
   std::vector<int> counts = {8, 32};
   bool batch = true;
   bool journal = true;
-  std::string server;  // a PostgreSQL journal ("postgresql://..."), or empty
+  std::string server;            // a PostgreSQL journal ("postgresql://..."), or empty
+  bool throwawayServer = false;  // --postgresql: a server of its own on this machine
   bool help = false;
 };
 
@@ -254,6 +256,9 @@ kestrun::COptionTable OptionTable(Settings& s) {
          error = "--server wants postgresql://..., not '" + value + "'";
          return false;
        }},
+      {"--postgresql", "",
+       "also provision with a throwaway PostgreSQL server of its\nown on this machine (initdb, pg_ctl)",
+       [&s](const std::string&, std::string&) { return s.throwawayServer = true; }},
       {"--only-batch", "", "only the batch runs",
        [&s](const std::string&, std::string&) { return !(s.journal = false); }},
       {"--only-journal", "", "only the journal lookup",
@@ -296,6 +301,16 @@ int main(int argc, char** argv) {
   ::setenv("XDG_DATA_HOME", dirTemplate, 1);
   CBench bench(s, dirTemplate);
   int status = 0;
+  // The server waits for its disk as a real one does.
+  test::CPgServer server(true);
+  if (s.throwawayServer && s.server.empty()) {
+    if (!server.Start(error)) {
+      std::fprintf(stderr, "rv450-provision-bench: %s\n", error.c_str());
+      std::filesystem::remove_all(dirTemplate);
+      return 1;
+    }
+    s.server = server.Url();
+  }
 
   if (s.batch) {
     // The first is the measure of the others.
