@@ -142,7 +142,7 @@ std::string ColumnProblem(const std::string& name, const std::set<std::string>& 
     if (k.id == 0 || !GroupOfSection(k.section, group) || group == Group::Rto)
       return "is not a value write sends";
     if (!templateSections.count(k.section))
-      return std::string("is in a section the template does not hold ([") + k.section + "])";
+      return std::string("is in a group the template does not send ([") + k.section + "])";
     found = &k;
     return {};
   }

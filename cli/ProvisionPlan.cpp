@@ -44,7 +44,22 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
   std::set<std::string> sections;
   for (const GroupInfo& info : AllGroups())
     if (plan.sendGroups[static_cast<int>(info.group)]) sections.insert(std::string("RV") + info.name);
+  const std::size_t tableStart = problems.size();
   LoadFleetTable(request.tablePath, sections, setup->table, problems);
+  // A group the template holds but does not send (no fence or keypad row
+  // ticked) is said once, so that a refused column is understood.
+  for (const Group group : {Group::Geo, Group::Kpn}) {
+    const int g = static_cast<int>(group);
+    const std::string tag = std::string("([RV") + Info(group).name + "])";
+    const bool refused =
+        std::any_of(problems.begin() + static_cast<std::ptrdiff_t>(tableStart), problems.end(),
+                    [&](const std::string& p) { return p.find(tag) != std::string::npos; });
+    if (refused && input.sections[g] && (!only || (*only)[g]) && !plan.sendGroups[g])
+      problems.push_back(request.templatePath + ": " +
+                         (group == Group::Geo ? "no fence is ticked (ID_1 to ID_4 are all 0)"
+                                              : "no keypad row is ticked (Key0 to Key4 are all 0)") +
+                         ", so it sends no RV" + Info(group).name + " line");
+  }
 
   const FleetTable& table = setup->table;
   if (request.assign && table.keyKind != FleetTable::KeyKind::None)

@@ -47,7 +47,7 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
       {"unknown column", "IMEI,RVPIN/Pine\n" + kImei + ",1234\n", ":1: column RVPIN/Pine: is not a key"},
       {"not SECTION/Key", "IMEI,Phone\n" + kImei + ",1\n", ":1: column Phone: is not a column"},
       {"section not in the template", "IMEI,RVTRI/SendInterval\n" + kImei + ",5\n",
-       ":1: column RVTRI/SendInterval: is in a section the template does not hold"},
+       ":1: column RVTRI/SendInterval: is in a group the template does not send"},
       {"RVRTO is never sent", "IMEI,RVRTO/CmdOptionIdx\n" + kImei + ",1\n",
        "column RVRTO/CmdOptionIdx: is not a value write"},
       {"duplicate column", "IMEI,RVPIN/PIN,rvpin/pin\n" + kImei + ",1234,1234\n",

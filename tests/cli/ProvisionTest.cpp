@@ -245,7 +245,7 @@ TEST_F(ProvisionTest, RefusalsBeforeAnyPort) {
     std::string said;
   };
   const Case cases[] = {
-      {{"--table", keyed, "--groups", "sri"}, "is in a section the template does not hold ([RVKPN])"},
+      {{"--table", keyed, "--groups", "sri"}, "is in a group the template does not send ([RVKPN])"},
       {{"--table", bare}, "no IMEI or COM column; --assign deals its rows out in order"},
       {{"--table", keyed, "--assign"}, "--assign deals the rows of a table without a key column"},
       {{"--table", bare, "--assign", "--no-journal"}, "--assign needs the journal"},
@@ -261,6 +261,16 @@ TEST_F(ProvisionTest, RefusalsBeforeAnyPort) {
     EXPECT_EQ(r.code, 2) << c.said;
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
   }
+  // A template that holds the keypad but ticks no row of it says why its column is refused.
+  CFormValues untickedKeys = FullValues();
+  for (int box : ctl::KeyBox) untickedKeys.Number(box) = 0;
+  WriteConfig(dir / "nokeys.ini", untickedKeys);
+  const Result r = Run({"provision", dir / "nokeys.ini", "-p", "77", "--table", keyed});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(
+      r.err.find("nokeys.ini: no keypad row is ticked (Key0 to Key4 are all 0), so it sends no RVKPN line"),
+      std::string::npos)
+      << r.err;
   EXPECT_TRUE(sims[77]->ReceivedLines().empty());
 }
 
