@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "cli/BatchReport.h"
 #include "cmdline/OptionTable.h"
 #include "journal/Journal.h"
 #include "protocol/PasswordRule.h"
@@ -102,7 +103,8 @@ const CommandUsage kCommandUsage[] = {
      "IMEI\nor "
      "COM, or dealt out with --assign), then read it back\nand compare; each tracker is journaled"},
     {Command::Journal, "journal [devices|push]",
-     "list the provisioning journal, newest first (read, write,\ndiff, verify and provision add a row per tracker); "
+     "list the provisioning journal, newest first (read, write,\ndiff, verify and provision add a row per "
+     "tracker); "
      "devices: one line\nper IMEI as last seen; push: send the rows that wait to\nthe shared server"},
 };
 
@@ -244,6 +246,14 @@ COptionTable OptionTable(Options& o) {
        "$XDG_DATA_HOME/rv450-kestrun/\njournal.sqlite)",
        nonEmpty(o.journalPath, "--journal needs a file"), kJournaled},
       {"--no-journal", "", "add no row to the journal", flag(o.noJournal), kConnecting},
+      {"--report", "FILE",
+       "write each tracker's row (as the journal's, with outcome\nand message) to FILE.csv or FILE.json",
+       [&o](const std::string& value, std::string& error) {
+         ReportFormat format;
+         o.reportFile = value;
+         return ReportFormatOf(value, format, error);
+       },
+       kConnecting},
       {"--imei",
        "IMEI",
        "journal: only this tracker's rows; provision: only the\ntrackers with these IMEIs (a comma list) are "
@@ -270,7 +280,8 @@ COptionTable OptionTable(Options& o) {
        {"journal"}},
       {"--outcome",
        "WORD",
-       "only rows with this outcome (ok, tracker-failed, ...)",
+       "only rows with this outcome (ok, tracker-failed, ...);\nfailed: every failed tracker (status 3 and "
+       "up, or\ndifferences after a write)",
        nonEmpty(o.outcome, "--outcome needs a word"),
        {"journal"}},
       {"--csv", "", "comma-separated values with a header line", flag(o.csv), {"journal"}},
@@ -399,6 +410,10 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
   if (options.csv && options.json) {
     error = "--csv and --json exclude each other";
+    return false;
+  }
+  if (options.dryRun && !options.reportFile.empty()) {
+    error = "--report and --dry-run exclude each other (a dry run talks to no tracker)";
     return false;
   }
   if (options.noJournal && !options.journalPath.empty()) {

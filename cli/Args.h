@@ -45,6 +45,7 @@ struct Options {
   std::string logDir;
   std::string journalPath;  // --journal PATH; empty: the default journal
   bool noJournal = false;
+  std::string reportFile;            // --report FILE.csv|FILE.json: the batch's rows in one file
   bool journalDevices = false;       // journal devices
   bool journalPush = false;          // journal push
   std::string imei, since, outcome;  // journal filters; `since` as UTC "2026-12-01T08:00:00Z"

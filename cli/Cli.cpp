@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/Args.h"
+#include "cli/BatchReport.h"
 #include "cli/ConfigCheck.h"
 #include "cli/JournalCommand.h"
 #include "cli/PasswordSource.h"
@@ -458,6 +459,8 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
                                     : o.logDir + "/AtLog.log");
     labels.push_back("COM" + std::to_string(t.port));
   }
+  // Before the logs, whose check creates them: a refused run leaves none behind.
+  if (!o.reportFile.empty() && !CheckOutputFile(o.reportFile, error)) return fail("report " + error);
   if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return fail(error);
   if (!CheckLogFiles(logs, error)) return fail(error);
   // A run that talks to trackers is recorded; a journal that cannot take its
@@ -481,12 +484,14 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
 
   // Each tracker's row is committed when its job ends (the store takes one
   // job at a time), so a batch killed midway keeps every finished tracker.
-  // A dry run writes nothing, not even its journal rows.
-  if (!o.noJournal && !o.dryRun)
-    plan.onFinished = [&store, &plan](PortReport& r) {
+  // A dry run writes nothing, not even its journal rows (and takes no --report).
+  CBatchRows batchRows;
+  if ((!o.noJournal || !o.reportFile.empty()) && !o.dryRun)
+    plan.onFinished = [&store, &plan, &batchRows, &o](PortReport& r) {
       journal::JournalRow row = JournalRowFor(r, plan);
       std::string why;
-      if (!store.Append(row, why)) r.journalError = why;
+      if (!o.noJournal && !store.Append(row, why)) r.journalError = why;
+      batchRows.Add(row);
     };
   const auto style = o.quiet            ? CProgress::Style::Quiet
                      : env.liveProgress ? CProgress::Style::Live
@@ -540,9 +545,13 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
           << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
   if (several && !identify && !o.json && !o.quiet) PrintClosingTable(out, reports);
   out << std::flush;
-  if (const std::string retry = RetryCommandLine(args, reports); !retry.empty() && !stopped)
+  const std::string retry = RetryCommandLine(args, reports);
+  if (!retry.empty() && !stopped)
     err << "rv450-cli: to retry the failed trackers:\n" << EscapeControlBytes(retry) << "\n";
-  return stopped ? kExitInterrupted : status;
+  status = stopped ? kExitInterrupted : status;
+  if (!o.reportFile.empty())
+    status = WriteBatchReport(o.reportFile, o.command, status, retry, batchRows.InOrder(reports, plan), err);
+  return status;
 }
 
 }  // namespace

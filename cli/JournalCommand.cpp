@@ -1,12 +1,13 @@
 #include "cli/JournalCommand.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "cli/Compare.h"
-#include "journal/RowOrigin.h"
 #include "journal/JournalStore.h"
+#include "journal/RowOrigin.h"
 #include "protocol/ControlChars.h"
 
 #ifndef KESTRUN_VERSION
@@ -25,54 +26,21 @@ std::string Joined(const std::vector<std::string>& items) {
   return text;
 }
 
-std::string CsvField(const std::string& value) {
-  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
-  std::string text = "\"";
-  for (char c : value) text += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return text + "\"";
-}
-
 std::string Number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", value);
   return text;
 }
 
-// Every column of a row, named as in the CSV header and the JSON members.
-std::vector<std::pair<const char*, std::string>> Columns(const JournalRow& r) {
-  return {{"id", r.id},
-          {"time", r.time},
-          {"station", r.station},
-          {"user", r.user},
-          {"program", r.program},
-          {"version", r.version},
-          {"port", r.port},
-          {"device", r.device},
-          {"imei", r.imei},
-          {"iccid", r.iccid},
-          {"firmware", r.firmware},
-          {"signal", r.signal},
-          {"command", r.command},
-          {"template", r.templateFile},
-          {"settingsHash", r.settingsHash},
-          {"rowKey", r.rowKey},
-          {"groups", r.groups},
-          {"outcome", r.outcome},
-          {"exitCode", std::to_string(r.exitCode)},
-          {"message", r.message},
-          {"seconds", Number(r.seconds)},
-          {"sent", r.sent ? "true" : "false"}};
-}
-
 void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow>& rows) {
   if (o.csv) {
     std::string header;
-    for (const auto& [name, value] : Columns(JournalRow()))
-      header += (header.empty() ? "" : ",") + std::string(name);
+    for (const JournalColumn& c : JournalColumns(JournalRow()))
+      header += (header.empty() ? "" : ",") + std::string(c.name);
     out << header << "\n";
     for (const JournalRow& r : rows) {
       std::string line;
-      for (const auto& [name, value] : Columns(r)) line += (line.empty() ? "" : ",") + CsvField(value);
+      for (const JournalColumn& c : JournalColumns(r)) line += (line.empty() ? "" : ",") + CsvField(c.value);
       out << line << "\n";
     }
     return;
@@ -80,11 +48,8 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
   if (o.json) {
     for (const JournalRow& r : rows) {
       out << "{\"schema\":" << kJsonSchema;
-      for (const auto& [name, value] : Columns(r)) {
-        const std::string member = name;
-        const bool bare = member == "exitCode" || member == "seconds" || member == "sent";
-        out << ",\"" << member << "\":" << (bare ? value : JsonString(value));
-      }
+      for (const JournalColumn& c : JournalColumns(r))
+        out << ",\"" << c.name << "\":" << (c.bare ? c.value : JsonString(c.value));
       out << "}\n";
     }
     return;
@@ -154,6 +119,38 @@ int PushJournal(const Options& o, const std::string& target, std::ostream& out, 
 
 }  // namespace
 
+std::string CsvField(const std::string& value) {
+  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
+  std::string text = "\"";
+  for (char c : value) text += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return text + "\"";
+}
+
+std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
+  return {{"id", r.id},
+          {"time", r.time},
+          {"station", r.station},
+          {"user", r.user},
+          {"program", r.program},
+          {"version", r.version},
+          {"port", r.port},
+          {"device", r.device},
+          {"imei", r.imei},
+          {"iccid", r.iccid},
+          {"firmware", r.firmware},
+          {"signal", r.signal},
+          {"command", r.command},
+          {"template", r.templateFile},
+          {"settingsHash", r.settingsHash},
+          {"rowKey", r.rowKey},
+          {"groups", r.groups},
+          {"outcome", r.outcome},
+          {"exitCode", std::to_string(r.exitCode), true},
+          {"message", r.message},
+          {"seconds", Number(r.seconds), true},
+          {"sent", r.sent ? "true" : "false", true}};
+}
+
 JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   JournalRow row = journal::RowFrom("rv450-cli", KESTRUN_VERSION);
   row.port = report.port > 0 ? "COM" + std::to_string(report.port) : "";
@@ -181,8 +178,36 @@ JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
   return row;
 }
 
+const std::vector<std::string>& JournalOutcomes() {
+  static const std::vector<std::string> words = {"ok",
+                                                 "equal",
+                                                 "different",
+                                                 "port-not-opened",
+                                                 "tracker-failed",
+                                                 "nothing-to-send",
+                                                 "output-failed",
+                                                 "stopped",
+                                                 "no-row",
+                                                 "skipped",
+                                                 "refused",
+                                                 "claim-failed",
+                                                 kFailedOutcomes};
+  return words;
+}
+
 int RunJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err) {
   if (o.journalPush) return PushJournal(o, target, out, err);
+  auto refuse = [&err](const std::string& message) {
+    err << "rv450-cli: " << EscapeControlBytes(message) << "\n";
+    return kExitUsage;
+  };
+  const std::vector<std::string>& words = JournalOutcomes();
+  if (!o.outcome.empty() && std::find(words.begin(), words.end(), o.outcome) == words.end())
+    return refuse("--outcome '" + o.outcome + "' is no outcome; use one of " + Joined(words));
+  if (o.journalDevices && (!o.imei.empty() || !o.since.empty() || !o.outcome.empty()))
+    return refuse(
+        "journal devices lists every tracker as last seen; --imei, --since and --outcome "
+        "narrow the rows of 'journal'");
   const std::string path =
       journal::CJournalStore::IsServer(target) ? journal::CJournal::DefaultPath() : target;
   journal::CJournal db;
@@ -197,7 +222,12 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
     if ((ok = db.Devices(devices, error))) PrintDevices(out, o, devices);
   } else {
     std::vector<JournalRow> rows;
-    if ((ok = db.Rows({o.imei, o.since, o.outcome, 0}, rows, error))) PrintRows(out, o, rows);
+    journal::JournalQuery query;
+    query.imei = o.imei;
+    query.since = o.since;
+    query.failed = o.outcome == kFailedOutcomes;
+    query.outcome = query.failed ? std::string() : o.outcome;
+    if ((ok = db.Rows(query, rows, error))) PrintRows(out, o, rows);
   }
   out << std::flush;
   if (ok) return kExitOk;

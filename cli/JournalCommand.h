@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/Args.h"
 #include "cli/PortJob.h"
@@ -15,6 +16,27 @@ namespace kestrun::cli {
 // The journal row of one port's run: who ran what where, on which tracker,
 // with which settings, and how it ended.
 journal::JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan);
+
+// One column of a row, named as in the CSV header and the JSON members;
+// `bare`: a number or a truth value, written without quotes in JSON.
+struct JournalColumn {
+  const char* name;
+  std::string value;
+  bool bare = false;
+};
+std::vector<JournalColumn> JournalColumns(const journal::JournalRow& row);
+
+// A CSV field as RFC 4180 quotes it: in double quotes, its double quotes
+// doubled, when it holds a comma, a double quote, CR or LF; else as it is.
+std::string CsvField(const std::string& value);
+
+// --outcome failed: every tracker that failed, whatever the outcome word: a
+// row with status 3 and up (port-not-opened, tracker-failed, output-failed,
+// stopped) or with differences after a write (verify, provision); the rows a
+// retry of their batch would take up.
+constexpr const char* kFailedOutcomes = "failed";
+// The words --outcome takes: every outcome a row can have, and "failed".
+const std::vector<std::string>& JournalOutcomes();
 
 // The journal command: rows (or devices) as a table, CSV or JSON Lines;
 // with a shared server `path` the local journal (the outbox) is listed. Or

@@ -72,12 +72,36 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
                        ": the table has no IMEI or COM column; --assign deals its rows out in order");
 
   // Every row merged over the template must pass the form's rules as write checks them.
-  // A template value no row sets is named once, as the template's.
-  std::set<std::string> templateSaid;
+  // A template value no row sets is named once, as the template's. The rules
+  // hold group by group, so each row is checked only in the groups its cells
+  // are in, and the template once in the groups some row leaves to it (a
+  // table of a thousand rows is checked at once).
+  auto groupsOf = [&plan](const FleetTable::Row& row) {
+    GroupSelection groups{};
+    for (const GroupInfo& info : AllGroups())
+      for (const auto& cell : row.values)
+        if (cell.first.rfind(std::string("RV") + info.name + "/", 0) == 0)
+          groups[static_cast<int>(info.group)] = plan.sendGroups[static_cast<int>(info.group)];
+    return groups;
+  };
+  GroupSelection leftToTemplate{};
   for (const FleetTable::Row& row : table.rows) {
+    const GroupSelection groups = groupsOf(row);
+    for (std::size_t g = 0; g < groups.size(); ++g) leftToTemplate[g] = leftToTemplate[g] || !groups[g];
+  }
+  if (table.rows.empty()) leftToTemplate.fill(true);
+  for (std::size_t g = 0; g < leftToTemplate.size(); ++g)
+    leftToTemplate[g] = leftToTemplate[g] && plan.sendGroups[g];
+  std::set<std::string> templateSaid;
+  for (const Problem& p : CheckForSend(plan.values, leftToTemplate, request.password))
+    if (!(request.allowCaps && p.cappable()) && templateSaid.insert(Describe(p)).second)
+      problems.push_back(request.templatePath + ": " + Describe(p));
+  for (const FleetTable::Row& row : table.rows) {
+    const GroupSelection rowGroups = groupsOf(row);
+    if (std::none_of(rowGroups.begin(), rowGroups.end(), [](bool sent) { return sent; })) continue;
     CFormValues merged = plan.values;
     MergeRow(row, merged);
-    for (const Problem& p : CheckForSend(merged, plan.sendGroups, request.password)) {
+    for (const Problem& p : CheckForSend(merged, rowGroups, request.password)) {
       if (request.allowCaps && p.cappable()) continue;
       const std::string column = p.section + "/" + p.key;
       const bool fromRow = std::any_of(row.values.begin(), row.values.end(),

@@ -44,6 +44,7 @@ struct JournalQuery {
   std::string since;    // UTC as ParseSince gives it; empty: from the start
   std::string outcome;  // empty: every outcome
   int limit = 0;        // 0: no limit
+  bool failed = false;  // only failed trackers: status 3 and up, or differences after a write
 };
 
 // One tracker as the journal last saw it.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <filesystem>
 #include <optional>
@@ -962,5 +963,98 @@ TEST_F(CliTest, DryRunShowsTheLinesAndDevicePathsFindTheirPort) {
     EXPECT_EQ(lines[0]["schema"].number, 1);
     EXPECT_EQ(lines[0]["exitCode"].number, 2);
     EXPECT_NE(lines[0]["error"].string.find(row.error), std::string::npos) << lines[0]["error"].string;
+  }
+}
+
+// ---- The batch report and the journal's failed rows ------------------------
+
+namespace {
+
+// RFC 4180 records: quoted fields may hold commas, doubled quotes and line ends.
+std::vector<std::vector<std::string>> CsvRecords(const std::string& text) {
+  std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+      records.back().back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (!quoted && c == ',') {
+      records.back().emplace_back();
+    } else if (!quoted && c == '\n') {
+      records.emplace_back(1);
+    } else {
+      records.back().back() += c;
+    }
+  }
+  if (records.back() == std::vector<std::string>(1)) records.pop_back();
+  return records;
+}
+
+}  // namespace
+
+TEST_F(CliTest, ReportFileHoldsEachTrackersJournalRowAndTheJournalItsFailures) {
+  AddSimulator(21);
+  AddSimulator(22).SetFault("AT+RVSRI=", sim::Fault::Error);
+  const std::string file = WriteValues("fleet, \"north\".ini", FullValues());  // quoted in CSV
+
+  const Result csv = Run({"verify", file, "-p", "21,22", "-q", "--report", dir / "run.csv"});
+  EXPECT_EQ(csv.code, 4) << csv.err;
+  const auto records = CsvRecords(ReadFile(dir / "run.csv"));
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0][0], "id");
+  EXPECT_EQ(std::count(records[0].begin(), records[0].end(), "sent"), 0);
+  std::map<std::string, std::string> second;
+  for (std::size_t i = 0; i < records[0].size(); ++i) second[records[0][i]] = records[2].at(i);
+  EXPECT_EQ(second["port"], "COM22");
+  EXPECT_EQ(second["template"], file);
+  EXPECT_EQ(second["outcome"], "tracker-failed");
+  EXPECT_EQ(second["exitCode"], "4");
+  EXPECT_NE(second["message"].find("Send AT+RVSRI Fail !"), std::string::npos);
+
+  const Result json = Run({"verify", file, "-p", "21,22", "-q", "--report", dir / "run.JSON"});
+  EXPECT_EQ(json.code, 4);
+  const Json doc = Json::Parse(ReadFile(dir / "run.JSON"));
+  EXPECT_EQ(doc["schema"].number, 1);
+  EXPECT_EQ(doc["command"].string, "verify");
+  EXPECT_EQ(doc["exitCode"].number, 4);
+  EXPECT_NE(doc["retry"].string.find(" --port 22 "), std::string::npos) << doc["retry"].string;
+  ASSERT_EQ(doc["rows"].items.size(), 2u);
+  const Json& first = doc["rows"].items[0];
+  EXPECT_EQ(first["outcome"].string, "equal");
+  EXPECT_EQ(first["imei"].string, sim::SimImei(21));
+  EXPECT_EQ(first["settingsHash"].string.size(), 64u);
+  // Each report row is the journal's row of that tracker.
+  const auto journal = JsonLines(RunRaw({"journal", "--json", "--imei", sim::SimImei(21)}).out);
+  ASSERT_EQ(journal.size(), 2u);
+  EXPECT_EQ(journal[0]["id"].string, first["id"].string);
+  EXPECT_EQ(journal[0]["time"].string, first["time"].string);
+
+  // "failed" is every failed tracker, not the equal ones; an outcome word must be one.
+  const auto failed = JsonLines(RunRaw({"journal", "--json", "--outcome", "failed"}).out);
+  ASSERT_EQ(failed.size(), 2u);
+  for (const Json& row : failed) EXPECT_EQ(row["outcome"].string, "tracker-failed");
+  const std::string table = RunRaw({"journal", "--outcome", "failed"}).out;
+  EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 5)
+      << table;  // header, two rows with their messages
+  EXPECT_NE(table.find("\n    Send AT+RVSRI Fail !"), std::string::npos) << table;
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } refusals[] = {
+      {{"journal", "--outcome", "tracker-fail"}, "is no outcome; use one of ok,equal,"},
+      {{"journal", "devices", "--imei", sim::SimImei(21)}, "journal devices lists every tracker"},
+      {{"verify", file, "-p", "21", "--report", dir / "run.txt"}, "ending in .csv or .json"},
+      {{"verify", file, "-p", "21", "--report", dir / "none/run.csv"}, "does not exist"},
+      {{"verify", file, "-p", "21", "--report", dir / "run.csv", "--dry-run"}, "exclude each other"},
+  };
+  for (const auto& row : refusals) {
+    sims[0]->ClearReceived();
+    const Result r = RunRaw(row.args);
+    EXPECT_EQ(r.code, 2) << row.args.back();
+    EXPECT_NE(r.err.find(row.error), std::string::npos) << r.err;
+    EXPECT_TRUE(sims[0]->ReceivedLines().empty());
   }
 }

@@ -1,15 +1,18 @@
-// The real rv450-cli binary as a script runs it: exit statuses, and Ctrl+C
-// (SIGINT) in the middle of a write.
+// The real rv450-cli binary as a script runs it: exit statuses, Ctrl+C
+// (SIGINT) in the middle of a write, and SIGKILL in the middle of a batch.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
@@ -214,4 +217,74 @@ TEST_F(ProcessTest, CtrlCStopsTheWriteClosesThePortAndExits130) {
             0);
   CComPort again({.number = 73, .discovery = OnlyPortsFolder(PortsDir())});
   EXPECT_TRUE(again.Open()) << again.openFailureReason();
+}
+
+// A batch killed outright (SIGKILL) keeps a sound journal that holds the row
+// of every tracker that had finished. Three trackers finish; the fourth is
+// held at its first settings line (its simulator answers no more) and the
+// program is killed there, with that tracker in flight.
+TEST_F(ProcessTest, KillNineMidBatchKeepsASoundJournalWithEveryFinishedTracker) {
+  WriteConfig(dir / "fleet.ini", FullValues());
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool held = false, released = false;
+  std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
+  for (int port = 80; port < 84; ++port) {
+    sim::SimOptions options;
+    options.portsDir = PortsDir();
+    options.comNumber = port;
+    if (port == 83)
+      options.log = [&](const std::string& text) {
+        if (text.rfind("<-- AT+RV", 0) != 0 || text.size() < 13 || text[12] != '=') return;
+        std::unique_lock<std::mutex> lock(mutex);
+        held = true;
+        changed.notify_all();
+        changed.wait(lock, [&] { return released; });
+      };
+    sims.push_back(std::make_unique<sim::CTrackerSim>(options));
+    std::string error;
+    ASSERT_TRUE(sims.back()->Start(error)) << error;
+  }
+  // Lets the held simulator go on whatever happens below, before it is stopped.
+  const std::shared_ptr<void> release(nullptr, [&](void*) {
+    std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+    changed.notify_all();
+  });
+
+  CProcess process(dir.path(), dir / "config",
+                   {"verify", "fleet.ini", "--port", "80,81,82,83", "--pacing", "fast"});
+  for (const char* done : {"COM80: done: equal", "COM81: done: equal", "COM82: done: equal"})
+    ASSERT_TRUE(process.WaitForError(done)) << process.errText;
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::minutes(2), [&] { return held; }));
+  }
+  process.Signal(SIGKILL);
+  EXPECT_EQ(process.Wait(), 128 + SIGKILL);
+  EXPECT_EQ(process.outText, "");  // killed before any result was printed
+
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open_v2((dir / "data/rv450-kestrun/journal.sqlite").c_str(), &db, SQLITE_OPEN_READWRITE,
+                            nullptr),
+            SQLITE_OK);
+  std::vector<std::string> answers;
+  auto collect = [](void* into, int, char** values, char**) {
+    static_cast<std::vector<std::string>*>(into)->push_back(std::string(values[0]) + " " + values[1]);
+    return 0;
+  };
+  ASSERT_EQ(sqlite3_exec(
+                db, "PRAGMA integrity_check",
+                [](void* into, int, char** values, char**) {
+                  static_cast<std::vector<std::string>*>(into)->push_back(values[0]);
+                  return 0;
+                },
+                &answers, nullptr),
+            SQLITE_OK);
+  EXPECT_EQ(answers, std::vector<std::string>{"ok"});
+  answers.clear();
+  ASSERT_EQ(sqlite3_exec(db, "SELECT port, outcome FROM journal ORDER BY port", collect, &answers, nullptr),
+            SQLITE_OK);
+  sqlite3_close(db);
+  EXPECT_EQ(answers, (std::vector<std::string>{"COM80 equal", "COM81 equal", "COM82 equal"}));
 }

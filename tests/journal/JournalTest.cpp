@@ -48,7 +48,13 @@ TEST(JournalTest, AppendReopenAndQuery) {
       Row("351756051523999", "2026-12-01T08:00:00Z", "tracker-failed"),
       Row("862104055512345", "2026-12-01T09:30:00Z", "ok", "h2"),
       Row("", "2026-12-02T10:00:00Z", "port-not-opened"),
+      Row("", "2026-12-03T10:00:00Z", "different"),
+      Row("", "2026-12-03T11:00:00Z", "different"),
   };
+  appended[1].exitCode = 4;
+  appended[3].exitCode = 3;
+  appended[4].exitCode = appended[5].exitCode = 1;
+  appended[4].command = "diff";  // its differences are its result, no failure
   {
     CJournal journal;
     std::string error;
@@ -68,13 +74,14 @@ TEST(JournalTest, AppendReopenAndQuery) {
     JournalQuery query;
     std::vector<std::size_t> rows;  // indices into `appended`, newest first
   } cases[] = {
-      {{}, {3, 2, 1, 0}},
+      {{}, {5, 4, 3, 2, 1, 0}},
       {{"351756051523999", "", "", 0}, {1, 0}},
-      {{"", "2026-12-01T00:00:00Z", "", 0}, {3, 2, 1}},
+      {{"", "2026-12-01T00:00:00Z", "", 0}, {5, 4, 3, 2, 1}},
       {{"", "2026-12-01T08:00:00Z", "ok", 0}, {2}},
       {{"", "", "ok", 0}, {2, 0}},
-      {{"", "", "", 2}, {3, 2}},
+      {{"", "", "", 2}, {5, 4}},
       {{"000000000000000", "", "", 0}, {}},
+      {{"", "", "", 0, true}, {5, 3, 1}},  // failed: status 3 and up, differences after a write
   };
   for (const auto& c : cases) {
     std::vector<JournalRow> rows;
