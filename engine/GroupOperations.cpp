@@ -158,8 +158,10 @@ const GroupInfo* CGroupOperations::GroupWithoutLine(const GroupSelection& select
 OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
   CAtExchange& x = exchange_;
   // A group with nothing to send would put a bare carriage return on the
-  // line: say so before any port is touched.
-  if (const GroupInfo* info = GroupWithoutLine(selection)) {
+  // line: say so before any port is touched. Values the front end sets after
+  // the identity queries are checked then instead.
+  const bool valuesAfterIdentify = identify_ && afterIdentify_;
+  if (const GroupInfo* info = valuesAfterIdentify ? nullptr : GroupWithoutLine(selection)) {
     x.SetStatus(GroupText("Send ", info->group, " Fail !"));
     x.ShowFailure(kNoLine);
     return {Outcome::NothingToSend, kNoLine, {}, {}, Cause::None, {}};
