@@ -3,6 +3,7 @@
 // program with an environment of its own.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -41,7 +42,7 @@ Finished RunCli(const fs::path& dir, const std::string& variable, const std::str
 }
 
 TEST(JournalPushTest, TargetComesFromTheOptionThenTheVariable) {
-  const fs::path dir = fs::path(testing::TempDir()) / "journal-push";
+  const fs::path dir = fs::path(testing::TempDir()) / ("journal-push-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   // A server nobody runs: its socket folder does not exist.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -40,7 +41,7 @@ JournalRow Row(std::string imei, std::string time, std::string outcome, std::str
 
 // Rows go in, the database is opened again, and every query sees them.
 TEST(JournalTest, AppendReopenAndQuery) {
-  const fs::path dir = fs::path(testing::TempDir()) / "journal-test" / "new";
+  const fs::path dir = fs::path(testing::TempDir()) / ("journal-test-" + std::to_string(::getpid())) / "new";
   fs::remove_all(dir.parent_path());
   const std::string path = (dir / "journal.sqlite").string();
   std::vector<JournalRow> appended = {
@@ -110,7 +111,7 @@ TEST(JournalTest, AppendReopenAndQuery) {
 }
 
 TEST(JournalTest, UnusablePathsAreRefused) {
-  const fs::path dir = fs::path(testing::TempDir()) / "journal-refused";
+  const fs::path dir = fs::path(testing::TempDir()) / ("journal-refused-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir / "folder.sqlite");
   const std::string paths[] = {(dir / "folder.sqlite").string(), "/proc/no-such-folder/journal.sqlite", ""};
@@ -160,7 +161,7 @@ TEST(JournalTest, SinceTakesADayOrAMinute) {
 // Rows are dealt in order, a tracker gets its own row back, and a second
 // journal handle (another program) never gets a row that is held.
 TEST(JournalTest, ClaimsDealEachRowOnce) {
-  const fs::path dir = fs::path(testing::TempDir()) / "journal-claims";
+  const fs::path dir = fs::path(testing::TempDir()) / ("journal-claims-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   const std::string path = (dir / "journal.sqlite").string();
   const std::vector<std::string> rows = {RowClaimId("fleet.csv", "a"), RowClaimId("fleet.csv", "b")};

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -18,7 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path Fresh(const std::string& name) {
-  const fs::path dir = fs::path(testing::TempDir()) / ("server-journal-" + name);
+  const fs::path dir =
+      fs::path(testing::TempDir()) / ("server-journal-" + std::to_string(::getpid()) + "-" + name);
   fs::remove_all(dir);
   return dir;
 }
