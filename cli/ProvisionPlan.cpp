@@ -106,9 +106,14 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
       const std::string column = p.section + "/" + p.key;
       const bool fromRow = std::any_of(row.values.begin(), row.values.end(),
                                        [&](const auto& cell) { return cell.first == column; });
+      const std::string where = request.tablePath + ":" + std::to_string(row.line) + ": ";
+      // A cell the table's own check refused is named once.
+      const bool cellSaid = std::any_of(
+          problems.begin() + static_cast<std::ptrdiff_t>(tableStart), problems.end(),
+          [&](const std::string& said) { return said.rfind(where + "column " + column + ":", 0) == 0; });
+      if (fromRow && cellSaid) continue;
       if (fromRow)
-        problems.push_back(request.tablePath + ":" + std::to_string(row.line) + ": " + column + ": " +
-                           Describe(p));
+        problems.push_back(where + column + ": " + Describe(p));
       else if (templateSaid.insert(Describe(p)).second)
         problems.push_back(request.templatePath + ": " + Describe(p));
     }

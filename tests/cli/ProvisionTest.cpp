@@ -261,6 +261,11 @@ TEST_F(ProvisionTest, RefusalsBeforeAnyPort) {
     EXPECT_EQ(r.code, 2) << c.said;
     EXPECT_NE(r.err.find(c.said), std::string::npos) << r.err;
   }
+  // A cell that breaks its field's rule is named once, not again as the merged value.
+  const std::string shortPin = Table("pin.csv", "IMEI,RVPIN/PIN\n" + sim::SimImei(77) + ",12\n");
+  const Result pin = Run({"provision", dir / "fleet.ini", "-p", "77", "--table", shortPin});
+  EXPECT_EQ(pin.code, 2);
+  EXPECT_EQ(std::count(pin.err.begin(), pin.err.end(), '\n'), 2) << pin.err;
   // A template that holds the keypad but ticks no row of it says why its column is refused.
   CFormValues untickedKeys = FullValues();
   for (int box : ctl::KeyBox) untickedKeys.Number(box) = 0;
