@@ -82,18 +82,23 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
       rowKey = row->key;
       break;
     case FleetTable::KeyKind::None: {
-      if (!claim) {
-        dealt = "a row of the table is dealt on a real run; a dry run claims none";
-        break;
-      }
       if (!setup.store) return NotWritten("claim-failed", kExitOutputFailed, "--assign needs the journal");
       std::vector<std::string> ids;
       for (const FleetTable::Row& r : table.rows)
         ids.push_back(journal::RowClaimId(setup.tableName, r.cellsText));
       int index = -1;
       std::string error;
-      if (!setup.store->Claim(setup.tableName, ids, imei, index, error))
+      if (!claim) {
+        // A dry run deals nothing; a tracker that holds a row shows it.
+        if (!imei.empty() && !setup.store->HeldRow(setup.tableName, ids, imei, index, error))
+          return NotWritten("claim-failed", kExitOutputFailed, "the journal could not be read: " + error);
+        if (index < 0) {
+          dealt = "a free row of the table is dealt on a real run; a dry run claims none";
+          break;
+        }
+      } else if (!setup.store->Claim(setup.tableName, ids, imei, index, error)) {
         return NotWritten("claim-failed", kExitOutputFailed, "the journal could not deal a row: " + error);
+      }
       if (index < 0)
         return NotWritten("no-row", kExitDifferent, "every row of the table is held by another tracker");
       row = &table.rows[static_cast<std::size_t>(index)];

@@ -243,6 +243,24 @@ bool CJournal::Devices(std::vector<DeviceLine>& devices, std::string& error) con
   return true;
 }
 
+bool CJournal::HeldRow(const std::string& tableName, const std::vector<std::string>& rowIds,
+                       const std::string& imei, int& index, std::string& error) const {
+  index = -1;
+  CStatement mine(db_, "SELECT row_id FROM claims WHERE table_name = ? AND imei = ? ORDER BY time DESC");
+  if (!mine) {
+    error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";
+    return false;
+  }
+  mine.Bind(1, tableName);
+  mine.Bind(2, imei);
+  int step;
+  while (index < 0 && (step = mine.Step()) == SQLITE_ROW) {
+    const auto it = std::find(rowIds.begin(), rowIds.end(), mine.Text(0));
+    if (it != rowIds.end()) index = static_cast<int>(it - rowIds.begin());
+  }
+  return true;
+}
+
 bool CJournal::Claim(const std::string& tableName, const std::vector<std::string>& rowIds,
                      const std::string& imei, int& index, std::string& error) {
   index = -1;
@@ -258,18 +276,7 @@ bool CJournal::Claim(const std::string& tableName, const std::vector<std::string
   };
   // IMMEDIATE: two programs dealing from one journal take turns.
   if (!Exec(db_, "BEGIN IMMEDIATE", error)) return false;
-  {
-    // The tracker's own row again, when it still is in the table.
-    CStatement mine(db_, "SELECT row_id FROM claims WHERE table_name = ? AND imei = ? ORDER BY time DESC");
-    if (!mine) return failed();
-    mine.Bind(1, tableName);
-    mine.Bind(2, imei);
-    int step;
-    while (index < 0 && (step = mine.Step()) == SQLITE_ROW) {
-      const auto it = std::find(rowIds.begin(), rowIds.end(), mine.Text(0));
-      if (it != rowIds.end()) index = static_cast<int>(it - rowIds.begin());
-    }
-  }
+  if (!HeldRow(tableName, rowIds, imei, index, error)) return failed();
   for (std::size_t i = 0; index < 0 && i < rowIds.size(); ++i) {
     CStatement take(db_,
                     "INSERT INTO claims (table_name, row_id, imei, time) VALUES (?,?,?,?) "

@@ -76,6 +76,10 @@ class CJournal {
   // `imei`: the row it was given before when that is still among `rowIds`,
   // else the first of `rowIds` nobody holds, claimed for it now. `index` is
   // the row's place in `rowIds`, -1 when every row is held by others.
+  // The row of `rowIds` the tracker `imei` was dealt before (its place), -1
+  // when none; reads only (a dry run's look).
+  bool HeldRow(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
+               int& index, std::string& error) const;
   bool Claim(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
              int& index, std::string& error);
   // Notes a claim made elsewhere (on the shared server, which decides): the

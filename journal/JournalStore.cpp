@@ -133,6 +133,12 @@ bool CJournalStore::AppendAll(std::vector<JournalRow>& rows, std::vector<std::st
   return ok;
 }
 
+bool CJournalStore::HeldRow(const std::string& tableName, const std::vector<std::string>& rowIds,
+                            const std::string& imei, int& index, std::string& error) {
+  std::lock_guard<std::mutex> hold(lock_);
+  return local_.HeldRow(tableName, rowIds, imei, index, error);
+}
+
 bool CJournalStore::Claim(const std::string& tableName, const std::vector<std::string>& rowIds,
                           const std::string& imei, int& index, std::string& error) {
   std::lock_guard<std::mutex> hold(lock_);

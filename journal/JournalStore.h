@@ -66,6 +66,9 @@ class CJournalStore {
   // Deals a table row for --assign (CJournal::Claim); with a server the claim
   // is made there (reconnecting first when needed), so two stations never get
   // the same row; a server that cannot be reached fails the claim.
+  // The row the tracker was dealt before, as the local journal knows it.
+  bool HeldRow(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
+               int& index, std::string& error);
   bool Claim(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
              int& index, std::string& error);
   // The newest row of the tracker `imei` in the local journal; `found` false when there is none.

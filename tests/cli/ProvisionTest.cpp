@@ -219,6 +219,12 @@ TEST_F(ProvisionTest, AssignDealsRowsOnceAcrossRuns) {
   EXPECT_EQ(again.at(75), (std::pair<std::string, std::string>{"equal", dealt[75].second}));
   EXPECT_EQ(again.at(76).first, "no-row");
   EXPECT_FALSE(TookAnySetting(76));
+
+  // A dry run claims nothing but shows the row a tracker already holds.
+  const Result dry =
+      Run({"provision", dir / "fleet.ini", "--table", table, "--assign", "-p", "74", "--dry-run"});
+  EXPECT_EQ(dry.code, 0) << dry.err << dry.out;
+  EXPECT_EQ(Outcomes(dry.out).at(74).second, dealt[74].second);
 }
 
 // A tracker that fails is named by its IMEI in the command that retries it.
