@@ -15,6 +15,7 @@ namespace {
 
 constexpr const char* kNoLine = "No Command Line To Send !";
 constexpr const char* kNothingSelected = "No Function Selected !";
+constexpr const char* kIdentifying = "Identifying Tracker ......";
 
 std::string GroupText(const char* before, Group group, const char* after) {
   return std::string(before) + "AT+RV" + Info(group).name + after;
@@ -110,6 +111,7 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
   if (!x.OpenPort()) return x.Finish(false);
   if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
   if (identify_) {
+    x.SetStatus(kIdentifying);
     const TrackerIdentity identity = x.QueryIdentity();
     events_.FirmwareVersionRead(identity.firmware);
     events_.IdentityRead(identity);
@@ -131,7 +133,7 @@ OperationResult CGroupOperations::Identify() {
   CAtExchange& x = exchange_;
   if (!x.OpenPort()) return x.Finish(false);
   if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
-  x.SetStatus("Identifying Tracker ......");
+  x.SetStatus(kIdentifying);
   const TrackerIdentity identity = x.QueryIdentity();
   if (x.Stopped()) return x.Finish(false);
   events_.IdentityRead(identity);
@@ -169,6 +171,7 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
   if (!x.OpenPort()) return x.Finish(false);
   if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
   if (identify_) {
+    x.SetStatus(kIdentifying);
     const TrackerIdentity identity = x.QueryIdentity();
     events_.IdentityRead(identity);
     if (afterIdentify_) {

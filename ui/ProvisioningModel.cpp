@@ -452,8 +452,10 @@ void CProvisioningModel::Apply(ProvisioningRow& row, const JobEvent& event) {
       row.percent = std::max(row.percent, span.from);
       break;
     case JobEvent::Kind::Status:
-      // Identify asks the identity once the tracker is awake.
-      if (phase && phase->state == RowState::Identifying && row.state == RowState::Waking) {
+      // The identity is asked once the tracker is awake: Identify's whole
+      // step, and the start of a write or read that identifies.
+      if (row.state == RowState::Waking && ((phase && phase->state == RowState::Identifying) ||
+                                            event.text.rfind("Identifying Tracker", 0) == 0)) {
         row.state = RowState::Identifying;
         row.stateText = StateWords(row.state);
         row.percent = std::max(row.percent, span.from + span.span / 2);
