@@ -263,6 +263,8 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
     request.templatePath = inputs.templateFile;
     request.tablePath = inputs.tableFile;
     request.password = password;
+    request.assign = inputs.assign;
+    request.skipDone = inputs.skipDone;
     std::vector<std::string> problems;
     if (!cli::PrepareProvision(request, plan, problems)) {
       for (const std::string& p : problems) error += p + "\n";
@@ -303,6 +305,13 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
   }
   // provision: the journal deals rows of a table without a key and answers for done trackers.
   if (plan.provision) plan.provision->store = &store_;
+  // A row dealt while the shared server is away could be dealt twice.
+  if (plan.provision && inputs.assign && store_.Shared() && !store_.ServerReachable()) {
+    error =
+        "Deal rows in order needs the shared journal server, which cannot be reached now; no port was "
+        "touched";
+    return false;
+  }
   return true;
 }
 

@@ -50,6 +50,8 @@ struct ProvisioningInputs {
   std::string templateFile;  // Provision, Verify
   std::string tableFile;     // Provision: the per-tracker table; may be empty
   std::string outputFolder;  // Read to files
+  bool assign = false;       // Provision: deal the rows of a table without a key column, in order
+  bool skipDone = false;     // Provision: skip trackers the journal shows done with these settings
 };
 
 class CProvisioningModel {

@@ -1,6 +1,7 @@
 #include "ui/ProvisioningWindow.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -192,6 +193,20 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   chooser(0, "Template:", "Config files (*.ini);;All files (*)", template_);
   chooser(1, "Table:", "Tables (*.csv);;All files (*)", table_);
   layout->addLayout(files);
+  // The command line's --assign and --skip-done.
+  auto* options = new QHBoxLayout;
+  assign_ = new QCheckBox("Deal rows in order", this);
+  assign_->setAccessibleName("Deal rows in order");
+  assign_->setToolTip(
+      "For a table without an IMEI or COM column: each tracker gets the next free row, and the journal "
+      "remembers which, so a tracker plugged in again gets its own row");
+  skipDone_ = new QCheckBox("Skip trackers already done", this);
+  skipDone_->setAccessibleName("Skip trackers already done");
+  skipDone_->setToolTip("Skip a tracker whose last journal row shows these same settings verified");
+  options->addWidget(assign_);
+  options->addWidget(skipDone_);
+  options->addStretch();
+  layout->addLayout(options);
 
   auto* buttons = new QHBoxLayout;
   for (const ButtonEntry& b : kButtons) {
@@ -324,6 +339,8 @@ ProvisioningInputs CProvisioningWindow::Inputs(ProvisioningAction action) {
   ProvisioningInputs inputs;
   inputs.templateFile = template_->text().toStdString();
   inputs.tableFile = table_->text().toStdString();
+  inputs.assign = assign_->isChecked();
+  inputs.skipDone = skipDone_->isChecked();
   if (action == ProvisioningAction::ReadToFiles) inputs.outputFolder = chooseFolder().toStdString();
   return inputs;
 }

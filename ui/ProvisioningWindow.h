@@ -8,6 +8,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -92,6 +93,8 @@ class CProvisioningWindow : public QWidget {
   QTableView* rows_;
   QLineEdit* template_;
   QLineEdit* table_;
+  QCheckBox* assign_;
+  QCheckBox* skipDone_;
   QPushButton* buttons_[4] = {};
   QPushButton* stop_;
   QLabel* message_;
