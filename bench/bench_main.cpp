@@ -12,6 +12,7 @@
 
 #include "bench/FullForm.h"
 #include "cmdline/OptionTable.h"
+#include "cmdline/WholeNumber.h"
 #include "engine/DeviceEngine.h"
 #include "protocol/ControlIds.h"
 #include "settings/Connection.h"
@@ -21,14 +22,6 @@ using namespace kestrun;
 using namespace ctl;
 
 namespace {
-
-bool ParseInt(const char* text, int& value) {
-  char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
-  if (!text[0] || *end || parsed < 0 || parsed > 10000000) return false;
-  value = static_cast<int>(parsed);
-  return true;
-}
 
 struct Settings {
   Connection connection;
@@ -51,7 +44,7 @@ COptionTable OptionTable(Settings& s) {
        }},
       {"--delay", "MS", "the simulator answers each line after MS milliseconds (default 0)",
        [&s](const std::string& value, std::string& error) {
-         if (!ParseInt(value.c_str(), s.delayMs)) error = "bad --delay '" + value + "'";
+         if (!ParseWholeNumber(value, 0, 10000000, s.delayMs)) error = "bad --delay '" + value + "'";
          return error.empty();
        }},
       {"--version", "", "the version", [&s](const std::string&, std::string&) { return s.version = true; }},
@@ -104,11 +97,8 @@ void Print(const char* name, const Figures& f, int baud) {
 
 int main(int argc, char** argv) {
   Settings settings;
-  std::vector<std::string> operands;
   std::string error;
-  if (OptionTable(settings).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error) &&
-      !operands.empty())
-    error = "unexpected argument '" + operands.front() + "'";
+  OptionTable(settings).ParseWithoutOperands(argc, argv, error);
   if (!error.empty()) {
     std::fprintf(stderr, "rv450-bench: %s\n\n%s", error.c_str(), Usage().c_str());
     return 2;

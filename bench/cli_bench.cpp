@@ -15,6 +15,7 @@
 #include "bench/FullForm.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
+#include "cmdline/WholeNumber.h"
 #include "engine/Pacing.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
@@ -24,28 +25,6 @@ using namespace kestrun;
 using namespace ctl;
 
 namespace {
-
-// A whole number from `least` up.
-bool ParseCount(const std::string& text, int least, int& value) {
-  char* end = nullptr;
-  const long parsed = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || parsed < least || parsed > 1000000) return false;
-  value = static_cast<int>(parsed);
-  return true;
-}
-
-bool ParseList(const std::string& text, std::vector<int>& values) {
-  values.clear();
-  std::stringstream in(text);
-  std::string part;
-  while (std::getline(in, part, ',')) {
-    char* end = nullptr;
-    const long value = std::strtol(part.c_str(), &end, 10);
-    if (part.empty() || *end || value < 1 || value > 64) return false;
-    values.push_back(static_cast<int>(value));
-  }
-  return !values.empty();
-}
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -114,11 +93,11 @@ COptionTable OptionTable(Settings& s, Bench& bench) {
   return COptionTable({
       {"--runs", "N", "runs per row, the median is shown (default 5)",
        [&s, bad](const std::string& value, std::string& error) {
-         return ParseCount(value, 1, s.runs) || bad("--runs", value, error);
+         return ParseWholeNumber(value, 1, 1000000, s.runs) || bad("--runs", value, error);
        }},
       {"--delay", "MS", "each simulator answers each line after MS milliseconds (default 0)",
        [&bench, bad](const std::string& value, std::string& error) {
-         return ParseCount(value, 0, bench.delayMs) || bad("--delay", value, error);
+         return ParseWholeNumber(value, 0, 1000000, bench.delayMs) || bad("--delay", value, error);
        }},
       {"--pacing", "P", "only this pacing (default: both)",
        [&s, bad](const std::string& value, std::string& error) {
@@ -129,7 +108,7 @@ COptionTable OptionTable(Settings& s, Bench& bench) {
        }},
       {"--trackers", "LIST", "tracker counts, e.g. 1,4,8 (default)",
        [&s, bad](const std::string& value, std::string& error) {
-         return ParseList(value, s.counts) || bad("--trackers", value, error);
+         return ParseWholeNumbers(value, 1, 64, s.counts) || bad("--trackers", value, error);
        }},
       {"--log-dir", "DIR", "keep the traffic logs of the last run there",
        [&bench, bad](const std::string& value, std::string& error) {
@@ -166,11 +145,8 @@ std::string Usage() {
 int main(int argc, char** argv) {
   Settings settings;
   Bench bench;
-  std::vector<std::string> operands;
   std::string error;
-  if (OptionTable(settings, bench).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error) &&
-      !operands.empty())
-    error = "unexpected argument '" + operands.front() + "'";
+  OptionTable(settings, bench).ParseWithoutOperands(argc, argv, error);
   if (!error.empty()) {
     std::fprintf(stderr, "rv450-cli-bench: %s\n\n%s", error.c_str(), Usage().c_str());
     return 2;

@@ -28,6 +28,7 @@
 #include "bench/FullForm.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
+#include "cmdline/WholeNumber.h"
 #include "journal/Journal.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"
@@ -36,27 +37,6 @@
 using namespace kestrun;
 
 namespace {
-
-bool ParseCount(const std::string& text, int least, int& value) {
-  char* end = nullptr;
-  const long parsed = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || parsed < least || parsed > 100000000) return false;
-  value = static_cast<int>(parsed);
-  return true;
-}
-
-bool ParseList(const std::string& text, std::vector<int>& values) {
-  values.clear();
-  std::stringstream in(text);
-  std::string part;
-  int value = 0;
-  while (std::getline(in, part, ','))
-    if (ParseCount(part, 1, value) && value <= 64)
-      values.push_back(value);
-    else
-      return false;
-  return !values.empty();
-}
 
 double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
@@ -230,7 +210,7 @@ class CBench {
 kestrun::COptionTable OptionTable(Settings& s) {
   auto count = [](int& field, int least, const char* name) {
     return [&field, least, name](const std::string& value, std::string& error) {
-      if (ParseCount(value, least, field)) return true;
+      if (ParseWholeNumber(value, least, 100000000, field)) return true;
       error = std::string("bad ") + name + " '" + value + "'";
       return false;
     };
@@ -241,7 +221,7 @@ kestrun::COptionTable OptionTable(Settings& s) {
        count(s.delayMs, 0, "--delay")},
       {"--trackers", "LIST", "tracker counts (default 8,32)",
        [&s](const std::string& value, std::string& error) {
-         if (ParseList(value, s.counts)) return true;
+         if (ParseWholeNumbers(value, 1, 64, s.counts)) return true;
          error = "bad --trackers '" + value + "'";
          return false;
        }},
@@ -282,11 +262,8 @@ std::string Usage() {
 
 int main(int argc, char** argv) {
   Settings s;
-  std::vector<std::string> operands;
   std::string error;
-  if (OptionTable(s).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error) &&
-      !operands.empty())
-    error = "unexpected argument '" + operands.front() + "'";
+  OptionTable(s).ParseWithoutOperands(argc, argv, error);
   if (!error.empty()) {
     std::fprintf(stderr, "rv450-provision-bench: %s\n\n%s", error.c_str(), Usage().c_str());
     return 2;

@@ -23,6 +23,7 @@
 #include "bench/FullForm.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
+#include "cmdline/WholeNumber.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"
 #include "ui/ProvisioningWindow.h"
@@ -43,14 +44,6 @@ double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   const std::size_t n = values.size();
   return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
-bool ParseCount(const std::string& text, int least, int& value) {
-  char* end = nullptr;
-  const long parsed = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || parsed < least || parsed > 64) return false;
-  value = static_cast<int>(parsed);
-  return true;
 }
 
 class CBench {
@@ -167,15 +160,15 @@ COptionTable OptionTable(Settings& s) {
   return COptionTable({
       {"--runs", "N", "runs of each, the median is shown (default 5)",
        [&s, bad](const std::string& v, std::string& e) {
-         return ParseCount(v, 1, s.runs) || bad("--runs", v, e);
+         return ParseWholeNumber(v, 1, 1000, s.runs) || bad("--runs", v, e);
        }},
       {"--trackers", "N", "simulated trackers at once (default 16)",
        [&s, bad](const std::string& v, std::string& e) {
-         return ParseCount(v, 1, s.trackers) || bad("--trackers", v, e);
+         return ParseWholeNumber(v, 1, 64, s.trackers) || bad("--trackers", v, e);
        }},
       {"--delay", "MS", "each simulator answers each line after MS milliseconds (default 50)",
        [&s, bad](const std::string& v, std::string& e) {
-         return ParseCount(v, 0, s.delayMs) || bad("--delay", v, e);
+         return ParseWholeNumber(v, 0, 100000, s.delayMs) || bad("--delay", v, e);
        }},
       {"--pacing", "P", "specified or fast (default fast), as Main Setting keeps it",
        [&s, bad](const std::string& v, std::string& e) {
@@ -192,11 +185,8 @@ COptionTable OptionTable(Settings& s) {
 
 int main(int argc, char** argv) {
   Settings s;
-  std::vector<std::string> operands;
   std::string error;
-  if (OptionTable(s).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error) &&
-      !operands.empty())
-    error = "unexpected argument '" + operands.front() + "'";
+  OptionTable(s).ParseWithoutOperands(argc, argv, error);
   if (!error.empty() || s.help) {
     if (!error.empty()) std::fprintf(stderr, "rv450-provisioning-bench: %s\n\n", error.c_str());
     std::fprintf(error.empty() ? stdout : stderr,

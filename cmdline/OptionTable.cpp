@@ -169,4 +169,12 @@ std::string COptionTable::Help(std::size_t column, const std::string& command) c
   return text;
 }
 
+bool COptionTable::ParseWithoutOperands(int argc, char** argv, std::string& error) const {
+  std::vector<std::string> operands;
+  if (!Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error)) return false;
+  if (operands.empty()) return true;
+  error = "unexpected argument '" + operands.front() + "'";
+  return false;
+}
+
 }  // namespace kestrun

@@ -41,6 +41,10 @@ class COptionTable {
   bool Parse(const std::vector<std::string>& args, std::vector<std::string>& operands, std::string& error,
              bool keepUnknown = false, std::vector<std::size_t>* given = nullptr) const;
 
+  // A program's whole command line (argv[0] is its name), which takes
+  // options only: an operand is refused as an unexpected argument.
+  bool ParseWithoutOperands(int argc, char** argv, std::string& error) const;
+
   // Every spelling of every option: "-p", "--port", ...
   std::vector<std::string> Names() const;
   // The option list of --help: "  -p, --port N          help", indented help

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cmdline/OptionTable.h"
+#include "cmdline/WholeNumber.h"
 #include "port/PortDiscovery.h"
 #include "protocol/ControlChars.h"
 #include "settings/ConnectionDefaults.h"
@@ -29,15 +30,6 @@ struct Settings {
   bool version = false;
   std::vector<std::tuple<std::string, kestrun::sim::Fault, int>> faults;
 };
-
-// A whole decimal number, at least `least`.
-bool ParseNumber(const std::string& text, int least, int& number) {
-  char* end = nullptr;
-  const long value = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || value < least || value > 1000000) return false;
-  number = static_cast<int>(value);
-  return true;
-}
 
 // PREFIX=KIND[:TIMES] into the list of faults to inject.
 bool AddFault(const std::string& text, Settings& s, std::string& error) {
@@ -61,7 +53,7 @@ kestrun::COptionTable OptionTable(Settings& s) {
   auto flag = [](bool& field) { return [&field](const std::string&, std::string&) { return field = true; }; };
   auto number = [](int& field, int least, const char* name) {
     return [&field, least, name](const std::string& value, std::string& error) {
-      if (ParseNumber(value, least, field)) return true;
+      if (kestrun::ParseWholeNumber(value, least, 1000000, field)) return true;
       error = std::string(name) + " wants a number, not '" + value + "'";
       return false;
     };
@@ -156,10 +148,8 @@ Stop with Ctrl+C.
 int main(int argc, char** argv) {
   Settings s;
   s.sim.portsDir = kestrun::DefaultPortsDir();
-  std::vector<std::string> operands;
   std::string error;
-  const bool parsed = OptionTable(s).Parse(std::vector<std::string>(argv + 1, argv + argc), operands, error);
-  if (parsed && !operands.empty()) error = "unexpected argument '" + operands.front() + "'";
+  OptionTable(s).ParseWithoutOperands(argc, argv, error);
   if (!error.empty()) {
     std::cerr << "rv450-sim: " << kestrun::EscapeControlBytes(error) << "\n";
     return 2;
