@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/FullForm.h"
+#include "bench/Median.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
@@ -25,12 +26,6 @@ using namespace kestrun;
 using namespace ctl;
 
 namespace {
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 struct Bench {
   std::string dir;
@@ -61,6 +56,8 @@ struct Bench {
     cli::Environment env;
     env.discovery = {dir + "/no-sysfs", "/dev", portsDir};
     env.workDir = dir;
+    // Every run is journalled, as a real one is, in the bench's own folder.
+    env.journalPath = dir + "/journal.sqlite";
     const auto start = std::chrono::steady_clock::now();
     for (const char* command : {"write", "verify"}) {
       std::ostringstream out, err;

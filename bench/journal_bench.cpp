@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/Median.h"
 #include "journal/JournalStore.h"
 #include "tests/support/PgServer.h"
 
@@ -55,11 +56,6 @@ double Time(const std::string& target, const std::string& outbox, int rows) {
     }
   }
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
 }
 
 }  // namespace

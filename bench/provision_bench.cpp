@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "bench/FullForm.h"
+#include "bench/Median.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
@@ -37,12 +38,6 @@
 using namespace kestrun;
 
 namespace {
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 double SecondsOf(const std::function<bool()>& run) {
   const auto start = std::chrono::steady_clock::now();

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "bench/FullForm.h"
+#include "bench/Median.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
@@ -39,12 +40,6 @@ struct Settings {
   std::string pacing = "fast";
   bool help = false;
 };
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  const std::size_t n = values.size();
-  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
 
 class CBench {
  public:
