@@ -14,6 +14,7 @@
 
 #include "bench/FullForm.h"
 #include "bench/Median.h"
+#include "bench/SimBench.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
@@ -37,22 +38,9 @@ struct Bench {
   // One write then verify to `count` fresh simulators; seconds, or < 0 on failure.
   double Run(int count, const std::string& pacing) {
     const std::string portsDir = dir + "/ports";
-    std::filesystem::remove_all(portsDir);
     std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
     std::string ports;
-    for (int i = 0; i < count; ++i) {
-      sim::SimOptions options;
-      options.portsDir = portsDir;
-      options.comNumber = 100 + i;
-      options.answerDelayMs = delayMs;
-      sims.push_back(std::make_unique<sim::CTrackerSim>(options));
-      std::string error;
-      if (!sims.back()->Start(error)) {
-        std::fprintf(stderr, "rv450-cli-bench: %s\n", error.c_str());
-        return -1;
-      }
-      ports += (i ? "," : "") + std::to_string(options.comNumber);
-    }
+    if (!StartSimBench("rv450-cli-bench", portsDir, count, delayMs, sims, ports)) return -1;
     cli::Environment env;
     env.discovery = {dir + "/no-sysfs", "/dev", portsDir};
     env.workDir = dir;

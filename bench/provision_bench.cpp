@@ -27,6 +27,7 @@
 
 #include "bench/FullForm.h"
 #include "bench/Median.h"
+#include "bench/SimBench.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
@@ -69,23 +70,9 @@ class CBench {
 
   // One run of `args` (the port list appended) to `count` fresh simulators.
   double Batch(int count, std::vector<std::string> args) {
-    const std::string portsDir = dir_ + "/ports";
-    std::filesystem::remove_all(portsDir);
     std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
     std::string ports;
-    for (int i = 0; i < count; ++i) {
-      sim::SimOptions options;
-      options.portsDir = portsDir;
-      options.comNumber = 100 + i;
-      options.answerDelayMs = s_.delayMs;
-      sims.push_back(std::make_unique<sim::CTrackerSim>(options));
-      std::string error;
-      if (!sims.back()->Start(error)) {
-        std::fprintf(stderr, "rv450-provision-bench: %s\n", error.c_str());
-        return -1;
-      }
-      ports += (i ? "," : "") + std::to_string(options.comNumber);
-    }
+    if (!StartSimBench("rv450-provision-bench", dir_ + "/ports", count, s_.delayMs, sims, ports)) return -1;
     args.insert(args.end(), {"--port", ports, "--pacing", "fast", "--quiet"});
     return SecondsOf([&] { return Cli(args, 0); });
   }

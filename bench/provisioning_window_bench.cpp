@@ -22,6 +22,7 @@
 
 #include "bench/FullForm.h"
 #include "bench/Median.h"
+#include "bench/SimBench.h"
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
@@ -50,21 +51,8 @@ class CBench {
 
   // Fresh simulators as COM 100 and up; false when one did not start.
   bool StartTrackers() {
-    sims_.clear();
-    std::filesystem::remove_all(Ports());
-    for (int i = 0; i < s_.trackers; ++i) {
-      sim::SimOptions options;
-      options.portsDir = Ports();
-      options.comNumber = 100 + i;
-      options.answerDelayMs = s_.delayMs;
-      sims_.push_back(std::make_unique<sim::CTrackerSim>(options));
-      std::string error;
-      if (!sims_.back()->Start(error)) {
-        std::fprintf(stderr, "rv450-provisioning-bench: %s\n", error.c_str());
-        return false;
-      }
-    }
-    return true;
+    std::string ports;
+    return StartSimBench("rv450-provisioning-bench", Ports(), s_.trackers, s_.delayMs, sims_, ports);
   }
 
   // Provision in the window: seconds, and the longest gap of the 10 ms timer.
