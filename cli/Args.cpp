@@ -235,7 +235,8 @@ COptionTable OptionTable(Options& o) {
        {"read"}},
       {"--no-identify",
        "",
-       "no identity queries (IMEI, ICCID, signal) after the\nwake-up: the window's exact bytes",
+       "no identity queries (IMEI, ICCID, signal) after the\nwake-up, no second AT+CGSN at the end of write "
+       "and\nread back: the window's exact bytes",
        flag(o.noIdentify),
        {"read", "write", "diff", "verify"}},
       {"--log-dir", "DIR",
@@ -495,7 +496,8 @@ Exit status:
   1    differences found
   2    bad usage or a bad input file (no port was touched)
   3    a port did not open
-  4    the tracker failed (no response, a refused line, a lost port)
+  4    the tracker failed (no response, a refused line, a lost port), or another
+       tracker was on the cable by the end of the run (tracker-changed)
   5    the tracker was read but the result could not be written (a full disk)
   130  interrupted (Ctrl+C); every port's operation was stopped and its port closed
 With several ports the highest status wins; a closing table lists each port.

@@ -184,6 +184,7 @@ const std::vector<std::string>& JournalOutcomes() {
                                                  "different",
                                                  "port-not-opened",
                                                  "tracker-failed",
+                                                 "tracker-changed",
                                                  "nothing-to-send",
                                                  "output-failed",
                                                  "stopped",

@@ -236,6 +236,12 @@ bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, cons
   connection.ApplyTo(operation);
   operation.identify = plan_.identify && kind != OperationKind::Identify && steps_++ == 0;
   if (operation.identify) operation.afterIdentify = std::move(afterIdentify);
+  // What is written and read back comes from the tracker identified: write,
+  // verify and provision ask its IMEI again at the end of each bracket.
+  const bool writes = plan_.command == Command::Write || plan_.command == Command::Verify ||
+                      plan_.command == Command::Provision;
+  operation.recheckImei = plan_.identify && writes && kind != OperationKind::Identify;
+  operation.expectImei = report_.identity.imei;
 
   phase_ = phase;
   Tell(JobEvent::Kind::Phase, [](JobEvent&) {});
@@ -305,6 +311,10 @@ void CPortJob::Finish(const OperationResult& result) {
       report_.exitCode = kExitUsage;
       break;
     case Outcome::Declined: TakeDecision(); break;
+    case Outcome::TrackerChanged:
+      report_.outcome = "tracker-changed";
+      report_.exitCode = kExitTrackerFailed;
+      break;
     case Outcome::TrackerFailed:
     case Outcome::Success:  // not reached
       report_.outcome = "tracker-failed";

@@ -21,8 +21,8 @@ struct PortReport {
   int port = 0;  // 0: the device has no COM number
   std::string device;
   int exitCode = kExitOk;
-  std::string
-      outcome;  // ok, equal, different, dry-run, port-not-opened, tracker-failed, stopped, output-failed
+  // ok, equal, different, dry-run, port-not-opened, tracker-failed, tracker-changed, stopped, output-failed
+  std::string outcome;
   std::string message;       // the failing step's status text
   std::string detail;        // the system's reason, where there is one
   std::string file;          // the file written (read) or the file given

@@ -246,15 +246,17 @@ bool CAtExchange::SetWcsl(bool on) {
   return seen;
 }
 
-std::string CAtExchange::Ask(const std::string& query, std::size_t maxBytes, bool logged) {
+std::string CAtExchange::Ask(const std::string& query, std::size_t maxBytes, bool logged,
+                             PortResult* result) {
   const ReplyComplete ended = pacing_.CompletionRule([](const std::string& r) { return ReplyEnded(r); });
   std::string reply;
-  const PortResult result = port_.SendAndRead(query, reply, maxBytes, ended);
+  const PortResult asked = port_.SendAndRead(query, reply, maxBytes, ended);
   if (logged) {
-    if (result.error != 0) NotePortFailure(result);
+    if (asked.error != 0) NotePortFailure(asked);
     LogTraffic(query, Direction::Sent);
     LogTraffic(reply, Direction::Received);
   }
+  if (result) *result = asked;
   return reply;
 }
 
@@ -271,6 +273,18 @@ TrackerIdentity CAtExchange::QueryIdentity() {
   if (!Stopped()) ParseIccid(Ask("AT+CCID", 100, true), identity.iccid);
   if (!Stopped()) ParseSignal(Ask("AT+CSQ", 100, true), identity.rssi, identity.ber);
   return identity;
+}
+
+bool CAtExchange::QueryImeiAgain(std::string& imei) {
+  imei.clear();
+  for (int attempt = 0; attempt < 2 && imei.empty() && !Stopped(); ++attempt) {
+    PortResult result;
+    const std::string reply = Ask("AT+CGSN", 100, true, &result);
+    if (result.error != 0) return false;
+    bool valid = false;
+    if (!ParseImei(reply, imei, valid)) imei.clear();
+  }
+  return true;
 }
 
 PortResult CAtExchange::QueryGroup(Group group, std::string& reply) {

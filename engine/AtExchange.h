@@ -52,6 +52,9 @@ class CAtExchange {
   // The firmware text and the GSM module's identity queries (AT+CGSN,
   // AT+CCID, AT+CSQ), all logged; an item refused or unanswered stays empty.
   TrackerIdentity QueryIdentity();
+  // AT+CGSN once more (logged), asked a second time when the answer holds no
+  // IMEI: the IMEI's digits, or empty. False when the port failed on the way.
+  bool QueryImeiAgain(std::string& imei);
   // Sends the group's query and reads its reply into `reply` (both logged);
   // a failed result when the port failed.
   PortResult QueryGroup(Group group, std::string& reply);
@@ -63,13 +66,14 @@ class CAtExchange {
   void SetStatus(const std::string& text);
   void ShowFailure(const std::string& message);
   bool Stopped() const { return stop_.load(); }
+  int PortNumber() const { return port_.settings().number; }
   // One entry of the traffic log, then the pacing's pause after it.
   void LogTraffic(const std::string& text, Direction direction);
 
  private:
   // Sends `query` and reads its reply until a closing line (or up to
   // `maxBytes` and the time-out), logging both when `logged`.
-  std::string Ask(const std::string& query, std::size_t maxBytes, bool logged);
+  std::string Ask(const std::string& query, std::size_t maxBytes, bool logged, PortResult* result = nullptr);
 
   CComPort& port_;
   IEngineEvents& events_;

@@ -50,6 +50,7 @@ void CDeviceEngine::Execute() {
   operations.IdentifyAfterWakeUp(plan_.identify);
   operations.Quiet(plan_.quiet);
   operations.SetAfterIdentify(plan_.afterIdentify);
+  operations.RecheckImei(plan_.recheckImei, plan_.expectImei);
 
   events_.OperationStarted();
   events_.StatusChanged("");

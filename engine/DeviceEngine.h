@@ -43,6 +43,14 @@ struct OperationPlan {
   // sent, and the operation ends as Outcome::Declined with `declined`'s
   // message. Unset: the operation's bytes are unchanged.
   AfterIdentify afterIdentify;
+  // Read and Send: ask AT+CGSN again at the end of the bracket (Send after its
+  // last settings line, before AT+WCSL=0; Read after its last group, before
+  // AT+CSCLK=1) and end as Outcome::TrackerChanged when the tracker gives
+  // another IMEI than `expectImei`, or none after a second query. With
+  // `identify` the IMEI those queries give is the one expected. Nothing is
+  // asked while no IMEI is expected.
+  bool recheckImei = false;
+  std::string expectImei;
   IClock* clock = &SteadyClock();  // what the port and the pacing wait on
 };
 

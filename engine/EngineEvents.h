@@ -30,9 +30,10 @@ enum class Outcome {
   NothingSelected,  // Send All with no group ticked; no port touched
   NothingToSend,    // a selected group has no command line; no port touched
   PortNotOpened,
-  TrackerFailed,  // no response, wrong response, refused or failed line, lost port
-  Stopped,        // stopped from outside (window closed, Ctrl+C)
-  Declined,       // the front end declined the tracker after its identity; nothing was sent
+  TrackerFailed,   // no response, wrong response, refused or failed line, lost port
+  Stopped,         // stopped from outside (window closed, Ctrl+C)
+  Declined,        // the front end declined the tracker after its identity; nothing was sent
+  TrackerChanged,  // the tracker gave another IMEI (or none) at the end than at the start
 };
 
 struct OperationResult {

@@ -22,6 +22,12 @@ std::string WakeUpUnansweredReason(int portNumber) {
          std::to_string(kWakeUpSeconds) + " s; " + NoAnswerAdvice(portNumber);
 }
 
+std::string TrackerChangedReason(int portNumber, const std::string& before, const std::string& after) {
+  return "the tracker on COM" + std::to_string(portNumber) + " changed from " + before + " to " +
+         (after.empty() ? std::string("one that gives no IMEI") : after) +
+         " during the run; nothing is recorded as verified";
+}
+
 std::string ShowControlBytes(std::string_view text) {
   std::string shown;
   for (char c : text) {

@@ -18,6 +18,10 @@ constexpr int kWakeUpSeconds = 24;
 // the wake-up.
 std::string WakeUpUnansweredReason(int portNumber);
 
+// Why an operation ended when the tracker on COM `portNumber` gave the IMEI
+// `before` at its start and `after` (empty: none) at its end.
+std::string TrackerChangedReason(int portNumber, const std::string& before, const std::string& after);
+
 // `text` with every control byte shown as its name in angle brackets ("<CR>"),
 // so that it fits on one line of a log or a message.
 std::string ShowControlBytes(std::string_view text);

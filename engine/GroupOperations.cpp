@@ -16,6 +16,7 @@ namespace {
 constexpr const char* kNoLine = "No Command Line To Send !";
 constexpr const char* kNothingSelected = "No Function Selected !";
 constexpr const char* kIdentifying = "Identifying Tracker ......";
+constexpr const char* kRechecking = "Checking Tracker IMEI ......";
 
 std::string GroupText(const char* before, Group group, const char* after) {
   return std::string(before) + "AT+RV" + Info(group).name + after;
@@ -113,6 +114,7 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
   if (identify_) {
     x.SetStatus(kIdentifying);
     const TrackerIdentity identity = x.QueryIdentity();
+    ExpectIdentified(identity);
     events_.FirmwareVersionRead(identity.firmware);
     events_.IdentityRead(identity);
   } else {
@@ -126,6 +128,7 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
     events_.GroupStarted(group, ++index, count);
     if (!ReadGroup(group)) return x.Finish(false);
   }
+  if (auto changed = TrackerChanged(false)) return *changed;
   return CloseWithSuccess("Read AT Command Success .", "Read Setting Success .");
 }
 
@@ -173,6 +176,7 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
   if (identify_) {
     x.SetStatus(kIdentifying);
     const TrackerIdentity identity = x.QueryIdentity();
+    ExpectIdentified(identity);
     events_.IdentityRead(identity);
     if (afterIdentify_) {
       if (x.Stopped()) return x.Finish(false);
@@ -211,8 +215,38 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
       }
     }
   }
+  if (auto changed = TrackerChanged(true)) return *changed;
   if (!x.Bracket(x.SetWcsl(false))) return x.Finish(false);
   return CloseWithSuccess("Send AT Command Success .", "Send Setting Success .");
+}
+
+void CGroupOperations::ExpectIdentified(const TrackerIdentity& identity) {
+  if (recheck_ && expectedImei_.empty()) expectedImei_ = identity.imei;
+}
+
+std::optional<OperationResult> CGroupOperations::TrackerChanged(bool writing) {
+  if (!recheck_ || expectedImei_.empty()) return std::nullopt;
+  CAtExchange& x = exchange_;
+  if (x.Stopped()) return x.Finish(false);
+  x.SetStatus(kRechecking);
+  std::string imei;
+  if (!x.QueryImeiAgain(imei)) {
+    x.ReportReplyFailure(ReplyFailure::NoResponse);
+    return x.Finish(false);
+  }
+  if (x.Stopped()) return x.Finish(false);
+  if (imei == expectedImei_) return std::nullopt;
+  const std::string reason = TrackerChangedReason(x.PortNumber(), expectedImei_, imei);
+  // Another tracker answers: it is closed as a finished operation would close
+  // it. One that gives no IMEI may not answer at all: the port is closed
+  // without the closing lines, as after a failed line.
+  if (!imei.empty()) {
+    if (!writing || x.SetWcsl(false)) x.SetSlowClock(true);
+  }
+  x.Finish(true);
+  x.SetStatus(reason);
+  x.ShowFailure(reason);
+  return OperationResult{Outcome::TrackerChanged, reason, {}, {}, Cause::None, {}};
 }
 
 OperationResult CGroupOperations::CloseWithSuccess(const char* status, const char* popup) {

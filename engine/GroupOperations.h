@@ -4,6 +4,7 @@
 // on the engine's own copy of the form and report through IEngineEvents.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -31,6 +32,14 @@ class CGroupOperations {
   // Send with identify: the front end's say after the identity queries.
   void SetAfterIdentify(AfterIdentify hook) { afterIdentify_ = std::move(hook); }
 
+  // Read and Send ask the IMEI again at the end of their bracket and end as
+  // Outcome::TrackerChanged when it is not `imei` (empty: the IMEI their
+  // identity queries gave; nothing is asked while none is known).
+  void RecheckImei(bool on, std::string imei) {
+    recheck_ = on;
+    expectedImei_ = std::move(imei);
+  }
+
   // One group's query, up to three times, parsed into the form; open to tests.
   bool ReadGroup(Group group);
 
@@ -44,6 +53,12 @@ class CGroupOperations {
   // A parsed reply's texts keep no control bytes (a file written from them
   // must load again): each value that held some loses them, with a note.
   void DropReplyControlBytes(Group group);
+  // With the recheck on and an IMEI known: asks it again; nothing when the
+  // tracker still gives it, else the operation's end (the brackets closed,
+  // WCSL too when `writing`, if the other tracker answers).
+  std::optional<OperationResult> TrackerChanged(bool writing);
+  // The IMEI the identity queries gave is the one the recheck expects.
+  void ExpectIdentified(const TrackerIdentity& identity);
 
   CAtExchange& exchange_;
   CFormModel& model_;
@@ -51,6 +66,8 @@ class CGroupOperations {
   bool identify_ = false;
   bool quiet_ = false;
   AfterIdentify afterIdentify_;
+  bool recheck_ = false;
+  std::string expectedImei_;
 };
 
 }  // namespace kestrun

@@ -143,9 +143,18 @@ void CTrackerSim::SetFault(const std::string& prefix, Fault fault, int times) {
   faults_.push_back({prefix, fault, times});
 }
 
+void CTrackerSim::SwapTrackerAfter(const std::string& prefix, int times, const std::string& imei) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  swap_ = {prefix, Fault::None, times};
+  swapImei_ = imei;
+  swapped_ = times <= 0;
+}
+
 void CTrackerSim::ClearFaults() {
   std::lock_guard<std::mutex> lock(mutex_);
   faults_.clear();
+  swap_.times = 0;
+  swapped_ = false;
 }
 
 std::vector<std::string> CTrackerSim::ReceivedLines() const {
@@ -264,6 +273,8 @@ void CTrackerSim::HandleLine(const std::string& line) {
   } else {
     Send(echo + answer);
   }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (swap_.times > 0 && line.rfind(swap_.prefix, 0) == 0 && --swap_.times == 0) swapped_ = true;
 }
 
 std::string CTrackerSim::Answer(const std::string& line, Fault fault) {
@@ -271,8 +282,15 @@ std::string CTrackerSim::Answer(const std::string& line, Fault fault) {
   if (fault == Fault::Error) return "\r\nERROR\r\n";
   if (line == "ATI") return "\r\nSIM900 R11.0\r\nRevision:1418B05SIM900M32\r\n" + ok;
   if (line == "at+csub") return "\r\n+CSUB:V01\r\nSubEdition:KESTRUN_SIM_2.25\r\n" + ok;
-  if (line == "AT+CGSN")
-    return "\r\n" + (options_.imei.empty() ? SimImei(options_.comNumber) : options_.imei) + "\r\n" + ok;
+  if (line == "AT+CGSN") {
+    std::string imei = options_.imei.empty() ? SimImei(options_.comNumber) : options_.imei;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (swapped_) imei = swapImei_;
+    }
+    if (imei.empty()) return "\r\nERROR\r\n";
+    return "\r\n" + imei + "\r\n" + ok;
+  }
   if (line == "AT+CCID")
     return "\r\n+CCID: " + (options_.iccid.empty() ? SimIccid(options_.comNumber) : options_.iccid) + "\r\n" +
            ok;

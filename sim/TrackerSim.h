@@ -67,6 +67,11 @@ class CTrackerSim {
   // Fault for lines starting with `prefix` ("AT+RVSRI?", "AT+RVGEO=", "AT+CSCLK=0",
   // "*" for every line), for the next `times` matching lines (-1: always).
   void SetFault(const std::string& prefix, Fault fault, int times = -1);
+  // Another tracker takes this one's place on the cable once `times` lines
+  // starting with `prefix` have been answered: from then on AT+CGSN answers
+  // `imei`, or ERROR when it is empty (a tracker that gives no IMEI).
+  void SwapTrackerAfter(const std::string& prefix, int times, const std::string& imei);
+  // Ends the faults and a swap; AT+CGSN answers this tracker's IMEI again.
   void ClearFaults();
   void SetAnswerDelay(int ms) { answerDelayMs_ = ms; }
   void SetAsleep(bool asleep) { asleep_ = asleep; }
@@ -111,6 +116,9 @@ class CTrackerSim {
   mutable std::mutex mutex_;
   CTrackerState state_;
   std::vector<FaultRule> faults_;
+  FaultRule swap_{"", Fault::None, 0};  // lines before the swap; 0: none pending
+  std::string swapImei_;
+  bool swapped_ = false;  // AT+CGSN answers swapImei_
   std::vector<std::string> received_;
   std::string pending_;
 };

@@ -29,7 +29,25 @@ struct Settings {
   bool help = false;
   bool version = false;
   std::vector<std::tuple<std::string, kestrun::sim::Fault, int>> faults;
+  std::string swapPrefix;  // empty: no swap
+  int swapTimes = 0;
+  std::string swapImei;
 };
+
+// PREFIX=N[:IMEI]: another tracker on the cable after N lines starting with PREFIX.
+bool SetSwap(const std::string& text, Settings& s, std::string& error) {
+  const std::size_t eq = text.rfind('=');
+  const std::string rest = eq == std::string::npos ? "" : text.substr(eq + 1);
+  const std::size_t colon = rest.find(':');
+  if (eq == std::string::npos || eq == 0 ||
+      !kestrun::ParseWholeNumber(rest.substr(0, colon), 1, 1000000, s.swapTimes)) {
+    error = "bad --swap-after '" + text + "' (see --help)";
+    return false;
+  }
+  s.swapPrefix = text.substr(0, eq);
+  s.swapImei = colon == std::string::npos ? "" : rest.substr(colon + 1);
+  return true;
+}
 
 // PREFIX=KIND[:TIMES] into the list of faults to inject.
 bool AddFault(const std::string& text, Settings& s, std::string& error) {
@@ -109,6 +127,10 @@ kestrun::COptionTable OptionTable(Settings& s) {
        "  vanish         the device disappears (pty closed)\n"
        "Example: --fault AT+RVGEO==error:1 --fault AT+RVSRI?=silent",
        [&s](const std::string& value, std::string& error) { return AddFault(value, s, error); }},
+      {"--swap-after", "PREFIX=N[:IMEI]",
+       "another tracker takes this one's place once N lines starting\nwith PREFIX were answered: AT+CGSN "
+       "then answers IMEI, or\nERROR without one. Example: --swap-after AT+RVBEI==1:356938035643809",
+       [&s](const std::string& value, std::string& error) { return SetSwap(value, s, error); }},
       {"--quiet", "", "do not print the traffic", flag(s.quiet)},
       {"--list-ports", "",
        "print the serial ports RV450 Kestrun would list (position,\nCOM number, device) and exit",
@@ -188,6 +210,7 @@ int main(int argc, char** argv) {
   kestrun::sim::CTrackerSim sim(options);
   if (!password.empty()) sim.WithState([&](kestrun::sim::CTrackerState& s) { s.password = password; });
   for (auto& [prefix, fault, times] : faults) sim.SetFault(prefix, fault, times);
+  if (!s.swapPrefix.empty()) sim.SwapTrackerAfter(s.swapPrefix, s.swapTimes, s.swapImei);
   // Before the port is announced, so that a stop request right after it counts.
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);

@@ -59,8 +59,8 @@ constexpr ButtonEntry kButtons[] = {
 constexpr const char* kJournalColumns[] = {"Time",    "Port",    "IMEI",   "Command",
                                            "Outcome", "Message", "Seconds"};
 constexpr const char* kOutcomes[] = {
-    "ok",     "equal",   "different", "tracker-failed", "port-not-opened", "stopped",
-    "no-row", "skipped", "refused",   "claim-failed",   "output-failed"};
+    "ok",      "equal",  "different", "tracker-failed", "tracker-changed", "port-not-opened",
+    "stopped", "no-row", "skipped",   "refused",        "claim-failed",    "output-failed"};
 constexpr int kJournalRows = 200;
 
 }  // namespace

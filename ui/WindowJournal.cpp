@@ -26,6 +26,7 @@ constexpr OutcomeEntry kOutcomes[] = {
     {Outcome::NothingToSend, "nothing-to-send", 2},
     {Outcome::PortNotOpened, "port-not-opened", 3},
     {Outcome::TrackerFailed, "tracker-failed", 4},
+    {Outcome::TrackerChanged, "tracker-changed", 4},
     {Outcome::Stopped, "stopped", 130},
 };
 

@@ -325,6 +325,62 @@ TEST_F(CliTest, VerifyAgainstAFaultyTrackerFailsWith4) {
   EXPECT_EQ(partial["linesSent"].number, 3);  // the refused line was written too
 }
 
+// Another tracker on the cable between the identity queries and the end of
+// the write or the read back ends the run: nothing is recorded as verified.
+TEST_F(CliTest, ATrackerSwappedDuringTheRunEndsAsTrackerChanged) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  const std::string file = WriteValues("fleet.ini", FullValues());
+  const std::string other = sim::SimImei(22);
+  const struct {
+    const char* name;
+    const char* command;
+    const char* swapAfter;  // null: the same tracker throughout
+    const char* newImei;    // empty: the new tracker gives no IMEI
+    bool identify;
+    int code;
+    const char* outcome;
+    int imeiQueries;  // AT+CGSN lines the tracker received
+    bool readBack;
+  } cases[] = {
+      {"same tracker", "verify", nullptr, "", true, 0, "equal", 3, true},
+      {"swapped during the write", "write", "AT+RVBEI=", "other", true, 4, "tracker-changed", 2, false},
+      {"swapped before the read back", "verify", "AT+WCSL=0", "other", true, 4, "tracker-changed", 3, true},
+      {"no IMEI after a retry", "verify", "AT+RVPIN=", "", true, 4, "tracker-changed", 3, false},
+      {"--no-identify", "verify", "AT+RVBEI=", "other", false, 0, "equal", 0, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim.ClearFaults();
+    sim.ClearReceived();
+    const std::string newImei = c.newImei == "other"s ? other : c.newImei;
+    if (c.swapAfter) sim.SwapTrackerAfter(c.swapAfter, 1, newImei);
+    std::vector<std::string> args = {c.command, file, "--port", "21", "--json"};
+    if (!c.identify) args.push_back("--no-identify");
+    const Result r = Run(args);
+    EXPECT_EQ(r.code, c.code) << r.err;
+    const auto objects = JsonLines(r.out);
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0]["outcome"].string, c.outcome);
+    const auto received = sim.ReceivedLines();
+    EXPECT_EQ(std::count(received.begin(), received.end(), "AT+CGSN"), c.imeiQueries);
+    EXPECT_EQ(std::count(received.begin(), received.end(), "AT+RVPIN?") > 0, c.readBack);
+    if (c.code == 0) continue;
+    EXPECT_EQ(objects[0]["message"].string, "the tracker on COM21 changed from " + sim::SimImei(21) + " to " +
+                                                (newImei.empty() ? "one that gives no IMEI" : newImei) +
+                                                " during the run; nothing is recorded as verified");
+    // Asked right after the last settings line, inside the write bracket.
+    const auto last = std::find_if(received.rbegin(), received.rend(),
+                                   [](const std::string& l) { return l.rfind("AT+RVPIN=", 0) == 0; });
+    ASSERT_NE(last, received.rend());
+    EXPECT_EQ(*std::prev(last), "AT+CGSN");
+    // The journal row of the first tracker says so.
+    const auto rows = JsonLines(RunRaw({"journal", "--json", "--imei", sim::SimImei(21)}).out);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows[0]["outcome"].string, "tracker-changed");
+    EXPECT_EQ(rows[0]["exitCode"].number, 4);
+  }
+}
+
 TEST_F(CliTest, APortThatDoesNotOpenGives3AndSaysWhy) {
   AddSimulator(21);
   CComPort holder({.number = 21, .discovery = env.discovery});  // another program holds the port

@@ -29,7 +29,8 @@ struct Case {
   RowState state;
   const char* outcome;
   const char* resultHas;
-  const char* stateSeen;  // a state the row showed on the way
+  const char* stateSeen;            // a state the row showed on the way
+  const char* swapAfter = nullptr;  // another tracker on the cable after this line; null: none
 };
 
 const Case kCases[] = {
@@ -47,6 +48,8 @@ const Case kCases[] = {
      "reading RV"},
     {"rule broken", ProvisioningAction::Verify, nullptr, "ServerPort=70000", true, RowState::Idle, "", "",
      "idle"},
+    {"tracker swapped", ProvisioningAction::Provision, nullptr, nullptr, false, RowState::Failed,
+     "tracker-changed", "during the run; nothing is recorded as verified", "verifying", "AT+WCSL=0"},
 };
 
 class ProvisioningModelTest : public SimulatorTest {
@@ -89,6 +92,7 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
     sim_->ClearFaults();
     sim_->ClearReceived();
     if (c.faultPrefix) sim_->SetFault(c.faultPrefix, sim::Fault::Error);
+    if (c.swapAfter) sim_->SwapTrackerAfter(c.swapAfter, 1, sim::SimImei(kCom + 1));
     std::string text = ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini");
     if (c.badValue) text.replace(text.find("ServerPort="), 11, c.badValue);
     WriteFile(dir / "template.ini", text);
