@@ -83,9 +83,10 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
       break;
     case FleetTable::KeyKind::None: {
       if (!setup.store) return NotWritten("claim-failed", kExitOutputFailed, "--assign needs the journal");
-      std::vector<std::string> ids;
-      for (const FleetTable::Row& r : table.rows)
-        ids.push_back(journal::RowClaimId(setup.tableName, r.cellsText));
+      // Identical rows are told apart by their occurrence.
+      std::vector<std::string> texts;
+      for (const FleetTable::Row& r : table.rows) texts.push_back(r.cellsText);
+      const std::vector<std::string> ids = journal::RowClaimIds(setup.tableName, texts);
       int index = -1;
       std::string error;
       if (!claim) {

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 
 #include "journal/Sha256.h"
 
@@ -97,6 +98,28 @@ JournalRow RowFrom(const CStatement& s) {
   return r;
 }
 
+// claims.sent: 1 when the shared server holds the claim for the same IMEI
+// (recorded from it, or sent to it), 0 for a claim made here alone. Added
+// without raising user_version, so that a station of the previous version
+// still opens the journal: its claims get the default 0 and are sent on the
+// next use of a shared journal, and it never looks at the column.
+bool AddClaimsSent(sqlite3* db, std::string& why) {
+  auto has = [db] {
+    CStatement s(db, "SELECT 1 FROM pragma_table_info('claims') WHERE name = 'sent'");
+    return s && s.Step() == SQLITE_ROW;
+  };
+  if (has()) return true;
+  std::string ignored;
+  const bool ok = Exec(db, "BEGIN IMMEDIATE", why) &&
+                  (has() || Exec(db,
+                                 "ALTER TABLE claims ADD COLUMN sent INTEGER NOT NULL DEFAULT 0;"
+                                 "CREATE INDEX IF NOT EXISTS claims_unsent ON claims(sent) WHERE sent = 0",
+                                 why)) &&
+                  Exec(db, "COMMIT", why);
+  if (!ok) Exec(db, "ROLLBACK", ignored);
+  return ok;
+}
+
 }  // namespace
 
 CJournal::~CJournal() { sqlite3_close(db_); }
@@ -155,6 +178,7 @@ bool CJournal::Open(const std::string& path, std::string& error) {
     ok = Exec(db_, "BEGIN IMMEDIATE", why) && Exec(db_, kCreate, why) &&
          Exec(db_, ("PRAGMA user_version=" + std::to_string(kJournalSchema)).c_str(), why) &&
          Exec(db_, "COMMIT", why);
+  ok = ok && AddClaimsSent(db_, why);
   if (!ok) {
     error = path + ": " + why;
     sqlite3_close(db_);
@@ -300,8 +324,9 @@ bool CJournal::RecordClaim(const std::string& tableName, const std::string& rowI
     return false;
   }
   CStatement s(db_,
-               "INSERT INTO claims (table_name, row_id, imei, time) VALUES (?,?,?,?) "
-               "ON CONFLICT (table_name, row_id) DO UPDATE SET imei = excluded.imei, time = excluded.time");
+               "INSERT INTO claims (table_name, row_id, imei, time, sent) VALUES (?,?,?,?,1) "
+               "ON CONFLICT (table_name, row_id) DO UPDATE SET imei = excluded.imei, time = excluded.time, "
+               "sent = 1");
   if (!s) {
     error = sqlite3_errmsg(db_);
     return false;
@@ -313,6 +338,46 @@ bool CJournal::RecordClaim(const std::string& tableName, const std::string& rowI
   if (s.Step() == SQLITE_DONE) return true;
   error = sqlite3_errmsg(db_);
   return false;
+}
+
+bool CJournal::UnsentClaims(std::vector<ClaimLine>& claims, std::string& error) const {
+  claims.clear();
+  CStatement s(db_, "SELECT table_name, row_id, imei, time FROM claims WHERE sent = 0 ORDER BY rowid");
+  if (!s) {
+    error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";
+    return false;
+  }
+  int step;
+  while ((step = s.Step()) == SQLITE_ROW) claims.push_back({s.Text(0), s.Text(1), s.Text(2), s.Text(3)});
+  if (step == SQLITE_DONE) return true;
+  error = sqlite3_errmsg(db_);
+  return false;
+}
+
+bool CJournal::MarkClaimsSent(const std::vector<ClaimLine>& claims, std::string& error) {
+  if (!db_) {
+    error = "the journal is not open";
+    return false;
+  }
+  if (claims.empty()) return true;
+  if (!Exec(db_, "BEGIN IMMEDIATE", error)) return false;
+  bool ok = true;
+  for (std::size_t i = 0; ok && i < claims.size(); ++i) {
+    // A claim given to another IMEI meanwhile stays unsent.
+    CStatement s(db_, "UPDATE claims SET sent = 1 WHERE table_name = ? AND row_id = ? AND imei = ?");
+    ok = static_cast<bool>(s);
+    if (ok) {
+      s.Bind(1, claims[i].tableName);
+      s.Bind(2, claims[i].rowId);
+      s.Bind(3, claims[i].imei);
+      ok = s.Step() == SQLITE_DONE;
+    }
+  }
+  if (!ok) error = sqlite3_errmsg(db_);
+  if (ok) ok = Exec(db_, "COMMIT", error);
+  std::string ignored;
+  if (!ok) Exec(db_, "ROLLBACK", ignored);
+  return ok;
 }
 
 bool CJournal::UnsentRows(int limit, std::vector<JournalRow>& rows, std::string& error) const {
@@ -368,8 +433,18 @@ bool CJournal::CountUnsent(int& count, std::string& error) const {
   return true;
 }
 
-std::string RowClaimId(const std::string& tableName, const std::string& cellsText) {
-  return Sha256Hex(tableName + "\n" + cellsText);
+std::string RowClaimId(const std::string& tableName, const std::string& cellsText, int occurrence) {
+  // A row's text ends outside quotes, so "\n2" after it is never another row's text.
+  const std::string text = tableName + "\n" + cellsText;
+  return Sha256Hex(occurrence <= 1 ? text : text + "\n" + std::to_string(occurrence));
+}
+
+std::vector<std::string> RowClaimIds(const std::string& tableName,
+                                     const std::vector<std::string>& cellsTexts) {
+  std::vector<std::string> ids;
+  std::map<std::string, int> seen;
+  for (const std::string& cells : cellsTexts) ids.push_back(RowClaimId(tableName, cells, ++seen[cells]));
+  return ids;
 }
 
 std::string SettingsHash(std::vector<std::string> lines) {

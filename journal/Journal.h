@@ -47,6 +47,11 @@ struct JournalQuery {
   bool failed = false;  // only failed trackers: status 3 and up, or differences after a write
 };
 
+// A dealt table row as the local journal holds it (CJournal::Claim).
+struct ClaimLine {
+  std::string tableName, rowId, imei, time;
+};
+
 // One tracker as the journal last saw it.
 struct DeviceLine {
   std::string imei, iccid, firmware, time, outcome, settingsHash, station, port;
@@ -86,6 +91,11 @@ class CJournal {
   // row `rowId` of `tableName` is held by `imei` from now on.
   bool RecordClaim(const std::string& tableName, const std::string& rowId, const std::string& imei,
                    std::string& error);
+  // Claims made here that the shared server has not confirmed: those of
+  // Claim (no server) and of a version before claims were sent. Oldest first.
+  bool UnsentClaims(std::vector<ClaimLine>& claims, std::string& error) const;
+  // Notes that the server holds these claims for the same IMEI.
+  bool MarkClaimsSent(const std::vector<ClaimLine>& claims, std::string& error);
 
   // The rows not yet copied to the shared server, oldest first, at most `limit`.
   bool UnsentRows(int limit, std::vector<JournalRow>& rows, std::string& error) const;
@@ -105,8 +115,13 @@ class CJournal {
 // keys, so they never reach it.
 std::string SettingsHash(std::vector<std::string> lines);
 
-// How a dealt row is known: its table's file name and the row's cells.
-std::string RowClaimId(const std::string& tableName, const std::string& cellsText);
+// How a dealt row is known: its table's file name and the row's cells, and
+// for the second and later of identical rows their occurrence (2, 3, ...).
+// The first occurrence's id is the one stored before occurrences counted.
+std::string RowClaimId(const std::string& tableName, const std::string& cellsText, int occurrence = 1);
+// The ids of a table's rows, given as their cells' texts in the table's order.
+std::vector<std::string> RowClaimIds(const std::string& tableName,
+                                     const std::vector<std::string>& cellsTexts);
 
 // "2026-12-01" or "2026-12-01T08:00" (UTC) into "2026-12-01T08:00:00Z"; false when it is neither.
 bool ParseSince(const std::string& text, std::string& utc);

@@ -1,5 +1,7 @@
 #include "journal/JournalStore.h"
 
+#include <algorithm>
+
 #include "journal/ServerJournal.h"
 
 namespace kestrun::journal {
@@ -26,7 +28,8 @@ bool CJournalStore::Open(const std::string& target, const std::string& outboxPat
   if (!local_.Open(outboxPath, error)) return false;
   server_ = std::make_unique<CServerJournal>();
   std::string why;
-  if (!Connect(why) || !SendWaiting(sentAtOpen_, why)) Away(why);
+  std::vector<Conflict> conflicts;  // they stop their trackers when these are dealt
+  if (!Connect(why) || !SendWaiting(sentAtOpen_, why) || !SendClaims(conflicts, why)) Away(why);
   return true;
 }
 
@@ -102,6 +105,27 @@ bool CJournalStore::SendWaiting(int& sent, std::string& why) {
   }
 }
 
+bool CJournalStore::SendClaims(std::vector<Conflict>& conflicts, std::string& why) {
+  conflicts.clear();
+  std::vector<ClaimLine> claims, agreed;
+  if (!local_.UnsentClaims(claims, why)) {
+    why = outboxPath_ + ": " + why;
+    return false;
+  }
+  if (claims.empty()) return true;
+  std::vector<std::string> holders;
+  if (!server_->SendClaims(claims, holders, why)) return false;
+  for (std::size_t i = 0; i < claims.size(); ++i) {
+    if (holders[i] == claims[i].imei)
+      agreed.push_back(claims[i]);
+    else if (!holders[i].empty())
+      conflicts.push_back({claims[i], holders[i]});
+  }
+  if (local_.MarkClaimsSent(agreed, why)) return true;
+  why = outboxPath_ + ": " + why;
+  return false;
+}
+
 bool CJournalStore::SendIfDue() {
   if (!server_) return false;
   if (!server_->Connected() && std::chrono::steady_clock::now() < nextTry_) return false;
@@ -145,19 +169,34 @@ bool CJournalStore::Claim(const std::string& tableName, const std::vector<std::s
   if (!server_) return local_.Claim(tableName, rowIds, imei, index, error);
   index = -1;
   std::string why;
-  if (!Connect(why) || !server_->Claim(tableName, rowIds, imei, index, why)) {
-    if (!server_->Connected()) Away(why);
-    error = "the shared journal " + MaskedUrl(target_) + ": " + why;
-    index = -1;
-    return false;
+  std::vector<Conflict> conflicts;
+  // The claims made here without the server go first: no row is dealt before the server knows them.
+  if (Connect(why) && SendClaims(conflicts, why)) {
+    for (const Conflict& c : conflicts) {
+      const auto row = std::find(rowIds.begin(), rowIds.end(), c.local.rowId);
+      if (c.local.tableName != tableName || row == rowIds.end() ||
+          (c.local.imei != imei && c.serverImei != imei))
+        continue;
+      error = "row " + std::to_string(row - rowIds.begin() + 1) + " of " + tableName + " is held by " +
+              c.local.imei + " in this station's journal but by " + c.serverImei +
+              " on the shared journal; the row may be on both trackers, so this tracker is dealt no row";
+      return false;
+    }
+    if (server_->Claim(tableName, rowIds, imei, index, why)) {
+      if (index >= 0 &&
+          !local_.RecordClaim(tableName, rowIds[static_cast<std::size_t>(index)], imei, error)) {
+        // Held on the server all the same: the tracker gets the row back next time.
+        error = outboxPath_ + ": " + error;
+        index = -1;
+        return false;
+      }
+      return true;
+    }
   }
-  if (index >= 0 && !local_.RecordClaim(tableName, rowIds[static_cast<std::size_t>(index)], imei, error)) {
-    // Held on the server all the same: the tracker gets the row back next time.
-    error = outboxPath_ + ": " + error;
-    index = -1;
-    return false;
-  }
-  return true;
+  if (!server_->Connected()) Away(why);
+  error = "the shared journal " + MaskedUrl(target_) + ": " + why;
+  index = -1;
+  return false;
 }
 
 bool CJournalStore::LastRow(const std::string& imei, JournalRow& row, bool& found, std::string& error) {
@@ -181,7 +220,8 @@ bool CJournalStore::Push(int& sent, int& waiting, std::string& error) {
     return false;
   }
   std::string why;
-  const bool ok = Connect(why) && SendWaiting(sent, why);
+  std::vector<Conflict> conflicts;  // they stop their trackers when these are dealt
+  const bool ok = Connect(why) && SendWaiting(sent, why) && SendClaims(conflicts, why);
   sent += sentAtOpen_;
   sentAtOpen_ = 0;
   if (!ok) {

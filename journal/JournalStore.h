@@ -10,6 +10,16 @@
 // journal without a server; on the server when there is one, which alone
 // decides, with a copy noted in the local journal's claims so that a later
 // local look sees the same holder.
+//
+// Claims made while a station had no server (or by a version that did not
+// send them) wait in the local journal, as its rows do, and are sent before
+// a row is dealt on the server (and when Open or Push reach it): each goes in
+// under the server's key on (table, row) and the table's lock, so a row free
+// on the server becomes the claim's, and a row the server holds for the same
+// IMEI is the same claim. A row the server holds for another IMEI stays that
+// IMEI's, is dealt to nobody again, and the local claim stays unsent: a
+// conflict, which stops either tracker (claim-failed) at this station rather
+// than deal it a second row, until one of the two claims is removed.
 #pragma once
 
 #include <chrono>
@@ -89,6 +99,12 @@ class CJournalStore {
   bool Connect(std::string& why);
   bool SendWaiting(int& sent, std::string& why);
   void Away(const std::string& why);
+  struct Conflict {
+    ClaimLine local;
+    std::string serverImei;
+  };
+  // Sends the local claims that wait; `conflicts`: those the server holds for another IMEI.
+  bool SendClaims(std::vector<Conflict>& conflicts, std::string& why);
   // Sends what waits unless the server is away and its retry time has not come.
   bool SendIfDue();
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <set>
 
 #include "journal/RowOrigin.h"
@@ -207,7 +208,8 @@ bool CServerJournal::Exec(const std::string& sql, const std::vector<std::string>
   const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
   if (ok && column) {
     column->clear();
-    for (int i = 0; i < PQntuples(result); ++i) column->push_back(PQgetvalue(result, i, 0));
+    for (int i = 0; i < PQntuples(result); ++i)
+      for (int k = 0; k < PQnfields(result); ++k) column->push_back(PQgetvalue(result, i, k));
   }
   PQclear(result);
   if (!ok) return Failed(error);
@@ -277,6 +279,51 @@ bool CServerJournal::Claim(const std::string& tableName, const std::vector<std::
     return false;
   }
   return Commit(index, error);
+}
+
+bool CServerJournal::SendClaims(const std::vector<ClaimLine>& claims, std::vector<std::string>& holders,
+                                std::string& error) {
+  holders.assign(claims.size(), "");
+  // Each table under its lock, in its own transaction, a batch per statement.
+  std::map<std::string, std::vector<std::size_t>> byTable;
+  for (std::size_t i = 0; i < claims.size(); ++i) byTable[ServerText(claims[i].tableName)].push_back(i);
+  constexpr std::size_t kBatch = 500;
+  const std::string station = ServerText(StationName());
+  for (const auto& [table, all] : byTable) {
+    if (!Exec("BEGIN", {}, error) ||
+        !Exec("SELECT pg_advisory_xact_lock(hashtext('rv450_claims'), hashtext($1))", {table}, error))
+      return false;
+    for (std::size_t from = 0; from < all.size(); from += kBatch) {
+      const std::vector<std::size_t> batch(
+          all.begin() + static_cast<std::ptrdiff_t>(from),
+          all.begin() + static_cast<std::ptrdiff_t>(std::min(all.size(), from + kBatch)));
+      std::string insert = "INSERT INTO rv450_claims (table_name, row_id, imei, time, station) VALUES ";
+      std::string select = "SELECT row_id, imei FROM rv450_claims WHERE table_name = $1 AND row_id IN (";
+      std::vector<std::string> values, keys = {table};
+      for (std::size_t i : batch) {
+        const std::size_t at = values.size();
+        insert += (at ? ",($" : "($") + std::to_string(at + 1) + ",$" + std::to_string(at + 2) + ",$" +
+                  std::to_string(at + 3) + ",$" + std::to_string(at + 4) + ",$" + std::to_string(at + 5) +
+                  ")";
+        values.insert(values.end(), {table, ServerText(claims[i].rowId), ServerText(claims[i].imei),
+                                     ServerText(claims[i].time), station});
+        keys.push_back(ServerText(claims[i].rowId));
+        select += (keys.size() > 2 ? ",$" : "$") + std::to_string(keys.size());
+      }
+      std::vector<std::string> held;
+      if (!Exec(insert + " ON CONFLICT (table_name, row_id) DO NOTHING", values, error) ||
+          !Exec(select + ")", keys, error, &held))
+        return false;
+      std::map<std::string, std::string> holder;
+      for (std::size_t k = 0; k + 1 < held.size(); k += 2) holder[held[k]] = held[k + 1];
+      for (std::size_t i : batch) {
+        const std::string& imei = holder[ServerText(claims[i].rowId)];
+        holders[i] = imei == ServerText(claims[i].imei) ? claims[i].imei : imei;
+      }
+    }
+    if (!Exec("COMMIT", {}, error)) return false;
+  }
+  return true;
 }
 
 bool CServerJournal::Commit(int& index, std::string& error) {

@@ -45,8 +45,16 @@ class CServerJournal {
   // (table_name, row_id) keeps a row with one tracker.
   bool Claim(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
              int& index, std::string& error);
+  // Sends claims a station made without the server, under the same key and
+  // the same lock per table: a row nobody holds on the server becomes the
+  // claim's; a row the server holds stays with its holder. `holders[i]` is
+  // the IMEI the server holds claims[i]'s row for afterwards: the claim's own
+  // IMEI, or another one (a conflict, which the caller settles).
+  bool SendClaims(const std::vector<ClaimLine>& claims, std::vector<std::string>& holders,
+                  std::string& error);
 
  private:
+  // `column`: the result's fields, row by row.
   bool Exec(const std::string& sql, const std::vector<std::string>& values, std::string& error,
             std::vector<std::string>* column = nullptr);
   bool Failed(std::string& error);

@@ -2,7 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -185,6 +187,31 @@ TEST(JournalTest, ClaimsDealEachRowOnce) {
   EXPECT_EQ(index, 0);
   ASSERT_TRUE(first.Claim("fleet.csv", {RowClaimId("fleet.csv", "a2"), rows[1]}, "A", index, error)) << error;
   EXPECT_EQ(index, 0);
+}
+
+// Identical rows are dealt one each; the first of them keeps the id stored
+// before occurrences counted, so claims already made keep their rows.
+TEST(JournalTest, IdenticalRowsAreDealtOneEach) {
+  const std::vector<std::string> tables[] = {{"1234", "1234", "5678"}, {"a;b", "x", "a;b", "a;b"}};
+  for (std::size_t t = 0; t < std::size(tables); ++t) {
+    const std::vector<std::string>& cells = tables[t];
+    const std::vector<std::string> ids = RowClaimIds("fleet.csv", cells);
+    for (std::size_t i = 0; i < cells.size(); ++i)
+      if (std::find(cells.begin(), cells.end(), cells[i]) - cells.begin() == static_cast<long>(i)) {
+        EXPECT_EQ(ids[i], Sha256Hex("fleet.csv\n" + cells[i])) << cells[i];
+      }
+    CJournal journal;
+    std::string error;
+    const fs::path dir = fs::path(testing::TempDir()) / ("journal-same-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    ASSERT_TRUE(journal.Open((dir / (std::to_string(t) + ".sqlite")).string(), error)) << error;
+    std::set<int> dealt;
+    for (std::size_t i = 0; i <= cells.size(); ++i) {
+      int index = 7;
+      ASSERT_TRUE(journal.Claim("fleet.csv", ids, "T" + std::to_string(i), index, error)) << error;
+      EXPECT_TRUE(i < cells.size() ? index >= 0 && dealt.insert(index).second : index == -1) << i;
+    }
+  }
 }
 
 }  // namespace

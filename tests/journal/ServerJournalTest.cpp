@@ -157,18 +157,49 @@ TEST_F(ServerJournalServerTest, StoppedMidBatchEveryRowArrivesOnce) {
   }
 }
 
-// Two stations deal rows of one table at once through the server: no row
+// Rows each station dealt before it used the server reach it on first use: a
+// row free there becomes the claim's, one held for another IMEI stays with
+// its holder and stops both trackers at the station that dealt it too. Then
+// two stations deal rows of one table at once through the server: no row
 // goes to two trackers, and each tracker gets its own row back, also from
 // the station's local journal afterwards.
 TEST_F(ServerJournalServerTest, ClaimsFromTwoStationsNeverShareARow) {
   const fs::path dir = Fresh("claims");
+  std::vector<std::string> rowIds;
+  for (int i = 0; i < 15; ++i) rowIds.push_back(RowClaimId("fleet.csv", std::to_string(i)));
+  const struct {
+    int station, row;
+    std::string imei;
+  } local[] = {{0, 0, "L-a"}, {0, 1, "L-b"}, {1, 0, "L-c"}, {1, 2, "L-d"}};
+  for (const auto& claim : local) {
+    CJournal journal;
+    std::string error;
+    int index = 7;
+    ASSERT_TRUE(journal.Open((dir / ("outbox" + std::to_string(claim.station))).string(), error)) << error;
+    ASSERT_TRUE(
+        journal.Claim("fleet.csv", {rowIds[static_cast<std::size_t>(claim.row)]}, claim.imei, index, error));
+  }
   CJournalStore stations[2];
   std::string error;
   for (int i = 0; i < 2; ++i)
     ASSERT_TRUE(stations[i].Open(server_.Url(), (dir / ("outbox" + std::to_string(i))).string(), error))
         << error;
-  std::vector<std::string> rowIds;
-  for (int i = 0; i < 12; ++i) rowIds.push_back(RowClaimId("fleet.csv", std::to_string(i)));
+  const struct {
+    int station;
+    std::string imei;
+    int index;  // -2: stopped, naming L-a and L-c
+  } sent[] = {{1, "L-c", -2}, {1, "L-a", -2}, {0, "L-a", 0}, {1, "L-b", 1}, {0, "L-d", 2}};
+  for (const auto& step : sent) {
+    int index = 7;
+    const bool dealt = stations[step.station].Claim("fleet.csv", rowIds, step.imei, index, error);
+    EXPECT_EQ(dealt ? index : -2, step.index) << step.imei << ": " << error;
+    if (!dealt) {
+      EXPECT_NE(error.find("held by L-c in this station's journal but by L-a on the shared journal"),
+                std::string::npos)
+          << error;
+    }
+  }
+  const std::set<int> before = {0, 1, 2};
 
   // Five trackers at each station, claimed side by side.
   int dealt[2][5];
@@ -185,7 +216,7 @@ TEST_F(ServerJournalServerTest, ClaimsFromTwoStationsNeverShareARow) {
   std::set<int> distinct;
   for (auto& station : dealt)
     for (int index : station) {
-      EXPECT_GE(index, 0);
+      EXPECT_TRUE(index >= 0 && !before.count(index));
       distinct.insert(index);
     }
   EXPECT_EQ(distinct.size(), 10u);
@@ -202,7 +233,8 @@ TEST_F(ServerJournalServerTest, ClaimsFromTwoStationsNeverShareARow) {
     int index = 7;
     ASSERT_TRUE(stations[step.station].Claim("fleet.csv", rowIds, step.imei, index, error)) << error;
     if (step.index == -3) {
-      EXPECT_TRUE(index >= 0 && !distinct.count(index) && fresh.insert(index).second) << step.imei;
+      EXPECT_TRUE(index >= 0 && !distinct.count(index) && !before.count(index) && fresh.insert(index).second)
+          << step.imei;
     } else {
       EXPECT_EQ(index, step.index) << step.imei;
     }
