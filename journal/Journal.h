@@ -40,11 +40,12 @@ struct JournalRow {
 };
 
 struct JournalQuery {
-  std::string imei;     // empty: every tracker
-  std::string since;    // UTC as ParseSince gives it; empty: from the start
-  std::string outcome;  // empty: every outcome
-  int limit = 0;        // 0: no limit
-  bool failed = false;  // only failed trackers: status 3 and up, or differences after a write
+  std::string imei;       // empty: every tracker
+  std::string since;      // UTC as ParseSince gives it; empty: from the start
+  std::string outcome;    // empty: every outcome
+  int limit = 0;          // 0: no limit
+  bool failed = false;    // only failed trackers: status 3 and up, or differences after a write
+  bool withHash = false;  // only rows with a settings hash (written or skipped by provision)
 };
 
 // One tracker as the journal last saw it.
