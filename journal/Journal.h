@@ -40,12 +40,13 @@ struct JournalRow {
 };
 
 struct JournalQuery {
-  std::string imei;       // empty: every tracker
-  std::string since;      // UTC as ParseSince gives it; empty: from the start
-  std::string outcome;    // empty: every outcome
-  int limit = 0;          // 0: no limit
-  bool failed = false;    // only failed trackers: status 3 and up, or differences after a write
-  bool withHash = false;  // only rows with a settings hash (written or skipped by provision)
+  std::string imei;     // empty: every tracker
+  std::string since;    // UTC as ParseSince gives it; empty: from the start
+  std::string outcome;  // empty: every outcome
+  int limit = 0;        // 0: no limit
+  bool failed = false;  // only failed trackers: status 3 and up, or differences after a write
+  // Only rows with a settings hash (written, or skipped as done, by provision).
+  bool withHash = false;
 };
 
 // One tracker as the journal last saw it.

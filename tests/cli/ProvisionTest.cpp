@@ -263,6 +263,16 @@ TEST_F(ProvisionTest, AFailedTrackerGetsItsRetryLine) {
                        " --table " + table + " --port 78 --imei " + imei + " --pacing fast --json\n"),
             std::string::npos)
       << r.err;
+  // A port gone by the end of the run is left out, with how to add it back.
+  env.onStatus = [&](int, const std::string& status) {
+    if (status.find("Fail") != std::string::npos) std::filesystem::remove(dir / "ports/com78");
+  };
+  const Result gone = Run({"provision", dir / "fleet.ini", "--table", table, "-p", "78"});
+  EXPECT_EQ(gone.code, 4);
+  EXPECT_EQ(gone.err.find("to retry"), std::string::npos) << gone.err;
+  EXPECT_NE(gone.err.find("rv450-cli: COM78 is gone: plug the tracker in and add --port 78\n"),
+            std::string::npos)
+      << gone.err;
 }
 
 // What provision refuses before any port, beyond the table's own checks.
