@@ -243,8 +243,10 @@ COptionTable OptionTable(Options& o) {
        "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
        nonEmpty(o.logDir, "--log-dir needs a folder"), kConnecting},
       {"--journal", "PATH",
-       "the journal file, or a shared server postgresql://...\n(default: $RV450_JOURNAL, else "
-       "$XDG_DATA_HOME/rv450-kestrun/\njournal.sqlite)",
+       "the journal file, or a shared server postgresql://...\nor libpq's keyword=value pairs (default: "
+       "$RV450_JOURNAL,\nelse $XDG_DATA_HOME/rv450-kestrun/journal.sqlite);\nput its password in ~/.pgpass "
+       "or "
+       "PGPASSWORD",
        nonEmpty(o.journalPath, "--journal needs a file"), kJournaled},
       {"--no-journal", "", "add no row to the journal", flag(o.noJournal), kConnecting},
       {"--report", "FILE",

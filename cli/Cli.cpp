@@ -17,10 +17,12 @@
 #include "cli/PasswordSource.h"
 #include "cli/PortJob.h"
 #include "cli/PortList.h"
+#include "cli/Provision.h"
 #include "cli/ProvisionPlan.h"
 #include "cli/RetryLine.h"
 #include "engine/TrafficLog.h"
 #include "journal/JournalStore.h"
+#include "journal/ServerString.h"
 #include "port/PathLinks.h"
 #include "protocol/ControlChars.h"
 #include "protocol/PasswordRule.h"
@@ -49,9 +51,10 @@ struct Connections {
 };
 
 // Every message names what the user gave (a file, a port, an option), so its
-// control bytes are shown escaped, never sent to the terminal as they are.
+// control bytes are shown escaped, never sent to the terminal as they are,
+// and a password it may quote (a server string) is masked.
 int Fail(std::ostream& err, const std::string& message) {
-  err << "rv450-cli: " << EscapeControlBytes(message) << "\n";
+  err << "rv450-cli: " << EscapeControlBytes(journal::MaskSecrets(message)) << "\n";
   return kExitUsage;
 }
 
@@ -356,6 +359,12 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
   };
   if (o.command == Command::Ports) return RunPorts(o, out, env);
   const std::string journalPath = o.journalPath.empty() ? env.journalPath : o.journalPath;
+  if (const std::string why = journal::CJournalStore::RefusalOf(journalPath); !why.empty())
+    return fail("journal " + why);
+  if (journal::CJournalStore::IsServer(o.journalPath) && journal::HoldsPassword(o.journalPath))
+    err << "rv450-cli: warning: other users can see the journal server's password in --journal (ps); "
+           "give the server through RV450_JOURNAL, and the password through libpq's password file "
+           "(~/.pgpass) or PGPASSWORD\n";
   if (o.command == Command::Journal) return RunJournal(o, journalPath, out, err);
 
   Connections c;
@@ -470,7 +479,8 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
     return fail("journal " + error);
   auto journalWarning = [&] {
     if (const std::string warning = store.TakeWarning(); !warning.empty())
-      err << "rv450-cli: warning: journal: " << EscapeControlBytes(warning) << "\n";
+      err << "rv450-cli: warning: journal: " << EscapeControlBytes(journal::MaskSecrets(warning, journalPath))
+          << "\n";
   };
   journalWarning();
   if (plan.provision) {
@@ -487,10 +497,18 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
   // A dry run writes nothing, not even its journal rows (and takes no --report).
   CBatchRows batchRows;
   if ((!o.noJournal || !o.reportFile.empty()) && !o.dryRun)
-    plan.onFinished = [&store, &plan, &batchRows, &o](PortReport& r) {
+    plan.onFinished = [&store, &plan, &batchRows, &o, &journalPath](PortReport& r) {
       journal::JournalRow row = JournalRowFor(r, plan);
+      // A tracker an --imei run leaves alone keeps its earlier row as its last.
+      const bool leftAlone = r.outcome == "skipped" && r.message == kNotInImei;
       std::string why;
-      if (!o.noJournal && !store.Append(row, why)) r.journalError = why;
+      if (!o.noJournal && !leftAlone && !store.Append(row, why)) {
+        // The report says what the journal lacks, with the run's status.
+        r.journalError = journal::MaskSecrets(why, journalPath);
+        row.exitCode = std::max(row.exitCode, static_cast<int>(kExitOutputFailed));
+        row.message +=
+            (row.message.empty() ? "" : "; ") + std::string("not recorded in the journal: ") + r.journalError;
+      }
       batchRows.Add(row);
     };
   const auto style = o.quiet            ? CProgress::Style::Quiet
@@ -545,12 +563,22 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
           << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
   if (several && !identify && !o.json && !o.quiet) PrintClosingTable(out, reports);
   out << std::flush;
-  const std::string retry = RetryCommandLine(args, reports);
-  if (!retry.empty() && !stopped)
-    err << "rv450-cli: to retry the failed trackers:\n" << EscapeControlBytes(retry) << "\n";
+  // A port that went away since would stop the whole retry before any port.
+  const std::vector<PortEntry> present = DiscoverPorts(env.discovery);
+  const RetryLine retry = RetryCommandLine(args, reports, [&present](const PortReport& r) {
+    std::error_code ec;
+    if (r.port <= 0) return fs::exists(r.device, ec);
+    return std::any_of(present.begin(), present.end(),
+                       [&r](const PortEntry& p) { return p.number == r.port; });
+  });
+  // Said after Ctrl+C too: the report holds the same line.
+  if (!retry.line.empty())
+    err << "rv450-cli: to retry the failed trackers:\n" << EscapeControlBytes(retry.line) << "\n";
+  for (const std::string& note : retry.notes) err << "rv450-cli: " << EscapeControlBytes(note) << "\n";
   status = stopped ? kExitInterrupted : status;
   if (!o.reportFile.empty())
-    status = WriteBatchReport(o.reportFile, o.command, status, retry, batchRows.InOrder(reports, plan), err);
+    status =
+        WriteBatchReport(o.reportFile, o.command, status, retry.line, batchRows.InOrder(reports, plan), err);
   return status;
 }
 
@@ -561,6 +589,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   Options o;
   std::string error;
   if (!ParseArgs(args, o, error)) {
+    error = journal::MaskSecrets(error);
     err << "rv450-cli: " << EscapeControlBytes(error) << "\nTry 'rv450-cli --help'.\n";
     // --json anywhere before "--" asks for the refusal as an object too.
     const auto end = std::find(args.begin(), args.end(), "--");
@@ -578,7 +607,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   std::string refusal;
   const int status = RunCommand(o, args, out, err, env, refusal);
   // A port's own status 2 (provision refusing a tracker's merged values) is in its object already.
-  if (status == kExitUsage && o.json && !refusal.empty()) PrintJsonError(out, refusal, kExitUsage);
+  if (status == kExitUsage && o.json && !refusal.empty())
+    PrintJsonError(out, journal::MaskSecrets(refusal), kExitUsage);
   return status;
 }
 

@@ -60,7 +60,7 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
                                             : "the tracker's IMEI " + identity.imei + " is not valid");
   if (!setup.imeis.empty() && !imei.empty() &&
       std::find(setup.imeis.begin(), setup.imeis.end(), imei) == setup.imeis.end())
-    return NotWritten("skipped", kExitOk, "not in --imei");
+    return NotWritten("skipped", kExitOk, kNotInImei);
 
   const FleetTable::Row* row = nullptr;
   std::string rowKey;
@@ -133,7 +133,9 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
     journal::JournalRow last;
     bool found = false;
     std::string error;
-    if (setup.store->LastRow(imei, last, found, error) && found && last.command == "provision" &&
+    // Rows without a hash (a tracker an --imei run left alone, a failure
+    // before the merge) say nothing of the settings it holds.
+    if (setup.store->LastRow(imei, last, found, error, true) && found && last.command == "provision" &&
         (last.outcome == "equal" || last.outcome == "skipped") && last.settingsHash == d.settingsHash) {
       TrackerDecision skipped =
           NotWritten("skipped", kExitOk, "already provisioned with these settings at " + last.time);

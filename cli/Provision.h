@@ -40,6 +40,10 @@ struct ProvisionSetup {
   journal::CJournalStore* store = nullptr;
 };
 
+// The message of a tracker an --imei run leaves alone: `skipped` in the
+// report, but no journal row, which would hide its earlier one.
+constexpr const char* kNotInImei = "not in --imei";
+
 // What becomes of one tracker.
 struct TrackerDecision {
   bool write = false;   // true: write `values`

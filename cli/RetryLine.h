@@ -1,9 +1,9 @@
 // The command line that retries a batch's failed trackers: the same arguments
-// with --port narrowed to the ports that failed, or, for provision, --imei
-// narrowed to the failed trackers' IMEIs (the ports kept, so a tracker plugged
-// into another port is still found).
+// with --port narrowed to the ports that failed and, for provision, --imei
+// narrowed to the failed trackers' IMEIs.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,11 +15,20 @@ namespace kestrun::cli {
 // differences found after a write.
 bool NeedsRetry(const PortReport& report);
 
+struct RetryLine {
+  std::string line;                // empty when no tracker needs a retry (or none can be retried now)
+  std::vector<std::string> notes;  // what the line leaves out and how to add it back
+};
+
 // "rv450-cli ARGS..." quoted for a POSIX shell, with `args` (the arguments
-// after the program name) narrowed to the reports that need a retry; empty
-// when none does. provision falls back to --port when a failed port has no
-// valid IMEI (its tracker never answered).
-std::string RetryCommandLine(const std::vector<std::string>& args, const std::vector<PortReport>& reports);
+// after the program name) narrowed to the reports that need a retry: --port
+// lists only their ports (those `present` still finds; each other one gets a
+// note), and provision names them by --imei unless one has no valid IMEI
+// (its tracker never answered). The line repeats no secret and replaces no
+// file: --report FILE.csv becomes FILE-retry.csv, --password TEXT becomes
+// --password -, a server string loses its password (with a note).
+RetryLine RetryCommandLine(const std::vector<std::string>& args, const std::vector<PortReport>& reports,
+                           const std::function<bool(const PortReport&)>& present = {});
 
 // One argument quoted for a POSIX shell: as it is when it holds only safe
 // characters, else in single quotes.

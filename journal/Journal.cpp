@@ -225,6 +225,7 @@ bool CJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& rows, st
   if (!query.imei.empty()) sql += " AND imei = ?", values.push_back(query.imei);
   if (!query.since.empty()) sql += " AND time >= ?", values.push_back(query.since);
   if (!query.outcome.empty()) sql += " AND outcome = ?", values.push_back(query.outcome);
+  if (query.withHash) sql += " AND settings_hash <> ''";
   // A failure (status 3 and up: port, tracker, output, stopped) or
   // differences found after a write; a diff's differences are its result.
   if (query.failed) sql += " AND (exit_code >= 3 OR (outcome = 'different' AND command <> 'diff'))";

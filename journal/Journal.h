@@ -45,6 +45,8 @@ struct JournalQuery {
   std::string outcome;  // empty: every outcome
   int limit = 0;        // 0: no limit
   bool failed = false;  // only failed trackers: status 3 and up, or differences after a write
+  // Only rows with a settings hash (written, or skipped as done, by provision).
+  bool withHash = false;
 };
 
 // A dealt table row as the local journal holds it (CJournal::Claim).

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "journal/ServerJournal.h"
+#include "journal/ServerString.h"
 
 namespace kestrun::journal {
 
@@ -17,11 +18,19 @@ CJournalStore::CJournalStore() = default;
 CJournalStore::~CJournalStore() = default;
 
 bool CJournalStore::IsServer(const std::string& target) {
-  return target.rfind("postgresql://", 0) == 0 || target.rfind("postgres://", 0) == 0;
+  return ClassifyTarget(target) == TargetKind::Server;
+}
+
+std::string CJournalStore::RefusalOf(const std::string& target) {
+  if (ClassifyTarget(target) != TargetKind::Refused) return "";
+  return MaskSecrets(target) +
+         ": neither a journal file nor a server string (postgresql://... or libpq's keyword=value pairs); "
+         "a text holding \"://\" or \"password=\" is never taken as a file name";
 }
 
 bool CJournalStore::Open(const std::string& target, const std::string& outboxPath, std::string& error) {
   std::lock_guard<std::mutex> hold(lock_);
+  if (error = RefusalOf(target); !error.empty()) return false;
   if (!IsServer(target)) return local_.Open(target, error);
   target_ = target;
   outboxPath_ = outboxPath;
@@ -199,11 +208,13 @@ bool CJournalStore::Claim(const std::string& tableName, const std::vector<std::s
   return false;
 }
 
-bool CJournalStore::LastRow(const std::string& imei, JournalRow& row, bool& found, std::string& error) {
+bool CJournalStore::LastRow(const std::string& imei, JournalRow& row, bool& found, std::string& error,
+                            bool withHash) {
   std::lock_guard<std::mutex> hold(lock_);
   JournalQuery query;
   query.imei = imei;
   query.limit = 1;
+  query.withHash = withHash;
   std::vector<JournalRow> rows;
   if (!local_.Rows(query, rows, error)) return false;
   found = !rows.empty();

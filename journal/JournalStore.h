@@ -42,8 +42,10 @@ class CJournalStore {
   CJournalStore();
   ~CJournalStore();
 
-  // True when `target` names a shared server ("postgresql://..." or "postgres://...").
+  // True when `target` names a shared server (see ClassifyTarget).
   static bool IsServer(const std::string& target);
+  // Why `target` is neither a file nor a server (its secrets masked); empty when it is one.
+  static std::string RefusalOf(const std::string& target);
 
   // `target`: a SQLite file, or a server; `outboxPath`: the local journal used
   // with a server (normally CJournal::DefaultPath()). False when the local
@@ -81,8 +83,10 @@ class CJournalStore {
                int& index, std::string& error);
   bool Claim(const std::string& tableName, const std::vector<std::string>& rowIds, const std::string& imei,
              int& index, std::string& error);
-  // The newest row of the tracker `imei` in the local journal; `found` false when there is none.
-  bool LastRow(const std::string& imei, JournalRow& row, bool& found, std::string& error);
+  // The newest row of the tracker `imei` in the local journal (with `withHash`, the newest
+  // that holds a settings hash); `found` false when there is none.
+  bool LastRow(const std::string& imei, JournalRow& row, bool& found, std::string& error,
+               bool withHash = false);
 
   // Sends every row that waits, now. `sent`: rows the server took since Open
   // (which sends what waits when it reaches the server) or the last Push; `waiting`:

@@ -206,6 +206,8 @@ std::string CProvisioningModel::JournalTarget() const {
 bool CProvisioningModel::JournalRows(const std::string& imei, const std::string& outcome, int limit,
                                      std::vector<journal::JournalRow>& rows, std::string& error) const {
   const std::string target = JournalTarget();
+  // A mistyped server string is never a file: no journal named after its password.
+  if (error = journal::CJournalStore::RefusalOf(target); !error.empty()) return false;
   journal::CJournal local;
   if (!local.Open(journal::CJournalStore::IsServer(target) ? journal::CJournal::DefaultPath() : target,
                   error))
