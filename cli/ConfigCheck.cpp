@@ -13,24 +13,7 @@
 
 namespace kestrun::cli {
 
-bool IsInteger(const std::string& text) {
-  std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  return text.size() > start && text.size() - start <= 9 &&
-         std::all_of(text.begin() + static_cast<long>(start), text.end(), ::isdigit);
-}
-
 namespace {
-
-const char* const kCommaWhy = "holds a comma, which would shift every later field of the line";
-
-// Why a value with a control byte cannot be sent, or empty. A CR or LF would
-// end the line and make the rest a command of its own.
-std::string ControlByteWhy(const std::string& value) {
-  const std::size_t at = FindControlByte(value);
-  if (at == std::string::npos) return {};
-  return "holds a control character (" + ControlByteName(static_cast<unsigned char>(value[at])) +
-         "), which would end or garble its command line";
-}
 
 // Collects what a refresh or range check reports instead of showing it.
 class CRecorder : public IFormOutput {
@@ -50,11 +33,8 @@ std::size_t CountChars(const std::string& text) {
 
 // Number of items in the list (or radio group) behind an index value.
 int ListSize(int id) {
-  using namespace ctl;
-  if (id == ReportMode) return 4;
-  if (id == RtoOption || id == MobileStart || id == MobileEnd) return 10;
-  if (std::find(std::begin(FenceType), std::end(FenceType), id) != std::end(FenceType)) return 3;
-  return 2;  // KPN Enable, Auto Answer, Call Filter, GGL Mode, Auto Unlock PIN, PIN Checking
+  const FormField* field = FindFormField(id);
+  return field ? field->listSize : 0;
 }
 
 Group GroupOf(const ConfigKey& key) {
@@ -71,12 +51,8 @@ std::string Joined(const std::vector<std::string>& texts) {
 
 void CheckText(const ConfigKey& key, const std::string& value, std::vector<Problem>& problems) {
   const Binding* binding = FindBinding(key.id);
-  Problem problem{key.section, key.key, value, "", "", ""};
-  if (value.find(',') != std::string::npos) {
-    problem.why = kCommaWhy;
-  } else if (HasControlBytes(value)) {
-    problem.why = ControlByteWhy(value);
-  } else {
+  Problem problem{key.section, key.key, value, KeyTextProblem(key, value), "", ""};
+  if (problem.why.empty()) {
     std::vector<std::string> messages;
     std::string corrected = value;
     // The range check the window runs when the field changes.
@@ -185,16 +161,8 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
     anyKey = true;
     Group group;
     if (GroupOfSection(key.section, group)) input.sections[static_cast<int>(group)] = true;
-    if (key.id != 0 && HasControlBytes(raw)) {
-      problems.push_back({key.section, key.key, raw, ControlByteWhy(raw), "", ""});
-    } else if (key.encoding == Encoding::Text) {
-      if (raw.find(',') != std::string::npos && key.id != 0)
-        problems.push_back({key.section, key.key, raw, kCommaWhy, "", ""});
-    } else if (!IsInteger(raw)) {
-      problems.push_back({key.section, key.key, raw, "is not a number", "", ""});
-    } else if (key.encoding == Encoding::Octet && (std::stoi(raw) < 0 || std::stoi(raw) > 255)) {
-      problems.push_back({key.section, key.key, raw, "is not an address octet (0 to 255)", "", ""});
-    }
+    if (std::string why = KeyTextProblem(key, raw); !why.empty())
+      problems.push_back({key.section, key.key, raw, std::move(why), "", ""});
   }
   if (!anyKey) {
     error = path +

@@ -9,6 +9,7 @@
 #include "protocol/FormValues.h"
 #include "protocol/Groups.h"
 #include "settings/ConfigFile.h"
+#include "settings/KeyCodec.h"
 
 namespace kestrun::cli {
 
@@ -28,8 +29,7 @@ struct Problem {
 // "[RVSRI] ServerPort: '123456' is ..." as shown to the user.
 std::string Describe(const Problem& problem);
 
-// A whole number as a settings file holds it: an optional sign and 1 to 9 digits.
-bool IsInteger(const std::string& text);
+using kestrun::IsInteger;
 
 struct ConfigInput {
   std::string path;

@@ -20,16 +20,18 @@ bool CBacCommand::Build() {
 
 bool CBacCommand::Parse(const std::string& reply) {
   // Reply field k holds command field k + 2; no password, no stamp.
-  std::string f[20];
-  if (!SplitReplyFields(reply, f, 18)) return false;
+  std::vector<std::string> f;
+  if (!SplitReplyFields(reply, f)) return false;
   overSpeedAlarm = Flag(ReadNumber(f[0]));
   speedLimited = f[1];
   for (int i = 0; i < kRun; ++i) flagRun[i] = Flag(ReadNumber(f[4 + i]));
-  infoReportPeriod = f[13];
-  movDetMode = Flag(ReadNumber(f[14]));
-  movSpeed = f[15];
-  movDistance = f[16];
-  sendNum = f[17];
+  // The tail after the run, in the order Build writes it.
+  std::size_t at = 4 + kRun;
+  infoReportPeriod = f[at++];
+  movDetMode = Flag(ReadNumber(f[at++]));
+  movSpeed = f[at++];
+  movDistance = f[at++];
+  sendNum = f[at++];
   return true;
 }
 

@@ -12,8 +12,8 @@ bool CBeiCommand::Build() {
 
 bool CBeiCommand::Parse(const std::string& reply) {
   // The reply has a single empty field between the password and the address.
-  std::string f[9];
-  if (!SplitReplyFields(reply, f, 5)) return false;
+  std::vector<std::string> f;
+  if (!SplitReplyFields(reply, f)) return false;
   password = f[0];
   if (!ParseDottedAddress(f[2], backupIp)) backupIp = {};
   serverPort = f[3];

@@ -1,6 +1,7 @@
 #include "protocol/CommandRecord.h"
 
 #include "protocol/CommandLine.h"
+#include "protocol/Groups.h"
 #include "protocol/UtcStamp.h"
 
 namespace kestrun {
@@ -16,6 +17,12 @@ std::string CCommandRecord::Line(const std::vector<std::string>& fields, const s
   all.insert(all.end(), fields.begin(), fields.end());
   all.push_back(stamp);
   return JoinCommand(name_, all);
+}
+
+bool CCommandRecord::SplitReplyFields(const std::string& reply, std::vector<std::string>& fields) const {
+  const GroupInfo* group = FindGroup(name_);
+  fields.assign(group ? static_cast<std::size_t>(group->replyFields) : 0, std::string());
+  return group && SplitReply(reply, ReplyTag(), fields.data(), group->replyFields, group->replyFields);
 }
 
 std::string CCommandRecord::ReplyTag() const { return std::string("RV") + name_ + ":"; }

@@ -3,7 +3,6 @@
 // parsing a "+RV<name>:" reply.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -23,12 +22,10 @@ class CCommandRecord {
   std::string Line(const std::vector<std::string>& fields) const;
   // The same with a stamp of the caller's (lines built together share one).
   std::string Line(const std::vector<std::string>& fields, const std::string& stamp) const;
-  // Extracts the reply's body and splits it into `slots`; true when the reply
-  // has its tag and closing OK and exactly `expected` fields.
-  template <std::size_t N>
-  bool SplitReplyFields(const std::string& reply, std::string (&fields)[N], int expected) const {
-    return SplitReply(reply, ReplyTag(), fields, static_cast<int>(N), expected);
-  }
+  // Extracts the reply's body and splits it into `fields`; true when the reply
+  // has its tag and closing OK and exactly the group's count of reply fields
+  // (protocol/Groups.cpp).
+  bool SplitReplyFields(const std::string& reply, std::vector<std::string>& fields) const;
 
  private:
   std::string ReplyTag() const;

@@ -84,18 +84,6 @@ void ExplainPreview(CFormValues& v, int id, const std::string& why, IFormOutput&
   out.SetControlText(id, "Not sent: " + why);
 }
 
-// Whether a Send carries the field's value: a fence's or key's field only
-// with its row ticked, a white-list number only within Mobile Start..End.
-bool IsSent(const CFormValues& v, const FormField& f) {
-  if (f.row < 0) return true;
-  switch (f.group) {
-    case Group::Geo: return v.Number(FenceBox[f.row]) != 0;
-    case Group::Kpn: return v.Number(KeyBox[f.row]) != 0;
-    case Group::Wlt: return f.row >= v.Number(MobileStart) && f.row <= v.Number(MobileEnd);
-    default: return true;
-  }
-}
-
 std::string BrokenRuleText(CFormModel& model, const FormField& f) {
   const std::string& value = f.recordText(model);
   return DescribeBrokenRule(f, value, CheckValueRule(f, value).value_or(""));
@@ -115,6 +103,18 @@ bool ShowLine(CFormModel& model, Group group, int preview, Line& line, IFormOutp
 }
 
 }  // namespace
+
+// Whether a Send carries the field's value: a fence's or key's field only
+// with its row ticked, a white-list number only within Mobile Start..End.
+bool IsSent(const CFormValues& v, const FormField& f) {
+  if (f.row < 0) return true;
+  switch (f.group) {
+    case Group::Geo: return v.Number(FenceBox[f.row]) != 0;
+    case Group::Kpn: return v.Number(KeyBox[f.row]) != 0;
+    case Group::Wlt: return f.row >= v.Number(MobileStart) && f.row <= v.Number(MobileEnd);
+    default: return true;
+  }
+}
 
 const RangeRule* FindRangeRule(int id) {
   for (const RangeRule& rule : RangeRules())

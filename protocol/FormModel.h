@@ -10,6 +10,7 @@
 
 #include "protocol/BacCommand.h"
 #include "protocol/BeiCommand.h"
+#include "protocol/FormFields.h"
 #include "protocol/FormValues.h"
 #include "protocol/GeoCommand.h"
 #include "protocol/Groups.h"
@@ -40,6 +41,10 @@ struct RangeRule {
 
 // The range check that runs before a refresh when the field changes, or null.
 const RangeRule* FindRangeRule(int id);
+
+// Whether a Send carries the field's value: a fence's or key's field only
+// with its row ticked, a white-list number only within Mobile Start..End.
+bool IsSent(const CFormValues& v, const FormField& f);
 
 class CFormModel {
  public:

@@ -16,8 +16,8 @@ bool CGeoCommand::Build() {
 }
 
 bool CGeoCommand::Parse(const std::string& reply) {
-  std::string f[32];
-  if (!SplitReplyFields(reply, f, 25)) return false;
+  std::vector<std::string> f;
+  if (!SplitReplyFields(reply, f)) return false;
   password = f[0];
   // Each group names its own fence; groups before a bad number stay stored.
   for (int g = 0; g < kFences; ++g) {

@@ -18,11 +18,15 @@ struct GroupInfo {
   int enableBox;     // -1: rows switch themselves (GEO, KPN)
   int readButton;    // -1: never read (RTO)
   int sendButton;
-  int readMax;  // bytes of the one reply read; 0: collect until quiet (KPN)
+  int readMax;      // bytes of the one reply read; 0: collect until quiet (KPN)
+  int replyFields;  // fields of the query's reply body (0: no query)
+  int lineFields;   // fields of a settings line, password and stamp included (WLT: all ten numbers)
   std::vector<int> previews;
 };
 
 const GroupInfo& Info(Group group);
+// The group named "SRI", "BEI", ..., or null.
+const GroupInfo* FindGroup(const char* name);
 const std::array<GroupInfo, kGroupCount>& AllGroups();
 
 // Groups in the order a Read handles them (RTO has no query).

@@ -15,8 +15,8 @@ bool CKpnCommand::Build(int key) {
 }
 
 bool CKpnCommand::Parse(const std::string& reply) {
-  std::string f[33];
-  if (!SplitReplyFields(reply, f, 30)) return false;
+  std::vector<std::string> f;
+  if (!SplitReplyFields(reply, f)) return false;
   if (ReadNumber(f[0]) != 0) return false;
   phoneNumber[0] = f[3];
   phoneName[0] = f[5];

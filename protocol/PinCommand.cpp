@@ -11,8 +11,8 @@ bool CPinCommand::Build() {
 }
 
 bool CPinCommand::Parse(const std::string& reply) {
-  std::string f[5];
-  if (!SplitReplyFields(reply, f, 3)) return false;
+  std::vector<std::string> f;
+  if (!SplitReplyFields(reply, f)) return false;
   autoUnlock = ReadNumber(f[0]);
   pin = f[1];
   pinCheck = ReadNumber(f[2]);

@@ -11,8 +11,8 @@ bool CSriCommand::Build() {
 }
 
 bool CSriCommand::Parse(const std::string& reply) {
-  std::string f[12];
-  if (!SplitReplyFields(reply, f, 9)) return false;
+  std::vector<std::string> f;
+  if (!SplitReplyFields(reply, f)) return false;
   password = f[0];
   reportMode = ReadNumber(f[1]);
   longConnection = ReadNumber(f[2]);

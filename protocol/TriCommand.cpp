@@ -11,8 +11,8 @@ bool CTriCommand::Build() {
 }
 
 bool CTriCommand::Parse(const std::string& reply) {
-  std::string f[8];
-  if (!SplitReplyFields(reply, f, 5)) return false;
+  std::vector<std::string> f;
+  if (!SplitReplyFields(reply, f)) return false;
   password = f[0];
   beginTime = f[1];
   endTime = f[2];

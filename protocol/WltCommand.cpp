@@ -17,8 +17,8 @@ bool CWltCommand::Build() {
 }
 
 bool CWltCommand::Parse(const std::string& reply) {
-  std::string f[18];
-  if (!SplitReplyFields(reply, f, 12)) return false;
+  std::vector<std::string> f;
+  if (!SplitReplyFields(reply, f)) return false;
   for (int i = 0; i < kNumbers; ++i) numbers[i] = f[i];
   callFilter = ReadNumber(f[10]);
   gglMode = ReadNumber(f[11]);

@@ -1,5 +1,5 @@
 // Config files: a whole form in an INI file, one section per command group plus
-// INFO, 100 keys in a fixed order.
+// INFO, the keys in the field table's file order (protocol/FormFields).
 #pragma once
 
 #include <string>
@@ -24,7 +24,7 @@ struct ConfigKey {
 // Every key in the order it is written.
 const std::vector<ConfigKey>& ConfigKeys();
 
-// Writes the 100 keys in one replace of the file; `version` is the firmware
+// Writes every key in one replace of the file; `version` is the firmware
 // version text (INFO/VER). Every other line of an existing file stays.
 FileResult WriteConfigFile(CIniFile& file, const CFormValues& values, const std::string& version);
 
@@ -45,8 +45,8 @@ struct ConfigLoad {
 inline constexpr const char* kBinaryFileReason = "not a config file (it holds binary data)";
 inline bool HoldsBinaryData(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
 
-// Reads the file once and takes the 99 keys other than INFO/VER from that
-// reading, each with its default; octets are cut to their low 8 bits. A
+// Reads the file once and takes the keys other than INFO/VER from that
+// reading (settings/KeyCodec), each with its default; octets are cut to their low 8 bits. A
 // missing file gives every default. A file that cannot be read (not a regular
 // file, too large, no permission) or holds binary data leaves `values` as
 // they were.

@@ -8,6 +8,7 @@
 
 #include "protocol/FormValues.h"
 #include "settings/ConfigFile.h"
+#include "settings/KeyCodec.h"
 
 namespace kestrun {
 
@@ -18,13 +19,11 @@ struct Difference {
   std::string trackerValue;
 };
 
-// The key's value as WriteConfigFile writes it.
-std::string KeyText(const ConfigKey& key, const CFormValues& values);
-
 // The group a config key belongs to; false for INFO.
 bool GroupOfSection(const std::string& section, Group& group);
 
-// The fence (0..3) or keypad row (0..4) a key's value belongs to, or -1.
+// The fence (0..3) or keypad row (0..4) a key's value belongs to, or -1: the
+// row of the field table in the groups whose rows switch themselves.
 int RowOf(const ConfigKey& key);
 
 // The keys a read of the groups fills, in file order (no enable or row boxes,

@@ -20,7 +20,8 @@ int Number(const std::string& text) {
   }
 }
 
-// Reply field counts of the eight queries.
+// Reply field counts of the eight queries: the simulator's own, written
+// apart from the tool's field table so that it does not share its mistakes.
 const std::map<std::string, std::size_t> kReplyFields = {{"SRI", 9},  {"BEI", 5},  {"TRI", 5},  {"GEO", 25},
                                                          {"BAC", 18}, {"KPN", 30}, {"WLT", 12}, {"PIN", 3}};
 
@@ -39,6 +40,11 @@ std::vector<std::string> SplitComma(const std::string& text) {
   }
   fields.push_back(field);
   return fields;
+}
+
+int ReplyFieldCount(const std::string& group) {
+  const auto found = kReplyFields.find(group);
+  return found == kReplyFields.end() ? 0 : static_cast<int>(found->second);
 }
 
 int ExpectedSettingFields(const std::string& group, const std::vector<std::string>& fields) {
@@ -108,7 +114,8 @@ bool CTrackerState::ApplySetting(const std::string& line) {
     if (f[1].size() != 1 || codes.find(f[1][0]) == std::string::npos) return false;
     lastRealTimeOperation = std::stoi(f[1], nullptr, 16);
   } else if (group == "BAC") {
-    groups_["BAC"] = std::vector<std::string>(f.begin() + 1, f.begin() + 19);
+    // The line's fields between password and stamp are the reply's.
+    groups_["BAC"] = std::vector<std::string>(f.begin() + 1, f.end() - 1);
   } else if (group == "KPN") {
     const int k = Number(f[1]);
     if (k < 0 || k > 4) return false;

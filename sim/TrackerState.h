@@ -36,6 +36,8 @@ class CTrackerState {
   std::map<std::string, std::vector<std::string>> groups_;
 };
 
+// Number of fields of the group's query reply; 0 for a group without a query.
+int ReplyFieldCount(const std::string& group);
 // Number of fields a settings line of the group must carry (WLT: for its range).
 int ExpectedSettingFields(const std::string& group, const std::vector<std::string>& fields);
 std::vector<std::string> SplitComma(const std::string& text);

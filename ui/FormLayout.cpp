@@ -3,6 +3,7 @@
 #include <map>
 
 #include "protocol/ControlIds.h"
+#include "protocol/FormFields.h"
 
 namespace kestrun {
 
@@ -220,29 +221,19 @@ std::vector<ControlEntry> MakeControls() {
 
 std::map<std::pair<int, int>, std::vector<int>> MakeRules() {
   std::map<std::pair<int, int>, std::vector<int>> r;
-  auto key = [](Group g, int row) { return std::make_pair(static_cast<int>(g), row); };
-  r[key(Group::Sri, 0)] = {SriSend, SriIp,       SriPort,     SmsGateway,  ApnUser,    ApnPassword,
-                           Apn,     ReportMode0, ReportMode1, ReportMode2, ReportMode3};
-  r[key(Group::Bei, 0)] = {BeiSend, BeiIp, BeiPort, PositionDelay};
-  r[key(Group::Tri, 0)] = {TriSend, EndTime, FixInterval, SendInterval, BeginTime};
-  for (int n = 0; n < 4; ++n)
-    r[key(Group::Geo, n)] = {Longitude[n], Latitude[n], Radius[n], CheckInterval[n], FenceType[n]};
-  r[key(Group::Rto, 0)] = {RtoOption, RtoSend};
-  std::vector<int> bac = {BacSend, OverSpeedAlarm};
-  for (int id : BacAlarmFlag) bac.push_back(id);
-  for (int id : {InfoReportFlag, MovDetMode, SpeedLimited, InfoReportPeriod, SendNum, MovSpeed, MovDistance})
-    bac.push_back(id);
-  r[key(Group::Bac, 0)] = bac;
-  for (int k = 0; k < 5; ++k) {
-    std::vector<int> row = {PhoneNumber[k], PhoneName[k]};
-    if (KpnEnable[k] > 0) row.push_back(KpnEnable[k]);
-    if (AutoAnswer[k] > 0) row.push_back(AutoAnswer[k]);
-    r[key(Group::Kpn, k)] = row;
+  for (const GroupInfo& info : AllGroups()) {
+    // A group whose rows switch themselves has its Send button enabled by the rows' boxes.
+    const bool rows = info.enableBox < 0;
+    const int g = static_cast<int>(info.group);
+    if (!rows) r[{g, 0}].push_back(info.sendButton);
+    // Every field a config file holds, but the boxes that switch the rows.
+    for (const FormField& f : FormFields()) {
+      if (f.group != info.group || f.key.empty() || f.rowBox) continue;
+      std::vector<int>& ids = r[{g, rows ? f.row : 0}];
+      const int buttons = f.kind == ValueKind::Radio ? f.listSize : 1;  // a radio group's ids run on
+      for (int i = 0; i < buttons; ++i) ids.push_back(f.id + i);
+    }
   }
-  std::vector<int> wlt(std::begin(WhiteNumber), std::end(WhiteNumber));
-  for (int id : {MobileStart, MobileEnd, CallFilter, GglMode, WltSend}) wlt.push_back(id);
-  r[key(Group::Wlt, 0)] = wlt;
-  r[key(Group::Pin, 0)] = {PinSend, Pin, AutoUnlock, PinCheck};
   return r;
 }
 

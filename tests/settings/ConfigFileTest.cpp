@@ -36,7 +36,7 @@ CFormValues Filled() {
 }  // namespace
 
 TEST(ConfigFile, TableHasTenSectionsAndOneHundredKeys) {
-  EXPECT_EQ(ConfigKeys().size(), 100u);
+  EXPECT_EQ(ConfigKeys().size(), static_cast<std::size_t>(kConfigKeyCount));
   std::vector<std::string> sections;
   for (const ConfigKey& k : ConfigKeys())
     if (sections.empty() || sections.back() != k.section) sections.push_back(k.section);

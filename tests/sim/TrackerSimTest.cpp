@@ -3,8 +3,10 @@
 #include "../support/TestSupport.h"
 #include "port/ComPort.h"
 #include "protocol/Fields.h"
+#include "protocol/Groups.h"
 #include "protocol/ReplyRules.h"
 #include "sim/TrackerSim.h"
+#include "sim/TrackerState.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
@@ -79,14 +81,20 @@ TEST_F(SimTest, ANumberInUseIsRefusedAndADeadOneReplaced) {
   third.Stop();
 }
 
-TEST_F(SimTest, QueriesAnswerWithTheExactFieldCount) {
+// The simulator keeps its own field counts; here they are held against the
+// tool's group table, replies on the wire and settings lines alike.
+TEST_F(SimTest, FieldCountsAgreeWithTheGroupTable) {
   Start();
-  const std::pair<const char*, int> counts[] = {{"SRI", 9},  {"BEI", 5},  {"TRI", 5},  {"GEO", 25},
-                                                {"BAC", 18}, {"KPN", 30}, {"WLT", 12}, {"PIN", 3}};
-  for (auto [group, count] : counts) {
-    const std::string reply = Ask(std::string("AT+RV") + group + "?");
-    EXPECT_EQ(reply.rfind(std::string("AT+RV") + group + "?\r", 0), 0u) << "echo first: " << reply;
-    EXPECT_EQ(FieldCount(reply, std::string("RV") + group + ":"), count) << reply;
+  for (const GroupInfo& info : AllGroups()) {
+    const std::string group = info.name;
+    std::vector<std::string> line(static_cast<std::size_t>(info.lineFields));
+    line[1] = "1", line[2] = "10";  // a white list's whole range
+    EXPECT_EQ(sim::ExpectedSettingFields(group, line), info.lineFields) << group;
+    EXPECT_EQ(sim::ReplyFieldCount(group), info.replyFields) << group;
+    if (info.replyFields == 0) continue;
+    const std::string reply = Ask("AT+RV" + group + "?");
+    EXPECT_EQ(reply.rfind("AT+RV" + group + "?\r", 0), 0u) << "echo first: " << reply;
+    EXPECT_EQ(FieldCount(reply, "RV" + group + ":"), info.replyFields) << reply;
   }
   EXPECT_NE(Ask("AT+RVRTO?").find("ERROR"), std::string::npos);
   EXPECT_NE(Ask("ATI").find("Revision:"), std::string::npos);

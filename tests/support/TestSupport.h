@@ -19,6 +19,13 @@
 
 namespace kestrun::testing {
 
+// Counts a user sees, written once: the keys of a config file, and the keys a
+// diff or verify of every group compares (no INFO/VER, no RVRTO, no enable or
+// row boxes, no white-list range).
+constexpr int kConfigKeyCount = 100;
+constexpr int kAllGroupsKeyCount = 87;
+inline const std::string kAllKeysCompared = std::to_string(kAllGroupsKeyCount) + " keys compared";
+
 class TempDir {
  public:
   TempDir() {

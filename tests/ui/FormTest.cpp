@@ -12,6 +12,7 @@
 
 #include "../support/Popups.h"
 #include "protocol/ControlIds.h"
+#include "protocol/FormFields.h"
 #include "ui/FormInputs.h"
 #include "ui/FormLayout.h"
 #include "ui/KestrunView.h"
@@ -340,6 +341,22 @@ TEST_F(FormTest, GroupsKeepTheirRowsInOrder) {
   }
   EXPECT_EQ(static_cast<QComboBox*>(view.Control(RtoOption))->itemText(0).toStdString(),
             "1: Require the terminal to report the current position immediately ");
+}
+
+// The field table's list sizes, which the config check holds values to, are
+// the layout's: a list's items, a radio group's buttons.
+TEST(FormLayoutTest, ListSizesOfTheFieldTableAreTheLayouts) {
+  for (const FormField& f : FormFields()) {
+    if (f.kind == ValueKind::Index) {
+      ASSERT_NE(FindControl(f.id), nullptr) << f.key;
+      EXPECT_EQ(static_cast<int>(FindControl(f.id)->items.size()), f.listSize) << f.key;
+    } else if (f.kind == ValueKind::Radio) {
+      for (int i = 0; i <= f.listSize; ++i) {
+        const ControlEntry* c = FindControl(f.id + i);
+        EXPECT_EQ(c && c->kind == CtlKind::Radio, i < f.listSize) << f.key << " " << i;
+      }
+    }
+  }
 }
 
 TEST(IpAddressEdit, BlankOctetsReadZeroAndEveryOctetChangeIsReported) {
