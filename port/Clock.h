@@ -6,6 +6,8 @@
 
 #include <chrono>
 
+#include "port/PortHandle.h"
+
 namespace kestrun {
 
 class IClock {
@@ -17,9 +19,9 @@ class IClock {
   virtual TimePoint Now() const = 0;
   // A fixed pause of `wait`.
   virtual void SleepFor(Ms wait) = 0;
-  // Waits up to `wait` of this clock's time for `fd` to have bytes to read;
+  // Waits up to `wait` of this clock's time for `port` to have bytes to read;
   // as poll(): above 0 readable, 0 the wait has passed, below 0 failed (errno).
-  virtual int WaitReadable(int fd, Ms wait) = 0;
+  virtual int WaitReadable(PortHandle port, Ms wait) = 0;
 };
 
 // The real, steady clock; stateless, shared by every port.

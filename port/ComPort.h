@@ -4,12 +4,12 @@
 // Close.
 #pragma once
 
-#include <termios.h>
-
 #include <chrono>
+#include <memory>
 #include <string>
 
 #include "port/Clock.h"
+#include "port/PortHandle.h"
 #include "port/PortNeighbours.h"
 #include "port/PortResult.h"
 #include "port/PortSettings.h"
@@ -59,8 +59,8 @@ class CComPort {
 
   PortResult Open();
   void Close();
-  bool isOpen() const { return handle_ >= 0; }
-  int handle() const { return handle_; }
+  bool isOpen() const { return handle_ != kNoPortHandle; }
+  PortHandle handle() const { return handle_; }
   // Discards both queues (what the tracker sent but nobody read, and what was
   // not yet sent).
   PortResult Purge();
@@ -94,11 +94,22 @@ class CComPort {
   const std::string& devicePath() const { return devicePath_; }
 
  private:
+  // The line settings found at Open, put back at Close (termios on Linux,
+  // the DCB and the timeouts on Windows).
+  struct SavedLine;
+  struct DropSavedLine {
+    void operator()(SavedLine* line) const;
+  };
+  // One read of what has arrived, up to `want` bytes, into `into`; `got` is
+  // 0 when nothing could be taken this time (try again). Only a failed read
+  // (the device gone) is not Ok.
+  PortResult ReadAvailable(char* into, std::size_t want, std::size_t& got);
+
   PortSettings settings_;
   IClock* clock_;
   bool purgeDiscardsOutput_ = true;
-  int handle_ = -1;
-  termios savedLine_{};  // the line settings found at Open, put back at Close
+  PortHandle handle_ = kNoPortHandle;
+  std::unique_ptr<SavedLine, DropSavedLine> savedLine_;
   std::string openFailureReason_;
   std::string devicePath_;
 };

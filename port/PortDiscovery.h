@@ -1,6 +1,9 @@
 // Serial port discovery on Linux. Every port has a COM number: ttyS<n> is
 // COM n+1, ttyUSB<n> COM n+33, ttyACM<n> COM n+65; a symlink com<N> in the
 // user's ports folder is COM N and overrides a device with the same number.
+// On Windows the ports are those of HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, shown
+// by SetupAPI's friendly name where it knows the port, opened as \\.\COM<N>;
+// DiscoveryPaths and the ports folder play no part there.
 #pragma once
 
 #include <string>

@@ -2,6 +2,9 @@
 // can do about it: another program that holds the device, ModemManager
 // probing a modem-like USB port, and the group that owns the device.
 //
+// On Windows only the error code is known: the neighbour functions find
+// nothing there, and the advice follows from the code.
+//
 // Plain C++ and POSIX. Every system folder read here is a parameter
 // (SystemRoots), so tests build a fake /proc, /sys, /run/udev and /dev in a
 // temporary folder. Everything is safe to call from a worker thread: no
