@@ -6,9 +6,11 @@
 
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
+#include "cli/CsvField.h"
 #include "cli/PortList.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
+#include "protocol/ControlChars.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;
@@ -43,6 +45,35 @@ TEST(ReportTest, QuotingKeepsEveryByteVisible) {
   EXPECT_EQ(JsonString("caf\xC3\xA9 \"q\"\n"), "\"caf\xC3\xA9 \\\"q\\\"\\u000a\"");
   EXPECT_EQ(JsonString("\xE4\xF6"), "\"\\u00e4\\u00f6\"");  // another code page's bytes, as Latin-1
   EXPECT_EQ(JsonString("\xC3"), "\"\\u00c3\"");             // a cut sequence
+}
+
+// Every CSV the tool writes (reports, journal --csv, journal devices --csv)
+// goes through this one cell: RFC 4180 quoting, no live formula in a
+// spreadsheet, no control byte on a terminal.
+TEST(ReportTest, CsvCellsStayTextInASpreadsheetAndOnATerminal) {
+  const struct {
+    std::string value, cell;
+  } cases[] = {{"plain text", "plain text"},
+               {"", ""},
+               {"x=1,y", "\"x=1,y\""},
+               {"say \"hi\"", "\"say \"\"hi\"\"\""},
+               {"=HYPERLINK(\"http://x\",\"y\").ini", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\").ini\""},
+               {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
+               {"-2+3", "'-2+3"},
+               {"-", "'-"},
+               {"@SUM(A1)", "'@SUM(A1)"},
+               {"\t=1", "'\\x09=1"},
+               {"\r=1", "'\\x0D=1"},
+               {"-5", "-5"},
+               {"12", "12"},
+               {"-12.5", "-12.5"},
+               {"+4917612345678", "+4917612345678"},
+               {"+49 176", "'+49 176"},
+               {"a\x1B[2Jb\x07", "a\\x1B[2Jb\\x07"},
+               {"line\r\nnext", "line\\x0D\\x0Anext"},
+               {std::string("nul\0cut", 7), "nul\\x00cut"},
+               {"caf\xC3\xA9", "caf\xC3\xA9"}};
+  for (const auto& c : cases) EXPECT_EQ(CsvField(c.value), c.cell) << EscapeControlBytes(c.value);
 }
 
 TEST(ReportTest, JsonParsesAndCarriesWhatTheTextSays) {
