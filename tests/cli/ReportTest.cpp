@@ -47,33 +47,22 @@ TEST(ReportTest, QuotingKeepsEveryByteVisible) {
   EXPECT_EQ(JsonString("\xC3"), "\"\\u00c3\"");             // a cut sequence
 }
 
-// Every CSV the tool writes (reports, journal --csv, journal devices --csv)
-// goes through this one cell: RFC 4180 quoting, no live formula in a
-// spreadsheet, no control byte on a terminal.
+// The one cell of every CSV: quoted, no live formula, no control byte.
 TEST(ReportTest, CsvCellsStayTextInASpreadsheetAndOnATerminal) {
-  const struct {
-    std::string value, cell;
-  } cases[] = {{"plain text", "plain text"},
-               {"", ""},
-               {"x=1,y", "\"x=1,y\""},
-               {"say \"hi\"", "\"say \"\"hi\"\"\""},
-               {"=HYPERLINK(\"http://x\",\"y\").ini", "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\").ini\""},
-               {"+cmd|' /C calc'!A0", "'+cmd|' /C calc'!A0"},
-               {"-2+3", "'-2+3"},
-               {"-", "'-"},
-               {"@SUM(A1)", "'@SUM(A1)"},
-               {"\t=1", "'\\x09=1"},
-               {"\r=1", "'\\x0D=1"},
-               {"-5", "-5"},
-               {"12", "12"},
-               {"-12.5", "-12.5"},
-               {"+4917612345678", "+4917612345678"},
-               {"+49 176", "'+49 176"},
-               {"a\x1B[2Jb\x07", "a\\x1B[2Jb\\x07"},
-               {"line\r\nnext", "line\\x0D\\x0Anext"},
-               {std::string("nul\0cut", 7), "nul\\x00cut"},
-               {"caf\xC3\xA9", "caf\xC3\xA9"}};
-  for (const auto& c : cases) EXPECT_EQ(CsvField(c.value), c.cell) << EscapeControlBytes(c.value);
+  const std::pair<std::string, std::string> cases[] = {
+      {"x=1,y", "\"x=1,y\""},
+      {"=HYPERLINK(\"h\").ini", "\"'=HYPERLINK(\"\"h\"\").ini\""},
+      {"+cmd", "'+cmd"},
+      {"-2+3", "'-2+3"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\t=1", "'\\x09=1"},
+      {"\r=1", "'\\x0D=1"},
+      {"-5", "-5"},
+      {"12", "12"},
+      {"+4917612345", "+4917612345"},
+      {"a\x1B[2J\n", "a\\x1B[2J\\x0A"},
+      {"plain text", "plain text"}};
+  for (const auto& [value, cell] : cases) EXPECT_EQ(CsvField(value), cell) << EscapeControlBytes(value);
 }
 
 TEST(ReportTest, JsonParsesAndCarriesWhatTheTextSays) {
