@@ -488,6 +488,12 @@ when it is set and not empty; GenPassword in MainSetting.ini; )" +
          std::string(kDefaultPassword) + R"(. Wherever it
 comes from, it must hold no comma and no control character.
 
+read -o and --report make a new file 0600, whatever the umask; an existing
+file of yours keeps its mode. Another user's file in a sticky folder anyone
+may write to (/tmp) is not replaced (status 2). In CSV (--report FILE.csv,
+journal --csv) a cell that starts with =, +, -, @, TAB or CR gets a leading '
+unless it is a number or a phone number (+4917...); control bytes are \xHH.
+
 Results go to standard output, progress and messages to standard error;
 progress is redrawn in place only on a terminal whose TERM is not 'dumb'.
 With --json a usage error (exit 2) is also one object on standard output:

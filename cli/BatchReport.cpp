@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "cli/CsvField.h"
 #include "cli/JournalCommand.h"
 #include "protocol/ControlChars.h"
 #include "settings/SafeFile.h"

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Compare.h"
+#include "cli/CsvField.h"
 #include "journal/JournalStore.h"
 #include "journal/RowOrigin.h"
 #include "protocol/ControlChars.h"
@@ -118,13 +119,6 @@ int PushJournal(const Options& o, const std::string& target, std::ostream& out, 
 }
 
 }  // namespace
-
-std::string CsvField(const std::string& value) {
-  if (value.find_first_of(",\"\r\n") == std::string::npos) return value;
-  std::string text = "\"";
-  for (char c : value) text += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return text + "\"";
-}
 
 std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
   return {{"id", r.id},

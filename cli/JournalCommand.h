@@ -26,10 +26,6 @@ struct JournalColumn {
 };
 std::vector<JournalColumn> JournalColumns(const journal::JournalRow& row);
 
-// A CSV field as RFC 4180 quotes it: in double quotes, its double quotes
-// doubled, when it holds a comma, a double quote, CR or LF; else as it is.
-std::string CsvField(const std::string& value);
-
 // --outcome failed: every tracker that failed, whatever the outcome word: a
 // row with status 3 and up (port-not-opened, tracker-failed, output-failed,
 // stopped) or with differences after a write (verify, provision); the rows a

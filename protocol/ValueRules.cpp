@@ -66,7 +66,7 @@ bool Obeys(ValueRule rule, const std::string& value) {
     case ValueRule::Time: return IsTime(value);
     case ValueRule::Digits: return AllDigits(value);
     case ValueRule::Port: return IsPort(value);
-    case ValueRule::Phone: return AllDigits(value[0] == '+' ? value.substr(1) : value);
+    case ValueRule::Phone: return IsPhoneNumber(value);
     case ValueRule::Pin: return AllDigits(value) && value.size() >= 4 && value.size() <= 8;
     case ValueRule::Longitude: return IsDecimalWithin(value, 180);
     case ValueRule::Latitude: return IsDecimalWithin(value, 90);
@@ -83,6 +83,13 @@ bool RangeReplaces(const FormField& field, const std::string& value) {
 }
 
 }  // namespace
+
+bool IsPhoneNumber(std::string_view text) {
+  if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+  return !text.empty() && std::all_of(text.begin(), text.end(), IsDigit);
+}
+
+bool IsPlainNumber(std::string_view text) { return IsPlainDecimal(std::string(text)); }
 
 std::string RuleName(ValueRule rule) {
   switch (rule) {

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "protocol/FormFields.h"
 
@@ -12,6 +13,13 @@ namespace kestrun {
 // How messages name a rule: "digits only", "1 to 65535" and so on; empty for
 // ValueRule::None.
 std::string RuleName(ValueRule rule);
+
+// A phone number as the tool takes one: digits with an optional leading +.
+bool IsPhoneNumber(std::string_view text);
+
+// A number written plainly: an optional sign, digits and an optional fraction
+// after a full stop ("-5", "12", "8.25"); no exponent, no "nan" or "inf".
+bool IsPlainNumber(std::string_view text);
 
 // Whether typing may add `c` to a field of this rule (commas and control
 // characters are kept out of every field elsewhere).

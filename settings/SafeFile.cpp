@@ -184,6 +184,20 @@ FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
   if (::stat(target.c_str(), &st) == 0) {
     t.exists = true;
     if (!S_ISREG(st.st_mode)) return FileResult::Failure(target, "saving", KindOf(st.st_mode));
+    // The kernel's protected_regular rule for O_CREAT, whether or not it is on
+    // here, and for root too: in a sticky folder anyone may write to, a file
+    // of another user may have been planted to receive what is written (its
+    // owner would keep it, with the settings and the secrets in it). The rule
+    // is the one for a link there: the user's own or the folder owner's only.
+    struct stat folderStat;
+    if (::stat(FolderOf(target).c_str(), &folderStat) != 0)
+      return FileResult::SystemFailure(target, "looking up the folder " + FolderOf(target), errno);
+    if (!MayFollowLink(folderStat.st_mode, folderStat.st_uid, st.st_uid, ::geteuid()))
+      return FileResult::Failure(target, "saving",
+                                 "the file belongs to another user (uid " + std::to_string(st.st_uid) +
+                                     ") in a folder anyone may write to, where it may have been planted; "
+                                     "such a file is replaced only when it is the user's own or the folder "
+                                     "owner's");
     // Judged from the mode, so that a read-only file stays untouched also when
     // the tool runs as root (for whom every access check succeeds).
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
@@ -228,14 +242,15 @@ FileResult ReplaceSettingsFile(const std::string& path, const std::string& text)
   const struct stat& st = checked.st;
 
   RemoveStaleTemporaries(folder, NameOf(target));
-  // The temporary file is private until it has the old file's owner and mode.
+  // The temporary file is private until it has the old file's owner and mode;
+  // a new file stays private, whatever the umask (it holds settings and
+  // perhaps a password).
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temporary =
         folder + "/" + TemporaryNamePrefix(NameOf(target)) + std::to_string(::getpid()) + "-" + RandomPart();
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                exists ? S_IRUSR | S_IWUSR : 0666);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return FileResult::SystemFailure(target, "creating a temporary file in " + folder, errno);
@@ -253,6 +268,8 @@ FileResult ReplaceSettingsFile(const std::string& path, const std::string& text)
       [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
     }
     if (::fchmod(fd, st.st_mode & 07777) != 0) return fail("giving the temporary file its mode", errno);
+  } else if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
+    return fail("giving the temporary file its mode", errno);
   }
   if (const int error = WriteAll(fd, text)) return fail("writing the temporary file", error);
   if (::fsync(fd) != 0) return fail("flushing the temporary file to disk", errno);

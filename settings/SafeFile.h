@@ -40,12 +40,15 @@ FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& ex
 
 // Replaces the file at `path` with `text` in one step. Symbolic links are
 // followed (ResolvePathLinks: not one planted by another user in a shared
-// folder) and the target replaced. An existing target keeps its mode, and
-// its owner and group when this process runs as root. Refused without writing
-// anything: a target that is not a regular file, one whose mode has no write
-// bit (also for root), one the process may not write, one with more than one
-// hard link (a rename would separate the links), and a folder whose mode has
-// no write bit. Temporary files that a killed save left beside the target
+// folder) and the target replaced. A new file is made 0600 (owner only),
+// whatever the umask. An existing target keeps its mode (its owner may have
+// shared it on purpose), and its owner and group when this process runs as
+// root. Refused without writing anything: a target that is not a regular
+// file, one of another user in a sticky folder anyone may write to unless the
+// folder is that user's (the kernel's protected_regular rule, also for
+// root), one whose mode has no write bit (also for root), one the process may
+// not write, one with more than one hard link (a rename would separate the
+// links), and a folder whose mode has no write bit. Temporary files that a killed save left beside the target
 // (their process is gone) are removed before the new one is written, so at
 // most one is ever left behind.
 FileResult ReplaceSettingsFile(const std::string& path, const std::string& text);

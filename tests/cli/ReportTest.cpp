@@ -6,9 +6,11 @@
 
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
+#include "cli/CsvField.h"
 #include "cli/PortList.h"
 #include "cli/Progress.h"
 #include "cli/Report.h"
+#include "protocol/ControlChars.h"
 
 using namespace kestrun;
 using namespace kestrun::cli;
@@ -43,6 +45,24 @@ TEST(ReportTest, QuotingKeepsEveryByteVisible) {
   EXPECT_EQ(JsonString("caf\xC3\xA9 \"q\"\n"), "\"caf\xC3\xA9 \\\"q\\\"\\u000a\"");
   EXPECT_EQ(JsonString("\xE4\xF6"), "\"\\u00e4\\u00f6\"");  // another code page's bytes, as Latin-1
   EXPECT_EQ(JsonString("\xC3"), "\"\\u00c3\"");             // a cut sequence
+}
+
+// The one cell of every CSV: quoted, no live formula, no control byte.
+TEST(ReportTest, CsvCellsStayTextInASpreadsheetAndOnATerminal) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"x=1,y", "\"x=1,y\""},
+      {"=HYPERLINK(\"h\").ini", "\"'=HYPERLINK(\"\"h\"\").ini\""},
+      {"+cmd", "'+cmd"},
+      {"-2+3", "'-2+3"},
+      {"@SUM(A1)", "'@SUM(A1)"},
+      {"\t=1", "'\\x09=1"},
+      {"\r=1", "'\\x0D=1"},
+      {"-5", "-5"},
+      {"12", "12"},
+      {"+4917612345", "+4917612345"},
+      {"a\x1B[2J\n", "a\\x1B[2J\\x0A"},
+      {"plain text", "plain text"}};
+  for (const auto& [value, cell] : cases) EXPECT_EQ(CsvField(value), cell) << EscapeControlBytes(value);
 }
 
 TEST(ReportTest, JsonParsesAndCarriesWhatTheTextSays) {

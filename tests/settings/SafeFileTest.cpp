@@ -114,14 +114,14 @@ TEST(SafeFileRead, RefusesFifoDeviceAndFolderWithoutHanging) {
 
 // ---- Replacing ----------------------------------------------------------------
 
-TEST(SafeFileReplace, CreatesANewFileWithTheUsualMode) {
+TEST(SafeFileReplace, CreatesANewFileForItsOwnerAloneWhateverTheUmask) {
   TempDir dir;
-  const mode_t mask = ::umask(022);
+  const mode_t mask = ::umask(0);
   const FileResult result = ReplaceSettingsFile(dir / "new.ini", "[A]\nx=1\n");
   ::umask(mask);
   ASSERT_TRUE(result) << result.Message();
   EXPECT_EQ(ReadFile(dir / "new.ini"), "[A]\nx=1\n");
-  EXPECT_EQ(ModeOf(dir / "new.ini"), 0644u);
+  EXPECT_EQ(ModeOf(dir / "new.ini"), 0600u);
   EXPECT_TRUE(Temporaries(dir.path()).empty());
 }
 
@@ -145,10 +145,40 @@ TEST(SafeFileReplace, KeepsModeAndOwnerOfTheOldFile) {
   } else {
     EXPECT_EQ(st.st_uid, ::geteuid());
   }
-  // A mode without read bits for the group stays so, as does a group-writable one.
-  ASSERT_EQ(::chmod(path.c_str(), 0660), 0);
+  // A mode without read bits for the group stays so, as does a world-readable one.
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
   ASSERT_TRUE(ReplaceSettingsFile(path, "newer"));
-  EXPECT_EQ(ModeOf(path), 0660u);
+  EXPECT_EQ(ModeOf(path), 0644u);
+}
+
+// The kernel's protected_regular rule, for root too.
+TEST(SafeFileReplace, AFileAnotherUserPlantedInASharedFolderIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's file needs root";
+  const struct {
+    mode_t folderMode;
+    uid_t folderOwner, fileOwner;
+    bool refused;
+  } cases[] = {{01777, 0, kOtherUser, true},
+               {01777, 0, 0, false},
+               {01777, kOtherUser, kOtherUser, false},
+               {0777, 0, kOtherUser, false},
+               {01775, 0, kOtherUser, false}};
+  for (const auto& c : cases) {
+    TempDir dir;
+    const std::string path = dir / "out.ini";
+    WriteFile(path, "old");
+    ASSERT_EQ(::chown(path.c_str(), c.fileOwner, 0) | ::chmod(path.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(dir.path().c_str(), c.folderOwner, 0) | ::chmod(dir.path().c_str(), c.folderMode), 0);
+    const FileResult result = ReplaceSettingsFile(path, "new");
+    EXPECT_EQ(!result || !CheckSettingsFileReplaceable(path), c.refused)
+        << c.folderMode << " " << c.fileOwner;
+    EXPECT_EQ(ReadFile(path), c.refused ? "old" : "new");
+    const std::string why =
+        "the file belongs to another user (uid 65534) in a folder anyone may write to, "
+        "where it may have been planted; such a file is replaced only when it is the "
+        "user's own or the folder owner's";
+    EXPECT_EQ(result.Message(), c.refused ? path + ": saving: " + why : "");
+  }
 }
 
 TEST(SafeFileReplace, ReadOnlyFileIsRefusedAlsoForRoot) {
