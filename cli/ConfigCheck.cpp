@@ -172,12 +172,11 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
     error = path + ": " + SystemReason(ENOENT);
     return false;
   }
-  if (HoldsBinaryData(bytes)) {
+  const CIniText text = CIniText::Parse(bytes);
+  if (HoldsBinaryOutsideValues(bytes, text)) {
     error = path + ": " + kBinaryFileReason;
     return false;
   }
-
-  const CIniText text = CIniText::Parse(bytes);
   bool anyKey = false;
   for (const ConfigKey& key : ConfigKeys()) {
     std::string raw;
@@ -202,6 +201,8 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
             "RVWLT, RVPIN or INFO)";
     return false;
   }
+  // A value with a control byte is refused whole, never loaded without it.
+  if (!problems.empty()) return false;
   if (const ConfigLoad load = ReadConfigFile(CIniFile(path), input.values); !load.file) {
     error = load.file.Message();
     return false;
