@@ -246,7 +246,7 @@ bool DiffSelection(const ConfigInput& input, const std::optional<GroupSelection>
 }
 
 std::vector<Problem> CheckForSend(const CFormValues& values, const GroupSelection& selection,
-                                  const std::string& password) {
+                                  const std::string& password, TextCheckCache* cache) {
   using namespace ctl;
   std::vector<Problem> problems;
   std::vector<const ConfigKey*> keys = SentKeys(values, selection);
@@ -256,7 +256,20 @@ std::vector<Problem> CheckForSend(const CFormValues& values, const GroupSelectio
   }
   for (const ConfigKey* key : keys) {
     switch (key->encoding) {
-      case Encoding::Text: CheckText(*key, values.Text(key->id), problems); break;
+      case Encoding::Text: {
+        if (!cache) {
+          CheckText(*key, values.Text(key->id), problems);
+          break;
+        }
+        const auto [at, added] = cache->outcomes.try_emplace({key->id, values.Text(key->id)});
+        if (added) {
+          std::vector<Problem> found;
+          CheckText(*key, values.Text(key->id), found);
+          if (!found.empty()) at->second = found.front();
+        }
+        if (at->second) problems.push_back(*at->second);
+        break;
+      }
       case Encoding::Index: {
         const int value = values.Number(key->id), size = ListSize(key->id);
         if (value < 0 || value >= size)
