@@ -9,7 +9,12 @@
 // Journal: a journal of one million rows (filled in one transaction) and the
 // time `rv450-cli journal --imei X` takes on it, median of several runs, with
 // SQLite's plan for the query (it must search the IMEI index). With --server
-// the batch also runs with a PostgreSQL journal.
+// the batch also runs with a PostgreSQL journal. On the same journal: the
+// time SQLite's quick_check adds when a command that touches ports opens it.
+//
+// Table: the check of a 100 000-row table (keyed by IMEI, a PIN, a phone
+// number and a name each), as provision runs it before any port: reading,
+// splitting, every cell's rules and every row merged over the template.
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -29,9 +34,11 @@
 #include "bench/Median.h"
 #include "bench/SimBench.h"
 #include "cli/Cli.h"
+#include "cli/ProvisionPlan.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
 #include "journal/Journal.h"
+#include "protocol/Identity.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"
 #include "tests/support/PgServer.h"
@@ -52,9 +59,11 @@ struct Settings {
   int tableRows = 1000;
   int journalRows = 1000000;
   int queries = 9;
+  int checkRows = 100000;
   std::vector<int> counts = {8, 32};
   bool batch = true;
   bool journal = true;
+  bool table = true;
   std::string server;            // a PostgreSQL journal ("postgresql://..."), or empty
   bool throwawayServer = false;  // --postgresql: a server of its own on this machine
   bool help = false;
@@ -99,6 +108,39 @@ class CBench {
     for (int i = 0; i < s_.tableRows; ++i)
       out << sim::SimImei(i < 64 ? 100 + i : 1000 + i) << "," << 1000 + i % 9000 << "\n";
     return path;
+  }
+
+  // A table of `checkRows` rows of valid IMEIs, each with a PIN, a phone number and a name.
+  std::string BigTable() const {
+    const std::string path = dir_ + "/big.csv";
+    std::ofstream out(path);
+    out << "IMEI,RVPIN/PIN,RVKPN/PhoneNum1,RVKPN/PhoneName1\n";
+    for (int i = 0; i < s_.checkRows; ++i) {
+      char head[16];
+      std::snprintf(head, sizeof head, "35%012d", i);
+      std::string imei = head;
+      for (char digit = '0'; digit <= '9'; ++digit)
+        if (IsValidImei(imei + digit)) {
+          imei += digit;
+          break;
+        }
+      out << imei << "," << 1000 + i % 9000 << ",+49170" << 1000000 + i << ",Driver " << i << "\n";
+    }
+    return path;
+  }
+
+  // The check provision runs on `table` before any port; false when it refused the table.
+  bool CheckTable(const std::string& table) const {
+    cli::ProvisionRequest request;
+    request.templatePath = file_;
+    request.tablePath = table;
+    request.password = "5830";
+    cli::JobPlan plan;
+    std::vector<std::string> problems;
+    if (cli::PrepareProvision(request, plan, problems)) return true;
+    std::fprintf(stderr, "rv450-provision-bench: the table was refused: %s\n",
+                 problems.empty() ? "" : problems.front().c_str());
+    return false;
   }
 
   // A journal of `journalRows` rows over a tenth as many trackers; the IMEI to look up.
@@ -211,6 +253,8 @@ kestrun::COptionTable OptionTable(Settings& s) {
        count(s.tableRows, 64, "--table-rows")},
       {"--journal-rows", "N", "rows of the journal looked up (default 1000000)",
        count(s.journalRows, 10, "--journal-rows")},
+      {"--check-rows", "N", "rows of the table whose check is timed (default 100000)",
+       count(s.checkRows, 1, "--check-rows")},
       {"--server", "URL", "also provision with this shared journal (postgresql://...)\non the same machine",
        [&s](const std::string& value, std::string& error) {
          s.server = value;
@@ -222,9 +266,11 @@ kestrun::COptionTable OptionTable(Settings& s) {
        "also provision with a throwaway PostgreSQL server of its\nown on this machine (initdb, pg_ctl)",
        [&s](const std::string&, std::string&) { return s.throwawayServer = true; }},
       {"--only-batch", "", "only the batch runs",
-       [&s](const std::string&, std::string&) { return !(s.journal = false); }},
-      {"--only-journal", "", "only the journal lookup",
-       [&s](const std::string&, std::string&) { return !(s.batch = false); }},
+       [&s](const std::string&, std::string&) { return !(s.journal = s.table = false); }},
+      {"--only-journal", "", "only the journal lookup and check",
+       [&s](const std::string&, std::string&) { return !(s.batch = s.table = false); }},
+      {"--only-table", "", "only the table check",
+       [&s](const std::string&, std::string&) { return !(s.batch = s.journal = false); }},
       {"-h,--help", "", "this text", [&s](const std::string&, std::string&) { return s.help = true; }},
   });
 }
@@ -234,8 +280,9 @@ std::string Usage() {
   return "Usage: rv450-provision-bench [OPTIONS]\n\n"
          "Times rv450-cli verify (no table, no journal) against rv450-cli provision\n"
          "(a per-tracker table and the SQLite journal) on simulated trackers that\n"
-         "answer late, with the fast pacing, and journal --imei on a journal of a\n"
-         "million rows. Prints Markdown tables.\n\nOptions:\n" +
+         "answer late, with the fast pacing, journal --imei and the journal's\n"
+         "quick_check on a journal of a million rows, and the check of a\n"
+         "100 000-row table. Prints Markdown tables.\n\nOptions:\n" +
          OptionTable(unused).Help() +
          "\nExit status: 0 when every run passed, 1 when one failed, 2 on bad usage.\n";
 }
@@ -329,6 +376,44 @@ int main(int argc, char** argv) {
       std::printf("| %d | %.1f s | %.1f ms | %zu bytes |\n", s.journalRows, fill, Median(times) * 1000,
                   printed);
       std::printf("\nquery plan: %s\n", CBench::Plan(path).c_str());
+    }
+    // What a port-touching command adds at its start: the open alone, and
+    // the open with the quick_check.
+    std::vector<double> opens, checks;
+    for (int q = 0; q < s.queries && status == 0; ++q) {
+      for (const bool check : {false, true}) {
+        (check ? checks : opens).push_back(SecondsOf([&] {
+          journal::CJournal journal;
+          std::string why;
+          const bool ok = journal.Open(path, why) && (!check || journal.CheckIntegrity(why));
+          if (!ok) std::fprintf(stderr, "rv450-provision-bench: %s\n", why.c_str());
+          return ok;
+        }));
+        if ((check ? checks : opens).back() < 0) status = 1;
+      }
+    }
+    if (status == 0) {
+      std::printf("\n| journal rows | file | open (median of %d) | open + quick_check | added |\n",
+                  s.queries);
+      std::printf("|---|---|---|---|---|\n");
+      std::printf("| %d | %.0f MB | %.1f ms | %.1f ms | %.1f ms |\n", s.journalRows,
+                  static_cast<double>(std::filesystem::file_size(path)) / 1e6, Median(opens) * 1000,
+                  Median(checks) * 1000, (Median(checks) - Median(opens)) * 1000);
+    }
+  }
+
+  if (s.table && status == 0) {
+    const std::string table = bench.BigTable();
+    std::vector<double> times;
+    for (int r = 0; r < s.runs && status == 0; ++r) {
+      times.push_back(SecondsOf([&] { return bench.CheckTable(table); }));
+      if (times.back() < 0) status = 1;
+    }
+    if (status == 0) {
+      std::printf("\n| table rows | file | check before any port (median of %d) |\n", s.runs);
+      std::printf("|---|---|---|\n");
+      std::printf("| %d | %.1f MB | %.3f s |\n", s.checkRows,
+                  static_cast<double>(std::filesystem::file_size(table)) / 1e6, Median(times));
     }
   }
   std::filesystem::remove_all(dirTemplate);

@@ -477,6 +477,8 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
   journal::CJournalStore store;
   if (!o.noJournal && !store.Open(journalPath, journal::CJournal::DefaultPath(), error))
     return fail("journal " + error);
+  // A damaged page would only show when the first tracker's row is committed.
+  if (!o.noJournal && !store.CheckIntegrity(error)) return fail("journal " + error + "; no port was touched");
   auto journalWarning = [&] {
     if (const std::string warning = store.TakeWarning(); !warning.empty())
       err << "rv450-cli: warning: journal: " << EscapeControlBytes(journal::MaskSecrets(warning, journalPath))

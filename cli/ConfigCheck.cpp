@@ -148,12 +148,11 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
     error = path + ": " + SystemReason(ENOENT);
     return false;
   }
-  if (HoldsBinaryData(bytes)) {
+  const CIniText text = CIniText::Parse(bytes);
+  if (HoldsBinaryOutsideValues(bytes, text)) {
     error = path + ": " + kBinaryFileReason;
     return false;
   }
-
-  const CIniText text = CIniText::Parse(bytes);
   bool anyKey = false;
   for (const ConfigKey& key : ConfigKeys()) {
     std::string raw;
@@ -170,6 +169,8 @@ bool LoadConfigInput(const std::string& path, ConfigInput& input, std::vector<Pr
             "RVWLT, RVPIN or INFO)";
     return false;
   }
+  // A value with a control byte is refused whole, never loaded without it.
+  if (!problems.empty()) return false;
   if (const ConfigLoad load = ReadConfigFile(CIniFile(path), input.values); !load.file) {
     error = load.file.Message();
     return false;
@@ -213,7 +214,7 @@ bool DiffSelection(const ConfigInput& input, const std::optional<GroupSelection>
 }
 
 std::vector<Problem> CheckForSend(const CFormValues& values, const GroupSelection& selection,
-                                  const std::string& password) {
+                                  const std::string& password, TextCheckCache* cache) {
   using namespace ctl;
   std::vector<Problem> problems;
   std::vector<const ConfigKey*> keys = SentKeys(values, selection);
@@ -223,7 +224,20 @@ std::vector<Problem> CheckForSend(const CFormValues& values, const GroupSelectio
   }
   for (const ConfigKey* key : keys) {
     switch (key->encoding) {
-      case Encoding::Text: CheckText(*key, values.Text(key->id), problems); break;
+      case Encoding::Text: {
+        if (!cache) {
+          CheckText(*key, values.Text(key->id), problems);
+          break;
+        }
+        const auto [at, added] = cache->outcomes.try_emplace({key->id, values.Text(key->id)});
+        if (added) {
+          std::vector<Problem> found;
+          CheckText(*key, values.Text(key->id), found);
+          if (!found.empty()) at->second = found.front();
+        }
+        if (at->second) problems.push_back(*at->second);
+        break;
+      }
       case Encoding::Index: {
         const int value = values.Number(key->id), size = ListSize(key->id);
         if (value < 0 || value >= size)

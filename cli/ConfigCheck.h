@@ -2,6 +2,7 @@
 // form's rules before any port is touched.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -59,8 +60,14 @@ bool DiffSelection(const ConfigInput& input, const std::optional<GroupSelection>
 // the range checks and the length caps, list positions within their lists, a
 // buildable line that fits the port. Problems the window would correct carry
 // their correction.
+// A text value's own check depends on its key and value alone: a check of
+// many value sets that share most values (a table's rows merged over one
+// template) keeps each outcome here and runs it once.
+struct TextCheckCache {
+  std::map<std::pair<int, std::string>, std::optional<Problem>> outcomes;
+};
 std::vector<Problem> CheckForSend(const CFormValues& values, const GroupSelection& selection,
-                                  const std::string& password);
+                                  const std::string& password, TextCheckCache* cache = nullptr);
 
 // Applies the corrections of the cappable problems to `values`.
 void ApplyCorrections(const std::vector<Problem>& problems, CFormValues& values);

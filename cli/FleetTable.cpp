@@ -1,12 +1,18 @@
 #include "cli/FleetTable.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <regex>
 
 #include "cli/Compare.h"
 #include "cli/ConfigCheck.h"
+#include "port/PortNeighbours.h"
 #include "port/SystemError.h"
 #include "protocol/ControlChars.h"
 #include "protocol/Identity.h"
@@ -57,14 +63,26 @@ struct Record {
   std::string text;
 };
 
+// Where and why the text could not be split into cells: `line` and `column`
+// (1-based, the column counted in bytes of that line).
+struct SplitError {
+  int line = 0;
+  int column = 0;
+  std::string why;
+};
+
 // Splits `text` into records: `delimiter` between cells, quoted cells with
 // doubled quotes inside, CRLF, LF or CR between records (inside quotes they
 // belong to the cell). Records of nothing but empty cells are left out.
-// False when a quote is still open at the end.
-bool SplitRecords(const std::string& text, char delimiter, std::vector<Record>& records, int& openLine) {
+// False when a quote stands inside a cell that does not start with one, when
+// text follows a cell's closing quote, or when a quote is still open at the
+// end: a spreadsheet writes none of these, and reading on would guess at the
+// cell's value.
+bool SplitRecords(const std::string& text, char delimiter, std::vector<Record>& records, SplitError& error) {
   Record record{1, {""}, ""};
   int line = 1;
-  bool quoted = false, quotedCell = false;
+  std::size_t lineStart = 0;  // where the current line begins in `text`
+  bool quoted = false, quotedCell = false, closed = false;
   std::size_t start = 0;
   auto finish = [&](std::size_t end) {
     record.text = text.substr(start, end - start);
@@ -74,26 +92,44 @@ bool SplitRecords(const std::string& text, char delimiter, std::vector<Record>& 
     record = Record{line, {""}, ""};
     quotedCell = false;
   };
+  auto refuse = [&](std::size_t at, const char* why) {
+    error = {line, static_cast<int>(at - lineStart) + 1, why};
+    return false;
+  };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
+    const bool lineEnd = c == '\r' || c == '\n';
     if (quoted) {
       if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
         record.cells.back() += '"';
         ++i;
       } else if (c == '"') {
         quoted = false;
+        closed = true;
       } else {
-        if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) ++line;
+        if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+          ++line;
+          lineStart = i + 1;
+        }
         record.cells.back() += c;
       }
+    } else if (closed && c != delimiter && !lineEnd) {
+      return refuse(i, "text after the closing quote of a cell (a quoted cell ends at its delimiter)");
     } else if (c == '"' && record.cells.back().empty()) {
       quoted = quotedCell = true;
+    } else if (c == '"') {
+      return refuse(i,
+                    "a quote inside a cell that does not start with one (quote the whole cell and double "
+                    "the quote: \"a\"\"b\")");
     } else if (c == delimiter) {
       record.cells.emplace_back();
-    } else if (c == '\r' || c == '\n') {
+      closed = false;
+    } else if (lineEnd) {
       const std::size_t end = i;
       if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
       ++line;
+      lineStart = i + 1;
+      closed = false;
       finish(end);
       start = i + 1;
     } else {
@@ -101,17 +137,17 @@ bool SplitRecords(const std::string& text, char delimiter, std::vector<Record>& 
     }
   }
   if (quoted) {
-    openLine = record.line;
+    error = {record.line, 0, "a quoted cell is never closed"};
     return false;
   }
   if (start < text.size()) finish(text.size());
   return true;
 }
 
-// The header's delimiter: whichever of ',' and ';' its first line holds more
-// of outside quotes (column names hold neither).
+// The header's delimiter: whichever of ',', ';' and TAB its first line holds
+// most of outside quotes (column names hold none of them); a comma on a tie.
 char DetectDelimiter(const std::string& text) {
-  int commas = 0, semicolons = 0;
+  int commas = 0, semicolons = 0, tabs = 0;
   bool quoted = false;
   for (char c : text) {
     if (c == '"') quoted = !quoted;
@@ -119,8 +155,82 @@ char DetectDelimiter(const std::string& text) {
     if (c == '\r' || c == '\n') break;
     commas += c == ',';
     semicolons += c == ';';
+    tabs += c == '\t';
   }
+  if (tabs > commas && tabs > semicolons) return '\t';
   return semicolons > commas ? ';' : ',';
+}
+
+// The first code point of a cell in UTF-8 that a terminal or the tracker's
+// display would act on instead of showing: a C1 control (U+0080 to U+009F)
+// or a bidirectional control (U+202A to U+202E, U+2066 to U+2069), which
+// reorders what is shown around it. 0 when there is none or when the cell is
+// not valid UTF-8 (another code page, whose bytes go out as they are).
+char32_t HiddenControl(const std::string& cell) {
+  char32_t found = 0;
+  for (std::size_t i = 0; i < cell.size();) {
+    const auto b = static_cast<unsigned char>(cell[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    const int length = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+    if (length == 0 || (b >= 0xF0 && length != 4) || i + length > cell.size()) return 0;
+    char32_t point = b & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(cell[i + k]);
+      if ((next & 0xC0) != 0x80) return 0;
+      point = (point << 6) | (next & 0x3F);
+    }
+    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
+    const bool hidden = (point >= 0x80 && point <= 0x9F) || (point >= 0x202A && point <= 0x202E) ||
+                        (point >= 0x2066 && point <= 0x2069);
+    if (hidden && !found) found = point;
+    i += static_cast<std::size_t>(length);
+  }
+  return found;
+}
+
+std::string HiddenControlWhy(char32_t point) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(point));
+  return std::string("holds ") + name +
+         (point <= 0x9F ? ", a C1 control character" : ", a bidirectional control character") +
+         ", which changes how the text around it is shown: type the value again without it";
+}
+
+// The table's bytes: a regular file of at most kMaxTableSize bytes. False
+// with `problem` set.
+bool ReadTableFile(const std::string& path, std::string& text, std::string& problem) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) {
+    problem = path + ": " + SystemReason(errno);
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    problem = path + ": not a regular file";
+    return false;
+  }
+  auto tooLarge = [&](std::uintmax_t size) {
+    problem = path + ": the table is " + std::to_string(size) + " bytes, more than the " +
+              std::to_string(kMaxTableSize) + " bytes (" + std::to_string(kMaxTableSize / (1024 * 1024)) +
+              " MiB) a table may have: split it into several tables";
+    return false;
+  };
+  if (static_cast<std::uintmax_t>(st.st_size) > kMaxTableSize) return tooLarge(st.st_size);
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    problem = path + ": " + SystemReason(errno ? errno : EIO);
+    return false;
+  }
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    problem = path + ": " + SystemReason(EIO);
+    return false;
+  }
+  if (text.size() > kMaxTableSize) return tooLarge(text.size());  // it grew while being read
+  return true;
 }
 
 // What a column is: the key column, or the config key a value column sets.
@@ -205,17 +315,12 @@ std::string KeyProblem(FleetTable::KeyKind kind, const std::string& cell, std::s
 }  // namespace
 
 bool LoadFleetTable(const std::string& path, const std::set<std::string>& templateSections, FleetTable& table,
-                    std::vector<std::string>& problems) {
+                    std::vector<std::string>& problems, const DiscoveryPaths& discovery) {
   table = FleetTable();
   const std::size_t problemsBefore = problems.size();
-  std::string text;
-  bool exists = false;
-  if (const FileResult read = ReadSettingsFile(path, text, exists); !read) {
-    problems.push_back(read.Message());
-    return false;
-  }
-  if (!exists) {
-    problems.push_back(path + ": " + SystemReason(ENOENT));
+  std::string text, problem;
+  if (!ReadTableFile(path, text, problem)) {
+    problems.push_back(problem);
     return false;
   }
   if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
@@ -234,9 +339,10 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
   };
   table.delimiter = DetectDelimiter(text);
   std::vector<Record> records;
-  int openLine = 0;
-  if (!SplitRecords(text, table.delimiter, records, openLine)) {
-    problems.push_back(path + ":" + std::to_string(openLine) + ": a quoted cell is never closed");
+  if (SplitError split; !SplitRecords(text, table.delimiter, records, split)) {
+    problems.push_back(path + ":" + std::to_string(split.line) +
+                       (split.column > 0 ? ":" + std::to_string(split.column) : std::string()) + ": " +
+                       split.why);
     return false;
   }
   if (records.empty()) {
@@ -275,7 +381,19 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
     problems.push_back(path + ":" + std::to_string(header.line) +
                        ": no SECTION/Key column, so no value to set");
 
-  std::map<std::string, int> keyLines;
+  // Rows are keyed by the tracker they reach: two spellings of one port
+  // (COM37, /dev/ttyUSB4, a /dev/serial/by-id/ name of it) are one key.
+  std::map<std::string, std::string> deviceOfCom;
+  if (table.keyKind == FleetTable::KeyKind::Com)
+    for (const PortEntry& port : DiscoverPorts(discovery))
+      deviceOfCom["COM" + std::to_string(port.number)] = ResolveDevice(port.openPath);
+  auto identityOf = [&](const std::string& key) {
+    if (table.keyKind != FleetTable::KeyKind::Com) return key;
+    if (key[0] == '/') return ResolveDevice(key);
+    const auto found = deviceOfCom.find(key);
+    return found == deviceOfCom.end() ? key : found->second;
+  };
+  std::map<std::string, std::pair<int, std::string>> keyLines;  // identity: line and key as written
   for (std::size_t r = 1; r < records.size(); ++r) {
     const Record& record = records[r];
     if (record.cells.size() != columns.size()) {
@@ -288,12 +406,22 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
     FleetTable::Row row{record.line, "", {}, record.text};
     for (std::size_t c = 0; c < columns.size(); ++c) {
       const std::string& cell = record.cells[c];
-      if (static_cast<int>(c) == keyColumn) {
+      if (const char32_t hidden = HiddenControl(cell)) {
+        complain(record.line, columns[c].name, HiddenControlWhy(hidden));
+        if (static_cast<int>(c) != keyColumn && columns[c].key)
+          row.values.emplace_back(columns[c].name, cell);
+      } else if (static_cast<int>(c) == keyColumn) {
         if (const std::string why = KeyProblem(table.keyKind, cell, row.key); !why.empty()) {
           complain(record.line, columns[c].name, why);
-        } else if (const auto [at, added] = keyLines.emplace(row.key, record.line); !added) {
+        } else if (const auto [at, added] =
+                       keyLines.emplace(identityOf(row.key), std::make_pair(record.line, row.key));
+                   !added) {
+          const auto& [line, earlier] = at->second;
           complain(record.line, columns[c].name,
-                   Shown(row.key) + " is the key of line " + std::to_string(at->second) + " as well");
+                   earlier == row.key
+                       ? Shown(row.key) + " is the key of line " + std::to_string(line) + " as well"
+                       : Shown(row.key) + " is the port of line " + std::to_string(line) + " (" +
+                             Shown(earlier) + ") as well: both name " + EscapeControlBytes(at->first));
         }
       } else if (columns[c].key && !cell.empty()) {
         if (const std::string why = ValueProblem(*columns[c].key, cell); !why.empty())

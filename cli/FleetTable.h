@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "port/PortDiscovery.h"
 #include "protocol/FormValues.h"
 
 namespace kestrun::cli {
@@ -31,12 +32,21 @@ struct FleetTable {
   std::vector<Row> rows;
 };
 
+// The largest table read: its own limit, far above the settings files' 1 MiB,
+// so that 100 000 trackers with a dozen values each fit.
+constexpr std::size_t kMaxTableSize = 64 * 1024 * 1024;
+
 // Reads and checks the table at `path`. `templateSections` are the sections
 // ("RVSRI", ...) the template config file holds; a column of any other section
-// is refused. False with `problems` naming what is wrong (all of it, not just
-// the first); `table` then holds what could be read.
+// is refused. Cells are split at ',', ';' or TAB (whichever the header holds
+// most of), RFC 4180 quoting. Refused: a quote inside an unquoted cell or text
+// after a closing quote (line and column), two rows for one port (a COM
+// number, a device path and a stable name of it are one port, as `discovery`
+// finds the ports), a UTF-8 cell with a C1 or bidirectional control; a cell
+// that is not UTF-8 passes byte for byte. False with `problems` naming what is
+// wrong (all of it, not just the first); `table` then holds what could be read.
 bool LoadFleetTable(const std::string& path, const std::set<std::string>& templateSections, FleetTable& table,
-                    std::vector<std::string>& problems);
+                    std::vector<std::string>& problems, const DiscoveryPaths& discovery = {});
 
 // The row of the tracker with this IMEI, or null.
 const FleetTable::Row* FindRowByImei(const FleetTable& table, const std::string& imei);

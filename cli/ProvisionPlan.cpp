@@ -96,12 +96,13 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
   for (const Problem& p : CheckForSend(plan.values, leftToTemplate, request.password))
     if (!(request.allowCaps && p.cappable()) && templateSaid.insert(Describe(p)).second)
       problems.push_back(request.templatePath + ": " + Describe(p));
+  TextCheckCache cache;  // the template's values recur in every row
   for (const FleetTable::Row& row : table.rows) {
     const GroupSelection rowGroups = groupsOf(row);
     if (std::none_of(rowGroups.begin(), rowGroups.end(), [](bool sent) { return sent; })) continue;
     CFormValues merged = plan.values;
     MergeRow(row, merged);
-    for (const Problem& p : CheckForSend(merged, rowGroups, request.password)) {
+    for (const Problem& p : CheckForSend(merged, rowGroups, request.password, &cache)) {
       if (request.allowCaps && p.cappable()) continue;
       const std::string column = p.section + "/" + p.key;
       const bool fromRow = std::any_of(row.values.begin(), row.values.end(),

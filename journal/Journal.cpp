@@ -133,6 +133,9 @@ std::string CJournal::DefaultPath() {
 }
 
 bool CJournal::Open(const std::string& path, std::string& error) {
+  // Opening again (after a refused check, say) lets go of the earlier file first.
+  sqlite3_close(db_);
+  db_ = nullptr;
   if (path.empty()) {
     error = "no journal path: neither XDG_DATA_HOME nor HOME is set";
     return false;
@@ -185,6 +188,26 @@ bool CJournal::Open(const std::string& path, std::string& error) {
     db_ = nullptr;
   }
   return ok;
+}
+
+bool CJournal::CheckIntegrity(std::string& error) const {
+  if (!db_) {
+    error = "the journal is not open";
+    return false;
+  }
+  const char* name = sqlite3_db_filename(db_, "main");
+  const std::string path = name ? name : "";
+  // quick_check answers "ok", or one line per damage found (at most 3 asked for).
+  CStatement check(db_, "PRAGMA quick_check(3)");
+  std::string found;
+  int step = check ? check.Step() : SQLITE_ERROR;
+  for (; step == SQLITE_ROW; step = check.Step())
+    if (const std::string line = check.Text(0); line != "ok") found += (found.empty() ? "" : "; ") + line;
+  if (step != SQLITE_DONE && found.empty()) found = sqlite3_errmsg(db_);
+  if (found.empty()) return true;
+  error = path + ": the journal file is damaged (" + found + "); move it aside (mv '" + path + "' '" + path +
+          ".damaged') and run again, which starts a new journal";
+  return false;
 }
 
 bool CJournal::Append(JournalRow& row, std::string& error) {

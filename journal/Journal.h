@@ -73,6 +73,12 @@ class CJournal {
   // Opens or creates the database (its folder 0700 when made, the file 0600)
   // and the table. False with `error` set when it cannot be used.
   bool Open(const std::string& path, std::string& error);
+  // Runs SQLite's quick_check over the whole file: false with `error` naming
+  // the file, the first damage found and the advice to move the file aside.
+  // Commands that touch ports call it once before the first port, so that a
+  // damaged journal stops them before any tracker is written (a damaged page
+  // is otherwise found only when a row is committed, after the tracker).
+  bool CheckIntegrity(std::string& error) const;
   // One transaction; fills an empty id and time.
   bool Append(JournalRow& row, std::string& error);
   // Newest first.

@@ -42,6 +42,11 @@ bool CJournalStore::Open(const std::string& target, const std::string& outboxPat
   return true;
 }
 
+bool CJournalStore::CheckIntegrity(std::string& error) {
+  std::lock_guard<std::mutex> hold(lock_);
+  return local_.CheckIntegrity(error);
+}
+
 std::string CJournalStore::warning() const {
   std::lock_guard<std::mutex> hold(lock_);
   return warning_;

@@ -53,6 +53,8 @@ class CJournalStore {
   // warning() says so and the rows wait in the local journal. With the server
   // reached, rows that waited from earlier runs are sent now.
   bool Open(const std::string& target, const std::string& outboxPath, std::string& error);
+  // CJournal::CheckIntegrity of the local journal (the outbox with a server).
+  bool CheckIntegrity(std::string& error);
   // Why the shared server is not used right now; empty when it is (or when there is none).
   std::string warning() const;
   // The warning once: the first call after the server went away returns it,

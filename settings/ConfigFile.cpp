@@ -1,5 +1,7 @@
 #include "settings/ConfigFile.h"
 
+#include <algorithm>
+
 #include "settings/KeyCodec.h"
 
 namespace kestrun {
@@ -43,17 +45,29 @@ FileResult WriteConfigFile(CIniFile& file, const CFormValues& values, const std:
   });
 }
 
+bool HoldsBinaryOutsideValues(std::string_view bytes, const CIniText& text) {
+  const auto inBytes = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\0'));
+  if (inBytes == 0) return false;
+  std::size_t inValues = 0;
+  for (const ConfigKey& k : ConfigKeys()) {
+    std::string value;
+    if (text.Find(k.section, k.key, value))
+      inValues += static_cast<std::size_t>(std::count(value.begin(), value.end(), '\0'));
+  }
+  return inValues < inBytes;
+}
+
 ConfigLoad ReadConfigFile(const CIniFile& file, CFormValues& values) {
   ConfigLoad load;
   std::string bytes;
   bool exists = false;
   load.file = ReadSettingsFile(file.path, bytes, exists);
   if (!load.file) return load;
-  if (HoldsBinaryData(bytes)) {
+  const CIniText text = CIniText::Parse(bytes);
+  if (HoldsBinaryOutsideValues(bytes, text)) {
     load.file = FileResult::Failure(file.path, "reading", kBinaryFileReason);
     return load;
   }
-  const CIniText text = CIniText::Parse(bytes);
   for (const ConfigKey& k : ConfigKeys()) {
     if (k.id == 0) continue;  // INFO/VER is written, never read back
     std::string raw;          // a missing key reads as empty: its default

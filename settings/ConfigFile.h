@@ -44,6 +44,10 @@ struct ConfigLoad {
 // image, an archive or the like, whose load would blank every field.
 inline constexpr const char* kBinaryFileReason = "not a config file (it holds binary data)";
 inline bool HoldsBinaryData(std::string_view bytes) { return bytes.find('\0') != std::string_view::npos; }
+// Whether the NUL bytes of `bytes` make it binary: some NUL stands outside the
+// value of every config key. A NUL inside a value is a control byte of that
+// key, named and refused (or dropped) as the other control bytes are.
+bool HoldsBinaryOutsideValues(std::string_view bytes, const CIniText& text);
 
 // Reads the file once and takes the keys other than INFO/VER from that
 // reading (settings/KeyCodec), each with its default; octets are cut to their low 8 bits. A

@@ -303,6 +303,14 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
       error = "journal " + error;
       return false;
     }
+    // Checked once, at the first job: a damaged page would otherwise show
+    // only when the first tracker's row is committed, after its settings went out.
+    if (!store_.CheckIntegrity(error)) {
+      journalProblem_ = true;
+      error = "journal " + error + "; no port was touched";
+      return false;
+    }
+    journalProblem_ = false;
     storeOpen_ = true;
   }
   // provision: the journal deals rows of a table without a key and answers for done trackers.

@@ -85,6 +85,8 @@ class CProvisioningModel {
   // still report is dropped.
   void Shutdown();
   bool Busy() const { return !jobs_.empty(); }
+  // The journal's file was found damaged at the last start: no job ran.
+  bool journalProblem() const { return journalProblem_; }
   // Applies what the jobs reported since the last call.
   void Deliver();
 
@@ -128,6 +130,7 @@ class CProvisioningModel {
   std::map<int, ProvisioningAction> actions_;  // of the running rows, by port
   journal::CJournalStore store_;
   bool storeOpen_ = false;
+  bool journalProblem_ = false;
 
   std::mutex queueMutex_;
   std::deque<Report> queue_;

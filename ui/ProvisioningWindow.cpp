@@ -297,6 +297,12 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   message_->setWordWrap(true);
   message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   layout->addWidget(message_);
+  // The state the main window's status bar shows as well: the journal's file is damaged.
+  journalProblem_ = new QLabel("Journal Problem", this);
+  journalProblem_->setAccessibleName("Journal Problem");
+  journalProblem_->setStyleSheet("QLabel { color: #a05a00; }");
+  journalProblem_->hide();
+  layout->addWidget(journalProblem_);
 
   // What the jobs report crosses to this thread through a queued call.
   model_.wake = [this] {
@@ -372,6 +378,10 @@ void CProvisioningWindow::StartAlone(const QModelIndex& index) {
 void CProvisioningWindow::ShowMessage(const QString& text) {
   message_->setText(text);
   message_->setAccessibleName(text.isEmpty() ? QString("Message") : text);
+  journalProblem_->setVisible(model_.journalProblem());
+  journalProblem_->setToolTip(model_.journalProblem() ? text : QString());
+  journalProblem_->setAccessibleName(model_.journalProblem() ? "Journal Problem: " + text
+                                                             : QString("Journal Problem"));
 }
 
 void CProvisioningWindow::RefreshJournal() {

@@ -63,6 +63,7 @@ class CProvisioningWindow : public QWidget {
   QPushButton* button(ProvisioningAction action) const;
   QPushButton* stopButton() const { return stop_; }
   QLabel* messageLabel() const { return message_; }
+  QLabel* journalProblemLabel() const { return journalProblem_; }
   QTableWidget* journalView() const { return journal_; }
   QLineEdit* journalImeiEdit() const { return journalImei_; }
   QComboBox* journalOutcomeList() const { return journalOutcome_; }
@@ -98,6 +99,7 @@ class CProvisioningWindow : public QWidget {
   QPushButton* buttons_[4] = {};
   QPushButton* stop_;
   QLabel* message_;
+  QLabel* journalProblem_;
   QTableWidget* journal_;
   QLineEdit* journalImei_;
   QComboBox* journalOutcome_;

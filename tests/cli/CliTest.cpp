@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -19,6 +20,7 @@
 #include "cli/Cli.h"
 #include "cli/Report.h"
 #include "engine/Hints.h"
+#include "journal/Journal.h"
 #include "port/ComPort.h"
 #include "protocol/ControlChars.h"
 #include "settings/SafeFile.h"
@@ -1055,6 +1057,34 @@ std::vector<std::vector<std::string>> CsvRecords(const std::string& text) {
 }
 
 }  // namespace
+
+TEST_F(CliTest, ADamagedJournalStopsTheRunBeforeAnyPort) {
+  sim::CTrackerSim& sim = AddSimulator(21);
+  const std::string file = WriteValues("fleet.ini", FullValues());
+  {
+    journal::CJournal journal;
+    std::string error;
+    ASSERT_TRUE(journal.Open(env.journalPath, error)) << error;
+    for (int i = 0; i < 100; ++i) {
+      journal::JournalRow row;
+      row.message = std::string(200, 'm');
+      ASSERT_TRUE(journal.Append(row, error)) << error;
+    }
+  }
+  const std::size_t linesBefore = sim.ReceivedLines().size();
+  // The header page stays valid; a page of rows further on is overwritten.
+  ASSERT_GT(std::filesystem::file_size(env.journalPath), 4 * 4096u);
+  {
+    std::fstream journal(env.journalPath, std::ios::in | std::ios::out | std::ios::binary);
+    journal.seekp(2 * 4096);
+    journal.write(std::string(2 * 4096, '\x5a').data(), 2 * 4096);
+  }
+  const Result r = Run({"write", file, "--port", "21"});
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.err.find(env.journalPath + ": the journal file is damaged ("), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("no port was touched"), std::string::npos) << r.err;
+  EXPECT_EQ(sim.ReceivedLines().size(), linesBefore);
+}
 
 TEST_F(CliTest, ReportFileHoldsEachTrackersJournalRowAndTheJournalItsFailures) {
   AddSimulator(21);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "../support/TestSupport.h"
 #include "cli/ConfigCheck.h"
@@ -87,16 +88,49 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
       {"no rows", "IMEI,RVPIN/PIN\n", "a header but no rows"},
       {"no value column", "IMEI\n" + kImei + "\n", ":1: no SECTION/Key column"},
       {"UTF-16", std::string("\xFF\xFEI\0M\0", 6), "saved as UTF-16"},
+      {"quote inside an unquoted cell", "IMEI,RVKPN/PhoneName1\n" + kImei + ",ab\"cd\"\n",
+       ":2:19: a quote inside a cell that does not start with one"},
+      {"text after the closing quote", "IMEI\tRVKPN/PhoneName1\n" + kImei + "\t\"ab\"cd\n",
+       ":2:21: text after the closing quote"},
+      {"C1 control",
+       "IMEI,RVKPN/PhoneName1\n" + kImei +
+           ",Bob\xC2\x9B"
+           "2J\n",
+       ":2: column RVKPN/PhoneName1: holds U+009B, a C1 control character"},
+      {"bidirectional override", "IMEI,RVKPN/PhoneName1\n" + kImei + ",\xE2\x80\xAEnimda\n",
+       ":2: column RVKPN/PhoneName1: holds U+202E, a bidirectional control"},
+      {"bidirectional isolate",
+       "COM,RVKPN/PhoneName1\n5,a\xE2\x81\xA6"
+       "b\n",
+       "holds U+2066"},
+      {"port by number and by device", "COM,RVPIN/PIN\n7,1234\n@/dev/ttyFake0,5678\n",
+       ":3: column COM: '@/dev/ttyFake0' is the port of line 2 ('COM7') as well"},
+      {"port by stable name", "COM,RVPIN/PIN\n@/by-id/usb-Fake,1234\nCOM7,5678\n",
+       ":3: column COM: 'COM7' is the port of line 2"},
+      {"over the limit", "COM,RVPIN/PIN\n" + std::string(kMaxTableSize, '\n'),
+       "the table is " + std::to_string(kMaxTableSize + 14) + " bytes, more than the " +
+           std::to_string(kMaxTableSize) + " bytes (64 MiB)"},
   };
   for (const BadTable& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    WriteFile(dir / "fleet.csv", c.csv);
+    // A port COM7 (a link in the user's ports folder) and a stable name of its device; '@' is this folder.
+    std::filesystem::create_directories(dir / "dev");
+    std::filesystem::create_directories(dir / "ports");
+    std::filesystem::create_directories(dir / "by-id");
+    WriteFile(dir / "dev/ttyFake0", "");
+    std::filesystem::create_symlink(dir / "dev/ttyFake0", dir / "ports/com7");
+    std::filesystem::create_symlink("../dev/ttyFake0", dir / "by-id/usb-Fake");
+    std::string csv = c.csv, problem = c.problem;
+    for (std::string* text : {&csv, &problem})
+      for (std::size_t at; (at = text->find('@')) != std::string::npos;) text->replace(at, 1, dir.path());
+    WriteFile(dir / "fleet.csv", csv);
     FleetTable table;
     std::vector<std::string> problems;
-    EXPECT_FALSE(LoadFleetTable(dir / "fleet.csv", kTemplate, table, problems));
+    EXPECT_FALSE(LoadFleetTable(dir / "fleet.csv", kTemplate, table, problems,
+                                {dir / "sys", dir / "dev", dir / "ports"}));
     EXPECT_TRUE(std::any_of(problems.begin(), problems.end(), [&](const std::string& p) {
-      return p.find(c.problem) != std::string::npos;
+      return p.find(problem) != std::string::npos;
     })) << (problems.empty() ? "(no problem)" : problems.front());
   }
 }
@@ -136,6 +170,14 @@ TEST(FleetTableTest, ReadsGoodTablesAndMergesTheirRows) {
        "/dev/ttyUSB3",
        {{"RVSRI/IP1", "10"}, {"RVPIN/PinCheck", "1"}},
        "RVWLT/Numb1"},
+      {"tab, Latin-1 and a UTF-8 text pass byte for byte",
+       "IMEI\tRVKPN/PhoneName1\tRVKPN/PhoneName2\n" + kImei + "\tJ\xF6rg \x85\t\"\xC3\xA9t\xC3\xA9\"\n" +
+           kImei2 + "\tx\ty\n",
+       Kind::Imei,
+       2,
+       kImei2,
+       {{"RVKPN/PhoneName1", "J\xF6rg \x85"}, {"RVKPN/PhoneName2", "\xC3\xA9t\xC3\xA9"}},
+       ""},
       {"no key column, delimiter in quotes",
        "RVKPN/PhoneName1;RVPIN/PIN\n\"a;b\";1111\n;2222\n",
        Kind::None,

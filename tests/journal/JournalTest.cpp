@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 #include <vector>
@@ -123,6 +124,40 @@ TEST(JournalTest, UnusablePathsAreRefused) {
     EXPECT_FALSE(journal.Open(path, error)) << path;
     EXPECT_FALSE(error.empty()) << path;
   }
+}
+
+TEST(JournalTest, ADamagedFileOpensButFailsItsCheckNamingTheFile) {
+  const fs::path dir = fs::path(testing::TempDir()) / ("journal-damaged-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  const std::string path = (dir / "journal.sqlite").string();
+  std::string error;
+  {
+    CJournal journal;
+    ASSERT_TRUE(journal.Open(path, error)) << error;
+    for (int i = 0; i < 200; ++i) {
+      JournalRow row;
+      row.imei = "862104055512345";
+      row.message = std::string(200, static_cast<char>('a' + i % 26));
+      ASSERT_TRUE(journal.Append(row, error)) << error;
+    }
+    EXPECT_TRUE(journal.CheckIntegrity(error)) << error;
+  }
+  // The header page stays; pages further on are overwritten.
+  ASSERT_GT(fs::file_size(path), 8 * 4096u);
+  {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(4 * 4096);
+    const std::string garbage(3 * 4096, '\x5a');
+    file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+  }
+  CJournal journal;
+  ASSERT_TRUE(journal.Open(path, error)) << error;
+  error.clear();
+  EXPECT_FALSE(journal.CheckIntegrity(error));
+  EXPECT_EQ(error.rfind(path + ": the journal file is damaged (", 0), 0u) << error;
+  EXPECT_NE(error.find("move it aside (mv '" + path + "' '" + path + ".damaged')"), std::string::npos)
+      << error;
+  fs::remove_all(dir);
 }
 
 TEST(JournalTest, SettingsHashIgnoresOrderButNotValues) {

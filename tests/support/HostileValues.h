@@ -12,7 +12,7 @@ struct HostileValue {
   std::string value;
   std::string clean;     // the value without its control characters
   std::string byteName;  // the first control character as messages name it; empty: the value passes
-  bool fitsInFile;       // an INI line can hold it (no LF, no NUL)
+  bool fitsInFile;       // an INI line can hold it (no LF)
 };
 
 inline const std::vector<HostileValue>& HostileValues() {
@@ -22,7 +22,8 @@ inline const std::vector<HostileValue>& HostileValues() {
       {std::string("58\0"
                    "30",
                    5),
-       "5830", "NUL", false},
+       "5830", "NUL", true},
+      {std::string("J\xf6rg\0", 5), "J\xf6rg", "NUL", true},  // Latin-1: refused all the same
       {"Bob\x1b[2J", "Bob[2J", "ESC", true},
       {"Bob\x7f", "Bob", "DEL", true},
       {"Bo\tb", "Bob", "TAB", true},
