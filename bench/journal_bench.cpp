@@ -15,6 +15,7 @@
 
 #include "bench/Median.h"
 #include "journal/JournalStore.h"
+#include "protocol/WholeNumber.h"
 #include "tests/support/PgServer.h"
 
 using namespace kestrun;
@@ -61,8 +62,8 @@ double Time(const std::string& target, const std::string& outbox, int rows) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int rows = argc > 1 ? std::atoi(argv[1]) : 32;
-  const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
+  const int rows = argc > 1 ? static_cast<int>(kestrun::ParseWhole(argv[1]).value_or(0)) : 32;
+  const int runs = argc > 2 ? static_cast<int>(kestrun::ParseWhole(argv[2]).value_or(0)) : 7;
   if (rows < 1 || runs < 1) {
     std::fprintf(stderr, "usage: rv450-journal-bench [ROWS [RUNS [postgresql://...]]]\n");
     return 2;

@@ -8,6 +8,7 @@
 #include "cmdline/OptionTable.h"
 #include "journal/Journal.h"
 #include "protocol/PasswordRule.h"
+#include "protocol/WholeNumber.h"
 #include "settings/Connection.h"
 
 namespace kestrun::cli {
@@ -33,7 +34,7 @@ std::vector<std::string> SplitList(const std::string& text) {
 // A positive decimal number that fits an int, nothing else.
 bool ParseNumber(const std::string& text, int& number) {
   if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), ::isdigit)) return false;
-  number = std::atoi(text.c_str());
+  number = static_cast<int>(*ParseWhole(text));
   return number > 0;
 }
 

@@ -26,6 +26,7 @@
 #include "port/PathLinks.h"
 #include "protocol/ControlChars.h"
 #include "protocol/PasswordRule.h"
+#include "protocol/WholeNumber.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
 #include "settings/SafeFile.h"
@@ -131,7 +132,7 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
   for (const auto& p : positions) {
     std::string value;
     if (!p.used || !stored.Find("Main", p.key, value)) continue;
-    if (!IsInteger(value) || std::stoi(value) < 0 || std::stoi(value) > p.last) {
+    if (!IsInteger(value) || !ParseWholeWithin(value, 0, p.last)) {
       error =
           settingsPath + ": [Main] " + p.key + " = '" + value + "' is not a list position; use " + p.instead;
       return false;

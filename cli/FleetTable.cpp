@@ -17,6 +17,7 @@
 #include "protocol/ControlChars.h"
 #include "protocol/Identity.h"
 #include "protocol/ValueRules.h"
+#include "protocol/WholeNumber.h"
 #include "settings/ConfigFile.h"
 
 namespace kestrun::cli {
@@ -271,7 +272,7 @@ std::string ValueProblem(const ConfigKey& key, const std::string& value) {
     case Encoding::Index:
     case Encoding::Int: return IsInteger(value) ? "" : Shown(value) + " is not a number";
     case Encoding::Octet:
-      return IsInteger(value) && std::stoi(value) >= 0 && std::stoi(value) <= 255
+      return IsInteger(value) && ParseWholeWithin(value, 0, 255)
                  ? ""
                  : Shown(value) + " is not an address octet (0 to 255)";
     case Encoding::Text: break;
@@ -306,9 +307,9 @@ std::string KeyProblem(FleetTable::KeyKind kind, const std::string& cell, std::s
   if (key[0] == '/') return {};
   std::string digits = Lower(key).rfind("com", 0) == 0 ? key.substr(3) : key;
   if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), ::isdigit) ||
-      std::stoi(digits) == 0)
+      *ParseWhole(digits) == 0)
     return Shown(key) + " is not a port (5, COM5 or a device such as /dev/ttyUSB0)";
-  key = "COM" + std::to_string(std::stoi(digits));
+  key = "COM" + std::to_string(*ParseWhole(digits));
   return {};
 }
 
@@ -460,11 +461,12 @@ void MergeRow(const FleetTable::Row& row, CFormValues& values) {
       case Encoding::Text: values.Text(key->id) = value; break;
       case Encoding::Flag: values.Number(key->id) = value == "1" ? 1 : 0; break;
       case Encoding::Octet:
-        if (IsInteger(value)) values.Address(key->id)[key->octet] = std::stoi(value) & 0xFF;
+        if (IsInteger(value))
+          values.Address(key->id)[key->octet] = static_cast<int>(*ParseWhole(value) & 0xFF);
         break;
       case Encoding::Int:
       case Encoding::Index:
-        if (IsInteger(value)) values.Number(key->id) = std::stoi(value);
+        if (IsInteger(value)) values.Number(key->id) = static_cast<int>(*ParseWhole(value));
         break;
     }
   }

@@ -3,14 +3,14 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "protocol/WholeNumber.h"
+
 namespace kestrun {
 
 bool ParseWholeNumber(const std::string& text, long least, long most, int& value) {
-  char* end = nullptr;
-  const long parsed = std::strtol(text.c_str(), &end, 10);
-  if (text.empty() || *end || parsed < least || parsed > most) return false;
-  value = static_cast<int>(parsed);
-  return true;
+  const std::optional<long long> parsed = ParseWholeWithin(text, least, most);
+  if (parsed) value = static_cast<int>(*parsed);
+  return parsed.has_value();
 }
 
 bool ParseWholeNumbers(const std::string& text, long least, long most, std::vector<int>& values) {

@@ -14,8 +14,10 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <random>
 
 #include "journal/Sha256.h"
+#include "protocol/WholeNumber.h"
 
 namespace kestrun::journal {
 
@@ -49,22 +51,23 @@ const char* const kColumns =
     "id, time, station, user, program, version, port, device, imei, iccid, firmware, signal, command, "
     "template, settings_hash, row_key, groups_sent, outcome, exit_code, message, seconds, sent";
 
-// A prepared statement that finalizes itself.
+// A prepared statement that finalizes itself. A failed prepare or bind is kept, and makes the
+// next step fail (SQLITE_ERROR) without running the statement; callers check each step.
 class CStatement {
  public:
   CStatement(sqlite3* db, const std::string& sql) {
-    sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr);
+    ok_ = sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt_, nullptr) == SQLITE_OK && stmt_ != nullptr;
   }
   ~CStatement() { sqlite3_finalize(stmt_); }
   CStatement(const CStatement&) = delete;
   CStatement& operator=(const CStatement&) = delete;
-  explicit operator bool() const { return stmt_ != nullptr; }
+  explicit operator bool() const { return ok_; }
   void Bind(int index, const std::string& text) {
-    sqlite3_bind_text(stmt_, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+    Check(sqlite3_bind_text(stmt_, index, text.c_str(), static_cast<int>(text.size()), SQLITE_TRANSIENT));
   }
-  void Bind(int index, double value) { sqlite3_bind_double(stmt_, index, value); }
-  void Bind(int index, int value) { sqlite3_bind_int(stmt_, index, value); }
-  int Step() { return sqlite3_step(stmt_); }
+  void Bind(int index, double value) { Check(sqlite3_bind_double(stmt_, index, value)); }
+  void Bind(int index, int value) { Check(sqlite3_bind_int(stmt_, index, value)); }
+  int Step() { return ok_ ? sqlite3_step(stmt_) : SQLITE_ERROR; }
   std::string Text(int column) const {
     const auto* text = sqlite3_column_text(stmt_, column);
     return text ? std::string(reinterpret_cast<const char*>(text), sqlite3_column_bytes(stmt_, column)) : "";
@@ -73,7 +76,10 @@ class CStatement {
   double Real(int column) const { return sqlite3_column_double(stmt_, column); }
 
  private:
+  void Check(int code) { ok_ = ok_ && code == SQLITE_OK; }
+
   sqlite3_stmt* stmt_ = nullptr;
+  bool ok_ = false;
 };
 
 bool Exec(sqlite3* db, const char* sql, std::string& error) {
@@ -492,8 +498,10 @@ bool ParseSince(const std::string& text, std::string& utc) {
     time = text.substr(11);
   else if (text.size() != 10)
     return false;
-  const int month = std::atoi(text.substr(5, 2).c_str()), day = std::atoi(text.substr(8, 2).c_str());
-  const int hour = std::atoi(time.substr(0, 2).c_str()), minute = std::atoi(time.substr(3, 2).c_str());
+  // Every part below is two digits, checked above.
+  auto number = [](const std::string& part) { return ParseWhole(part).value_or(0); };
+  const long long month = number(text.substr(5, 2)), day = number(text.substr(8, 2));
+  const long long hour = number(time.substr(0, 2)), minute = number(time.substr(3, 2));
   if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59) return false;
   utc = text.substr(0, 10) + "T" + time + ":00Z";
   return true;
@@ -509,13 +517,13 @@ std::string UtcNow() {
 }
 
 std::string NewRowId() {
+  // The system's random source (std::random_device reads it on every platform we build for);
+  // it throws when there is none, so no id that could clash is made.
+  std::random_device random;
   unsigned char b[16] = {};
-  if (std::FILE* random = std::fopen("/dev/urandom", "rb")) {
-    const std::size_t got = std::fread(b, 1, sizeof b, random);
-    std::fclose(random);
-    if (got != sizeof b) std::abort();  // no random source: no id that could clash may be made
-  } else {
-    std::abort();
+  for (std::size_t i = 0; i < sizeof b; i += 4) {
+    const unsigned int word = random();
+    for (std::size_t k = 0; k < 4; ++k) b[i + k] = static_cast<unsigned char>(word >> (8 * k));
   }
   b[6] = static_cast<unsigned char>((b[6] & 0x0f) | 0x40);
   b[8] = static_cast<unsigned char>((b[8] & 0x3f) | 0x80);

@@ -7,14 +7,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "journal/RowOrigin.h"
 #include "journal/ServerString.h"
+#include "protocol/WholeNumber.h"
 
 namespace kestrun::journal {
 
 namespace {
+
+// A statement's result, cleared when it goes out of scope.
+struct ResultClear {
+  void operator()(PGresult* result) const { PQclear(result); }
+};
+using Result = std::unique_ptr<PGresult, ResultClear>;
 
 // Made under a lock that every station takes, so that two first uses at once
 // do not both create the tables.
@@ -167,7 +175,7 @@ bool CServerJournal::Connect(const std::string& given, std::string& error) {
   if (ok && (made.empty() || made[0] != "t"))
     ok = Exec("CREATE TABLE rv450_schema (version integer NOT NULL)", {}, error);
   ok = ok && Exec("SELECT coalesce(max(version), 0) FROM rv450_schema", {}, error, &version);
-  const int schema = ok && !version.empty() ? std::atoi(version[0].c_str()) : 0;
+  const int schema = ok && !version.empty() ? static_cast<int>(ParseWhole(version[0]).value_or(0)) : 0;
   if (ok && schema > kServerSchema) {
     error = "made by a newer version (schema " + std::to_string(schema) + ")";
     ok = false;
@@ -188,9 +196,10 @@ bool CServerJournal::Exec(const std::string& sql, const std::vector<std::string>
   }
   std::vector<const char*> params;
   for (const std::string& value : values) params.push_back(value.c_str());
-  PGresult* result = values.empty() ? PQexec(conn_, sql.c_str())
+  const Result owned(values.empty() ? PQexec(conn_, sql.c_str())
                                     : PQexecParams(conn_, sql.c_str(), static_cast<int>(params.size()),
-                                                   nullptr, params.data(), nullptr, nullptr, 0);
+                                                   nullptr, params.data(), nullptr, nullptr, 0));
+  PGresult* const result = owned.get();
   const ExecStatusType status = result ? PQresultStatus(result) : PGRES_FATAL_ERROR;
   const bool ok = status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
   if (ok && column) {
@@ -198,7 +207,6 @@ bool CServerJournal::Exec(const std::string& sql, const std::vector<std::string>
     for (int i = 0; i < PQntuples(result); ++i)
       for (int k = 0; k < PQnfields(result); ++k) column->push_back(PQgetvalue(result, i, k));
   }
-  PQclear(result);
   if (!ok) return Failed(error);
   return true;
 }
@@ -208,7 +216,7 @@ bool CServerJournal::Failed(std::string& error) {
   if (error.empty()) error = "the server refused the statement";
   // A transaction that failed is ended, so that the connection can be used again.
   if (PQstatus(conn_) == CONNECTION_OK && PQtransactionStatus(conn_) != PQTRANS_IDLE)
-    PQclear(PQexec(conn_, "ROLLBACK"));
+    const Result rollback(PQexec(conn_, "ROLLBACK"));
   return false;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "protocol/ReplyRules.h"
+#include "protocol/WholeNumber.h"
 
 namespace kestrun {
 
@@ -52,7 +53,7 @@ std::vector<std::string> ItemLines(const std::string& reply, std::initializer_li
 // 0..`most` as a number, or 99 (unknown); -1 otherwise.
 int SmallNumber(const std::string& text, int most) {
   if (!AllDigits(text) || text.size() > 2) return -1;
-  const int value = std::stoi(text);
+  const int value = static_cast<int>(*ParseWhole(text));
   return value <= most || value == 99 ? value : -1;
 }
 

@@ -4,6 +4,7 @@
 
 #include "protocol/ControlChars.h"
 #include "protocol/Fields.h"
+#include "protocol/WholeNumber.h"
 
 namespace kestrun {
 
@@ -44,7 +45,7 @@ bool IsDecimalWithin(const std::string& text, int bound) {
   const std::string fraction = dot == std::string::npos ? "" : body.substr(dot + 1);
   const std::size_t first = std::min(whole.find_first_not_of('0'), whole.size());
   if (whole.size() - first > 3) return false;
-  const int wholeValue = first == whole.size() ? 0 : std::stoi(whole.substr(first));
+  const long long wholeValue = first == whole.size() ? 0 : *ParseWhole(whole.substr(first));
   if (wholeValue != bound) return wholeValue < bound;
   return fraction.find_first_not_of('0') == std::string::npos;
 }
@@ -52,12 +53,12 @@ bool IsDecimalWithin(const std::string& text, int bound) {
 bool IsPort(const std::string& text) {
   if (!AllDigits(text)) return false;
   const std::size_t first = std::min(text.find_first_not_of('0'), text.size());
-  return first < text.size() && text.size() - first <= 5 && std::stol(text.substr(first)) <= 65535;
+  return first < text.size() && text.size() - first <= 5 && *ParseWhole(text.substr(first)) <= 65535;
 }
 
 bool IsTime(const std::string& text) {
-  return text.size() == 4 && AllDigits(text) && std::stoi(text.substr(0, 2)) <= 23 &&
-         std::stoi(text.substr(2)) <= 59;
+  return text.size() == 4 && AllDigits(text) && *ParseWhole(text.substr(0, 2)) <= 23 &&
+         *ParseWhole(text.substr(2)) <= 59;
 }
 
 bool Obeys(ValueRule rule, const std::string& value) {

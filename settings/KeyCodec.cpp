@@ -4,6 +4,7 @@
 
 #include "protocol/ControlChars.h"
 #include "protocol/Fields.h"
+#include "protocol/WholeNumber.h"
 
 namespace kestrun {
 
@@ -55,7 +56,7 @@ std::string KeyTextProblem(const ConfigKey& key, const std::string& text) {
                ? ""
                : "holds a comma, which would shift every later field of the line";
   if (!IsInteger(text)) return "is not a number";
-  if (key.encoding == Encoding::Octet && (std::stoi(text) < 0 || std::stoi(text) > 255))
+  if (key.encoding == Encoding::Octet && !ParseWholeWithin(text, 0, 255))
     return "is not an address octet (0 to 255)";
   return {};
 }

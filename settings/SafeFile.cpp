@@ -13,6 +13,7 @@
 
 #include "port/PathLinks.h"
 #include "port/SystemError.h"
+#include "protocol/WholeNumber.h"
 
 namespace kestrun {
 
@@ -78,7 +79,7 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& fileNa
     const std::string rest = name.substr(prefix.size());
     const std::size_t dash = rest.find('-');
     if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash) continue;
-    const long pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
+    const long long pid = ParseWhole(rest.substr(0, dash)).value_or(0);
     if (pid <= 0 || pid == ::getpid()) continue;
     if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
     const std::string path = folder + "/" + name;

@@ -1,6 +1,9 @@
 #include "sim/TrackerState.h"
 
+#include <climits>
 #include <sstream>
+
+#include "protocol/WholeNumber.h"
 
 namespace kestrun::sim {
 
@@ -13,11 +16,8 @@ std::string Join(const std::vector<std::string>& fields) {
 }
 
 int Number(const std::string& text) {
-  try {
-    return std::stoi(text);
-  } catch (...) {
-    return -1;
-  }
+  const std::optional<long long> value = ParseWholeWithin(text, INT_MIN, INT_MAX);
+  return value ? static_cast<int>(*value) : -1;
 }
 
 // Reply field counts of the eight queries: the simulator's own, written
@@ -112,7 +112,7 @@ bool CTrackerState::ApplySetting(const std::string& line) {
   } else if (group == "RTO") {
     static const std::string codes = "12345678AB";
     if (f[1].size() != 1 || codes.find(f[1][0]) == std::string::npos) return false;
-    lastRealTimeOperation = std::stoi(f[1], nullptr, 16);
+    lastRealTimeOperation = static_cast<int>(*ParseWhole(f[1], 16));
   } else if (group == "BAC") {
     // The line's fields between password and stamp are the reply's.
     groups_["BAC"] = std::vector<std::string>(f.begin() + 1, f.end() - 1);

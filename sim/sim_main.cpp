@@ -13,6 +13,7 @@
 #include "cmdline/WholeNumber.h"
 #include "port/PortDiscovery.h"
 #include "protocol/ControlChars.h"
+#include "protocol/WholeNumber.h"
 #include "settings/ConnectionDefaults.h"
 #include "sim/TrackerSim.h"
 
@@ -55,7 +56,7 @@ bool AddFault(const std::string& text, Settings& s, std::string& error) {
   std::string kind = eq == std::string::npos ? "" : text.substr(eq + 1);
   int times = -1;
   if (const std::size_t colon = kind.find(':'); colon != std::string::npos) {
-    times = std::atoi(kind.c_str() + colon + 1);
+    times = static_cast<int>(kestrun::ParseWhole(kind.substr(colon + 1)).value_or(0));
     kind.resize(colon);
   }
   kestrun::sim::Fault fault;

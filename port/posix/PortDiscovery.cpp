@@ -6,6 +6,8 @@
 #include <fstream>
 #include <map>
 
+#include "protocol/WholeNumber.h"
+
 namespace kestrun {
 
 namespace fs = std::filesystem;
@@ -25,7 +27,7 @@ int NumberForTty(const std::string& name) {
     if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) continue;
     const std::string digits = name.substr(prefix.size());
     if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return 0;
-    return std::atoi(digits.c_str()) + family.firstNumber;
+    return static_cast<int>(*ParseWhole(digits)) + family.firstNumber;
   }
   return 0;
 }
@@ -45,7 +47,7 @@ int NumberForLink(const std::string& name) {
     return 0;
   const std::string digits = name.substr(3);
   if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return 0;
-  return std::atoi(digits.c_str());
+  return static_cast<int>(*ParseWhole(digits));
 }
 
 std::map<int, PortEntry> CollectPorts(const DiscoveryPaths& paths) {

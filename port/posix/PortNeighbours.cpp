@@ -17,6 +17,7 @@
 #include <fstream>
 
 #include "port/SystemError.h"
+#include "protocol/WholeNumber.h"
 
 namespace kestrun {
 
@@ -42,7 +43,7 @@ std::vector<int> ProcessIds(const SystemRoots& roots) {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(roots.proc, ec)) {
     const std::string name = entry.path().filename().string();
-    if (AllDigits(name) && name.size() < 10) pids.push_back(std::atoi(name.c_str()));
+    if (AllDigits(name) && name.size() < 10) pids.push_back(static_cast<int>(*ParseWhole(name)));
   }
   std::sort(pids.begin(), pids.end());
   return pids;
