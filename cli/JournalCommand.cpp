@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <type_traits>
 #include <vector>
 
 #include "cli/Compare.h"
 #include "cli/CsvField.h"
+#include "journal/JournalColumns.h"
 #include "journal/JournalStore.h"
 #include "journal/RowOrigin.h"
 #include "protocol/ControlChars.h"
@@ -121,28 +123,22 @@ int PushJournal(const Options& o, const std::string& target, std::ostream& out, 
 }  // namespace
 
 std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
-  return {{"id", r.id},
-          {"time", r.time},
-          {"station", r.station},
-          {"user", r.user},
-          {"program", r.program},
-          {"version", r.version},
-          {"port", r.port},
-          {"device", r.device},
-          {"imei", r.imei},
-          {"iccid", r.iccid},
-          {"firmware", r.firmware},
-          {"signal", r.signal},
-          {"command", r.command},
-          {"template", r.templateFile},
-          {"settingsHash", r.settingsHash},
-          {"rowKey", r.rowKey},
-          {"groups", r.groups},
-          {"outcome", r.outcome},
-          {"exitCode", std::to_string(r.exitCode), true},
-          {"message", r.message},
-          {"seconds", Number(r.seconds), true},
-          {"sent", r.sent ? "true" : "false", true}};
+  std::vector<JournalColumn> columns;
+  for (const journal::JournalColumnDef& c : journal::kJournalColumns)
+    std::visit(
+        [&](auto member) {
+          using Value = std::remove_cvref_t<decltype(r.*member)>;
+          if constexpr (std::is_same_v<Value, std::string>)
+            columns.push_back({c.jsonName, r.*member});
+          else if constexpr (std::is_same_v<Value, double>)
+            columns.push_back({c.jsonName, Number(r.*member), true});
+          else if constexpr (std::is_same_v<Value, bool>)
+            columns.push_back({c.jsonName, r.*member ? "true" : "false", true});
+          else
+            columns.push_back({c.jsonName, std::to_string(r.*member), true});
+        },
+        c.member);
+  return columns;
 }
 
 JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {

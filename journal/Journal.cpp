@@ -15,7 +15,9 @@
 #include <filesystem>
 #include <map>
 #include <random>
+#include <type_traits>
 
+#include "journal/JournalColumns.h"
 #include "journal/Sha256.h"
 #include "protocol/WholeNumber.h"
 
@@ -25,18 +27,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kCreate = R"(
-CREATE TABLE IF NOT EXISTS journal (
-  id TEXT PRIMARY KEY NOT NULL,
-  time TEXT NOT NULL,
-  station TEXT NOT NULL, user TEXT NOT NULL, program TEXT NOT NULL, version TEXT NOT NULL,
-  port TEXT NOT NULL, device TEXT NOT NULL,
-  imei TEXT NOT NULL, iccid TEXT NOT NULL, firmware TEXT NOT NULL, signal TEXT NOT NULL,
-  command TEXT NOT NULL, template TEXT NOT NULL, settings_hash TEXT NOT NULL, row_key TEXT NOT NULL,
-  groups_sent TEXT NOT NULL, outcome TEXT NOT NULL, exit_code INTEGER NOT NULL, message TEXT NOT NULL,
-  seconds REAL NOT NULL,
-  sent INTEGER NOT NULL DEFAULT 0
-);
+const char* const kCreateRest = R"(
 CREATE INDEX IF NOT EXISTS journal_imei ON journal(imei);
 CREATE INDEX IF NOT EXISTS journal_time ON journal(time);
 CREATE TABLE IF NOT EXISTS claims (
@@ -47,9 +38,18 @@ CREATE INDEX IF NOT EXISTS claims_imei ON claims(table_name, imei);
 CREATE INDEX IF NOT EXISTS journal_unsent ON journal(sent) WHERE sent = 0;
 )";
 
-const char* const kColumns =
-    "id, time, station, user, program, version, port, device, imei, iccid, firmware, signal, command, "
-    "template, settings_hash, row_key, groups_sent, outcome, exit_code, message, seconds, sent";
+// The tables, made on first use.
+std::string CreateSql() {
+  std::string sql = "CREATE TABLE IF NOT EXISTS journal (";
+  for (const JournalColumnDef& c : kJournalColumns)
+    sql += std::string(&c == kJournalColumns ? "\n  " : ",\n  ") + c.sql + " " + c.sqliteType;
+  return sql + "\n);" + kCreateRest;
+}
+
+const std::string& Columns() {
+  static const std::string list = ColumnList(false);
+  return list;
+}
 
 // A prepared statement that finalizes itself. A failed prepare or bind is kept, and makes the
 // next step fail (SQLITE_ERROR) without running the statement; callers check each step.
@@ -90,17 +90,26 @@ bool Exec(sqlite3* db, const char* sql, std::string& error) {
   return false;
 }
 
+// A row selected with Columns(), in their order.
 JournalRow RowFrom(const CStatement& s) {
   JournalRow r;
-  std::string* texts[] = {&r.id,      &r.time,         &r.station,      &r.user,   &r.program,  &r.version,
-                          &r.port,    &r.device,       &r.imei,         &r.iccid,  &r.firmware, &r.signal,
-                          &r.command, &r.templateFile, &r.settingsHash, &r.rowKey, &r.groups,   &r.outcome};
   int column = 0;
-  for (std::string* text : texts) *text = s.Text(column++);
-  r.exitCode = s.Int(column++);
-  r.message = s.Text(column++);
-  r.seconds = s.Real(column++);
-  r.sent = s.Int(column) != 0;
+  for (const JournalColumnDef& c : kJournalColumns) {
+    std::visit(
+        [&](auto member) {
+          using Value = std::remove_cvref_t<decltype(r.*member)>;
+          if constexpr (std::is_same_v<Value, std::string>)
+            r.*member = s.Text(column);
+          else if constexpr (std::is_same_v<Value, double>)
+            r.*member = s.Real(column);
+          else if constexpr (std::is_same_v<Value, bool>)
+            r.*member = s.Int(column) != 0;
+          else
+            r.*member = s.Int(column);
+        },
+        c.member);
+    ++column;
+  }
   return r;
 }
 
@@ -184,7 +193,7 @@ bool CJournal::Open(const std::string& path, std::string& error) {
     why = "made by a newer version (schema " + std::to_string(schema) + ")";
   }
   if (ok && schema < kJournalSchema)
-    ok = Exec(db_, "BEGIN IMMEDIATE", why) && Exec(db_, kCreate, why) &&
+    ok = Exec(db_, "BEGIN IMMEDIATE", why) && Exec(db_, CreateSql().c_str(), why) &&
          Exec(db_, ("PRAGMA user_version=" + std::to_string(kJournalSchema)).c_str(), why) &&
          Exec(db_, "COMMIT", why);
   ok = ok && AddClaimsSent(db_, why);
@@ -223,22 +232,23 @@ bool CJournal::Append(JournalRow& row, std::string& error) {
   }
   if (row.id.empty()) row.id = NewRowId();
   if (row.time.empty()) row.time = UtcNow();
-  CStatement s(db_, std::string("INSERT INTO journal (") + kColumns +
-                        ") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+  std::string marks;
+  for (const JournalColumnDef& c : kJournalColumns) marks += &c == kJournalColumns ? "?" : ",?";
+  CStatement s(db_, "INSERT INTO journal (" + Columns() + ") VALUES (" + marks + ")");
   if (!s) {
     error = sqlite3_errmsg(db_);
     return false;
   }
-  const std::string* texts[] = {
-      &row.id,      &row.time,         &row.station,      &row.user,   &row.program,  &row.version,
-      &row.port,    &row.device,       &row.imei,         &row.iccid,  &row.firmware, &row.signal,
-      &row.command, &row.templateFile, &row.settingsHash, &row.rowKey, &row.groups,   &row.outcome};
   int index = 1;
-  for (const std::string* text : texts) s.Bind(index++, *text);
-  s.Bind(index++, row.exitCode);
-  s.Bind(index++, row.message);
-  s.Bind(index++, row.seconds);
-  s.Bind(index, row.sent ? 1 : 0);
+  for (const JournalColumnDef& c : kJournalColumns)
+    std::visit(
+        [&](auto member) {
+          if constexpr (std::is_same_v<decltype(member), bool JournalRow::*>)
+            s.Bind(index++, row.*member ? 1 : 0);
+          else
+            s.Bind(index++, row.*member);
+        },
+        c.member);
   // Outside an explicit transaction each statement is a transaction of its own.
   if (s.Step() != SQLITE_DONE) {
     error = sqlite3_errmsg(db_);
@@ -249,7 +259,7 @@ bool CJournal::Append(JournalRow& row, std::string& error) {
 
 bool CJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error) const {
   rows.clear();
-  std::string sql = std::string("SELECT ") + kColumns + " FROM journal WHERE 1";
+  std::string sql = "SELECT " + Columns() + " FROM journal WHERE 1";
   std::vector<std::string> values;
   if (!query.imei.empty()) sql += " AND imei = ?", values.push_back(query.imei);
   if (!query.since.empty()) sql += " AND time >= ?", values.push_back(query.since);
@@ -412,7 +422,7 @@ bool CJournal::MarkClaimsSent(const std::vector<ClaimLine>& claims, std::string&
 
 bool CJournal::UnsentRows(int limit, std::vector<JournalRow>& rows, std::string& error) const {
   rows.clear();
-  CStatement s(db_, std::string("SELECT ") + kColumns + " FROM journal WHERE sent = 0 ORDER BY rowid LIMIT " +
+  CStatement s(db_, "SELECT " + Columns() + " FROM journal WHERE sent = 0 ORDER BY rowid LIMIT " +
                         std::to_string(limit));
   if (!s) {
     error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";

@@ -9,7 +9,9 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <type_traits>
 
+#include "journal/JournalColumns.h"
 #include "journal/RowOrigin.h"
 #include "journal/ServerString.h"
 #include "protocol/WholeNumber.h"
@@ -26,18 +28,7 @@ using Result = std::unique_ptr<PGresult, ResultClear>;
 
 // Made under a lock that every station takes, so that two first uses at once
 // do not both create the tables.
-const char* const kCreate = R"(
-CREATE TABLE IF NOT EXISTS rv450_journal (
-  id text PRIMARY KEY,
-  time text NOT NULL,
-  station text NOT NULL, "user" text NOT NULL, program text NOT NULL, version text NOT NULL,
-  port text NOT NULL, device text NOT NULL,
-  imei text NOT NULL, iccid text NOT NULL, firmware text NOT NULL, signal text NOT NULL,
-  command text NOT NULL, template text NOT NULL, settings_hash text NOT NULL, row_key text NOT NULL,
-  groups_sent text NOT NULL, outcome text NOT NULL, exit_code integer NOT NULL, message text NOT NULL,
-  seconds double precision NOT NULL,
-  received timestamptz NOT NULL DEFAULT now()
-);
+const char* const kCreateRest = R"(
 CREATE INDEX IF NOT EXISTS rv450_journal_imei ON rv450_journal (imei);
 CREATE INDEX IF NOT EXISTS rv450_journal_time ON rv450_journal (time);
 CREATE TABLE IF NOT EXISTS rv450_claims (
@@ -48,10 +39,14 @@ CREATE TABLE IF NOT EXISTS rv450_claims (
 CREATE INDEX IF NOT EXISTS rv450_claims_imei ON rv450_claims (table_name, imei);
 )";
 
-const char* const kColumns =
-    "id, time, station, \"user\", program, version, port, device, imei, iccid, firmware, signal, command, "
-    "template, settings_hash, row_key, groups_sent, outcome, exit_code, message, seconds";
-constexpr int kColumnCount = 21;
+// The tables; the journal's columns are the local journal's but for `sent`, and the time the
+// server received the row.
+std::string CreateSql() {
+  std::string sql = "CREATE TABLE IF NOT EXISTS rv450_journal (";
+  for (const JournalColumnDef& c : kJournalColumns)
+    if (c.serverType) sql += std::string("\n  \"") + c.sql + "\" " + c.serverType + ",";
+  return sql + "\n  received timestamptz NOT NULL DEFAULT now()\n);" + kCreateRest;
+}
 
 // libpq's messages run over several lines; one line reads better after "journal: ".
 std::string OneLine(const std::string& text) {
@@ -181,7 +176,7 @@ bool CServerJournal::Connect(const std::string& given, std::string& error) {
     ok = false;
   }
   if (ok && schema < kServerSchema)
-    ok = Exec(kCreate, {}, error) && Exec("DELETE FROM rv450_schema", {}, error) &&
+    ok = Exec(CreateSql(), {}, error) && Exec("DELETE FROM rv450_schema", {}, error) &&
          Exec("INSERT INTO rv450_schema (version) VALUES ($1)", {std::to_string(kServerSchema)}, error);
   ok = ok && Exec("COMMIT", {}, error);
   if (!ok) Close();
@@ -223,21 +218,28 @@ bool CServerJournal::Failed(std::string& error) {
 bool CServerJournal::Insert(const std::vector<JournalRow>& rows, std::string& error) {
   if (rows.empty()) return true;
   // One statement: its rows are committed together or not at all.
-  std::string sql = std::string("INSERT INTO rv450_journal (") + kColumns + ") VALUES ";
+  std::string sql = "INSERT INTO rv450_journal (" + ColumnList(true) + ") VALUES ";
   std::vector<std::string> values;
-  values.reserve(rows.size() * kColumnCount);
   for (const JournalRow& r : rows) {
     sql += values.empty() ? "(" : ",(";
-    for (int i = 1; i <= kColumnCount; ++i)
-      sql += (i == 1 ? "$" : ",$") + std::to_string(values.size() + static_cast<std::size_t>(i));
+    bool first = true;
+    for (const JournalColumnDef& c : kJournalColumns) {
+      if (!c.serverType) continue;
+      sql += (first ? "$" : ",$") + std::to_string(values.size() + 1);
+      first = false;
+      std::visit(
+          [&](auto member) {
+            using Value = std::remove_cvref_t<decltype(r.*member)>;
+            if constexpr (std::is_same_v<Value, std::string>)
+              values.push_back(ServerText(r.*member));
+            else if constexpr (std::is_same_v<Value, double>)
+              values.push_back(Number(r.*member));
+            else
+              values.push_back(std::to_string(r.*member));
+          },
+          c.member);
+    }
     sql += ")";
-    for (const std::string* text : {&r.id, &r.time, &r.station, &r.user, &r.program, &r.version, &r.port,
-                                    &r.device, &r.imei, &r.iccid, &r.firmware, &r.signal, &r.command,
-                                    &r.templateFile, &r.settingsHash, &r.rowKey, &r.groups, &r.outcome})
-      values.push_back(ServerText(*text));
-    values.push_back(std::to_string(r.exitCode));
-    values.push_back(ServerText(r.message));
-    values.push_back(Number(r.seconds));
   }
   sql += " ON CONFLICT (id) DO NOTHING";
   return Exec(sql, values, error);
