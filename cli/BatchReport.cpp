@@ -5,6 +5,7 @@
 
 #include "cli/CsvField.h"
 #include "cli/JournalCommand.h"
+#include "cli/JsonWriter.h"
 #include "protocol/ControlChars.h"
 #include "settings/SafeFile.h"
 
@@ -41,20 +42,21 @@ std::string CsvText(const std::vector<journal::JournalRow>& rows) {
 
 std::string JsonText(Command command, int exitCode, const std::optional<std::string>& retry,
                      const std::vector<journal::JournalRow>& rows) {
-  std::string text = "{\"schema\":" + std::to_string(kBatchReportSchema) +
-                     ",\"program\":\"rv450-cli\",\"version\":" + JsonString(KESTRUN_VERSION) +
-                     ",\"command\":" + JsonString(CommandName(command)) +
-                     ",\"exitCode\":" + std::to_string(exitCode);
-  if (retry) text += ",\"retry\":" + (retry->empty() ? std::string("null") : JsonString(*retry));
-  text += ",\"rows\":[";
+  CJsonObject head;
+  head.Whole("schema", kBatchReportSchema)
+      .Text("program", "rv450-cli")
+      .Text("version", KESTRUN_VERSION)
+      .Text("command", CommandName(command))
+      .Whole("exitCode", exitCode);
+  if (retry) head.Value("retry", retry->empty() ? "null" : *retry, retry->empty());
+  // One row to a line.
+  std::string list = "[";
   for (std::size_t i = 0; i < rows.size(); ++i) {
-    std::string object;
-    for (const JournalColumn& c : ReportColumns(rows[i]))
-      object += std::string(object.empty() ? "{" : ",") + "\"" + c.name +
-                "\":" + (c.bare ? c.value : JsonString(c.value));
-    text += std::string(i ? ",\n" : "\n") + object + "}";
+    CJsonObject object;
+    for (const JournalColumn& c : ReportColumns(rows[i])) object.Value(c.name, c.value, c.bare);
+    list += (i ? ",\n" : "\n") + object.Done();
   }
-  return text + "\n]}\n";
+  return head.Raw("rows", list + "\n]").Done() + "\n";
 }
 
 }  // namespace

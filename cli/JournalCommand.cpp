@@ -8,6 +8,7 @@
 
 #include "cli/Compare.h"
 #include "cli/CsvField.h"
+#include "cli/JsonWriter.h"
 #include "journal/JournalColumns.h"
 #include "journal/JournalStore.h"
 #include "journal/RowOrigin.h"
@@ -50,10 +51,10 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
   }
   if (o.json) {
     for (const JournalRow& r : rows) {
-      out << "{\"schema\":" << kJsonSchema;
-      for (const JournalColumn& c : JournalColumns(r))
-        out << ",\"" << c.name << "\":" << (c.bare ? c.value : JsonString(c.value));
-      out << "}\n";
+      CJsonObject object;
+      object.Whole("schema", kJsonSchema);
+      for (const JournalColumn& c : JournalColumns(r)) object.Value(c.name, c.value, c.bare);
+      out << object.Done() << "\n";
     }
     return;
   }
@@ -81,16 +82,17 @@ void PrintDevices(std::ostream& out, const Options& o, const std::vector<journal
   if (o.csv) out << "imei,iccid,firmware,time,outcome,settingsHash,station,port\n";
   for (const journal::DeviceLine& d : devices) {
     std::string line;
+    CJsonObject object;
+    object.Whole("schema", kJsonSchema);
     for (const auto& [name, value] : columns(d)) {
       if (o.json)
-        line += std::string(line.empty() ? "{\"schema\":" + std::to_string(kJsonSchema) : "") + ",\"" + name +
-                "\":" + JsonString(value);
+        object.Text(name, value);
       else if (o.csv)
         line += (line.empty() ? "" : ",") + CsvField(value);
       else
         line += (line.empty() ? "" : "  ") + EscapeControlBytes(value.empty() ? "-" : value);
     }
-    out << line << (o.json ? "}\n" : "\n");
+    out << (o.json ? object.Done() : line) << "\n";
   }
 }
 
@@ -110,8 +112,13 @@ int PushJournal(const Options& o, const std::string& target, std::ostream& out, 
   int sent = 0, waiting = 0;
   const bool ok = store.Push(sent, waiting, error);
   if (o.json)
-    out << "{\"schema\":" << kJsonSchema << ",\"server\":" << JsonString(store.ServerName())
-        << ",\"sent\":" << sent << ",\"waiting\":" << waiting << "}\n";
+    out << CJsonObject()
+               .Whole("schema", kJsonSchema)
+               .Text("server", store.ServerName())
+               .Whole("sent", sent)
+               .Whole("waiting", waiting)
+               .Done()
+        << "\n";
   else
     out << "rows sent: " << sent << ", still waiting: " << waiting << "\n";
   out << std::flush;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/JsonWriter.h"
 #include "cli/Report.h"
 #include "protocol/ControlChars.h"
 
@@ -44,10 +45,17 @@ void PrintPortsText(std::ostream& out, const std::vector<PortStatus>& ports) {
 
 void PrintPortsJson(std::ostream& out, const std::vector<PortStatus>& ports) {
   for (const PortStatus& p : ports) {
-    out << "{\"schema\":" << kJsonSchema << ",\"port\":" << p.number
-        << ",\"device\":" << JsonString(p.devicePath) << ",\"openPath\":" << JsonString(p.openPath)
-        << ",\"stableName\":" << JsonString(p.stableName) << ",\"opens\":" << (p.canOpen ? "true" : "false")
-        << ",\"reason\":" << JsonString(p.reason) << ",\"advice\":" << JsonString(p.advice) << "}\n";
+    out << CJsonObject()
+               .Whole("schema", kJsonSchema)
+               .Whole("port", p.number)
+               .Text("device", p.devicePath)
+               .Text("openPath", p.openPath)
+               .Text("stableName", p.stableName)
+               .Flag("opens", p.canOpen)
+               .Text("reason", p.reason)
+               .Text("advice", p.advice)
+               .Done()
+        << "\n";
   }
 }
 

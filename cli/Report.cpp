@@ -5,6 +5,7 @@
 #include <iomanip>
 #include <sstream>
 
+#include "cli/JsonWriter.h"
 #include "protocol/ControlChars.h"
 
 namespace kestrun::cli {
@@ -165,30 +166,48 @@ void PrintText(std::ostream& out, const PortReport& r, bool quiet) {
 void PrintJson(std::ostream& out, const PortReport& r) {
   std::ostringstream seconds;
   seconds << std::fixed << std::setprecision(3) << r.seconds;
-  out << "{\"schema\":" << kJsonSchema << ",\"port\":" << (r.port > 0 ? std::to_string(r.port) : "null")
-      << ",\"device\":" << JsonString(r.device) << ",\"command\":" << JsonString(CommandName(r.command))
-      << ",\"outcome\":" << JsonString(r.outcome) << ",\"exitCode\":" << r.exitCode
-      << ",\"message\":" << JsonString(r.message) << ",\"detail\":" << JsonString(r.detail)
-      << ",\"file\":" << JsonString(r.file) << ",\"firmware\":" << JsonString(r.firmware)
-      << ",\"imei\":" << JsonString(r.identity.imei) << ",\"rowKey\":" << JsonString(r.rowKey)
-      << ",\"imeiValid\":" << (r.identity.imeiValid ? "true" : "false")
-      << ",\"iccid\":" << JsonString(r.identity.iccid) << ",\"rssi\":" << Number(r.identity.rssi)
-      << ",\"ber\":" << Number(r.identity.ber) << ",\"groupsSent\":" << JsonList(r.groupsSent)
-      << ",\"groupsRead\":" << JsonList(r.groupsRead) << ",\"linesSent\":" << r.linesSent
-      << ",\"keysCompared\":" << r.keysCompared << ",\"differences\":[";
-  for (std::size_t i = 0; i < r.differences.size(); ++i) {
-    const Difference& d = r.differences[i];
-    out << (i ? "," : "") << "{\"section\":" << JsonString(d.section) << ",\"key\":" << JsonString(d.key)
-        << ",\"file\":" << JsonString(d.fileValue) << ",\"tracker\":" << JsonString(d.trackerValue) << "}";
-  }
-  out << "],\"capped\":" << JsonList(r.capped) << ",\"notes\":" << JsonList(r.notes)
-      << ",\"wouldSend\":" << JsonList(r.wouldSend) << ",\"logError\":" << JsonString(r.logError)
-      << ",\"seconds\":" << seconds.str() << "}\n";
+  std::string differences = "[";
+  for (const Difference& d : r.differences)
+    differences += (differences.size() > 1 ? "," : "") + CJsonObject()
+                                                             .Text("section", d.section)
+                                                             .Text("key", d.key)
+                                                             .Text("file", d.fileValue)
+                                                             .Text("tracker", d.trackerValue)
+                                                             .Done();
+  out << CJsonObject()
+             .Whole("schema", kJsonSchema)
+             .Raw("port", r.port > 0 ? std::to_string(r.port) : "null")
+             .Text("device", r.device)
+             .Text("command", CommandName(r.command))
+             .Text("outcome", r.outcome)
+             .Whole("exitCode", r.exitCode)
+             .Text("message", r.message)
+             .Text("detail", r.detail)
+             .Text("file", r.file)
+             .Text("firmware", r.firmware)
+             .Text("imei", r.identity.imei)
+             .Text("rowKey", r.rowKey)
+             .Flag("imeiValid", r.identity.imeiValid)
+             .Text("iccid", r.identity.iccid)
+             .Raw("rssi", Number(r.identity.rssi))
+             .Raw("ber", Number(r.identity.ber))
+             .Raw("groupsSent", JsonList(r.groupsSent))
+             .Raw("groupsRead", JsonList(r.groupsRead))
+             .Whole("linesSent", r.linesSent)
+             .Whole("keysCompared", r.keysCompared)
+             .Raw("differences", differences + "]")
+             .Raw("capped", JsonList(r.capped))
+             .Raw("notes", JsonList(r.notes))
+             .Raw("wouldSend", JsonList(r.wouldSend))
+             .Text("logError", r.logError)
+             .Raw("seconds", seconds.str())
+             .Done()
+      << "\n";
 }
 
 void PrintJsonError(std::ostream& out, const std::string& error, int exitCode) {
-  out << "{\"schema\":" << kJsonSchema << ",\"error\":" << JsonString(error) << ",\"exitCode\":" << exitCode
-      << "}\n";
+  out << CJsonObject().Whole("schema", kJsonSchema).Text("error", error).Whole("exitCode", exitCode).Done()
+      << "\n";
 }
 
 void PrintIdentityTable(std::ostream& out, const std::vector<PortReport>& reports) {

@@ -1,0 +1,19 @@
+#include "cli/JsonWriter.h"
+
+#include "cli/Report.h"
+
+namespace kestrun::cli {
+
+CJsonObject& CJsonObject::Text(const char* name, const std::string& value) {
+  return Raw(name, JsonString(value));
+}
+
+CJsonObject& CJsonObject::Raw(const char* name, const std::string& json) {
+  text_ += text_.empty() ? "{\"" : ",\"";
+  text_ += name;
+  text_ += "\":";
+  text_ += json;
+  return *this;
+}
+
+}  // namespace kestrun::cli
