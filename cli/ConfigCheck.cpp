@@ -43,6 +43,14 @@ Group GroupOf(const ConfigKey& key) {
   return group;
 }
 
+// A model as a fresh one starts. Checks copy it into a model they keep per
+// thread instead of building one: the copy reuses the maps' nodes, a new
+// model allocates every one of them again (for every value of a big table).
+const CFormModel& Pristine() {
+  static const CFormModel pristine;
+  return pristine;
+}
+
 std::string Joined(const std::vector<std::string>& texts) {
   std::string text;
   for (const std::string& t : texts) text += (text.empty() ? "" : "; ") + t;
@@ -56,8 +64,9 @@ void CheckText(const ConfigKey& key, const std::string& value, std::vector<Probl
     std::vector<std::string> messages;
     std::string corrected = value;
     // The range check the window runs when the field changes.
+    thread_local CFormModel scratch;
     if (FindRangeRule(key.id)) {
-      CFormModel scratch;
+      scratch = Pristine();
       CRecorder recorder;
       scratch.values.Text(key.id) = corrected;
       scratch.CheckFieldRange(key.id, recorder);
@@ -67,7 +76,7 @@ void CheckText(const ConfigKey& key, const std::string& value, std::vector<Probl
     // The length caps of the group's refresh, on this value alone; what goes
     // into the line is read back out of the record.
     {
-      CFormModel scratch;
+      scratch = Pristine();
       CRecorder recorder;
       const Group group = GroupOf(key);
       scratch.values.Text(key.id) = corrected;
@@ -255,7 +264,8 @@ std::vector<Problem> CheckForSend(const CFormValues& values, const GroupSelectio
       return problems;
   }
 
-  CFormModel model;
+  thread_local CFormModel model;
+  model = Pristine();
   model.values = values;
   ApplyCorrections(problems, model.values);
   model.SetPassword(password);

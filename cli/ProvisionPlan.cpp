@@ -76,12 +76,14 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
   // hold group by group, so each row is checked only in the groups its cells
   // are in, and the template once in the groups some row leaves to it (a
   // table of a thousand rows is checked at once).
-  auto groupsOf = [&plan](const FleetTable::Row& row) {
+  std::vector<std::pair<std::string, int>> prefixes;  // "RVPIN/" and its group, built once
+  for (const GroupInfo& info : AllGroups())
+    prefixes.emplace_back(std::string("RV") + info.name + "/", static_cast<int>(info.group));
+  auto groupsOf = [&plan, &prefixes](const FleetTable::Row& row) {
     GroupSelection groups{};
-    for (const GroupInfo& info : AllGroups())
+    for (const auto& [prefix, g] : prefixes)
       for (const auto& cell : row.values)
-        if (cell.first.rfind(std::string("RV") + info.name + "/", 0) == 0)
-          groups[static_cast<int>(info.group)] = plan.sendGroups[static_cast<int>(info.group)];
+        if (cell.first.compare(0, prefix.size(), prefix) == 0) groups[g] = plan.sendGroups[g];
     return groups;
   };
   GroupSelection leftToTemplate{};
@@ -97,10 +99,11 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
     if (!(request.allowCaps && p.cappable()) && templateSaid.insert(Describe(p)).second)
       problems.push_back(request.templatePath + ": " + Describe(p));
   TextCheckCache cache;  // the template's values recur in every row
+  CFormValues merged;    // assigned for every row, which reuses its maps' nodes
   for (const FleetTable::Row& row : table.rows) {
     const GroupSelection rowGroups = groupsOf(row);
     if (std::none_of(rowGroups.begin(), rowGroups.end(), [](bool sent) { return sent; })) continue;
-    CFormValues merged = plan.values;
+    merged = plan.values;
     MergeRow(row, merged);
     for (const Problem& p : CheckForSend(merged, rowGroups, request.password, &cache)) {
       if (request.allowCaps && p.cappable()) continue;

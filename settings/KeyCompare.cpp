@@ -1,6 +1,7 @@
 #include "settings/KeyCompare.h"
 
 #include <algorithm>
+#include <array>
 
 #include "protocol/FormModel.h"
 
@@ -21,14 +22,28 @@ int RowOf(const ConfigKey& key) {
 }
 
 std::vector<const ConfigKey*> ReadKeys(const GroupSelection& groups) {
+  // Which keys a reply of each group fills does not change: it is worked out
+  // once (a table's check asks for every row), in the order of ConfigKeys().
+  static const std::vector<std::pair<const ConfigKey*, int>> filledKeys = [] {
+    std::vector<std::pair<const ConfigKey*, int>> list;
+    std::array<std::vector<int>, kGroupCount> filled;
+    std::array<bool, kGroupCount> listed{};
+    for (const ConfigKey& key : ConfigKeys()) {
+      Group group;
+      if (!GroupOfSection(key.section, group) || group == Group::Rto) continue;
+      const int g = static_cast<int>(group);
+      if (!listed[g]) {
+        filled[g] = CFormModel::ReplyValueIds(group);
+        listed[g] = true;
+      }
+      if (std::find(filled[g].begin(), filled[g].end(), key.id) != filled[g].end())
+        list.emplace_back(&key, g);
+    }
+    return list;
+  }();
   std::vector<const ConfigKey*> keys;
-  for (const ConfigKey& key : ConfigKeys()) {
-    Group group;
-    if (!GroupOfSection(key.section, group) || group == Group::Rto || !groups[static_cast<int>(group)])
-      continue;
-    const std::vector<int> filled = CFormModel::ReplyValueIds(group);
-    if (std::find(filled.begin(), filled.end(), key.id) != filled.end()) keys.push_back(&key);
-  }
+  for (const auto& [key, g] : filledKeys)
+    if (groups[g]) keys.push_back(key);
   return keys;
 }
 
