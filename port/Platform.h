@@ -50,4 +50,21 @@ int ReplaceFileWith(const std::string& temporary, const std::string& target);
 // Makes a replace in `folder` durable. On failure, `step` says what failed.
 int FlushFolder(const std::string& folder, std::string& step);
 
+// Makes the folder `folder` private to the user (0700 on Linux); 0 or the
+// errno value (EEXIST when it is there).
+int MakePrivateFolder(const std::string& folder);
+
+// Creates `path` private to the user when it is missing, never through a link
+// (or reparse point); 0 or the errno value.
+int CreatePrivateFile(const std::string& path);
+
+// The machine's name and the user's login name, as journal rows record them.
+std::string HostName();
+std::string LoginName();
+
+// Where the journal lives by default: $XDG_DATA_HOME/rv450-kestrun (else
+// ~/.local/share/rv450-kestrun) on Linux, %LOCALAPPDATA%\RV450 Kestrun on
+// Windows; empty when the environment names no such folder.
+std::string DataFolder();
+
 }  // namespace kestrun

@@ -1,11 +1,14 @@
 #include "port/Platform.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 namespace kestrun {
 
@@ -78,6 +81,38 @@ int FlushFolder(const std::string& folder, std::string& step) {
     return flushError;
   }
   return 0;
+}
+
+int MakePrivateFolder(const std::string& folder) { return ::mkdir(folder.c_str(), S_IRWXU) == 0 ? 0 : errno; }
+
+int CreatePrivateFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return 0;
+}
+
+std::string HostName() {
+  char name[256] = {};
+  return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+std::string LoginName() {
+  passwd account{};
+  passwd* found = nullptr;
+  std::vector<char> buffer(4096);
+  if (::getpwuid_r(::geteuid(), &account, buffer.data(), buffer.size(), &found) == 0 && found)
+    return found->pw_name;
+  const char* user = std::getenv("USER");
+  return user ? user : std::to_string(::geteuid());
+}
+
+std::string DataFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data == '/') return std::string(data) + "/rv450-kestrun";
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::string(home) + "/.local/share/rv450-kestrun";
+  return "";
 }
 
 }  // namespace kestrun

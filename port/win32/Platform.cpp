@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include "port/win32/Win32Error.h"
 
@@ -84,5 +85,39 @@ int ReplaceFileWith(const std::string& temporary, const std::string& target) {
 
 // MOVEFILE_WRITE_THROUGH returns only once the move is on disk.
 int FlushFolder(const std::string&, std::string&) { return 0; }
+
+int MakePrivateFolder(const std::string& folder) {
+  if (CreateDirectoryW(Widen(folder).c_str(), nullptr)) return 0;
+  return GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : ErrnoForFileError(GetLastError());
+}
+
+int CreatePrivateFile(const std::string& path) {
+  const HANDLE file =
+      CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return ErrnoForFileError(GetLastError());
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  const bool reparse = GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) &&
+                       (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+  CloseHandle(file);
+  return reparse ? ELOOP : 0;
+}
+
+std::string HostName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+  return GetComputerNameW(name, &size) ? Narrow(std::wstring(name, size)) : "";
+}
+
+std::string LoginName() {
+  wchar_t name[257] = {};
+  DWORD size = 257;
+  return GetUserNameW(name, &size) && size > 0 ? Narrow(std::wstring(name, size - 1)) : "";
+}
+
+std::string DataFolder() {
+  const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
+  return local && *local ? Narrow(local) + "\\RV450 Kestrun" : "";
+}
 
 }  // namespace kestrun
