@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "port/PathLinks.h"
+#include "port/Platform.h"
 #include "port/SystemError.h"
 
 namespace kestrun::cli {
@@ -60,7 +61,8 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
   // The resolved path holds no link; one put there since is not followed, and
   // what is checked below is the file opened, not whatever the name shows now.
   // Non-blocking, so that a FIFO under the name is refused, not waited on.
-  const int fd = ::open(resolved.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
+  const int fd =
+      ::open(resolved.path.c_str(), O_RDONLY | kOpenBinary | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     error = where + SystemReason(errno);
     return false;

@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "port/PathLinks.h"
+#include "port/Platform.h"
 #include "port/SystemError.h"
 
 namespace kestrun {
@@ -71,9 +72,10 @@ int OpenTrafficLog(const std::string& path, std::string& why) {
   }
   // The resolved path holds no link; one put there since is not followed.
   // Non-blocking, so that a FIFO put in its place cannot hang the exchange.
-  const int fd = ::open(resolved.path.c_str(),
-                        O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
-                        S_IRUSR | S_IWUSR);
+  const int fd =
+      ::open(resolved.path.c_str(),
+             O_WRONLY | kOpenBinary | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
+             S_IRUSR | S_IWUSR);
   if (fd < 0) why = path + ": opening it: " + SystemReason(errno);
   return fd;
 }

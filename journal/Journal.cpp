@@ -19,6 +19,7 @@
 
 #include "journal/JournalColumns.h"
 #include "journal/Sha256.h"
+#include "port/Platform.h"
 #include "protocol/WholeNumber.h"
 
 namespace kestrun::journal {
@@ -140,11 +141,8 @@ bool AddClaimsSent(sqlite3* db, std::string& why) {
 CJournal::~CJournal() { sqlite3_close(db_); }
 
 std::string CJournal::DefaultPath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && *data == '/') return std::string(data) + "/rv450-kestrun/journal.sqlite";
-  const char* home = std::getenv("HOME");
-  if (home && *home) return std::string(home) + "/.local/share/rv450-kestrun/journal.sqlite";
-  return "";
+  const std::string folder = DataFolder();
+  return folder.empty() ? "" : folder + "/journal.sqlite";
 }
 
 bool CJournal::Open(const std::string& path, std::string& error) {
@@ -161,19 +159,17 @@ bool CJournal::Open(const std::string& path, std::string& error) {
     fs::path made;
     for (const fs::path& part : file.parent_path()) {
       made /= part;
-      if (::mkdir(made.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
-        error = path + ": cannot make the folder " + made.string() + ": " + std::strerror(errno);
+      if (const int made_error = MakePrivateFolder(made.string()); made_error != 0 && made_error != EEXIST) {
+        error = path + ": cannot make the folder " + made.string() + ": " + std::strerror(made_error);
         return false;
       }
     }
   }
   // Created here first so that it is the user's alone; SQLite's own files follow its mode.
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-  if (fd < 0) {
-    error = path + ": " + std::strerror(errno);
+  if (const int created = CreatePrivateFile(path)) {
+    error = path + ": " + std::strerror(created);
     return false;
   }
-  ::close(fd);
   if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
     error = path + ": " + (db_ ? sqlite3_errmsg(db_) : "out of memory");
     sqlite3_close(db_);

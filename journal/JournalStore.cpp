@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "journal/Conninfo.h"
 #include "journal/ServerJournal.h"
 #include "journal/ServerString.h"
 
@@ -22,7 +23,10 @@ bool CJournalStore::IsServer(const std::string& target) {
 }
 
 std::string CJournalStore::RefusalOf(const std::string& target) {
-  if (ClassifyTarget(target) != TargetKind::Refused) return "";
+  const TargetKind kind = ClassifyTarget(target);
+  if (kind == TargetKind::Server && !SharedJournalBuilt())
+    return MaskSecrets(target) + ": this build has no shared journal; give a journal file";
+  if (kind != TargetKind::Refused) return "";
   return MaskSecrets(target) +
          ": neither a journal file nor a server string (postgresql://... or libpq's keyword=value pairs); "
          "a text holding \"://\" or \"password=\" is never taken as a file name";

@@ -1,10 +1,10 @@
 #include "journal/ServerString.h"
 
-#include <libpq-fe.h>
-
 #include <algorithm>
 #include <cctype>
 #include <vector>
+
+#include "journal/Conninfo.h"
 
 namespace kestrun::journal {
 
@@ -95,13 +95,10 @@ std::vector<std::string> SecretsOf(const std::string& server) {
   std::vector<std::string> secrets;
   if (server.empty()) return secrets;
   const std::string normal = NormalServerString(server);
-  char* error = nullptr;
-  if (PQconninfoOption* options = PQconninfoParse(normal.c_str(), &error)) {
-    for (PQconninfoOption* o = options; o->keyword; ++o)
-      if (o->val && *o->val && IsSecretKey(o->keyword)) secrets.push_back(o->val);
-    PQconninfoFree(options);
-  }
-  PQfreemem(error);
+  std::vector<ConninfoPair> pairs;
+  if (ParseConninfo(normal, &pairs))
+    for (const ConninfoPair& pair : pairs)
+      if (!pair.value.empty() && IsSecretKey(pair.keyword)) secrets.push_back(pair.value);
   if (IsUrl(normal)) {
     const UserPart part = UserPartOf(normal, normal.find("://"), "/?");
     if (part.colon != std::string::npos) {
@@ -133,15 +130,7 @@ std::vector<std::string> SecretsOf(const std::string& server) {
 
 TargetKind ClassifyTarget(const std::string& target) {
   if (IsUrl(target)) return TargetKind::Server;
-  if (target.find('=') != std::string::npos) {
-    char* error = nullptr;
-    PQconninfoOption* options = PQconninfoParse(target.c_str(), &error);
-    PQfreemem(error);
-    if (options) {
-      PQconninfoFree(options);
-      return TargetKind::Server;
-    }
-  }
+  if (target.find('=') != std::string::npos && ParseConninfo(target, nullptr)) return TargetKind::Server;
   const std::string lower = Lower(target);
   if (lower.find("://") != std::string::npos || lower.find("password=") != std::string::npos)
     return TargetKind::Refused;

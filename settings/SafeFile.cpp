@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <random>
 
 #include "port/PathLinks.h"
+#include "port/Platform.h"
 #include "port/SystemError.h"
 #include "protocol/WholeNumber.h"
 
@@ -31,14 +31,6 @@ std::string FolderOf(const std::string& path) {
 std::string NameOf(const std::string& path) {
   const std::size_t slash = path.rfind('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-const char* KindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "it is a folder, not a regular file";
-  if (S_ISFIFO(mode)) return "it is a FIFO, not a regular file";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
-  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
-  return "it is not a regular file";
 }
 
 // Writes all of `text`, going on after short writes and interruptions.
@@ -80,12 +72,9 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& fileNa
     const std::size_t dash = rest.find('-');
     if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash) continue;
     const long long pid = ParseWhole(rest.substr(0, dash)).value_or(0);
-    if (pid <= 0 || pid == ::getpid()) continue;
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;
+    if (pid <= 0 || pid == CurrentProcessId() || !ProcessIsGone(pid)) continue;
     const std::string path = folder + "/" + name;
-    struct stat st;
-    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
-      ::unlink(path.c_str());
+    if (IsOwnRegularFile(path)) ::unlink(path.c_str());
   }
   ::closedir(dir);
 }
@@ -125,13 +114,13 @@ FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& ex
     return FileResult::SystemFailure(path, "reading", errno);
   }
   exists = true;
-  if (!S_ISREG(st.st_mode)) return FileResult::Failure(path, "reading", KindOf(st.st_mode));
+  if (!S_ISREG(st.st_mode)) return FileResult::Failure(path, "reading", NotRegularReason(st));
   const std::string tooLarge = "it is larger than " + std::to_string(kMaxSettingsFileSize / 1024) +
                                " KB, which no settings file of this tool reaches";
   if (static_cast<std::size_t>(st.st_size) > kMaxSettingsFileSize)
     return FileResult::Failure(path, "reading", tooLarge);
 
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  const int fd = ::open(path.c_str(), O_RDONLY | kOpenBinary | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
   if (fd < 0) return FileResult::SystemFailure(path, "opening it for reading", errno);
   // The name may have been replaced by something else since the check above.
   if (::fstat(fd, &st) != 0) {
@@ -141,7 +130,7 @@ FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& ex
   }
   if (!S_ISREG(st.st_mode)) {
     ::close(fd);
-    return FileResult::Failure(path, "reading", KindOf(st.st_mode));
+    return FileResult::Failure(path, "reading", NotRegularReason(st));
   }
   char buffer[65536];
   for (;;) {
@@ -184,7 +173,7 @@ FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
   struct stat& st = t.st;
   if (::stat(target.c_str(), &st) == 0) {
     t.exists = true;
-    if (!S_ISREG(st.st_mode)) return FileResult::Failure(target, "saving", KindOf(st.st_mode));
+    if (!S_ISREG(st.st_mode)) return FileResult::Failure(target, "saving", NotRegularReason(st));
     // The kernel's protected_regular rule for O_CREAT, whether or not it is on
     // here, and for root too: in a sticky folder anyone may write to, a file
     // of another user may have been planted to receive what is written (its
@@ -193,7 +182,7 @@ FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
     struct stat folderStat;
     if (::stat(FolderOf(target).c_str(), &folderStat) != 0)
       return FileResult::SystemFailure(target, "looking up the folder " + FolderOf(target), errno);
-    if (!MayFollowLink(folderStat.st_mode, folderStat.st_uid, st.st_uid, ::geteuid()))
+    if (!MayFollowLink(folderStat.st_mode, folderStat.st_uid, st.st_uid, CurrentUserId()))
       return FileResult::Failure(target, "saving",
                                  "the file belongs to another user (uid " + std::to_string(st.st_uid) +
                                      ") in a folder anyone may write to, where it may have been planted; "
@@ -201,10 +190,9 @@ FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
                                      "owner's");
     // Judged from the mode, so that a read-only file stays untouched also when
     // the tool runs as root (for whom every access check succeeds).
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-      return FileResult::Failure(target, "saving", "the file is read-only");
-    if (::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
-      return FileResult::SystemFailure(target, "saving", errno);
+    if (ModeIsReadOnly(st)) return FileResult::Failure(target, "saving", "the file is read-only");
+    if (const int error = WriteAccessError(target, false))
+      return FileResult::SystemFailure(target, "saving", error);
     // A rename would leave the other names with the old text; writing in place
     // could leave a half-written file. Neither is acceptable, so refuse.
     if (st.st_nlink > 1)
@@ -220,10 +208,10 @@ FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
   struct stat folderStat;
   if (::stat(folder.c_str(), &folderStat) != 0)
     return FileResult::SystemFailure(target, "looking up the folder " + folder, errno);
-  if ((folderStat.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+  if (ModeIsReadOnly(folderStat))
     return FileResult::Failure(target, "creating a temporary file in " + folder, "the folder is read-only");
-  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-    return FileResult::SystemFailure(target, "creating a temporary file in " + folder, errno);
+  if (const int error = WriteAccessError(folder, true))
+    return FileResult::SystemFailure(target, "creating a temporary file in " + folder, error);
   return {};
 }
 
@@ -249,9 +237,10 @@ FileResult ReplaceSettingsFile(const std::string& path, const std::string& text)
   std::string temporary;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary =
-        folder + "/" + TemporaryNamePrefix(NameOf(target)) + std::to_string(::getpid()) + "-" + RandomPart();
-    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+    temporary = folder + "/" + TemporaryNamePrefix(NameOf(target)) + std::to_string(CurrentProcessId()) +
+                "-" + RandomPart();
+    fd = ::open(temporary.c_str(), O_WRONLY | kOpenBinary | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                S_IRUSR | S_IWUSR);
     if (fd < 0 && errno != EEXIST) break;
   }
   if (fd < 0) return FileResult::SystemFailure(target, "creating a temporary file in " + folder, errno);
@@ -261,40 +250,20 @@ FileResult ReplaceSettingsFile(const std::string& path, const std::string& text)
     ::unlink(temporary.c_str());
     return FileResult::SystemFailure(target, step, error);
   };
-  if (exists) {
-    if (::geteuid() == 0) {
-      if (::fchown(fd, st.st_uid, st.st_gid) != 0) return fail("giving the temporary file its owner", errno);
-    } else if (st.st_gid != ::getegid()) {
-      // Keep the group where this user may; otherwise the file takes the user's.
-      [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
-    }
-    if (::fchmod(fd, st.st_mode & 07777) != 0) return fail("giving the temporary file its mode", errno);
-  } else if (::fchmod(fd, S_IRUSR | S_IWUSR) != 0) {
-    return fail("giving the temporary file its mode", errno);
-  }
+  std::string step;
+  if (const int error = KeepOwnerAndMode(fd, exists ? &st : nullptr, step)) return fail(step, error);
   if (const int error = WriteAll(fd, text)) return fail("writing the temporary file", error);
-  if (::fsync(fd) != 0) return fail("flushing the temporary file to disk", errno);
+  if (const int error = FlushFileToDisk(fd)) return fail("flushing the temporary file to disk", error);
   if (::close(fd) != 0) {
     const int error = errno;
     ::unlink(temporary.c_str());
     return FileResult::SystemFailure(target, "closing the temporary file", error);
   }
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    const int error = errno;
+  if (const int error = ReplaceFileWith(temporary, target)) {
     ::unlink(temporary.c_str());
     return FileResult::SystemFailure(target, "renaming the temporary file over it", error);
   }
-  // The rename is durable only once the folder is on disk.
-  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folderFd < 0)
-    return FileResult::SystemFailure(target, "opening its folder to flush it (the file was replaced)", errno);
-  const int flushed = ::fsync(folderFd);
-  const int flushError = errno;
-  ::close(folderFd);
-  // Some file systems cannot flush a folder at all; that is no failure of ours.
-  if (flushed != 0 && flushError != EINVAL && flushError != ENOTSUP)
-    return FileResult::SystemFailure(target, "flushing its folder to disk (the file was replaced)",
-                                     flushError);
+  if (const int error = FlushFolder(folder, step)) return FileResult::SystemFailure(target, step, error);
   return {};
 }
 

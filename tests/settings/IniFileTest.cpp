@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "../support/TestSupport.h"
+#include "../support/TestFiles.h"
 #include "settings/Connection.h"
 #include "settings/IniFile.h"
 #include "settings/MainSettings.h"

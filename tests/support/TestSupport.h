@@ -1,4 +1,4 @@
-// Helpers shared by the tests: temporary folders, a raw pseudo-terminal pair
+// Helpers shared by the Linux tests: a raw pseudo-terminal pair
 // registered as a COM port, and a simulator on its own ports folder.
 #pragma once
 
@@ -12,62 +12,12 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
 
+#include "TestFiles.h"
+
 namespace kestrun::testing {
-
-// Counts a user sees, written once: the keys of a config file, and the keys a
-// diff or verify of every group compares (no INFO/VER, no RVRTO, no enable or
-// row boxes, no white-list range).
-constexpr int kConfigKeyCount = 100;
-constexpr int kAllGroupsKeyCount = 87;
-inline const std::string kAllKeysCompared = std::to_string(kAllGroupsKeyCount) + " keys compared";
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kestrun-test-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
-
- private:
-  std::string path_;
-};
-
-inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-// Option names from `names` that a man page does not mention, spelled as roff
-// spells them ("--port" as "\\-\\-port").
-inline std::vector<std::string> MissingFromManPage(const std::string& page,
-                                                   const std::vector<std::string>& names) {
-  const std::string text = ReadFile(page);
-  std::vector<std::string> missing;
-  for (const std::string& name : names) {
-    std::string roff;
-    for (char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
-    if (text.find(roff) == std::string::npos) missing.push_back(name);
-  }
-  if (text.empty()) missing.push_back("(no man page " + page + ")");
-  return missing;
-}
-
-inline void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
-}
 
 // A pseudo-terminal whose slave is linked as com<number> in a ports folder;
 // the test plays the device on the master side byte by byte.
@@ -146,10 +96,6 @@ inline bool WaitForInput(int fd, int bytes) {
   while (::ioctl(fd, FIONREAD, &ready) == 0 && ready < bytes && std::chrono::steady_clock::now() < end)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   return ready >= bytes;
-}
-
-inline double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 }  // namespace kestrun::testing

@@ -1,0 +1,70 @@
+// What the file layer needs from the operating system beyond the C runtime:
+// process ids, access checks, the owner and mode a replaced file keeps, the
+// crash-safe replace and flushes. One implementation per system
+// (port/posix/Platform.cpp, port/win32/Platform.cpp); every function reports
+// a failure as an errno value, read through SystemReason.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <string>
+
+namespace kestrun {
+
+// The open flag that keeps a file's bytes exactly as read and written (the
+// Windows C runtime's binary mode; nothing on Linux).
+extern const int kOpenBinary;
+
+// This process's id, and whether the process `pid` is gone (a save that was
+// killed left its temporary file).
+long CurrentProcessId();
+bool ProcessIsGone(long pid);
+
+// The user this process writes files as (the C runtime's st_uid on Windows).
+unsigned CurrentUserId();
+
+// Whether the mode in `st` lets nobody write the file.
+bool ModeIsReadOnly(const struct stat& st);
+
+// Why `st` is not a regular file, in words.
+const char* NotRegularReason(const struct stat& st);
+
+// Whether `path` is a regular file of this user (not a link or reparse point).
+bool IsOwnRegularFile(const std::string& path);
+
+// 0 when this user may write the file `path` (or create files in the folder
+// `path` when `folder`), else the errno value.
+int WriteAccessError(const std::string& path, bool folder);
+
+// Gives the open temporary file `fd` the owner and mode of the file it
+// replaces (`old`), or makes it the user's own when there is none. On
+// failure, `step` says what failed.
+int KeepOwnerAndMode(int fd, const struct stat* old, std::string& step);
+
+// Writes the file's data through to the disk.
+int FlushFileToDisk(int fd);
+
+// Puts `temporary` in the place of `target` in one step, durably.
+int ReplaceFileWith(const std::string& temporary, const std::string& target);
+
+// Makes a replace in `folder` durable. On failure, `step` says what failed.
+int FlushFolder(const std::string& folder, std::string& step);
+
+// Makes the folder `folder` private to the user (0700 on Linux); 0 or the
+// errno value (EEXIST when it is there).
+int MakePrivateFolder(const std::string& folder);
+
+// Creates `path` private to the user when it is missing, never through a link
+// (or reparse point); 0 or the errno value.
+int CreatePrivateFile(const std::string& path);
+
+// The machine's name and the user's login name, as journal rows record them.
+std::string HostName();
+std::string LoginName();
+
+// Where the journal lives by default: $XDG_DATA_HOME/rv450-kestrun (else
+// ~/.local/share/rv450-kestrun) on Linux, %LOCALAPPDATA%\RV450 Kestrun on
+// Windows; empty when the environment names no such folder.
+std::string DataFolder();
+
+}  // namespace kestrun

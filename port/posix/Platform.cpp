@@ -1,0 +1,118 @@
+#include "port/Platform.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace kestrun {
+
+const int kOpenBinary = 0;
+
+long CurrentProcessId() { return static_cast<long>(::getpid()); }
+
+bool ProcessIsGone(long pid) { return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH; }
+
+unsigned CurrentUserId() { return ::geteuid(); }
+
+bool ModeIsReadOnly(const struct stat& st) { return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0; }
+
+const char* NotRegularReason(const struct stat& st) {
+  const mode_t mode = st.st_mode;
+  if (S_ISDIR(mode)) return "it is a folder, not a regular file";
+  if (S_ISFIFO(mode)) return "it is a FIFO, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+  return "it is not a regular file";
+}
+
+bool IsOwnRegularFile(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+}
+
+int WriteAccessError(const std::string& path, bool folder) {
+  return ::faccessat(AT_FDCWD, path.c_str(), folder ? W_OK | X_OK : W_OK, AT_EACCESS) == 0 ? 0 : errno;
+}
+
+int KeepOwnerAndMode(int fd, const struct stat* old, std::string& step) {
+  if (old) {
+    if (::geteuid() == 0) {
+      if (::fchown(fd, old->st_uid, old->st_gid) != 0) {
+        step = "giving the temporary file its owner";
+        return errno;
+      }
+    } else if (old->st_gid != ::getegid()) {
+      // Keep the group where this user may; otherwise the file takes the user's.
+      [[maybe_unused]] const int ignored = ::fchown(fd, static_cast<uid_t>(-1), old->st_gid);
+    }
+  }
+  if (::fchmod(fd, old ? old->st_mode & 07777 : S_IRUSR | S_IWUSR) != 0) {
+    step = "giving the temporary file its mode";
+    return errno;
+  }
+  return 0;
+}
+
+int FlushFileToDisk(int fd) { return ::fsync(fd) == 0 ? 0 : errno; }
+
+int ReplaceFileWith(const std::string& temporary, const std::string& target) {
+  return std::rename(temporary.c_str(), target.c_str()) == 0 ? 0 : errno;
+}
+
+int FlushFolder(const std::string& folder, std::string& step) {
+  // The rename is durable only once the folder is on disk.
+  const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folderFd < 0) {
+    step = "opening its folder to flush it (the file was replaced)";
+    return errno;
+  }
+  const int flushed = ::fsync(folderFd);
+  const int flushError = errno;
+  ::close(folderFd);
+  // Some file systems cannot flush a folder at all; that is no failure of ours.
+  if (flushed != 0 && flushError != EINVAL && flushError != ENOTSUP) {
+    step = "flushing its folder to disk (the file was replaced)";
+    return flushError;
+  }
+  return 0;
+}
+
+int MakePrivateFolder(const std::string& folder) { return ::mkdir(folder.c_str(), S_IRWXU) == 0 ? 0 : errno; }
+
+int CreatePrivateFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+  if (fd < 0) return errno;
+  ::close(fd);
+  return 0;
+}
+
+std::string HostName() {
+  char name[256] = {};
+  return ::gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+std::string LoginName() {
+  passwd account{};
+  passwd* found = nullptr;
+  std::vector<char> buffer(4096);
+  if (::getpwuid_r(::geteuid(), &account, buffer.data(), buffer.size(), &found) == 0 && found)
+    return found->pw_name;
+  const char* user = std::getenv("USER");
+  return user ? user : std::to_string(::geteuid());
+}
+
+std::string DataFolder() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data == '/') return std::string(data) + "/rv450-kestrun";
+  const char* home = std::getenv("HOME");
+  if (home && *home) return std::string(home) + "/.local/share/rv450-kestrun";
+  return "";
+}
+
+}  // namespace kestrun
