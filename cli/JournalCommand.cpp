@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "cli/Compare.h"
+#include "batch/Compare.h"
 #include "cli/CsvField.h"
 #include "journal/JournalStore.h"
 #include "journal/RowOrigin.h"

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/Compare.h"
 #include "cli/Args.h"
-#include "cli/Compare.h"
 #include "protocol/Identity.h"
 
 namespace kestrun::cli {

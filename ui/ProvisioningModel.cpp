@@ -8,10 +8,10 @@
 #include <sstream>
 #include <tuple>
 
+#include "batch/ConfigCheck.h"
+#include "batch/ProvisionPlan.h"
 #include "cli/Cli.h"
-#include "cli/ConfigCheck.h"
 #include "cli/JournalCommand.h"
-#include "cli/ProvisionPlan.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"

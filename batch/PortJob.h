@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "batch/Provision.h"
 #include "cli/Args.h"
 #include "cli/Progress.h"
-#include "cli/Provision.h"
 #include "cli/Report.h"
 #include "engine/DeviceEngine.h"
 #include "settings/Connection.h"

@@ -1,4 +1,4 @@
-#include "cli/PortJob.h"
+#include "batch/PortJob.h"
 
 #include <chrono>
 #include <filesystem>
