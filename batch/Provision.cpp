@@ -5,7 +5,7 @@
 
 #include "batch/Compare.h"
 #include "batch/ConfigCheck.h"
-#include "cli/Args.h"
+#include "batch/PortReport.h"
 
 namespace kestrun::cli {
 

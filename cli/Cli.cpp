@@ -19,6 +19,7 @@
 #include "cli/JournalCommand.h"
 #include "cli/PasswordSource.h"
 #include "cli/PortList.h"
+#include "cli/Progress.h"
 #include "cli/RetryLine.h"
 #include "engine/TrafficLog.h"
 #include "journal/JournalStore.h"
