@@ -30,11 +30,11 @@
 #include <string>
 #include <vector>
 
+#include "batch/ProvisionPlan.h"
 #include "bench/FullForm.h"
 #include "bench/Median.h"
 #include "bench/SimBench.h"
 #include "cli/Cli.h"
-#include "cli/ProvisionPlan.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
 #include "journal/Journal.h"

@@ -5,23 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "batch/PortReport.h"
 #include "engine/Pacing.h"
 #include "protocol/Groups.h"
 
 namespace kestrun::cli {
-
-enum class Command { None, Ports, Read, Write, Diff, Verify, Identify, Journal, Provision };
-
-// Exit codes; with several ports the highest one wins.
-enum ExitCode {
-  kExitOk = 0,             // done (and equal, for diff and verify)
-  kExitDifferent = 1,      // differences found
-  kExitUsage = 2,          // bad usage or a bad input file; no port touched
-  kExitPortFailed = 3,     // a port did not open
-  kExitTrackerFailed = 4,  // the tracker failed: no response, a refused line, a lost port
-  kExitOutputFailed = 5,   // the tracker was read but the result could not be written
-  kExitInterrupted = 130,  // stopped by Ctrl+C (or SIGTERM)
-};
 
 struct Options {
   Command command = Command::None;

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/PortJob.h"
+#include "batch/PortJob.h"
 #include "cli/Report.h"
 #include "journal/Journal.h"
 

@@ -10,15 +10,16 @@
 #include <sstream>
 #include <thread>
 
+#include "batch/ConfigCheck.h"
+#include "batch/PortJob.h"
+#include "batch/Provision.h"
+#include "batch/ProvisionPlan.h"
 #include "cli/Args.h"
 #include "cli/BatchReport.h"
-#include "cli/ConfigCheck.h"
 #include "cli/JournalCommand.h"
 #include "cli/PasswordSource.h"
-#include "cli/PortJob.h"
 #include "cli/PortList.h"
-#include "cli/Provision.h"
-#include "cli/ProvisionPlan.h"
+#include "cli/Progress.h"
 #include "cli/RetryLine.h"
 #include "engine/TrafficLog.h"
 #include "journal/JournalStore.h"

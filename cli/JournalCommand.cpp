@@ -6,7 +6,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "cli/Compare.h"
+#include "batch/Compare.h"
 #include "cli/CsvField.h"
 #include "cli/JsonWriter.h"
 #include "journal/JournalColumns.h"

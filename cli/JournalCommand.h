@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "batch/PortJob.h"
 #include "cli/Args.h"
-#include "cli/PortJob.h"
 #include "cli/Report.h"
 #include "journal/Journal.h"
 

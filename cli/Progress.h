@@ -8,9 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "batch/JobProgress.h"
+
 namespace kestrun::cli {
 
-class CProgress {
+class CProgress final : public IJobProgress {
  public:
   enum class Style { Quiet, Plain, Live };
 
@@ -21,7 +23,7 @@ class CProgress {
   // `labels` name the rows ("COM5"); `width` bounds a live line.
   CProgress(std::ostream& err, Style style, std::vector<std::string> labels, int width = 80);
   // Row `row` now says `text`.
-  void Update(std::size_t row, const std::string& text);
+  void Update(std::size_t row, const std::string& text) override;
   // Leaves the live block as it stands, so later output goes below it.
   void Finish();
 

@@ -45,10 +45,6 @@ std::string Failure(const PortReport& r) {
 // A number, or null when it is unknown (negative).
 std::string Number(int value) { return value < 0 ? "null" : std::to_string(value); }
 
-std::string Plural(std::size_t n, const char* word) {
-  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
-}
-
 }  // namespace
 
 std::string Quoted(const std::string& value) {
@@ -86,14 +82,6 @@ std::string JsonString(const std::string& value) {
     }
   }
   return text + "\"";
-}
-
-std::string OutcomeWords(const PortReport& r) {
-  if (r.outcome == "different") return Plural(r.differences.size(), "difference");
-  std::string words = r.outcome;
-  for (char& c : words)
-    if (c == '-') c = ' ';
-  return words;
 }
 
 static std::string PortName(const PortReport& r) {

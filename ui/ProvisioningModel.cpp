@@ -8,10 +8,10 @@
 #include <sstream>
 #include <tuple>
 
+#include "batch/ConfigCheck.h"
+#include "batch/ProvisionPlan.h"
 #include "cli/Cli.h"
-#include "cli/ConfigCheck.h"
 #include "cli/JournalCommand.h"
-#include "cli/ProvisionPlan.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
@@ -23,11 +23,15 @@ namespace kestrun {
 namespace fs = std::filesystem;
 using cli::JobEvent;
 
+// The job's progress text, which the row shows from the job's events instead.
+struct NoProgressText final : cli::IJobProgress {
+  void Update(std::size_t, const std::string&) override {}
+};
+
 // One started row: its plan, its job and the thread the job runs on.
 struct CProvisioningModel::Job {
   std::unique_ptr<cli::JobPlan> plan;
-  std::ostringstream quiet;  // the command line's progress text, which the row shows otherwise
-  std::unique_ptr<cli::CProgress> progress;
+  NoProgressText progress;
   std::unique_ptr<cli::CPortJob> job;
   std::thread thread;
 };
@@ -374,12 +378,10 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
       if (!store_.Append(entry, why)) report.journalError = why;
       Post({report.port, std::nullopt, report});
     };
-    job->progress = std::make_unique<cli::CProgress>(job->quiet, cli::CProgress::Style::Quiet,
-                                                     std::vector<std::string>{"COM" + std::to_string(port)});
     const std::string output =
         plan.outputBase.empty() ? std::string() : cli::OutputFileForPort(plan.outputBase, port);
     const std::string log = (fs::path(workDir_) / ("AtLog-COM" + std::to_string(port) + ".log")).string();
-    job->job = std::make_unique<cli::CPortJob>(plan, port, row.device, output, log, *job->progress, 0);
+    job->job = std::make_unique<cli::CPortJob>(plan, port, row.device, output, log, job->progress, 0);
     const ProvisioningRow kept = row;
     row = ProvisioningRow{};
     row.port = kept.port;

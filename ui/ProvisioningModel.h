@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "cli/PortJob.h"
+#include "batch/PortJob.h"
 #include "journal/JournalStore.h"
 #include "port/PortDiscovery.h"
 

@@ -14,8 +14,8 @@
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
 #include "CliSupport.h"
+#include "batch/Provision.h"
 #include "cli/Cli.h"
-#include "cli/Provision.h"
 #include "cli/RetryLine.h"
 #include "journal/Journal.h"
 

@@ -1,4 +1,4 @@
-#include "cli/PortJob.h"
+#include "batch/PortJob.h"
 
 #include <chrono>
 #include <filesystem>
@@ -66,7 +66,7 @@ std::string OutputFileWithTag(const std::string& file, const std::string& tag) {
 }
 
 CPortJob::CPortJob(const JobPlan& plan, int port, std::string device, std::string outputFile,
-                   std::string logPath, CProgress& progress, std::size_t row)
+                   std::string logPath, IJobProgress& progress, std::size_t row)
     : plan_(plan),
       port_(port),
       outputFile_(std::move(outputFile)),

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/PortJob.h"
-#include "cli/Provision.h"
+#include "batch/PortJob.h"
+#include "batch/Provision.h"
 
 namespace kestrun::cli {
 

@@ -1,9 +1,9 @@
-#include "cli/ConfigCheck.h"
+#include "batch/ConfigCheck.h"
 
 #include <algorithm>
 #include <cerrno>
 
-#include "cli/Compare.h"
+#include "batch/Compare.h"
 #include "port/ComPort.h"
 #include "port/SystemError.h"
 #include "protocol/ControlChars.h"

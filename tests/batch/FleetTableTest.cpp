@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "../support/TestSupport.h"
-#include "cli/ConfigCheck.h"
-#include "cli/FleetTable.h"
+#include "batch/ConfigCheck.h"
+#include "batch/FleetTable.h"
 #include "protocol/Identity.h"
 
 using namespace kestrun;

@@ -1,11 +1,11 @@
-#include "cli/Provision.h"
+#include "batch/Provision.h"
 
 #include <algorithm>
 #include <filesystem>
 
-#include "cli/Args.h"
-#include "cli/Compare.h"
-#include "cli/ConfigCheck.h"
+#include "batch/Compare.h"
+#include "batch/ConfigCheck.h"
+#include "batch/PortReport.h"
 
 namespace kestrun::cli {
 

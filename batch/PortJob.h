@@ -11,10 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/Args.h"
-#include "cli/Progress.h"
-#include "cli/Provision.h"
-#include "cli/Report.h"
+#include "batch/JobProgress.h"
+#include "batch/PortReport.h"
+#include "batch/Provision.h"
 #include "engine/DeviceEngine.h"
 #include "settings/Connection.h"
 
@@ -79,7 +78,7 @@ class CPortJob : private IEngineEvents {
  public:
   // `outputFile`: where read writes; `logPath`: the traffic log, or empty.
   CPortJob(const JobPlan& plan, int port, std::string device, std::string outputFile, std::string logPath,
-           CProgress& progress, std::size_t row);
+           IJobProgress& progress, std::size_t row);
 
   // Runs the command's steps; on the job's own thread.
   void Run();
@@ -115,7 +114,7 @@ class CPortJob : private IEngineEvents {
   const int port_;
   std::string outputFile_;
   const std::string logPath_;
-  CProgress& progress_;
+  IJobProgress& progress_;
   const std::size_t row_;
   PortReport report_;
 

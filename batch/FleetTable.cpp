@@ -1,4 +1,4 @@
-#include "cli/FleetTable.h"
+#include "batch/FleetTable.h"
 
 #include <sys/stat.h>
 
@@ -10,8 +10,8 @@
 #include <map>
 #include <regex>
 
-#include "cli/Compare.h"
-#include "cli/ConfigCheck.h"
+#include "batch/Compare.h"
+#include "batch/ConfigCheck.h"
 #include "port/PortNeighbours.h"
 #include "port/SystemError.h"
 #include "protocol/ControlChars.h"

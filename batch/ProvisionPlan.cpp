@@ -1,11 +1,11 @@
-#include "cli/ProvisionPlan.h"
+#include "batch/ProvisionPlan.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <set>
 
-#include "cli/ConfigCheck.h"
+#include "batch/ConfigCheck.h"
 #include "protocol/Identity.h"
 
 namespace kestrun::cli {

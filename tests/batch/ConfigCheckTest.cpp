@@ -6,12 +6,12 @@
 
 #include <algorithm>
 
+#include "../cli/CliSupport.h"
 #include "../support/HostileValues.h"
 #include "../support/TestSupport.h"
 #include "../support/ValueRuleCases.h"
-#include "CliSupport.h"
-#include "cli/Compare.h"
-#include "cli/ConfigCheck.h"
+#include "batch/Compare.h"
+#include "batch/ConfigCheck.h"
 #include "port/ComPort.h"
 #include "protocol/ValueRules.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/FleetTable.h"
+#include "batch/FleetTable.h"
 #include "journal/JournalStore.h"
 #include "protocol/FormValues.h"
 #include "protocol/Groups.h"
