@@ -1,4 +1,4 @@
-#include "ui/OperationRunner.h"
+#include "window/OperationRunner.h"
 
 namespace kestrun {
 

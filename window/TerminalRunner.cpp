@@ -1,4 +1,4 @@
-#include "ui/TerminalRunner.h"
+#include "window/TerminalRunner.h"
 
 namespace kestrun {
 
