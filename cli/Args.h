@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Pacing.h"
+#include "port/Pacing.h"
 #include "protocol/Groups.h"
 
 namespace kestrun::cli {

@@ -12,9 +12,9 @@
 #include <thread>
 
 #include "engine/EngineEvents.h"
-#include "engine/Pacing.h"
 #include "engine/TerminalExchange.h"
 #include "port/Clock.h"
+#include "port/Pacing.h"
 #include "port/PortSettings.h"
 #include "protocol/FormModel.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "engine/DeviceEngine.h"
-#include "engine/Pacing.h"
+#include "port/Pacing.h"
 #include "port/PortDiscovery.h"
 #include "settings/ConnectionDefaults.h"
 
