@@ -233,7 +233,7 @@ bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, cons
   Connection connection = plan_.connection;
   connection.port = port_;
   connection.logPath = logPath_;
-  connection.ApplyTo(operation);
+  operation.SetConnection(connection.Port(), connection.logPath, connection.pacing);
   operation.identify = plan_.identify && kind != OperationKind::Identify && steps_++ == 0;
   if (operation.identify) operation.afterIdentify = std::move(afterIdentify);
   // What is written and read back comes from the tracker identified: write,

@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
       connection.discovery.sysfsTty = dir + "/none";
       connection.logPath = dir + "/AtLog.log";
       OperationPlan plan;
-      connection.ApplyTo(plan);
+      plan.SetConnection(connection.Port(), connection.logPath, connection.pacing);
       plan.form.SetPassword(connection.password);
       plan.form.liveUpdate = true;
       plan.form.values = FullFormValues();

@@ -18,7 +18,7 @@
 #include "cli/Cli.h"
 #include "cmdline/OptionTable.h"
 #include "cmdline/WholeNumber.h"
-#include "engine/Pacing.h"
+#include "port/Pacing.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
 #include "sim/TrackerSim.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "batch/PortReport.h"
-#include "engine/Pacing.h"
+#include "port/Pacing.h"
 #include "protocol/Groups.h"
 
 namespace kestrun::cli {

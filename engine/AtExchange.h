@@ -11,9 +11,9 @@
 #include <string>
 
 #include "engine/EngineEvents.h"
-#include "engine/Pacing.h"
 #include "engine/TrafficLog.h"
 #include "port/ComPort.h"
+#include "port/Pacing.h"
 #include "protocol/Groups.h"
 #include "protocol/Identity.h"
 

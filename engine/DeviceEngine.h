@@ -10,11 +10,12 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "engine/EngineEvents.h"
-#include "engine/Pacing.h"
 #include "engine/TerminalExchange.h"
 #include "port/Clock.h"
+#include "port/Pacing.h"
 #include "port/PortSettings.h"
 #include "protocol/FormModel.h"
 
@@ -52,6 +53,15 @@ struct OperationPlan {
   bool recheckImei = false;
   std::string expectImei;
   IClock* clock = &SteadyClock();  // what the port and the pacing wait on
+
+  // Puts what a connection says into the plan: the port, its rate and
+  // discovery paths, the traffic log and the pacing (the password goes with
+  // the form the caller hands over).
+  void SetConnection(PortSettings portSettings, std::string log, CPacing pacingPolicy) {
+    port = std::move(portSettings);
+    logPath = std::move(log);
+    pacing = pacingPolicy;
+  }
 };
 
 class CDeviceEngine {

@@ -24,14 +24,6 @@ bool ParseBaudRate(const std::string& text, int& rate) {
   return false;
 }
 
-void Connection::ApplyTo(OperationPlan& plan) const {
-  plan.port.number = port;
-  plan.port.baudRate = baudRate;
-  plan.port.discovery = discovery;
-  plan.logPath = logPath;
-  plan.pacing = pacing;
-}
-
 PortChoice ChoosePort(const CMainSettings& settings, const std::vector<PortEntry>& ports) {
   const int count = static_cast<int>(ports.size());
   for (int i = 0; i < count && settings.comNumber > 0; ++i)

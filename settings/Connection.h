@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/DeviceEngine.h"
-#include "engine/Pacing.h"
+#include "port/Pacing.h"
 #include "port/PortDiscovery.h"
+#include "port/PortSettings.h"
 #include "settings/ConnectionDefaults.h"
 
 namespace kestrun {
@@ -32,9 +32,8 @@ struct Connection {
   std::string logPath;  // the traffic log; empty: none
   DiscoveryPaths discovery;
 
-  // Puts the port, rate, log and pacing into an operation's plan (the
-  // password goes with the form the caller hands over).
-  void ApplyTo(OperationPlan& plan) const;
+  // The port to open: its number, rate and discovery paths.
+  PortSettings Port() const { return {port, baudRate, discovery}; }
 };
 
 // Which port of `ports` (the port list of this start-up) MainSetting.ini's

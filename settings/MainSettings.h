@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "engine/Pacing.h"
+#include "port/Pacing.h"
 #include "settings/IniFile.h"
 
 namespace kestrun {

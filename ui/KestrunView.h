@@ -4,7 +4,7 @@
 // enable rules (ui/FormControls), the config file commands
 // (ui/ConfigFileCommands). The form's state, the connection, the port check
 // and the device operations belong to the window controller it owns
-// (ui/WindowController); the view is the controller's screen (IWindowView).
+// (window/WindowController); the view is the controller's screen (IWindowView).
 #pragma once
 
 #include <QCheckBox>
@@ -35,8 +35,8 @@
 #include "ui/IpAddressEdit.h"
 #include "ui/MainSettingDlg.h"
 #include "ui/StatusBar.h"
-#include "ui/WindowController.h"
-#include "ui/WindowView.h"
+#include "window/WindowController.h"
+#include "window/WindowView.h"
 
 namespace kestrun {
 

@@ -21,7 +21,7 @@
 #include <functional>
 #include <memory>
 
-#include "ui/ProvisioningModel.h"
+#include "window/ProvisioningModel.h"
 
 namespace kestrun {
 

@@ -11,7 +11,7 @@
 #include "engine/ExchangeReasons.h"
 #include "port/ComPort.h"
 #include "ui/DialogUnits.h"
-#include "ui/WindowController.h"
+#include "window/WindowController.h"
 
 namespace kestrun {
 

@@ -12,7 +12,7 @@
 #include <memory>
 #include <mutex>
 
-#include "ui/EventRelay.h"
+#include "window/EventRelay.h"
 
 namespace kestrun {
 

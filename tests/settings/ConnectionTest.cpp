@@ -70,20 +70,15 @@ TEST(Connection, OptionsGivenReplaceTheirValuesOnly) {
   EXPECT_EQ(c.password, kDefaultPassword);
 }
 
-TEST(Connection, FillsThePlansPortRateLogAndPacing) {
+TEST(Connection, NamesThePortToOpen) {
   Connection c;
   c.port = 7;
   c.baudRate = 460800;
-  c.logPath = "/tmp/AtLog.log";
-  c.pacing = CPacing::Fast();
   c.discovery.portsDir = "/ports";
-  OperationPlan plan;
-  c.ApplyTo(plan);
-  EXPECT_EQ(plan.port.number, 7);
-  EXPECT_EQ(plan.port.baudRate, 460800);
-  EXPECT_EQ(plan.port.discovery.portsDir, "/ports");
-  EXPECT_EQ(plan.logPath, "/tmp/AtLog.log");
-  EXPECT_EQ(plan.pacing, CPacing::Fast());
+  const PortSettings port = c.Port();
+  EXPECT_EQ(port.number, 7);
+  EXPECT_EQ(port.baudRate, 460800);
+  EXPECT_EQ(port.discovery.portsDir, "/ports");
 }
 
 TEST(Connection, BaudListIsOneList) {

@@ -1,4 +1,4 @@
-#include "engine/Pacing.h"
+#include "port/Pacing.h"
 
 #include <cctype>
 

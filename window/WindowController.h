@@ -14,11 +14,11 @@
 #include "engine/DeviceEngine.h"
 #include "port/ComPort.h"
 #include "protocol/FormModel.h"
-#include "ui/FormComparison.h"
-#include "ui/OperationRunner.h"
-#include "ui/TerminalRunner.h"
-#include "ui/WindowJournal.h"
-#include "ui/WindowView.h"
+#include "window/FormComparison.h"
+#include "window/OperationRunner.h"
+#include "window/TerminalRunner.h"
+#include "window/WindowJournal.h"
+#include "window/WindowView.h"
 
 namespace kestrun {
 

@@ -1,4 +1,4 @@
-#include "ui/FormComparison.h"
+#include "window/FormComparison.h"
 
 namespace kestrun {
 

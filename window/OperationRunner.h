@@ -11,7 +11,7 @@
 
 #include "engine/DeviceEngine.h"
 #include "settings/Connection.h"
-#include "ui/EventRelay.h"
+#include "window/EventRelay.h"
 
 namespace kestrun {
 

@@ -11,7 +11,7 @@
 
 #include "engine/TerminalExchange.h"
 #include "settings/Connection.h"
-#include "ui/OperationRunner.h"
+#include "window/OperationRunner.h"
 
 namespace kestrun {
 

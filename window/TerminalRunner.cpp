@@ -1,4 +1,4 @@
-#include "ui/TerminalRunner.h"
+#include "window/TerminalRunner.h"
 
 namespace kestrun {
 
@@ -6,7 +6,7 @@ void CTerminalRunner::Start(const TerminalRequest& request, const Connection& co
   OperationPlan plan;
   plan.kind = OperationKind::Terminal;
   plan.terminal = request;
-  connection.ApplyTo(plan);
+  plan.SetConnection(connection.Port(), connection.logPath, connection.pacing);
   runner_.Start(std::move(plan));
 }
 

@@ -1,4 +1,4 @@
-#include "ui/OperationRunner.h"
+#include "window/OperationRunner.h"
 
 namespace kestrun {
 
@@ -24,7 +24,7 @@ void COperationRunner::Start(OperationKind kind, const GroupSelection& selection
   plan.selection = selection;
   plan.form = form;
   plan.quiet = quiet;
-  connection.ApplyTo(plan);
+  plan.SetConnection(connection.Port(), connection.logPath, connection.pacing);
   Start(std::move(plan));
 }
 

@@ -1,4 +1,4 @@
-#include "ui/PortsInUse.h"
+#include "window/PortsInUse.h"
 
 namespace kestrun {
 

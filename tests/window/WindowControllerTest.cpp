@@ -19,8 +19,8 @@
 #include "journal/Journal.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
-#include "ui/PortsInUse.h"
-#include "ui/WindowController.h"
+#include "window/PortsInUse.h"
+#include "window/WindowController.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;

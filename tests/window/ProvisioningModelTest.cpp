@@ -9,8 +9,8 @@
 #include <mutex>
 
 #include "../support/SimSupport.h"
-#include "ui/PortsInUse.h"
-#include "ui/ProvisioningModel.h"
+#include "window/PortsInUse.h"
+#include "window/ProvisioningModel.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;

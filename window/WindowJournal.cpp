@@ -1,4 +1,4 @@
-#include "ui/WindowJournal.h"
+#include "window/WindowJournal.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "ui/ProvisioningModel.h"
+#include "window/ProvisioningModel.h"
 
 #include <unistd.h>
 
@@ -15,8 +15,8 @@
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
-#include "ui/PortsInUse.h"
-#include "ui/WindowJournal.h"
+#include "window/PortsInUse.h"
+#include "window/WindowJournal.h"
 
 namespace kestrun {
 

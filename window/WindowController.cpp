@@ -1,10 +1,10 @@
-#include "ui/WindowController.h"
+#include "window/WindowController.h"
 
 #include <cstdio>
 #include <filesystem>
 
 #include "engine/TrafficLog.h"
-#include "ui/PortsInUse.h"
+#include "window/PortsInUse.h"
 
 namespace kestrun {
 
