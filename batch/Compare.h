@@ -4,7 +4,7 @@
 
 #include "settings/KeyCompare.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 using kestrun::Compare;
 using kestrun::Difference;
@@ -14,4 +14,4 @@ using kestrun::ReadKeys;
 using kestrun::RowOf;
 using kestrun::SentKeys;
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

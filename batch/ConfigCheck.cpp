@@ -11,7 +11,7 @@
 #include "protocol/FormModel.h"
 #include "protocol/ValueRules.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 namespace {
 
@@ -300,4 +300,4 @@ void ApplyCorrections(const std::vector<Problem>& problems, CFormValues& values)
   }
 }
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

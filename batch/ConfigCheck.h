@@ -12,7 +12,7 @@
 #include "settings/ConfigFile.h"
 #include "settings/KeyCodec.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 // One thing wrong with a value. `capMessage` is set when the window corrects
 // the value with a message (a length cap, a range check); `corrected` is then
@@ -75,4 +75,4 @@ void ApplyCorrections(const std::vector<Problem>& problems, CFormValues& values)
 // The config key of a section and key name, or null.
 const ConfigKey* FindConfigKey(const std::string& section, const std::string& key);
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

@@ -20,7 +20,7 @@
 #include "protocol/WholeNumber.h"
 #include "settings/ConfigFile.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 namespace {
 
@@ -472,4 +472,4 @@ void MergeRow(const FleetTable::Row& row, CFormValues& values) {
   }
 }
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

@@ -13,7 +13,7 @@
 #include "port/PortDiscovery.h"
 #include "protocol/FormValues.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 struct FleetTable {
   enum class KeyKind { Imei, Com, None };
@@ -59,4 +59,4 @@ const FleetTable::Row* FindRowByPort(const FleetTable& table, int number, const 
 // row leaves empty keep what `values` holds.
 void MergeRow(const FleetTable::Row& row, CFormValues& values);
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <string>
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 class IJobProgress {
  public:
@@ -16,4 +16,4 @@ class IJobProgress {
   ~IJobProgress() = default;
 };
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

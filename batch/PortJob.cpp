@@ -5,7 +5,7 @@
 
 #include "settings/ConfigFile.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 namespace {
 
@@ -394,4 +394,4 @@ void CPortJob::IdentityRead(const TrackerIdentity& identity) {
 
 void CPortJob::OperationFinished(const OperationResult&) {}
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

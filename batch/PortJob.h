@@ -17,7 +17,7 @@
 #include "engine/DeviceEngine.h"
 #include "settings/Connection.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 // One step of a port's job as it happens, for a front end that follows each
 // port on a row of its own (the window's Provisioning rows).
@@ -141,4 +141,4 @@ class CPortJob : private IEngineEvents {
   CDeviceEngine engine_{*this};
 };
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

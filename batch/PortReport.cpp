@@ -1,6 +1,6 @@
 #include "batch/PortReport.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 std::string Plural(std::size_t n, const char* word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
@@ -14,4 +14,4 @@ std::string OutcomeWords(const PortReport& r) {
   return words;
 }
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

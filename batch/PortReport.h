@@ -9,7 +9,7 @@
 #include "batch/Compare.h"
 #include "protocol/Identity.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 enum class Command { None, Ports, Read, Write, Diff, Verify, Identify, Journal, Provision };
 
@@ -57,4 +57,4 @@ std::string Plural(std::size_t n, const char* word);
 // The outcome in words for people: "ok", "3 differences", "port not opened".
 std::string OutcomeWords(const PortReport& report);
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

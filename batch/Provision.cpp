@@ -7,7 +7,7 @@
 #include "batch/ConfigCheck.h"
 #include "batch/PortReport.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 namespace {
 
@@ -148,4 +148,4 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
   return d;
 }
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

@@ -13,7 +13,7 @@
 #include "protocol/Groups.h"
 #include "protocol/Identity.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 // What a front end asks of provision.
 struct ProvisionRequest {
@@ -69,4 +69,4 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
                               const TrackerIdentity& identity, int port, const std::string& device,
                               bool claim);
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

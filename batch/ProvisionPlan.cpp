@@ -8,7 +8,7 @@
 #include "batch/ConfigCheck.h"
 #include "protocol/Identity.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vector<std::string>& problems) {
   const std::size_t before = problems.size();
@@ -126,4 +126,4 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
   return problems.size() == before;
 }
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

@@ -9,7 +9,7 @@
 #include "batch/PortJob.h"
 #include "batch/Provision.h"
 
-namespace kestrun::cli {
+namespace kestrun::batch {
 
 // Fills `plan` (command, template values, groups, the shared provision setup)
 // from `request`. False with `problems` naming everything wrong with the
@@ -18,4 +18,4 @@ namespace kestrun::cli {
 // --skip-done) and plan.connection.
 bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vector<std::string>& problems);
 
-}  // namespace kestrun::cli
+}  // namespace kestrun::batch

@@ -131,13 +131,13 @@ class CBench {
 
   // The check provision runs on `table` before any port; false when it refused the table.
   bool CheckTable(const std::string& table) const {
-    cli::ProvisionRequest request;
+    batch::ProvisionRequest request;
     request.templatePath = file_;
     request.tablePath = table;
     request.password = "5830";
-    cli::JobPlan plan;
+    batch::JobPlan plan;
     std::vector<std::string> problems;
-    if (cli::PrepareProvision(request, plan, problems)) return true;
+    if (batch::PrepareProvision(request, plan, problems)) return true;
     std::fprintf(stderr, "rv450-provision-bench: the table was refused: %s\n",
                  problems.empty() ? "" : problems.front().c_str());
     return false;

@@ -13,6 +13,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 namespace {
 
 std::string Lower(std::string text) {

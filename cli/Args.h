@@ -12,7 +12,7 @@
 namespace kestrun::cli {
 
 struct Options {
-  Command command = Command::None;
+  batch::Command command = batch::Command::None;
   bool help = false;
   bool version = false;
   std::string file;                    // the config file of write, diff and verify; provision's template
@@ -56,7 +56,7 @@ std::vector<std::string> OptionNames();
 
 // The --help text, exit codes included; with a command, that command's
 // usage and the options it takes.
-std::string UsageText(Command command = Command::None);
-const char* CommandName(Command command);
+std::string UsageText(batch::Command command = batch::Command::None);
+const char* CommandName(batch::Command command);
 
 }  // namespace kestrun::cli

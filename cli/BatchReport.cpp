@@ -15,6 +15,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 namespace {
 
 // The journal's columns without "sent": whether a row reached a shared

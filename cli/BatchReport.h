@@ -41,7 +41,8 @@ class CBatchRows {
   void Add(journal::JournalRow row);
   // One row per report, in their order; a report whose job added none (it
   // never ended its work) gets the row its report makes.
-  std::vector<journal::JournalRow> InOrder(const std::vector<PortReport>& reports, const JobPlan& plan) const;
+  std::vector<journal::JournalRow> InOrder(const std::vector<batch::PortReport>& reports,
+                                           const batch::JobPlan& plan) const;
 
  private:
   mutable std::mutex mutex_;
@@ -50,14 +51,14 @@ class CBatchRows {
 
 // The report's text. `retry` (JSON only): the command line that retries the
 // failed trackers, empty when none failed (null); no member without one.
-std::string BatchReportText(ReportFormat format, Command command, int exitCode,
+std::string BatchReportText(ReportFormat format, batch::Command command, int exitCode,
                             const std::optional<std::string>& retry,
                             const std::vector<journal::JournalRow>& rows);
 
 // Writes the report of a batch that ended with `status` to `path` (the safe
 // replace: a temporary file renamed over the old one); a report that cannot
 // be written is said on `err` and makes the status at least 5.
-int WriteBatchReport(const std::string& path, Command command, int status,
+int WriteBatchReport(const std::string& path, batch::Command command, int status,
                      const std::optional<std::string>& retry, const std::vector<journal::JournalRow>& rows,
                      std::ostream& err);
 

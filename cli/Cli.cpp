@@ -38,6 +38,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 namespace fs = std::filesystem;
 
 namespace {

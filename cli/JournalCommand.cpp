@@ -20,6 +20,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 using journal::JournalRow;
 
 namespace {

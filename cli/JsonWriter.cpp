@@ -4,6 +4,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 CJsonObject& CJsonObject::Text(const char* name, const std::string& value) {
   return Raw(name, JsonString(value));
 }

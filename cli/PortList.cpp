@@ -8,6 +8,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 namespace {
 
 // Further lines of a text indented under the first; any other control byte

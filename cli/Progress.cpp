@@ -6,6 +6,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 CProgress::Style CProgress::ChooseStyle(bool quiet, bool errorIsTerminal, const char* term) {
   if (quiet) return Style::Quiet;
   const bool cursorControl = errorIsTerminal && term && *term && std::string_view(term) != "dumb";

@@ -12,7 +12,7 @@
 
 namespace kestrun::cli {
 
-class CProgress final : public IJobProgress {
+class CProgress final : public batch::IJobProgress {
  public:
   enum class Style { Quiet, Plain, Live };
 

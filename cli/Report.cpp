@@ -10,6 +10,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 namespace {
 
 // Length of the valid UTF-8 sequence at `i`, or 0.

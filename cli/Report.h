@@ -22,12 +22,12 @@ std::string Quoted(const std::string& value);
 std::string JsonString(const std::string& value);
 
 // `quiet`: a port that did its work shows only its results (differences).
-void PrintText(std::ostream& out, const PortReport& report, bool quiet = false);
-void PrintJson(std::ostream& out, const PortReport& report);
+void PrintText(std::ostream& out, const batch::PortReport& report, bool quiet = false);
+void PrintJson(std::ostream& out, const batch::PortReport& report);
 // The one object of a run refused before any port: {"schema":1,"error":...,"exitCode":2}.
 void PrintJsonError(std::ostream& out, const std::string& error, int exitCode);
 // identify: PORT DEVICE IMEI ICCID FIRMWARE SIGNAL, one row per port.
-void PrintIdentityTable(std::ostream& out, const std::vector<PortReport>& reports);
-void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports);
+void PrintIdentityTable(std::ostream& out, const std::vector<batch::PortReport>& reports);
+void PrintClosingTable(std::ostream& out, const std::vector<batch::PortReport>& reports);
 
 }  // namespace kestrun::cli

@@ -7,6 +7,8 @@
 
 namespace kestrun::cli {
 
+using namespace kestrun::batch;
+
 namespace {
 
 // Whether `arg` is the option `names` (its value in the next argument), or

@@ -13,7 +13,7 @@ namespace kestrun::cli {
 
 // Whether a port's result calls for a retry: a failure (exit 3 and above) or
 // differences found after a write.
-bool NeedsRetry(const PortReport& report);
+bool NeedsRetry(const batch::PortReport& report);
 
 struct RetryLine {
   std::string line;                // empty when no tracker needs a retry (or none can be retried now)
@@ -27,8 +27,9 @@ struct RetryLine {
 // (its tracker never answered). The line repeats no secret and replaces no
 // file: --report FILE.csv becomes FILE-retry.csv, --password TEXT becomes
 // --password -, a server string loses its password (with a note).
-RetryLine RetryCommandLine(const std::vector<std::string>& args, const std::vector<PortReport>& reports,
-                           const std::function<bool(const PortReport&)>& present = {});
+RetryLine RetryCommandLine(const std::vector<std::string>& args,
+                           const std::vector<batch::PortReport>& reports,
+                           const std::function<bool(const batch::PortReport&)>& present = {});
 
 // One argument quoted for a POSIX shell: as it is when it holds only safe
 // characters, else in single quotes.

@@ -21,18 +21,18 @@
 namespace kestrun {
 
 namespace fs = std::filesystem;
-using cli::JobEvent;
+using batch::JobEvent;
 
 // The job's progress text, which the row shows from the job's events instead.
-struct NoProgressText final : cli::IJobProgress {
+struct NoProgressText final : batch::IJobProgress {
   void Update(std::size_t, const std::string&) override {}
 };
 
 // One started row: its plan, its job and the thread the job runs on.
 struct CProvisioningModel::Job {
-  std::unique_ptr<cli::JobPlan> plan;
+  std::unique_ptr<batch::JobPlan> plan;
   NoProgressText progress;
-  std::unique_ptr<cli::CPortJob> job;
+  std::unique_ptr<batch::CPortJob> job;
   std::thread thread;
 };
 
@@ -90,14 +90,14 @@ const char* StateWords(RowState state) {
   return "";
 }
 
-cli::Command CommandOf(ProvisioningAction action) {
+batch::Command CommandOf(ProvisioningAction action) {
   switch (action) {
-    case ProvisioningAction::Identify: return cli::Command::Identify;
-    case ProvisioningAction::ReadToFiles: return cli::Command::Read;
-    case ProvisioningAction::Provision: return cli::Command::Provision;
-    case ProvisioningAction::Verify: return cli::Command::Verify;
+    case ProvisioningAction::Identify: return batch::Command::Identify;
+    case ProvisioningAction::ReadToFiles: return batch::Command::Read;
+    case ProvisioningAction::Provision: return batch::Command::Provision;
+    case ProvisioningAction::Verify: return batch::Command::Verify;
   }
-  return cli::Command::None;
+  return batch::Command::None;
 }
 
 // The file Read to files starts from: each tracker's file is named after it,
@@ -105,7 +105,7 @@ cli::Command CommandOf(ProvisioningAction action) {
 constexpr const char* kReadBaseName = "rv450.ini";
 
 // What rv450-cli prints for a port, without the port and command it starts with.
-std::string ResultText(const cli::PortReport& report) {
+std::string ResultText(const batch::PortReport& report) {
   std::ostringstream out;
   cli::PrintText(out, report);
   std::string line = out.str().substr(0, out.str().find('\n'));
@@ -114,9 +114,9 @@ std::string ResultText(const cli::PortReport& report) {
 }
 
 // The problems of a config file in rv450-cli's words, one a line.
-std::string ProblemLines(const std::string& file, const std::vector<cli::Problem>& problems) {
+std::string ProblemLines(const std::string& file, const std::vector<batch::Problem>& problems) {
   std::string text;
-  for (const cli::Problem& p : problems) text += file + ": " + cli::Describe(p) + "\n";
+  for (const batch::Problem& p : problems) text += file + ": " + batch::Describe(p) + "\n";
   return text;
 }
 
@@ -224,7 +224,7 @@ bool CProvisioningModel::JournalRows(const std::string& imei, const std::string&
 }
 
 bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningInputs& inputs,
-                                 cli::JobPlan& plan, std::string& error) {
+                                 batch::JobPlan& plan, std::string& error) {
   // Password, baud rate and pacing as Main Setting keeps them.
   const std::vector<PortEntry> ports = DiscoverPorts(discovery_);
   CMainSettings settings;
@@ -265,14 +265,14 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
       error = "no per-tracker table chosen";
       return false;
     }
-    cli::ProvisionRequest request;
+    batch::ProvisionRequest request;
     request.templatePath = inputs.templateFile;
     request.tablePath = inputs.tableFile;
     request.password = password;
     request.assign = inputs.assign;
     request.skipDone = inputs.skipDone;
     std::vector<std::string> problems;
-    if (!cli::PrepareProvision(request, plan, problems)) {
+    if (!batch::PrepareProvision(request, plan, problems)) {
       for (const std::string& p : problems) error += p + "\n";
       error += problems.size() == 1 ? "the template or the table is not usable; no port was touched"
                                     : std::to_string(problems.size()) +
@@ -281,9 +281,9 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
     }
   }
   if (action == ProvisioningAction::Verify) {
-    cli::ConfigInput input;
-    std::vector<cli::Problem> problems;
-    if (!cli::LoadConfigInput(inputs.templateFile, input, problems, error)) {
+    batch::ConfigInput input;
+    std::vector<batch::Problem> problems;
+    if (!batch::LoadConfigInput(inputs.templateFile, input, problems, error)) {
       if (error.empty())
         error = ProblemLines(inputs.templateFile, problems) +
                 "the file is not a usable config file; no port was touched";
@@ -291,8 +291,8 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
     }
     plan.file = inputs.templateFile;
     plan.values = input.values;
-    if (!cli::SendSelection(input, std::nullopt, plan.sendGroups, error)) return false;
-    problems = cli::CheckForSend(plan.values, plan.sendGroups, password);
+    if (!batch::SendSelection(input, std::nullopt, plan.sendGroups, error)) return false;
+    problems = batch::CheckForSend(plan.values, plan.sendGroups, password);
     if (!problems.empty()) {
       error = ProblemLines(inputs.templateFile, problems) + std::to_string(problems.size()) +
               (problems.size() == 1 ? " value breaks" : " values break") +
@@ -352,7 +352,7 @@ bool CProvisioningModel::StartRow(std::size_t row, ProvisioningAction action,
 
 bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, ProvisioningAction action,
                                 const ProvisioningInputs& inputs, std::string& error) {
-  cli::JobPlan shared;
+  batch::JobPlan shared;
   if (!Prepare(action, inputs, shared, error)) return false;
   // A port another window of this program uses is refused before any job starts.
   for (std::size_t i : chosen) {
@@ -367,11 +367,11 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
     ProvisioningRow& row = rows_[i];
     CPortsInUse::Process().Claim(row.port, kHolder);
     auto job = std::make_unique<Job>();
-    job->plan = std::make_unique<cli::JobPlan>(shared);
-    cli::JobPlan& plan = *job->plan;
+    job->plan = std::make_unique<batch::JobPlan>(shared);
+    batch::JobPlan& plan = *job->plan;
     const int port = row.port;
     plan.onEvent = [this](int p, const JobEvent& event) { Post({p, event, std::nullopt}); };
-    plan.onFinished = [this, &plan](cli::PortReport& report) {
+    plan.onFinished = [this, &plan](batch::PortReport& report) {
       journal::JournalRow entry = cli::JournalRowFor(report, plan);
       entry.program = "rv450-kestrun";
       std::string why;
@@ -381,7 +381,7 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
     const std::string output =
         plan.outputBase.empty() ? std::string() : cli::OutputFileForPort(plan.outputBase, port);
     const std::string log = (fs::path(workDir_) / ("AtLog-COM" + std::to_string(port) + ".log")).string();
-    job->job = std::make_unique<cli::CPortJob>(plan, port, row.device, output, log, job->progress, 0);
+    job->job = std::make_unique<batch::CPortJob>(plan, port, row.device, output, log, job->progress, 0);
     const ProvisioningRow kept = row;
     row = ProvisioningRow{};
     row.port = kept.port;
@@ -500,10 +500,10 @@ void CProvisioningModel::Apply(ProvisioningRow& row, const JobEvent& event) {
   }
 }
 
-void CProvisioningModel::Finish(ProvisioningRow& row, const cli::PortReport& report) {
+void CProvisioningModel::Finish(ProvisioningRow& row, const batch::PortReport& report) {
   row.running = false;
   row.outcome = report.outcome;
-  const bool good = report.exitCode == cli::kExitOk && report.journalError.empty();
+  const bool good = report.exitCode == batch::kExitOk && report.journalError.empty();
   row.state = good ? RowState::Done : RowState::Failed;
   row.stateText = StateWords(row.state);
   if (good) row.percent = 100;
@@ -515,7 +515,7 @@ void CProvisioningModel::Finish(ProvisioningRow& row, const cli::PortReport& rep
   if (!report.logError.empty())
     row.hint += (row.hint.empty() ? "" : "; ") + std::string("the traffic log could not be written: ") +
                 report.logError;
-  row.file = report.command == cli::Command::Read && good ? report.file : std::string();
+  row.file = report.command == batch::Command::Read && good ? report.file : std::string();
   row.seconds = report.seconds;
 }
 

@@ -111,17 +111,17 @@ class CProvisioningModel {
   struct Job;
   struct Report {
     int port = 0;
-    std::optional<cli::JobEvent> event;
-    std::optional<cli::PortReport> finished;
+    std::optional<batch::JobEvent> event;
+    std::optional<batch::PortReport> finished;
   };
 
-  bool Prepare(ProvisioningAction action, const ProvisioningInputs& inputs, cli::JobPlan& plan,
+  bool Prepare(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
                std::string& error);
   bool Launch(const std::vector<std::size_t>& rows, ProvisioningAction action,
               const ProvisioningInputs& inputs, std::string& error);
   void Post(Report report);
-  void Apply(ProvisioningRow& row, const cli::JobEvent& event);
-  void Finish(ProvisioningRow& row, const cli::PortReport& report);
+  void Apply(ProvisioningRow& row, const batch::JobEvent& event);
+  void Finish(ProvisioningRow& row, const batch::PortReport& report);
   std::optional<std::size_t> RowOf(int port) const;
 
   const DiscoveryPaths discovery_;

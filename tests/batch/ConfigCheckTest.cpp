@@ -16,7 +16,7 @@
 #include "protocol/ValueRules.h"
 
 using namespace kestrun;
-using namespace kestrun::cli;
+using namespace kestrun::batch;
 using namespace kestrun::testing;
 using namespace ctl;
 

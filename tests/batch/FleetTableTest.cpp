@@ -11,7 +11,7 @@
 #include "protocol/Identity.h"
 
 using namespace kestrun;
-using namespace kestrun::cli;
+using namespace kestrun::batch;
 using namespace kestrun::testing;
 
 namespace {

@@ -27,6 +27,7 @@
 
 using namespace kestrun;
 using namespace kestrun::cli;
+using namespace kestrun::batch;
 using namespace kestrun::testing;
 using namespace ctl;
 using namespace std::string_literals;

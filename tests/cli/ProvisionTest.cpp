@@ -21,6 +21,7 @@
 
 using namespace kestrun;
 using namespace kestrun::cli;
+using namespace kestrun::batch;
 using namespace kestrun::testing;
 
 namespace {
