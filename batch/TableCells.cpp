@@ -1,0 +1,152 @@
+#include "batch/TableCells.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <iterator>
+#include <regex>
+
+#include "batch/Compare.h"
+#include "batch/ConfigCheck.h"
+#include "batch/CsvRecords.h"
+#include "protocol/ControlChars.h"
+#include "protocol/Identity.h"
+#include "protocol/ValueRules.h"
+#include "protocol/WholeNumber.h"
+
+namespace kestrun::batch {
+
+namespace {
+
+const char* const kSpreadsheetNumber = "a spreadsheet turned it into a number: format the column as text";
+
+// Cells a spreadsheet writes in place of a value it could not compute: the
+// value was typed as (or taken for) a formula.
+constexpr const char* kFormulaErrors[] = {"#NAME?", "#VALUE!", "#REF!",  "#N/A",
+                                          "#NUM!",  "#DIV/0!", "#NULL!", "Err:"};
+
+// "8.6E+14", "8,6E+14": how a spreadsheet shows a long number in a general cell.
+bool IsExponentForm(const std::string& text) {
+  static const std::regex exponent("[0-9]+([.,][0-9]+)?[eE][+-]?[0-9]+");
+  return std::regex_match(text, exponent);
+}
+
+bool IsFormulaDamage(const std::string& text) {
+  if (!text.empty() && text[0] == '=') return true;
+  return std::any_of(std::begin(kFormulaErrors), std::end(kFormulaErrors),
+                     [&](const char* error) { return text.rfind(error, 0) == 0; });
+}
+
+}  // namespace
+
+std::string Lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+std::string Shown(const std::string& value) { return "'" + EscapeControlBytes(value) + "'"; }
+
+std::string ColumnProblem(const std::string& name, const std::set<std::string>& templateSections,
+                          const ConfigKey*& found) {
+  found = nullptr;
+  const std::size_t slash = name.find('/');
+  if (slash == std::string::npos) return "is not a column this table may have (IMEI, COM or SECTION/Key)";
+  const std::string section = name.substr(0, slash), key = Lower(name.substr(slash + 1));
+  for (const ConfigKey& k : ConfigKeys()) {
+    if (Lower(section) != Lower(k.section) || key != Lower(k.key)) continue;
+    Group group;
+    if (k.id == 0 || !GroupOfSection(k.section, group) || group == Group::Rto)
+      return "is not a value write sends";
+    if (!templateSections.count(k.section))
+      return std::string("is in a group the template does not send ([") + k.section + "])";
+    found = &k;
+    return {};
+  }
+  return "is not a key of the config file (SECTION/Key as in the file, e.g. RVKPN/PhoneNum1)";
+}
+
+std::string ValueProblem(const ConfigKey& key, const std::string& value) {
+  const FormField* field = FindFormField(key.id);
+  if (IsFormulaDamage(value))
+    return Shown(value) +
+           " is what a spreadsheet made of a formula (a value starting with =, + or -): format the column as "
+           "text and type the value again";
+  switch (key.encoding) {
+    case Encoding::Flag: return value == "0" || value == "1" ? "" : Shown(value) + " is not 0 or 1";
+    case Encoding::Index:
+    case Encoding::Int: return IsInteger(value) ? "" : Shown(value) + " is not a number";
+    case Encoding::Octet:
+      return IsInteger(value) && ParseWholeWithin(value, 0, 255)
+                 ? ""
+                 : Shown(value) + " is not an address octet (0 to 255)";
+    case Encoding::Text: break;
+  }
+  if (const std::size_t at = FindControlByte(value); at != std::string::npos)
+    return Shown(value) + " holds a control character (" +
+           ControlByteName(static_cast<unsigned char>(value[at])) +
+           "), which would end or garble its command line";
+  if (value.find(',') != std::string::npos)
+    return Shown(value) + " holds a comma, which would shift every later field of the line";
+  const bool numeric = field && (field->rule == ValueRule::Phone || field->rule == ValueRule::Digits ||
+                                 field->rule == ValueRule::Pin);
+  if (numeric && IsExponentForm(value)) return Shown(value) + " is in exponent form: " + kSpreadsheetNumber;
+  if (!field) return {};
+  if (const auto broken = CheckValueRule(*field, value)) return DescribeBrokenRule(*field, value, *broken);
+  return {};
+}
+
+std::string KeyProblem(FleetTable::KeyKind kind, const std::string& cell, std::string& key) {
+  key = Trimmed(cell);
+  if (key.empty())
+    return "is empty: every row needs its tracker's " +
+           std::string(kind == FleetTable::KeyKind::Imei ? "IMEI" : "port");
+  if (kind == FleetTable::KeyKind::Imei) {
+    if (IsExponentForm(key)) return Shown(key) + " is in exponent form: " + kSpreadsheetNumber;
+    if (key.size() != 15 || !std::all_of(key.begin(), key.end(), ::isdigit))
+      return Shown(key) + " is not an IMEI (15 digits)";
+    if (!IsValidImei(key)) return Shown(key) + " is not an IMEI (its last digit fails the Luhn check)";
+    return {};
+  }
+  if (key[0] == '/') return {};
+  std::string digits = Lower(key).rfind("com", 0) == 0 ? key.substr(3) : key;
+  if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), ::isdigit) ||
+      *ParseWhole(digits) == 0)
+    return Shown(key) + " is not a port (5, COM5 or a device such as /dev/ttyUSB0)";
+  key = "COM" + std::to_string(*ParseWhole(digits));
+  return {};
+}
+
+char32_t HiddenControl(const std::string& cell) {
+  char32_t found = 0;
+  for (std::size_t i = 0; i < cell.size();) {
+    const auto b = static_cast<unsigned char>(cell[i]);
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    const int length = b >= 0xF0 && b <= 0xF4 ? 4 : b >= 0xE0 ? 3 : b >= 0xC2 && b < 0xE0 ? 2 : 0;
+    if (length == 0 || (b >= 0xF0 && length != 4) || i + length > cell.size()) return 0;
+    char32_t point = b & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(cell[i + k]);
+      if ((next & 0xC0) != 0x80) return 0;
+      point = (point << 6) | (next & 0x3F);
+    }
+    const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    if (point < least[length] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) return 0;
+    const bool hidden = (point >= 0x80 && point <= 0x9F) || (point >= 0x202A && point <= 0x202E) ||
+                        (point >= 0x2066 && point <= 0x2069);
+    if (hidden && !found) found = point;
+    i += static_cast<std::size_t>(length);
+  }
+  return found;
+}
+
+std::string HiddenControlWhy(char32_t point) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(point));
+  return std::string("holds ") + name +
+         (point <= 0x9F ? ", a C1 control character" : ", a bidirectional control character") +
+         ", which changes how the text around it is shown: type the value again without it";
+}
+
+}  // namespace kestrun::batch
