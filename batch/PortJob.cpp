@@ -38,6 +38,14 @@ std::string Masked(const std::string& line) {
   return text;
 }
 
+// An empty form that takes the tracker's replies as they come.
+CFormModel LiveForm(const std::string& password) {
+  CFormModel form;
+  form.SetPassword(password);
+  form.liveUpdate = true;
+  return form;
+}
+
 }  // namespace
 
 std::vector<std::string> LinesToSend(const JobPlan& plan) { return LinesToSend(plan, plan.values); }
@@ -102,9 +110,7 @@ void CPortJob::Tell(JobEvent::Kind kind, const std::function<void(JobEvent&)>& f
 
 void CPortJob::Run() {
   const auto start = std::chrono::steady_clock::now();
-  CFormModel form;
-  form.SetPassword(plan_.connection.password);
-  form.liveUpdate = true;
+  CFormModel form = LiveForm(plan_.connection.password);
 
   switch (plan_.command) {
     case Command::Read: {
@@ -119,21 +125,7 @@ void CPortJob::Run() {
     case Command::Write:
     case Command::Verify: {
       form.values = plan_.values;
-      if (!RunStep(OperationKind::Send, plan_.sendGroups, form, "write")) {
-        TakePartialSend();
-        break;
-      }
-      report_.groupsSent = GroupNames(plan_.sendGroups, SendOrder());
-      report_.linesSent = lines_;
-      if (plan_.command == Command::Write) break;
-      CFormModel blank;
-      blank.SetPassword(plan_.connection.password);
-      blank.liveUpdate = true;
-      if (!RunStep(OperationKind::Read, plan_.sendGroups, blank, "verify")) break;
-      report_.groupsRead = GroupNames(plan_.sendGroups, ReadOrder());
-      const auto keys = SentKeys(plan_.values, plan_.sendGroups);
-      report_.keysCompared = static_cast<int>(keys.size());
-      report_.differences = Compare(keys, plan_.values, engine_.Form().values);
+      if (Send(form) && plan_.command == Command::Verify) Verify(plan_.values);
       break;
     }
     case Command::Diff: {
@@ -202,26 +194,31 @@ void CPortJob::RunProvision(CFormModel& form) {
     f.values = decision_.values;
     return true;
   };
-  const bool sent = RunStep(OperationKind::Send, plan_.sendGroups, form, "write", decide);
+  const bool sent = Send(form, decide);
   report_.rowKey = decision_.rowKey;
   report_.capped = decision_.capped;
   // A tracker skipped as done keeps the hash of the settings it holds, so the
   // next --skip-done run finds it done again.
   report_.settingsHash = decision_.settingsHash;
-  if (!sent) {
+  if (sent) Verify(decision_.values);
+}
+
+bool CPortJob::Send(const CFormModel& form, AfterIdentify afterIdentify) {
+  if (!RunStep(OperationKind::Send, plan_.sendGroups, form, "write", std::move(afterIdentify))) {
     TakePartialSend();
-    return;
+    return false;
   }
   report_.groupsSent = GroupNames(plan_.sendGroups, SendOrder());
   report_.linesSent = lines_;
-  CFormModel blank;
-  blank.SetPassword(plan_.connection.password);
-  blank.liveUpdate = true;
-  if (!RunStep(OperationKind::Read, plan_.sendGroups, blank, "verify")) return;
+  return true;
+}
+
+void CPortJob::Verify(const CFormValues& sent) {
+  if (!RunStep(OperationKind::Read, plan_.sendGroups, LiveForm(plan_.connection.password), "verify")) return;
   report_.groupsRead = GroupNames(plan_.sendGroups, ReadOrder());
-  const auto keys = SentKeys(decision_.values, plan_.sendGroups);
+  const auto keys = SentKeys(sent, plan_.sendGroups);
   report_.keysCompared = static_cast<int>(keys.size());
-  report_.differences = Compare(keys, decision_.values, engine_.Form().values);
+  report_.differences = Compare(keys, sent, engine_.Form().values);
 }
 
 bool CPortJob::RunStep(OperationKind kind, const GroupSelection& selection, const CFormModel& form,

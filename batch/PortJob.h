@@ -90,6 +90,12 @@ class CPortJob : private IEngineEvents {
  private:
   bool RunStep(OperationKind kind, const GroupSelection& selection, const CFormModel& form, const char* phase,
                AfterIdentify afterIdentify = {});
+  // Writes `form`'s values to the send groups; false, with the groups and
+  // lines that went through before the failure in the report, when it failed.
+  bool Send(const CFormModel& form, AfterIdentify afterIdentify = {});
+  // Reads the groups just written back and compares them with `sent`, the
+  // values the write sent (write's and verify's file, provision's merged row).
+  void Verify(const CFormValues& sent);
   // provision: identify, decide, write the merged values, read back, compare.
   void RunProvision(CFormModel& form);
   // provision: the decision's outcome in the report when the tracker is not written.
