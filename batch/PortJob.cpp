@@ -1,42 +1,12 @@
 #include "batch/PortJob.h"
 
 #include <chrono>
-#include <filesystem>
 
 #include "settings/ConfigFile.h"
 
 namespace kestrun::batch {
 
 namespace {
-
-std::vector<std::string> GroupNames(const GroupSelection& selection, const std::vector<Group>& order) {
-  std::vector<std::string> names;
-  for (Group group : order)
-    if (selection[static_cast<int>(group)]) names.push_back(std::string("RV") + Info(group).name);
-  return names;
-}
-
-// Building lines touches no control and shows nothing.
-class CNoOutput : public IFormOutput {
- public:
-  void SetControlText(int, const std::string&) override {}
-  void ShowResult(const std::string&, const std::string&, ResultIcon, bool, int) override {}
-};
-
-// "AT+RVSRI=5830,...,20261207120000" -> "AT+RVSRI=****,...,<UTC>".
-std::string Masked(const std::string& line) {
-  std::string text = line;
-  const std::size_t last = text.rfind(',');
-  if (last != std::string::npos && text.size() - last - 1 == 14 &&
-      text.find_first_not_of("0123456789", last + 1) == std::string::npos)
-    text.replace(last + 1, std::string::npos, "<UTC>");
-  const std::size_t eq = text.find('=');
-  if (eq != std::string::npos) {
-    const std::size_t comma = text.find(',', eq);
-    text.replace(eq + 1, (comma == std::string::npos ? text.size() : comma) - eq - 1, "****");
-  }
-  return text;
-}
 
 // An empty form that takes the tracker's replies as they come.
 CFormModel LiveForm(const std::string& password) {
@@ -47,31 +17,6 @@ CFormModel LiveForm(const std::string& password) {
 }
 
 }  // namespace
-
-std::vector<std::string> LinesToSend(const JobPlan& plan) { return LinesToSend(plan, plan.values); }
-
-std::vector<std::string> LinesToSend(const JobPlan& plan, const CFormValues& values) {
-  CFormModel form;
-  form.SetPassword(plan.connection.password);
-  form.values = values;
-  CNoOutput quiet;
-  std::vector<std::string> lines;
-  for (Group group : SendOrder()) {
-    if (!plan.sendGroups[static_cast<int>(group)]) continue;
-    for (const std::string& line : form.PrepareSend(group, quiet)) lines.push_back(Masked(line));
-  }
-  return lines;
-}
-
-std::vector<std::string> GroupNamesOf(const GroupSelection& selection) {
-  return GroupNames(selection, SendOrder());
-}
-
-std::string OutputFileWithTag(const std::string& file, const std::string& tag) {
-  const std::filesystem::path path(file);
-  const std::string name = path.stem().string() + "-" + tag + path.extension().string();
-  return (path.has_parent_path() ? path.parent_path() / name : std::filesystem::path(name)).string();
-}
 
 CPortJob::CPortJob(const JobPlan& plan, int port, std::string device, std::string outputFile,
                    std::string logPath, IJobProgress& progress, std::size_t row)
@@ -117,7 +62,7 @@ void CPortJob::Run() {
       GroupSelection all;
       all.fill(true);
       if (RunStep(OperationKind::Read, all, form, "read")) {
-        report_.groupsRead = GroupNames(all, ReadOrder());
+        report_.groupsRead = GroupNamesOf(all, ReadOrder());
         WriteOutputFile(engine_.Form().values);
       }
       break;
@@ -130,7 +75,7 @@ void CPortJob::Run() {
     }
     case Command::Diff: {
       if (!RunStep(OperationKind::Read, plan_.readGroups, form, "read")) break;
-      report_.groupsRead = GroupNames(plan_.readGroups, ReadOrder());
+      report_.groupsRead = GroupNamesOf(plan_.readGroups, ReadOrder());
       const auto keys = ReadKeys(plan_.readGroups);
       report_.keysCompared = static_cast<int>(keys.size());
       report_.differences = Compare(keys, plan_.values, engine_.Form().values);
@@ -177,7 +122,7 @@ void CPortJob::RunProvision(CFormModel& form) {
     report_.rowKey = decision_.rowKey;
     report_.capped = decision_.capped;
     report_.wouldSend = LinesToSend(plan_, decision_.values);
-    report_.groupsSent = GroupNames(plan_.sendGroups, SendOrder());
+    report_.groupsSent = GroupNamesOf(plan_.sendGroups, SendOrder());
     if (!decision_.message.empty()) report_.notes.push_back("row: " + decision_.message);
     return;
   }
@@ -208,14 +153,14 @@ bool CPortJob::Send(const CFormModel& form, AfterIdentify afterIdentify) {
     TakePartialSend();
     return false;
   }
-  report_.groupsSent = GroupNames(plan_.sendGroups, SendOrder());
+  report_.groupsSent = GroupNamesOf(plan_.sendGroups, SendOrder());
   report_.linesSent = lines_;
   return true;
 }
 
 void CPortJob::Verify(const CFormValues& sent) {
   if (!RunStep(OperationKind::Read, plan_.sendGroups, LiveForm(plan_.connection.password), "verify")) return;
-  report_.groupsRead = GroupNames(plan_.sendGroups, ReadOrder());
+  report_.groupsRead = GroupNamesOf(plan_.sendGroups, ReadOrder());
   const auto keys = SentKeys(sent, plan_.sendGroups);
   report_.keysCompared = static_cast<int>(keys.size());
   report_.differences = Compare(keys, sent, engine_.Form().values);
@@ -329,7 +274,7 @@ void CPortJob::TakePartialSend() {
   // only after a group's last line.
   const bool lineFailed = status_.rfind("Send AT+RV", 0) == 0;
   if (current_ && lineFailed) done[static_cast<int>(*current_)] = false;
-  report_.groupsSent = GroupNames(done, SendOrder());
+  report_.groupsSent = GroupNamesOf(done, SendOrder());
   report_.linesSent = lines_;
 }
 
