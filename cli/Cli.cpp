@@ -12,6 +12,7 @@
 
 #include "batch/ConfigCheck.h"
 #include "batch/PortJob.h"
+#include "batch/PrepareBatch.h"
 #include "batch/Provision.h"
 #include "batch/ProvisionPlan.h"
 #include "cli/Args.h"
@@ -289,50 +290,85 @@ bool CheckLogFiles(const std::vector<std::string>& logs, std::string& error) {
   return true;
 }
 
-void ReportProblems(std::ostream& err, const std::string& file, const std::vector<Problem>& problems) {
-  for (const Problem& p : problems)
-    err << "rv450-cli: " << EscapeControlBytes(file + ": " + Describe(p)) << "\n";
+// A run refused before any port: its problems one a line, then its message.
+int Refuse(std::ostream& err, const Refusal& r, std::string& refusal) {
+  for (const std::string& p : r.problems) err << "rv450-cli: " << EscapeControlBytes(p) << "\n";
+  refusal = r.message;
+  return Fail(err, r.message);
 }
 
-// Loads and checks the input file into `plan`; an exit status when it is bad.
-int PrepareInput(const Options& o, const Connections& c, JobPlan& plan, std::ostream& err,
-                 std::string& refusal) {
-  auto Fail = [&](std::ostream& stream, const std::string& message) {
-    refusal = message;
-    return cli::Fail(stream, message);
-  };
-  ConfigInput input;
-  std::vector<Problem> problems;
-  std::string error;
-  if (!LoadConfigInput(o.file, input, problems, error)) {
-    if (!error.empty()) return Fail(err, error);
-    ReportProblems(err, o.file, problems);
-    return Fail(err, "the file is not a usable config file; no port was touched");
-  }
-  plan.values = input.values;
-  if (o.command == Command::Diff) {
-    if (!DiffSelection(input, o.groups, plan.readGroups, error)) return Fail(err, error);
-    return kExitOk;
-  }
-  if (!SendSelection(input, o.groups, plan.sendGroups, error)) return Fail(err, error);
-  problems = CheckForSend(input.values, plan.sendGroups, c.connection.password);
-  if (problems.empty()) return kExitOk;
-  const bool allCappable =
-      std::all_of(problems.begin(), problems.end(), [](const Problem& p) { return p.cappable(); });
-  if (!o.allowCaps || !allCappable) {
-    ReportProblems(err, o.file, problems);
-    std::string why = std::to_string(problems.size()) +
-                      (problems.size() == 1 ? " value breaks" : " values break") +
-                      " the form's rules; nothing was sent";
-    if (allCappable) why += " (--allow-caps sends them as the window corrects them)";
-    return Fail(err, why);
-  }
-  ApplyCorrections(problems, plan.values);
-  for (const Problem& p : problems) {
-    plan.capped.push_back("[" + p.section + "] " + p.key + ": " + p.capMessage + " -> '" + p.corrected + "'");
-    err << "rv450-cli: capped " << EscapeControlBytes(plan.capped.back()) << "\n";
+// The plan of every port: the template and table of provision, or the file
+// the command sends or compares, checked; an exit status when they are bad.
+int PreparePlan(const Options& o, const Environment& env, const Connections& c, JobPlan& plan,
+                std::ostream& err, std::string& refusal) {
+  plan.command = o.command;
+  plan.file = o.file;
+  plan.connection = c.connection;
+  plan.onStatus = env.onStatus;
+  plan.identify = !o.noIdentify;
+  if (o.command == Command::Read && c.targets.size() > 1) plan.outputBase = o.outputFile;
+  Refusal r;
+  if (o.command == Command::Provision) {
+    ProvisionRequest request;
+    request.templatePath = o.file;
+    request.tablePath = o.table;
+    request.groupsGiven = o.groups.has_value();
+    if (o.groups) request.groups = *o.groups;
+    request.assign = o.assign;
+    request.skipDone = o.skipDone;
+    request.dryRun = o.dryRun;
+    request.allowCaps = o.allowCaps;
+    request.imeis = o.imeis;
+    request.password = c.connection.password;
+    if (!PrepareTable(request, plan, r)) return Refuse(err, r, refusal);
+  } else if (o.command != Command::Read && o.command != Command::Identify) {
+    if (!PrepareInput({o.command, o.file, o.groups, c.connection.password, o.allowCaps, true}, plan, r))
+      return Refuse(err, r, refusal);
+    for (const std::string& capped : plan.capped)
+      err << "rv450-cli: capped " << EscapeControlBytes(capped) << "\n";
   }
   return kExitOk;
+}
+
+// Nothing is opened, logged or sent: every port shows its lines (provision
+// keyed by port: each port's merged lines, or why it would be left alone).
+int DryRun(const Options& o, const JobPlan& plan, const std::vector<Target>& targets, std::ostream& out) {
+  const bool byPort = plan.provision && plan.provision->table.keyKind == FleetTable::KeyKind::Com;
+  const std::vector<std::string> lines = byPort ? std::vector<std::string>() : LinesToSend(plan);
+  int status = kExitOk;
+  for (const Target& t : targets) {
+    PortReport r;
+    r.command = o.command;
+    r.port = t.port;
+    r.device = t.device;
+    r.file = o.file;
+    r.outcome = "dry-run";
+    r.groupsSent = GroupNamesOf(plan.sendGroups);
+    r.capped = plan.capped;
+    r.wouldSend = lines;
+    if (byPort) {
+      const TrackerDecision d = DecideTracker(*plan.provision, plan.values, plan.sendGroups,
+                                              plan.connection.password, {}, t.port, t.device, false);
+      r.rowKey = d.rowKey;
+      r.capped = d.capped;
+      if (d.write) {
+        r.wouldSend = LinesToSend(plan, d.values);
+      } else {
+        r.outcome = d.outcome;
+        r.exitCode = d.exitCode;
+        r.message = d.message;
+        r.groupsSent.clear();
+        r.capped.clear();
+      }
+    }
+    status = std::max(status, r.exitCode);
+    if (o.json)
+      PrintJson(out, r);
+    else
+      PrintText(out, r, o.quiet);
+  }
+  out << std::flush;
+  return status;
 }
 
 int RunPorts(const Options& o, std::ostream& out, const Environment& env) {
@@ -343,14 +379,6 @@ int RunPorts(const Options& o, std::ostream& out, const Environment& env) {
     PrintPortsText(out, ports);
   return kExitOk;
 }
-
-}  // namespace
-
-std::string OutputFileForPort(const std::string& file, int port) {
-  return OutputFileWithTag(file, "COM" + std::to_string(port));
-}
-
-namespace {
 
 // The work of a command line that parsed; `refusal` gets the message of a
 // usage error (exit 2).
@@ -375,89 +403,12 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
   if (!ResolveConnection(o, env, err, c, error)) return fail(error);
 
   JobPlan plan;
-  plan.command = o.command;
-  plan.file = o.file;
-  plan.connection = c.connection;
-  plan.onStatus = env.onStatus;
-  plan.identify = !o.noIdentify;
-  if (o.command == Command::Read && c.targets.size() > 1) plan.outputBase = o.outputFile;
-  if (o.command == Command::Provision) {
-    ProvisionRequest request;
-    request.templatePath = o.file;
-    request.tablePath = o.table;
-    request.groupsGiven = o.groups.has_value();
-    if (o.groups) request.groups = *o.groups;
-    request.assign = o.assign;
-    request.skipDone = o.skipDone;
-    request.dryRun = o.dryRun;
-    request.allowCaps = o.allowCaps;
-    request.imeis = o.imeis;
-    request.password = c.connection.password;
-    std::vector<std::string> problems;
-    if (!PrepareProvision(request, plan, problems)) {
-      for (const std::string& p : problems) err << "rv450-cli: " << EscapeControlBytes(p) << "\n";
-      return fail(problems.size() == 1 ? "the template or the table is not usable; no port was touched"
-                                       : std::to_string(problems.size()) +
-                                             " problems in the template or the table; no port was touched");
-    }
-  } else if (o.command != Command::Read && o.command != Command::Identify) {
-    if (const int status = PrepareInput(o, c, plan, err, refusal); status != kExitOk) return status;
-  }
+  if (const int status = PreparePlan(o, env, c, plan, err, refusal); status != kExitOk) return status;
+  // provision keyed by IMEI runs its jobs: each tracker's row is found on its port.
+  if (o.dryRun && (o.command != Command::Provision ||
+                   (plan.provision && plan.provision->table.keyKind == FleetTable::KeyKind::Com)))
+    return DryRun(o, plan, c.targets, out);
   const bool several = c.targets.size() > 1;
-
-  // provision keyed by port: each port's merged lines, without touching it.
-  if (o.dryRun && plan.provision && plan.provision->table.keyKind == FleetTable::KeyKind::Com) {
-    int status = kExitOk;
-    for (const Target& t : c.targets) {
-      const TrackerDecision d = DecideTracker(*plan.provision, plan.values, plan.sendGroups,
-                                              plan.connection.password, {}, t.port, t.device, false);
-      PortReport r;
-      r.command = o.command;
-      r.port = t.port;
-      r.device = t.device;
-      r.file = o.file;
-      r.rowKey = d.rowKey;
-      if (d.write) {
-        r.outcome = "dry-run";
-        r.groupsSent = GroupNamesOf(plan.sendGroups);
-        r.capped = d.capped;
-        r.wouldSend = LinesToSend(plan, d.values);
-      } else {
-        r.outcome = d.outcome;
-        r.exitCode = d.exitCode;
-        r.message = d.message;
-      }
-      status = std::max(status, r.exitCode);
-      if (o.json)
-        PrintJson(out, r);
-      else
-        PrintText(out, r, o.quiet);
-    }
-    out << std::flush;
-    return status;
-  }
-
-  // Nothing is opened, logged or sent: every port shows its lines.
-  if (o.dryRun && o.command != Command::Provision) {
-    const std::vector<std::string> lines = LinesToSend(plan);
-    for (const Target& t : c.targets) {
-      PortReport r;
-      r.command = o.command;
-      r.port = t.port;
-      r.device = t.device;
-      r.outcome = "dry-run";
-      r.file = o.file;
-      r.groupsSent = GroupNamesOf(plan.sendGroups);
-      r.capped = plan.capped;
-      r.wouldSend = lines;
-      if (o.json)
-        PrintJson(out, r);
-      else
-        PrintText(out, r, o.quiet);
-    }
-    out << std::flush;
-    return kExitOk;
-  }
 
   std::vector<std::string> outputs, logs, labels;
   for (const Target& t : c.targets) {
@@ -479,10 +430,7 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
   // A run that talks to trackers is recorded; a journal that cannot take its
   // rows stops it before any port.
   journal::CJournalStore store;
-  if (!o.noJournal && !store.Open(journalPath, journal::CJournal::DefaultPath(), error))
-    return fail("journal " + error);
-  // A damaged page would only show when the first tracker's row is committed.
-  if (!o.noJournal && !store.CheckIntegrity(error)) return fail("journal " + error + "; no port was touched");
+  if (!o.noJournal && !OpenJournal(store, journalPath, error)) return fail(error);
   auto journalWarning = [&] {
     if (const std::string warning = store.TakeWarning(); !warning.empty())
       err << "rv450-cli: warning: journal: " << EscapeControlBytes(journal::MaskSecrets(warning, journalPath))
@@ -492,7 +440,7 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
   if (plan.provision) {
     if (!o.noJournal) plan.provision->store = &store;
     // A row dealt while the shared server is away could be dealt twice.
-    if (o.assign && !o.dryRun && store.Shared() && !store.ServerReachable())
+    if (o.assign && !o.dryRun && DealingNeedsServer(store))
       return fail(
           "--assign deals rows on the shared journal server, which cannot be reached now; "
           "no port was touched");
