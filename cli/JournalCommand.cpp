@@ -11,12 +11,7 @@
 #include "cli/JsonWriter.h"
 #include "journal/JournalColumns.h"
 #include "journal/JournalStore.h"
-#include "journal/RowOrigin.h"
 #include "protocol/ControlChars.h"
-
-#ifndef KESTRUN_VERSION
-#define KESTRUN_VERSION "0"
-#endif
 
 namespace kestrun::cli {
 
