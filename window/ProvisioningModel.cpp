@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <tuple>
 
 #include "batch/PrepareBatch.h"
