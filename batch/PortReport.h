@@ -51,6 +51,16 @@ struct PortReport {
   double seconds = 0;
 };
 
+// The command's name as rv450-cli takes it: "read", "provision".
+const char* CommandName(Command command);
+
+// What the run came to, after "COM5 provision: ": "ok, 2 groups, 14 lines
+// sent", "tracker failed: no response", with the tracker and row provision
+// names; control bytes escaped.
+std::string ResultText(const PortReport& report);
+// The failing step's message with the system's reason, control bytes escaped.
+std::string FailureText(const PortReport& report);
+
 // "3 differences", "1 line": a count and its word.
 std::string Plural(std::size_t n, const char* word);
 

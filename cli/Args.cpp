@@ -304,21 +304,6 @@ COptionTable OptionTable(Options& o) {
 
 }  // namespace
 
-const char* CommandName(Command command) {
-  switch (command) {
-    case Command::Ports: return "ports";
-    case Command::Read: return "read";
-    case Command::Write: return "write";
-    case Command::Diff: return "diff";
-    case Command::Verify: return "verify";
-    case Command::Journal: return "journal";
-    case Command::Identify: return "identify";
-    case Command::Provision: return "provision";
-    case Command::None: break;
-  }
-  return "";
-}
-
 bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& error) {
   groups.fill(false);
   for (const std::string& part : SplitList(text)) {

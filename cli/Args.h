@@ -57,6 +57,6 @@ std::vector<std::string> OptionNames();
 // The --help text, exit codes included; with a command, that command's
 // usage and the options it takes.
 std::string UsageText(batch::Command command = batch::Command::None);
-const char* CommandName(batch::Command command);
+using batch::CommandName;
 
 }  // namespace kestrun::cli

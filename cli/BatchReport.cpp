@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "batch/PrepareBatch.h"
 #include "cli/CsvField.h"
 #include "cli/JournalCommand.h"
 #include "cli/JsonWriter.h"

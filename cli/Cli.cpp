@@ -6,12 +6,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <thread>
 
 #include "batch/ConfigCheck.h"
 #include "batch/PortJob.h"
+#include "batch/PrepareBatch.h"
 #include "batch/Provision.h"
 #include "batch/ProvisionPlan.h"
 #include "cli/Args.h"
@@ -110,21 +112,10 @@ bool ResolvePassword(const Options& o, const Environment& env, const CMainSettin
   return true;
 }
 
-// Port, baud rate, password and pacing: from the options, else from
-// MainSetting.ini in the working folder when it exists, else the defaults.
-bool ResolveConnection(const Options& o, const Environment& env, std::ostream& err, Connections& c,
-                       std::string& error) {
-  const std::vector<PortEntry> known = DiscoverPorts(env.discovery);
-  std::error_code ec;
-  const std::string dir = env.workDir.empty() ? fs::current_path(ec).string() : env.workDir;
-  const std::string settingsPath = BuildMainSettingPath(dir);
-  const bool haveSettings = fs::is_regular_file(settingsPath, ec);
-  CMainSettings settings;
-  settings.file.path = settingsPath;
-  CIniText stored;
-  if (haveSettings) settings.Load(stored);
-  // A list position the command line takes from the file must be one: a
-  // damaged file would otherwise pick the first port or 115200 without a word.
+// A list position the command line takes from the file must be one: a
+// damaged file would otherwise pick the first port or 115200 without a word.
+bool CheckStoredPositions(const Options& o, const CIniText& stored, const std::string& settingsPath,
+                          std::string& error) {
   const struct {
     const char* key;
     bool used;
@@ -141,10 +132,14 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
       return false;
     }
   }
+  return true;
+}
 
-  std::vector<int> numbers = o.ports;
-  // A device path or a stable name is the port whose device it leads to.
-  for (const std::string& path : o.portPaths) {
+// A device path or a stable name is the port whose device it leads to.
+bool AddPortsOfPaths(const std::vector<std::string>& portPaths, const std::vector<PortEntry>& known,
+                     std::vector<int>& numbers, std::string& error) {
+  std::error_code ec;
+  for (const std::string& path : portPaths) {
     const std::string wanted = fs::weakly_canonical(path, ec).string();
     const auto found = std::find_if(known.begin(), known.end(), [&](const PortEntry& p) {
       return fs::weakly_canonical(p.devicePath, ec).string() == wanted ||
@@ -160,30 +155,57 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
     }
     numbers.push_back(found->number);
   }
+  return true;
+}
+
+// A stored position names another port once the list has changed: a
+// command that writes to a tracker takes the port only by its number.
+bool AddStoredPort(const Options& o, const CMainSettings& settings, const std::vector<PortEntry>& known,
+                   std::vector<int>& numbers, std::string& error) {
+  const std::string& settingsPath = settings.file.path;
+  const PortChoice choice = ChoosePort(settings, known);
+  const bool writes =
+      o.command == Command::Write || o.command == Command::Verify || o.command == Command::Provision;
+  if (writes && !choice.byNumber) {
+    error = settingsPath + ": " +
+            (settings.comNumber > 0
+                 ? "ComPortNumber " + std::to_string(settings.comNumber) + " is not a known port"
+                 : std::string("no ComPortNumber")) +
+            "; a list position alone is not enough to write to a tracker; use --port N";
+    return false;
+  }
+  if (choice.position < 0) {
+    error = settingsPath + ": ComPort " + std::to_string(settings.comIndex) + " designates no port; " +
+            KnownPorts(known) + "; use --port N";
+    return false;
+  }
+  numbers.push_back(known[static_cast<std::size_t>(choice.position)].number);
+  return true;
+}
+
+// Port, baud rate, password and pacing: from the options, else from
+// MainSetting.ini in the working folder when it exists, else the defaults.
+bool ResolveConnection(const Options& o, const Environment& env, std::ostream& err, Connections& c,
+                       std::string& error) {
+  const std::vector<PortEntry> known = DiscoverPorts(env.discovery);
+  std::error_code ec;
+  const std::string dir = env.workDir.empty() ? fs::current_path(ec).string() : env.workDir;
+  const std::string settingsPath = BuildMainSettingPath(dir);
+  const bool haveSettings = fs::is_regular_file(settingsPath, ec);
+  CMainSettings settings;
+  settings.file.path = settingsPath;
+  CIniText stored;
+  if (haveSettings) settings.Load(stored);
+  if (!CheckStoredPositions(o, stored, settingsPath, error)) return false;
+
+  std::vector<int> numbers = o.ports;
+  if (!AddPortsOfPaths(o.portPaths, known, numbers, error)) return false;
   if (numbers.empty()) {
     if (!haveSettings) {
       error = "no port given: use --port N (see 'rv450-cli ports'), or run where MainSetting.ini is";
       return false;
     }
-    // A stored position names another port once the list has changed: a
-    // command that writes to a tracker takes the port only by its number.
-    const PortChoice choice = ChoosePort(settings, known);
-    const bool writes =
-        o.command == Command::Write || o.command == Command::Verify || o.command == Command::Provision;
-    if (writes && !choice.byNumber) {
-      error = settingsPath + ": " +
-              (settings.comNumber > 0
-                   ? "ComPortNumber " + std::to_string(settings.comNumber) + " is not a known port"
-                   : std::string("no ComPortNumber")) +
-              "; a list position alone is not enough to write to a tracker; use --port N";
-      return false;
-    }
-    if (choice.position < 0) {
-      error = settingsPath + ": ComPort " + std::to_string(settings.comIndex) + " designates no port; " +
-              KnownPorts(known) + "; use --port N";
-      return false;
-    }
-    numbers.push_back(known[static_cast<std::size_t>(choice.position)].number);
+    if (!AddStoredPort(o, settings, known, numbers, error)) return false;
   }
   for (int number : numbers) {
     const auto found =
@@ -289,50 +311,85 @@ bool CheckLogFiles(const std::vector<std::string>& logs, std::string& error) {
   return true;
 }
 
-void ReportProblems(std::ostream& err, const std::string& file, const std::vector<Problem>& problems) {
-  for (const Problem& p : problems)
-    err << "rv450-cli: " << EscapeControlBytes(file + ": " + Describe(p)) << "\n";
+// A run refused before any port: its problems one a line, then its message.
+int Refuse(std::ostream& err, const Refusal& r, std::string& refusal) {
+  for (const std::string& p : r.problems) err << "rv450-cli: " << EscapeControlBytes(p) << "\n";
+  refusal = r.message;
+  return Fail(err, r.message);
 }
 
-// Loads and checks the input file into `plan`; an exit status when it is bad.
-int PrepareInput(const Options& o, const Connections& c, JobPlan& plan, std::ostream& err,
-                 std::string& refusal) {
-  auto Fail = [&](std::ostream& stream, const std::string& message) {
-    refusal = message;
-    return cli::Fail(stream, message);
-  };
-  ConfigInput input;
-  std::vector<Problem> problems;
-  std::string error;
-  if (!LoadConfigInput(o.file, input, problems, error)) {
-    if (!error.empty()) return Fail(err, error);
-    ReportProblems(err, o.file, problems);
-    return Fail(err, "the file is not a usable config file; no port was touched");
-  }
-  plan.values = input.values;
-  if (o.command == Command::Diff) {
-    if (!DiffSelection(input, o.groups, plan.readGroups, error)) return Fail(err, error);
-    return kExitOk;
-  }
-  if (!SendSelection(input, o.groups, plan.sendGroups, error)) return Fail(err, error);
-  problems = CheckForSend(input.values, plan.sendGroups, c.connection.password);
-  if (problems.empty()) return kExitOk;
-  const bool allCappable =
-      std::all_of(problems.begin(), problems.end(), [](const Problem& p) { return p.cappable(); });
-  if (!o.allowCaps || !allCappable) {
-    ReportProblems(err, o.file, problems);
-    std::string why = std::to_string(problems.size()) +
-                      (problems.size() == 1 ? " value breaks" : " values break") +
-                      " the form's rules; nothing was sent";
-    if (allCappable) why += " (--allow-caps sends them as the window corrects them)";
-    return Fail(err, why);
-  }
-  ApplyCorrections(problems, plan.values);
-  for (const Problem& p : problems) {
-    plan.capped.push_back("[" + p.section + "] " + p.key + ": " + p.capMessage + " -> '" + p.corrected + "'");
-    err << "rv450-cli: capped " << EscapeControlBytes(plan.capped.back()) << "\n";
+// The plan of every port: the template and table of provision, or the file
+// the command sends or compares, checked; an exit status when they are bad.
+int PreparePlan(const Options& o, const Environment& env, const Connections& c, JobPlan& plan,
+                std::ostream& err, std::string& refusal) {
+  plan.command = o.command;
+  plan.file = o.file;
+  plan.connection = c.connection;
+  plan.onStatus = env.onStatus;
+  plan.identify = !o.noIdentify;
+  if (o.command == Command::Read && c.targets.size() > 1) plan.outputBase = o.outputFile;
+  Refusal r;
+  if (o.command == Command::Provision) {
+    ProvisionRequest request;
+    request.templatePath = o.file;
+    request.tablePath = o.table;
+    request.groupsGiven = o.groups.has_value();
+    if (o.groups) request.groups = *o.groups;
+    request.assign = o.assign;
+    request.skipDone = o.skipDone;
+    request.dryRun = o.dryRun;
+    request.allowCaps = o.allowCaps;
+    request.imeis = o.imeis;
+    request.password = c.connection.password;
+    if (!PrepareTable(request, plan, r)) return Refuse(err, r, refusal);
+  } else if (o.command != Command::Read && o.command != Command::Identify) {
+    if (!PrepareInput({o.command, o.file, o.groups, c.connection.password, o.allowCaps, true}, plan, r))
+      return Refuse(err, r, refusal);
+    for (const std::string& capped : plan.capped)
+      err << "rv450-cli: capped " << EscapeControlBytes(capped) << "\n";
   }
   return kExitOk;
+}
+
+// Nothing is opened, logged or sent: every port shows its lines (provision
+// keyed by port: each port's merged lines, or why it would be left alone).
+int DryRun(const Options& o, const JobPlan& plan, const std::vector<Target>& targets, std::ostream& out) {
+  const bool byPort = plan.provision && plan.provision->table.keyKind == FleetTable::KeyKind::Com;
+  const std::vector<std::string> lines = byPort ? std::vector<std::string>() : LinesToSend(plan);
+  int status = kExitOk;
+  for (const Target& t : targets) {
+    PortReport r;
+    r.command = o.command;
+    r.port = t.port;
+    r.device = t.device;
+    r.file = o.file;
+    r.outcome = "dry-run";
+    r.groupsSent = GroupNamesOf(plan.sendGroups);
+    r.capped = plan.capped;
+    r.wouldSend = lines;
+    if (byPort) {
+      const TrackerDecision d = DecideTracker(*plan.provision, plan.values, plan.sendGroups,
+                                              plan.connection.password, {}, t.port, t.device, false);
+      r.rowKey = d.rowKey;
+      r.capped = d.capped;
+      if (d.write) {
+        r.wouldSend = LinesToSend(plan, d.values);
+      } else {
+        r.outcome = d.outcome;
+        r.exitCode = d.exitCode;
+        r.message = d.message;
+        r.groupsSent.clear();
+        r.capped.clear();
+      }
+    }
+    status = std::max(status, r.exitCode);
+    if (o.json)
+      PrintJson(out, r);
+    else
+      PrintText(out, r, o.quiet);
+  }
+  out << std::flush;
+  return status;
 }
 
 int RunPorts(const Options& o, std::ostream& out, const Environment& env) {
@@ -344,13 +401,135 @@ int RunPorts(const Options& o, std::ostream& out, const Environment& env) {
   return kExitOk;
 }
 
-}  // namespace
-
-std::string OutputFileForPort(const std::string& file, int port) {
-  return OutputFileWithTag(file, "COM" + std::to_string(port));
+// Each port's output file (read) and traffic log, checked with the report
+// file before any port is touched.
+struct PortFiles {
+  std::vector<std::string> outputs, logs, labels;
+};
+bool PreparePortFiles(const Options& o, const std::vector<Target>& targets, PortFiles& f,
+                      std::string& error) {
+  const bool several = targets.size() > 1;
+  for (const Target& t : targets) {
+    std::string output;
+    if (o.command == Command::Read) {
+      output = several ? OutputFileForPort(o.outputFile, t.port) : o.outputFile;
+      if (!CheckOutputFile(output, error)) return false;
+    }
+    f.outputs.push_back(output);
+    f.logs.push_back(o.logDir.empty() ? std::string()
+                     : several        ? o.logDir + "/AtLog-COM" + std::to_string(t.port) + ".log"
+                                      : o.logDir + "/AtLog.log");
+    f.labels.push_back("COM" + std::to_string(t.port));
+  }
+  // Before the logs, whose check creates them: a refused run leaves none behind.
+  if (!o.reportFile.empty() && !CheckOutputFile(o.reportFile, error)) {
+    error = "report " + error;
+    return false;
+  }
+  if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return false;
+  return CheckLogFiles(f.logs, error);
 }
 
-namespace {
+// One job per port, each on a thread of its own, all at once; Ctrl+C stops
+// every job at its next step.
+std::vector<PortReport> RunJobs(const Options& o, const Environment& env, const JobPlan& plan,
+                                const std::vector<Target>& targets, const PortFiles& f, std::ostream& err) {
+  const auto style = o.quiet            ? CProgress::Style::Quiet
+                     : env.liveProgress ? CProgress::Style::Live
+                                        : CProgress::Style::Plain;
+  CProgress progress(err, style, f.labels, env.terminalWidth);
+  std::vector<std::unique_ptr<CPortJob>> jobs;
+  for (std::size_t i = 0; i < targets.size(); ++i)
+    jobs.push_back(std::make_unique<CPortJob>(plan, targets[i].port, targets[i].device, f.outputs[i],
+                                              f.logs[i], progress, i));
+  std::vector<int> subscriptions;
+  if (env.stop)
+    for (auto& job : jobs) subscriptions.push_back(env.stop->Subscribe([j = job.get()] { j->Cancel(); }));
+  {
+    std::vector<std::thread> threads;
+    for (auto& job : jobs) threads.emplace_back([j = job.get()] { j->Run(); });
+    for (std::thread& t : threads) t.join();
+  }
+  if (env.stop)
+    for (int id : subscriptions) env.stop->Unsubscribe(id);
+  progress.Finish();
+  std::vector<PortReport> reports;
+  for (auto& job : jobs) reports.push_back(job->report());
+  return reports;
+}
+
+// What the ports came to: each port's result, the closing table, the line
+// that retries the failed trackers and the --report file; the run's status.
+int Report(const Options& o, const std::vector<std::string>& args, const Environment& env,
+           const std::vector<PortReport>& reports, std::ostream& out, std::ostream& err,
+           const std::function<void()>& journalWarning,
+           const std::function<int(int status, const std::string& retryLine)>& writeReport) {
+  int status = kExitOk;
+  bool stopped = false;
+  for (const PortReport& r : reports) {
+    status = std::max(status, r.exitCode == kExitInterrupted ? kExitOk : r.exitCode);
+    stopped = stopped || r.exitCode == kExitInterrupted;
+  }
+  for (const PortReport& r : reports) {
+    if (r.journalError.empty()) continue;
+    err << "rv450-cli: COM" << r.port
+        << ": the journal row could not be written: " << EscapeControlBytes(r.journalError) << "\n";
+    status = std::max(status, static_cast<int>(kExitOutputFailed));
+  }
+  journalWarning();  // the shared server lost on the way
+  const bool identify = o.command == Command::Identify;
+  if (identify && !o.json) PrintIdentityTable(out, reports);
+  for (const PortReport& r : reports) {
+    if (o.json)
+      PrintJson(out, r);
+    else if (!identify || r.exitCode != kExitOk)
+      PrintText(out, r, o.quiet);
+  }
+  // A traffic log that failed on the way did not stop the port's operation;
+  // it is said once per port.
+  for (const PortReport& r : reports)
+    if (!r.logError.empty())
+      err << "rv450-cli: warning: COM" << r.port
+          << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
+  if (reports.size() > 1 && !identify && !o.json && !o.quiet) PrintClosingTable(out, reports);
+  out << std::flush;
+  // A port that went away since would stop the whole retry before any port.
+  const std::vector<PortEntry> present = DiscoverPorts(env.discovery);
+  const RetryLine retry = RetryCommandLine(args, reports, [&present](const PortReport& r) {
+    std::error_code ec;
+    if (r.port <= 0) return fs::exists(r.device, ec);
+    return std::any_of(present.begin(), present.end(),
+                       [&r](const PortEntry& p) { return p.number == r.port; });
+  });
+  // Said after Ctrl+C too: the report holds the same line.
+  if (!retry.line.empty())
+    err << "rv450-cli: to retry the failed trackers:\n" << EscapeControlBytes(retry.line) << "\n";
+  for (const std::string& note : retry.notes) err << "rv450-cli: " << EscapeControlBytes(note) << "\n";
+  status = stopped ? kExitInterrupted : status;
+  return o.reportFile.empty() ? status : writeReport(status, retry.line);
+}
+
+// Each tracker's row is committed when its job ends (the store takes one
+// job at a time), so a batch killed midway keeps every finished tracker.
+// A dry run writes nothing, not even its journal rows (and takes no --report).
+void RecordEachRow(const Options& o, const std::string& journalPath, journal::CJournalStore& store,
+                   JobPlan& plan, CBatchRows& batchRows) {
+  if ((!o.noJournal || !o.reportFile.empty()) && !o.dryRun)
+    plan.onFinished = [&store, &plan, &batchRows, &o, &journalPath](PortReport& r) {
+      journal::JournalRow row = JournalRowFor(r, plan);
+      // A tracker an --imei run leaves alone keeps its earlier row as its last.
+      const bool leftAlone = r.outcome == "skipped" && r.message == kNotInImei;
+      std::string why;
+      if (!o.noJournal && !leftAlone && !store.Append(row, why)) {
+        // The report says what the journal lacks, with the run's status.
+        r.journalError = journal::MaskSecrets(why, journalPath);
+        row.exitCode = std::max(row.exitCode, static_cast<int>(kExitOutputFailed));
+        row.message +=
+            (row.message.empty() ? "" : "; ") + std::string("not recorded in the journal: ") + r.journalError;
+      }
+      batchRows.Add(row);
+    };
+}
 
 // The work of a command line that parsed; `refusal` gets the message of a
 // usage error (exit 2).
@@ -375,114 +554,17 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
   if (!ResolveConnection(o, env, err, c, error)) return fail(error);
 
   JobPlan plan;
-  plan.command = o.command;
-  plan.file = o.file;
-  plan.connection = c.connection;
-  plan.onStatus = env.onStatus;
-  plan.identify = !o.noIdentify;
-  if (o.command == Command::Read && c.targets.size() > 1) plan.outputBase = o.outputFile;
-  if (o.command == Command::Provision) {
-    ProvisionRequest request;
-    request.templatePath = o.file;
-    request.tablePath = o.table;
-    request.groupsGiven = o.groups.has_value();
-    if (o.groups) request.groups = *o.groups;
-    request.assign = o.assign;
-    request.skipDone = o.skipDone;
-    request.dryRun = o.dryRun;
-    request.allowCaps = o.allowCaps;
-    request.imeis = o.imeis;
-    request.password = c.connection.password;
-    std::vector<std::string> problems;
-    if (!PrepareProvision(request, plan, problems)) {
-      for (const std::string& p : problems) err << "rv450-cli: " << EscapeControlBytes(p) << "\n";
-      return fail(problems.size() == 1 ? "the template or the table is not usable; no port was touched"
-                                       : std::to_string(problems.size()) +
-                                             " problems in the template or the table; no port was touched");
-    }
-  } else if (o.command != Command::Read && o.command != Command::Identify) {
-    if (const int status = PrepareInput(o, c, plan, err, refusal); status != kExitOk) return status;
-  }
-  const bool several = c.targets.size() > 1;
-
-  // provision keyed by port: each port's merged lines, without touching it.
-  if (o.dryRun && plan.provision && plan.provision->table.keyKind == FleetTable::KeyKind::Com) {
-    int status = kExitOk;
-    for (const Target& t : c.targets) {
-      const TrackerDecision d = DecideTracker(*plan.provision, plan.values, plan.sendGroups,
-                                              plan.connection.password, {}, t.port, t.device, false);
-      PortReport r;
-      r.command = o.command;
-      r.port = t.port;
-      r.device = t.device;
-      r.file = o.file;
-      r.rowKey = d.rowKey;
-      if (d.write) {
-        r.outcome = "dry-run";
-        r.groupsSent = GroupNamesOf(plan.sendGroups);
-        r.capped = d.capped;
-        r.wouldSend = LinesToSend(plan, d.values);
-      } else {
-        r.outcome = d.outcome;
-        r.exitCode = d.exitCode;
-        r.message = d.message;
-      }
-      status = std::max(status, r.exitCode);
-      if (o.json)
-        PrintJson(out, r);
-      else
-        PrintText(out, r, o.quiet);
-    }
-    out << std::flush;
-    return status;
-  }
-
-  // Nothing is opened, logged or sent: every port shows its lines.
-  if (o.dryRun && o.command != Command::Provision) {
-    const std::vector<std::string> lines = LinesToSend(plan);
-    for (const Target& t : c.targets) {
-      PortReport r;
-      r.command = o.command;
-      r.port = t.port;
-      r.device = t.device;
-      r.outcome = "dry-run";
-      r.file = o.file;
-      r.groupsSent = GroupNamesOf(plan.sendGroups);
-      r.capped = plan.capped;
-      r.wouldSend = lines;
-      if (o.json)
-        PrintJson(out, r);
-      else
-        PrintText(out, r, o.quiet);
-    }
-    out << std::flush;
-    return kExitOk;
-  }
-
-  std::vector<std::string> outputs, logs, labels;
-  for (const Target& t : c.targets) {
-    std::string output;
-    if (o.command == Command::Read) {
-      output = several ? OutputFileForPort(o.outputFile, t.port) : o.outputFile;
-      if (!CheckOutputFile(output, error)) return fail(error);
-    }
-    outputs.push_back(output);
-    logs.push_back(o.logDir.empty() ? std::string()
-                   : several        ? o.logDir + "/AtLog-COM" + std::to_string(t.port) + ".log"
-                                    : o.logDir + "/AtLog.log");
-    labels.push_back("COM" + std::to_string(t.port));
-  }
-  // Before the logs, whose check creates them: a refused run leaves none behind.
-  if (!o.reportFile.empty() && !CheckOutputFile(o.reportFile, error)) return fail("report " + error);
-  if (!o.logDir.empty() && !PrepareLogDir(o.logDir, error)) return fail(error);
-  if (!CheckLogFiles(logs, error)) return fail(error);
+  if (const int status = PreparePlan(o, env, c, plan, err, refusal); status != kExitOk) return status;
+  // provision keyed by IMEI runs its jobs: each tracker's row is found on its port.
+  if (o.dryRun && (o.command != Command::Provision ||
+                   (plan.provision && plan.provision->table.keyKind == FleetTable::KeyKind::Com)))
+    return DryRun(o, plan, c.targets, out);
+  PortFiles files;
+  if (!PreparePortFiles(o, c.targets, files, error)) return fail(error);
   // A run that talks to trackers is recorded; a journal that cannot take its
   // rows stops it before any port.
   journal::CJournalStore store;
-  if (!o.noJournal && !store.Open(journalPath, journal::CJournal::DefaultPath(), error))
-    return fail("journal " + error);
-  // A damaged page would only show when the first tracker's row is committed.
-  if (!o.noJournal && !store.CheckIntegrity(error)) return fail("journal " + error + "; no port was touched");
+  if (!o.noJournal && !OpenJournal(store, journalPath, error)) return fail(error);
   auto journalWarning = [&] {
     if (const std::string warning = store.TakeWarning(); !warning.empty())
       err << "rv450-cli: warning: journal: " << EscapeControlBytes(journal::MaskSecrets(warning, journalPath))
@@ -492,100 +574,20 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
   if (plan.provision) {
     if (!o.noJournal) plan.provision->store = &store;
     // A row dealt while the shared server is away could be dealt twice.
-    if (o.assign && !o.dryRun && store.Shared() && !store.ServerReachable())
+    if (o.assign && !o.dryRun && DealingNeedsServer(store))
       return fail(
           "--assign deals rows on the shared journal server, which cannot be reached now; "
           "no port was touched");
   }
 
-  // Each tracker's row is committed when its job ends (the store takes one
-  // job at a time), so a batch killed midway keeps every finished tracker.
-  // A dry run writes nothing, not even its journal rows (and takes no --report).
   CBatchRows batchRows;
-  if ((!o.noJournal || !o.reportFile.empty()) && !o.dryRun)
-    plan.onFinished = [&store, &plan, &batchRows, &o, &journalPath](PortReport& r) {
-      journal::JournalRow row = JournalRowFor(r, plan);
-      // A tracker an --imei run leaves alone keeps its earlier row as its last.
-      const bool leftAlone = r.outcome == "skipped" && r.message == kNotInImei;
-      std::string why;
-      if (!o.noJournal && !leftAlone && !store.Append(row, why)) {
-        // The report says what the journal lacks, with the run's status.
-        r.journalError = journal::MaskSecrets(why, journalPath);
-        row.exitCode = std::max(row.exitCode, static_cast<int>(kExitOutputFailed));
-        row.message +=
-            (row.message.empty() ? "" : "; ") + std::string("not recorded in the journal: ") + r.journalError;
-      }
-      batchRows.Add(row);
-    };
-  const auto style = o.quiet            ? CProgress::Style::Quiet
-                     : env.liveProgress ? CProgress::Style::Live
-                                        : CProgress::Style::Plain;
-  CProgress progress(err, style, labels, env.terminalWidth);
-  std::vector<std::unique_ptr<CPortJob>> jobs;
-  for (std::size_t i = 0; i < c.targets.size(); ++i)
-    jobs.push_back(std::make_unique<CPortJob>(plan, c.targets[i].port, c.targets[i].device, outputs[i],
-                                              logs[i], progress, i));
-  std::vector<int> subscriptions;
-  if (env.stop)
-    for (auto& job : jobs) subscriptions.push_back(env.stop->Subscribe([j = job.get()] { j->Cancel(); }));
-  {
-    std::vector<std::thread> threads;
-    for (auto& job : jobs) threads.emplace_back([j = job.get()] { j->Run(); });
-    for (std::thread& t : threads) t.join();
-  }
-  if (env.stop)
-    for (int id : subscriptions) env.stop->Unsubscribe(id);
-  progress.Finish();
-
-  int status = kExitOk;
-  bool stopped = false;
-  std::vector<PortReport> reports;
-  for (auto& job : jobs) {
-    reports.push_back(job->report());
-    status =
-        std::max(status, reports.back().exitCode == kExitInterrupted ? kExitOk : reports.back().exitCode);
-    stopped = stopped || reports.back().exitCode == kExitInterrupted;
-  }
-  for (const PortReport& r : reports) {
-    if (r.journalError.empty()) continue;
-    err << "rv450-cli: COM" << r.port
-        << ": the journal row could not be written: " << EscapeControlBytes(r.journalError) << "\n";
-    status = std::max(status, static_cast<int>(kExitOutputFailed));
-  }
-  journalWarning();  // the shared server lost on the way
-  const bool identify = o.command == Command::Identify;
-  if (identify && !o.json) PrintIdentityTable(out, reports);
-  for (const PortReport& r : reports) {
-    if (o.json)
-      PrintJson(out, r);
-    else if (!identify || r.exitCode != kExitOk)
-      PrintText(out, r, o.quiet);
-  }
-  // A traffic log that failed on the way did not stop the port's operation;
-  // it is said once per port.
-  for (const PortReport& r : reports)
-    if (!r.logError.empty())
-      err << "rv450-cli: warning: COM" << r.port
-          << ": the traffic log could not be written: " << EscapeControlBytes(r.logError) << "\n";
-  if (several && !identify && !o.json && !o.quiet) PrintClosingTable(out, reports);
-  out << std::flush;
-  // A port that went away since would stop the whole retry before any port.
-  const std::vector<PortEntry> present = DiscoverPorts(env.discovery);
-  const RetryLine retry = RetryCommandLine(args, reports, [&present](const PortReport& r) {
-    std::error_code ec;
-    if (r.port <= 0) return fs::exists(r.device, ec);
-    return std::any_of(present.begin(), present.end(),
-                       [&r](const PortEntry& p) { return p.number == r.port; });
-  });
-  // Said after Ctrl+C too: the report holds the same line.
-  if (!retry.line.empty())
-    err << "rv450-cli: to retry the failed trackers:\n" << EscapeControlBytes(retry.line) << "\n";
-  for (const std::string& note : retry.notes) err << "rv450-cli: " << EscapeControlBytes(note) << "\n";
-  status = stopped ? kExitInterrupted : status;
-  if (!o.reportFile.empty())
-    status =
-        WriteBatchReport(o.reportFile, o.command, status, retry.line, batchRows.InOrder(reports, plan), err);
-  return status;
+  RecordEachRow(o, journalPath, store, plan, batchRows);
+  const std::vector<PortReport> reports = RunJobs(o, env, plan, c.targets, files, err);
+  return Report(o, args, env, reports, out, err, journalWarning,
+                [&](int status, const std::string& retryLine) {
+                  return WriteBatchReport(o.reportFile, o.command, status, retryLine,
+                                          batchRows.InOrder(reports, plan), err);
+                });
 }
 
 }  // namespace

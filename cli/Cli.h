@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/PrepareBatch.h"
 #include "cli/Stop.h"
 #include "port/PortDiscovery.h"
 #include "port/PortNeighbours.h"
@@ -36,6 +37,6 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
            const Environment& env);
 
 // The file read writes for one of several ports: "-COM<N>" before the extension.
-std::string OutputFileForPort(const std::string& file, int port);
+using batch::OutputFileForPort;
 
 }  // namespace kestrun::cli

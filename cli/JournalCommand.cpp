@@ -11,12 +11,7 @@
 #include "cli/JsonWriter.h"
 #include "journal/JournalColumns.h"
 #include "journal/JournalStore.h"
-#include "journal/RowOrigin.h"
 #include "protocol/ControlChars.h"
-
-#ifndef KESTRUN_VERSION
-#define KESTRUN_VERSION "0"
-#endif
 
 namespace kestrun::cli {
 
@@ -148,33 +143,6 @@ std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
         },
         c.member);
   return columns;
-}
-
-JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan) {
-  JournalRow row = journal::RowFrom("rv450-cli", KESTRUN_VERSION);
-  row.port = report.port > 0 ? "COM" + std::to_string(report.port) : "";
-  row.device = report.device;
-  // The tracker's identity as the identify queries gave it; an invalid IMEI
-  // is no key, so the row keeps none.
-  const TrackerIdentity& id = report.identity;
-  row.imei = id.Key();
-  row.iccid = id.iccid;
-  row.firmware = id.firmware.empty() ? report.firmware : id.firmware;
-  row.signal = id.rssi < 0 ? std::string() : std::to_string(id.rssi);
-  row.command = CommandName(report.command);
-  row.templateFile = plan.file;
-  if (report.command == Command::Provision) {
-    row.settingsHash = report.settingsHash;
-    row.rowKey = report.rowKey;
-  } else if (report.command == Command::Write || report.command == Command::Verify) {
-    row.settingsHash = journal::SettingsHash(SentKeyLines(plan.values, plan.sendGroups));
-  }
-  row.groups = Joined(report.groupsSent);
-  row.outcome = report.outcome;
-  row.exitCode = report.exitCode;
-  row.message = report.detail.empty() ? report.message : report.message + ": " + report.detail;
-  row.seconds = report.seconds;
-  return row;
 }
 
 const std::vector<std::string>& JournalOutcomes() {

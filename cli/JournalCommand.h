@@ -13,10 +13,6 @@
 
 namespace kestrun::cli {
 
-// The journal row of one port's run: who ran what where, on which tracker,
-// with which settings, and how it ended.
-journal::JournalRow JournalRowFor(const batch::PortReport& report, const batch::JobPlan& plan);
-
 // One column of a row, named as in the CSV header and the JSON members;
 // `bare`: a number or a truth value, written without quotes in JSON.
 struct JournalColumn {

@@ -36,14 +36,6 @@ std::string JsonList(const std::vector<std::string>& items) {
   return text + "]";
 }
 
-// What went wrong, as shown on a terminal: the message may name a device or
-// quote the tracker, so its control bytes are escaped.
-std::string Failure(const PortReport& r) {
-  std::string text = r.message;
-  if (!r.detail.empty()) text += (text.empty() ? "" : " (") + r.detail + (text.empty() ? "" : ")");
-  return EscapeControlBytes(text);
-}
-
 // A number, or null when it is unknown (negative).
 std::string Number(int value) { return value < 0 ? "null" : std::to_string(value); }
 
@@ -101,44 +93,7 @@ void PrintText(std::ostream& out, const PortReport& r, bool quiet) {
           << Quoted(d.fileValue) << " tracker " << Quoted(d.trackerValue) << "\n";
     return;
   }
-  out << who << " " << CommandName(r.command) << ": " << OutcomeWords(r);
-  if (!r.wouldSend.empty()) {
-    out << ", " << Plural(r.wouldSend.size(), "line") << " of " << Plural(r.groupsSent.size(), "group")
-        << ", nothing sent";
-  } else if (r.exitCode == kExitOk || r.exitCode == kExitDifferent) {
-    switch (r.command) {
-      case Command::Read:
-        out << ", " << Plural(r.groupsRead.size(), "group") << " into " << EscapeControlBytes(r.file);
-        break;
-      case Command::Write:
-        out << ", " << Plural(r.groupsSent.size(), "group") << ", " << Plural(r.linesSent, "line") << " sent";
-        break;
-      case Command::Diff: out << ", " << Plural(r.keysCompared, "key") << " compared"; break;
-      case Command::Verify:
-        out << ", " << Plural(r.linesSent, "line") << " sent, " << Plural(r.keysCompared, "key")
-            << " compared";
-        break;
-      case Command::Provision:
-        if (r.linesSent > 0)
-          out << ", " << Plural(r.linesSent, "line") << " sent, " << Plural(r.keysCompared, "key")
-              << " compared";
-        break;
-      default: break;
-    }
-  } else if (!Failure(r).empty()) {
-    out << ": " << Failure(r);
-  }
-  // provision names the tracker and its row; a tracker not written says why.
-  if (r.command == Command::Provision) {
-    const std::string imei = r.identity.Key();
-    if (!imei.empty() || !r.rowKey.empty())
-      out << " (" << (imei.empty() ? "" : "IMEI " + imei) << (imei.empty() || r.rowKey.empty() ? "" : ", ")
-          << (r.rowKey.empty() ? "" : "row key " + EscapeControlBytes(r.rowKey)) << ")";
-    if ((r.exitCode == kExitOk || r.exitCode == kExitDifferent) && r.linesSent == 0 && r.wouldSend.empty() &&
-        !r.message.empty())
-      out << ": " << EscapeControlBytes(r.message);
-  }
-  out << "\n";
+  out << who << " " << CommandName(r.command) << ": " << ResultText(r) << "\n";
   const bool sends =
       r.command == Command::Write || r.command == Command::Verify || r.command == Command::Provision;
   if (sends && r.exitCode != kExitOk && r.exitCode != kExitDifferent && r.linesSent > 0) {
@@ -247,7 +202,7 @@ void PrintClosingTable(std::ostream& out, const std::vector<PortReport>& reports
     const bool failed = r.exitCode != kExitOk && r.exitCode != kExitDifferent;
     const std::string imei = r.identity.Key().empty() ? "-" : r.identity.Key();
     row(PortName(r), EscapeControlBytes(r.device), imei, OutcomeWords(r), std::to_string(r.exitCode),
-        time.str(), failed ? Failure(r) : std::string());
+        time.str(), failed ? FailureText(r) : std::string());
   }
 }
 

@@ -120,8 +120,6 @@ class CProvisioningModel {
   bool Launch(const std::vector<std::size_t>& rows, ProvisioningAction action,
               const ProvisioningInputs& inputs, std::string& error);
   void Post(Report report);
-  void Apply(ProvisioningRow& row, const batch::JobEvent& event);
-  void Finish(ProvisioningRow& row, const batch::PortReport& report);
   std::optional<std::size_t> RowOf(int port) const;
 
   const DiscoveryPaths discovery_;
