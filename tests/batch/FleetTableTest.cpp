@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "../support/TestSupport.h"
+#include "../support/TestFiles.h"
 #include "batch/ConfigCheck.h"
 #include "batch/FleetTable.h"
 #include "protocol/Identity.h"
