@@ -62,7 +62,11 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-[ -d "$WINEPREFIX/dosdevices" ] || "$wine" wineboot -i >/dev/null 2>&1
+if [ ! -d "$WINEPREFIX/dosdevices" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1
+  # The server wineboot started lingers a while; -p below needs none running.
+  "$wineserver" -w
+fi
 # One wineserver for the whole run: HARDWARE\DEVICEMAP lives only as long as it.
 "$wineserver" -p >/dev/null 2>&1
 took "Wine prefix" "$t"
