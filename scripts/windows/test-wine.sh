@@ -28,7 +28,7 @@ took "SQLite for Windows" "$t"
 t=$(stamp)
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUN_WITH_UI=OFF -DKESTRUN_WERROR=ON -DKESTRUN_WITH_SETTINGS=ON \
-  -DKESTRUN_WITH_JOURNAL=ON "${launcher[@]}" >/dev/null
+  -DKESTRUN_WITH_JOURNAL=ON -DKESTRUN_WITH_PROGRAMS=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2
 took "Windows build" "$t"
 [ "${1:-}" = build-only ] && exit 0
