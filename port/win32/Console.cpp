@@ -30,18 +30,29 @@ struct WatchTexts {
 };
 WatchTexts g_texts{};
 
+// Leaves at once, as _exit does on Linux: no other thread's locks are waited
+// for on the way out.
+[[noreturn]] void LeaveAtOnce() {
+  TerminateProcess(GetCurrentProcess(), 130);
+  ExitProcess(130);
+}
+
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
   if (!g_watch.load()) return FALSE;
   if (g_requests.fetch_add(1) > 0) {
     WriteError(g_texts.again);
-    ExitProcess(130);
+    LeaveAtOnce();
   }
   WriteError(g_texts.first);
   (*g_texts.onFirst)();
-  // A closed console ends the process when this returns; the status is the
-  // same as a stop's.
-  if (event == CTRL_CLOSE_EVENT) ExitProcess(130);
+  // A closed console ends the process when this returns, and Windows allows
+  // it about five seconds in all: the stopping ports get most of them to
+  // close (main() then ends the process with 130), and 130 it is anyway.
+  if (event == CTRL_CLOSE_EVENT) {
+    Sleep(4000);
+    LeaveAtOnce();
+  }
   return TRUE;
 }
 
