@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test,
-# then builds the Debian package and checks it (lint, unpack, start).
+# then builds the Debian package and checks it (lint, unpack, start), and
+# cross-builds the plain C++ suite and rv450-cli.exe for Windows and runs them
+# under Wine against the simulator.
 # With --sanitizers it also builds and runs the tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded ones with ThreadSanitizer, and the
 # reply-parser fuzzers for a short while.
@@ -35,3 +37,7 @@ if [ "${1:-}" = "--sanitizers" ]; then
   echo "== Fuzzing the reply parsers"
   ./scripts/fuzz.sh 20
 fi
+
+echo "== Windows: the plain C++ suite and rv450-cli.exe under Wine"
+./scripts/windows/install-deps.sh
+./scripts/windows/test-wine.sh

@@ -27,6 +27,7 @@
 #include "journal/JournalStore.h"
 #include "journal/ServerString.h"
 #include "port/PathLinks.h"
+#include "port/Platform.h"
 #include "protocol/ControlChars.h"
 #include "protocol/PasswordRule.h"
 #include "protocol/WholeNumber.h"
@@ -253,8 +254,8 @@ bool CheckOutputFile(const std::string& file, std::string& error) {
         : (fs::status(path, ec).permissions() &
            (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none
             ? "it is read-only"
-        : ::access(path.c_str(), W_OK) != 0 ? "no permission to write it"
-                                            : nullptr;
+        : WriteAccessError(file, false) != 0 ? "no permission to write it"
+                                             : nullptr;
     if (why) {
       error = file + ": exists and cannot be replaced (" + why + ")";
       return false;
@@ -274,7 +275,7 @@ bool PrepareLogDir(const std::string& dir, std::string& error) {
   fs::path made;
   for (const fs::path& part : fs::path(dir)) {
     made /= part;
-    if (::mkdir(made.c_str(), S_IRWXU) != 0 && errno != EEXIST) break;
+    if (const int failed = MakePrivateFolder(made.string()); failed != 0 && failed != EEXIST) break;
   }
   if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK) != 0) {
     error = "--log-dir " + dir + ": not a writable folder";
@@ -299,8 +300,8 @@ bool CheckLogFiles(const std::vector<std::string>& logs, std::string& error) {
   for (const std::string& log : logs) {
     if (log.empty()) continue;
     const ResolvedPath resolved = ResolvePathLinks(log);
-    struct stat st {};
-    const bool existed = !resolved.ok || ::lstat(resolved.path.c_str(), &st) == 0;
+    std::error_code ec;
+    const bool existed = !resolved.ok || fs::exists(fs::symlink_status(resolved.path, ec));
     if (const std::string why = CheckTrafficLog(log); !why.empty()) {
       error = "traffic log " + why;
       for (const std::string& path : created) ::unlink(path.c_str());

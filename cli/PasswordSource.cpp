@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 
+#include "port/Console.h"
 #include "port/PathLinks.h"
 #include "port/Platform.h"
 #include "port/SystemError.h"
@@ -23,29 +23,6 @@ std::string WithoutLineEnd(std::string line) {
   if (!line.empty() && line.back() == '\r') line.pop_back();
   return line;
 }
-
-// Echo off on standard input for as long as it lives.
-class CEchoOff {
- public:
-  CEchoOff() {
-    active_ = ::tcgetattr(STDIN_FILENO, &saved_) == 0;
-    if (!active_) return;
-    termios quiet = saved_;
-    quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-    active_ = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
-  }
-  ~CEchoOff() {
-    if (active_) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_);
-  }
-  CEchoOff(const CEchoOff&) = delete;
-  CEchoOff& operator=(const CEchoOff&) = delete;
-  const termios& saved() const { return saved_; }
-  bool active() const { return active_; }
-
- private:
-  termios saved_{};
-  bool active_ = false;
-};
 
 }  // namespace
 
@@ -73,7 +50,7 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
     error = where + SystemReason(errno);
   } else if (!S_ISREG(st.st_mode)) {
     error = where + "not a regular file";
-  } else if (st.st_uid != ::geteuid()) {
+  } else if (static_cast<unsigned>(st.st_uid) != CurrentUserId()) {
     error = where + "belongs to another user (uid " + std::to_string(st.st_uid) + "); it must be yours";
   } else if ((st.st_mode & 077) != 0) {
     char mode[8];
@@ -107,8 +84,8 @@ bool AskPassword(std::istream& in, bool terminal, std::ostream& prompt, CStopSou
     int subscription = -1;
     if (stop && echoOff.active()) {
       // Nothing is open yet, so a stop leaves at once, but not with echo off.
-      subscription = stop->Subscribe([saved = echoOff.saved()] {
-        ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+      subscription = stop->Subscribe([&echoOff] {
+        echoOff.Restore();
         ::_exit(130);
       });
     }

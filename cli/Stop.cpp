@@ -1,23 +1,6 @@
 #include "cli/Stop.h"
 
-#include <pthread.h>
-#include <unistd.h>
-
 namespace kestrun::cli {
-
-namespace {
-
-// SIGUSR2 only tells the watcher to end; it is blocked like the others.
-sigset_t WatchedSignals() {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGUSR2);
-  return set;
-}
-
-}  // namespace
 
 int CStopSource::Subscribe(std::function<void()> onStop) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -43,36 +26,13 @@ bool CStopSource::requested() const {
   return requested_;
 }
 
-void CSignalWatch::BlockSignals() {
-  const sigset_t set = WatchedSignals();
-  pthread_sigmask(SIG_BLOCK, &set, nullptr);
-}
+void CSignalWatch::BlockSignals() { CStopWatch::Prepare(); }
 
-CSignalWatch::CSignalWatch(CStopSource& stop) : stop_(stop) {
-  BlockSignals();
-  watcher_ = std::thread([this] {
-    const sigset_t set = WatchedSignals();
-    bool stopping = false;
-    while (true) {
-      int signal = 0;
-      if (sigwait(&set, &signal) != 0) continue;
-      if (signal == SIGUSR2) return;
-      if (stopping) {
-        static const char kText[] = "\nrv450-cli: interrupted again, leaving at once\n";
-        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kText, sizeof kText - 1);
-        ::_exit(130);
-      }
-      stopping = true;
-      static const char kText[] = "\nrv450-cli: stopping every port (Ctrl+C again to leave at once)\n";
-      [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, kText, sizeof kText - 1);
-      stop_.Request();
-    }
-  });
-}
+CSignalWatch::CSignalWatch(CStopSource& stop)
+    : watch_([&stop] { stop.Request(); },
+             "\nrv450-cli: stopping every port (Ctrl+C again to leave at once)\n",
+             "\nrv450-cli: interrupted again, leaving at once\n") {}
 
-CSignalWatch::~CSignalWatch() {
-  pthread_kill(watcher_.native_handle(), SIGUSR2);
-  watcher_.join();
-}
+CSignalWatch::~CSignalWatch() = default;
 
 }  // namespace kestrun::cli

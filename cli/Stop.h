@@ -1,13 +1,15 @@
-// Stopping the work from outside: Ctrl+C (SIGINT) and SIGTERM are taken by a
-// thread of their own with sigwait, so nothing but setting a flag and calling
-// the engines' Stop happens on their account, and never in a signal handler.
+// Stopping the work from outside: Ctrl+C (SIGINT) and SIGTERM on Linux, and
+// Ctrl+C, Ctrl+Break and closing the console on Windows, are taken by the
+// port layer's stop watch (on Linux a thread of its own with sigwait), so
+// nothing but setting a flag and calling the engines' Stop happens on their
+// account, and never in a signal handler.
 #pragma once
 
-#include <csignal>
 #include <functional>
 #include <map>
 #include <mutex>
-#include <thread>
+
+#include "port/Console.h"
 
 namespace kestrun::cli {
 
@@ -27,10 +29,10 @@ class CStopSource {
   std::map<int, std::function<void()>> subscribers_;
 };
 
-// Blocks SIGINT and SIGTERM in the calling thread and in every thread it
-// starts later; call it first thing in main(). While it lives, a watcher
-// thread turns the first such signal into `stop.Request()` and ends the
-// process with status 130 on the second.
+// BlockSignals: call it first thing in main() (on Linux it blocks SIGINT and
+// SIGTERM in the calling thread and in every thread it starts later). While a
+// watch lives, the first stop request becomes `stop.Request()` and the second
+// ends the process with status 130.
 class CSignalWatch {
  public:
   static void BlockSignals();
@@ -40,8 +42,7 @@ class CSignalWatch {
   CSignalWatch& operator=(const CSignalWatch&) = delete;
 
  private:
-  CStopSource& stop_;
-  std::thread watcher_;
+  CStopWatch watch_;
 };
 
 }  // namespace kestrun::cli

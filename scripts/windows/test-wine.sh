@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the plain C++ libraries and their Windows tests into build-win/
-# (warnings as errors) and runs the tests under Wine: rv450-sim simulators on
+# (warnings as errors), with rv450-cli.exe, and runs the tests and the
+# rv450-cli.exe checks (tests/windows/cli-checks.sh) under Wine: rv450-sim simulators on
 # pseudo-terminals are linked in as COM ports of a Wine prefix of its own and
 # registered in HKLM\HARDWARE\DEVICEMAP\SERIALCOMM, and their numbers are
 # handed to the tests in KESTRUN_WINE_COMS.
@@ -27,23 +28,24 @@ took "SQLite for Windows" "$t"
 t=$(stamp)
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUN_WITH_UI=OFF -DKESTRUN_WERROR=ON -DKESTRUN_WITH_SETTINGS=ON \
-  -DKESTRUN_WITH_JOURNAL=ON "${launcher[@]}" >/dev/null
+  -DKESTRUN_WITH_JOURNAL=ON -DKESTRUN_WITH_PROGRAMS=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2
 took "Windows build" "$t"
 [ "${1:-}" = build-only ] && exit 0
 
-# The MinGW runtime beside the programs.
+# The MinGW runtime beside the programs and the tests.
 for dll in /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libstdc++-6.dll \
   /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libgcc_s_seh-1.dll \
   /usr/lib/gcc/x86_64-w64-mingw32/12-posix/libssp-0.dll \
   /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll; do
-  [ -f "$dll" ] && cp -u "$dll" "$build/tests/"
+  if [ -f "$dll" ]; then cp -u "$dll" "$build/tests/" && cp -u "$dll" "$build/"; fi
 done
 
-if [ ! -x "$linux_build/rv450-sim" ]; then
+# The simulator, and the Linux rv450-cli whose read the Windows one must equal.
+if [ ! -x "$linux_build/rv450-sim" ] || [ ! -x "$linux_build/rv450-cli" ]; then
   [ -f "$linux_build/CMakeCache.txt" ] || cmake -S "$root" -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DKESTRUN_WERROR=ON "${launcher[@]}" >/dev/null
-  cmake --build "$linux_build" -j2 --target rv450-sim
+  cmake --build "$linux_build" -j2 --target rv450-sim rv450-cli
 fi
 
 # Debian's wine64 package puts its programs under /usr/lib/wine.
@@ -60,7 +62,11 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-[ -d "$WINEPREFIX/dosdevices" ] || "$wine" wineboot -i >/dev/null 2>&1
+if [ ! -d "$WINEPREFIX/dosdevices" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1
+  # The server wineboot started lingers a while; -p below needs none running.
+  "$wineserver" -w
+fi
 # One wineserver for the whole run: HARDWARE\DEVICEMAP lives only as long as it.
 "$wineserver" -p >/dev/null 2>&1
 took "Wine prefix" "$t"
@@ -81,11 +87,16 @@ export KESTRUN_WINE_COMS=$(IFS=,; echo "${coms[*]}")
 
 t=$(stamp)
 failed=0
-for test in protocol_tests engine_tests com_port_tests settings_tests journal_tests; do
+for test in protocol_tests engine_tests com_port_tests settings_tests journal_tests batch_tests console_tests; do
   echo "== $test.exe under Wine"
   if ! (cd "$build/tests" && "$wine" "./$test.exe" --gtest_brief=1); then
     failed=1
   fi
 done
 took "Wine test run" "$t"
+
+t=$(stamp)
+echo "== rv450-cli.exe under Wine"
+"$root/tests/windows/cli-checks.sh" "$wine" "$build" "$linux_build" "$work" || failed=1
+took "rv450-cli.exe checks" "$t"
 exit $failed

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "../support/TestSupport.h"
+#include "../support/TestFiles.h"
 #include "batch/ConfigCheck.h"
 #include "batch/FleetTable.h"
 
@@ -33,104 +33,6 @@ std::string ValueOf(const CFormValues& values, const std::string& column) {
     case Encoding::Text: return values.Text(key->id);
     case Encoding::Octet: return std::to_string(values.Address(key->id)[key->octet]);
     default: return std::to_string(values.Number(key->id));
-  }
-}
-
-struct BadTable {
-  const char* name;
-  std::string csv;
-  std::string problem;  // a fragment of one complaint: ":line: column NAME: rule"
-};
-
-TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
-  const std::vector<BadTable> cases = {
-      {"unknown column", "IMEI,RVPIN/Pine\n" + kImei + ",1234\n", ":1: column RVPIN/Pine: is not a key"},
-      {"not SECTION/Key", "IMEI,Phone\n" + kImei + ",1\n", ":1: column Phone: is not a column"},
-      {"section not in the template", "IMEI,RVTRI/SendInterval\n" + kImei + ",5\n",
-       ":1: column RVTRI/SendInterval: is in a group the template does not send"},
-      {"RVRTO is never sent", "IMEI,RVRTO/CmdOptionIdx\n" + kImei + ",1\n",
-       "column RVRTO/CmdOptionIdx: is not a value write"},
-      {"duplicate column", "IMEI,RVPIN/PIN,rvpin/pin\n" + kImei + ",1234,1234\n",
-       ":1: column RVPIN/PIN: is named twice"},
-      {"two key columns", "IMEI,COM,RVPIN/PIN\n" + kImei + ",5,1234\n",
-       ":1: column COM: a second key column"},
-      {"cell count", "IMEI,RVPIN/PIN\n" + kImei + ",1234\n" + kImei2 + ",12,34\n",
-       ":3: 3 cells, but the header has 2"},
-      {"rule", "IMEI;RVPIN/PIN\n" + kImei + ";12a4\n",
-       ":2: column RVPIN/PIN: PIN: '12a4' is not empty, or 4 to 8"},
-      {"comma", "IMEI,RVKPN/PhoneName1\n" + kImei + ",\"Doe, J\"\n",
-       ":2: column RVKPN/PhoneName1: 'Doe, J' holds a comma"},
-      {"control character", "IMEI,RVSRI/GprsUser\n" + kImei + ",\"a\nb\"\n",
-       ":2: column RVSRI/GprsUser: 'a\\x0Ab' holds a control character (LF)"},
-      {"flag", "COM,RVKPN/Key1\n5,yes\n", ":2: column RVKPN/Key1: 'yes' is not 0 or 1"},
-      {"octet", "COM,RVSRI/IP1\nCOM5,256\n", ":2: column RVSRI/IP1: '256' is not an address octet"},
-      {"duplicate IMEI", "IMEI,RVPIN/PIN\n" + kImei + ",1234\n" + kImei + ",5678\n",
-       ":3: column IMEI: '" + kImei + "' is the key of line 2 as well"},
-      {"duplicate port", "COM,RVPIN/PIN\n5,1234\r\nCOM5,5678\r\n",
-       ":3: column COM: 'COM5' is the key of line 2"},
-      {"bad port", "COM,RVPIN/PIN\nttyUSB0,1234\n", ":2: column COM: 'ttyUSB0' is not a port"},
-      {"IMEI length", "IMEI,RVPIN/PIN\n4901542032375,1234\n",
-       ":2: column IMEI: '4901542032375' is not an IMEI (15 digits)"},
-      {"IMEI check digit", "IMEI,RVPIN/PIN\n" + BrokenCheckDigit() + ",1234\n", "fails the Luhn check"},
-      {"IMEI exponent", "IMEI,RVPIN/PIN\n8.6E+14,1234\n",
-       ":2: column IMEI: '8.6E+14' is in exponent form: a spreadsheet turned it into a number: format the "
-       "column as text"},
-      {"IMEI exponent, decimal comma", "IMEI;RVPIN/PIN\n8,6E+14;1234\n", "'8,6E+14' is in exponent form"},
-      {"phone exponent", "IMEI,RVWLT/Numb1\n" + kImei + ",4.91701E+12\n",
-       ":2: column RVWLT/Numb1: '4.91701E+12' is in exponent"},
-      {"phone formula", "IMEI,RVKPN/PhoneNum1\n" + kImei + ",#NAME?\n",
-       ":2: column RVKPN/PhoneNum1: '#NAME?' is what a spreadsheet made of a formula"},
-      {"formula text", "IMEI,RVKPN/PhoneNum1\n" + kImei + ",=+4917012\n",
-       "'=+4917012' is what a spreadsheet made"},
-      {"empty key", "IMEI,RVPIN/PIN\n,1234\n", ":2: column IMEI: is empty"},
-      {"open quote", "IMEI,RVPIN/PIN\n" + kImei + ",\"1234\n", ":2: a quoted cell is never closed"},
-      {"no rows", "IMEI,RVPIN/PIN\n", "a header but no rows"},
-      {"no value column", "IMEI\n" + kImei + "\n", ":1: no SECTION/Key column"},
-      {"UTF-16", std::string("\xFF\xFEI\0M\0", 6), "saved as UTF-16"},
-      {"quote inside an unquoted cell", "IMEI,RVKPN/PhoneName1\n" + kImei + ",ab\"cd\"\n",
-       ":2:19: a quote inside a cell that does not start with one"},
-      {"text after the closing quote", "IMEI\tRVKPN/PhoneName1\n" + kImei + "\t\"ab\"cd\n",
-       ":2:21: text after the closing quote"},
-      {"C1 control",
-       "IMEI,RVKPN/PhoneName1\n" + kImei +
-           ",Bob\xC2\x9B"
-           "2J\n",
-       ":2: column RVKPN/PhoneName1: holds U+009B, a C1 control character"},
-      {"bidirectional override", "IMEI,RVKPN/PhoneName1\n" + kImei + ",\xE2\x80\xAEnimda\n",
-       ":2: column RVKPN/PhoneName1: holds U+202E, a bidirectional control"},
-      {"bidirectional isolate",
-       "COM,RVKPN/PhoneName1\n5,a\xE2\x81\xA6"
-       "b\n",
-       "holds U+2066"},
-      {"port by number and by device", "COM,RVPIN/PIN\n7,1234\n@/dev/ttyFake0,5678\n",
-       ":3: column COM: '@/dev/ttyFake0' is the port of line 2 ('COM7') as well"},
-      {"port by stable name", "COM,RVPIN/PIN\n@/by-id/usb-Fake,1234\nCOM7,5678\n",
-       ":3: column COM: 'COM7' is the port of line 2"},
-      {"over the limit", "COM,RVPIN/PIN\n" + std::string(kMaxTableSize, '\n'),
-       "the table is " + std::to_string(kMaxTableSize + 14) + " bytes, more than the " +
-           std::to_string(kMaxTableSize) + " bytes (64 MiB)"},
-  };
-  for (const BadTable& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempDir dir;
-    // A port COM7 (a link in the user's ports folder) and a stable name of its device; '@' is this folder.
-    std::filesystem::create_directories(dir / "dev");
-    std::filesystem::create_directories(dir / "ports");
-    std::filesystem::create_directories(dir / "by-id");
-    WriteFile(dir / "dev/ttyFake0", "");
-    std::filesystem::create_symlink(dir / "dev/ttyFake0", dir / "ports/com7");
-    std::filesystem::create_symlink("../dev/ttyFake0", dir / "by-id/usb-Fake");
-    std::string csv = c.csv, problem = c.problem;
-    for (std::string* text : {&csv, &problem})
-      for (std::size_t at; (at = text->find('@')) != std::string::npos;) text->replace(at, 1, dir.path());
-    WriteFile(dir / "fleet.csv", csv);
-    FleetTable table;
-    std::vector<std::string> problems;
-    EXPECT_FALSE(LoadFleetTable(dir / "fleet.csv", kTemplate, table, problems,
-                                {dir / "sys", dir / "dev", dir / "ports"}));
-    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(), [&](const std::string& p) {
-      return p.find(problem) != std::string::npos;
-    })) << (problems.empty() ? "(no problem)" : problems.front());
   }
 }
 
