@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with warnings as errors and runs every test,
-# then builds the Debian package and checks it (lint, unpack, start), and
-# cross-builds the plain C++ suite and rv450-cli.exe for Windows and runs them
-# under Wine against the simulator.
+# then builds the Debian package and checks it (lint, unpack, start).
+# With --windows it also cross-builds the plain C++ suite and rv450-cli.exe for
+# Windows and runs them under Wine against the simulator.
 # With --sanitizers it also builds and runs the tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded ones with ThreadSanitizer, and the
 # reply-parser fuzzers for a short while.
@@ -21,7 +21,16 @@ echo "== Debian package: lintian, then unpacked and every program started"
 ./package.sh
 tests/package/check-package.sh dist/rv450-kestrun_*.deb
 
-if [ "${1:-}" = "--sanitizers" ]; then
+sanitizers=0 windows=0
+for arg in "$@"; do
+  case "$arg" in
+    --sanitizers) sanitizers=1 ;;
+    --windows) windows=1 ;;
+    *) echo "test.sh: unknown option $arg (--sanitizers, --windows)" >&2; exit 2 ;;
+  esac
+done
+
+if [ "$sanitizers" = 1 ]; then
   echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
   cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKESTRUN_WERROR=ON \
         -DKESTRUN_SANITIZE=address,undefined >/dev/null
@@ -38,6 +47,8 @@ if [ "${1:-}" = "--sanitizers" ]; then
   ./scripts/fuzz.sh 20
 fi
 
-echo "== Windows: the plain C++ suite and rv450-cli.exe under Wine"
-./scripts/windows/install-deps.sh
-./scripts/windows/test-wine.sh
+if [ "$windows" = 1 ]; then
+  echo "== Windows: the plain C++ suite and rv450-cli.exe under Wine"
+  ./scripts/windows/install-deps.sh
+  ./scripts/windows/test-wine.sh
+fi
