@@ -66,17 +66,15 @@ std::string UserDataFolder() {
   return (fs::path(home && *home ? home : ".") / ".local/share/rv450-kestrun").string();
 }
 
-FolderEnvironment CurrentFolderEnvironment() {
+FolderEnvironment CurrentFolderEnvironment(const std::function<std::string(const char*)>& variable) {
   FolderEnvironment environment;
   environment.windows = fs::path::preferred_separator == '\\';
   if (!environment.windows) {
     environment.userData = UserDataFolder();
     return environment;
   }
-  const char* roaming = std::getenv("APPDATA");
-  const char* local = std::getenv("LOCALAPPDATA");
-  environment.appData = roaming ? roaming : "";
-  environment.localAppData = local ? local : "";
+  environment.appData = variable("APPDATA");
+  environment.localAppData = variable("LOCALAPPDATA");
   return environment;
 }
 

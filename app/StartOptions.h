@@ -14,6 +14,7 @@
 // --provisioning opens the Provisioning window as the program's window.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,8 +51,9 @@ struct FolderEnvironment {
 };
 
 // This process's environment; the Windows layout where paths are written
-// with backslashes.
-FolderEnvironment CurrentFolderEnvironment();
+// with backslashes. `variable` reads an environment variable as UTF-8 (the
+// window passes Qt's reader, which gets Windows' own UTF-16 values right).
+FolderEnvironment CurrentFolderEnvironment(const std::function<std::string(const char*)>& variable);
 
 // Where the working files go.
 struct WorkFolders {

@@ -51,8 +51,11 @@ int main(int argc, char** argv) {
   QApplication::setWindowIcon(kestrun::AppIcon());
 
   std::error_code ec;
-  const kestrun::WorkFolders folders = kestrun::ChooseWorkFolders(
-      options, std::filesystem::current_path(ec).string(), kestrun::CurrentFolderEnvironment());
+  const kestrun::WorkFolders folders =
+      kestrun::ChooseWorkFolders(options, std::filesystem::current_path(ec).string(),
+                                 kestrun::CurrentFolderEnvironment([](const char* name) {
+                                   return qEnvironmentVariable(name).toStdString();
+                                 }));
   const std::string& folder = folders.settings;
   std::string error;
   if (!kestrun::MakeWorkFolder(folder, error) ||
