@@ -3,6 +3,8 @@
 ; The uninstaller removes the program folder and the Start menu entry; the
 ; user's files in %APPDATA%\RV450 Kestrun and %LOCALAPPDATA%\RV450 Kestrun stay.
 Unicode true
+; A 64-bit installer: the programs are 64-bit, and so it runs under wine64 too.
+Target amd64-unicode
 !include "MUI2.nsh"
 !include "x64.nsh"
 
