@@ -1,7 +1,6 @@
 #include "app/StartOptions.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -9,6 +8,7 @@
 #include <filesystem>
 
 #include "cmdline/OptionTable.h"
+#include "port/Platform.h"
 #include "port/SystemError.h"
 
 #ifndef KESTRUN_VERSION
@@ -66,23 +66,42 @@ std::string UserDataFolder() {
   return (fs::path(home && *home ? home : ".") / ".local/share/rv450-kestrun").string();
 }
 
-std::string ChooseWorkFolder(const StartOptions& options, const std::string& currentFolder) {
+FolderEnvironment CurrentFolderEnvironment(const std::function<std::string(const char*)>& variable) {
+  FolderEnvironment environment;
+  environment.windows = fs::path::preferred_separator == '\\';
+  if (!environment.windows) {
+    environment.userData = UserDataFolder();
+    return environment;
+  }
+  environment.appData = variable("APPDATA");
+  environment.localAppData = variable("LOCALAPPDATA");
+  return environment;
+}
+
+WorkFolders ChooseWorkFolders(const StartOptions& options, const std::string& currentFolder,
+                              const FolderEnvironment& environment) {
   if (!options.workdir.empty()) {
     fs::path folder(options.workdir);
     if (folder.is_relative()) folder = fs::path(currentFolder) / folder;
-    return folder.lexically_normal().string();
+    const std::string chosen = folder.lexically_normal().string();
+    return {chosen, chosen};
   }
-  if (options.fromMenu) return UserDataFolder();
-  return currentFolder;
+  if (!options.fromMenu) return {currentFolder, currentFolder};
+  if (!environment.windows) return {environment.userData, environment.userData};
+  const auto below = [](const std::string& base) { return base + "\\RV450 Kestrun"; };
+  WorkFolders folders;
+  folders.settings = environment.appData.empty() ? currentFolder : below(environment.appData);
+  folders.log = environment.localAppData.empty() ? folders.settings : below(environment.localAppData);
+  return folders;
 }
 
 bool MakeWorkFolder(const std::string& folder, std::string& error) {
   fs::path made;
   for (const fs::path& part : fs::path(folder).lexically_normal()) {
     made /= part;
-    if (part.empty() || part == "/") continue;
-    if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
-      error = "cannot make the folder " + made.string() + ": " + SystemReason(errno);
+    if (part.empty() || made == made.root_path()) continue;
+    if (const int failure = MakePrivateFolder(made.string()); failure != 0 && failure != EEXIST) {
+      error = "cannot make the folder " + made.string() + ": " + SystemReason(failure);
       return false;
     }
   }
@@ -91,8 +110,8 @@ bool MakeWorkFolder(const std::string& folder, std::string& error) {
     error = folder + " is not a folder";
     return false;
   }
-  if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-    error = "cannot write into the folder " + folder + ": " + SystemReason(errno);
+  if (const int failure = WriteAccessError(folder, true); failure != 0) {
+    error = "cannot write into the folder " + folder + ": " + SystemReason(failure);
     return false;
   }
   return true;

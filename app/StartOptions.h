@@ -2,14 +2,19 @@
 // (MainSetting.ini, AtLog.log) in. Plain C++, so it is tested without a display.
 //
 //   started from a terminal     the current folder, as the tool always did;
-//   --from-menu                 what the desktop entry passes: the per-user data
-//                               folder $XDG_DATA_HOME/rv450-kestrun (by default
+//   --from-menu                 what the desktop entry (the Start menu entry on
+//                               Windows) passes: the per-user data folder
+//                               $XDG_DATA_HOME/rv450-kestrun (by default
 //                               ~/.local/share/rv450-kestrun), made on first start;
+//                               on Windows MainSetting.ini in %APPDATA%\RV450 Kestrun
+//                               and AtLog.log in %LOCALAPPDATA%\RV450 Kestrun (it
+//                               grows: not in the roaming profile);
 //   --workdir DIR               DIR, made when missing (wins over --from-menu).
 //
 // --provisioning opens the Provisioning window as the program's window.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,9 +42,32 @@ std::vector<std::string> StartOptionNames();
 // absolute path, ~/.local/share/rv450-kestrun.
 std::string UserDataFolder();
 
-// The folder for the working files: --workdir (made absolute against
-// `currentFolder`), the user data folder with --from-menu, else `currentFolder`.
-std::string ChooseWorkFolder(const StartOptions& options, const std::string& currentFolder);
+// What the choice of folders reads from the environment.
+struct FolderEnvironment {
+  bool windows = false;      // the Windows layout: %APPDATA% and %LOCALAPPDATA%
+  std::string userData;      // elsewhere: UserDataFolder()
+  std::string appData;       // %APPDATA% (roaming)
+  std::string localAppData;  // %LOCALAPPDATA% (this machine only)
+};
+
+// This process's environment; the Windows layout where paths are written
+// with backslashes. `variable` reads an environment variable as UTF-8 (the
+// window passes Qt's reader, which gets Windows' own UTF-16 values right).
+FolderEnvironment CurrentFolderEnvironment(const std::function<std::string(const char*)>& variable);
+
+// Where the working files go.
+struct WorkFolders {
+  std::string settings;  // MainSetting.ini
+  std::string log;       // AtLog.log
+};
+
+// --workdir (made absolute against `currentFolder`) for both; with
+// --from-menu the user data folder, or on Windows "RV450 Kestrun" in
+// %APPDATA% for the settings and in %LOCALAPPDATA% for the log (a variable
+// that is unset leaves that file in `currentFolder`, the log beside the
+// settings); else `currentFolder`.
+WorkFolders ChooseWorkFolders(const StartOptions& options, const std::string& currentFolder,
+                              const FolderEnvironment& environment);
 
 // Makes the folder and any missing parents (new ones private to the user,
 // mode 0700). False with the reason in `error` when it is not a usable folder.

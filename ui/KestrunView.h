@@ -108,6 +108,7 @@ class CKestrunView : public QScrollArea, public IWindowView {
   const DiscoveryPaths& discovery() const { return controller_.discovery(); }
   void SetDiscovery(const DiscoveryPaths& paths) { controller_.SetDiscovery(paths); }
   void SetStartDirectory(const std::string& path) { controller_.SetStartDirectory(path); }
+  void SetLogDirectory(const std::string& path) { controller_.SetLogDirectory(path); }
   CMainSettingDlg* mainSettingDlg() const { return mainSetting_; }
   CHistoryDlg* historyDlg() const { return history_; }
   CDifferencesDlg* differencesDlg() const { return differences_; }

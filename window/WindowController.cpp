@@ -49,7 +49,7 @@ void CWindowController::CheckPort() {
   journal_.Configure(settings.journal);
   // No port behind the index (none was found): the open fails and says COM:0.
   connection_ = ConnectionFromSettings(settings, ports_);
-  connection_.logPath = TrafficLogPath(startDirectory_);
+  connection_.logPath = TrafficLogPath(logDirectory_.empty() ? startDirectory_ : logDirectory_);
   connection_.discovery = discovery_;
   model_.SetPassword(connection_.password);
   port_.SetSettings({connection_.port, connection_.baudRate, port_.settings().discovery});

@@ -79,6 +79,8 @@ class CWindowController : public IEngineEvents {
   const DiscoveryPaths& discovery() const { return discovery_; }
   void SetDiscovery(const DiscoveryPaths& paths) { discovery_ = paths; }
   void SetStartDirectory(const std::string& path) { startDirectory_ = path; }
+  // Where AtLog.log goes when it is not the start folder (Windows' Start menu).
+  void SetLogDirectory(const std::string& path) { logDirectory_ = path; }
   const std::string& startDirectory() const { return startDirectory_; }
 
   // The engine's events, applied on the window thread.
@@ -109,6 +111,7 @@ class CWindowController : public IEngineEvents {
   CFormModel model_;
   std::string firmwareVersion_;
   std::string startDirectory_;  // captured once at start-up
+  std::string logDirectory_;    // empty: the start folder
   DiscoveryPaths discovery_;
   std::vector<PortEntry> ports_;  // found at start-up, ascending
   // The connection: port, rate and password as the last port check chose

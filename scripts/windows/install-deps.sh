@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs what the Windows cross build needs from Debian: the MinGW-w64 compiler
 # (POSIX threads, so std::thread works), Wine to run the programs and tests, NSIS
-# for the installer, GoogleTest's sources, and a deb-src entry for the same
-# Debian archive so that qtbase (and the C libraries) can be built from source.
+# for the installer, GoogleTest's sources, the icon tools, a virtual display, and
+# a deb-src entry for the same Debian archive so that qtbase (and the C
+# libraries) can be built from source.
 set -euo pipefail
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
   wine64 nsis googletest ninja-build cmake zip dpkg-dev xz-utils
   qt6-base-dev qt6-base-dev-tools
+  # The window's icon (SVG to .ico) and its check under Wine: a virtual
+  # display, keys sent to it and a screenshot.
+  librsvg2-bin icoutils xvfb xdotool imagemagick bc
 )
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

@@ -68,7 +68,7 @@ if [ ! -d "$WINEPREFIX/dosdevices" ]; then
   "$wineserver" -w
 fi
 # One wineserver for the whole run: HARDWARE\DEVICEMAP lives only as long as it.
-"$wineserver" -p >/dev/null 2>&1
+"$wineserver" -p >/dev/null 2>&1 || true  # wineboot's own may still be running
 took "Wine prefix" "$t"
 
 # rv450-sim links its pseudo-terminal into its ports folder as com<N>.

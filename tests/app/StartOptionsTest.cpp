@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "../support/TestSupport.h"
 #include "app/StartOptions.h"
@@ -59,14 +61,35 @@ TEST(StartOptions, ReadsOurOptionsAndLeavesTheRestToQt) {
   EXPECT_TRUE(ParseStartOptions({}).unknown.empty());
 }
 
-TEST(StartOptions, TerminalMenuAndWorkdirChooseTheFolder) {
-  ScopedEnv data("XDG_DATA_HOME", "/data/home");
-  ScopedEnv home("HOME", "/home/tech");
-  EXPECT_EQ(ChooseWorkFolder(ParseStartOptions({}), "/here"), "/here");
-  EXPECT_EQ(ChooseWorkFolder(ParseStartOptions({"--from-menu"}), "/here"), "/data/home/rv450-kestrun");
-  EXPECT_EQ(ChooseWorkFolder(ParseStartOptions({"--workdir", "/w"}), "/here"), "/w");
-  EXPECT_EQ(ChooseWorkFolder(ParseStartOptions({"--from-menu", "--workdir", "sub/../w"}), "/here"),
-            "/here/w");
+TEST(StartOptions, TerminalMenuAndWorkdirChooseTheFolders) {
+  const FolderEnvironment linux{false, "/data/home/rv450-kestrun", "", ""};
+  const FolderEnvironment windows{true, "", "C:\\Users\\tech\\AppData\\Roaming",
+                                  "C:\\Users\\tech\\AppData\\Local"};
+  const FolderEnvironment windowsNoLocal{true, "", "C:\\Roaming", ""};
+  const FolderEnvironment windowsBare{true, "", "", ""};
+  const struct {
+    std::vector<std::string> args;
+    FolderEnvironment environment;
+    std::string settings, log;
+  } cases[] = {
+      {{}, linux, "/here", "/here"},
+      {{"--from-menu"}, linux, "/data/home/rv450-kestrun", "/data/home/rv450-kestrun"},
+      {{"--workdir", "/w"}, linux, "/w", "/w"},
+      {{"--from-menu", "--workdir", "sub/../w"}, linux, "/here/w", "/here/w"},
+      {{}, windows, "/here", "/here"},
+      {{"--from-menu"},
+       windows,
+       "C:\\Users\\tech\\AppData\\Roaming\\RV450 Kestrun",
+       "C:\\Users\\tech\\AppData\\Local\\RV450 Kestrun"},
+      {{"--from-menu", "--workdir", "/w"}, windows, "/w", "/w"},
+      {{"--from-menu"}, windowsNoLocal, "C:\\Roaming\\RV450 Kestrun", "C:\\Roaming\\RV450 Kestrun"},
+      {{"--from-menu"}, windowsBare, "/here", "/here"},
+  };
+  for (const auto& c : cases) {
+    const WorkFolders folders = ChooseWorkFolders(ParseStartOptions(c.args), "/here", c.environment);
+    EXPECT_EQ(folders.settings, c.settings) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(folders.log, c.log) << ::testing::PrintToString(c.args);
+  }
 }
 
 TEST(StartOptions, UserDataFolderFollowsXdgDataHome) {
