@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "../support/TestFiles.h"
+#include "FleetTableFixture.h"
 #include "batch/ConfigCheck.h"
 #include "batch/FleetTable.h"
 
@@ -14,16 +15,6 @@ using namespace kestrun::batch;
 using namespace kestrun::testing;
 
 namespace {
-
-const std::set<std::string> kTemplate = {"RVSRI", "RVKPN", "RVWLT", "RVPIN"};
-const std::string kImei = "490154203237518", kImei2 = "356938035643809";
-
-// kImei with its check digit changed.
-std::string BrokenCheckDigit() {
-  std::string imei = kImei;
-  imei.back() = static_cast<char>('0' + (imei.back() - '0' + 1) % 10);
-  return imei;
-}
 
 // A value of `values` read back the way its config key holds it.
 std::string ValueOf(const CFormValues& values, const std::string& column) {
