@@ -9,6 +9,7 @@
 #include "protocol/ControlChars.h"
 #include "protocol/ControlIds.h"
 #include "protocol/FormModel.h"
+#include "protocol/TextList.h"
 #include "protocol/ValueRules.h"
 
 namespace kestrun::batch {
@@ -51,12 +52,6 @@ const CFormModel& Pristine() {
   return pristine;
 }
 
-std::string Joined(const std::vector<std::string>& texts) {
-  std::string text;
-  for (const std::string& t : texts) text += (text.empty() ? "" : "; ") + t;
-  return text;
-}
-
 void CheckText(const ConfigKey& key, const std::string& value, std::vector<Problem>& problems) {
   const Binding* binding = FindBinding(key.id);
   Problem problem{key.section, key.key, value, KeyTextProblem(key, value), "", ""};
@@ -97,7 +92,7 @@ void CheckText(const ConfigKey& key, const std::string& value, std::vector<Probl
     } else if (limit && CountChars(corrected) > limit) {
       problem.why = overLimit;
     } else if (!messages.empty()) {
-      problem.capMessage = Joined(messages);
+      problem.capMessage = JoinedWith(messages, "; ");
       problem.corrected = corrected;
       problem.why = (limit && CountChars(value) > limit ? overLimit + "; the" : "the") +
                     std::string(" window would correct it: ") + problem.capMessage;

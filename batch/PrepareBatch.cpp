@@ -5,6 +5,7 @@
 #include "batch/ConfigCheck.h"
 #include "batch/ProvisionPlan.h"
 #include "journal/RowOrigin.h"
+#include "protocol/TextList.h"
 #include "settings/KeyCompare.h"
 
 #ifndef KESTRUN_VERSION
@@ -17,12 +18,6 @@ namespace {
 
 void AddProblems(const std::string& file, const std::vector<Problem>& problems, Refusal& refusal) {
   for (const Problem& p : problems) refusal.problems.push_back(file + ": " + Describe(p));
-}
-
-std::string Joined(const std::vector<std::string>& items) {
-  std::string text;
-  for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
-  return text;
 }
 
 }  // namespace
@@ -109,7 +104,7 @@ journal::JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan)
   } else if (report.command == Command::Write || report.command == Command::Verify) {
     row.settingsHash = journal::SettingsHash(SentKeyLines(plan.values, plan.sendGroups));
   }
-  row.groups = Joined(report.groupsSent);
+  row.groups = JoinedWith(report.groupsSent, ",");
   row.outcome = report.outcome;
   row.exitCode = report.exitCode;
   row.message = report.detail.empty() ? report.message : report.message + ": " + report.detail;

@@ -12,6 +12,7 @@
 #include "journal/JournalColumns.h"
 #include "journal/JournalStore.h"
 #include "protocol/ControlChars.h"
+#include "protocol/TextList.h"
 
 namespace kestrun::cli {
 
@@ -20,12 +21,6 @@ using namespace kestrun::batch;
 using journal::JournalRow;
 
 namespace {
-
-std::string Joined(const std::vector<std::string>& items) {
-  std::string text;
-  for (const std::string& item : items) text += (text.empty() ? "" : ",") + item;
-  return text;
-}
 
 std::string Number(double value) {
   char text[32];
@@ -171,7 +166,7 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
   };
   const std::vector<std::string>& words = JournalOutcomes();
   if (!o.outcome.empty() && std::find(words.begin(), words.end(), o.outcome) == words.end())
-    return refuse("--outcome '" + o.outcome + "' is no outcome; use one of " + Joined(words));
+    return refuse("--outcome '" + o.outcome + "' is no outcome; use one of " + JoinedWith(words, ","));
   if (o.journalDevices && (!o.imei.empty() || !o.since.empty() || !o.outcome.empty()))
     return refuse(
         "journal devices lists every tracker as last seen; --imei, --since and --outcome "

@@ -4,18 +4,9 @@
 
 #include "engine/Hints.h"
 #include "protocol/ControlChars.h"
+#include "protocol/TextList.h"
 
 namespace kestrun {
-
-namespace {
-
-std::string Joined(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
-  return text;
-}
-
-}  // namespace
 
 std::string WakeUpUnansweredReason(int portNumber) {
   return "No answer to " + std::to_string(kWakeUpAttempts) + " wake-up attempts in " +
@@ -56,7 +47,8 @@ std::vector<std::string> ControlByteNames(std::string_view text) {
 }
 
 std::string ControlBytesDroppedNote(const std::string& where, const std::vector<std::string>& names) {
-  return "The tracker's " + where + " held control bytes (" + Joined(names) + "); they were dropped.";
+  return "The tracker's " + where + " held control bytes (" + JoinedWith(names, ", ") +
+         "); they were dropped.";
 }
 
 }  // namespace kestrun
