@@ -109,12 +109,9 @@ bool CGroupOperations::ReadGroup(Group group) {
 
 OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
   CAtExchange& x = exchange_;
-  if (!x.OpenPort()) return x.Finish(false);
-  if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
+  TrackerIdentity identity;
+  if (auto failed = OpenAndWake(identify_ ? &identity : nullptr)) return *failed;
   if (identify_) {
-    x.SetStatus(kIdentifying);
-    const TrackerIdentity identity = x.QueryIdentity();
-    ExpectIdentified(identity);
     events_.FirmwareVersionRead(identity.firmware);
     events_.IdentityRead(identity);
   } else {
@@ -134,10 +131,8 @@ OperationResult CGroupOperations::ReadGroups(const GroupSelection& selection) {
 
 OperationResult CGroupOperations::Identify() {
   CAtExchange& x = exchange_;
-  if (!x.OpenPort()) return x.Finish(false);
-  if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
-  x.SetStatus(kIdentifying);
-  const TrackerIdentity identity = x.QueryIdentity();
+  TrackerIdentity identity;
+  if (auto failed = OpenAndWake(&identity)) return *failed;
   if (x.Stopped()) return x.Finish(false);
   events_.IdentityRead(identity);
   if (!x.Bracket(x.SetSlowClock(true))) return x.Finish(false);
@@ -171,12 +166,9 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
     x.ShowFailure(kNoLine);
     return {Outcome::NothingToSend, kNoLine, {}, {}, Cause::None, {}};
   }
-  if (!x.OpenPort()) return x.Finish(false);
-  if (!x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
+  TrackerIdentity identity;
+  if (auto failed = OpenAndWake(identify_ ? &identity : nullptr)) return *failed;
   if (identify_) {
-    x.SetStatus(kIdentifying);
-    const TrackerIdentity identity = x.QueryIdentity();
-    ExpectIdentified(identity);
     events_.IdentityRead(identity);
     if (afterIdentify_) {
       if (x.Stopped()) return x.Finish(false);
@@ -220,8 +212,16 @@ OperationResult CGroupOperations::SendGroups(const GroupSelection& selection) {
   return CloseWithSuccess("Send AT Command Success .", "Send Setting Success .");
 }
 
-void CGroupOperations::ExpectIdentified(const TrackerIdentity& identity) {
-  if (recheck_ && expectedImei_.empty()) expectedImei_ = identity.imei;
+std::optional<OperationResult> CGroupOperations::OpenAndWake(TrackerIdentity* identity) {
+  CAtExchange& x = exchange_;
+  if (!x.OpenPort() || !x.Bracket(x.SetSlowClock(false))) return x.Finish(false);
+  if (identity) {
+    x.SetStatus(kIdentifying);
+    *identity = x.QueryIdentity();
+    // The IMEI the identity queries gave is the one the recheck expects.
+    if (recheck_ && expectedImei_.empty()) expectedImei_ = identity->imei;
+  }
+  return std::nullopt;
 }
 
 std::optional<OperationResult> CGroupOperations::TrackerChanged(bool writing) {

@@ -57,8 +57,10 @@ class CGroupOperations {
   // tracker still gives it, else the operation's end (the brackets closed,
   // WCSL too when `writing`, if the other tracker answers).
   std::optional<OperationResult> TrackerChanged(bool writing);
-  // The IMEI the identity queries gave is the one the recheck expects.
-  void ExpectIdentified(const TrackerIdentity& identity);
+  // Opens the port and wakes the tracker (AT+CSCLK=0); with `identity`, asks
+  // the identity queries into it, whose IMEI the recheck then expects.
+  // Nothing when all went well, else the operation's end.
+  std::optional<OperationResult> OpenAndWake(TrackerIdentity* identity);
 
   CAtExchange& exchange_;
   CFormModel& model_;

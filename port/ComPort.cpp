@@ -1,5 +1,6 @@
-// The parts of the serial port that are the same on every system: the line
-// length rule, and the reads and polls built on one read and one wait.
+// The parts of the serial port that are the same on every system: finding
+// the device and wording a failed open, the line length rule, and the reads
+// and polls built on one read and one wait.
 #include "port/ComPort.h"
 
 #include <algorithm>
@@ -7,6 +8,26 @@
 #include <chrono>
 
 namespace kestrun {
+
+CComPort::~CComPort() { Close(); }
+
+PortResult CComPort::Open() {
+  if (isOpen()) return PortResult::Ok();
+  devicePath_ = OpenPathForPort(settings_.number, settings_.discovery);
+  PortHandle handle = kNoPortHandle;
+  if (const int error = devicePath_.empty() ? ENOENT : OpenDevice(devicePath_, handle); error != 0) {
+    openFailureReason_ = DescribeOpenFailure(devicePath_, error);
+    return PortResult::System(error);
+  }
+  const char* refused = "";
+  if (const int error = SetUpLine(handle, refused); error != 0) {
+    openFailureReason_ = devicePath_ + ": " + refused + " were refused";
+    return PortResult::System(error);
+  }
+  handle_ = handle;
+  openFailureReason_.clear();
+  return PortResult::Ok();
+}
 
 PortResult CComPort::WriteLine(const std::string& text, bool purgeFirst) {
   if (!isOpen()) return PortResult::System(EBADF);

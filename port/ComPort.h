@@ -100,6 +100,14 @@ class CComPort {
   struct DropSavedLine {
     void operator()(SavedLine* line) const;
   };
+  // The system's part of Open. OpenDevice opens `path` for reading and
+  // writing, exclusively, into `handle`; SetUpLine then keeps the line
+  // settings it finds (savedLine_) and sets raw 8N1 at the settings' speed,
+  // DTR and RTS up, both queues discarded. Each gives 0 or the errno of its
+  // failure; a set-up that fails closes the device and names in `refused`
+  // what the device refused ("the line settings").
+  static int OpenDevice(const std::string& path, PortHandle& handle);
+  int SetUpLine(PortHandle handle, const char*& refused);
   // One read of what has arrived, up to `want` bytes, into `into`; `got` is
   // 0 when nothing could be taken this time (try again). Only a failed read
   // (the device gone) is not Ok.

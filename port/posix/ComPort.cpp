@@ -33,31 +33,26 @@ speed_t SpeedFor(int baud) {
 
 }  // namespace
 
-CComPort::~CComPort() { Close(); }
-
-PortResult CComPort::Open() {
-  if (isOpen()) return PortResult::Ok();
-  devicePath_ = OpenPathForPort(settings_.number, settings_.discovery);
-  auto openFailed = [&](int error) {
-    openFailureReason_ = DescribeOpenFailure(devicePath_, error);
-    return PortResult::System(error);
-  };
-  if (devicePath_.empty()) return openFailed(ENOENT);
-  const int fd = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return openFailed(errno);
+int CComPort::OpenDevice(const std::string& path, PortHandle& handle) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno;
   // Exclusive: the advisory lock keeps out other well-behaved programs (and
   // root, which TIOCEXCL does not stop); TIOCEXCL keeps out every later open.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno == EWOULDBLOCK ? EBUSY : errno;
     ::close(fd);
-    return openFailed(error);
+    return error;
   }
   ::ioctl(fd, TIOCEXCL);
+  handle = fd;
+  return 0;
+}
 
+int CComPort::SetUpLine(PortHandle fd, const char*& refused) {
   const auto settingsRefused = [&](int error) {
     ::close(fd);
-    openFailureReason_ = devicePath_ + ": the line settings were refused";
-    return PortResult::System(error);
+    refused = "the line settings";
+    return error;
   };
   termios tio{};
   const speed_t speed = SpeedFor(settings_.baudRate);
@@ -76,9 +71,7 @@ PortResult CComPort::Open() {
   int lines = TIOCM_DTR | TIOCM_RTS;
   ::ioctl(fd, TIOCMBIS, &lines);
   ::tcflush(fd, TCIOFLUSH);
-  handle_ = fd;
-  openFailureReason_.clear();
-  return PortResult::Ok();
+  return 0;
 }
 
 void CComPort::Close() {

@@ -102,11 +102,4 @@ std::string OpenPathForPort(int number, const DiscoveryPaths& paths) {
   return found == ports.end() ? std::string() : found->second.openPath;
 }
 
-bool EnumComPorts(int* list, int& count, const DiscoveryPaths& paths) {
-  const auto ports = DiscoverPorts(paths);
-  count = static_cast<int>(ports.size());
-  for (int i = 0; i < count; ++i) list[i] = ports[i].number;
-  return true;
-}
-
 }  // namespace kestrun

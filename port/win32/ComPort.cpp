@@ -30,38 +30,31 @@ bool SupportedSpeed(int baud) {
   }
 }
 
-HANDLE OpenExclusive(const std::string& path) {
-  // Share mode 0: a COM port opens once; a second open fails with
-  // ERROR_ACCESS_DENIED while another program holds it.
-  return CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                     nullptr);
-}
-
 }  // namespace
 
-CComPort::~CComPort() { Close(); }
+int CComPort::OpenDevice(const std::string& path, PortHandle& handle) {
+  // Share mode 0: a COM port opens once; a second open fails with
+  // ERROR_ACCESS_DENIED while another program holds it.
+  const HANDLE port = CreateFileW(Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+  if (port == INVALID_HANDLE_VALUE) return ErrnoForWindowsError(GetLastError());
+  handle = port;
+  return 0;
+}
 
-PortResult CComPort::Open() {
-  if (isOpen()) return PortResult::Ok();
-  devicePath_ = OpenPathForPort(settings_.number, settings_.discovery);
-  auto openFailed = [&](int error) {
-    openFailureReason_ = DescribeOpenFailure(devicePath_, error);
-    return PortResult::System(error);
-  };
-  if (devicePath_.empty()) return openFailed(ENOENT);
-  const HANDLE port = OpenExclusive(devicePath_);
-  if (port == INVALID_HANDLE_VALUE) return openFailed(ErrnoForWindowsError(GetLastError()));
-
-  const auto settingsRefused = [&](int error) {
+int CComPort::SetUpLine(PortHandle handle, const char*& refused) {
+  const HANDLE port = static_cast<HANDLE>(handle);
+  const auto closeRefused = [&](const char* what, int error) {
     CloseHandle(port);
-    openFailureReason_ = devicePath_ + ": the line settings were refused";
-    return PortResult::System(error);
+    refused = what;
+    return error;
   };
+  constexpr const char* kLineSettings = "the line settings";
   auto saved = std::unique_ptr<SavedLine, DropSavedLine>(new SavedLine);
   saved->line.DCBlength = sizeof(DCB);
-  if (!SupportedSpeed(settings_.baudRate)) return settingsRefused(EINVAL);
+  if (!SupportedSpeed(settings_.baudRate)) return closeRefused(kLineSettings, EINVAL);
   if (!GetCommState(port, &saved->line) || !GetCommTimeouts(port, &saved->timeouts))
-    return settingsRefused(ErrnoForWindowsError(GetLastError()));
+    return closeRefused(kLineSettings, ErrnoForWindowsError(GetLastError()));
   SetupComm(port, kQueueSize, kQueueSize);
 
   // 8N1, binary, no parity check, no hardware or software flow control,
@@ -84,7 +77,7 @@ PortResult CComPort::Open() {
   line.fErrorChar = FALSE;
   line.fNull = FALSE;
   line.fAbortOnError = FALSE;
-  if (!SetCommState(port, &line)) return settingsRefused(ErrnoForWindowsError(GetLastError()));
+  if (!SetCommState(port, &line)) return closeRefused(kLineSettings, ErrnoForWindowsError(GetLastError()));
   EscapeCommFunction(port, SETDTR);
   EscapeCommFunction(port, SETRTS);
 
@@ -95,15 +88,11 @@ PortResult CComPort::Open() {
   if (!SetCommTimeouts(port, &timeouts)) {
     const int error = ErrnoForWindowsError(GetLastError());
     SetCommState(port, &saved->line);
-    CloseHandle(port);
-    openFailureReason_ = devicePath_ + ": the time-outs were refused";
-    return PortResult::System(error);
+    return closeRefused("the time-outs", error);
   }
   PurgeComm(port, PURGE_TXCLEAR | PURGE_RXCLEAR);
-  handle_ = port;
   savedLine_ = std::move(saved);
-  openFailureReason_.clear();
-  return PortResult::Ok();
+  return 0;
 }
 
 void CComPort::Close() {

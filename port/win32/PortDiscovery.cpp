@@ -109,11 +109,4 @@ std::string OpenPathForPort(int number, const DiscoveryPaths&) {
   return number > 0 ? "\\\\.\\COM" + std::to_string(number) : std::string();
 }
 
-bool EnumComPorts(int* list, int& count, const DiscoveryPaths& paths) {
-  const auto ports = DiscoverPorts(paths);
-  count = static_cast<int>(ports.size());
-  for (int i = 0; i < count; ++i) list[i] = ports[i].number;
-  return true;
-}
-
 }  // namespace kestrun

@@ -53,28 +53,4 @@ int TryOpenDevice(const std::string& path) {
   return 0;
 }
 
-PortStatus InspectPort(const PortEntry& port, const SystemRoots&, const UserAccess& user) {
-  PortStatus status;
-  status.number = port.number;
-  status.devicePath = port.devicePath;
-  status.openPath = port.openPath;
-  status.systemError = TryOpenDevice(port.openPath);
-  status.canOpen = status.systemError == 0;
-  if (!status.canOpen) status.reason = DescribeOpenFailure(port.openPath, status.systemError, {}, user);
-  return status;
-}
-
-std::vector<PortStatus> InspectPorts(const DiscoveryPaths& paths, const SystemRoots& roots) {
-  const UserAccess user = UserAccess::OfThisProcess();
-  std::vector<PortStatus> result;
-  for (const PortEntry& port : DiscoverPorts(paths)) result.push_back(InspectPort(port, roots, user));
-  return result;
-}
-
-std::string DescribePort(const PortStatus& status) {
-  std::string text = "COM" + std::to_string(status.number) + ": " + status.devicePath;
-  text += status.canOpen ? "\nOpens." : "\nDoes not open: " + status.reason;
-  return text;
-}
-
 }  // namespace kestrun

@@ -54,19 +54,34 @@ TEST_F(ComPortTest, OpensExclusivelyAndClosesIdempotently) {
   EXPECT_TRUE(second.Open());
 }
 
-TEST_F(ComPortTest, UnknownPortFailsWithAReason) {
-  port.SetSettings(Com(77));
-  EXPECT_EQ(port.Open().status, PortCallStatus::SystemError);
-  EXPECT_FALSE(port.isOpen());
-  // The reason is that no device stands behind the number, not any failure.
-  EXPECT_NE(port.openFailureReason().find("No serial device is known under this COM number"),
-            std::string::npos)
-      << port.openFailureReason();
-  // The same object opens the number that does have a device: the failure
-  // came from the unknown number, and it left nothing behind that blocks.
-  port.SetSettings(Com(12));
-  EXPECT_TRUE(port.Open()) << port.openFailureReason();
-  EXPECT_TRUE(port.openFailureReason().empty());
+// A failed open says why, led by the device it tried, and leaves nothing
+// behind that blocks: the same object then opens the port that does work.
+TEST_F(ComPortTest, OpenFailuresSayWhyAndLeaveThePortFree) {
+  const struct {
+    int number;
+    int baud;
+    int error;
+    const char* words;
+  } cases[] = {
+      // No device stands behind the number: that is the reason, not any failure.
+      {77, 115200, ENOENT, "No serial device is known under this COM number"},
+      // A speed the line does not take: the device is closed again.
+      {12, 9600, EINVAL, ": the line settings were refused"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.words);
+    port.SetSettings({c.number, c.baud, Com(12).discovery});
+    const PortResult opened = port.Open();
+    EXPECT_EQ(opened.status, PortCallStatus::SystemError);
+    EXPECT_EQ(opened.error, c.error);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_NE(port.openFailureReason().find(c.words), std::string::npos) << port.openFailureReason();
+    EXPECT_EQ(port.openFailureReason().find(port.devicePath()), 0u) << port.openFailureReason();
+    port.SetSettings(Com(12));
+    EXPECT_TRUE(port.Open()) << port.openFailureReason();
+    EXPECT_TRUE(port.openFailureReason().empty());
+    port.Close();
+  }
 }
 
 TEST_F(ComPortTest, WriteLineSendsTheTextAndOneCarriageReturn) {
