@@ -19,10 +19,7 @@ bool StrictlyInside(const QRect& r, const QPoint& p) {
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
   setWindowTitle("About This Tool");
   setAccessibleName("About This Tool");
-  const QFont font = BaseFont(8);
-  setFont(font);
-  const CDialogUnits du(font);
-  setFixedSize(du.Size(154, 118));
+  const CDialogUnits du = FixDialogSize(*this, 8, 154, 118);
 
   auto* icon = new QLabel(this);
   const QRect iconRect = du.Rect(8, 8, 20, 20);

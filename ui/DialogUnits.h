@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QRect>
+#include <QWidget>
 #include <cmath>
 
 namespace kestrun {
@@ -38,6 +39,17 @@ inline QFont BaseFont(int points = 8) {
   font.setUnderline(false);
   font.setStrikeOut(false);
   return font;
+}
+
+// A fixed-size dialog: `dialog` gets the base font of `points` and the size of
+// `width` x `height` dialog units in it; returns those units, to place its
+// controls with.
+inline CDialogUnits FixDialogSize(QWidget& dialog, int points, int width, int height) {
+  const QFont font = BaseFont(points);
+  dialog.setFont(font);
+  const CDialogUnits du(font);
+  dialog.setFixedSize(du.Size(width, height));
+  return du;
 }
 
 // Regular 10-point Arial (or its metric twin) for the rich-text areas.

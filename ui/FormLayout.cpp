@@ -1,5 +1,6 @@
 #include "ui/FormLayout.h"
 
+#include <initializer_list>
 #include <map>
 
 #include "protocol/ControlIds.h"
@@ -28,6 +29,17 @@ class TableBuilder {
   }
   void Label(const std::string& text, DluRect rect, int forId = 0) {
     out_.push_back({0, CtlKind::Label, text, rect, group_, text, {}, forId});
+  }
+  // A row of labels over columns at `y`: each a text, its left edge, its
+  // width and its height.
+  struct Heading {
+    const char* text;
+    int x;
+    int width;
+    int height = 10;
+  };
+  void Headings(int y, std::initializer_list<Heading> headings) {
+    for (const Heading& h : headings) Label(h.text, {h.x, y, h.width, h.height});
   }
   void Frame(const std::string& title, DluRect rect) {
     out_.push_back({0, CtlKind::Frame, title, rect, group_, title, {}, 0});
@@ -97,24 +109,23 @@ std::vector<ControlEntry> MakeControls() {
   t.Group(2);
   t.Enable(TriEnable, 341);
   t.Read(TriRead, 339);
-  t.LabeledEdit(BeginTime, "Begin Time (hhmm):", {14, 359, 80, 10}, {96, 357, 40, 13});
-  t.LabeledEdit(EndTime, "End Time (hhmm):", {190, 359, 80, 10}, {272, 357, 40, 13});
-  t.LabeledEdit(SendInterval, "Send Interval (Minutes):", {14, 377, 80, 10}, {96, 375, 40, 13});
-  t.LabeledEdit(FixInterval, "Fix Interval (Seconds):", {190, 377, 80, 10}, {272, 375, 40, 13});
+  // Two rows of two labeled fields.
+  const int timingIds[4] = {BeginTime, EndTime, SendInterval, FixInterval};
+  const char* timingLabels[4] = {"Begin Time (hhmm):", "End Time (hhmm):", "Send Interval (Minutes):",
+                                 "Fix Interval (Seconds):"};
+  for (int i = 0; i < 4; ++i) {
+    const int x = 14 + 176 * (i % 2);
+    const int y = 359 + 18 * (i / 2);
+    t.LabeledEdit(timingIds[i], timingLabels[i], {x, y, 80, 10}, {x + 82, y - 2, 40, 13});
+  }
   t.PreviewAndSend(TriPreview, TriSend, 402);
 
   // Geofences
   t.Group(3);
   t.Read(GeoRead, 446);
-  t.Label("ID", {14, 464, 24, 10});
-  t.Label("Longitude", {40, 464, 74, 10});
-  t.Label("Latitude", {118, 464, 74, 10});
-  t.Label("Radius", {196, 464, 44, 10});
-  t.Label("Check Interval (Minutes)", {244, 464, 52, 18});
-  t.Label("Type", {298, 464, 66, 10});
-  t.Label("xxx.xxxxxx", {40, 474, 74, 10});
-  t.Label("xx.xxxxxx", {118, 474, 74, 10});
-  t.Label("meter", {196, 474, 44, 10});
+  t.Headings(464, {{"ID", 14, 24}, {"Longitude", 40, 74}, {"Latitude", 118, 74}, {"Radius", 196, 44},
+                   {"Check Interval (Minutes)", 244, 52, 18}, {"Type", 298, 66}});
+  t.Headings(474, {{"xxx.xxxxxx", 40, 74}, {"xx.xxxxxx", 118, 74}, {"meter", 196, 44}});
   t.Label("minute", {244, 484, 50, 10});
   for (int n = 0; n < 4; ++n) {
     const int y = 496 + 16 * n;
@@ -162,11 +173,8 @@ std::vector<ControlEntry> MakeControls() {
   // Keypad
   t.Group(6);
   t.Read(KpnRead, 955);
-  t.Label("Keypad", {14, 975, 34, 10});
-  t.Label("Phone Number", {50, 975, 106, 10});
-  t.Label("Phone Name", {160, 975, 86, 10});
-  t.Label("KPN Enable", {250, 975, 52, 10});
-  t.Label("Auto Answer", {306, 975, 60, 10});
+  t.Headings(975, {{"Keypad", 14, 34}, {"Phone Number", 50, 106}, {"Phone Name", 160, 86},
+                   {"KPN Enable", 250, 52}, {"Auto Answer", 306, 60}});
   const char* rows[5] = {"SOS", "1", "2", "3", "4"};
   for (int k = 0; k < 5; ++k) {
     const int y = 988 + 16 * k;

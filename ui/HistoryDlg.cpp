@@ -13,10 +13,7 @@ CHistoryDlg::CHistoryDlg(QWidget* owner)
   setModal(false);
   setWindowTitle("Protocol Commands History");
   setAccessibleName("Protocol Commands History");
-  const QFont font = BaseFont(10);
-  setFont(font);
-  const CDialogUnits du(font);
-  setFixedSize(du.Size(287, 95));
+  const CDialogUnits du = FixDialogSize(*this, 10, 287, 95);
   text_ = new QTextEdit(this);
   text_->setGeometry(du.Rect(7, 7, 273, 72));
   text_->setReadOnly(true);

@@ -1,13 +1,9 @@
 #include "ui/ProvisioningWindow.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include "ui/Icons.h"
@@ -17,28 +13,6 @@ namespace kestrun {
 namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
-
-QString Seconds(double seconds) { return QString::number(seconds, 'f', 1) + " s"; }
-
-// The progress column as a bar.
-class CProgressDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-  void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
-    QStyleOptionProgressBar bar;
-    bar.rect = option.rect.adjusted(2, 3, -2, -3);
-    bar.minimum = 0;
-    bar.maximum = 100;
-    bar.progress = index.data(Qt::DisplayRole).toInt();
-    if (bar.progress < 0) return;  // a row that has not run yet
-    bar.text = QString::number(bar.progress) + "%";
-    bar.textVisible = true;
-    bar.state = option.state | QStyle::State_Horizontal;
-    const QWidget* widget = option.widget;
-    (widget ? widget->style() : QApplication::style())
-        ->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
-  }
-};
 
 struct ButtonEntry {
   ProvisioningAction action;
@@ -55,114 +29,7 @@ constexpr ButtonEntry kButtons[] = {
      "Read each ticked tracker into a config file named by its IMEI"},
 };
 
-// The journal columns and the outcomes its filter offers.
-constexpr const char* kJournalColumns[] = {"Time",    "Port",    "IMEI",   "Command",
-                                           "Outcome", "Message", "Seconds"};
-constexpr const char* kOutcomes[] = {
-    "ok",      "equal",  "different", "tracker-failed", "tracker-changed", "port-not-opened",
-    "stopped", "no-row", "skipped",   "refused",        "claim-failed",    "output-failed"};
-constexpr int kJournalRows = 200;
-
 }  // namespace
-
-// ---- The rows as a Qt table -------------------------------------------------------
-
-CProvisioningTable::CProvisioningTable(CProvisioningModel& model, QObject* parent)
-    : QAbstractTableModel(parent), model_(model) {}
-
-int CProvisioningTable::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(model_.rows().size());
-}
-
-int CProvisioningTable::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : ColumnCount;
-}
-
-QVariant CProvisioningTable::headerData(int section, Qt::Orientation orientation, int role) const {
-  static const char* names[] = {"COM",    "Device", "IMEI",     "ICCID",  "Firmware",
-                                "Signal", "State",  "Progress", "Result", "Time"};
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
-    return {};
-  return names[section];
-}
-
-Qt::ItemFlags CProvisioningTable::flags(const QModelIndex& index) const {
-  Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-  if (index.column() == Com) f |= Qt::ItemIsUserCheckable;
-  return f;
-}
-
-QVariant CProvisioningTable::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount()) return {};
-  const ProvisioningRow& r = model_.rows()[static_cast<std::size_t>(index.row())];
-  const auto time = [&r] {
-    if (r.running)
-      return Seconds(std::chrono::duration<double>(std::chrono::steady_clock::now() - r.started).count());
-    return r.seconds > 0 ? Seconds(r.seconds) : QString();
-  };
-  const QString com = "COM" + QString::number(r.port);
-  QString result = Text(r.result);
-  if (!r.file.empty()) result += " (" + Text(r.file) + ")";
-  const auto shown = [&](int column) -> QString {
-    switch (column) {
-      case Com: return com + (r.present ? "" : " (gone)");
-      case Device: return Text(r.device);
-      case Imei: return Text(r.imei);
-      case Iccid: return Text(r.iccid);
-      case Firmware: return Text(r.firmware);
-      case Signal: return Text(r.signal);
-      case State: return Text(r.stateText);
-      case Progress: return QString::number(r.percent) + "%";
-      case Result: return result + (r.hint.empty() ? "" : " - " + Text(r.hint));
-      case Time: return time();
-    }
-    return {};
-  };
-  switch (role) {
-    case Qt::DisplayRole:
-      if (index.column() != Progress) return shown(index.column());
-      return r.state == RowState::Idle ? -1 : r.percent;
-    case Qt::CheckStateRole:
-      return index.column() == Com ? QVariant(r.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
-    case Qt::ToolTipRole:
-      if (index.column() == Result && !result.isEmpty())
-        return r.hint.empty() ? result : result + "\n" + Text(r.hint);
-      if (index.column() == Firmware || index.column() == Device) return shown(index.column());
-      return {};
-    case Qt::AccessibleTextRole: {
-      // Each cell says which port and which item it is, for a screen reader.
-      const QString header = headerData(index.column(), Qt::Horizontal, Qt::DisplayRole).toString();
-      if (index.column() == Com) return com + (r.checked ? ", ticked" : ", not ticked");
-      const QString value = shown(index.column());
-      return com + " " + header + ": " + (value.isEmpty() ? "none" : value);
-    }
-    default: return {};
-  }
-}
-
-bool CProvisioningTable::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (!index.isValid() || index.column() != Com || role != Qt::CheckStateRole) return false;
-  model_.SetChecked(static_cast<std::size_t>(index.row()),
-                    static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked);
-  return true;
-}
-
-void CProvisioningTable::RowChanged(std::size_t row) {
-  emit dataChanged(index(static_cast<int>(row), 0), index(static_cast<int>(row), ColumnCount - 1));
-}
-
-void CProvisioningTable::Reset() {
-  beginResetModel();
-  endResetModel();
-}
-
-void CProvisioningTable::Tick() {
-  for (std::size_t i = 0; i < model_.rows().size(); ++i)
-    if (model_.rows()[i].running)
-      emit dataChanged(index(static_cast<int>(i), Time), index(static_cast<int>(i), Time));
-}
-
-// ---- The window -----------------------------------------------------------------------
 
 CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const std::string& workDir,
                                          QWidget* parent)
@@ -230,63 +97,16 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   tabs_ = new QTabWidget(this);
   tabs_->setAccessibleName("Provisioning pages");
   rows_ = new QTableView(tabs_);
-  rows_->setModel(&table_model_);
+  table_model_.ShowIn(*rows_);
   rows_->setAccessibleName("Trackers");
-  rows_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  rows_->setTabKeyNavigation(false);
-  rows_->verticalHeader()->hide();
-  rows_->setWordWrap(false);
-  rows_->setItemDelegateForColumn(CProvisioningTable::Progress, new CProgressDelegate(rows_));
-  rows_->horizontalHeader()->setStretchLastSection(false);
-  rows_->horizontalHeader()->setSectionResizeMode(CProvisioningTable::Result, QHeaderView::Stretch);
-  const int widths[] = {80, 100, 130, 160, 150, 125, 165, 90, 0, 60};
-  for (int c = 0; c < CProvisioningTable::ColumnCount; ++c)
-    if (widths[c] > 0) rows_->setColumnWidth(c, widths[c]);
   rows_->setToolTip("Space ticks a port; Enter or a double-click starts the last command on that port alone");
   // Enter and a double-click start the last command on that row alone.
   connect(rows_, &QTableView::activated, this, [this](const QModelIndex& index) { StartAlone(index); });
   tabs_->addTab(rows_, "Trackers");
 
-  auto* journalPage = new QWidget(tabs_);
-  auto* journalLayout = new QVBoxLayout(journalPage);
-  auto* filter = new QHBoxLayout;
-  auto* imeiLabel = new QLabel("IMEI:", journalPage);
-  journalImei_ = new QLineEdit(journalPage);
-  journalImei_->setAccessibleName("IMEI:");
-  journalImei_->setMaximumWidth(220);
-  imeiLabel->setBuddy(journalImei_);
-  auto* outcomeLabel = new QLabel("Outcome:", journalPage);
-  journalOutcome_ = new QComboBox(journalPage);
-  journalOutcome_->setAccessibleName("Outcome:");
-  outcomeLabel->setBuddy(journalOutcome_);
-  journalOutcome_->addItem("any");
-  for (const char* outcome : kOutcomes) journalOutcome_->addItem(outcome);
-  auto* refresh = new QPushButton("Refresh", journalPage);
-  refresh->setAccessibleName("Refresh");
-  filter->addWidget(imeiLabel);
-  filter->addWidget(journalImei_);
-  filter->addWidget(outcomeLabel);
-  filter->addWidget(journalOutcome_);
-  filter->addWidget(refresh);
-  filter->addStretch();
-  journalLayout->addLayout(filter);
-  journal_ = new QTableWidget(0, static_cast<int>(std::size(kJournalColumns)), journalPage);
-  journal_->setAccessibleName("Journal rows");
-  journal_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  journal_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  journal_->setTabKeyNavigation(false);
-  journal_->verticalHeader()->hide();
-  for (int c = 0; c < journal_->columnCount(); ++c)
-    journal_->setHorizontalHeaderItem(c, new QTableWidgetItem(kJournalColumns[c]));
-  journal_->horizontalHeader()->setSectionResizeMode(5, QHeaderView::Stretch);
-  journal_->setColumnWidth(0, 170);
-  journal_->setColumnWidth(2, 140);
-  journalLayout->addWidget(journal_);
-  tabs_->addTab(journalPage, "Journal");
-  connect(refresh, &QPushButton::clicked, this, [this] { RefreshJournal(); });
-  connect(journalImei_, &QLineEdit::returnPressed, this, [this] { RefreshJournal(); });
-  connect(journalOutcome_, &QComboBox::currentIndexChanged, this, [this] { RefreshJournal(); });
+  journal_ = new CProvisioningJournal(model_, tabs_);
+  tabs_->addTab(journal_, "Journal");
+  connect(journal_, &CProvisioningJournal::refreshRequested, this, [this] { RefreshJournal(); });
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int tab) {
     if (tab == 1) RefreshJournal();
   });
@@ -385,26 +205,8 @@ void CProvisioningWindow::ShowMessage(const QString& text) {
 }
 
 void CProvisioningWindow::RefreshJournal() {
-  const QString outcome = journalOutcome_->currentIndex() > 0 ? journalOutcome_->currentText() : QString();
-  std::vector<journal::JournalRow> rows;
   std::string error;
-  journal_->setRowCount(0);
-  if (!model_.JournalRows(journalImei_->text().trimmed().toStdString(), outcome.toStdString(), kJournalRows,
-                          rows, error)) {
-    ShowMessage(Text("journal " + error));
-    return;
-  }
-  journal_->setRowCount(static_cast<int>(rows.size()));
-  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-    const journal::JournalRow& r = rows[static_cast<std::size_t>(i)];
-    const QString cells[] = {Text(r.time),    Text(r.port),    Text(r.imei),      Text(r.command),
-                             Text(r.outcome), Text(r.message), Seconds(r.seconds)};
-    for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
-      auto* item = new QTableWidgetItem(cells[c]);
-      item->setData(Qt::AccessibleTextRole, QString(kJournalColumns[c]) + ": " + cells[c]);
-      journal_->setItem(i, c, item);
-    }
-  }
+  if (!journal_->Refresh(error)) ShowMessage(Text("journal " + error));
 }
 
 void CProvisioningWindow::closeEvent(QCloseEvent* event) {

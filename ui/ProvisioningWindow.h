@@ -7,47 +7,21 @@
 // job and closes every port.
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
-#include <QTableWidget>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
-#include <memory>
 
+#include "ui/ProvisioningJournal.h"
+#include "ui/ProvisioningTable.h"
 #include "window/ProvisioningModel.h"
 
 namespace kestrun {
-
-// The model's rows as a Qt table: one column per item, the COM column with
-// the row's check box.
-class CProvisioningTable : public QAbstractTableModel {
-  Q_OBJECT
- public:
-  enum Column { Com, Device, Imei, Iccid, Firmware, Signal, State, Progress, Result, Time, ColumnCount };
-
-  explicit CProvisioningTable(CProvisioningModel& model, QObject* parent = nullptr);
-  int rowCount(const QModelIndex& parent = {}) const override;
-  int columnCount(const QModelIndex& parent = {}) const override;
-  QVariant data(const QModelIndex& index, int role) const override;
-  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-  Qt::ItemFlags flags(const QModelIndex& index) const override;
-  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-
-  void RowChanged(std::size_t row);
-  void Reset();
-  // The running rows' time column, once a second.
-  void Tick();
-
- private:
-  CProvisioningModel& model_;
-};
 
 class CProvisioningWindow : public QWidget {
   Q_OBJECT
@@ -64,9 +38,9 @@ class CProvisioningWindow : public QWidget {
   QPushButton* stopButton() const { return stop_; }
   QLabel* messageLabel() const { return message_; }
   QLabel* journalProblemLabel() const { return journalProblem_; }
-  QTableWidget* journalView() const { return journal_; }
-  QLineEdit* journalImeiEdit() const { return journalImei_; }
-  QComboBox* journalOutcomeList() const { return journalOutcome_; }
+  QTableWidget* journalView() const { return journal_->rowsView(); }
+  QLineEdit* journalImeiEdit() const { return journal_->imeiEdit(); }
+  QComboBox* journalOutcomeList() const { return journal_->outcomeList(); }
   QTabWidget* tabs() const { return tabs_; }
 
   // Replaceable for tests: the output folder Read to files asks for (empty: cancelled).
@@ -100,9 +74,7 @@ class CProvisioningWindow : public QWidget {
   QPushButton* stop_;
   QLabel* message_;
   QLabel* journalProblem_;
-  QTableWidget* journal_;
-  QLineEdit* journalImei_;
-  QComboBox* journalOutcome_;
+  CProvisioningJournal* journal_;
   QTimer portPoll_;     // ports come and go: the list is read again every two seconds
   QTimer clock_;        // the running rows' time
   QObject deliveries_;  // what the jobs report is applied through it, on the window thread

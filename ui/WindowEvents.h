@@ -22,19 +22,10 @@ class CWindowEvents : public IEventRelay {
   explicit CWindowEvents(IEngineEvents& windowSide);
   void Detach() override;
 
-  void OperationStarted() override;
-  void StatusChanged(const std::string& text) override;
-  void StatusExplained(const std::string& detail) override;
-  void PopupRequested(const PopupRequest& popup) override;
-  void HistoryAppended(const std::string& line) override;
-  void PreviewBuilt(int id, const std::string& shown, const std::string& stored) override;
-  void GroupStarted(Group group, int index, int count) override;
-  void WakeUpAttempt(int attempt, int count) override;
-  void GroupRead(Group group, const CFormModel& reading) override;
-  void FirmwareVersionRead(const std::string& version) override;
-  void IdentityRead(const TrackerIdentity& identity) override;
-  void TerminalReply(const std::string& chunk) override;
-  void OperationFinished(const OperationResult& result) override;
+ protected:
+  // Runs `apply` on the window thread and waits until it has run (or the
+  // relay has been detached).
+  void Deliver(std::function<void(IEngineEvents&)> apply) override;
 
  private:
   struct Gate {
@@ -42,10 +33,6 @@ class CWindowEvents : public IEventRelay {
     std::condition_variable applied;
     bool detached = false;
   };
-  // Runs `apply` on the window thread and waits until it has run (or the
-  // relay has been detached).
-  void Deliver(std::function<void(IEngineEvents&)> apply);
-
   IEngineEvents& windowSide_;
   QObject context_;  // lives on the window thread; queued calls go through it
   std::shared_ptr<Gate> gate_ = std::make_shared<Gate>();

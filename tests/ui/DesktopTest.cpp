@@ -12,13 +12,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "../support/Popups.h"
-#include "../support/SimSupport.h"
-#include "../support/TestSupport.h"
 #include "protocol/ControlIds.h"
 #include "ui/FormLayout.h"
 #include "ui/MainFrame.h"
 #include "ui/ResultDlg.h"
+#include "ViewTest.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
@@ -26,31 +24,17 @@ using namespace ctl;
 
 namespace {
 
-class DesktopTest : public SimulatorTest {
+class DesktopTest : public ViewTest {
  protected:
-  DesktopTest() : SimulatorTest(31) {}
+  DesktopTest() : ViewTest(31, "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n") {}
   void SetUp() override {
-    SimulatorTest::SetUp();
-    view = frame.view();
-    view->SetDiscovery(Discovery());
-    view->SetStartDirectory(dir.path());
-    view->showLimitMessage = [this](const QString& text) { limitMessages << text; };
-    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
-    QTimer::singleShot(0, [this] { view->mainSettingDlg()->accept(); });
-    ASSERT_TRUE(view->InitialUpdate());
-    frame.show();
-    view->InitSystem();
+    ViewTest::SetUp();
     ASSERT_EQ(view->statusLine()->text(), "Init COM:31 Baudrate:115200 Success .");
   }
-  void TearDown() override { DismissPopups(); }
-  QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view->Control(id)); }
   QAbstractButton* Button(int id) { return qobject_cast<QAbstractButton*>(view->Control(id)); }
   bool Enabled(int id) { return view->Control(id)->isEnabled(); }
 
   RawPty secondPort{PortsDir(), 32};  // a second device, COM32
-  CMainFrame frame;
-  CKestrunView* view = nullptr;
-  QStringList limitMessages;
 };
 
 QAccessibleActionInterface* Actions(QWidget* widget) {

@@ -13,9 +13,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include "../support/Popups.h"
-#include "../support/SimSupport.h"
-#include "../support/TestSupport.h"
 #include "engine/Hints.h"
 #include "protocol/ControlIds.h"
 #include "protocol/Validation.h"
@@ -24,6 +21,7 @@
 #include "ui/ControlCharFilter.h"
 #include "ui/MainFrame.h"
 #include "ui/ResultDlg.h"
+#include "ViewTest.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
@@ -31,28 +29,10 @@ using namespace ctl;
 
 namespace {
 
-class OperationsTest : public SimulatorTest {
+class OperationsTest : public ViewTest {
  protected:
-  OperationsTest() : SimulatorTest(31) {}
-  void SetUp() override {
-    SimulatorTest::SetUp();
-    view = frame.view();
-    view->SetDiscovery(Discovery());
-    view->SetStartDirectory(dir.path());
-    view->showLimitMessage = [](const QString&) {};
-    // Fast exchange: these tests are not about timing.
-    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
-    // Confirm the Main Setting dialog as a user would.
-    QTimer::singleShot(0, [this] { view->mainSettingDlg()->accept(); });
-    ASSERT_TRUE(view->InitialUpdate());
-    frame.show();
-    view->InitSystem();
-  }
-  void TearDown() override { DismissPopups(); }
+  OperationsTest() : ViewTest(31) {}
   void WaitForOperation() { QTRY_VERIFY_WITH_TIMEOUT(!view->IsBusy(), 120000); }
-  QLineEdit* Edit(int id) { return qobject_cast<QLineEdit*>(view->Control(id)); }
-  CMainFrame frame;
-  CKestrunView* view = nullptr;
 };
 
 }  // namespace

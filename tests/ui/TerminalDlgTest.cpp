@@ -6,35 +6,17 @@
 
 #include <QRegularExpression>
 #include <QTest>
-#include <QTimer>
 
-#include "../support/Popups.h"
-#include "../support/SimSupport.h"
-#include "../support/TestSupport.h"
-#include "ui/MainFrame.h"
+#include "ViewTest.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
 
 namespace {
 
-class TerminalDlgTest : public SimulatorTest {
+class TerminalDlgTest : public ViewTest {
  protected:
-  TerminalDlgTest() : SimulatorTest(34) {}
-  void SetUp() override {
-    SimulatorTest::SetUp();
-    view = frame.view();
-    view->SetDiscovery(Discovery());
-    view->SetStartDirectory(dir.path());
-    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
-    QTimer::singleShot(0, [this] { view->mainSettingDlg()->accept(); });
-    ASSERT_TRUE(view->InitialUpdate());
-    frame.show();
-    view->InitSystem();
-  }
-  void TearDown() override { DismissPopups(); }
-  CMainFrame frame;
-  CKestrunView* view = nullptr;
+  TerminalDlgTest() : ViewTest(34) {}
 };
 
 }  // namespace
