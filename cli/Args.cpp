@@ -435,6 +435,13 @@ std::vector<std::string> OptionNames() {
   return OptionTable(unused).Names();
 }
 
+std::vector<OptionSpec> OptionSpecs() {
+  Options unused;
+  std::vector<OptionSpec> specs = OptionTable(unused).options();
+  for (OptionSpec& spec : specs) spec.take = nullptr;  // it would fill `unused`
+  return specs;
+}
+
 std::string UsageText(Command command) {
   Options unused;
   if (command != Command::None) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "batch/PortReport.h"
+#include "cmdline/OptionTable.h"
 #include "port/Pacing.h"
 #include "protocol/Groups.h"
 
@@ -53,6 +54,9 @@ bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& e
 
 // Every spelling of every option ("-p", "--port", ...), from the option table.
 std::vector<std::string> OptionNames();
+
+// The option table's rows (names, value, help, commands), for the docs' check.
+std::vector<OptionSpec> OptionSpecs();
 
 // The --help text, exit codes included; with a command, that command's
 // usage and the options it takes.

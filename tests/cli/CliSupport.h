@@ -24,20 +24,33 @@ namespace kestrun::testing {
 inline CFormValues FullValues() {
   using namespace ctl;
   CFormValues v;
-  v.Number(ReportMode) = 2;
+  const std::pair<int, const char*> texts[] = {
+      {SriPort, "6000"},
+      {SmsGateway, "+4917012345"},
+      {Apn, "apn.example.net"},
+      {ApnUser, "fleet"},
+      {ApnPassword, "s3cret"},
+      {PositionDelay, "30"},
+      {BeiPort, "6001"},
+      {BeginTime, "0700"},
+      {EndTime, "1900"},
+      {SendInterval, "15"},
+      {FixInterval, "120"},
+      {SpeedLimited, "120"},
+      {InfoReportPeriod, "60"},
+      {MovSpeed, "10"},
+      {MovDistance, "200"},
+      {SendNum, "3"},
+      {Pin, "1234"},
+  };
+  for (const auto& [id, text] : texts) v.Text(id) = text;
+  // InfoReportFlag: the ninth flag of the run, after BAC's eight.
+  const std::pair<int, int> numbers[] = {
+      {ReportMode, 2},  {OverSpeedAlarm, 1}, {InfoReportFlag, 0}, {MovDetMode, 1}, {CallFilter, 1},
+      {MobileStart, 0}, {MobileEnd, 9},      {GglMode, 1},        {AutoUnlock, 1}, {PinCheck, 1}};
+  for (const auto& [id, number] : numbers) v.Number(id) = number;
   v.Address(SriIp) = {10, 1, 2, 3};
-  v.Text(SriPort) = "6000";
-  v.Text(SmsGateway) = "+4917012345";
-  v.Text(Apn) = "apn.example.net";
-  v.Text(ApnUser) = "fleet";
-  v.Text(ApnPassword) = "s3cret";
-  v.Text(PositionDelay) = "30";
   v.Address(BeiIp) = {10, 9, 8, 7};
-  v.Text(BeiPort) = "6001";
-  v.Text(BeginTime) = "0700";
-  v.Text(EndTime) = "1900";
-  v.Text(SendInterval) = "15";
-  v.Text(FixInterval) = "120";
   for (int n = 0; n < 4; ++n) {
     v.Number(FenceBox[n]) = 1;
     v.Text(Longitude[n]) = "113.91234" + std::to_string(n);
@@ -46,15 +59,7 @@ inline CFormValues FullValues() {
     v.Text(CheckInterval[n]) = std::to_string(5 + n);
     v.Number(FenceType[n]) = n % 3;
   }
-  v.Number(OverSpeedAlarm) = 1;
-  v.Text(SpeedLimited) = "120";
   for (int i = 0; i < 8; ++i) v.Number(BacAlarmFlag[i]) = i % 2;
-  v.Number(InfoReportFlag) = 0;  // the ninth flag of the run
-  v.Text(InfoReportPeriod) = "60";
-  v.Number(MovDetMode) = 1;
-  v.Text(MovSpeed) = "10";
-  v.Text(MovDistance) = "200";
-  v.Text(SendNum) = "3";
   for (int k = 0; k < 5; ++k) {
     v.Number(KeyBox[k]) = 1;
     v.Text(PhoneNumber[k]) = "+4917000000" + std::to_string(k);
@@ -62,14 +67,7 @@ inline CFormValues FullValues() {
     if (KpnEnable[k] > 0) v.Number(KpnEnable[k]) = 1;
     if (AutoAnswer[k] > 0) v.Number(AutoAnswer[k]) = 1;
   }
-  v.Number(CallFilter) = 1;
-  v.Number(MobileStart) = 0;
-  v.Number(MobileEnd) = 9;
-  v.Number(GglMode) = 1;
   for (int p = 0; p < 10; ++p) v.Text(WhiteNumber[p]) = "01701234" + std::to_string(50 + p);
-  v.Number(AutoUnlock) = 1;
-  v.Number(PinCheck) = 1;
-  v.Text(Pin) = "1234";
   return v;
 }
 

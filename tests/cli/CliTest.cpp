@@ -16,6 +16,7 @@
 
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
+#include "CliFixture.h"
 #include "CliSupport.h"
 #include "cli/Cli.h"
 #include "cli/Report.h"
@@ -33,12 +34,6 @@ using namespace ctl;
 using namespace std::string_literals;
 
 namespace {
-
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
 
 struct Diff {
   int port;
@@ -67,23 +62,12 @@ std::vector<Diff> JsonDifferences(const std::vector<Json>& objects) {
   return found;
 }
 
-class CliTest : public ::testing::Test {
+class CliTest : public CCliFixture {
  protected:
-  void SetUp() override {
-    env.discovery = OnlyPortsFolder(dir / "ports");
-    env.roots.dev = dir / "dev";
-    env.workDir = dir.path();
-    env.journalPath = dir / "data/rv450-kestrun/journal.sqlite";
-  }
+  void SetUp() override { env.journalPath = dir / "data/rv450-kestrun/journal.sqlite"; }
   sim::CTrackerSim& AddSimulator(int number) {
     sims.push_back(StartSimulator(dir / "ports", number));
     return *sims.back();
-  }
-  // Runs the command line exactly as given.
-  Result RunRaw(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    const int code = RunCli(args, out, err, env);
-    return {code, out.str(), err.str()};
   }
   // Runs it with fast pacing, as every test that is not about timing does.
   Result Run(std::vector<std::string> args) {
@@ -103,8 +87,6 @@ class CliTest : public ::testing::Test {
     return lines;
   }
 
-  TempDir dir;
-  Environment env;
   std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
 };
 

@@ -1,5 +1,6 @@
 // Every column of a journal row goes into the local journal and comes back out
-// through `rv450-cli journal` as JSON and CSV, under its own name.
+// through `rv450-cli journal` as JSON and CSV, under its own name, which the
+// man page explains.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <string>
 #include <type_traits>
 
+#include "../support/TestFiles.h"
 #include "cli/JournalCommand.h"
 #include "journal/JournalColumns.h"
 
@@ -16,7 +18,7 @@ using namespace kestrun;
 
 TEST(JournalColumnsTest, ARowRoundTripsThroughSqliteJsonAndCsv) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::path(testing::TempDir()) / ("journal-columns-" + std::to_string(::getpid()));
+  const fs::path dir = fs::path(::testing::TempDir()) / ("journal-columns-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   fs::create_directories(dir);
   const std::string path = (dir / "journal.sqlite").string();
@@ -51,9 +53,11 @@ TEST(JournalColumnsTest, ARowRoundTripsThroughSqliteJsonAndCsv) {
 
   const nlohmann::ordered_json read = nlohmann::ordered_json::parse(json.str());
   std::string header, line, names = "schema", readNames;
+  const std::string page = kestrun::testing::ReadFile(KESTRUN_SOURCE_DIR "/data/man/rv450-cli.1");
   for (const cli::JournalColumn& c : cli::JournalColumns(row)) {
     SCOPED_TRACE(c.name);
     ASSERT_TRUE(read.contains(c.name));
+    EXPECT_NE(page.find("\n.TP\n.B " + std::string(c.name) + "\n"), std::string::npos);  // explained
     EXPECT_EQ(c.bare ? read[c.name].dump() : read[c.name].get<std::string>(),
               c.bare ? c.value : std::string(c.name) + "-value");
     header += (header.empty() ? "" : ",") + std::string(c.name);

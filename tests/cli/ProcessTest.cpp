@@ -139,9 +139,9 @@ TEST_F(ProcessTest, ExitStatusesTellAScriptWhatHappened) {
   EXPECT_NE(out.find("COM72 "), std::string::npos);
 }
 
-// Each run that talks to a tracker leaves a row in the journal under
-// XDG_DATA_HOME, unless told not to; a journal that cannot be opened stops
-// the command before the port.
+// Each run that talks to a tracker leaves a row in the program's own journal
+// under XDG_DATA_HOME, unless told not to; a journal that cannot be opened
+// stops the command before the port.
 TEST_F(ProcessTest, VerifyAddsAJournalRowThatJournalLists) {
   auto sim = StartSimulator(PortsDir(), 74);
   WriteConfig(dir / "fleet.ini", FullValues());
@@ -166,32 +166,15 @@ TEST_F(ProcessTest, VerifyAddsAJournalRowThatJournalLists) {
     ASSERT_EQ(Run({"journal", "--json"}, &out, &err), 0) << err;
     EXPECT_EQ(JsonLines(out).size(), c.rows) << c.args.back() << out;
   }
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "data/rv450-kestrun/journal.sqlite").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-
+  // The rows themselves, their filters and members: JournalTest, JournalColumnsTest and CliTest.
   std::string out, err;
-  ASSERT_EQ(Run({"journal", "--json", "--outcome", "equal", "--since", "2000-01-01"}, &out, &err), 0) << err;
+  ASSERT_EQ(Run({"journal", "--json"}, &out, &err), 0) << err;
   const std::vector<Json> rows = JsonLines(out);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0]["command"].string, "diff");  // newest first
-  EXPECT_EQ(rows[0]["settingsHash"].string, "");
-  const Json& verify = rows[1];
-  EXPECT_EQ(verify["schema"].number, 1);
-  EXPECT_EQ(verify["command"].string, "verify");
-  EXPECT_EQ(verify["port"].string, "COM74");
-  EXPECT_EQ(verify["exitCode"].number, 0);
-  EXPECT_EQ(verify["settingsHash"].string.size(), 64u);
-  EXPECT_NE(verify["groups"].string.find("RVSRI"), std::string::npos);
-  EXPECT_EQ(verify["sent"].boolean, false);
-  EXPECT_EQ(verify["imei"].string, sim::SimImei(74));  // asked right after the wake-up
-  // Every member is explained in the man page.
-  const std::string page = ReadFile(KESTRUN_SOURCE_DIR "/data/man/rv450-cli.1");
-  for (const auto& [name, value] : verify.members)
-    EXPECT_NE(page.find("\n.TP\n.B " + name + "\n"), std::string::npos) << name;
-
-  ASSERT_EQ(Run({"journal", "--outcome", "tracker-failed", "--json"}, &out), 0);
-  EXPECT_EQ(out, "");
+  EXPECT_EQ(rows[1]["command"].string, "verify");
+  EXPECT_EQ(rows[1]["port"].string, "COM74");
+  EXPECT_EQ(rows[1]["imei"].string, sim::SimImei(74));  // asked right after the wake-up
   ASSERT_EQ(Run({"journal", "devices", "--csv"}, &out), 0);
   EXPECT_EQ(
       out.rfind("imei,iccid,firmware,time,outcome,settingsHash,station,port\n" + sim::SimImei(74) + ",", 0),

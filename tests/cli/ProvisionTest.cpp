@@ -13,6 +13,7 @@
 
 #include "../support/SimSupport.h"
 #include "../support/TestSupport.h"
+#include "CliFixture.h"
 #include "CliSupport.h"
 #include "batch/Provision.h"
 #include "cli/Cli.h"
@@ -26,18 +27,9 @@ using namespace kestrun::testing;
 
 namespace {
 
-struct Result {
-  int code;
-  std::string out;
-  std::string err;
-};
-
-class ProvisionTest : public ::testing::Test {
+class ProvisionTest : public CCliFixture {
  protected:
   void SetUp() override {
-    env.discovery = OnlyPortsFolder(dir / "ports");
-    env.roots.dev = dir / "dev";
-    env.workDir = dir.path();
     const char* old = std::getenv("XDG_DATA_HOME");
     savedData_ = old ? std::optional<std::string>(old) : std::nullopt;
     ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
@@ -59,9 +51,7 @@ class ProvisionTest : public ::testing::Test {
   }
   Result Run(std::vector<std::string> args) {
     args.insert(args.end(), {"--pacing", "fast", "--json"});
-    std::ostringstream out, err;
-    const int code = RunCli(args, out, err, env);
-    return {code, out.str(), err.str()};
+    return RunRaw(args);
   }
   // Each port's outcome and row key from the JSON Lines of a run.
   static std::map<int, std::pair<std::string, std::string>> Outcomes(const std::string& out) {
@@ -78,8 +68,6 @@ class ProvisionTest : public ::testing::Test {
   }
   bool TookAnySetting(int port) { return Took(port, "="); }
 
-  TempDir dir;
-  Environment env;
   std::map<int, std::unique_ptr<sim::CTrackerSim>> sims;
   std::optional<std::string> savedData_;
 };

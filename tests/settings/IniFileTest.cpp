@@ -91,22 +91,6 @@ TEST(MainSettings, DefaultsAndBaudIndices) {
   EXPECT_EQ(BaudRateForIndex(4), 921600);
 }
 
-TEST(IniFile, ByteOrderMarkIsSkippedOnReadAndKeptOnSave) {
-  TempDir dir;
-  CMainSettings settings;
-  settings.file.path = dir / "MainSetting.ini";
-  WriteFile(settings.file.path, "\xEF\xBB\xBF[Main]\r\nGenPassword=1234\r\nComPort=2\r\nBaudrate=0\r\n");
-  ASSERT_TRUE(settings.Load());
-  EXPECT_EQ(settings.password, "1234");
-  EXPECT_EQ(settings.comIndex, 2);
-  EXPECT_EQ(settings.baudIndex, 0);
-  settings.password = "9";
-  ASSERT_TRUE(settings.Save());
-  // No second [Main]: the first section was found; mark and CR LF stay.
-  EXPECT_EQ(ReadFile(settings.file.path),
-            "\xEF\xBB\xBF[Main]\r\nGenPassword=9\r\nComPort=2\r\nBaudrate=0\r\nPacing=specified\r\n");
-}
-
 TEST(IniFile, CarriageReturnLineEndsAreLineEndsAndStay) {
   TempDir dir;
   CIniFile ini(dir / "mac.ini");
@@ -165,30 +149,56 @@ TEST(IniFile, FileThatCannotBeReadIsNeitherReadNorRewritten) {
   EXPECT_EQ(ReadFile(settings.file.path), "[Other]\nkeep=1\n[Main]\nGenPassword=1\n");
 }
 
+// A load and a save with one change keep the file's own form.
+TEST(MainSettings, SaveKeepsTheFilesFormAndOtherKeys) {
+  const struct {
+    const char* what;
+    std::string before;
+    const char* password;
+    int comIndex, baudIndex;
+    bool fastAfter;  // the change: the password "9", or the fast pacing
+    std::string after;
+  } cases[] = {
+      {"byte order mark and CR LF stay; no second [Main]",
+       "\xEF\xBB\xBF[Main]\r\nGenPassword=1234\r\nComPort=2\r\nBaudrate=0\r\n", "1234", 2, 0, false,
+       "\xEF\xBB\xBF[Main]\r\nGenPassword=9\r\nComPort=2\r\nBaudrate=0\r\nPacing=specified\r\n"},
+      {"a file from before the Pacing key: the specified waits, other keys stay",
+       "[Main]\nGenPassword=77\nComPort=1\nBaudrate=2\nExtra=x\n", "77", 1, 2, true,
+       "[Main]\nGenPassword=77\nComPort=1\nBaudrate=2\nExtra=x\nPacing=fast\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    CMainSettings settings;
+    settings.file.path = dir / "MainSetting.ini";
+    WriteFile(settings.file.path, c.before);
+    ASSERT_TRUE(settings.Load());
+    EXPECT_EQ(settings.password, c.password);
+    EXPECT_EQ(settings.comIndex, c.comIndex);
+    EXPECT_EQ(settings.baudIndex, c.baudIndex);
+    EXPECT_EQ(settings.pacing, CPacing::Specified());
+    if (c.fastAfter)
+      settings.pacing = CPacing::Fast();
+    else
+      settings.password = "9";
+    ASSERT_TRUE(settings.Save());
+    EXPECT_EQ(ReadFile(settings.file.path), c.after);
+    settings.pacing = CPacing::Specified();
+    ASSERT_TRUE(settings.Load());
+    EXPECT_EQ(settings.pacing, c.fastAfter ? CPacing::Fast() : CPacing::Specified());
+  }
+}
+
 TEST(MainSettings, PacingKeyFastOrSpecified) {
   TempDir dir;
   CMainSettings settings;
   settings.file.path = dir / "MainSetting.ini";
-  // A file from before the key: the specified waits, and the other keys stay.
-  WriteFile(settings.file.path, "[Main]\nGenPassword=77\nComPort=1\nBaudrate=2\nExtra=x\n");
-  ASSERT_TRUE(settings.Load());
-  EXPECT_EQ(settings.pacing, CPacing::Specified());
-  settings.pacing = CPacing::Fast();
-  ASSERT_TRUE(settings.Save());
-  EXPECT_EQ(ReadFile(settings.file.path),
-            "[Main]\nGenPassword=77\nComPort=1\nBaudrate=2\nExtra=x\nPacing=fast\n");
-  settings.pacing = CPacing::Specified();
-  ASSERT_TRUE(settings.Load());
-  EXPECT_EQ(settings.pacing, CPacing::Fast());
-  for (const char* value : {"FAST", " fast "}) {
+  const std::pair<const char*, bool> values[] = {{"FAST", true},       {" fast ", true},  {"", false},
+                                                 {"specified", false}, {"faster", false}, {"0", false}};
+  for (const auto& [value, fast] : values) {
     WriteFile(settings.file.path, std::string("[Main]\nPacing=") + value + "\n");
     settings.Load();
-    EXPECT_EQ(settings.pacing, CPacing::Fast()) << value;
-  }
-  for (const char* value : {"", "specified", "faster", "0"}) {
-    WriteFile(settings.file.path, std::string("[Main]\nPacing=") + value + "\n");
-    settings.Load();
-    EXPECT_EQ(settings.pacing, CPacing::Specified()) << value;
+    EXPECT_EQ(settings.pacing, fast ? CPacing::Fast() : CPacing::Specified()) << value;
   }
   settings.Save();
   EXPECT_NE(ReadFile(settings.file.path).find("Pacing=specified\n"), std::string::npos);
