@@ -241,7 +241,8 @@ COptionTable OptionTable(Options& o) {
       {"--table",
        "CSV",
        "provision: the per-tracker table; one row per tracker,\nkeyed by an IMEI or COM column, every "
-       "other column\nSECTION/Key overriding the template (an empty cell keeps it)",
+       "other column\nSECTION/Key overriding the template (an empty cell keeps it),\nRVSRI/IP or RVBEI/IP "
+       "as a.b.c.d, or #Name for notes",
        nonEmpty(o.table, "--table needs a CSV file"),
        {"provision"}},
       {"--assign",

@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -462,4 +463,54 @@ TEST_F(ProvisionTest, ARowTheJournalRefusedIsNotRecordedInTheReportAndGives5) {
   const std::string report = ReadFile(dir / "run.csv");
   EXPECT_NE(report.find(",5,"), std::string::npos) << report;
   EXPECT_NE(report.find("not recorded in the journal: "), std::string::npos) << report;
+}
+
+// A table as a spreadsheet writes it: a column of notes, the server address
+// as one dotted cell and phone numbers with spaces. Each tracker takes its
+// own address and tidied numbers but never its notes; the report shows the
+// notes and names every tidied cell.
+TEST_F(ProvisionTest, SpreadsheetTableWithNotesDottedAddressAndSpacedNumbers) {
+  AddSimulators({81, 82});
+  const struct {
+    int port;
+    std::string vehicle, address, phone, tidiedPhone;
+  } trackers[] = {{81, "Van 12", "192.168.40.7", "+49 151 7000 001", "+491517000001"},
+                  {82, "Van 14", "172.16.0.9", "0151 (7000) 002", "01517000002"}};
+  std::string csv = "IMEI,#Vehicle,RVSRI/IP,RVKPN/PhoneNum1\n";
+  for (const auto& t : trackers)
+    csv += sim::SimImei(t.port) + "," + t.vehicle + "," + t.address + "," + t.phone + "\n";
+  const std::string table = Table("sheet.csv", csv);
+  const Result r = Run({"provision", dir / "fleet.ini", "--table", table, "-p", "81-82"});
+  ASSERT_EQ(r.code, 0) << r.err << r.out;
+  std::map<int, Json> reports;
+  for (const Json& o : JsonLines(r.out)) reports[static_cast<int>(o["port"].number)] = o;
+  for (const auto& t : trackers) {
+    SCOPED_TRACE(t.port);
+    EXPECT_TRUE(Took(t.port, "," + t.address + ","));
+    EXPECT_TRUE(Took(t.port, "," + t.tidiedPhone + ","));
+    EXPECT_FALSE(Took(t.port, t.vehicle));
+    const Json& o = reports.at(t.port);
+    EXPECT_EQ(o["outcome"].string, "equal");
+    ASSERT_EQ(o["tableNotes"].items.size(), 1u);
+    EXPECT_EQ(o["tableNotes"].items[0]["column"].string, "#Vehicle");
+    EXPECT_EQ(o["tableNotes"].items[0]["text"].string, t.vehicle);
+    std::vector<std::string> notes;
+    for (const Json& note : o["notes"].items) notes.push_back(note.string);
+    const std::string tidied = table + ":" + std::to_string(&t - trackers + 2) +
+                               ": column RVKPN/PhoneNum1: '" + t.phone + "' -> '" + t.tidiedPhone + "'";
+    EXPECT_EQ(std::count(notes.begin(), notes.end(), tidied), 1) << r.out;
+  }
+  // The text report of a dry run says the same.
+  std::ostringstream out, err;
+  EXPECT_EQ(
+      RunCli({"provision", dir / "fleet.ini", "--table", table, "-p", "81", "--dry-run", "--pacing", "fast"},
+             out, err, env),
+      0)
+      << err.str();
+  EXPECT_NE(out.str().find("COM81 #Vehicle: \"Van 12\"\n"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("COM81 note: " + table +
+                           ":2: column RVKPN/PhoneNum1: '+49 151 7000 001' -> "
+                           "'+491517000001'\n"),
+            std::string::npos)
+      << out.str();
 }
