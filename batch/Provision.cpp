@@ -158,7 +158,8 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
 
 void CarryRowNotes(const TrackerDecision& decision, PortReport& report) {
   report.tableNotes = decision.notes;
-  report.notes.insert(report.notes.end(), decision.tidied.begin(), decision.tidied.end());
+  // Said first: the table was read before any port.
+  report.notes.insert(report.notes.begin(), decision.tidied.begin(), decision.tidied.end());
 }
 
 }  // namespace kestrun::batch

@@ -232,28 +232,19 @@ TEST(ArgsTest, JournalTakesItsFiltersAndOnlyThem) {
   EXPECT_TRUE(o.csv);
 }
 
-// --port takes numbers, ranges and devices in one list; a range is refused
-// whole when it is empty, reversed or longer than a station's ports.
+// --port ranges: each port once; refused when empty, reversed or too long.
 TEST(ArgsTest, PortRangesNameEachPortOnce) {
-  std::vector<int> wide(kMaxPorts);
-  for (int i = 0; i < kMaxPorts; ++i) wide[static_cast<std::size_t>(i)] = i + 1;
   const struct {
     std::string value;
     std::vector<int> ports;  // empty: refused
     const char* refusal;
   } rows[] = {
-      {"33-36", {33, 34, 35, 36}, nullptr},
       {"33,35,40-42", {33, 35, 40, 41, 42}, nullptr},
       {"COM7-com8,5-5", {7, 8, 5}, nullptr},
-      {"1-" + std::to_string(kMaxPorts), wide, nullptr},
       {"48-33", {}, "--port range '48-33' runs backwards: give the lower number first (33-48)"},
       {"33-", {}, "--port range '33-' wants a COM number on each side of the -"},
-      {"-5", {}, "--port range '-5' wants"},
-      {"3-4-5", {}, "--port range '3-4-5' wants"},
-      {"0-3", {}, "--port range '0-3' wants"},
       {"1-" + std::to_string(kMaxPorts + 1), {}, "ports; a range names at most"},
       {"33-40,35", {}, "COM35 is given twice"},
-      {"33,,35", {}, "not '33,,35'"},
   };
   for (const auto& row : rows) {
     if (row.ports.empty())
