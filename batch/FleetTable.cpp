@@ -1,6 +1,7 @@
 #include "batch/FleetTable.h"
 
 #include <algorithm>
+#include <array>
 #include <map>
 
 #include "batch/ConfigCheck.h"
@@ -12,16 +13,6 @@
 #include "settings/ConfigFile.h"
 
 namespace kestrun::batch {
-
-namespace {
-
-// What a column is: the key column, or the config key a value column sets.
-struct Column {
-  std::string name;
-  const ConfigKey* key = nullptr;  // null for the key column
-};
-
-}  // namespace
 
 bool LoadFleetTable(const std::string& path, const std::set<std::string>& templateSections, FleetTable& table,
                     std::vector<std::string>& problems, const DiscoveryPaths& discovery) {
@@ -59,13 +50,14 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
     return false;
   }
 
-  // The header: one key column at most, each value column once.
+  // The header: one key column at most, each value column once, an address
+  // as one dotted column or as its octets, not both.
   const CsvRecord& header = records.front();
-  std::vector<Column> columns;
+  std::vector<TableColumn> columns;
   int keyColumn = -1;
   std::set<std::string> seen;
   for (const std::string& cell : header.cells) {
-    Column column{Trimmed(cell)};
+    TableColumn column{TableColumn::Kind::Value, Trimmed(cell), nullptr};
     const std::string lower = Lower(column.name);
     if (lower == "imei" || lower == "com") {
       column.name = lower == "imei" ? "IMEI" : "COM";
@@ -75,17 +67,22 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
         keyColumn = static_cast<int>(columns.size());
         table.keyKind = lower == "imei" ? FleetTable::KeyKind::Imei : FleetTable::KeyKind::Com;
       }
-    } else if (const std::string why = ColumnProblem(column.name, templateSections, column.key);
-               !why.empty()) {
+    } else if (const std::string why = ColumnProblem(Trimmed(cell), templateSections, column); !why.empty()) {
       complain(header.line, column.name.empty() ? "(no name)" : column.name, why);
-    } else {
-      column.name = std::string(column.key->section) + "/" + column.key->key;
     }
     if (!seen.insert(column.name).second) complain(header.line, column.name, "is named twice");
     columns.push_back(column);
     table.columns.push_back(column.name);
   }
-  if (std::none_of(columns.begin(), columns.end(), [](const Column& c) { return c.key; }) &&
+  for (const TableColumn& dotted : columns) {
+    if (dotted.kind != TableColumn::Kind::Address || !dotted.key) continue;
+    for (const TableColumn& octet : columns)
+      if (octet.kind == TableColumn::Kind::Value && octet.key && octet.key->id == dotted.key->id)
+        complain(header.line, dotted.name,
+                 "and " + octet.name + " name the same address: give it either as " + dotted.name +
+                     " (a.b.c.d) or as " + dotted.name + "1 to " + dotted.name + "4");
+  }
+  if (std::none_of(columns.begin(), columns.end(), [](const TableColumn& c) { return c.key; }) &&
       problems.size() == problemsBefore)
     problems.push_back(path + ":" + std::to_string(header.line) +
                        ": no SECTION/Key column, so no value to set");
@@ -112,30 +109,52 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
                          " (a delimiter inside a value needs quotes around it)");
       continue;
     }
-    FleetTable::Row row{record.line, "", {}, record.text};
+    FleetTable::Row row;
+    row.line = record.line;
+    row.cellsText = record.text;
     for (std::size_t c = 0; c < columns.size(); ++c) {
+      const TableColumn& column = columns[c];
       const std::string& cell = record.cells[c];
       if (const char32_t hidden = HiddenControl(cell)) {
-        complain(record.line, columns[c].name, HiddenControlWhy(hidden));
-        if (static_cast<int>(c) != keyColumn && columns[c].key)
-          row.values.emplace_back(columns[c].name, cell);
+        complain(record.line, column.name, HiddenControlWhy(hidden));
+        if (static_cast<int>(c) != keyColumn && column.key) row.values.emplace_back(column.name, cell);
       } else if (static_cast<int>(c) == keyColumn) {
         if (const std::string why = KeyProblem(table.keyKind, cell, row.key); !why.empty()) {
-          complain(record.line, columns[c].name, why);
+          complain(record.line, column.name, why);
         } else if (const auto [at, added] =
                        keyLines.emplace(identityOf(row.key), std::make_pair(record.line, row.key));
                    !added) {
           const auto& [line, earlier] = at->second;
-          complain(record.line, columns[c].name,
+          complain(record.line, column.name,
                    earlier == row.key
                        ? Shown(row.key) + " is the key of line " + std::to_string(line) + " as well"
                        : Shown(row.key) + " is the port of line " + std::to_string(line) + " (" +
                              Shown(earlier) + ") as well: both name " + EscapeControlBytes(at->first));
         }
-      } else if (columns[c].key && !cell.empty()) {
-        if (const std::string why = ValueProblem(*columns[c].key, cell); !why.empty())
-          complain(record.line, columns[c].name, why);
-        row.values.emplace_back(columns[c].name, cell);
+      } else if (column.kind == TableColumn::Kind::Note) {
+        if (!cell.empty()) row.notes.emplace_back(column.name, cell);
+      } else if (column.key && !cell.empty()) {
+        const std::string value = Tidied(*column.key, cell);
+        if (value != cell)
+          row.tidied.push_back(path + ":" + std::to_string(record.line) + ": column " +
+                               EscapeControlBytes(column.name) + ": " +
+                               (IsSecretKey(*column.key) ? "spaces removed (a secret: its value is not shown)"
+                                                         : Shown(cell) + " -> " + Shown(value)));
+        if (column.kind == TableColumn::Kind::Address) {
+          std::array<int, 4> octets{};
+          if (const std::string why = AddressProblem(value, octets); !why.empty()) {
+            complain(record.line, column.name, why);
+            continue;
+          }
+          for (int i = 0; i < 4; ++i) {
+            const ConfigKey& octet = OctetKey(*column.key, i);
+            row.values.emplace_back(std::string(octet.section) + "/" + octet.key, std::to_string(octets[i]));
+          }
+          continue;
+        }
+        if (const std::string why = ValueProblem(*column.key, value); !why.empty())
+          complain(record.line, column.name, why);
+        row.values.emplace_back(column.name, value);
       }
     }
     table.rows.push_back(std::move(row));

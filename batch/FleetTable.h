@@ -1,7 +1,9 @@
 // A table of per-tracker values, made in a spreadsheet and saved as CSV: one
 // row per tracker, keyed by its IMEI or its port (or by nothing, when the rows
 // are dealt out in order), every other column a config file key named
-// "SECTION/Key". The whole table is checked before any port is touched; every
+// "SECTION/Key", an address as one dotted cell ("RVSRI/IP": 10.0.0.1) or a
+// column of notes ("#Vehicle") that goes with the tracker's row but never to
+// the tracker. The whole table is checked before any port is touched; every
 // complaint names the line, the column and what is wrong.
 #pragma once
 
@@ -20,13 +22,22 @@ struct FleetTable {
   KeyKind keyKind = KeyKind::None;
   char delimiter = ',';
   // Every column as the header names it; value columns in their canonical
-  // spelling ("RVKPN/PhoneNum1"), the key column as "IMEI" or "COM".
+  // spelling ("RVKPN/PhoneNum1", "RVSRI/IP"), the key column as "IMEI" or
+  // "COM", columns of notes as written ("#Vehicle").
   std::vector<std::string> columns;
   struct Row {
     int line = 0;     // 1-based line of the file the row starts on
     std::string key;  // the IMEI, "COM5", a device path; empty without a key column
-    // "SECTION/Key" and value of every cell that is not empty, in column order.
+    // "SECTION/Key" and value of every cell that is not empty, in column order;
+    // a dotted address as its four octets ("RVSRI/IP1" to "RVSRI/IP4").
     std::vector<std::pair<std::string, std::string>> values;
+    // The header as written ("#Vehicle") and the cell of every column of
+    // notes whose cell is not empty, in column order.
+    std::vector<std::pair<std::string, std::string>> notes;
+    // One line per value cell that lost its spaces (or a phone number's
+    // separators) before its check: "fleet.csv:3: column RVKPN/PhoneNum1:
+    // '+49 151 7000000' -> '+491517000000'"; a secret's value is not shown.
+    std::vector<std::string> tidied;
     std::string cellsText;  // the row as the file holds it, without its line end
   };
   std::vector<Row> rows;
@@ -40,7 +51,9 @@ constexpr std::size_t kMaxTableSize = 64 * 1024 * 1024;
 // ("RVSRI", ...) the template config file holds; a column of any other section
 // is refused. Cells are split at ',', ';' or TAB (whichever the header holds
 // most of), RFC 4180 quoting. Refused: a quote inside an unquoted cell or text
-// after a closing quote (line and column), two rows for one port (a COM
+// after a closing quote (line and column), a header that is no key, no
+// "SECTION/Key", no dotted address and no #notes column, a dotted address
+// named with any of its octet keys, two rows for one port (a COM
 // number, a device path and a stable name of it are one port, as `discovery`
 // finds the ports), a UTF-8 cell with a C1 or bidirectional control; a cell
 // that is not UTF-8 passes byte for byte. False with `problems` naming what is

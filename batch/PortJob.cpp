@@ -106,6 +106,7 @@ void CPortJob::TakeDecision() {
   report_.exitCode = decision_.exitCode;
   report_.message = decision_.message;
   report_.rowKey = decision_.rowKey;
+  CarryRowNotes(decision_, report_);
 }
 
 void CPortJob::RunProvision(CFormModel& form) {
@@ -121,6 +122,7 @@ void CPortJob::RunProvision(CFormModel& form) {
     report_.outcome = "dry-run";
     report_.rowKey = decision_.rowKey;
     report_.capped = decision_.capped;
+    CarryRowNotes(decision_, report_);
     report_.wouldSend = LinesToSend(plan_, decision_.values);
     report_.groupsSent = GroupNamesOf(plan_.sendGroups, SendOrder());
     if (!decision_.message.empty()) report_.notes.push_back("row: " + decision_.message);
@@ -142,6 +144,7 @@ void CPortJob::RunProvision(CFormModel& form) {
   const bool sent = Send(form, decide);
   report_.rowKey = decision_.rowKey;
   report_.capped = decision_.capped;
+  if (decision_.write) CarryRowNotes(decision_, report_);  // a declined one took them with the decision
   // A tracker skipped as done keeps the hash of the settings it holds, so the
   // next --skip-done run finds it done again.
   report_.settingsHash = decision_.settingsHash;

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/Compare.h"
@@ -46,8 +47,11 @@ struct PortReport {
   std::vector<std::string> wouldSend;  // --dry-run: the lines, stamp and password hidden
   std::string logError;                // why the traffic log could not be written (the first time), or empty
   std::string rowKey;                  // provision: the table row's key (IMEI, COM5, "row 3"), or empty
-  std::string settingsHash;            // provision: the journal's hash of the merged keys sent, or empty
-  std::string journalError;            // why its journal row could not be written, or empty
+  // provision: the notes cells of the tracker's table row, each with its
+  // header as written ("#Vehicle", "Van 12"), in column order.
+  std::vector<std::pair<std::string, std::string>> tableNotes;
+  std::string settingsHash;  // provision: the journal's hash of the merged keys sent, or empty
+  std::string journalError;  // why its journal row could not be written, or empty
   double seconds = 0;
 };
 

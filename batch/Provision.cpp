@@ -5,7 +5,6 @@
 
 #include "batch/Compare.h"
 #include "batch/ConfigCheck.h"
-#include "batch/PortReport.h"
 
 namespace kestrun::batch {
 
@@ -27,6 +26,15 @@ std::string Origin(const FleetTable::Row* row, const Problem& p) {
       if (name == column) return "table line " + std::to_string(row->line) + ", column " + column + ": ";
   }
   return "template: ";
+}
+
+// The decision `d` about the tracker of `row`, which it names.
+TrackerDecision& WithRow(TrackerDecision& d, const FleetTable::Row* row) {
+  if (row) {
+    d.notes = row->notes;
+    d.tidied = row->tidied;
+  }
+  return d;
 }
 
 bool SameDevice(const std::string& key, const std::string& device) {
@@ -122,7 +130,7 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
       if (!setup.allowCaps || !p.cappable()) why += (why.empty() ? "" : "; ") + Origin(row, p) + Describe(p);
     TrackerDecision refused = NotWritten("refused", kExitUsage, why);
     refused.rowKey = rowKey;
-    return refused;
+    return WithRow(refused, row);
   }
   ApplyCorrections(problems, d.values);
   for (const Problem& p : problems)
@@ -141,11 +149,17 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
           NotWritten("skipped", kExitOk, "already provisioned with these settings at " + last.time);
       skipped.rowKey = rowKey;
       skipped.settingsHash = d.settingsHash;
-      return skipped;
+      return WithRow(skipped, row);
     }
   }
   d.write = true;
-  return d;
+  return WithRow(d, row);
+}
+
+void CarryRowNotes(const TrackerDecision& decision, PortReport& report) {
+  report.tableNotes = decision.notes;
+  // Said first: the table was read before any port.
+  report.notes.insert(report.notes.begin(), decision.tidied.begin(), decision.tidied.end());
 }
 
 }  // namespace kestrun::batch

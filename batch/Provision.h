@@ -5,9 +5,11 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "batch/FleetTable.h"
+#include "batch/PortReport.h"
 #include "journal/JournalStore.h"
 #include "protocol/FormValues.h"
 #include "protocol/Groups.h"
@@ -54,7 +56,15 @@ struct TrackerDecision {
   CFormValues values;   // the template with the row merged over it (and capped)
   std::vector<std::string> capped;
   std::string settingsHash;  // of the keys the merged values send
+  // The row's notes cells and its tidied cells (FleetTable::Row), when a row
+  // was found: written or not, the tracker's report and journal row name them.
+  std::vector<std::pair<std::string, std::string>> notes;
+  std::vector<std::string> tidied;
 };
+
+// Puts the decision's notes cells and tidied cells into `report` (its
+// tableNotes and notes).
+void CarryRowNotes(const TrackerDecision& decision, PortReport& report);
 
 // The journal's settings hash of the keys a Send of `groups` carries.
 std::string SettingsHashOf(const CFormValues& values, const GroupSelection& groups);

@@ -1,13 +1,18 @@
 #include "batch/TableCells.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <iterator>
+#include <optional>
 #include <regex>
+#include <string_view>
+#include <vector>
 
 #include "batch/Compare.h"
 #include "batch/ConfigCheck.h"
 #include "batch/CsvRecords.h"
+#include "batch/PortReport.h"
 #include "protocol/ControlChars.h"
 #include "protocol/Identity.h"
 #include "protocol/ValueRules.h"
@@ -45,23 +50,146 @@ std::string Lower(std::string text) {
 
 std::string Shown(const std::string& value) { return "'" + EscapeControlBytes(value) + "'"; }
 
+namespace {
+
+// The config key `section`/`key` in any letter case, or null.
+const ConfigKey* KeyNamed(const std::string& section, const std::string& key) {
+  for (const ConfigKey& k : ConfigKeys())
+    if (Lower(section) == Lower(k.section) && Lower(key) == Lower(k.key)) return &k;
+  return nullptr;
+}
+
+bool IsKnownSection(const std::string& section) {
+  const std::vector<ConfigKey>& keys = ConfigKeys();
+  return std::any_of(keys.begin(), keys.end(),
+                     [&](const ConfigKey& k) { return Lower(section) == Lower(k.section); });
+}
+
+// The key of the first octet of the section's address ("RVSRI/IP1"), or null.
+const ConfigKey* AddressOf(const std::string& section) {
+  for (const ConfigKey& k : ConfigKeys())
+    if (Lower(section) == Lower(k.section) && k.encoding == Encoding::Octet && k.octet == 0) return &k;
+  return nullptr;
+}
+
+// The address's name without its octet number: "IP1" -> "IP".
+std::string AddressStem(const ConfigKey& first) { return first.key.substr(0, first.key.size() - 1); }
+
+// A key name someone may have meant for the address: "IP5", "Server IP", "IP address".
+bool LooksLikeAddress(const std::string& key) {
+  std::string letters;
+  for (const char c : Lower(key))
+    if (std::isalnum(static_cast<unsigned char>(c))) letters += c;
+  const std::size_t ip = letters.find("ip");
+  return ip == 0 || (ip != std::string::npos && ip + 2 == letters.size()) ||
+         letters.find("addr") != std::string::npos;
+}
+
+// Why the key may not be a column: write never sends it, or the template does not.
+std::string SendProblem(const ConfigKey& k, const std::set<std::string>& templateSections) {
+  Group group;
+  if (k.id == 0 || !GroupOfSection(k.section, group) || group == Group::Rto)
+    return "is not a value write sends";
+  if (!templateSections.count(k.section))
+    return std::string("is in a group the template does not send ([") + k.section + "])";
+  return {};
+}
+
+bool IsSpace(const std::string& text, std::size_t at, std::size_t& length) {
+  // U+0020; U+00A0 no-break, U+2009 thin and U+202F narrow no-break space in UTF-8.
+  for (const char* space : {" ", "\xC2\xA0", "\xE2\x80\x89", "\xE2\x80\xAF"}) {
+    length = std::char_traits<char>::length(space);
+    if (text.compare(at, length, space) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::string ColumnProblem(const std::string& name, const std::set<std::string>& templateSections,
-                          const ConfigKey*& found) {
-  found = nullptr;
+                          TableColumn& column) {
+  column = TableColumn{TableColumn::Kind::Value, name, nullptr};
+  if (!name.empty() && name[0] == '#') {
+    column.kind = TableColumn::Kind::Note;
+    return Trimmed(name.substr(1)).empty() ? "is a # without a name: a column of notes is named #Vehicle"
+                                           : std::string();
+  }
+  const std::string asNotes = name.empty() ? "" : ": to keep it as notes, name it #" + name;
   const std::size_t slash = name.find('/');
-  if (slash == std::string::npos) return "is not a column this table may have (IMEI, COM or SECTION/Key)";
-  const std::string section = name.substr(0, slash), key = Lower(name.substr(slash + 1));
-  for (const ConfigKey& k : ConfigKeys()) {
-    if (Lower(section) != Lower(k.section) || key != Lower(k.key)) continue;
-    Group group;
-    if (k.id == 0 || !GroupOfSection(k.section, group) || group == Group::Rto)
-      return "is not a value write sends";
-    if (!templateSections.count(k.section))
-      return std::string("is in a group the template does not send ([") + k.section + "])";
-    found = &k;
-    return {};
+  if (slash == std::string::npos)
+    return "is not a column this table may have (IMEI, COM or SECTION/Key)" + asNotes;
+  const std::string section = name.substr(0, slash), key = name.substr(slash + 1);
+  // A key the template does not send names no key to set.
+  auto sent = [&](const ConfigKey& k) {
+    std::string why = SendProblem(k, templateSections);
+    if (!why.empty()) column.key = nullptr;
+    return why;
+  };
+  if (const ConfigKey* k = KeyNamed(section, key)) {
+    column.key = k;
+    column.name = std::string(k->section) + "/" + k->key;
+    return sent(*k);
+  }
+  const ConfigKey* first = AddressOf(section);
+  if (first && Lower(key) == Lower(AddressStem(*first))) {
+    column = {TableColumn::Kind::Address, std::string(first->section) + "/" + AddressStem(*first), first};
+    return sent(*first);
+  }
+  if (!IsKnownSection(section))
+    return "is not a key of the config file (SECTION/Key as in the file, e.g. RVKPN/PhoneNum1)" + asNotes;
+  if (first && LooksLikeAddress(key)) {
+    const std::string stem = std::string(first->section) + "/" + AddressStem(*first);
+    return "is not a key of the config file: the address is " + stem + " (a.b.c.d) or " + stem + "1 to " +
+           stem + "4 (one part each)";
   }
   return "is not a key of the config file (SECTION/Key as in the file, e.g. RVKPN/PhoneNum1)";
+}
+
+const ConfigKey& OctetKey(const ConfigKey& first, int index) {
+  for (const ConfigKey& k : ConfigKeys())
+    if (k.id == first.id && k.encoding == Encoding::Octet && k.octet == index) return k;
+  return first;  // not reached: every address has four octet keys
+}
+
+std::string AddressProblem(const std::string& value, std::array<int, 4>& octets) {
+  std::vector<std::string> parts(1);
+  for (const char c : value) {
+    if (c == '.')
+      parts.emplace_back();
+    else
+      parts.back() += c;
+  }
+  const std::string why = Shown(value) + " is not an address a.b.c.d (each part 0 to 255): ";
+  if (parts.size() != 4) return why + "it has " + Plural(parts.size(), "part");
+  for (std::size_t i = 0; i < parts.size(); ++i) {
+    const bool digits =
+        !parts[i].empty() && parts[i].size() <= 3 && std::all_of(parts[i].begin(), parts[i].end(), ::isdigit);
+    const std::optional<long long> octet = digits ? ParseWholeWithin(parts[i], 0, 255) : std::nullopt;
+    if (!octet) return why + "part " + std::to_string(i + 1) + " is " + Shown(parts[i]);
+    octets[i] = static_cast<int>(*octet);
+  }
+  return {};
+}
+
+std::string Tidied(const ConfigKey& key, const std::string& value) {
+  const FormField* field = FindFormField(key.id);
+  const ValueRule rule = field ? field->rule : ValueRule::None;
+  const bool phone = rule == ValueRule::Phone;
+  const bool number = key.encoding != Encoding::Text || (rule != ValueRule::None && rule != ValueRule::Text);
+  if (!number && !phone) return value;
+  std::string tidied;
+  for (std::size_t i = 0, length = 1; i < value.size(); i += length) {
+    if (IsSpace(value, i, length)) continue;
+    length = 1;
+    if (phone && std::string_view("-()/").find(value[i]) != std::string_view::npos) continue;
+    tidied += value[i];
+  }
+  return tidied.empty() ? value : tidied;
+}
+
+bool IsSecretKey(const ConfigKey& key) {
+  const FormField* field = FindFormField(key.id);
+  return (field && field->rule == ValueRule::Pin) || Lower(key.key).find("password") != std::string::npos;
 }
 
 std::string ValueProblem(const ConfigKey& key, const std::string& value) {

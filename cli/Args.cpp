@@ -7,6 +7,7 @@
 #include "cli/BatchReport.h"
 #include "cmdline/OptionTable.h"
 #include "journal/Journal.h"
+#include "port/PortDiscovery.h"
 #include "protocol/PasswordRule.h"
 #include "protocol/WholeNumber.h"
 #include "settings/Connection.h"
@@ -40,29 +41,57 @@ bool ParseNumber(const std::string& text, int& number) {
   return number > 0;
 }
 
-bool ParsePorts(const std::string& text, Options& o, std::string& error) {
-  for (std::string part : SplitList(text)) {
-    // A device path or a stable name; the ports it may be are known only later.
-    if (part.rfind('/', 0) == 0) {
-      if (std::find(o.portPaths.begin(), o.portPaths.end(), part) != o.portPaths.end()) {
-        error = part + " is given twice";
-        return false;
-      }
-      o.portPaths.push_back(part);
-      continue;
-    }
-    if (Lower(part).rfind("com", 0) == 0) part = part.substr(3);
-    int number = 0;
-    if (!ParseNumber(part, number)) {
-      error = "--port wants a COM number (5 or COM5) or a device (/dev/ttyUSB0), not '" + text + "'";
+// "5" or "COM5": its number.
+bool ParseComNumber(std::string text, int& number) {
+  if (Lower(text).rfind("com", 0) == 0) text = text.substr(3);
+  return ParseNumber(text, number);
+}
+
+// One item of --port: a device path or stable name, a COM number, or a range
+// of COM numbers "33-48" (each of which must be a port, as a single number).
+bool ParsePortItem(const std::string& item, const std::string& text, Options& o, std::string& error) {
+  if (item.rfind('/', 0) == 0) {  // its ports are known only later
+    if (std::find(o.portPaths.begin(), o.portPaths.end(), item) != o.portPaths.end()) {
+      error = item + " is given twice";
       return false;
     }
+    o.portPaths.push_back(item);
+    return true;
+  }
+  const std::size_t dash = item.find('-');
+  int first = 0, last = 0;
+  if (dash == std::string::npos) {
+    if (!ParseComNumber(item, first)) {
+      error = "--port wants a COM number (5 or COM5), a range (33-48) or a device (/dev/ttyUSB0), not '" +
+              text + "'";
+      return false;
+    }
+    last = first;
+  } else if (!ParseComNumber(item.substr(0, dash), first) || !ParseComNumber(item.substr(dash + 1), last)) {
+    error = "--port range '" + item + "' wants a COM number on each side of the -, such as 33-48";
+    return false;
+  } else if (last < first) {
+    error = "--port range '" + item + "' runs backwards: give the lower number first (" +
+            std::to_string(last) + "-" + std::to_string(first) + ")";
+    return false;
+  } else if (last - first >= kMaxPorts) {
+    error = "--port range '" + item + "' names " + std::to_string(last - first + 1) +
+            " ports; a range names at most " + std::to_string(kMaxPorts) + ", the most ports a station lists";
+    return false;
+  }
+  for (int number = first; number <= last; ++number) {
     if (std::find(o.ports.begin(), o.ports.end(), number) != o.ports.end()) {
       error = "COM" + std::to_string(number) + " is given twice";
       return false;
     }
     o.ports.push_back(number);
   }
+  return true;
+}
+
+bool ParsePorts(const std::string& text, Options& o, std::string& error) {
+  for (const std::string& item : SplitList(text))
+    if (!ParsePortItem(item, text, o, error)) return false;
   return true;
 }
 
@@ -85,30 +114,28 @@ struct CommandUsage {
   const char* text;
 };
 
+// Each text's lines as the usage shows them, at column 24.
 const CommandUsage kCommandUsage[] = {
-    {Command::Ports, "ports",
-     "list the serial ports: COM number, device, stable names\n(/dev/serial/by-id) and whether each opens "
-     "(and why not)"},
-    {Command::Read, "read -o FILE",
-     "read every settings group into a config file, written\nas Save Config File writes it"},
-    {Command::Write, "write FILE",
-     "send the file's settings: every settings group it holds,\nin Send All order, with the fences "
-     "(ID_1..ID_4) and keypad\n"
-     "rows (Key0..Key4) its flags tick; RVRTO is never sent"},
-    {Command::Diff, "diff FILE",
-     "read the tracker and list every key that differs from the\nfile (groups present in the file)"},
+    {Command::Ports, "ports", R"(list the serial ports: COM number, device, stable names
+(/dev/serial/by-id) and whether each opens (and why not))"},
+    {Command::Read, "read -o FILE", R"(read every settings group into a config file, written
+as Save Config File writes it)"},
+    {Command::Write, "write FILE", R"(send the file's settings: every settings group it holds,
+in Send All order, with the fences (ID_1..ID_4) and keypad
+rows (Key0..Key4) its flags tick; RVRTO is never sent)"},
+    {Command::Diff, "diff FILE", R"(read the tracker and list every key that differs from the
+file (groups present in the file))"},
     {Command::Verify, "verify FILE", "write FILE, then read it back and compare what was sent"},
-    {Command::Identify, "identify",
-     "ask each tracker which it is: IMEI, ICCID, firmware and\nsignal, in one wake-up; a table or JSON "
-     "Lines"},
-    {Command::Provision, "provision TEMPLATE",
-     "write TEMPLATE with each tracker's own row of\n--table CSV merged over it (the row keyed by its "
-     "IMEI\nor "
-     "COM, or dealt out with --assign), then read it back\nand compare; each tracker is journaled"},
-    {Command::Journal, "journal [devices|push]",
-     "list the provisioning journal, newest first (read, write,\ndiff, verify and provision add a row per "
-     "tracker); "
-     "devices: one line\nper IMEI as last seen; push: send the rows that wait to\nthe shared server"},
+    {Command::Identify, "identify", R"(ask each tracker which it is: IMEI, ICCID, firmware and
+signal, in one wake-up; a table or JSON Lines)"},
+    {Command::Provision, "provision TEMPLATE", R"(write TEMPLATE with each tracker's own row of
+--table CSV merged over it (the row keyed by its IMEI
+or COM, or dealt out with --assign), then read it back
+and compare; each tracker is journaled)"},
+    {Command::Journal, "journal [devices|push]", R"(list the provisioning journal, newest first (read, write,
+diff, verify and provision add a row per tracker); devices: one line
+per IMEI as last seen; push: send the rows that wait to
+the shared server)"},
 };
 
 std::string CommandLines(Command only) {
@@ -145,7 +172,7 @@ COptionTable OptionTable(Options& o) {
   return COptionTable({
       {"-p,--port", "N",
        "COM number (5 or COM5) or device (/dev/ttyUSB0, a\n/dev/serial/by-id name); repeat it, or give "
-       "5,6,7, to\nwork on several trackers at once",
+       "a list\nsuch as 5,6,7, a range 33-48 or both (33,35,40-44), to\nwork on several trackers at once",
        [&o](const std::string& value, std::string& error) { return ParsePorts(value, o, error); },
        kConnecting},
       {"-b,--baud", "RATE", BaudListText(" or "),
@@ -214,7 +241,8 @@ COptionTable OptionTable(Options& o) {
       {"--table",
        "CSV",
        "provision: the per-tracker table; one row per tracker,\nkeyed by an IMEI or COM column, every "
-       "other column\nSECTION/Key overriding the template (an empty cell keeps it)",
+       "other column\nSECTION/Key overriding the template (an empty cell keeps it),\nRVSRI/IP or RVBEI/IP "
+       "as a.b.c.d, or #Name for notes",
        nonEmpty(o.table, "--table needs a CSV file"),
        {"provision"}},
       {"--assign",

@@ -373,6 +373,7 @@ int DryRun(const Options& o, const JobPlan& plan, const std::vector<Target>& tar
                                               plan.connection.password, {}, t.port, t.device, false);
       r.rowKey = d.rowKey;
       r.capped = d.capped;
+      CarryRowNotes(d, r);
       if (d.write) {
         r.wouldSend = LinesToSend(plan, d.values);
       } else {

@@ -36,6 +36,14 @@ std::string JsonList(const std::vector<std::string>& items) {
   return text + "]";
 }
 
+// [{"column":"#Vehicle","text":"Van 12"},...] in column order.
+std::string TableNotes(const PortReport& r) {
+  std::string list = "[";
+  for (const auto& [column, text] : r.tableNotes)
+    list += (list.size() > 1 ? "," : "") + CJsonObject().Text("column", column).Text("text", text).Done();
+  return list + "]";
+}
+
 // A number, or null when it is unknown (negative).
 std::string Number(int value) { return value < 0 ? "null" : std::to_string(value); }
 
@@ -106,6 +114,8 @@ void PrintText(std::ostream& out, const PortReport& r, bool quiet) {
         << Quoted(d.fileValue) << " tracker " << Quoted(d.trackerValue) << "\n";
   for (const std::string& c : r.capped) out << who << " capped: " << EscapeControlBytes(c) << "\n";
   for (const std::string& n : r.notes) out << who << " note: " << EscapeControlBytes(n) << "\n";
+  for (const auto& [column, text] : r.tableNotes)
+    out << who << " " << EscapeControlBytes(column) << ": " << Quoted(text) << "\n";
 }
 
 void PrintJson(std::ostream& out, const PortReport& r) {
@@ -143,6 +153,7 @@ void PrintJson(std::ostream& out, const PortReport& r) {
              .Raw("differences", differences + "]")
              .Raw("capped", JsonList(r.capped))
              .Raw("notes", JsonList(r.notes))
+             .Raw("tableNotes", TableNotes(r))
              .Raw("wouldSend", JsonList(r.wouldSend))
              .Text("logError", r.logError)
              .Raw("seconds", seconds.str())

@@ -28,7 +28,25 @@ struct BadTable {
 TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
   const std::vector<BadTable> cases = {
       {"unknown column", "IMEI,RVPIN/Pine\n" + kImei + ",1234\n", ":1: column RVPIN/Pine: is not a key"},
-      {"not SECTION/Key", "IMEI,Phone\n" + kImei + ",1\n", ":1: column Phone: is not a column"},
+      {"not SECTION/Key", "IMEI,Phone\n" + kImei + ",1\n",
+       ":1: column Phone: is not a column this table may have (IMEI, COM or SECTION/Key): to keep it as "
+       "notes, name it #Phone"},
+      {"no such section", "IMEI,Fleet/Owner,RVPIN/PIN\n" + kImei + ",x,1234\n", "name it #Fleet/Owner"},
+      {"an address key close to IP", "IMEI,RVSRI/IP Address\n" + kImei + ",1\n",
+       ":1: column RVSRI/IP Address: is not a key of the config file: the address is RVSRI/IP (a.b.c.d) or"},
+      {"dotted address and its octets", "IMEI,rvsri/ip,RVSRI/IP3\n" + kImei + ",10.0.0.1,5\n",
+       ":1: column RVSRI/IP: and RVSRI/IP3 name the same address: give it either as RVSRI/IP (a.b.c.d) or as "
+       "RVSRI/IP1 to RVSRI/IP4"},
+      {"three parts", "COM,RVSRI/IP\n5,10.0.1\n",
+       ":2: column RVSRI/IP: '10.0.1' is not an address a.b.c.d (each part 0 to 255): it has 3 parts"},
+      {"a part over 255", "COM,RVSRI/IP\n5,10.0.256.1\n",
+       "'10.0.256.1' is not an address a.b.c.d (each part 0 to 255): part 3 is '256'"},
+      {"a number with spaces still checked", "COM,RVWLT/Numb1\n5, 0170 12a4\n",
+       ":2: column RVWLT/Numb1: White Number 1: '017012a4' is not digits only"},
+      {"a phone number of separators alone", "COM,RVKPN/PhoneNum1\n5,-\n",
+       ":2: column RVKPN/PhoneNum1: Phone Number 1: '-' is not digits"},
+      {"a separator in a number cell", "COM,RVSRI/ServerPort\n5,60-01\n",
+       ":2: column RVSRI/ServerPort: Server Port: '60-01' is not digits"},
       {"section not in the template", "IMEI,RVTRI/SendInterval\n" + kImei + ",5\n",
        ":1: column RVTRI/SendInterval: is in a group the template does not send"},
       {"RVRTO is never sent", "IMEI,RVRTO/CmdOptionIdx\n" + kImei + ",1\n",

@@ -27,6 +27,16 @@ std::string ValueOf(const CFormValues& values, const std::string& column) {
   }
 }
 
+// The table `csv` as fleet.csv in `dir`, read; it must pass.
+FleetTable Loaded(const TempDir& dir, const std::string& csv) {
+  WriteFile(dir / "fleet.csv", csv);
+  FleetTable table;
+  std::vector<std::string> problems;
+  EXPECT_TRUE(LoadFleetTable(dir / "fleet.csv", kTemplate, table, problems))
+      << (problems.empty() ? "" : problems.front());
+  return table;
+}
+
 struct GoodTable {
   const char* name;
   std::string csv;
@@ -75,11 +85,7 @@ TEST(FleetTableTest, ReadsGoodTablesAndMergesTheirRows) {
   for (const GoodTable& c : cases) {
     SCOPED_TRACE(c.name);
     TempDir dir;
-    WriteFile(dir / "fleet.csv", c.csv);
-    FleetTable table;
-    std::vector<std::string> problems;
-    ASSERT_TRUE(LoadFleetTable(dir / "fleet.csv", kTemplate, table, problems))
-        << (problems.empty() ? "" : problems.front());
+    const FleetTable table = Loaded(dir, c.csv);
     EXPECT_EQ(table.keyKind, c.kind);
     ASSERT_EQ(table.rows.size(), 2u);
     EXPECT_EQ(table.rows[0].line, 2);
@@ -102,6 +108,33 @@ TEST(FleetTableTest, ReadsGoodTablesAndMergesTheirRows) {
       EXPECT_EQ(ValueOf(values, c.keptColumn), "7");
     }
   }
+}
+
+// Notes kept with their row, an address in one dotted cell, numbers tidied
+// with a line naming each changed cell (not the PIN's value), text kept.
+TEST(FleetTableTest, KeepsNotesSplitsDottedAddressesAndTidiesNumbers) {
+  TempDir dir;
+  const FleetTable table =
+      Loaded(dir,
+             "COM;RVKPN/PhoneNum1;RVWLT/Numb1;RVSRI/ServerPort;RVPIN/PIN;RVSRI/APN;RVSRI/IP;#Note;#Depot\n"
+             "5;+49 (151) 700-00/00; 0151 234 ;5\u00A0000;98 76;my apn ; 10. 0.0.1; a b ;\n"
+             "6;1;2;3;1234;a;1.1.1.1;;\n");
+  ASSERT_EQ(table.rows.size(), 2u);
+  CFormValues values;
+  MergeRow(table.rows[0], values);
+  std::string merged;
+  for (const char* column : {"RVKPN/PhoneNum1", "RVWLT/Numb1", "RVSRI/ServerPort", "RVPIN/PIN", "RVSRI/APN",
+                             "RVSRI/IP1", "RVSRI/IP4"})
+    merged += ValueOf(values, column) + "|";
+  EXPECT_EQ(merged, "+491517000000|0151234|5000|9876|my apn |10|1|");
+  EXPECT_EQ(table.rows[0].notes, (std::vector<std::pair<std::string, std::string>>{{"#Note", " a b "}}));
+  const std::string at = dir / "fleet.csv:2: column ";
+  EXPECT_EQ(table.rows[0].tidied,
+            (std::vector<std::string>{at + "RVKPN/PhoneNum1: '+49 (151) 700-00/00' -> '+491517000000'",
+                                      at + "RVWLT/Numb1: ' 0151 234 ' -> '0151234'",
+                                      at + "RVSRI/ServerPort: '5\u00A0000' -> '5000'",
+                                      at + "RVPIN/PIN: spaces removed (a secret: its value is not shown)",
+                                      at + "RVSRI/IP: ' 10. 0.0.1' -> '10.0.0.1'"}));
 }
 
 }  // namespace

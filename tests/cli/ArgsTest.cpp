@@ -4,6 +4,7 @@
 #include "../support/HostileValues.h"
 #include "../support/TestSupport.h"
 #include "cli/Args.h"
+#include "port/PortDiscovery.h"
 #include "settings/Connection.h"
 
 using namespace kestrun;
@@ -228,4 +229,27 @@ TEST(ArgsTest, JournalTakesItsFiltersAndOnlyThem) {
   EXPECT_EQ(o.since, "2026-12-01T08:00:00Z");
   EXPECT_EQ(o.imei, "351756051523999");
   EXPECT_TRUE(o.csv);
+}
+
+// --port ranges: each port once; refused when empty, reversed or too long.
+TEST(ArgsTest, PortRangesNameEachPortOnce) {
+  const struct {
+    std::string value;
+    std::vector<int> ports;  // empty: refused
+    const char* refusal;
+  } rows[] = {
+      {"33,35,40-42", {33, 35, 40, 41, 42}, nullptr},
+      {"COM7-com8,5-5", {7, 8, 5}, nullptr},
+      {"48-33", {}, "--port range '48-33' runs backwards: give the lower number first (33-48)"},
+      {"33-", {}, "--port range '33-' wants a COM number on each side of the -"},
+      {"1-" + std::to_string(kMaxPorts + 1), {}, "ports; a range names at most"},
+      {"33-40,35", {}, "COM35 is given twice"},
+  };
+  for (const auto& row : rows) {
+    if (row.ports.empty())
+      EXPECT_NE(Refused({"verify", "f.ini", "--port", row.value}).find(row.refusal), std::string::npos)
+          << row.value;
+    else
+      EXPECT_EQ(Parse({"verify", "f.ini", "-p", row.value}).ports, row.ports) << row.value;
+  }
 }

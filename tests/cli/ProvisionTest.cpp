@@ -451,3 +451,40 @@ TEST_F(ProvisionTest, ARowTheJournalRefusedIsNotRecordedInTheReportAndGives5) {
   EXPECT_NE(report.find(",5,"), std::string::npos) << report;
   EXPECT_NE(report.find("not recorded in the journal: "), std::string::npos) << report;
 }
+
+// A table with a column of notes, the address as one dotted cell and phone
+// numbers with spaces: each tracker takes its address and tidied number but
+// never its notes; the report shows the notes and names every tidied cell.
+TEST_F(ProvisionTest, SpreadsheetTableWithNotesDottedAddressAndSpacedNumbers) {
+  AddSimulators({81, 82});
+  const struct {
+    int port;
+    std::string vehicle, address, phone, tidiedPhone;
+  } trackers[] = {{81, "Van 12", "192.168.40.7", "+49 151 7000 001", "+491517000001"},
+                  {82, "Van 14", "172.16.0.9", "0151 (7000) 002", "01517000002"}};
+  std::string csv = "IMEI,#Vehicle,RVSRI/IP,RVKPN/PhoneNum1\n";
+  for (const auto& t : trackers)
+    csv += sim::SimImei(t.port) + "," + t.vehicle + "," + t.address + "," + t.phone + "\n";
+  const std::string table = Table("sheet.csv", csv);
+  const Result r = Run({"provision", dir / "fleet.ini", "--table", table, "-p", "81-82"});
+  ASSERT_EQ(r.code, 0) << r.err << r.out;
+  std::map<int, Json> reports;
+  for (const Json& o : JsonLines(r.out)) reports[static_cast<int>(o["port"].number)] = o;
+  for (const auto& t : trackers) {
+    SCOPED_TRACE(t.port);
+    EXPECT_TRUE(Took(t.port, "," + t.address + ","));
+    EXPECT_TRUE(Took(t.port, "," + t.tidiedPhone + ","));
+    EXPECT_FALSE(Took(t.port, t.vehicle));
+    const Json& o = reports.at(t.port);
+    const Json& note = o["tableNotes"].items.at(0);
+    EXPECT_EQ(note["column"].string + ": " + note["text"].string, "#Vehicle: " + t.vehicle);
+    EXPECT_EQ(o["notes"].items.at(0).string, table + ":" + std::to_string(&t - trackers + 2) +
+                                                 ": column RVKPN/PhoneNum1: '" + t.phone + "' -> '" +
+                                                 t.tidiedPhone + "'");
+  }
+  // The text of a dry run shows the notes.
+  std::ostringstream out, err;
+  RunCli({"provision", dir / "fleet.ini", "--table", table, "-p", "81", "--dry-run", "--pacing", "fast"}, out,
+         err, env);
+  EXPECT_NE(out.str().find("COM81 #Vehicle: \"Van 12\"\n"), std::string::npos) << out.str() << err.str();
+}
