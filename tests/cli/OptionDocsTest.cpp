@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <regex>
 
 #include "../support/TestFiles.h"
 #include "cli/Args.h"
@@ -15,14 +16,9 @@ namespace {
 
 using Entries = std::map<std::string, std::string>;  // "-p, --port N" -> its text
 
+// White space runs as one space, none at the ends.
 std::string Squeeze(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n' || c == '\t') c = ' ';
-    if (c != ' ' || (!out.empty() && out.back() != ' ')) out += c;
-  }
-  while (!out.empty() && out.back() == ' ') out.pop_back();
-  return out;
+  return std::regex_replace(std::regex_replace(text, std::regex("\\s+"), " "), std::regex("^ | $"), "");
 }
 
 std::string Replace(std::string text, const std::string& from, const std::string& to) {
@@ -55,8 +51,8 @@ std::string RoffLine(const std::string& line) {
     }
     text = joined;
   }
-  for (const char* font : {"\\fB", "\\fI", "\\fR", "\\fP", "\\&"}) text = Replace(text, font, "");
-  for (const char* quote : {"\\(lq", "\\(rq"}) text = Replace(text, quote, "\"");
+  text = std::regex_replace(text, std::regex(R"(\\f[BIRP]|\\&)"), "");
+  text = std::regex_replace(text, std::regex(R"(\\\((lq|rq))"), "\"");
   return Replace(Replace(text, "\\-", "-"), "\\e", "\\");
 }
 
@@ -102,11 +98,6 @@ std::string NamesOf(const std::string& tag) {
   return tag;
 }
 
-std::string FirstLower(std::string text) {
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
-}
-
 }  // namespace
 
 TEST(OptionDocsTest, ManPageAndReadmeDescribeEveryOptionWithItsHelpText) {
@@ -122,9 +113,11 @@ TEST(OptionDocsTest, ManPageAndReadmeDescribeEveryOptionWithItsHelpText) {
       names[NamesOf(Tag(spec))] = true;
       const auto entry = entries.find(Tag(spec));
       ASSERT_NE(entry, entries.end()) << doc << " has no entry " << Tag(spec);
-      const std::string help = Squeeze(spec.help);
-      EXPECT_EQ(FirstLower(entry->second.substr(0, help.size())), FirstLower(help))
-          << doc << ", " << entry->first << ": the text opens otherwise than the help";
+      const std::string help = Squeeze(spec.help), opening = entry->second.substr(0, help.size());
+      EXPECT_TRUE(opening.substr(1) == help.substr(1) && std::tolower(opening[0]) == std::tolower(help[0]))
+          << doc << ", " << entry->first << ": the text opens otherwise than the help:\n"
+          << opening << "\n"
+          << help;
     }
     for (const auto& entry : entries)
       EXPECT_TRUE(names.count(NamesOf(entry.first))) << doc << " documents " << entry.first << ", no option";

@@ -21,25 +21,20 @@ never: ui -> cli
 
 # (what, rules block, {file: text}, fault expected in the output or None)
 CASES = [
-    ("a room below", RULES, {"engine/A.cpp": '#include "protocol/B.h"\n'}, None),
     ("a room above", RULES, {"protocol/A.cpp": '#include "engine/B.h"\n'},
      'protocol/A.cpp:1: #include "engine/B.h": protocol/ may not include engine/'),
     ("a path up from a subfolder", RULES, {"engine/sub/A.cpp": '#include "../../ui/W.h"\n', "ui/W.h": ""},
      "engine/ may not include ui/"),
     ("tests beside their support", RULES, {"tests/x/A.cpp": '#include "../support/S.h"\n', "tests/support/S.h": ""},
      None),
-    ("Qt in the widgets", RULES, {"ui/W.cpp": "#include <QWidget>\n#include <QtWidgets/QLabel>\n"}, None),
     ("Qt in a plain room", RULES, {"engine/A.cpp": "#include <vector>\n  #  include <QtCore>\n"},
      "engine/A.cpp:2: #include <QtCore>: Qt outside the rooms that may include it (tests, ui)"),
-    ("front ends into each other", RULES.replace("ui: engine", "ui: cli engine"), {"ui/W.cpp": '#include "cli/C.h"\n'},
-     "ui/W.cpp:1: #include \"cli/C.h\": ui/ may not include cli/"),
-    ("a rule that lets a forbidden pair through", RULES.replace("ui: engine", "ui: cli engine"), {},
+    ("a forbidden pair let through", RULES.replace("ui: engine", "ui: cli engine"), {"ui/W.cpp": '#include "cli/C.h"\n'},
      "the rooms block lets ui/ include cli/, which 'never' forbids"),
     ("a circle", RULES.replace("protocol:", "protocol: engine"),
      {"protocol/A.h": '#include "engine/B.h"\n', "engine/B.h": '#include "protocol/A.h"\n'},
      "includes go in a circle: engine/ -> protocol/ -> engine/"),
     ("a folder that is no room", RULES, {"stray/A.cpp": ""}, "stray/: holds C++ sources but is no room"),
-    ("a room the rules name but do not list", RULES + "qt: window\n", {}, "names rooms it does not list: window"),
     ("two blocks", RULES + "```\n\n```rooms\n", {}, "must hold one ```rooms block, it holds 2"),
 ]
 
