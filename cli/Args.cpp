@@ -134,8 +134,8 @@ std::string CommandLines(Command only) {
 }
 
 const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify", "identify", "provision"};
-const std::vector<std::string> kJournaled = {"read",      "write",   "diff",  "verify", "identify",
-                                             "provision", "journal", "labels"};
+const std::vector<std::string> kJournaled = {"read",     "write",     "diff",    "verify",
+                                             "identify", "provision", "journal", "labels"};
 
 // The option table of rv450-cli; each option's `take` fills `o`.
 COptionTable OptionTable(Options& o) {
@@ -370,7 +370,9 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
 
   if (operands.empty()) {
-    error = "no command given (ports, read, write, diff, verify, identify, provision, journal or labels; see --help)";
+    error =
+        "no command given (ports, read, write, diff, verify, identify, provision, journal or labels; see "
+        "--help)";
     return false;
   }
   options.command = CommandFor(operands[0]);
