@@ -244,8 +244,8 @@ COptionTable OptionTable(Options& o) {
        {"read", "labels"}},
       {"--layout",
        "NAME",
-       "labels: a4-3x8 (A4 sheets of 3 x 8 labels of 70 x 36 mm,\nthe default) or 62x29 (one 62 x 29 mm "
-       "label a page,\nfor label printers)",
+       "labels: a4-3x8 (A4, 3 x 8 labels of 70 x 36 mm, the\ndefault) or 62x29 (one 62 x 29 mm label a "
+       "page, for\nlabel printers)",
        [&o](const std::string& value, std::string& error) {
          if (ParseLabelLayout(value, o.layout)) return true;
          error = "--layout must be " + JoinedWith(LabelLayoutNames(), " or ") + ", not '" + value + "'";
