@@ -28,6 +28,7 @@ const char* CommandName(Command command) {
     case Command::Journal: return "journal";
     case Command::Identify: return "identify";
     case Command::Provision: return "provision";
+    case Command::Labels: return "labels";
     case Command::None: break;
   }
   return "";

@@ -12,7 +12,7 @@
 
 namespace kestrun::batch {
 
-enum class Command { None, Ports, Read, Write, Diff, Verify, Identify, Journal, Provision };
+enum class Command { None, Ports, Read, Write, Diff, Verify, Identify, Journal, Provision, Labels };
 
 // Exit codes; with several ports the highest one wins.
 enum ExitCode {

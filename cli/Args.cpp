@@ -9,6 +9,7 @@
 #include "journal/Journal.h"
 #include "port/PortDiscovery.h"
 #include "protocol/PasswordRule.h"
+#include "protocol/TextList.h"
 #include "protocol/WholeNumber.h"
 #include "settings/Connection.h"
 
@@ -104,6 +105,7 @@ Command CommandFor(const std::string& word) {
   if (word == "journal") return Command::Journal;
   if (word == "identify") return Command::Identify;
   if (word == "provision") return Command::Provision;
+  if (word == "labels") return Command::Labels;
   return Command::None;
 }
 
@@ -136,6 +138,9 @@ and compare; each tracker is journaled)"},
 diff, verify and provision add a row per tracker); devices: one line
 per IMEI as last seen; push: send the rows that wait to
 the shared server)"},
+    {Command::Labels, "labels -o FILE.pdf", R"(a PDF of labels, one per tracker of the journal as last
+seen (--imei, --since and --outcome narrow them): IMEI
+(as text and QR code), ICCID, firmware and date)"},
 };
 
 std::string CommandLines(Command only) {
@@ -156,8 +161,8 @@ std::string CommandLines(Command only) {
 }
 
 const std::vector<std::string> kConnecting = {"read", "write", "diff", "verify", "identify", "provision"};
-const std::vector<std::string> kJournaled = {"read",     "write",     "diff",   "verify",
-                                             "identify", "provision", "journal"};
+const std::vector<std::string> kJournaled = {"read",     "write",     "diff",    "verify",
+                                             "identify", "provision", "journal", "labels"};
 
 // The option table of rv450-cli; each option's `take` fills `o`.
 COptionTable OptionTable(Options& o) {
@@ -258,12 +263,23 @@ COptionTable OptionTable(Options& o) {
        {"provision"}},
       {"-o,--output",
        "FILE",
-       "the file read writes; with several ports each gets\n-<IMEI> (or -COM<N>) before its extension",
+       "the file read writes; with several ports each gets\n-<IMEI> (or -COM<N>) before its extension; "
+       "labels:\nthe PDF",
        [&o](const std::string& value, std::string&) {
          o.outputFile = value;
          return true;
        },
-       {"read"}},
+       {"read", "labels"}},
+      {"--layout",
+       "NAME",
+       "labels: a4-3x8 (A4, 3 x 8 labels of 70 x 36 mm, the\ndefault) or 62x29 (one 62 x 29 mm label a "
+       "page, for\nlabel printers)",
+       [&o](const std::string& value, std::string& error) {
+         if (ParseLabelLayout(value, o.layout)) return true;
+         error = "--layout must be " + JoinedWith(LabelLayoutNames(), " or ") + ", not '" + value + "'";
+         return false;
+       },
+       {"labels"}},
       {"--no-identify",
        "",
        "no identity queries (IMEI, ICCID, signal) after the\nwake-up, no second AT+CGSN at the end of write "
@@ -291,7 +307,7 @@ COptionTable OptionTable(Options& o) {
       {"--imei",
        "IMEI",
        "journal: only this tracker's rows; provision: only the\ntrackers with these IMEIs (a comma list) are "
-       "written,\nthe others are skipped",
+       "written,\nthe others are skipped; labels: these trackers' labels",
        [&o](const std::string& value, std::string& error) {
          if (value.empty()) {
            error = "--imei needs a number";
@@ -302,7 +318,7 @@ COptionTable OptionTable(Options& o) {
            if (std::find(o.imeis.begin(), o.imeis.end(), part) == o.imeis.end()) o.imeis.push_back(part);
          return true;
        },
-       {"journal", "provision"}},
+       {"journal", "provision", "labels"}},
       {"--since",
        "UTC",
        "only rows from then on: 2026-12-01 or 2026-12-01T08:00",
@@ -311,13 +327,13 @@ COptionTable OptionTable(Options& o) {
          error = "--since wants 2026-12-01 or 2026-12-01T08:00 (UTC), not '" + value + "'";
          return false;
        },
-       {"journal"}},
+       {"journal", "labels"}},
       {"--outcome",
        "WORD",
        "only rows with this outcome (ok, tracker-failed, ...);\nfailed: every failed tracker (status 3 and "
        "up, or\ndifferences after a write)",
        nonEmpty(o.outcome, "--outcome needs a word"),
-       {"journal"}},
+       {"journal", "labels"}},
       {"--csv", "", "comma-separated values with a header line", flag(o.csv), {"journal"}},
       {"--json", "",
        "JSON Lines: one object per port on standard output\n(members: man rv450-cli, JSON OUTPUT)",
@@ -370,7 +386,7 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
       options.command = CommandFor(operands[0]);
       if (options.command == Command::None) {
         error = "unknown command '" + operands[0] +
-                "' (ports, read, write, diff, verify, identify, provision or journal)";
+                "' (ports, read, write, diff, verify, identify, provision, journal or labels)";
         return false;
       }
     }
@@ -382,13 +398,15 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
 
   if (operands.empty()) {
-    error = "no command given (ports, read, write, diff, verify, identify, provision or journal; see --help)";
+    error =
+        "no command given (ports, read, write, diff, verify, identify, provision, journal or labels; see "
+        "--help)";
     return false;
   }
   options.command = CommandFor(operands[0]);
   if (options.command == Command::None) {
     error = "unknown command '" + operands[0] +
-            "' (ports, read, write, diff, verify, identify, provision or journal)";
+            "' (ports, read, write, diff, verify, identify, provision, journal or labels)";
     return false;
   }
   const std::string name = operands[0];
@@ -453,6 +471,10 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
   if (options.command == Command::Read && options.outputFile.empty()) {
     error = "read needs -o FILE, the config file to write";
+    return false;
+  }
+  if (options.command == Command::Labels && options.outputFile.empty()) {
+    error = "labels needs -o FILE.pdf, the PDF to write";
     return false;
   }
   return true;

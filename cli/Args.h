@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/LabelLayout.h"
 #include "batch/PortReport.h"
 #include "cmdline/OptionTable.h"
 #include "port/Pacing.h"
@@ -17,7 +18,7 @@ struct Options {
   bool help = false;
   bool version = false;
   std::string file;                    // the config file of write, diff and verify; provision's template
-  std::string outputFile;              // -o of read
+  std::string outputFile;              // -o of read and labels
   std::vector<int> ports;              // in the order given, no duplicates
   std::vector<std::string> portPaths;  // --port /dev/...: devices to find among the ports
   std::optional<int> baudRate;
@@ -43,6 +44,7 @@ struct Options {
   bool assign = false;             // provision --assign
   bool skipDone = false;           // provision --skip-done
   std::vector<std::string> imeis;  // provision --imei LIST
+  batch::LabelLayout layout = batch::LabelLayout::A4Grid3x8;  // labels --layout
 };
 
 // Parses the arguments after the program name. False with `error` set (one

@@ -19,6 +19,7 @@
 #include "cli/Args.h"
 #include "cli/BatchReport.h"
 #include "cli/JournalCommand.h"
+#include "cli/LabelsCommand.h"
 #include "cli/PasswordSource.h"
 #include "cli/PortList.h"
 #include "cli/Progress.h"
@@ -551,6 +552,7 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
            "give the server through RV450_JOURNAL, and the password through libpq's password file "
            "(~/.pgpass) or PGPASSWORD\n";
   if (o.command == Command::Journal) return RunJournal(o, journalPath, out, err);
+  if (o.command == Command::Labels) return RunLabels(o, journalPath, out, err);
 
   Connections c;
   if (!ResolveConnection(o, env, err, c, error)) return fail(error);

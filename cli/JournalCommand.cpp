@@ -158,15 +158,29 @@ const std::vector<std::string>& JournalOutcomes() {
   return words;
 }
 
+bool JournalQueryOf(const Options& o, journal::JournalQuery& query, std::string& error) {
+  const std::vector<std::string>& words = JournalOutcomes();
+  if (!o.outcome.empty() && std::find(words.begin(), words.end(), o.outcome) == words.end()) {
+    error = "--outcome '" + o.outcome + "' is no outcome; use one of " + JoinedWith(words, ",");
+    return false;
+  }
+  query = journal::JournalQuery();
+  query.imei = o.imei;
+  query.since = o.since;
+  query.failed = o.outcome == kFailedOutcomes;
+  query.outcome = query.failed ? std::string() : o.outcome;
+  return true;
+}
+
 int RunJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err) {
   if (o.journalPush) return PushJournal(o, target, out, err);
   auto refuse = [&err](const std::string& message) {
     err << "rv450-cli: " << EscapeControlBytes(message) << "\n";
     return kExitUsage;
   };
-  const std::vector<std::string>& words = JournalOutcomes();
-  if (!o.outcome.empty() && std::find(words.begin(), words.end(), o.outcome) == words.end())
-    return refuse("--outcome '" + o.outcome + "' is no outcome; use one of " + JoinedWith(words, ","));
+  journal::JournalQuery query;
+  std::string error;
+  if (!JournalQueryOf(o, query, error)) return refuse(error);
   if (o.journalDevices && (!o.imei.empty() || !o.since.empty() || !o.outcome.empty()))
     return refuse(
         "journal devices lists every tracker as last seen; --imei, --since and --outcome "
@@ -174,7 +188,6 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
   const std::string path =
       journal::CJournalStore::IsServer(target) ? journal::CJournal::DefaultPath() : target;
   journal::CJournal db;
-  std::string error;
   if (!db.Open(path, error)) {
     err << "rv450-cli: journal " << EscapeControlBytes(error) << "\n";
     return kExitUsage;
@@ -185,11 +198,6 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
     if ((ok = db.Devices(devices, error))) PrintDevices(out, o, devices);
   } else {
     std::vector<JournalRow> rows;
-    journal::JournalQuery query;
-    query.imei = o.imei;
-    query.since = o.since;
-    query.failed = o.outcome == kFailedOutcomes;
-    query.outcome = query.failed ? std::string() : o.outcome;
     if ((ok = db.Rows(query, rows, error))) PrintRows(out, o, rows);
   }
   out << std::flush;

@@ -30,6 +30,10 @@ constexpr const char* kFailedOutcomes = "failed";
 // The words --outcome takes: every outcome a row can have, and "failed".
 const std::vector<std::string>& JournalOutcomes();
 
+// The rows --imei, --since and --outcome select, as a journal query; false
+// with `error` set (a usage error) when --outcome names no outcome.
+bool JournalQueryOf(const Options& o, journal::JournalQuery& query, std::string& error);
+
 // The journal command: rows (or devices) as a table, CSV or JSON Lines;
 // with a shared server `path` the local journal (the outbox) is listed. Or
 // `journal push`: the rows that wait go to the shared server (exit 5 while it

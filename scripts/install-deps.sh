@@ -8,6 +8,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick fonts-liberation
   clang libclang-rt-14-dev
   libcli11-dev libsqlite3-dev libpq-dev postgresql
+  libqrencode-dev libhpdf-dev zbar-tools poppler-utils
   dpkg-dev file man-db lintian desktop-file-utils appstream librsvg2-bin
   at-spi2-core dbus dbus-x11 python3-gi gir1.2-atspi-2.0
 )

@@ -96,7 +96,7 @@ TEST(ArgsTest, BadCommandLinesSayWhat) {
   EXPECT_NE(Refused({"read"}).find("-o FILE"), std::string::npos);
   EXPECT_NE(Refused({"diff", "a.ini", "b.ini"}).find("unexpected argument 'b.ini'"), std::string::npos);
   EXPECT_NE(Refused({"ports", "extra"}).find("unexpected argument"), std::string::npos);
-  EXPECT_NE(Refused({"write", "a.ini", "-o", "x.ini"}).find("read only"), std::string::npos);
+  EXPECT_NE(Refused({"write", "a.ini", "-o", "x.ini"}).find("-o is for read and labels"), std::string::npos);
   EXPECT_NE(
       Refused({"diff", "a.ini", "--allow-caps"}).find("--allow-caps is for write, verify and provision"),
       std::string::npos);
@@ -212,7 +212,7 @@ TEST(ArgsTest, JournalTakesItsFiltersAndOnlyThem) {
       {{"journal", "--since", "yesterday"}, "--since wants"},
       {{"journal", "--csv", "--json"}, "exclude each other"},
       {{"write", "f.ini", "--journal", "j.sqlite", "--no-journal"}, "exclude each other"},
-      {{"verify", "f.ini", "--imei", "1"}, "--imei is for journal and provision"},
+      {{"verify", "f.ini", "--imei", "1"}, "--imei is for journal, provision and labels"},
       {{"journal", "--port", "5"}, "journal takes no connection options"},
       {{"journal", "devices", "extra"}, "unexpected argument 'devices'"},
   };
