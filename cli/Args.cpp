@@ -262,7 +262,8 @@ COptionTable OptionTable(Options& o) {
        kConnecting},
       {"--imei",
        "IMEI",
-       "journal: only these trackers' rows; provision: only the\ntrackers with these IMEIs (a comma list) are "
+       "journal: only these trackers' rows; provision: only the\ntrackers with these IMEIs (a comma list) "
+       "are "
        "written,\nthe others are skipped",
        [&o](const std::string& value, std::string& error) {
          if (value.empty()) {
@@ -291,9 +292,13 @@ COptionTable OptionTable(Options& o) {
        nonEmpty(o.outcome, "--outcome needs a word"),
        {"journal"}},
       {"--csv", "", "comma-separated values with a header line", flag(o.csv), {"journal"}},
-      {"--latest", "", "each tracker's newest row only (with --outcome failed:\nthe trackers still failing)",
-       flag(o.latest), {"journal"}},
-      {"--limit", "N",
+      {"--latest",
+       "",
+       "each tracker's newest row only (with --outcome failed:\nthe trackers still failing)",
+       flag(o.latest),
+       {"journal"}},
+      {"--limit",
+       "N",
        "at most N rows, newest first (0: all; default: all on a\npipe, 200 on a terminal)",
        [&o](const std::string& value, std::string& error) {
          int number = 0;
@@ -305,9 +310,13 @@ COptionTable OptionTable(Options& o) {
          return false;
        },
        {"journal"}},
-      {"--local", "", "with a shared journal set: this station's rows only,\nwithout asking the server",
-       flag(o.localOnly), {"journal"}},
-      {"--with-columns", "LIST",
+      {"--local",
+       "",
+       "with a shared journal set: this station's rows only,\nwithout asking the server",
+       flag(o.localOnly),
+       {"journal"}},
+      {"--with-columns",
+       "LIST",
        "journal devices: add these notes columns of the table,\nnamed with their # (#Vehicle,#Depot)",
        [&o](const std::string& value, std::string& error) {
          for (const std::string& name : SplitList(value)) {
@@ -319,8 +328,9 @@ COptionTable OptionTable(Options& o) {
                      "' is a SECTION/Key column, which may hold a PIN or a password, and is never exported";
              return false;
            } else {
-             error = "--with-columns takes notes columns named as in the table, with their # (#Vehicle), not '" +
-                     name + "'";
+             error =
+                 "--with-columns takes notes columns named as in the table, with their # (#Vehicle), not '" +
+                 name + "'";
              return false;
            }
          }
@@ -440,8 +450,9 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     return false;
   }
   if (!options.withColumns.empty() && !options.journalDevices) {
-    error = "--with-columns is for 'journal devices' (the rows of 'journal' hold every notes cell in their notes "
-            "column)";
+    error =
+        "--with-columns is for 'journal devices' (the rows of 'journal' hold every notes cell in their notes "
+        "column)";
     return false;
   }
   if (options.dryRun && !options.reportFile.empty()) {

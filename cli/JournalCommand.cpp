@@ -39,7 +39,8 @@ std::string NotesMember(const std::string& notes) {
   if (notes.empty()) return "null";
   if (!journal::ReadNotes(notes, cells)) return JsonString(notes);
   std::string json;
-  for (const auto& [header, text] : cells) json += (json.empty() ? "{" : ",") + JsonString(header) + ":" + JsonString(text);
+  for (const auto& [header, text] : cells)
+    json += (json.empty() ? "{" : ",") + JsonString(header) + ":" + JsonString(text);
   return json.empty() ? "{}" : json + "}";
 }
 
@@ -93,14 +94,16 @@ void PrintDevices(std::ostream& out, const Options& o, const std::vector<journal
                   const char* source) {
   auto columns = [](const journal::DeviceLine& d) {
     return std::vector<std::pair<const char*, std::string>>{
-        {"imei", d.imei},       {"iccid", d.iccid},     {"firmware", d.firmware},
-        {"time", d.time},       {"outcome", d.outcome}, {"settingsHash", d.settingsHash},
-        {"station", d.station}, {"port", d.port},       {"rowKey", d.rowKey},
-        {"lastVerified", d.lastVerified}};
+        {"imei", d.imei},         {"iccid", d.iccid},
+        {"firmware", d.firmware}, {"time", d.time},
+        {"outcome", d.outcome},   {"settingsHash", d.settingsHash},
+        {"station", d.station},   {"port", d.port},
+        {"rowKey", d.rowKey},     {"lastVerified", d.lastVerified}};
   };
   if (o.csv) {
     std::string header;
-    for (const auto& [name, value] : columns(journal::DeviceLine())) header += (header.empty() ? "" : ",") + std::string(name);
+    for (const auto& [name, value] : columns(journal::DeviceLine()))
+      header += (header.empty() ? "" : ",") + std::string(name);
     for (const std::string& name : o.withColumns) header += "," + CsvField(name);
     out << header << "\n";
   }
@@ -205,7 +208,8 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
   return RunJournal(o, target, out, err, &out == &std::cout && OutputIsTerminal());
 }
 
-int RunJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err, bool terminal) {
+int RunJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err,
+               bool terminal) {
   if (o.journalPush) return PushJournal(o, target, out, err);
   const std::vector<std::string>& words = JournalOutcomes();
   if (!o.outcome.empty() && std::find(words.begin(), words.end(), o.outcome) == words.end()) {
@@ -231,7 +235,8 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
     err << "rv450-cli: journal " << EscapeControlBytes(error) << "\n";
     return kExitUsage;
   }
-  if (!listing.warning.empty()) err << "rv450-cli: journal: warning: " << EscapeControlBytes(listing.warning) << "\n";
+  if (!listing.warning.empty())
+    err << "rv450-cli: journal: warning: " << EscapeControlBytes(listing.warning) << "\n";
   const bool shared = journal::CJournalStore::IsServer(target);
   const char* source = !shared ? nullptr : listing.server.empty() ? "local" : "server";
   if (!listing.server.empty() && !o.csv && !o.json)
@@ -247,7 +252,8 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
   out << std::flush;
   if (listing.more)
     err << "rv450-cli: journal: the first " << query.limit << (o.journalDevices ? " trackers" : " rows")
-        << " are shown and more exist; --limit 0 lists them all, --since, --imei or --outcome narrow the list\n";
+        << " are shown and more exist; --limit 0 lists them all, --since, --imei or --outcome narrow the "
+           "list\n";
   return kExitOk;
 }
 

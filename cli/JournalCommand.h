@@ -42,6 +42,7 @@ constexpr int kTerminalRows = 200;
 // them). `terminal`: `out` is a terminal (the listing then stops at
 // kTerminalRows unless --limit is given); the first form asks standard output.
 int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err);
-int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err, bool terminal);
+int RunJournal(const Options& o, const std::string& path, std::ostream& out, std::ostream& err,
+               bool terminal);
 
 }  // namespace kestrun::cli

@@ -155,7 +155,9 @@ bool AddNullableColumns(sqlite3* db, std::string& why) {
   bool ok = Exec(db, "BEGIN IMMEDIATE", why);
   if (ok)  // another program may have added them meanwhile
     for (const JournalColumnDef* c : missing())
-      ok = ok && Exec(db, ("ALTER TABLE journal ADD COLUMN " + std::string(c->sql) + " " + c->sqliteType).c_str(), why);
+      ok = ok &&
+           Exec(db, ("ALTER TABLE journal ADD COLUMN " + std::string(c->sql) + " " + c->sqliteType).c_str(),
+                why);
   ok = ok && Exec(db, "COMMIT", why);
   if (!ok) Exec(db, "ROLLBACK", ignored);
   return ok;
@@ -284,7 +286,8 @@ bool CJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& rows, st
   return Select(RowsSql(query, SqlDialect::Sqlite, Columns()), rows, error);
 }
 
-bool CJournal::Devices(const JournalQuery& query, std::vector<DeviceLine>& devices, std::string& error) const {
+bool CJournal::Devices(const JournalQuery& query, std::vector<DeviceLine>& devices,
+                       std::string& error) const {
   devices.clear();
   JournalQuery newest = query;
   newest.latest = true;

@@ -56,7 +56,7 @@ struct JournalQuery {
   // Each tracker's newest row only (rows without an IMEI left out); `outcome`
   // and `failed` then look at that row, so failed trackers are those still failing.
   bool latest = false;
-  std::vector<std::string> imeis;  // any of these trackers (besides `imei`); empty: every tracker
+  std::vector<std::string> imeis = {};  // any of these trackers (besides `imei`); empty: every tracker
 };
 
 struct ListingSql;
@@ -100,7 +100,9 @@ class CJournal {
   bool Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error) const;
   // One line per IMEI (rows without one are left out), from its newest row,
   // in the order of the IMEIs; `query` narrows them as for Rows with `latest`.
-  bool Devices(std::vector<DeviceLine>& devices, std::string& error) const { return Devices({}, devices, error); }
+  bool Devices(std::vector<DeviceLine>& devices, std::string& error) const {
+    return Devices({}, devices, error);
+  }
   bool Devices(const JournalQuery& query, std::vector<DeviceLine>& devices, std::string& error) const;
   // Deals a row of the table `tableName` (its file's name) to the tracker
   // `imei`: the row it was given before when that is still among `rowIds`,

@@ -18,11 +18,13 @@ bool Read(Source& source, const ListingRequest& request, Listing& listing, std::
   if (request.devices) {
     ok = source.Devices(query, listing.devices, error);
     count = listing.devices.size();
-    if (ok && limit > 0 && count > static_cast<std::size_t>(limit)) listing.devices.resize(static_cast<std::size_t>(limit));
+    if (ok && limit > 0 && count > static_cast<std::size_t>(limit))
+      listing.devices.resize(static_cast<std::size_t>(limit));
   } else {
     ok = source.Rows(query, listing.rows, error);
     count = listing.rows.size();
-    if (ok && limit > 0 && count > static_cast<std::size_t>(limit)) listing.rows.resize(static_cast<std::size_t>(limit));
+    if (ok && limit > 0 && count > static_cast<std::size_t>(limit))
+      listing.rows.resize(static_cast<std::size_t>(limit));
   }
   listing.more = ok && limit > 0 && count > static_cast<std::size_t>(limit);
   return ok;

@@ -38,16 +38,19 @@ ListingSql RowsSql(const JournalQuery& query, SqlDialect dialect, const std::str
   const std::string seq = server ? "received AS seq" : "rowid AS seq";
   const std::string table = server ? "rv450_journal" : "journal";
   std::string inner = "SELECT " + columns + ", " + seq;
-  if (query.latest) inner += ", row_number() OVER (PARTITION BY imei ORDER BY time DESC, " + added + ") AS newest";
+  if (query.latest)
+    inner += ", row_number() OVER (PARTITION BY imei ORDER BY time DESC, " + added + ") AS newest";
   inner += " FROM " + table + " WHERE TRUE" + before;
-  sql.text = "SELECT " + columns + " FROM (" + inner + ") j WHERE TRUE" + (query.latest ? " AND newest = 1" : "") +
-             after + " ORDER BY " + (byImei ? "imei, " : "") + "time DESC, " + order;
+  sql.text = "SELECT " + columns + " FROM (" + inner + ") j WHERE TRUE" +
+             (query.latest ? " AND newest = 1" : "") + after + " ORDER BY " + (byImei ? "imei, " : "") +
+             "time DESC, " + order;
   if (query.limit > 0) sql.text += " LIMIT " + std::to_string(query.limit);
   return sql;
 }
 
 std::string VerifiedSql(SqlDialect dialect) {
-  return std::string("SELECT imei, max(time) FROM ") + (dialect == SqlDialect::Postgres ? "rv450_journal" : "journal") +
+  return std::string("SELECT imei, max(time) FROM ") +
+         (dialect == SqlDialect::Postgres ? "rv450_journal" : "journal") +
          " WHERE imei <> '' AND outcome = 'equal' AND command IN ('verify', 'provision') GROUP BY imei";
 }
 
@@ -56,8 +59,8 @@ std::vector<DeviceLine> DevicesFrom(const std::vector<JournalRow>& newest,
   std::vector<DeviceLine> devices;
   for (const JournalRow& r : newest) {
     const auto it = verified.find(r.imei);
-    devices.push_back({r.imei, r.iccid, r.firmware, r.time, r.outcome, r.settingsHash, r.station, r.port, r.rowKey,
-                       r.notes, it == verified.end() ? "" : it->second});
+    devices.push_back({r.imei, r.iccid, r.firmware, r.time, r.outcome, r.settingsHash, r.station, r.port,
+                       r.rowKey, r.notes, it == verified.end() ? "" : it->second});
   }
   return devices;
 }

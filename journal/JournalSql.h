@@ -20,7 +20,8 @@ struct ListingSql {
 
 // SELECT `columns` of the rows `query` asks for: newest first, or by IMEI
 // (`byImei`, for devices), at most query.limit of them (0: all).
-ListingSql RowsSql(const JournalQuery& query, SqlDialect dialect, const std::string& columns, bool byImei = false);
+ListingSql RowsSql(const JournalQuery& query, SqlDialect dialect, const std::string& columns,
+                   bool byImei = false);
 
 // Pairs of IMEI and the time of its newest verify or provision whose read-back was equal.
 std::string VerifiedSql(SqlDialect dialect);

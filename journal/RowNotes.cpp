@@ -46,7 +46,8 @@ class CNotesReader {
 
  private:
   void Blank() {
-    while (at_ < t_.size() && (t_[at_] == ' ' || t_[at_] == '\t' || t_[at_] == '\n' || t_[at_] == '\r')) ++at_;
+    while (at_ < t_.size() && (t_[at_] == ' ' || t_[at_] == '\t' || t_[at_] == '\n' || t_[at_] == '\r'))
+      ++at_;
   }
   bool Take(char c) {
     Blank();
@@ -101,7 +102,9 @@ class CNotesReader {
       if (at_ >= t_.size()) return false;
       const char e = t_[at_++];
       switch (e) {
-        case '"': case '\\': case '/': out += e; break;
+        case '"':
+        case '\\':
+        case '/': out += e; break;
         case 'b': out += '\b'; break;
         case 'f': out += '\f'; break;
         case 'n': out += '\n'; break;
@@ -111,7 +114,8 @@ class CNotesReader {
           unsigned code = 0, low = 0;
           if (!Hex4(code)) return false;
           // A pair of surrogates is one character beyond U+FFFF.
-          if (code >= 0xd800 && code < 0xdc00 && at_ + 1 < t_.size() && t_[at_] == '\\' && t_[at_ + 1] == 'u') {
+          if (code >= 0xd800 && code < 0xdc00 && at_ + 1 < t_.size() && t_[at_] == '\\' &&
+              t_[at_ + 1] == 'u') {
             at_ += 2;
             if (!Hex4(low) || low < 0xdc00 || low >= 0xe000) return false;
             code = 0x10000 + ((code - 0xd800) << 10) + (low - 0xdc00);
@@ -134,7 +138,8 @@ class CNotesReader {
 std::string NotesJson(const NoteCells& cells) {
   if (cells.empty()) return "";
   std::string json = "{";
-  for (const auto& [header, text] : cells) json += (json.size() > 1 ? "," : "") + Literal(header) + ":" + Literal(text);
+  for (const auto& [header, text] : cells)
+    json += (json.size() > 1 ? "," : "") + Literal(header) + ":" + Literal(text);
   return json + "}";
 }
 

@@ -212,7 +212,8 @@ void CServerJournal::AddNullableColumns() {
 
 std::string CServerJournal::Columns() const {
   std::string list;
-  for (const JournalColumnDef* c : columns_) list += (list.empty() ? "\"" : ", \"") + std::string(c->sql) + "\"";
+  for (const JournalColumnDef* c : columns_)
+    list += (list.empty() ? "\"" : ", \"") + std::string(c->sql) + "\"";
   return list;
 }
 
@@ -250,14 +251,16 @@ bool CServerJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& ro
   return Select(sql.text, sql.values, rows, error);
 }
 
-bool CServerJournal::Devices(const JournalQuery& query, std::vector<DeviceLine>& devices, std::string& error) {
+bool CServerJournal::Devices(const JournalQuery& query, std::vector<DeviceLine>& devices,
+                             std::string& error) {
   devices.clear();
   JournalQuery newest = query;
   newest.latest = true;
   const ListingSql sql = RowsSql(newest, SqlDialect::Postgres, Columns(), true);
   std::vector<JournalRow> rows;
   std::vector<std::string> pairs;
-  if (!Select(sql.text, sql.values, rows, error) || !Exec(VerifiedSql(SqlDialect::Postgres), {}, error, &pairs))
+  if (!Select(sql.text, sql.values, rows, error) ||
+      !Exec(VerifiedSql(SqlDialect::Postgres), {}, error, &pairs))
     return false;
   std::map<std::string, std::string> verified;
   for (std::size_t k = 0; k + 1 < pairs.size(); k += 2) verified[pairs[k]] = pairs[k + 1];

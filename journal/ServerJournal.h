@@ -75,7 +75,7 @@ class CServerJournal {
               std::string& error);
 
   pg_conn* conn_ = nullptr;
-  std::string password_;  // kept out of every message
+  std::string password_;                          // kept out of every message
   std::vector<const JournalColumnDef*> columns_;  // the server table's columns, in the table's order
 };
 
