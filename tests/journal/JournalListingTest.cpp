@@ -1,14 +1,12 @@
-// Listings read the same from the local journal and the shared server (one
-// set of statements in two dialects), and the notes column added later lets
-// stations of the version before it share a journal file or server.
+// A row's notes cells, listings that read the same from the local journal and
+// the shared server, and the notes column added later letting stations of the
+// version before it share a journal file or server.
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "../support/PgServer.h"
 #include "journal/JournalColumns.h"
@@ -21,105 +19,105 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path Fresh(const std::string& name) {
-  const fs::path dir =
-      fs::path(testing::TempDir()) / ("journal-listing-" + std::to_string(::getpid()) + "-" + name);
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
+TEST(JournalNotesTest, CellsRoundTripAndForeignJsonReads) {
+  const NoteCells cells[] = {{},
+                             {{"#Vehicle", "say \"hi\" \\ o/"}, {"#Depot", ""}, {"#N", "tab\there\nend\x01"}},
+                             {{"#Fahrzeug", "Müll ☃ 🚚"}, {"#{,:}", "[\"x\"]"}}};
+  for (const NoteCells& written : cells) {
+    NoteCells read;
+    ASSERT_TRUE(ReadNotes(NotesJson(written), read)) << NotesJson(written);
+    EXPECT_EQ(read, written);
+    for (const auto& [header, text] : written) EXPECT_EQ(NoteCell(NotesJson(written), header), text);
+  }
+  const std::pair<std::string, std::string> foreign[] = {
+      // a text and its #Vehicle; "?" when refused
+      {" { \"#Vehicle\" : \"B\\u0020\\u00fc\\ud83d\\ude9a\\/\" } ", "B \xc3\xbc\xf0\x9f\x9a\x9a/"},
+      {"{}", ""},
+      {"{\"#Vehicle\":\"a\"", "?"},
+      {"{\"#Vehicle\":1}", "?"},
+      {"{\"#Vehicle\":\"a\"} x", "?"},
+      {"{\"#Vehicle\":\"\\q\"}", "?"}};
+  for (const auto& [json, vehicle] : foreign) {
+    NoteCells read;
+    EXPECT_EQ(ReadNotes(json, read), vehicle != "?") << json;
+    EXPECT_EQ(NoteCell(json, "#Vehicle"), vehicle == "?" ? "" : vehicle) << json;
+  }
 }
 
-JournalRow Row(const std::string& imei, const std::string& second, const std::string& command,
-               const std::string& outcome, int exitCode, const std::string& vehicle = "") {
+JournalRow Row(const std::string& imei, const std::string& second, const std::string& outcome, int exitCode,
+               const std::string& vehicle = "") {
   JournalRow r;
   r.id = NewRowId();
   r.imei = imei;
   r.time = "2026-12-01T08:00:" + second + "Z";
-  r.command = command;
+  r.command = exitCode == 1 ? "diff" : "verify";
   r.outcome = outcome;
   r.exitCode = exitCode;
-  r.rowKey = vehicle.empty() ? "" : "row-" + vehicle;
-  r.notes = vehicle.empty() ? "" : NotesJson({{"#Vehicle", vehicle}, {"#Depot", "North \"2\""}});
+  r.rowKey = vehicle;
+  r.notes = vehicle.empty() ? "" : NotesJson({{"#Vehicle", vehicle}});
   return r;
 }
 
-// Row i of kRows is written i-th; rows 1 and 6 share a time (the later written is the newer).
-const std::vector<JournalRow> kRows = {Row("A", "01", "provision", "equal", 0, "Bus 1"),
-                                       Row("C", "02", "verify", "equal", 0),
-                                       Row("B", "03", "provision", "tracker-failed", 4),
-                                       Row("A", "04", "verify", "tracker-failed", 4),
-                                       Row("B", "05", "provision", "equal", 0, "Bus 2"),
-                                       Row("", "06", "identify", "port-not-opened", 3),
-                                       Row("C", "02", "diff", "different", 1)};
+// Written in this order; rows 1 and 6 share a time (the later written is the newer).
+const std::vector<JournalRow> kRows = {
+    Row("A", "01", "equal", 0, "Bus 1"), Row("C", "02", "equal", 0),
+    Row("B", "03", "tracker-failed", 4), Row("A", "04", "tracker-failed", 4),
+    Row("B", "05", "equal", 0, "Bus 2"), Row("", "06", "port-not-opened", 3),
+    Row("C", "02", "different", 1)};
 
 class JournalListingTest : public testing::Test {
  protected:
-  // Each source's listing of every query; the server's part is skipped without PostgreSQL.
   void ExpectListings(const std::string& target, const std::string& outbox) {
-    JournalQuery failed, stillFailing, latest, someLatest, sinceLatest, limited;
-    failed.failed = stillFailing.failed = stillFailing.latest = latest.latest = someLatest.latest = true;
-    someLatest.imeis = {"A", "C"};
-    sinceLatest.since = "2026-12-01T08:00:03Z";
-    sinceLatest.latest = true;
+    JournalQuery failed, stillFailing, latest, since, limited;
+    failed.failed = stillFailing.failed = stillFailing.latest = latest.latest = since.latest = true;
+    latest.imeis = {"A", "C"};
+    since.since = "2026-12-01T08:00:03Z";
     limited.limit = 2;
     const struct {
-      const char* name;
       JournalQuery query;
-      bool devices;
+      bool devices, more;
       std::vector<std::size_t> rows;  // indices into kRows, in listing order
-      bool more;
-    } cases[] = {
-        {"all", {}, false, {5, 4, 3, 2, 6, 1, 0}, false},
-        {"failed", failed, false, {5, 3, 2}, false},
-        {"still failing", stillFailing, false, {3}, false},
-        {"latest", latest, false, {4, 3, 6}, false},
-        {"latest of A,C", someLatest, false, {3, 6}, false},
-        {"since", sinceLatest, false, {4, 3}, false},
-        {"limit", limited, false, {5, 4}, true},
-        {"devices", {}, true, {3, 4, 6}, false},
-        {"failed devices", failed, true, {3}, false},
-        {"devices limit", limited, true, {3, 4}, true},
-    };
+    } cases[] = {{{}, false, false, {5, 4, 3, 2, 6, 1, 0}},
+                 {failed, false, false, {5, 3, 2}},
+                 {stillFailing, false, false, {3}},
+                 {latest, false, false, {3, 6}},
+                 {since, false, false, {4, 3}},
+                 {limited, false, true, {5, 4}},
+                 {{}, true, false, {3, 4, 6}},
+                 {failed, true, false, {3}}};
     for (const auto& c : cases) {
-      SCOPED_TRACE(c.name);
-      Listing listing;
+      Listing got;
       std::string error;
-      ASSERT_TRUE(ReadListing({target, outbox, c.query, c.devices, false}, listing, error)) << error;
-      EXPECT_EQ(listing.warning, "");
-      EXPECT_EQ(listing.more, c.more);
+      ASSERT_TRUE(ReadListing({target, outbox, c.query, c.devices, false}, got, error)) << error;
       std::vector<std::string> ids, want;
-      for (const JournalRow& r : listing.rows) ids.push_back(r.id);
-      for (const DeviceLine& d : listing.devices) ids.push_back(d.imei + d.time);
-      for (std::size_t i : c.rows) want.push_back(c.devices ? kRows[i].imei + kRows[i].time : kRows[i].id);
-      EXPECT_EQ(ids, want);
-      for (const JournalRow& r : listing.rows)
-        if (r.id == kRows[0].id) {
-          EXPECT_EQ(NoteCell(r.notes, "#Depot"), "North \"2\"");
-        }
-      if (c.devices && listing.devices.size() == 3) {  // A was verified at 01, B at 05, C at 02
-        EXPECT_EQ(listing.devices[0].lastVerified, kRows[0].time);
-        EXPECT_EQ(listing.devices[1].lastVerified, kRows[4].time);
-        EXPECT_EQ(listing.devices[2].lastVerified, kRows[1].time);
-        EXPECT_EQ(NoteCell(listing.devices[1].notes, "#Vehicle"), "Bus 2");
-        EXPECT_EQ(listing.devices[1].rowKey, "row-Bus 2");
+      for (const JournalRow& r : got.rows) ids.push_back(r.id + r.notes);
+      for (const DeviceLine& d : got.devices)
+        ids.push_back(d.imei + d.time + d.rowKey + d.notes + d.lastVerified);
+      for (std::size_t i : c.rows) {
+        const JournalRow& r = kRows[i];
+        // Devices: A and B verified at their first equal row, C at 02.
+        const std::string verified = r.imei == "A"   ? kRows[0].time
+                                     : r.imei == "B" ? kRows[4].time
+                                                     : kRows[1].time;
+        want.push_back(c.devices ? r.imei + r.time + r.rowKey + r.notes + verified : r.id + r.notes);
       }
+      EXPECT_EQ(ids, want) << &c - cases;
+      EXPECT_EQ(got.more, c.more) << &c - cases;
     }
   }
   test::CPgServer server_;
 };
 
 TEST_F(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
-  const fs::path dir = Fresh("alike");
+  const fs::path dir = fs::path(testing::TempDir()) / ("journal-listing-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
   const std::string file = (dir / "journal.sqlite").string();
-  {
-    CJournal journal;
-    std::string error;
-    ASSERT_TRUE(journal.Open(file, error)) << error;
-    for (JournalRow row : kRows) ASSERT_TRUE(journal.Append(row, error)) << error;
-  }
+  CJournal journal;
+  std::string error;
+  ASSERT_TRUE(journal.Open(file, error)) << error;
+  for (JournalRow row : kRows) ASSERT_TRUE(journal.Append(row, error)) << error;
   ExpectListings(file, "");
   if (!server_.Missing().empty()) GTEST_SKIP() << server_.Missing();
-  std::string error;
   ASSERT_TRUE(server_.Start(error)) << error;
   CServerJournal server;
   ASSERT_TRUE(server.Connect(server_.Url(), error)) << error;
@@ -128,94 +126,77 @@ TEST_F(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
   ExpectListings(server_.Url(), (dir / "outbox.sqlite").string());
 }
 
-// Runs a statement as a program of the version before the notes column would:
-// naming its own columns only.
+// Runs a statement as the version before the notes column: naming its own columns.
 bool Statement(bool server, const std::string& target, const std::string& sql,
                std::vector<std::string>* column) {
+  bool ok = false;
   if (server) {
     PGconn* conn = PQconnectdb(target.c_str());
     PGresult* result = PQexec(conn, sql.c_str());
-    const ExecStatusType status = PQresultStatus(result);
-    for (int i = 0; column && status == PGRES_TUPLES_OK && i < PQntuples(result); ++i)
+    ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
+    for (int i = 0; column && i < PQntuples(result); ++i)
       column->push_back(PQgetisnull(result, i, 0) ? "NULL" : PQgetvalue(result, i, 0));
     PQclear(result);
     PQfinish(conn);
-    return status == PGRES_COMMAND_OK || status == PGRES_TUPLES_OK;
+    return ok;
   }
   sqlite3* db = nullptr;
-  sqlite3_open(target.c_str(), &db);
   sqlite3_stmt* s = nullptr;
-  bool ok = sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == SQLITE_OK;
+  ok = sqlite3_open(target.c_str(), &db) == SQLITE_OK &&
+       sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == 0;
   int step = SQLITE_DONE;
   while (ok && (step = sqlite3_step(s)) == SQLITE_ROW)
     if (column)
-      column->push_back(s && sqlite3_column_type(s, 0) == SQLITE_NULL
-                            ? "NULL"
-                            : reinterpret_cast<const char*>(sqlite3_column_text(s, 0)));
+      column->push_back(sqlite3_column_text(s, 0) ? (const char*)sqlite3_column_text(s, 0) : "NULL");
   sqlite3_finalize(s);
   sqlite3_close(db);
   return ok && step == SQLITE_DONE;
 }
 
 // A journal made before the notes column (the file, and the server's table)
-// gains it when this version opens it, keeps its schema number (so the older
-// version still opens it), and takes the older version's rows afterwards.
+// gains it when this version opens it, keeps its schema number (which is all
+// the older version checks), and takes the older version's rows afterwards.
 TEST_F(JournalListingTest, OlderAndNewerStationsShareAJournal) {
-  const fs::path dir = Fresh("share");
+  const fs::path dir = fs::path(testing::TempDir()) / ("journal-sharing-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
   for (const bool server : {false, true}) {
-    SCOPED_TRACE(server ? "server" : "file");
     if (server && !server_.Missing().empty()) GTEST_SKIP() << server_.Missing();
-    std::string error;
-    if (server) {
-      ASSERT_TRUE(server_.Start(error)) << error;
-    }
+    std::string error, columns, values;
+    ASSERT_TRUE(!server || server_.Start(error)) << error;
     const std::string target = server ? server_.Url() : (dir / "journal.sqlite").string();
     const std::string table = server ? "rv450_journal" : "journal";
     const std::string version = server ? "SELECT version FROM rv450_schema" : "PRAGMA user_version";
-    std::string oldColumns;
-    for (const JournalColumnDef& c : kJournalColumns)
-      if (!c.nullable && (c.serverType || !server))
-        oldColumns += (oldColumns.empty() ? "\"" : ",\"") + std::string(c.sql) + "\"";
-    auto open = [&](JournalRow* row) {
+    for (const JournalColumnDef& c : kJournalColumns) {
+      if (c.nullable || (!c.serverType && server)) continue;
+      const auto text = std::get_if<std::string JournalRow::*>(&c.member);
+      columns += (columns.empty() ? "\"" : ",\"") + std::string(c.sql) + "\"";
+      values += (values.empty() ? "" : ",") + (text ? "'" + kRows[1].**text + "'" : "0");
+    }
+    auto open = [&](const JournalRow* row) {
       std::vector<JournalRow> rows;
-      error.clear();
       CServerJournal shared;
       CJournal local;
-      if (server && shared.Connect(target, error))
-        return (!row || shared.Insert({*row}, error)) && shared.Rows({}, rows, error)
-                   ? rows
-                   : std::vector<JournalRow>();
-      if (!server && local.Open(target, error))
-        return (!row || local.Append(*row, error)) && local.Rows({}, rows, error) ? rows
-                                                                                  : std::vector<JournalRow>();
+      if (server ? !shared.Connect(target, error) : !local.Open(target, error)) return rows;
+      if (row &&
+          !(server ? shared.Insert({*row}, error) : local.Append(*const_cast<JournalRow*>(row), error)))
+        return rows;
+      EXPECT_TRUE(server ? shared.Rows({}, rows, error) : local.Rows({}, rows, error)) << error;
       return rows;
     };
-    // The older version's layout: this version's tables without the nullable columns.
-    open(nullptr);
+    open(nullptr);  // the older version's layout: these tables without the notes column
     ASSERT_TRUE(Statement(server, target, "ALTER TABLE " + table + " DROP COLUMN notes", nullptr));
     std::vector<std::string> before, after, notes;
     ASSERT_TRUE(Statement(server, target, version, &before));
-    JournalRow newer = kRows[0];
-    ASSERT_EQ(open(&newer).size(), 1u) << error;
+    ASSERT_EQ(open(&kRows[0]).size(), 1u) << error;
     ASSERT_TRUE(Statement(server, target, version, &after));
-    EXPECT_EQ(after, before);
-    // The older version writes naming its own columns; its row's notes are NULL.
-    std::string values;
-    for (const JournalColumnDef& c : kJournalColumns)
-      if (!c.nullable && (c.serverType || !server))
-        values += std::string(values.empty() ? "" : ",") +
-                  (std::holds_alternative<std::string JournalRow::*>(c.member)
-                       ? "'" + kRows[1].*std::get<std::string JournalRow::*>(c.member) + "'"
-                       : "0");
+    EXPECT_EQ(after, before) << server;
     ASSERT_TRUE(Statement(server, target,
-                          "INSERT INTO " + table + " (" + oldColumns + ") VALUES (" + values + ")", nullptr));
+                          "INSERT INTO " + table + " (" + columns + ") VALUES (" + values + ")", nullptr));
     const std::vector<JournalRow> rows = open(nullptr);
     ASSERT_EQ(rows.size(), 2u) << error;
-    EXPECT_EQ(rows[1].notes, newer.notes);
-    EXPECT_EQ(rows[0].id, kRows[1].id);
-    EXPECT_EQ(rows[0].notes, "");
+    EXPECT_EQ(rows[0].id + rows[0].notes + "|" + rows[1].notes, kRows[1].id + "|" + kRows[0].notes);
     ASSERT_TRUE(Statement(server, target, "SELECT notes FROM " + table + " ORDER BY time", &notes));
-    EXPECT_EQ(notes, (std::vector<std::string>{newer.notes, "NULL"}));
+    EXPECT_EQ(notes, (std::vector<std::string>{kRows[0].notes, "NULL"})) << server;
   }
 }
 
