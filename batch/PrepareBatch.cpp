@@ -4,6 +4,7 @@
 
 #include "batch/ConfigCheck.h"
 #include "batch/ProvisionPlan.h"
+#include "journal/RowNotes.h"
 #include "journal/RowOrigin.h"
 #include "protocol/TextList.h"
 #include "settings/KeyCompare.h"
@@ -101,6 +102,7 @@ journal::JournalRow JournalRowFor(const PortReport& report, const JobPlan& plan)
   if (report.command == Command::Provision) {
     row.settingsHash = report.settingsHash;
     row.rowKey = report.rowKey;
+    row.notes = journal::NotesJson(report.tableNotes);  // the dealt line's #notes cells
   } else if (report.command == Command::Write || report.command == Command::Verify) {
     row.settingsHash = journal::SettingsHash(SentKeyLines(plan.values, plan.sendGroups));
   }

@@ -306,7 +306,7 @@ COptionTable OptionTable(Options& o) {
        kConnecting},
       {"--imei",
        "IMEI",
-       "journal: only this tracker's rows; provision: only the\ntrackers with these IMEIs (a comma list) are "
+       "journal: only these trackers' rows; provision: only the\ntrackers with these IMEIs (a comma list) are "
        "written,\nthe others are skipped; labels: these trackers' labels",
        [&o](const std::string& value, std::string& error) {
          if (value.empty()) {
@@ -335,6 +335,51 @@ COptionTable OptionTable(Options& o) {
        nonEmpty(o.outcome, "--outcome needs a word"),
        {"journal", "labels"}},
       {"--csv", "", "comma-separated values with a header line", flag(o.csv), {"journal"}},
+      {"--latest",
+       "",
+       "each tracker's newest row only (with --outcome failed:\nthe trackers still failing)",
+       flag(o.latest),
+       {"journal"}},
+      {"--limit",
+       "N",
+       "at most N rows, newest first (0: all; default: all on a\npipe, 200 on a terminal)",
+       [&o](const std::string& value, std::string& error) {
+         int number = 0;
+         if (value == "0" || ParseNumber(value, number)) {
+           o.limit = number;
+           return true;
+         }
+         error = "--limit wants a number of rows (0: all), not '" + value + "'";
+         return false;
+       },
+       {"journal"}},
+      {"--local",
+       "",
+       "with a shared journal set: this station's rows only,\nwithout asking the server",
+       flag(o.localOnly),
+       {"journal"}},
+      {"--with-columns",
+       "LIST",
+       "journal devices: add these notes columns of the table,\nnamed with their # (#Vehicle,#Depot)",
+       [&o](const std::string& value, std::string& error) {
+         for (const std::string& name : SplitList(value)) {
+           if (name.size() > 1 && name[0] == '#') {
+             if (std::find(o.withColumns.begin(), o.withColumns.end(), name) == o.withColumns.end())
+               o.withColumns.push_back(name);
+           } else if (name.find('/') != std::string::npos) {
+             error = "--with-columns takes notes columns only: '" + name +
+                     "' is a SECTION/Key column, which may hold a PIN or a password, and is never exported";
+             return false;
+           } else {
+             error =
+                 "--with-columns takes notes columns named as in the table, with their # (#Vehicle), not '" +
+                 name + "'";
+             return false;
+           }
+         }
+         return true;
+       },
+       {"journal"}},
       {"--json", "",
        "JSON Lines: one object per port on standard output\n(members: man rv450-cli, JSON OUTPUT)",
        flag(o.json)},
@@ -447,6 +492,12 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
   if (options.csv && options.json) {
     error = "--csv and --json exclude each other";
+    return false;
+  }
+  if (!options.withColumns.empty() && !options.journalDevices) {
+    error =
+        "--with-columns is for 'journal devices' (the rows of 'journal' hold every notes cell in their notes "
+        "column)";
     return false;
   }
   if (options.dryRun && !options.reportFile.empty()) {

@@ -40,10 +40,14 @@ struct Options {
   bool journalPush = false;          // journal push
   std::string imei, since, outcome;  // journal filters; `since` as UTC "2026-12-01T08:00:00Z"
   bool csv = false;
-  std::string table;               // provision --table FILE
-  bool assign = false;             // provision --assign
-  bool skipDone = false;           // provision --skip-done
-  std::vector<std::string> imeis;  // provision --imei LIST
+  std::optional<int> limit;  // journal --limit N (0: every row); unset: all on a pipe, 200 on a terminal
+  bool latest = false;       // journal --latest: each tracker's newest row only
+  bool localOnly = false;    // journal --local: this station's rows, not the shared server's
+  std::vector<std::string> withColumns;  // journal devices --with-columns: notes headers ("#Vehicle")
+  std::string table;                     // provision --table FILE
+  bool assign = false;                   // provision --assign
+  bool skipDone = false;                 // provision --skip-done
+  std::vector<std::string> imeis;        // provision --imei LIST
   batch::LabelLayout layout = batch::LabelLayout::A4Grid3x8;  // labels --layout
 };
 

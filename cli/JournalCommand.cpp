@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <type_traits>
 #include <vector>
 
@@ -10,7 +11,10 @@
 #include "cli/CsvField.h"
 #include "cli/JsonWriter.h"
 #include "journal/JournalColumns.h"
+#include "journal/JournalListing.h"
 #include "journal/JournalStore.h"
+#include "journal/RowNotes.h"
+#include "port/Console.h"
 #include "protocol/ControlChars.h"
 #include "protocol/TextList.h"
 
@@ -28,7 +32,27 @@ std::string Number(double value) {
   return text;
 }
 
-void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow>& rows) {
+// A notes text as a JSON object whose strings are written as every other
+// member's are; a text that is no notes object stays a string.
+std::string NotesMember(const std::string& notes) {
+  journal::NoteCells cells;
+  if (notes.empty()) return "null";
+  if (!journal::ReadNotes(notes, cells)) return JsonString(notes);
+  std::string json;
+  for (const auto& [header, text] : cells)
+    json += (json.empty() ? "{" : ",") + JsonString(header) + ":" + JsonString(text);
+  return json.empty() ? "{}" : json + "}";
+}
+
+void Member(CJsonObject& object, const JournalColumn& c) {
+  if (c.json.empty())
+    object.Value(c.name, c.value, c.bare);
+  else
+    object.Raw(c.name, c.json);
+}
+
+// `source`: a member saying where the rows come from ("server" or "local"), when a shared journal is set.
+void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow>& rows, const char* source) {
   if (o.csv) {
     std::string header;
     for (const JournalColumn& c : JournalColumns(JournalRow()))
@@ -45,7 +69,8 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
     for (const JournalRow& r : rows) {
       CJsonObject object;
       object.Whole("schema", kJsonSchema);
-      for (const JournalColumn& c : JournalColumns(r)) object.Value(c.name, c.value, c.bare);
+      if (source) object.Text("source", source);
+      for (const JournalColumn& c : JournalColumns(r)) Member(object, c);
       out << object.Done() << "\n";
     }
     return;
@@ -64,26 +89,47 @@ void PrintRows(std::ostream& out, const Options& o, const std::vector<JournalRow
   }
 }
 
-void PrintDevices(std::ostream& out, const Options& o, const std::vector<journal::DeviceLine>& devices) {
+// One line per tracker; the notes cells named by --with-columns follow the fixed columns (JSON: in "notes").
+void PrintDevices(std::ostream& out, const Options& o, const std::vector<journal::DeviceLine>& devices,
+                  const char* source) {
   auto columns = [](const journal::DeviceLine& d) {
     return std::vector<std::pair<const char*, std::string>>{
-        {"imei", d.imei},       {"iccid", d.iccid},     {"firmware", d.firmware},
-        {"time", d.time},       {"outcome", d.outcome}, {"settingsHash", d.settingsHash},
-        {"station", d.station}, {"port", d.port}};
+        {"imei", d.imei},         {"iccid", d.iccid},
+        {"firmware", d.firmware}, {"time", d.time},
+        {"outcome", d.outcome},   {"settingsHash", d.settingsHash},
+        {"station", d.station},   {"port", d.port},
+        {"rowKey", d.rowKey},     {"lastVerified", d.lastVerified}};
   };
-  if (o.csv) out << "imei,iccid,firmware,time,outcome,settingsHash,station,port\n";
+  if (o.csv) {
+    std::string header;
+    for (const auto& [name, value] : columns(journal::DeviceLine()))
+      header += (header.empty() ? "" : ",") + std::string(name);
+    for (const std::string& name : o.withColumns) header += "," + CsvField(name);
+    out << header << "\n";
+  }
   for (const journal::DeviceLine& d : devices) {
     std::string line;
     CJsonObject object;
     object.Whole("schema", kJsonSchema);
-    for (const auto& [name, value] : columns(d)) {
-      if (o.json)
-        object.Text(name, value);
-      else if (o.csv)
+    if (source) object.Text("source", source);
+    auto add = [&](const std::string& value) {
+      if (o.csv)
         line += (line.empty() ? "" : ",") + CsvField(value);
       else
         line += (line.empty() ? "" : "  ") + EscapeControlBytes(value.empty() ? "-" : value);
+    };
+    for (const auto& [name, value] : columns(d)) {
+      if (o.json)
+        object.Text(name, value);
+      else
+        add(value);
     }
+    journal::NoteCells named;
+    for (const std::string& name : o.withColumns) {
+      named.emplace_back(name, journal::NoteCell(d.notes, name));
+      if (!o.json) add(named.back().second);
+    }
+    if (o.json && !named.empty()) object.Raw("notes", NotesMember(journal::NotesJson(named)));
     out << (o.json ? object.Done() : line) << "\n";
   }
 }
@@ -128,7 +174,7 @@ std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
         [&](auto member) {
           using Value = std::remove_cvref_t<decltype(r.*member)>;
           if constexpr (std::is_same_v<Value, std::string>)
-            columns.push_back({c.jsonName, r.*member});
+            columns.push_back({c.jsonName, r.*member, false, c.nullable ? NotesMember(r.*member) : ""});
           else if constexpr (std::is_same_v<Value, double>)
             columns.push_back({c.jsonName, Number(r.*member), true});
           else if constexpr (std::is_same_v<Value, bool>)
@@ -165,45 +211,58 @@ bool JournalQueryOf(const Options& o, journal::JournalQuery& query, std::string&
     return false;
   }
   query = journal::JournalQuery();
-  query.imei = o.imei;
+  query.imeis = o.imeis;
   query.since = o.since;
+  query.latest = o.latest;
   query.failed = o.outcome == kFailedOutcomes;
   query.outcome = query.failed ? std::string() : o.outcome;
   return true;
 }
 
 int RunJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err) {
+  return RunJournal(o, target, out, err, &out == &std::cout && OutputIsTerminal());
+}
+
+int RunJournal(const Options& o, const std::string& target, std::ostream& out, std::ostream& err,
+               bool terminal) {
   if (o.journalPush) return PushJournal(o, target, out, err);
-  auto refuse = [&err](const std::string& message) {
-    err << "rv450-cli: " << EscapeControlBytes(message) << "\n";
-    return kExitUsage;
-  };
-  journal::JournalQuery query;
+  journal::ListingRequest request;
+  request.target = target;
+  request.outboxPath = journal::CJournal::DefaultPath();
+  request.devices = o.journalDevices;
+  request.localOnly = o.localOnly;
+  journal::JournalQuery& query = request.query;
   std::string error;
-  if (!JournalQueryOf(o, query, error)) return refuse(error);
-  if (o.journalDevices && (!o.imei.empty() || !o.since.empty() || !o.outcome.empty()))
-    return refuse(
-        "journal devices lists every tracker as last seen; --imei, --since and --outcome "
-        "narrow the rows of 'journal'");
-  const std::string path =
-      journal::CJournalStore::IsServer(target) ? journal::CJournal::DefaultPath() : target;
-  journal::CJournal db;
-  if (!db.Open(path, error)) {
+  if (!JournalQueryOf(o, query, error)) {
+    err << "rv450-cli: " << EscapeControlBytes(error) << "\n";
+    return kExitUsage;
+  }
+  query.limit = o.limit ? *o.limit : terminal ? kTerminalRows : 0;
+  journal::Listing listing;
+  if (!journal::ReadListing(request, listing, error)) {
     err << "rv450-cli: journal " << EscapeControlBytes(error) << "\n";
     return kExitUsage;
   }
-  bool ok;
-  if (o.journalDevices) {
-    std::vector<journal::DeviceLine> devices;
-    if ((ok = db.Devices(devices, error))) PrintDevices(out, o, devices);
-  } else {
-    std::vector<JournalRow> rows;
-    if ((ok = db.Rows(query, rows, error))) PrintRows(out, o, rows);
-  }
+  if (!listing.warning.empty())
+    err << "rv450-cli: journal: warning: " << EscapeControlBytes(listing.warning) << "\n";
+  const bool shared = journal::CJournalStore::IsServer(target);
+  const char* source = !shared ? nullptr : listing.server.empty() ? "local" : "server";
+  if (!listing.server.empty() && !o.csv && !o.json)
+    out << "shared journal " << EscapeControlBytes(listing.server) << ": every station's "
+        << (o.journalDevices ? "trackers" : "rows") << "\n";
+  if (listing.waiting > 0)
+    err << "rv450-cli: journal: " << listing.waiting
+        << " rows of this station are not on the shared journal yet; 'rv450-cli journal push' sends them\n";
+  if (o.journalDevices)
+    PrintDevices(out, o, listing.devices, source);
+  else
+    PrintRows(out, o, listing.rows, source);
   out << std::flush;
-  if (ok) return kExitOk;
-  err << "rv450-cli: journal " << path << ": " << EscapeControlBytes(error) << "\n";
-  return kExitOutputFailed;
+  if (listing.more)
+    err << "rv450-cli: journal: the first " << query.limit << (o.journalDevices ? " trackers" : " rows")
+        << " are shown and more exist; --limit 0 lists them all, --since, --imei or --outcome narrow the "
+           "list\n";
+  return kExitOk;
 }
 
 }  // namespace kestrun::cli

@@ -58,7 +58,7 @@ bool SelectLabels(const Options& o, const journal::CJournal& db, std::vector<Lab
     return true;
   }
   for (const std::string& imei : o.imeis) {
-    query.imei = imei;
+    query.imeis = {imei};
     if (!db.Rows(query, rows, error)) return false;
     const std::size_t before = labels.size();
     AddRows(rows, labels);

@@ -18,6 +18,7 @@
 #include <type_traits>
 
 #include "journal/JournalColumns.h"
+#include "journal/JournalSql.h"
 #include "journal/Sha256.h"
 #include "port/Platform.h"
 #include "protocol/WholeNumber.h"
@@ -136,6 +137,32 @@ bool AddClaimsSent(sqlite3* db, std::string& why) {
   return ok;
 }
 
+// The nullable columns a journal made by an older version lacks, added in
+// place; user_version stays, so that the older version still opens the file.
+bool AddNullableColumns(sqlite3* db, std::string& why) {
+  auto missing = [db] {
+    std::vector<const JournalColumnDef*> columns;
+    for (const JournalColumnDef& c : kJournalColumns) {
+      if (!c.nullable) continue;
+      CStatement s(db, "SELECT 1 FROM pragma_table_info('journal') WHERE name = ?");
+      s.Bind(1, std::string(c.sql));
+      if (s && s.Step() != SQLITE_ROW) columns.push_back(&c);
+    }
+    return columns;
+  };
+  if (missing().empty()) return true;
+  std::string ignored;
+  bool ok = Exec(db, "BEGIN IMMEDIATE", why);
+  if (ok)  // another program may have added them meanwhile
+    for (const JournalColumnDef* c : missing())
+      ok = ok &&
+           Exec(db, ("ALTER TABLE journal ADD COLUMN " + std::string(c->sql) + " " + c->sqliteType).c_str(),
+                why);
+  ok = ok && Exec(db, "COMMIT", why);
+  if (!ok) Exec(db, "ROLLBACK", ignored);
+  return ok;
+}
+
 }  // namespace
 
 CJournal::~CJournal() { sqlite3_close(db_); }
@@ -192,7 +219,7 @@ bool CJournal::Open(const std::string& path, std::string& error) {
     ok = Exec(db_, "BEGIN IMMEDIATE", why) && Exec(db_, CreateSql().c_str(), why) &&
          Exec(db_, ("PRAGMA user_version=" + std::to_string(kJournalSchema)).c_str(), why) &&
          Exec(db_, "COMMIT", why);
-  ok = ok && AddClaimsSent(db_, why);
+  ok = ok && AddClaimsSent(db_, why) && AddNullableColumns(db_, why);
   if (!ok) {
     error = path + ": " + why;
     sqlite3_close(db_);
@@ -229,7 +256,9 @@ bool CJournal::Append(JournalRow& row, std::string& error) {
   if (row.id.empty()) row.id = NewRowId();
   if (row.time.empty()) row.time = UtcNow();
   std::string marks;
-  for (const JournalColumnDef& c : kJournalColumns) marks += &c == kJournalColumns ? "?" : ",?";
+  // A nullable column's empty text is stored as NULL.
+  for (const JournalColumnDef& c : kJournalColumns)
+    marks += std::string(&c == kJournalColumns ? "" : ",") + (c.nullable ? "NULLIF(?, '')" : "?");
   CStatement s(db_, "INSERT INTO journal (" + Columns() + ") VALUES (" + marks + ")");
   if (!s) {
     error = sqlite3_errmsg(db_);
@@ -254,48 +283,42 @@ bool CJournal::Append(JournalRow& row, std::string& error) {
 }
 
 bool CJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error) const {
-  rows.clear();
-  std::string sql = "SELECT " + Columns() + " FROM journal WHERE 1";
-  std::vector<std::string> values;
-  if (!query.imei.empty()) sql += " AND imei = ?", values.push_back(query.imei);
-  if (!query.since.empty()) sql += " AND time >= ?", values.push_back(query.since);
-  if (!query.outcome.empty()) sql += " AND outcome = ?", values.push_back(query.outcome);
-  if (query.withHash) sql += " AND settings_hash <> ''";
-  // A failure (status 3 and up: port, tracker, output, stopped) or
-  // differences found after a write; a diff's differences are its result.
-  if (query.failed) sql += " AND (exit_code >= 3 OR (outcome = 'different' AND command <> 'diff'))";
-  sql += " ORDER BY time DESC, rowid DESC";
-  if (query.limit > 0) sql += " LIMIT " + std::to_string(query.limit);
-  CStatement s(db_, sql);
+  return Select(RowsSql(query, SqlDialect::Sqlite, Columns()), rows, error);
+}
+
+bool CJournal::Devices(const JournalQuery& query, std::vector<DeviceLine>& devices,
+                       std::string& error) const {
+  devices.clear();
+  JournalQuery newest = query;
+  newest.latest = true;
+  std::vector<JournalRow> rows;
+  if (!Select(RowsSql(newest, SqlDialect::Sqlite, Columns(), true), rows, error)) return false;
+  CStatement s(db_, VerifiedSql(SqlDialect::Sqlite));
   if (!s) {
     error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";
     return false;
   }
-  for (std::size_t i = 0; i < values.size(); ++i) s.Bind(static_cast<int>(i + 1), values[i]);
+  std::map<std::string, std::string> verified;
   int step;
-  while ((step = s.Step()) == SQLITE_ROW) rows.push_back(RowFrom(s));
+  while ((step = s.Step()) == SQLITE_ROW) verified[s.Text(0)] = s.Text(1);
   if (step != SQLITE_DONE) {
     error = sqlite3_errmsg(db_);
     return false;
   }
+  devices = DevicesFrom(rows, verified);
   return true;
 }
 
-bool CJournal::Devices(std::vector<DeviceLine>& devices, std::string& error) const {
-  devices.clear();
-  // Each IMEI's newest row (the highest rowid among equal times).
-  CStatement s(db_,
-               "SELECT imei, iccid, firmware, time, outcome, settings_hash, station, port FROM journal j "
-               "WHERE imei <> '' AND rowid = (SELECT rowid FROM journal k WHERE k.imei = j.imei "
-               "ORDER BY time DESC, rowid DESC LIMIT 1) ORDER BY imei");
+bool CJournal::Select(const ListingSql& sql, std::vector<JournalRow>& rows, std::string& error) const {
+  rows.clear();
+  CStatement s(db_, sql.text);
   if (!s) {
     error = db_ ? sqlite3_errmsg(db_) : "the journal is not open";
     return false;
   }
+  for (std::size_t i = 0; i < sql.values.size(); ++i) s.Bind(static_cast<int>(i + 1), sql.values[i]);
   int step;
-  while ((step = s.Step()) == SQLITE_ROW)
-    devices.push_back(
-        {s.Text(0), s.Text(1), s.Text(2), s.Text(3), s.Text(4), s.Text(5), s.Text(6), s.Text(7)});
+  while ((step = s.Step()) == SQLITE_ROW) rows.push_back(RowFrom(s));
   if (step != SQLITE_DONE) {
     error = sqlite3_errmsg(db_);
     return false;

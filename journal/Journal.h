@@ -12,6 +12,9 @@ struct sqlite3;
 namespace kestrun::journal {
 
 // The version of the table layout, kept in PRAGMA user_version.
+// It counts only changes a program of an older version cannot work with: a
+// nullable column (JournalColumnDef::nullable) is added in place by the first
+// newer program that opens the file, and older ones never name it.
 constexpr int kJournalSchema = 3;  // 2: the claims of dealt table rows; 3: an index of the unsent rows
 
 struct JournalRow {
@@ -37,6 +40,9 @@ struct JournalRow {
   std::string message;
   double seconds = 0;
   bool sent = false;  // copied to the shared server
+  // The notes cells of the table line the tracker was dealt, as RowNotes.h
+  // writes them ({"#Vehicle":"Bus 12"}); empty: none (NULL in both databases).
+  std::string notes;
 };
 
 struct JournalQuery {
@@ -47,7 +53,13 @@ struct JournalQuery {
   bool failed = false;  // only failed trackers: status 3 and up, or differences after a write
   // Only rows with a settings hash (written, or skipped as done, by provision).
   bool withHash = false;
+  // Each tracker's newest row only (rows without an IMEI left out); `outcome`
+  // and `failed` then look at that row, so failed trackers are those still failing.
+  bool latest = false;
+  std::vector<std::string> imeis = {};  // any of these trackers (besides `imei`); empty: every tracker
 };
+
+struct ListingSql;
 
 // A dealt table row as the local journal holds it (CJournal::Claim).
 struct ClaimLine {
@@ -57,6 +69,9 @@ struct ClaimLine {
 // One tracker as the journal last saw it.
 struct DeviceLine {
   std::string imei, iccid, firmware, time, outcome, settingsHash, station, port;
+  std::string rowKey, notes;  // of that newest row
+  // The time of its newest verify or provision whose read-back was equal; empty: never.
+  std::string lastVerified;
 };
 
 class CJournal {
@@ -83,8 +98,12 @@ class CJournal {
   bool Append(JournalRow& row, std::string& error);
   // Newest first.
   bool Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error) const;
-  // One line per IMEI (rows without one are left out), from its newest row.
-  bool Devices(std::vector<DeviceLine>& devices, std::string& error) const;
+  // One line per IMEI (rows without one are left out), from its newest row,
+  // in the order of the IMEIs; `query` narrows them as for Rows with `latest`.
+  bool Devices(std::vector<DeviceLine>& devices, std::string& error) const {
+    return Devices({}, devices, error);
+  }
+  bool Devices(const JournalQuery& query, std::vector<DeviceLine>& devices, std::string& error) const;
   // Deals a row of the table `tableName` (its file's name) to the tracker
   // `imei`: the row it was given before when that is still among `rowIds`,
   // else the first of `rowIds` nobody holds, claimed for it now. `index` is
@@ -115,6 +134,8 @@ class CJournal {
   bool CountUnsent(int& count, std::string& error) const;
 
  private:
+  bool Select(const ListingSql& sql, std::vector<JournalRow>& rows, std::string& error) const;
+
   sqlite3* db_ = nullptr;
 };
 

@@ -9,7 +9,7 @@ constexpr const char* kServerText = "text NOT NULL";
 
 }  // namespace
 
-const JournalColumnDef kJournalColumns[22] = {
+const JournalColumnDef kJournalColumns[23] = {
     {"id", "TEXT PRIMARY KEY NOT NULL", "text PRIMARY KEY", "id", &JournalRow::id},
     {"time", kText, kServerText, "time", &JournalRow::time},
     {"station", kText, kServerText, "station", &JournalRow::station},
@@ -32,6 +32,7 @@ const JournalColumnDef kJournalColumns[22] = {
     {"message", kText, kServerText, "message", &JournalRow::message},
     {"seconds", "REAL NOT NULL", "double precision NOT NULL", "seconds", &JournalRow::seconds},
     {"sent", "INTEGER NOT NULL DEFAULT 0", nullptr, "sent", &JournalRow::sent},
+    {"notes", "TEXT", "text", "notes", &JournalRow::notes, true},
 };
 
 std::string ColumnList(bool server) {

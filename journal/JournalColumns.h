@@ -15,10 +15,16 @@ struct JournalColumnDef {
   const char* serverType;  // in the shared journal; nullptr: kept locally only
   const char* jsonName;    // its name in the CSV header and the JSON members
   std::variant<std::string JournalRow::*, int JournalRow::*, double JournalRow::*, bool JournalRow::*> member;
+  // A column added after the tables were first made: it may be NULL (an empty
+  // text is stored as NULL), and a program adds it to a table made without it
+  // (ALTER TABLE) without raising the schema version. Programs of the older
+  // version name their columns in every statement, so they read and write the
+  // table as before and their rows hold NULL there.
+  bool nullable = false;
 };
 
-// In the order of the tables' columns (which is also the CSV and JSON order).
-extern const JournalColumnDef kJournalColumns[22];
+// In the CSV and JSON order: the columns of the first tables, then those added later.
+extern const JournalColumnDef kJournalColumns[23];
 
 // "id, time, ...": the column names, for statements; `server`: only those the shared journal holds,
 // each in double quotes ("user" is a reserved word there).

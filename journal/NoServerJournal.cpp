@@ -119,4 +119,14 @@ bool CServerJournal::SendClaims(const std::vector<ClaimLine>&, std::vector<std::
   return Connect("", error);
 }
 
+bool CServerJournal::Rows(const JournalQuery&, std::vector<JournalRow>& rows, std::string& error) {
+  rows.clear();
+  return Connect("", error);
+}
+
+bool CServerJournal::Devices(const JournalQuery&, std::vector<DeviceLine>& devices, std::string& error) {
+  devices.clear();
+  return Connect("", error);
+}
+
 }  // namespace kestrun::journal

@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "journal/JournalColumns.h"
+#include "journal/JournalSql.h"
 #include "journal/RowOrigin.h"
 #include "journal/ServerString.h"
 #include "protocol/WholeNumber.h"
@@ -179,8 +180,92 @@ bool CServerJournal::Connect(const std::string& given, std::string& error) {
     ok = Exec(CreateSql(), {}, error) && Exec("DELETE FROM rv450_schema", {}, error) &&
          Exec("INSERT INTO rv450_schema (version) VALUES ($1)", {std::to_string(kServerSchema)}, error);
   ok = ok && Exec("COMMIT", {}, error);
-  if (!ok) Close();
-  return ok;
+  if (!ok) {
+    Close();
+    return false;
+  }
+  AddNullableColumns();
+  return true;
+}
+
+void CServerJournal::AddNullableColumns() {
+  std::vector<std::string> names;
+  std::string error;
+  columns_.clear();
+  if (!Exec("SELECT attname FROM pg_attribute WHERE attrelid = 'rv450_journal'::regclass AND attnum > 0 "
+            "AND NOT attisdropped",
+            {}, error, &names))
+    names.clear();
+  for (const JournalColumnDef& c : kJournalColumns) {
+    if (!c.serverType) continue;
+    bool present = std::find(names.begin(), names.end(), c.sql) != names.end();
+    // Under the tables' lock, so that two stations do not add it at once.
+    if (!present && c.nullable)
+      present = Exec("BEGIN", {}, error) && Exec("SELECT pg_advisory_xact_lock(4507450001)", {}, error) &&
+                Exec("ALTER TABLE rv450_journal ADD COLUMN IF NOT EXISTS \"" + std::string(c.sql) + "\" " +
+                         c.serverType,
+                     {}, error) &&
+                Exec("COMMIT", {}, error);
+    if (present || !c.nullable) columns_.push_back(&c);
+  }
+}
+
+std::string CServerJournal::Columns() const {
+  std::string list;
+  for (const JournalColumnDef* c : columns_)
+    list += (list.empty() ? "\"" : ", \"") + std::string(c->sql) + "\"";
+  return list;
+}
+
+bool CServerJournal::Select(const std::string& sql, const std::vector<std::string>& values,
+                            std::vector<JournalRow>& rows, std::string& error) {
+  rows.clear();
+  std::vector<std::string> fields;
+  if (!Exec(sql, values, error, &fields)) return false;
+  const std::size_t width = columns_.size();
+  for (std::size_t at = 0; width > 0 && at + width <= fields.size(); at += width) {
+    JournalRow r;
+    for (std::size_t k = 0; k < width; ++k) {
+      const std::string& text = fields[at + k];
+      std::visit(
+          [&](auto member) {
+            using Value = std::remove_cvref_t<decltype(r.*member)>;
+            if constexpr (std::is_same_v<Value, std::string>)
+              r.*member = text;
+            else if constexpr (std::is_same_v<Value, double>)
+              r.*member = std::strtod(text.c_str(), nullptr);
+            else if constexpr (std::is_same_v<Value, bool>)
+              r.*member = text == "t";
+            else
+              r.*member = static_cast<int>(ParseWhole(text).value_or(0));
+          },
+          columns_[k]->member);
+    }
+    rows.push_back(std::move(r));
+  }
+  return true;
+}
+
+bool CServerJournal::Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error) {
+  const ListingSql sql = RowsSql(query, SqlDialect::Postgres, Columns());
+  return Select(sql.text, sql.values, rows, error);
+}
+
+bool CServerJournal::Devices(const JournalQuery& query, std::vector<DeviceLine>& devices,
+                             std::string& error) {
+  devices.clear();
+  JournalQuery newest = query;
+  newest.latest = true;
+  const ListingSql sql = RowsSql(newest, SqlDialect::Postgres, Columns(), true);
+  std::vector<JournalRow> rows;
+  std::vector<std::string> pairs;
+  if (!Select(sql.text, sql.values, rows, error) ||
+      !Exec(VerifiedSql(SqlDialect::Postgres), {}, error, &pairs))
+    return false;
+  std::map<std::string, std::string> verified;
+  for (std::size_t k = 0; k + 1 < pairs.size(); k += 2) verified[pairs[k]] = pairs[k + 1];
+  devices = DevicesFrom(rows, verified);
+  return true;
 }
 
 bool CServerJournal::Exec(const std::string& sql, const std::vector<std::string>& values, std::string& error,
@@ -218,14 +303,16 @@ bool CServerJournal::Failed(std::string& error) {
 bool CServerJournal::Insert(const std::vector<JournalRow>& rows, std::string& error) {
   if (rows.empty()) return true;
   // One statement: its rows are committed together or not at all.
-  std::string sql = "INSERT INTO rv450_journal (" + ColumnList(true) + ") VALUES ";
+  std::string sql = "INSERT INTO rv450_journal (" + Columns() + ") VALUES ";
   std::vector<std::string> values;
   for (const JournalRow& r : rows) {
     sql += values.empty() ? "(" : ",(";
     bool first = true;
-    for (const JournalColumnDef& c : kJournalColumns) {
-      if (!c.serverType) continue;
-      sql += (first ? "$" : ",$") + std::to_string(values.size() + 1);
+    for (const JournalColumnDef* column : columns_) {
+      const JournalColumnDef& c = *column;
+      const std::string mark = "$" + std::to_string(values.size() + 1);
+      // A nullable column's empty text is stored as NULL.
+      sql += (first ? "" : ",") + (c.nullable ? "NULLIF(" + mark + ", '')" : mark);
       first = false;
       std::visit(
           [&](auto member) {

@@ -15,7 +15,9 @@ struct pg_conn;
 
 namespace kestrun::journal {
 
-// The version of the server's tables, kept in rv450_schema.
+// The version of the server's tables, kept in rv450_schema. As with the local
+// journal, a nullable column added later does not raise it: the first newer
+// station adds the column (ALTER TABLE) and older ones never name it.
 constexpr int kServerSchema = 1;
 
 // Seconds a connection attempt may take before the server counts as away.
@@ -23,6 +25,8 @@ constexpr int kConnectSeconds = 2;
 
 // `url` with its password (in the user part or a password= parameter) shown as "***".
 std::string MaskedUrl(const std::string& url);
+
+struct JournalColumnDef;
 
 class CServerJournal {
  public:
@@ -52,6 +56,9 @@ class CServerJournal {
   // IMEI, or another one (a conflict, which the caller settles).
   bool SendClaims(const std::vector<ClaimLine>& claims, std::vector<std::string>& holders,
                   std::string& error);
+  // CJournal::Rows and CJournal::Devices over every station's rows.
+  bool Rows(const JournalQuery& query, std::vector<JournalRow>& rows, std::string& error);
+  bool Devices(const JournalQuery& query, std::vector<DeviceLine>& devices, std::string& error);
 
  private:
   // `column`: the result's fields, row by row.
@@ -60,9 +67,16 @@ class CServerJournal {
   bool Failed(std::string& error);
   // Ends a claim's transaction; `index` becomes -1 when the commit fails.
   bool Commit(int& index, std::string& error);
+  // Adds the nullable columns the server's table lacks; a column this
+  // account may not add is left out of what this station sends and reads.
+  void AddNullableColumns();
+  std::string Columns() const;
+  bool Select(const std::string& sql, const std::vector<std::string>& values, std::vector<JournalRow>& rows,
+              std::string& error);
 
   pg_conn* conn_ = nullptr;
-  std::string password_;  // kept out of every message
+  std::string password_;                          // kept out of every message
+  std::vector<const JournalColumnDef*> columns_;  // the server table's columns, in the table's order
 };
 
 }  // namespace kestrun::journal

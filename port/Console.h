@@ -10,8 +10,9 @@
 
 namespace kestrun {
 
-// Whether standard input / standard error is an interactive terminal.
+// Whether standard input / output / error is an interactive terminal.
 bool InputIsTerminal();
+bool OutputIsTerminal();
 bool ErrorIsTerminal();
 
 // The kind of terminal on standard error, as TERM names it: $TERM on Linux;

@@ -30,6 +30,7 @@ void WriteError(const char* text) {
 }  // namespace
 
 bool InputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }
+bool OutputIsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 bool ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
 
 const char* ErrorTerminalKind() { return std::getenv("TERM"); }

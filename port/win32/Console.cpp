@@ -59,6 +59,7 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
 }  // namespace
 
 bool InputIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
+bool OutputIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 bool ErrorIsTerminal() { return IsConsole(STD_ERROR_HANDLE); }
 
 const char* ErrorTerminalKind() {

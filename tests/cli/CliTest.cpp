@@ -1119,7 +1119,7 @@ TEST_F(CliTest, ReportFileHoldsEachTrackersJournalRowAndTheJournalItsFailures) {
     std::string error;
   } refusals[] = {
       {{"journal", "--outcome", "tracker-fail"}, "is no outcome; use one of ok,equal,"},
-      {{"journal", "devices", "--imei", sim::SimImei(21)}, "journal devices lists every tracker"},
+      {{"journal", "devices", "--with-columns", "RVSRI/Password"}, "may hold a PIN or a password"},
       {{"verify", file, "-p", "21", "--report", dir / "run.txt"}, "ending in .csv or .json"},
       {{"verify", file, "-p", "21", "--report", dir / "none/run.csv"}, "does not exist"},
       {{"verify", file, "-p", "21", "--report", dir / "run.csv", "--dry-run"}, "exclude each other"},

@@ -177,7 +177,7 @@ TEST_F(ProcessTest, VerifyAddsAJournalRowThatJournalLists) {
   EXPECT_EQ(rows[1]["imei"].string, sim::SimImei(74));  // asked right after the wake-up
   ASSERT_EQ(Run({"journal", "devices", "--csv"}, &out), 0);
   EXPECT_EQ(
-      out.rfind("imei,iccid,firmware,time,outcome,settingsHash,station,port\n" + sim::SimImei(74) + ",", 0),
+      out.rfind("imei,iccid,firmware,time,outcome,settingsHash,station,port,rowKey,lastVerified\n" + sim::SimImei(74) + ",", 0),
       0u)
       << out;
   EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);  // one line per IMEI

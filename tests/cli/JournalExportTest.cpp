@@ -1,0 +1,179 @@
+// rv450-cli journal as a tracking server's import and a bench's look at its
+// trackers: the devices export with row key, verified time and named notes
+// cells, still-failing trackers, the listing limit on a terminal, and the
+// shared journal read when it answers.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../support/PgServer.h"
+#include "cli/Args.h"
+#include "cli/JournalCommand.h"
+#include "journal/RowNotes.h"
+#include "journal/ServerJournal.h"
+
+namespace kestrun::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Listed {
+  int status = -1;
+  std::string out, err;
+  std::size_t lines() const { return static_cast<std::size_t>(std::count(out.begin(), out.end(), '\n')); }
+};
+
+Listed Journal(const std::string& target, std::vector<std::string> args, bool terminal = false) {
+  args.insert(args.begin(), "journal");
+  Options o;
+  Listed run;
+  if (!ParseArgs(args, o, run.err)) return run;
+  std::ostringstream out, err;
+  run.status = RunJournal(o, target, out, err, terminal);
+  run.out = out.str();
+  run.err = err.str();
+  return run;
+}
+
+journal::JournalRow Row(const std::string& imei, int second, const std::string& outcome, int exitCode,
+                        const std::string& vehicle = "") {
+  journal::JournalRow r;
+  r.id = journal::NewRowId();
+  r.imei = imei;
+  char time[32];
+  std::snprintf(time, sizeof time, "2026-12-01T08:%02d:%02dZ", second / 60, second % 60);
+  r.time = time;
+  r.command = "provision";
+  r.outcome = outcome;
+  r.exitCode = exitCode;
+  r.settingsHash = "hash-" + imei;
+  r.rowKey = vehicle.empty() ? "" : "row of " + vehicle;
+  r.notes = journal::NotesJson({{"#Vehicle", vehicle}, {"#Depot", "North, \"2\""}});
+  return r;
+}
+
+class JournalExportTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::path(testing::TempDir()) / ("journal-export-" + std::to_string(::getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);  // the outbox of a shared journal
+    file_ = (dir_ / "journal.sqlite").string();
+  }
+  void Append(const std::string& path, std::vector<journal::JournalRow> rows) {
+    journal::CJournal db;
+    std::string error;
+    ASSERT_TRUE(db.Open(path, error)) << error;
+    for (journal::JournalRow& row : rows) ASSERT_TRUE(db.Append(row, error)) << error;
+  }
+  fs::path dir_;
+  std::string file_;
+};
+
+TEST_F(JournalExportTest, DevicesStillFailingAndLimits) {
+  // A was provisioned (verified) and failed a later retry; B failed, then was provisioned.
+  const std::vector<journal::JournalRow> rows = {
+      Row("A", 1, "equal", 0, "Bus 1"), Row("B", 2, "tracker-failed", 4),
+      Row("A", 3, "tracker-failed", 4, "Bus 1"), Row("B", 4, "equal", 0, "Van 2")};
+  Append(file_, rows);
+  const Listed csv = Journal(file_, {"devices", "--csv", "--with-columns", "#Depot,#Vehicle"});
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  EXPECT_EQ(csv.out,
+            "imei,iccid,firmware,time,outcome,settingsHash,station,port,rowKey,lastVerified,#Depot,#Vehicle\n"
+            "A,,," +
+                rows[2].time + ",tracker-failed,hash-A,,,row of Bus 1," + rows[0].time +
+                ",\"North, \"\"2\"\"\",Bus 1\n"
+                "B,,," +
+                rows[3].time + ",equal,hash-B,,,row of Van 2," + rows[3].time +
+                ",\"North, \"\"2\"\"\",Van 2\n");
+  const Listed json = Journal(file_, {"devices", "--json", "--imei", "B", "--with-columns", "#Vehicle"});
+  EXPECT_EQ(nlohmann::json::parse(json.out)["notes"], nlohmann::json({{"#Vehicle", "Van 2"}})) << json.out;
+
+  // A terminal shows kTerminalRows and says more exist; a pipe or --limit 0 all; --limit N so many.
+  journal::JournalRow many = Row("C", 9, "ok", 0);
+  many.id.clear();  // each gets its own
+  Append(file_, std::vector<journal::JournalRow>(kTerminalRows + 1, many));
+  const std::size_t all = rows.size() + kTerminalRows + 1;
+  const struct {
+    std::vector<std::string> args;
+    bool terminal;
+    std::size_t shown;
+    bool note;
+  } limits[] = {{{"--outcome", "failed", "--latest"}, false, 1, false},  // A still fails, B no longer
+                {{}, true, kTerminalRows, true},
+                {{}, false, all, false},
+                {{"--limit", "0"}, true, all, false},
+                {{"--limit", "3"}, false, 3, true},
+                {{"--limit", "300"}, true, all, false}};
+  for (const auto& l : limits) {
+    const Listed run = Journal(file_, l.args, l.terminal);
+    EXPECT_EQ(run.lines(), l.shown + 1) << l.terminal << l.shown;  // and the header
+    EXPECT_EQ(run.err.find("more exist; --limit 0 lists them all") != std::string::npos, l.note) << run.err;
+  }
+}
+
+// With a shared journal set the server's rows are listed and it says so; the
+// station's own rows with --local, or with a warning when the server is away.
+TEST_F(JournalExportTest, ASharedJournalIsReadWhenItAnswers) {
+  test::CPgServer server;
+  if (!server.Missing().empty()) GTEST_SKIP() << server.Missing();
+  std::string error;
+  ASSERT_TRUE(server.Start(error)) << error;
+  const std::string url = server.Url("s3cret");
+  {
+    journal::CServerJournal shared;
+    ASSERT_TRUE(shared.Connect(url, error)) << error;
+    ASSERT_TRUE(shared.Insert({Row("S1", 1, "equal", 0, "Bus 1"), Row("S2", 2, "equal", 0, "Bus 2")}, error))
+        << error;
+  }
+  Append(journal::CJournal::DefaultPath(), {Row("L", 3, "tracker-failed", 4)});  // waits in the outbox
+  const struct {
+    std::vector<std::string> args;
+    bool up;
+    std::string first, source, err;  // `first`: the text's first line begins so
+    std::vector<std::string> imeis;
+  } cases[] = {
+      {{},
+       true,
+       "shared journal postgresql://kestrun:***@",
+       "server",
+       "1 rows of this station are not on",
+       {"S2", "S1"}},
+      {{"--local"}, true, "TIME (UTC)", "local", "", {"L"}},
+      {{"devices"}, true, "shared journal postgresql://kestrun:***@", "server", "", {"S1", "S2"}},
+      {{}, false, "TIME (UTC)", "local", "warning: the shared journal postgresql://kestrun:***@", {"L"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "rows" : c.args[0]);
+    if (!c.up) {
+      ASSERT_TRUE(server.Stop(error)) << error;
+    }
+    const Listed text = Journal(url, c.args);
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_EQ(text.out.rfind(c.first, 0), 0u) << text.out;
+    EXPECT_NE(text.err.find(c.err), std::string::npos) << text.err;
+    std::vector<std::string> args = c.args;
+    args.push_back("--json");
+    const Listed json = Journal(url, args);
+    std::vector<std::string> imeis;
+    for (std::istringstream lines(json.out); std::getline(lines, error);) {
+      const auto object = nlohmann::json::parse(error);
+      EXPECT_EQ(object["source"], c.source);
+      imeis.push_back(object["imei"]);
+    }
+    EXPECT_EQ(imeis, c.imeis);
+    for (const std::string& shown : {text.out, text.err, json.out, json.err})
+      EXPECT_EQ(shown.find("s3cret"), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace kestrun::cli
