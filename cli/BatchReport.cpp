@@ -56,7 +56,12 @@ std::string JsonText(Command command, int exitCode, const std::optional<std::str
   std::string list = "[";
   for (std::size_t i = 0; i < rows.size(); ++i) {
     CJsonObject object;
-    for (const JournalColumn& c : ReportColumns(rows[i])) object.Value(c.name, c.value, c.bare);
+    for (const JournalColumn& c : ReportColumns(rows[i])) {
+      if (c.json.empty())
+        object.Value(c.name, c.value, c.bare);
+      else
+        object.Raw(c.name, c.json);  // the notes: an object, as journal --json writes them
+    }
     list += (i ? ",\n" : "\n") + object.Done();
   }
   return head.Raw("rows", list + "\n]").Done() + "\n";
