@@ -1,11 +1,8 @@
 #include "cli/PasswordSource.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "port/Console.h"
 #include "port/PathLinks.h"
@@ -38,24 +35,14 @@ bool ReadPasswordFile(const std::string& path, std::string& password, std::strin
   // The resolved path holds no link; one put there since is not followed, and
   // what is checked below is the file opened, not whatever the name shows now.
   // Non-blocking, so that a FIFO under the name is refused, not waited on.
-  const int fd =
-      ::open(resolved.path.c_str(), O_RDONLY | kOpenBinary | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | O_NOFOLLOW);
+  const int fd = OpenForReading(resolved.path, true);
   if (fd < 0) {
-    error = where + SystemReason(errno);
+    error = where + SystemReason(-fd);
     return false;
   }
-  struct stat st {};
   std::string bytes;
-  if (::fstat(fd, &st) != 0) {
-    error = where + SystemReason(errno);
-  } else if (!S_ISREG(st.st_mode)) {
-    error = where + "not a regular file";
-  } else if (static_cast<unsigned>(st.st_uid) != CurrentUserId()) {
-    error = where + "belongs to another user (uid " + std::to_string(st.st_uid) + "); it must be yours";
-  } else if ((st.st_mode & 077) != 0) {
-    char mode[8];
-    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
-    error = where + "other users may open it (mode " + mode + "); make it yours alone: chmod 600 " + path;
+  if (const std::string refusal = SecretFileRefusal(fd, path); !refusal.empty()) {
+    error = where + refusal;
   } else {
     char buffer[4096];
     ssize_t n = 0;

@@ -12,9 +12,10 @@
 namespace kestrun::cli {
 
 // The first line of `path`, without its line end. Refused, as ssh refuses a
-// key file, when the file is not a regular file, is not the user's own, or
-// its group or other users have any access to it (mode & 077); those are
-// checked on the file opened. Links on its path are followed only as
+// key file, when the file is not a regular file or other users may read it
+// (SecretFileRefusal: on Linux not the user's own or mode & 077, on Windows
+// an access list that lets Everyone, Authenticated Users or Users read it);
+// those are checked on the file opened. Links on its path are followed only as
 // ResolvePathLinks allows, and the file itself is opened without following one.
 bool ReadPasswordFile(const std::string& path, std::string& password, std::string& error);
 

@@ -1,6 +1,5 @@
 #include "engine/TrafficLog.h"
 
-#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -72,12 +71,10 @@ int OpenTrafficLog(const std::string& path, std::string& why) {
   }
   // The resolved path holds no link; one put there since is not followed.
   // Non-blocking, so that a FIFO put in its place cannot hang the exchange.
-  const int fd =
-      ::open(resolved.path.c_str(),
-             O_WRONLY | kOpenBinary | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
-             S_IRUSR | S_IWUSR);
-  if (fd < 0) why = path + ": opening it: " + SystemReason(errno);
-  return fd;
+  const int fd = OpenForAppending(resolved.path);
+  if (fd >= 0) return fd;
+  why = path + ": opening it: " + SystemReason(-fd);
+  return -1;
 }
 
 std::string CheckTrafficLog(const std::string& path) {

@@ -8,8 +8,46 @@
 #include <sys/stat.h>
 
 #include <string>
+#include <vector>
 
 namespace kestrun {
+
+// The line end of a text file this program creates: CR LF on Windows, as the
+// original tool wrote its files, LF on Linux. A file that exists keeps its own.
+extern const char* const kNewFileLineEnd;
+
+// Where a path's last name starts and what its folder is ("/" on Linux; "\"
+// and "/" on Windows, where "C:\" is a folder of its own); "." for a bare name.
+std::string FolderOfPath(const std::string& path);
+std::string NameOfPath(const std::string& path);
+
+// The file calls the settings files and the password file make, with UTF-8
+// paths (UTF-16 at the Windows API, never the ANSI code page). Each gives 0 or
+// an errno value (the descriptor, or -errno, for the opens).
+int StatPath(const std::string& path, struct stat& st);
+int RemoveFile(const std::string& path);
+// The names in `folder` ("." and ".." left out); empty when it cannot be read.
+std::vector<std::string> FolderNames(const std::string& folder);
+// Opens an existing file for reading without blocking on a FIFO, as no
+// controlling terminal, not inherited, in binary mode; with `noFollow`, a
+// symbolic link (a reparse point on Windows) as the last name is refused
+// (ELOOP).
+int OpenForReading(const std::string& path, bool noFollow);
+// Creates `path` for writing, failing when anything is there (EEXIST), never
+// through a link, private to the user (0600 on Linux, an access list of the
+// user alone on Windows).
+int CreatePrivateForWriting(const std::string& path);
+
+// Opens `path` for appending, creating it private to the user when it is
+// missing, never through a link as the last name, without blocking on a FIFO.
+int OpenForAppending(const std::string& path);
+
+// Why the open file `fd` (at `path`) may not hold a secret such as a password,
+// in words, or empty when it may: not a regular file, not the user's own or
+// open to other users (Linux: its mode; Windows: its access list lets
+// Everyone, Authenticated Users or Users read it). `path` is named in the
+// advice how to fix it.
+std::string SecretFileRefusal(int fd, const std::string& path);
 
 // The open flag that keeps a file's bytes exactly as read and written (the
 // Windows C runtime's binary mode; nothing on Linux).
@@ -44,13 +82,16 @@ int KeepOwnerAndMode(int fd, const struct stat* old, std::string& step);
 // Writes the file's data through to the disk.
 int FlushFileToDisk(int fd);
 
-// Puts `temporary` in the place of `target` in one step, durably.
+// Puts `temporary` in the place of `target` in one step, durably. On Windows
+// an existing target keeps its access list (ReplaceFileW), and a new one is
+// written through (MoveFileExW with MOVEFILE_WRITE_THROUGH).
 int ReplaceFileWith(const std::string& temporary, const std::string& target);
 
 // Makes a replace in `folder` durable. On failure, `step` says what failed.
 int FlushFolder(const std::string& folder, std::string& step);
 
-// Makes the folder `folder` private to the user (0700 on Linux); 0 or the
+// Makes the folder `folder` private to the user (0700 on Linux, an access list
+// of the user alone on Windows); 0 or the
 // errno value (EEXIST when it is there).
 int MakePrivateFolder(const std::string& folder);
 

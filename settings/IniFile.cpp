@@ -66,6 +66,8 @@ CIniText CIniText::Parse(std::string_view bytes) {
     ini.lineEnd_ = "\r";
   else if (bytes.find("\r\n") != std::string_view::npos)
     ini.lineEnd_ = "\r\n";
+  else if (bytes.find('\n') != std::string_view::npos)
+    ini.lineEnd_ = "\n";
   ini.endsWithNewline_ = bytes.empty() || bytes.back() == end;
   std::size_t start = 0;
   while (start < bytes.size()) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "port/Platform.h"
 #include "settings/SafeFile.h"
 
 namespace kestrun {
@@ -23,7 +24,8 @@ class CIniText {
 
   // Lines end in LF, CR LF or CR alone; a UTF-8 byte-order mark is set aside.
   static CIniText Parse(std::string_view bytes);
-  // The lines with the file's own line end (LF for a new file) and its mark.
+  // The lines with the file's own line end and its mark. A text without a line
+  // end (a new file) takes the system's (kNewFileLineEnd: CR LF on Windows).
   std::string Serialize() const;
 
   // The first value of `key` in a section named `section`.
@@ -52,7 +54,7 @@ class CIniText {
   static Line Classify(std::string text);
 
   std::vector<Line> lines_;
-  std::string lineEnd_ = "\n";
+  std::string lineEnd_ = kNewFileLineEnd;
   bool endsWithNewline_ = true;
   bool byteOrderMark_ = false;
 };

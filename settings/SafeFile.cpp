@@ -1,7 +1,5 @@
 #include "settings/SafeFile.h"
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,18 +18,6 @@ namespace kestrun {
 namespace {
 
 std::atomic<WriteCall> writeCall{nullptr};
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-std::string NameOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 // Writes all of `text`, going on after short writes and interruptions.
 int WriteAll(int fd, const std::string& text) {
@@ -62,11 +48,8 @@ std::string RandomPart() {
 // is gone (a save that was killed). Files of a live process, or of this one,
 // are left alone.
 void RemoveStaleTemporaries(const std::string& folder, const std::string& fileName) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
   const std::string prefix = TemporaryNamePrefix(fileName);
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string name = entry->d_name;
+  for (const std::string& name : FolderNames(folder)) {
     if (name.compare(0, prefix.size(), prefix) != 0) continue;
     const std::string rest = name.substr(prefix.size());
     const std::size_t dash = rest.find('-');
@@ -74,9 +57,8 @@ void RemoveStaleTemporaries(const std::string& folder, const std::string& fileNa
     const long long pid = ParseWhole(rest.substr(0, dash)).value_or(0);
     if (pid <= 0 || pid == CurrentProcessId() || !ProcessIsGone(pid)) continue;
     const std::string path = folder + "/" + name;
-    if (IsOwnRegularFile(path)) ::unlink(path.c_str());
+    if (IsOwnRegularFile(path)) RemoveFile(path);
   }
-  ::closedir(dir);
 }
 
 }  // namespace
@@ -109,9 +91,9 @@ FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& ex
   // Judge the file before opening it: opening a FIFO or a device can block or
   // have effects of its own.
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT) return {};
-    return FileResult::SystemFailure(path, "reading", errno);
+  if (const int error = StatPath(path, st)) {
+    if (error == ENOENT) return {};
+    return FileResult::SystemFailure(path, "reading", error);
   }
   exists = true;
   if (!S_ISREG(st.st_mode)) return FileResult::Failure(path, "reading", NotRegularReason(st));
@@ -120,8 +102,8 @@ FileResult ReadSettingsFile(const std::string& path, std::string& text, bool& ex
   if (static_cast<std::size_t>(st.st_size) > kMaxSettingsFileSize)
     return FileResult::Failure(path, "reading", tooLarge);
 
-  const int fd = ::open(path.c_str(), O_RDONLY | kOpenBinary | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return FileResult::SystemFailure(path, "opening it for reading", errno);
+  const int fd = OpenForReading(path, false);
+  if (fd < 0) return FileResult::SystemFailure(path, "opening it for reading", -fd);
   // The name may have been replaced by something else since the check above.
   if (::fstat(fd, &st) != 0) {
     const int error = errno;
@@ -171,7 +153,8 @@ FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
   const std::string& target = resolved.path;
   t.path = target;
   struct stat& st = t.st;
-  if (::stat(target.c_str(), &st) == 0) {
+  const int targetError = StatPath(target, st);
+  if (targetError == 0) {
     t.exists = true;
     if (!S_ISREG(st.st_mode)) return FileResult::Failure(target, "saving", NotRegularReason(st));
     // The kernel's protected_regular rule for O_CREAT, whether or not it is on
@@ -180,8 +163,8 @@ FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
     // owner would keep it, with the settings and the secrets in it). The rule
     // is the one for a link there: the user's own or the folder owner's only.
     struct stat folderStat;
-    if (::stat(FolderOf(target).c_str(), &folderStat) != 0)
-      return FileResult::SystemFailure(target, "looking up the folder " + FolderOf(target), errno);
+    if (const int error = StatPath(FolderOfPath(target), folderStat))
+      return FileResult::SystemFailure(target, "looking up the folder " + FolderOfPath(target), error);
     if (!MayFollowLink(folderStat.st_mode, folderStat.st_uid, st.st_uid, CurrentUserId()))
       return FileResult::Failure(target, "saving",
                                  "the file belongs to another user (uid " + std::to_string(st.st_uid) +
@@ -199,15 +182,15 @@ FileResult CheckTarget(const std::string& path, ReplaceTarget& t) {
       return FileResult::Failure(target, "saving",
                                  "the file has " + std::to_string(st.st_nlink) +
                                      " hard links, and replacing it would separate them");
-  } else if (errno != ENOENT) {
-    return FileResult::SystemFailure(target, "saving", errno);
+  } else if (targetError != ENOENT) {
+    return FileResult::SystemFailure(target, "saving", targetError);
   }
 
-  t.folder = FolderOf(target);
+  t.folder = FolderOfPath(target);
   const std::string& folder = t.folder;
   struct stat folderStat;
-  if (::stat(folder.c_str(), &folderStat) != 0)
-    return FileResult::SystemFailure(target, "looking up the folder " + folder, errno);
+  if (const int error = StatPath(folder, folderStat))
+    return FileResult::SystemFailure(target, "looking up the folder " + folder, error);
   if (ModeIsReadOnly(folderStat))
     return FileResult::Failure(target, "creating a temporary file in " + folder, "the folder is read-only");
   if (const int error = WriteAccessError(folder, true))
@@ -230,24 +213,22 @@ FileResult ReplaceSettingsFile(const std::string& path, const std::string& text)
   const bool exists = checked.exists;
   const struct stat& st = checked.st;
 
-  RemoveStaleTemporaries(folder, NameOf(target));
+  RemoveStaleTemporaries(folder, NameOfPath(target));
   // The temporary file is private until it has the old file's owner and mode;
   // a new file stays private, whatever the umask (it holds settings and
   // perhaps a password).
   std::string temporary;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temporary = folder + "/" + TemporaryNamePrefix(NameOf(target)) + std::to_string(CurrentProcessId()) +
+  int fd = -EEXIST;
+  for (int attempt = 0; attempt < 100 && fd == -EEXIST; ++attempt) {
+    temporary = folder + "/" + TemporaryNamePrefix(NameOfPath(target)) + std::to_string(CurrentProcessId()) +
                 "-" + RandomPart();
-    fd = ::open(temporary.c_str(), O_WRONLY | kOpenBinary | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                S_IRUSR | S_IWUSR);
-    if (fd < 0 && errno != EEXIST) break;
+    fd = CreatePrivateForWriting(temporary);
   }
-  if (fd < 0) return FileResult::SystemFailure(target, "creating a temporary file in " + folder, errno);
+  if (fd < 0) return FileResult::SystemFailure(target, "creating a temporary file in " + folder, -fd);
 
   auto fail = [&](const std::string& step, int error) {
     ::close(fd);
-    ::unlink(temporary.c_str());
+    RemoveFile(temporary);
     return FileResult::SystemFailure(target, step, error);
   };
   std::string step;
@@ -256,11 +237,11 @@ FileResult ReplaceSettingsFile(const std::string& path, const std::string& text)
   if (const int error = FlushFileToDisk(fd)) return fail("flushing the temporary file to disk", error);
   if (::close(fd) != 0) {
     const int error = errno;
-    ::unlink(temporary.c_str());
+    RemoveFile(temporary);
     return FileResult::SystemFailure(target, "closing the temporary file", error);
   }
   if (const int error = ReplaceFileWith(temporary, target)) {
-    ::unlink(temporary.c_str());
+    RemoveFile(temporary);
     return FileResult::SystemFailure(target, "renaming the temporary file over it", error);
   }
   if (const int error = FlushFolder(folder, step)) return FileResult::SystemFailure(target, step, error);

@@ -1,5 +1,6 @@
 #include "port/Platform.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
@@ -10,9 +11,72 @@
 #include <cstdlib>
 #include <vector>
 
+#include "port/SystemError.h"
+
 namespace kestrun {
 
 const int kOpenBinary = 0;
+const char* const kNewFileLineEnd = "\n";
+
+std::string FolderOfPath(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NameOfPath(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0 ? 0 : errno; }
+
+int RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : errno; }
+
+std::vector<std::string> FolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+int OpenForReading(const std::string& path, bool noFollow) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (noFollow ? O_NOFOLLOW : 0));
+  return fd >= 0 ? fd : -errno;
+}
+
+int CreatePrivateForWriting(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+  return fd >= 0 ? fd : -errno;
+}
+
+int OpenForAppending(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK,
+                        S_IRUSR | S_IWUSR);
+  return fd >= 0 ? fd : -errno;
+}
+
+// As ssh judges a key file: the user's own, and no access for the group or
+// other users.
+std::string SecretFileRefusal(int fd, const std::string& path) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return SystemReason(errno);
+  if (!S_ISREG(st.st_mode)) return "not a regular file";
+  if (st.st_uid != ::geteuid())
+    return "belongs to another user (uid " + std::to_string(st.st_uid) + "); it must be yours";
+  if ((st.st_mode & 077) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+    return std::string("other users may open it (mode ") + mode + "); make it yours alone: chmod 600 " + path;
+  }
+  return "";
+}
 
 long CurrentProcessId() { return static_cast<long>(::getpid()); }
 

@@ -87,7 +87,7 @@ export KESTRUN_WINE_COMS=$(IFS=,; echo "${coms[*]}")
 
 t=$(stamp)
 failed=0
-for test in protocol_tests engine_tests com_port_tests settings_tests journal_tests batch_tests console_tests; do
+for test in protocol_tests engine_tests com_port_tests settings_tests journal_tests batch_tests console_tests files_tests; do
   echo "== $test.exe under Wine"
   if ! (cd "$build/tests" && "$wine" "./$test.exe" --gtest_brief=1); then
     failed=1

@@ -59,7 +59,7 @@ TEST(ConfigFile, FreshSaveWritesTheExpectedFileByteForByte) {
   TempDir dir;
   CIniFile file(dir / "new.ini");
   WriteConfigFile(file, CFormValues(), "");
-  EXPECT_EQ(ReadFile(file.path), ReadFile(Data("fresh-config.ini")));
+  EXPECT_EQ(ReadFile(file.path), WithLineEnd(ReadFile(Data("fresh-config.ini")), kNewFileLineEnd));
 }
 
 TEST(ConfigFile, SaveAndLoadRestoreEveryValue) {
@@ -78,12 +78,13 @@ TEST(ConfigFile, SaveAndLoadRestoreEveryValue) {
     else
       EXPECT_EQ(loaded.Number(k.id), saved.Number(k.id)) << k.key;
   }
-  EXPECT_NE(ReadFile(file.path).find("VER=[Revision:X] [SubEdition:Y]\n"), std::string::npos);
+  const std::string end = kNewFileLineEnd;
+  EXPECT_NE(ReadFile(file.path).find("VER=[Revision:X] [SubEdition:Y]" + end), std::string::npos);
   // Saving again over the file rewrites in place and keeps foreign lines.
-  const std::string withExtra = ReadFile(file.path) + "[Notes]\nWho=me\n";
+  const std::string withExtra = ReadFile(file.path) + "[Notes]" + end + "Who=me" + end;
   WriteFile(file.path, withExtra);
   WriteConfigFile(file, saved, "");
-  EXPECT_NE(ReadFile(file.path).find("[Notes]\nWho=me\n"), std::string::npos);
+  EXPECT_NE(ReadFile(file.path).find("[Notes]" + end + "Who=me" + end), std::string::npos);
   EXPECT_EQ(ReadFile(file.path).size(), withExtra.size() - std::string("[Revision:X] [SubEdition:Y]").size());
 }
 
@@ -105,9 +106,10 @@ TEST(ConfigFile, LoadsAFileFromTheOtherPlatform) {
   v.Address(BeiIp) = {300, 2, 3, 4};  // what the file said
   WriteConfigFile(copy, v, "");
   std::string original = ReadFile(file.path);
-  std::string expected;
+  std::string expected;  // a new file: the system's line end
   for (char c : original)
     if (c != '\r') expected += c;
+  expected = WithLineEnd(expected, kNewFileLineEnd);
   std::string written = ReadFile(copy.path);
   for (auto* s : {&expected, &written}) {
     const auto rvpin = s->find("[rvpin]");

@@ -26,13 +26,15 @@ TEST(IniFile, CreatesWritesInOrderAndReplacesInPlace) {
   ini.WriteString("Main", "GenPassword", "5830");
   ini.WriteInt("Main", "ComPort", 0);
   ini.WriteInt("Main", "Baudrate", 1);
-  EXPECT_EQ(ReadFile(ini.path), "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n");
+  // A new file takes the system's line end (CR LF on Windows).
+  EXPECT_EQ(ReadFile(ini.path), WithLineEnd("[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\n", kNewFileLineEnd));
   ini.WriteInt("main", "COMPORT", -1);
-  EXPECT_EQ(ReadFile(ini.path), "[Main]\nGenPassword=5830\nCOMPORT=-1\nBaudrate=1\n");
+  EXPECT_EQ(ReadFile(ini.path), WithLineEnd("[Main]\nGenPassword=5830\nCOMPORT=-1\nBaudrate=1\n", kNewFileLineEnd));
   ini.WriteBool("Second", "Flag", true);
   EXPECT_EQ(ini.GetInt("MAIN", "comport", 5), -1);
   EXPECT_TRUE(ini.GetBool("second", "flag", false));
-  EXPECT_EQ(ReadFile(ini.path), "[Main]\nGenPassword=5830\nCOMPORT=-1\nBaudrate=1\n[Second]\nFlag=1\n");
+  EXPECT_EQ(ReadFile(ini.path),
+            WithLineEnd("[Main]\nGenPassword=5830\nCOMPORT=-1\nBaudrate=1\n[Second]\nFlag=1\n", kNewFileLineEnd));
 }
 
 TEST(IniFile, KeepsOtherLinesAndCrLfEnds) {
@@ -82,7 +84,7 @@ TEST(MainSettings, DefaultsAndBaudIndices) {
   EXPECT_EQ(ReadFile(settings.file.path).find("ComPortNumber"), std::string::npos);
   settings.comNumber = 33;
   settings.Save();
-  EXPECT_NE(ReadFile(settings.file.path).find("\nComPortNumber=33\n"), std::string::npos);
+  EXPECT_NE(ReadFile(settings.file.path).find(WithLineEnd("\nComPortNumber=33\n", kNewFileLineEnd)), std::string::npos);
   settings.comNumber = 0;
   settings.Load();
   EXPECT_EQ(settings.comNumber, 33);

@@ -66,6 +66,13 @@ inline void WriteFile(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
+// `text` with each LF made `end` (a new file's line end on this system).
+inline std::string WithLineEnd(const std::string& text, const std::string& end) {
+  std::string result;
+  for (char c : text) result += c == '\n' ? end : std::string(1, c);
+  return result;
+}
+
 inline double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
