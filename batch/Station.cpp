@@ -72,21 +72,31 @@ StationState CStation::State(int port) const {
   return StationState::Waiting;
 }
 
+void CStation::Cancel() {
+  std::vector<CPortJob*> running;
+  {
+    // Under the lock the watcher starts jobs under: none starts after this.
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+    for (Slot& slot : slots_)
+      if (slot.state == StationState::Running && slot.job) running.push_back(slot.job.get());
+  }
+  wake_.notify_all();
+  for (CPortJob* job : running) job->Cancel();
+}
+
 void CStation::Stop() {
+  Cancel();
+  Drain();
+}
+
+void CStation::Drain() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     stopping_ = true;
   }
   wake_.notify_all();
   if (watcher_.joinable()) watcher_.join();
-  // No job starts any more; the running ones stop at their next step.
-  std::vector<CPortJob*> running;
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (Slot& slot : slots_)
-      if (slot.state == StationState::Running && slot.job) running.push_back(slot.job.get());
-  }
-  for (CPortJob* job : running) job->Cancel();
   for (Slot& slot : slots_)
     if (slot.thread.joinable()) slot.thread.join();
 }

@@ -79,6 +79,12 @@ class CStation {
   // Stops watching and every running job (its report says stopped), and
   // returns when every job has ended and been handed out.
   void Stop();
+  // Stop's first half, for any thread (Ctrl+C): no job starts any more and
+  // the running ones stop at their next step; returns at once.
+  void Cancel();
+  // Stops watching, lets the running jobs end as they would, and returns
+  // when they have been handed out (the end of a watch's input).
+  void Drain();
 
   StationState State(int port) const;
 

@@ -42,6 +42,7 @@ struct Options {
   bool assign = false;             // provision --assign
   bool skipDone = false;           // provision --skip-done
   std::vector<std::string> imeis;  // provision --imei LIST
+  bool watch = false;              // identify, verify, provision --watch: station mode
 };
 
 // Parses the arguments after the program name. False with `error` set (one
