@@ -22,9 +22,12 @@ class CWatchLines final : public IStationEvents {
  public:
   CWatchLines(std::ostream& err, std::function<void(int, const std::string&)> onStatus)
       : err_(err), onStatus_(std::move(onStatus)) {}
-  // A port's waiting is progress too (tests wait for it).
+  // A port's state is progress too (tests wait for it).
   void StateChanged(int port, StationState state, const std::string&) override {
-    if (onStatus_ && state == StationState::Waiting) onStatus_(port, "waiting");
+    if (onStatus_)
+      onStatus_(port, state == StationState::Waiting   ? "waiting"
+                      : state == StationState::Running ? "running"
+                                                       : "finished");
   }
   void JobEnded(const PortReport& report, bool tracker) override {
     std::lock_guard<std::mutex> lock(mutex_);
