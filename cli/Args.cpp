@@ -261,6 +261,13 @@ COptionTable OptionTable(Options& o) {
        "skip trackers whose last journal row shows these same\nsettings provisioned and verified",
        flag(o.skipDone),
        {"provision"}},
+      {"--watch",
+       "",
+       "station mode: start on each port when its tracker is\nplugged in (ports may be absent at start); a line on\nstandard "
+       "input starts the next tracker on every\nfinished port whose device stayed; runs until Ctrl+C\nor the end of "
+       "the input (provision skips done trackers)",
+       flag(o.watch),
+       {"identify", "verify", "provision"}},
       {"-o,--output",
        "FILE",
        "the file read writes; with several ports each gets\n-<IMEI> (or -COM<N>) before its extension; "
@@ -502,6 +509,10 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
   if (options.dryRun && !options.reportFile.empty()) {
     error = "--report and --dry-run exclude each other (a dry run talks to no tracker)";
+    return false;
+  }
+  if (options.watch && options.dryRun) {
+    error = "--watch and --dry-run exclude each other";
     return false;
   }
   if (options.noJournal && !options.journalPath.empty()) {

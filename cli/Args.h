@@ -49,6 +49,7 @@ struct Options {
   bool skipDone = false;                 // provision --skip-done
   std::vector<std::string> imeis;        // provision --imei LIST
   batch::LabelLayout layout = batch::LabelLayout::A4Grid3x8;  // labels --layout
+  bool watch = false;              // identify, verify, provision --watch: station mode
 };
 
 // Parses the arguments after the program name. False with `error` set (one

@@ -87,17 +87,18 @@ bool ReportFormatOf(const std::string& path, ReportFormat& format, std::string& 
 void CBatchRows::Add(journal::JournalRow row) {
   if (row.time.empty()) row.time = journal::UtcNow();
   std::lock_guard<std::mutex> lock(mutex_);
-  rows_[row.device] = std::move(row);
+  rows_[row.device].push_back(std::move(row));
 }
 
 std::vector<journal::JournalRow> CBatchRows::InOrder(const std::vector<PortReport>& reports,
                                                      const JobPlan& plan) const {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<journal::JournalRow> rows;
+  std::map<std::string, std::size_t> taken;  // rows of each device used so far
   for (const PortReport& report : reports) {
     const auto found = rows_.find(report.device);
-    if (found != rows_.end()) {
-      rows.push_back(found->second);
+    if (std::size_t& n = taken[report.device]; found != rows_.end() && n < found->second.size()) {
+      rows.push_back(found->second[n++]);
       continue;
     }
     rows.push_back(JournalRowFor(report, plan));

@@ -37,7 +37,8 @@ bool ReportFormatOf(const std::string& path, ReportFormat& format, std::string& 
 // Each tracker's row as its job ends, from the job's thread.
 class CBatchRows {
  public:
-  // Keeps `row` as the row of the tracker on `row.device`; an empty time becomes now.
+  // Keeps `row` as the next row of a tracker on `row.device` (a watch runs
+  // one tracker after another on a port); an empty time becomes now.
   void Add(journal::JournalRow row);
   // One row per report, in their order; a report whose job added none (it
   // never ended its work) gets the row its report makes.
@@ -46,7 +47,7 @@ class CBatchRows {
 
  private:
   mutable std::mutex mutex_;
-  std::map<std::string, journal::JournalRow> rows_;
+  std::map<std::string, std::vector<journal::JournalRow>> rows_;
 };
 
 // The report's text. `retry` (JSON only): the command line that retries the

@@ -24,6 +24,7 @@
 #include "cli/PortList.h"
 #include "cli/Progress.h"
 #include "cli/RetryLine.h"
+#include "cli/WatchCommand.h"
 #include "engine/TrafficLog.h"
 #include "journal/JournalStore.h"
 #include "journal/ServerString.h"
@@ -212,6 +213,10 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
   for (int number : numbers) {
     const auto found =
         std::find_if(known.begin(), known.end(), [&](const PortEntry& p) { return p.number == number; });
+    if (found == known.end() && o.watch) {  // --watch waits for it
+      c.targets.push_back({number, ""});
+      continue;
+    }
     if (found == known.end()) {
       error = "COM" + std::to_string(number) + " is not a known port; " + KnownPorts(known);
       return false;
@@ -586,7 +591,10 @@ int RunCommand(const Options& o, const std::vector<std::string>& args, std::ostr
 
   CBatchRows batchRows;
   RecordEachRow(o, journalPath, store, plan, batchRows);
-  const std::vector<PortReport> reports = RunJobs(o, env, plan, c.targets, files, err);
+  std::vector<StationPort> watched;
+  for (std::size_t i = 0; o.watch && i < c.targets.size(); ++i) watched.push_back({c.targets[i].port, files.logs[i]});
+  const std::vector<PortReport> reports =
+      o.watch ? RunWatch(o, env, plan, watched, err) : RunJobs(o, env, plan, c.targets, files, err);
   return Report(o, args, env, reports, out, err, journalWarning,
                 [&](int status, const std::string& retryLine) {
                   return WriteBatchReport(o.reportFile, o.command, status, retryLine,
