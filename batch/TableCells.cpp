@@ -41,6 +41,9 @@ bool IsFormulaDamage(const std::string& text) {
                      [&](const char* error) { return text.rfind(error, 0) == 0; });
 }
 
+// Said in place of a PIN or password cell that a refusal would otherwise repeat.
+constexpr const char* kSecretNotShown = "the value (a secret: not shown)";
+
 }  // namespace
 
 std::string Lower(std::string text) {
@@ -194,31 +197,37 @@ bool IsSecretKey(const ConfigKey& key) {
 
 std::string ValueProblem(const ConfigKey& key, const std::string& value) {
   const FormField* field = FindFormField(key.id);
+  // A PIN or password cell is never repeated in a refusal: the refusal goes
+  // to the terminal, the dry run and the report.
+  const bool secret = IsSecretKey(key);
+  const std::string shown = secret ? std::string(kSecretNotShown) : Shown(value);
   if (IsFormulaDamage(value))
-    return Shown(value) +
+    return shown +
            " is what a spreadsheet made of a formula (a value starting with =, + or -): format the column as "
            "text and type the value again";
   switch (key.encoding) {
-    case Encoding::Flag: return value == "0" || value == "1" ? "" : Shown(value) + " is not 0 or 1";
+    case Encoding::Flag: return value == "0" || value == "1" ? "" : shown + " is not 0 or 1";
     case Encoding::Index:
-    case Encoding::Int: return IsInteger(value) ? "" : Shown(value) + " is not a number";
+    case Encoding::Int: return IsInteger(value) ? "" : shown + " is not a number";
     case Encoding::Octet:
       return IsInteger(value) && ParseWholeWithin(value, 0, 255)
                  ? ""
-                 : Shown(value) + " is not an address octet (0 to 255)";
+                 : shown + " is not an address octet (0 to 255)";
     case Encoding::Text: break;
   }
   if (const std::size_t at = FindControlByte(value); at != std::string::npos)
-    return Shown(value) + " holds a control character (" +
+    return shown + " holds a control character (" +
            ControlByteName(static_cast<unsigned char>(value[at])) +
            "), which would end or garble its command line";
   if (value.find(',') != std::string::npos)
-    return Shown(value) + " holds a comma, which would shift every later field of the line";
+    return shown + " holds a comma, which would shift every later field of the line";
   const bool numeric = field && (field->rule == ValueRule::Phone || field->rule == ValueRule::Digits ||
                                  field->rule == ValueRule::Pin);
-  if (numeric && IsExponentForm(value)) return Shown(value) + " is in exponent form: " + kSpreadsheetNumber;
+  if (numeric && IsExponentForm(value)) return shown + " is in exponent form: " + kSpreadsheetNumber;
   if (!field) return {};
-  if (const auto broken = CheckValueRule(*field, value)) return DescribeBrokenRule(*field, value, *broken);
+  if (const auto broken = CheckValueRule(*field, value))
+    return secret ? field->name + ": " + kSecretNotShown + " is not " + *broken
+                  : DescribeBrokenRule(*field, value, *broken);
   return {};
 }
 
