@@ -58,6 +58,13 @@ class CTypedInput final : public std::streambuf {
   char byte_ = 0;
 };
 
+// The typed inputs of the watch runs, one per ending.
+struct KeptInput {
+  CTypedInput* typed;
+  std::istream* input;
+};
+KeptInput gKeptInputs[2];
+
 class WatchTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -107,9 +114,12 @@ TEST_F(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) 
     ended_.clear();
     CStopSource stop;
     env.stop = &stop;
-    // Left alive: a reader still waiting at Ctrl+C returns only at the end of the process.
+    // Left alive: a reader still waiting at Ctrl+C returns only at the end of
+    // the process. Held by plain globals, which are never destroyed, so that
+    // the leak check sees them as reachable.
     auto* typed = new CTypedInput;
     auto* input = new std::istream(typed);
+    gKeptInputs[ending.ctrlC ? 1 : 0] = {typed, input};
     env.input = input;
     const std::string report = dir / (std::string(ending.ctrlC ? "stopped" : "ended") + ".csv");
     std::ostringstream out, err;
