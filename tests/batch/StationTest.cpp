@@ -91,6 +91,7 @@ class StationTest : public ::testing::Test {
       journal::JournalRow row = JournalRowFor(report, plan);
       std::string why;
       EXPECT_TRUE(store.Append(row, why)) << why;
+      std::lock_guard<std::mutex> lock(recordedMutex);
       ++recorded[report.port];
     };
   }
@@ -132,7 +133,13 @@ class StationTest : public ::testing::Test {
   journal::CJournalStore store;
   JobPlan plan;
   std::map<int, std::unique_ptr<sim::CTrackerSim>> sims;
-  std::map<int, int> recorded;  // journal rows per port
+  // Journal rows per port: counted on the jobs' threads, read by the test.
+  int Recorded(int port) {
+    std::lock_guard<std::mutex> lock(recordedMutex);
+    return recorded[port];
+  }
+  std::mutex recordedMutex;
+  std::map<int, int> recorded;
   std::atomic<int> checks{0};
 };
 
@@ -181,7 +188,7 @@ TEST_F(StationTest, TrackersThatComeAndGoAreProvisionedAsTheyArrive) {
   std::map<int, std::size_t> jobs;
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);
-    const int before = recorded[step.port];
+    const int before = Recorded(step.port);
     step.act();
     const auto ended = front.WaitFor(step.port, ++jobs[step.port]);
     ASSERT_TRUE(ended.has_value());
@@ -190,7 +197,7 @@ TEST_F(StationTest, TrackersThatComeAndGoAreProvisionedAsTheyArrive) {
     EXPECT_EQ(r.groupsSent, step.groups ? *step.groups : TookGroups(step.port));
     EXPECT_EQ(r.message.rfind(step.message, 0), 0u) << r.message;
     EXPECT_EQ(ended->tracker, step.tracker);
-    EXPECT_EQ(recorded[step.port], before + (step.tracker ? 1 : 0));
+    EXPECT_EQ(Recorded(step.port), before + (step.tracker ? 1 : 0));
     if (step.outcome == "equal" || step.outcome == "skipped") {
       EXPECT_EQ(Took(step.port, "AT+RVKPN="), step.outcome == "equal") << "written (twice)";
     }
