@@ -14,7 +14,7 @@ enum class LabelLayout {
 };
 
 // One page format; lengths in millimetres, the page's top left corner at 0,0.
-struct LabelLayoutSpec {
+struct LabelGeometry {
   LabelLayout layout;
   const char* name;  // as --layout takes it
   double pageWidth, pageHeight;
@@ -23,7 +23,7 @@ struct LabelLayoutSpec {
   double left, top;  // where the first label starts on the page
 };
 
-const LabelLayoutSpec& LayoutSpec(LabelLayout layout);
+const LabelGeometry& GeometryOf(LabelLayout layout);
 // Every layout's name, in the table's order.
 std::vector<std::string> LabelLayoutNames();
 // The layout named `name` ("a4-3x8", "62x29"); false when there is none.

@@ -112,11 +112,11 @@ struct Fonts {
 // right four captioned lines (IMEI, ICCID, firmware, date), each line's
 // share of the height split into a small caption above a larger value.
 void DrawLabel(CLabelPainter& painter, const Fonts& fonts, const QRcode& qr, const LabelRecord& label,
-               const LabelLayoutSpec& spec) {
-  const double side = spec.labelHeight - 2 * kPadding;
+               const LabelGeometry& geometry) {
+  const double side = geometry.labelHeight - 2 * kPadding;
   painter.QrCode(qr, kPadding, kPadding, side);
   const double x = kPadding + side + 1;
-  const double width = spec.labelWidth - kRightPadding - x;
+  const double width = geometry.labelWidth - kRightPadding - x;
   const struct {
     const char* caption;
     const std::string& value;
@@ -157,7 +157,7 @@ bool WriteLabelSheet(const std::vector<LabelRecord>& labels, LabelLayout layout,
     error = path + ": no labels to write";
     return false;
   }
-  const LabelLayoutSpec& spec = LayoutSpec(layout);
+  const LabelGeometry& geometry = GeometryOf(layout);
   HaruErrors errors;
   Document doc(HPDF_New(OnHaruError, &errors), HPDF_Free);
   if (!doc) {
@@ -169,7 +169,7 @@ bool WriteLabelSheet(const std::vector<LabelRecord>& labels, LabelLayout layout,
   HPDF_SetInfoAttr(doc.get(), HPDF_INFO_TITLE, "Tracker labels");
   const Fonts fonts{HPDF_GetFont(doc.get(), "Helvetica", "WinAnsiEncoding"),
                     HPDF_GetFont(doc.get(), "Helvetica-Bold", "WinAnsiEncoding")};
-  const std::size_t perPage = static_cast<std::size_t>(spec.columns * spec.rows);
+  const std::size_t perPage = static_cast<std::size_t>(geometry.columns * geometry.rows);
   HPDF_Page page = nullptr;
   for (std::size_t i = 0; i < labels.size() && errors.error == 0; ++i) {
     const LabelRecord& label = labels[i];
@@ -187,13 +187,13 @@ bool WriteLabelSheet(const std::vector<LabelRecord>& labels, LabelLayout layout,
     const std::size_t place = i % perPage;
     if (place == 0) {
       page = HPDF_AddPage(doc.get());
-      HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(Pt(spec.pageWidth)));
-      HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(Pt(spec.pageHeight)));
+      HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(Pt(geometry.pageWidth)));
+      HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(Pt(geometry.pageHeight)));
     }
-    const int column = static_cast<int>(place) % spec.columns, row = static_cast<int>(place) / spec.columns;
-    CLabelPainter painter(page, spec.pageHeight, spec.left + column * spec.labelWidth,
-                          spec.top + row * spec.labelHeight);
-    DrawLabel(painter, fonts, *qr, label, spec);
+    const int column = static_cast<int>(place) % geometry.columns, row = static_cast<int>(place) / geometry.columns;
+    CLabelPainter painter(page, geometry.pageHeight, geometry.left + column * geometry.labelWidth,
+                          geometry.top + row * geometry.labelHeight);
+    DrawLabel(painter, fonts, *qr, label, geometry);
   }
   std::string bytes;
   if (errors.error == 0 && HPDF_SaveToStream(doc.get()) == HPDF_OK) {

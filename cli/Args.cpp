@@ -547,11 +547,11 @@ std::vector<std::string> OptionNames() {
   return OptionTable(unused).Names();
 }
 
-std::vector<OptionSpec> OptionSpecs() {
+std::vector<OptionSpec> DocumentedOptions() {
   Options unused;
-  std::vector<OptionSpec> specs = OptionTable(unused).options();
-  for (OptionSpec& spec : specs) spec.take = nullptr;  // it would fill `unused`
-  return specs;
+  std::vector<OptionSpec> options = OptionTable(unused).options();
+  for (OptionSpec& option : options) option.take = nullptr;  // it would fill `unused`
+  return options;
 }
 
 std::string UsageText(Command command) {

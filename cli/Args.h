@@ -63,7 +63,7 @@ bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& e
 std::vector<std::string> OptionNames();
 
 // The option table's rows (names, value, help, commands), for the docs' check.
-std::vector<OptionSpec> OptionSpecs();
+std::vector<OptionSpec> DocumentedOptions();
 
 // The --help text, exit codes included; with a command, that command's
 // usage and the options it takes.

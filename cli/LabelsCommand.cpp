@@ -91,7 +91,7 @@ int RunLabels(const Options& o, const std::string& target, std::ostream& out, st
                 kExitUsage);
   if (!WriteLabelSheet(labels, o.layout, o.outputFile, error)) return fail(error, kExitOutputFailed);
   const int pages = LabelPages(o.layout, labels.size());
-  const char* layout = LayoutSpec(o.layout).name;
+  const char* layout = GeometryOf(o.layout).name;
   if (o.json)
     out << CJsonObject()
                .Whole("schema", kJsonSchema)

@@ -81,17 +81,17 @@ class LabelsTest : public ::testing::Test {
   // page is not given to zbarimg at once, which misses some of the 24 codes
   // of a grid that it reads one by one.
   std::vector<std::string> DecodedImeis(const std::string& pdf, batch::LabelLayout layout, int labels) {
-    const batch::LabelLayoutSpec& spec = batch::LayoutSpec(layout);
-    const int perPage = spec.columns * spec.rows;
+    const batch::LabelGeometry& geometry = batch::GeometryOf(layout);
+    const int perPage = geometry.columns * geometry.rows;
     auto px = [](double mm) { return std::to_string(static_cast<int>(mm / 25.4 * 300)); };
     std::string cells;
     for (int i = 0; i < labels; ++i) {
       const int place = i % perPage;
       const std::string page = std::to_string(i / perPage + 1), cell = dir / ("cell" + std::to_string(i));
       Output("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x " +
-             px(spec.left + place % spec.columns * spec.labelWidth) + " -y " +
-             px(spec.top + place / spec.columns * spec.labelHeight) + " -W " + px(spec.labelWidth) + " -H " +
-             px(spec.labelHeight) + " '" + pdf + "' '" + cell + "'");
+             px(geometry.left + place % geometry.columns * geometry.labelWidth) + " -y " +
+             px(geometry.top + place / geometry.columns * geometry.labelHeight) + " -W " + px(geometry.labelWidth) + " -H " +
+             px(geometry.labelHeight) + " '" + pdf + "' '" + cell + "'");
       cells += " '" + cell + ".png'";
     }
     std::vector<std::string> imeis;

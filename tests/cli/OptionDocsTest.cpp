@@ -87,8 +87,8 @@ Entries ReadmeOptions(const std::string& readme) {
   return entries;
 }
 
-std::string Tag(const OptionSpec& spec) {
-  return Replace(spec.names, ",", ", ") + (spec.valueName.empty() ? "" : " " + spec.valueName);
+std::string Tag(const OptionSpec& option) {
+  return Replace(option.names, ",", ", ") + (option.valueName.empty() ? "" : " " + option.valueName);
 }
 
 // "-p, --port N" -> "-p, --port": the names before the value.
@@ -101,7 +101,7 @@ std::string NamesOf(const std::string& tag) {
 }  // namespace
 
 TEST(OptionDocsTest, ManPageAndReadmeDescribeEveryOptionWithItsHelpText) {
-  const std::vector<OptionSpec> specs = cli::OptionSpecs();
+  const std::vector<OptionSpec> options = cli::DocumentedOptions();
   const struct {
     const char* doc;
     Entries entries;
@@ -109,11 +109,11 @@ TEST(OptionDocsTest, ManPageAndReadmeDescribeEveryOptionWithItsHelpText) {
               {"README", ReadmeOptions(KESTRUN_SOURCE_DIR "/README.md")}};
   for (const auto& [doc, entries] : docs) {
     std::map<std::string, bool> names;  // "-p, --port", for the entries that name no option
-    for (const OptionSpec& spec : specs) {
-      names[NamesOf(Tag(spec))] = true;
-      const auto entry = entries.find(Tag(spec));
-      ASSERT_NE(entry, entries.end()) << doc << " has no entry " << Tag(spec);
-      const std::string help = Squeeze(spec.help), opening = entry->second.substr(0, help.size());
+    for (const OptionSpec& option : options) {
+      names[NamesOf(Tag(option))] = true;
+      const auto entry = entries.find(Tag(option));
+      ASSERT_NE(entry, entries.end()) << doc << " has no entry " << Tag(option);
+      const std::string help = Squeeze(option.help), opening = entry->second.substr(0, help.size());
       EXPECT_TRUE(opening.substr(1) == help.substr(1) && std::tolower(opening[0]) == std::tolower(help[0]))
           << doc << ", " << entry->first << ": the text opens otherwise than the help:\n"
           << opening << "\n"
