@@ -23,6 +23,15 @@ struct ResolvedPath {
   std::string reason;  // on failure: the system's reason, or why the link was not followed
 };
 
+// More links than this on one path is a loop, as Linux counts one (ELOOP).
+constexpr int kMaxPathLinks = 40;
+
+// A failed resolution: what was being done and why it failed.
+ResolvedPath PathLinkFailure(std::string step, std::string reason);
+// The refusal of a link planted by another user (`owner` as the system names
+// them) in a folder anyone may add files to.
+ResolvedPath PlantedLinkRefusal(const std::string& link, const std::string& owner);
+
 // Resolves every symbolic link met on the way through `path`, each checked
 // with MayFollowLink for the effective user. Components after the first one
 // that does not exist are kept as they are, so that a dangling link names the

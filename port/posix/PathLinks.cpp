@@ -14,8 +14,6 @@ namespace kestrun {
 
 namespace {
 
-constexpr int kMaxLinks = 40;  // as the kernel counts a loop
-
 std::string Join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
   return folder.back() == '/' ? folder + name : folder + "/" + name;
@@ -35,16 +33,8 @@ void PushComponents(std::vector<std::string>& pending, const std::string& path) 
   pending.insert(pending.end(), parts.rbegin(), parts.rend());
 }
 
-ResolvedPath Failure(std::string step, std::string reason) {
-  ResolvedPath result;
-  result.ok = false;
-  result.step = std::move(step);
-  result.reason = std::move(reason);
-  return result;
-}
-
 ResolvedPath SystemFailure(std::string step, int error) {
-  return Failure(std::move(step), SystemReason(error));
+  return PathLinkFailure(std::move(step), SystemReason(error));
 }
 
 }  // namespace
@@ -77,16 +67,13 @@ ResolvedPath ResolvePathLinks(const std::string& path) {
       current = candidate;
       continue;
     }
-    if (++links > kMaxLinks) return SystemFailure("following its symbolic links", ELOOP);
+    if (++links > kMaxPathLinks) return SystemFailure("following its symbolic links", ELOOP);
     const std::string folder = current.empty() ? "." : current;
     struct stat folderStat;
     if (::stat(folder.c_str(), &folderStat) != 0)
       return SystemFailure("looking up the folder " + folder, errno);
     if (!MayFollowLink(folderStat.st_mode, folderStat.st_uid, st.st_uid, ::geteuid()))
-      return Failure("following the symbolic link " + candidate,
-                     "it belongs to another user (uid " + std::to_string(st.st_uid) +
-                         ") in a folder anyone may write to; such a link is followed only when it is the "
-                         "user's own or the folder owner's");
+      return PlantedLinkRefusal(candidate, "uid " + std::to_string(st.st_uid));
     std::string target(PATH_MAX + 1, '\0');
     const ssize_t n = ::readlink(candidate.c_str(), target.data(), target.size());
     if (n < 0) return SystemFailure("reading the symbolic link " + candidate, errno);

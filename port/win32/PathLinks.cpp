@@ -14,17 +14,7 @@ namespace kestrun {
 
 namespace {
 
-constexpr int kMaxLinks = 40;  // as Linux counts a loop
-
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
-ResolvedPath Failure(std::string step, std::string reason) {
-  ResolvedPath result;
-  result.ok = false;
-  result.step = std::move(step);
-  result.reason = std::move(reason);
-  return result;
-}
 
 // The owner and the access list of `path` itself, not of what a link there
 // leads to. Null owner when they cannot be read.
@@ -52,8 +42,9 @@ void ReadSecurity(const std::string& path, Security& security, DWORD* reparseTag
                       ? tag.ReparseTag
                       : 0;
   }
-  security.error = GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                   &security.owner, nullptr, &security.dacl, nullptr, &security.descriptor);
+  security.error =
+      GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                      &security.owner, nullptr, &security.dacl, nullptr, &security.descriptor);
   CloseHandle(handle);
 }
 
@@ -88,7 +79,7 @@ bool MayFollowLink(mode_t, uid_t, uid_t, uid_t) { return true; }
 // links comes back as Windows resolves them, so that the file itself can be
 // opened without following one.
 ResolvedPath ResolvePathLinks(const std::string& path) {
-  if (path.empty()) return Failure("looking up the file", SystemReason(ENOENT));
+  if (path.empty()) return PathLinkFailure("looking up the file", SystemReason(ENOENT));
   // The root ("C:\", "\\server\share\", "\") is no link of ours to judge.
   std::size_t start = 0;
   if (path.size() >= 2 && path[1] == ':') {
@@ -113,7 +104,7 @@ ResolvedPath ResolvePathLinks(const std::string& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       const DWORD error = GetLastError();
       if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) break;  // the rest is to be made
-      return Failure("looking up " + candidate, SystemReason(ErrnoForFileError(error)));
+      return PathLinkFailure("looking up " + candidate, SystemReason(ErrnoForFileError(error)));
     }
     existing = end;
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) continue;
@@ -121,27 +112,27 @@ ResolvedPath ResolvePathLinks(const std::string& path) {
     DWORD tag = 0;
     ReadSecurity(candidate, link, &tag);
     if (link.error != ERROR_SUCCESS)
-      return Failure("reading the symbolic link " + candidate, SystemReason(ErrnoForFileError(link.error)));
+      return PathLinkFailure("reading the symbolic link " + candidate,
+                             SystemReason(ErrnoForFileError(link.error)));
     if (!IsLinkReparseTag(tag)) continue;
-    if (++links > kMaxLinks) return Failure("following its symbolic links", SystemReason(ELOOP));
+    if (++links > kMaxPathLinks) return PathLinkFailure("following its symbolic links", SystemReason(ELOOP));
     Security shared;
     ReadSecurity(folder, shared, nullptr);
     if (shared.error != ERROR_SUCCESS)
-      return Failure("looking up the folder " + folder, SystemReason(ErrnoForFileError(shared.error)));
-    const bool anyoneMayAdd = SharedGroupGranted(shared.dacl, shared.dacl == nullptr, FILE_ADD_FILE) != nullptr;
-    const bool own = !user.empty() && link.owner && EqualSid(link.owner, const_cast<unsigned char*>(user.data()));
+      return PathLinkFailure("looking up the folder " + folder,
+                             SystemReason(ErrnoForFileError(shared.error)));
+    const bool anyoneMayAdd =
+        SharedGroupGranted(shared.dacl, shared.dacl == nullptr, FILE_ADD_FILE) != nullptr;
+    const bool own =
+        !user.empty() && link.owner && EqualSid(link.owner, const_cast<unsigned char*>(user.data()));
     const bool folderOwners = link.owner && shared.owner && EqualSid(link.owner, shared.owner);
-    if (anyoneMayAdd && !own && !folderOwners)
-      return Failure("following the symbolic link " + candidate,
-                     "it belongs to another user (" + SidText(link.owner) +
-                         ") in a folder anyone may write to; such a link is followed only when it is the "
-                         "user's own or the folder owner's");
+    if (anyoneMayAdd && !own && !folderOwners) return PlantedLinkRefusal(candidate, SidText(link.owner));
   }
   ResolvedPath result;
   result.path = path;
   if (links > 0 && existing > 0) {
     const std::string resolved = FinalPath(path.substr(0, existing));
-    if (resolved.empty()) return Failure("following its symbolic links", SystemReason(ENOENT));
+    if (resolved.empty()) return PathLinkFailure("following its symbolic links", SystemReason(ENOENT));
     result.path = resolved + path.substr(existing);
   }
   return result;
