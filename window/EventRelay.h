@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 #include "engine/EngineEvents.h"
 
@@ -19,29 +20,19 @@ class IEventRelay : public IEngineEvents {
   // let go (so stopping and joining it cannot deadlock). Window thread only.
   virtual void Detach() = 0;
 
-  void OperationStarted() override {
-    Deliver([](IEngineEvents& w) { w.OperationStarted(); });
-  }
-  void StatusChanged(const std::string& text) override {
-    Deliver([text](IEngineEvents& w) { w.StatusChanged(text); });
-  }
-  void StatusExplained(const std::string& detail) override {
-    Deliver([detail](IEngineEvents& w) { w.StatusExplained(detail); });
-  }
-  void PopupRequested(const PopupRequest& p) override {
-    Deliver([p](IEngineEvents& w) { w.PopupRequested(p); });
-  }
-  void HistoryAppended(const std::string& line) override {
-    Deliver([line](IEngineEvents& w) { w.HistoryAppended(line); });
-  }
+  void OperationStarted() override { Relay(&IEngineEvents::OperationStarted); }
+  void StatusChanged(const std::string& text) override { Relay(&IEngineEvents::StatusChanged, text); }
+  void StatusExplained(const std::string& detail) override { Relay(&IEngineEvents::StatusExplained, detail); }
+  void PopupRequested(const PopupRequest& p) override { Relay(&IEngineEvents::PopupRequested, p); }
+  void HistoryAppended(const std::string& line) override { Relay(&IEngineEvents::HistoryAppended, line); }
   void PreviewBuilt(int id, const std::string& shown, const std::string& stored) override {
-    Deliver([id, shown, stored](IEngineEvents& w) { w.PreviewBuilt(id, shown, stored); });
+    Relay(&IEngineEvents::PreviewBuilt, id, shown, stored);
   }
   void GroupStarted(Group group, int index, int count) override {
-    Deliver([group, index, count](IEngineEvents& w) { w.GroupStarted(group, index, count); });
+    Relay(&IEngineEvents::GroupStarted, group, index, count);
   }
   void WakeUpAttempt(int attempt, int count) override {
-    Deliver([attempt, count](IEngineEvents& w) { w.WakeUpAttempt(attempt, count); });
+    Relay(&IEngineEvents::WakeUpAttempt, attempt, count);
   }
   void GroupRead(Group group, const CFormModel& reading) override {
     // One copy of the form, shared by the copies of the call.
@@ -49,22 +40,29 @@ class IEventRelay : public IEngineEvents {
     Deliver([group, copy](IEngineEvents& w) { w.GroupRead(group, *copy); });
   }
   void FirmwareVersionRead(const std::string& version) override {
-    Deliver([version](IEngineEvents& w) { w.FirmwareVersionRead(version); });
+    Relay(&IEngineEvents::FirmwareVersionRead, version);
   }
   void IdentityRead(const TrackerIdentity& identity) override {
-    Deliver([identity](IEngineEvents& w) { w.IdentityRead(identity); });
+    Relay(&IEngineEvents::IdentityRead, identity);
   }
-  void TerminalReply(const std::string& chunk) override {
-    Deliver([chunk](IEngineEvents& w) { w.TerminalReply(chunk); });
-  }
+  void TerminalReply(const std::string& chunk) override { Relay(&IEngineEvents::TerminalReply, chunk); }
   void OperationFinished(const OperationResult& result) override {
-    Deliver([result](IEngineEvents& w) { w.OperationFinished(result); });
+    Relay(&IEngineEvents::OperationFinished, result);
   }
 
  protected:
   // Runs `apply` on the window side, on the window thread, and returns once
   // it has run (or the relay has been detached). Called on the worker.
   virtual void Deliver(std::function<void(IEngineEvents&)> apply) = 0;
+
+ private:
+  // Delivers the call of `event` with copies of its arguments: once the
+  // relay is detached the worker goes on, and its own may be gone by the
+  // time the window thread runs the call.
+  template <typename... Params, typename... Args>
+  void Relay(void (IEngineEvents::*event)(Params...), const Args&... args) {
+    Deliver([event, ... copies = std::decay_t<Params>(args)](IEngineEvents& w) { (w.*event)(copies...); });
+  }
 };
 
 }  // namespace kestrun
