@@ -96,19 +96,6 @@ bool ParsePorts(const std::string& text, Options& o, std::string& error) {
   return true;
 }
 
-Command CommandFor(const std::string& word) {
-  if (word == "ports") return Command::Ports;
-  if (word == "read") return Command::Read;
-  if (word == "write") return Command::Write;
-  if (word == "diff") return Command::Diff;
-  if (word == "verify") return Command::Verify;
-  if (word == "journal") return Command::Journal;
-  if (word == "identify") return Command::Identify;
-  if (word == "provision") return Command::Provision;
-  if (word == "labels") return Command::Labels;
-  return Command::None;
-}
-
 // Every command's line in the usage, with what it does.
 struct CommandUsage {
   Command command;
@@ -142,6 +129,21 @@ the shared server)"},
 seen (--imei, --since and --outcome narrow them): IMEI
 (as text and QR code), ICCID, firmware and date)"},
 };
+
+Command CommandFor(const std::string& word) {
+  for (const CommandUsage& usage : kCommandUsage)
+    if (word == CommandName(usage.command)) return usage.command;
+  return Command::None;
+}
+
+// "ports, read, ... or labels": the commands as the usage lists them.
+std::string CommandWords() {
+  std::string words;
+  const std::size_t count = std::size(kCommandUsage);
+  for (std::size_t i = 0; i < count; ++i)
+    words += std::string(i == 0 ? "" : i + 1 == count ? " or " : ", ") + CommandName(kCommandUsage[i].command);
+  return words;
+}
 
 std::string CommandLines(Command only) {
   std::string text;
@@ -320,7 +322,6 @@ COptionTable OptionTable(Options& o) {
            error = "--imei needs a number";
            return false;
          }
-         o.imei = value;
          for (const std::string& part : SplitList(value))
            if (std::find(o.imeis.begin(), o.imeis.end(), part) == o.imeis.end()) o.imeis.push_back(part);
          return true;
@@ -437,8 +438,7 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
     if (options.help && !operands.empty()) {
       options.command = CommandFor(operands[0]);
       if (options.command == Command::None) {
-        error = "unknown command '" + operands[0] +
-                "' (ports, read, write, diff, verify, identify, provision, journal or labels)";
+        error = "unknown command '" + operands[0] + "' (" + CommandWords() + ")";
         return false;
       }
     }
@@ -450,15 +450,12 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   }
 
   if (operands.empty()) {
-    error =
-        "no command given (ports, read, write, diff, verify, identify, provision, journal or labels; see "
-        "--help)";
+    error = "no command given (" + CommandWords() + "; see --help)";
     return false;
   }
   options.command = CommandFor(operands[0]);
   if (options.command == Command::None) {
-    error = "unknown command '" + operands[0] +
-            "' (ports, read, write, diff, verify, identify, provision, journal or labels)";
+    error = "unknown command '" + operands[0] + "' (" + CommandWords() + ")";
     return false;
   }
   const std::string name = operands[0];
@@ -484,7 +481,7 @@ bool ParseArgs(const std::vector<std::string>& args, Options& options, std::stri
   // Each option only with the commands the table gives it.
   for (const std::size_t index : given) {
     if (table.Takes(index, name)) continue;
-    const OptionSpec& entry = table.options()[index];
+    const OptionEntry& entry = table.options()[index];
     const std::string option = entry.names.substr(0, entry.names.find(','));
     if (entry.commands == kConnecting) {
       error = name + " takes no connection options (" + option + ")";
@@ -547,10 +544,10 @@ std::vector<std::string> OptionNames() {
   return OptionTable(unused).Names();
 }
 
-std::vector<OptionSpec> DocumentedOptions() {
+std::vector<OptionEntry> DocumentedOptions() {
   Options unused;
-  std::vector<OptionSpec> options = OptionTable(unused).options();
-  for (OptionSpec& option : options) option.take = nullptr;  // it would fill `unused`
+  std::vector<OptionEntry> options = OptionTable(unused).options();
+  for (OptionEntry& option : options) option.take = nullptr;  // it would fill `unused`
   return options;
 }
 

@@ -38,7 +38,7 @@ struct Options {
   std::string reportFile;            // --report FILE.csv|FILE.json: the batch's rows in one file
   bool journalDevices = false;       // journal devices
   bool journalPush = false;          // journal push
-  std::string imei, since, outcome;  // journal filters; `since` as UTC "2026-12-01T08:00:00Z"
+  std::string since, outcome;  // journal filters; `since` as UTC "2026-12-01T08:00:00Z"
   bool csv = false;
   std::optional<int> limit;  // journal --limit N (0: every row); unset: all on a pipe, 200 on a terminal
   bool latest = false;       // journal --latest: each tracker's newest row only
@@ -63,7 +63,7 @@ bool ParseGroups(const std::string& text, GroupSelection& groups, std::string& e
 std::vector<std::string> OptionNames();
 
 // The option table's rows (names, value, help, commands), for the docs' check.
-std::vector<OptionSpec> DocumentedOptions();
+std::vector<OptionEntry> DocumentedOptions();
 
 // The --help text, exit codes included; with a command, that command's
 // usage and the options it takes.

@@ -27,7 +27,7 @@ std::vector<std::string> SplitNames(const std::string& names) {
 
 std::vector<std::string> COptionTable::Names() const {
   std::vector<std::string> names;
-  for (const OptionSpec& option : options_)
+  for (const OptionEntry& option : options_)
     for (const std::string& name : SplitNames(option.names)) names.push_back(name);
   return names;
 }
@@ -38,7 +38,7 @@ bool COptionTable::Parse(const std::vector<std::string>& args, std::vector<std::
   app.set_help_flag();
   if (given) given->clear();
   for (std::size_t i = 0; i < options_.size(); ++i) {
-    const OptionSpec& entry = options_[i];
+    const OptionEntry& entry = options_[i];
     auto take = [&entry, &error, given, i](const std::string& value) {
       if (given && std::find(given->begin(), given->end(), i) == given->end()) given->push_back(i);
       if (!entry.take(value, error)) throw Refused{};
@@ -143,7 +143,7 @@ std::string COptionTable::Help(std::size_t column, const std::string& command) c
   std::string text;
   for (std::size_t index = 0; index < options_.size(); ++index) {
     if (!command.empty() && !Takes(index, command)) continue;
-    const OptionSpec& option = options_[index];
+    const OptionEntry& option = options_[index];
     const std::vector<std::string> names = SplitNames(option.names);
     std::string line = "  ";
     if (names.front().size() == 2)

@@ -14,7 +14,7 @@
 
 namespace kestrun {
 
-struct OptionSpec {
+struct OptionEntry {
   std::string names;      // CLI11 spelling: "-p,--port" or "--json"
   std::string valueName;  // "N", "FILE"; empty for a flag
   std::string help;       // for --help; may run over several lines
@@ -28,10 +28,10 @@ struct OptionSpec {
 class COptionTable {
  public:
   COptionTable() = default;
-  explicit COptionTable(std::vector<OptionSpec> options) : options_(std::move(options)) {}
+  explicit COptionTable(std::vector<OptionEntry> options) : options_(std::move(options)) {}
 
-  void Add(OptionSpec option) { options_.push_back(std::move(option)); }
-  const std::vector<OptionSpec>& options() const { return options_; }
+  void Add(OptionEntry option) { options_.push_back(std::move(option)); }
+  const std::vector<OptionEntry>& options() const { return options_; }
 
   // Parses the arguments after the program name. Arguments that are no
   // option ("-" included, and all after "--") go to `operands` in order;
@@ -55,7 +55,7 @@ class COptionTable {
   bool Takes(std::size_t index, const std::string& command) const;
 
  private:
-  std::vector<OptionSpec> options_;
+  std::vector<OptionEntry> options_;
 };
 
 }  // namespace kestrun

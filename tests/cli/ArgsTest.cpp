@@ -227,7 +227,7 @@ TEST(ArgsTest, JournalTakesItsFiltersAndOnlyThem) {
   const Options o = Parse(rows[0].args);
   EXPECT_EQ(o.command, Command::Journal);
   EXPECT_EQ(o.since, "2026-12-01T08:00:00Z");
-  EXPECT_EQ(o.imei, "351756051523999");
+  EXPECT_EQ(o.imeis, std::vector<std::string>{"351756051523999"});
   EXPECT_TRUE(o.csv);
 }
 
