@@ -14,16 +14,6 @@ using namespace kestrun::batch;
 
 namespace {
 
-// Length of the valid UTF-8 sequence at `i`, or 0.
-std::size_t Utf8Length(const std::string& s, std::size_t i) {
-  const unsigned char c = static_cast<unsigned char>(s[i]);
-  std::size_t n = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-  if (n == 0 || i + n > s.size()) return 0;
-  for (std::size_t k = 1; k < n; ++k)
-    if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return 0;
-  return n;
-}
-
 std::string Hex(unsigned char c, const char* format) {
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, format, c);
@@ -60,27 +50,6 @@ std::string Quoted(const std::string& value) {
       text += Hex(c, "\\x%02X");
     } else {
       text += ch;
-    }
-  }
-  return text + "\"";
-}
-
-std::string JsonString(const std::string& value) {
-  std::string text = "\"";
-  for (std::size_t i = 0; i < value.size();) {
-    const unsigned char c = static_cast<unsigned char>(value[i]);
-    if (c == '"' || c == '\\') {
-      text += '\\';
-      text += value[i++];
-    } else if (c < 0x20 || c == 0x7F) {
-      text += Hex(c, "\\u%04x");
-      ++i;
-    } else if (const std::size_t n = Utf8Length(value, i); n > 0) {
-      text.append(value, i, n);
-      i += n;
-    } else {
-      text += Hex(c, "\\u%04x");  // a byte of another code page, shown as Latin-1
-      ++i;
     }
   }
   return text + "\"";

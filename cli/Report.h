@@ -9,6 +9,7 @@
 #include "batch/Compare.h"
 #include "cli/Args.h"
 #include "protocol/Identity.h"
+#include "protocol/JsonText.h"
 
 namespace kestrun::cli {
 
@@ -18,8 +19,6 @@ constexpr int kJsonSchema = 1;
 
 // A value for the text output: quoted, with \\, \" and control bytes escaped.
 std::string Quoted(const std::string& value);
-// A JSON string literal; bytes that are not UTF-8 become \u00XX.
-std::string JsonString(const std::string& value);
 
 // `quiet`: a port that did its work shows only its results (differences).
 void PrintText(std::ostream& out, const batch::PortReport& report, bool quiet = false);

@@ -2,31 +2,13 @@
 
 #include <cstdio>
 
+#include "protocol/JsonText.h"
+
 namespace kestrun::journal {
 
 namespace {
 
-// A JSON string literal; bytes of 0x80 and up are kept as they are (the
-// server's column takes UTF-8, and text from a table is UTF-8 already).
-std::string Literal(const std::string& text) {
-  std::string out = "\"";
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (ch == '"' || ch == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (c < 0x20 || c == 0x7f) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-      out += escaped;
-    } else {
-      out += ch;
-    }
-  }
-  return out + "\"";
-}
-
-// Reads the JSON text of a flat object of strings, as Literal writes it and
+// Reads the JSON text of a flat object of strings, as JsonString writes it and
 // any other JSON writer may.
 class CNotesReader {
  public:
@@ -139,7 +121,7 @@ std::string NotesJson(const NoteCells& cells) {
   if (cells.empty()) return "";
   std::string json = "{";
   for (const auto& [header, text] : cells)
-    json += (json.size() > 1 ? "," : "") + Literal(header) + ":" + Literal(text);
+    json += (json.size() > 1 ? "," : "") + JsonString(header) + ":" + JsonString(text);
   return json + "}";
 }
 

@@ -15,6 +15,7 @@
 #include "journal/JournalSql.h"
 #include "journal/RowOrigin.h"
 #include "journal/ServerString.h"
+#include "protocol/JsonText.h"
 #include "protocol/WholeNumber.h"
 
 namespace kestrun::journal {
@@ -75,24 +76,8 @@ std::string ServerText(const std::string& text) {
   std::string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    const std::size_t length = c < 0x80           ? 1
-                               : (c >> 5) == 0x6  ? 2
-                               : (c >> 4) == 0xe  ? 3
-                               : (c >> 3) == 0x1e ? 4
-                                                  : 0;
-    bool valid = length > 0 && i + length <= text.size() && c != 0 && c != 0xc0 && c != 0xc1 && c < 0xf5;
-    for (std::size_t k = 1; valid && k < length; ++k)
-      valid = (static_cast<unsigned char>(text[i + k]) & 0xc0) == 0x80;
-    if (valid && length == 3) {  // no overlong forms, no surrogates
-      const auto next = static_cast<unsigned char>(text[i + 1]);
-      valid = !(c == 0xe0 && next < 0xa0) && !(c == 0xed && next >= 0xa0);
-    }
-    if (valid && length == 4) {
-      const auto next = static_cast<unsigned char>(text[i + 1]);
-      valid = !(c == 0xf0 && next < 0x90) && !(c == 0xf4 && next >= 0x90);
-    }
-    if (valid) {
+    const std::size_t length = text[i] == '\0' ? 0 : Utf8Length(text, i);
+    if (length > 0) {
       out.append(text, i, length);
       i += length;
     } else {

@@ -46,6 +46,12 @@ TEST(ReportTest, QuotingKeepsEveryByteVisible) {
   EXPECT_EQ(JsonString("caf\xC3\xA9 \"q\"\n"), "\"caf\xC3\xA9 \\\"q\\\"\\u000a\"");
   EXPECT_EQ(JsonString("\xE4\xF6"), "\"\\u00e4\\u00f6\"");  // another code page's bytes, as Latin-1
   EXPECT_EQ(JsonString("\xC3"), "\"\\u00c3\"");             // a cut sequence
+  // What a UTF-8 database column refuses is escaped too: an overlong form, a
+  // surrogate, a code point past U+10FFFF; four bytes of a real one are kept.
+  EXPECT_EQ(JsonString("\xC0\xAF"), "\"\\u00c0\\u00af\"");
+  EXPECT_EQ(JsonString("\xED\xA0\x80"), "\"\\u00ed\\u00a0\\u0080\"");
+  EXPECT_EQ(JsonString("\xF4\x90\x80\x80"), "\"\\u00f4\\u0090\\u0080\\u0080\"");
+  EXPECT_EQ(JsonString("\xF0\x9F\x9A\x9A"), "\"\xF0\x9F\x9A\x9A\"");
 }
 
 // The one cell of every CSV: quoted, no live formula, no control byte.
