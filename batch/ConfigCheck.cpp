@@ -54,7 +54,7 @@ const CFormModel& Pristine() {
 
 void CheckText(const ConfigKey& key, const std::string& value, std::vector<Problem>& problems) {
   const Binding* binding = FindBinding(key.id);
-  Problem problem{key.section, key.key, value, KeyTextProblem(key, value), "", ""};
+  Problem problem{key.section, key.key, value, KeyTextProblem(key, value), "", "", IsSecretKey(key)};
   if (problem.why.empty()) {
     std::vector<std::string> messages;
     std::string corrected = value;
@@ -124,12 +124,25 @@ bool SectionSelection(const ConfigInput& input, const std::optional<GroupSelecti
 
 }  // namespace
 
+bool IsSecretKey(const ConfigKey& key) {
+  const FormField* field = FindFormField(key.id);
+  std::string name = key.key;
+  std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+  return (field && field->rule == ValueRule::Pin) || name.find("password") != std::string::npos;
+}
+
 std::string Describe(const Problem& problem) {
   std::string text = "[" + problem.section + "]";
+  if (problem.secret) return text + " " + problem.key + " = " + kSecretNotShown + ": " + problem.why;
   // A value with control bytes is not echoed: they would act on the terminal.
   if (HasControlBytes(problem.value)) return text + " " + problem.key + " " + problem.why;
   if (!problem.key.empty()) text += " " + problem.key + " = '" + problem.value + "'";
   return text + ": " + problem.why;
+}
+
+std::string CappedText(const Problem& problem) {
+  return "[" + problem.section + "] " + problem.key + ": " + problem.capMessage + " -> " +
+         (problem.secret ? std::string(kSecretNotShown) : "'" + problem.corrected + "'");
 }
 
 const ConfigKey* FindConfigKey(const std::string& section, const std::string& key) {

@@ -24,11 +24,22 @@ struct Problem {
   std::string why;
   std::string capMessage;
   std::string corrected;
+  bool secret = false;  // a PIN or password: its value is never shown
   bool cappable() const { return !capMessage.empty(); }
 };
 
-// "[RVSRI] ServerPort: '123456' is ..." as shown to the user.
+// Said in place of a PIN or password that a message would otherwise repeat:
+// messages go to the terminal, the dry run, the report and the journal.
+constexpr const char* kSecretNotShown = "the value (a secret: not shown)";
+
+// Whether `key` holds a PIN or a password.
+bool IsSecretKey(const ConfigKey& key);
+
+// "[RVSRI] ServerPort = '123456': is ..." as shown to the user; a secret's
+// value is not shown.
 std::string Describe(const Problem& problem);
+// "[RVSRI] APN: <cap message> -> '<value sent>'" for a value --allow-caps corrects.
+std::string CappedText(const Problem& problem);
 
 using kestrun::IsInteger;
 

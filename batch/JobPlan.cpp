@@ -1,6 +1,9 @@
 #include "batch/JobPlan.h"
 
+#include <algorithm>
 #include <filesystem>
+
+#include "batch/ConfigCheck.h"
 
 namespace kestrun::batch {
 
@@ -13,19 +16,34 @@ class CNoOutput : public IFormOutput {
   void ShowResult(const std::string&, const std::string&, ResultIcon, bool, int) override {}
 };
 
-// "AT+RVSRI=5830,...,20261207120000" -> "AT+RVSRI=****,...,<UTC>".
-std::string Masked(const std::string& line) {
-  std::string text = line;
-  const std::size_t last = text.rfind(',');
-  if (last != std::string::npos && text.size() - last - 1 == 14 &&
-      text.find_first_not_of("0123456789", last + 1) == std::string::npos)
-    text.replace(last + 1, std::string::npos, "<UTC>");
-  const std::size_t eq = text.find('=');
-  if (eq != std::string::npos) {
-    const std::size_t comma = text.find(',', eq);
-    text.replace(eq + 1, (comma == std::string::npos ? text.size() : comma) - eq - 1, "****");
+// The PIN and passwords the lines carry (no value holds a comma).
+std::vector<std::string> SecretValues(const CFormValues& values) {
+  std::vector<std::string> secrets;
+  for (const ConfigKey& key : ConfigKeys())
+    if (IsSecretKey(key) && !values.Text(key.id).empty()) secrets.push_back(values.Text(key.id));
+  return secrets;
+}
+
+// "AT+RVSRI=5830,apn,user,secret,...,20261207120000" ->
+// "AT+RVSRI=****,apn,user,****,...,<UTC>": the device password, every field
+// that holds a PIN or password value, and the stamp.
+std::string Masked(const std::string& line, const std::vector<std::string>& secrets) {
+  const std::size_t eq = line.find('=');
+  if (eq == std::string::npos) return line;
+  std::string text = line.substr(0, eq + 1);
+  std::size_t start = eq + 1;
+  for (int field = 0;; ++field) {
+    const std::size_t comma = line.find(',', start);
+    const std::string value = line.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    const bool stamp = comma == std::string::npos && field > 0 && value.size() == 14 &&
+                       value.find_first_not_of("0123456789") == std::string::npos;
+    const bool secret =
+        field == 0 || (!value.empty() && std::find(secrets.begin(), secrets.end(), value) != secrets.end());
+    text += stamp ? "<UTC>" : secret ? "****" : value;
+    if (comma == std::string::npos) return text;
+    text += ',';
+    start = comma + 1;
   }
-  return text;
 }
 
 }  // namespace
@@ -38,9 +56,10 @@ std::vector<std::string> LinesToSend(const JobPlan& plan, const CFormValues& val
   form.values = values;
   CNoOutput quiet;
   std::vector<std::string> lines;
+  const std::vector<std::string> secrets = SecretValues(values);
   for (Group group : SendOrder()) {
     if (!plan.sendGroups[static_cast<int>(group)]) continue;
-    for (const std::string& line : form.PrepareSend(group, quiet)) lines.push_back(Masked(line));
+    for (const std::string& line : form.PrepareSend(group, quiet)) lines.push_back(Masked(line, secrets));
   }
   return lines;
 }

@@ -51,7 +51,7 @@ bool PrepareInput(const InputRequest& request, JobPlan& plan, Refusal& refusal) 
   }
   ApplyCorrections(problems, plan.values);
   for (const Problem& p : problems)
-    plan.capped.push_back("[" + p.section + "] " + p.key + ": " + p.capMessage + " -> '" + p.corrected + "'");
+    plan.capped.push_back(CappedText(p));
   return true;
 }
 

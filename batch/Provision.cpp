@@ -134,7 +134,7 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
   }
   ApplyCorrections(problems, d.values);
   for (const Problem& p : problems)
-    d.capped.push_back("[" + p.section + "] " + p.key + ": " + p.capMessage + " -> '" + p.corrected + "'");
+    d.capped.push_back(CappedText(p));
   d.settingsHash = SettingsHashOf(d.values, sendGroups);
 
   if (setup.skipDone && setup.store && !imei.empty()) {

@@ -41,8 +41,8 @@ bool IsFormulaDamage(const std::string& text) {
                      [&](const char* error) { return text.rfind(error, 0) == 0; });
 }
 
-// Said in place of a PIN or password cell that a refusal would otherwise repeat.
-constexpr const char* kSecretNotShown = "the value (a secret: not shown)";
+// std::isdigit takes no plain char: bytes of 0x80 and up would be negative.
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -166,7 +166,7 @@ std::string AddressProblem(const std::string& value, std::array<int, 4>& octets)
   if (parts.size() != 4) return why + "it has " + Plural(parts.size(), "part");
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const bool digits =
-        !parts[i].empty() && parts[i].size() <= 3 && std::all_of(parts[i].begin(), parts[i].end(), ::isdigit);
+        !parts[i].empty() && parts[i].size() <= 3 && std::all_of(parts[i].begin(), parts[i].end(), IsDigit);
     const std::optional<long long> octet = digits ? ParseWholeWithin(parts[i], 0, 255) : std::nullopt;
     if (!octet) return why + "part " + std::to_string(i + 1) + " is " + Shown(parts[i]);
     octets[i] = static_cast<int>(*octet);
@@ -188,11 +188,6 @@ std::string Tidied(const ConfigKey& key, const std::string& value) {
     tidied += value[i];
   }
   return tidied.empty() ? value : tidied;
-}
-
-bool IsSecretKey(const ConfigKey& key) {
-  const FormField* field = FindFormField(key.id);
-  return (field && field->rule == ValueRule::Pin) || Lower(key.key).find("password") != std::string::npos;
 }
 
 std::string ValueProblem(const ConfigKey& key, const std::string& value) {
@@ -238,14 +233,14 @@ std::string KeyProblem(FleetTable::KeyKind kind, const std::string& cell, std::s
            std::string(kind == FleetTable::KeyKind::Imei ? "IMEI" : "port");
   if (kind == FleetTable::KeyKind::Imei) {
     if (IsExponentForm(key)) return Shown(key) + " is in exponent form: " + kSpreadsheetNumber;
-    if (key.size() != 15 || !std::all_of(key.begin(), key.end(), ::isdigit))
+    if (key.size() != 15 || !std::all_of(key.begin(), key.end(), IsDigit))
       return Shown(key) + " is not an IMEI (15 digits)";
     if (!IsValidImei(key)) return Shown(key) + " is not an IMEI (its last digit fails the Luhn check)";
     return {};
   }
   if (key[0] == '/') return {};
   std::string digits = Lower(key).rfind("com", 0) == 0 ? key.substr(3) : key;
-  if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), ::isdigit) ||
+  if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), IsDigit) ||
       *ParseWhole(digits) == 0)
     return Shown(key) + " is not a port (5, COM5 or a device such as /dev/ttyUSB0)";
   key = "COM" + std::to_string(*ParseWhole(digits));

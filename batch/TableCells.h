@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "batch/ConfigCheck.h"
 #include "batch/FleetTable.h"
 #include "settings/ConfigFile.h"
 
@@ -52,10 +53,6 @@ std::string AddressProblem(const std::string& value, std::array<int, 4>& octets)
 // between groups of digits. A cell that would be left empty stays as it is,
 // so that its check refuses it instead of the template's value standing in.
 std::string Tidied(const ConfigKey& key, const std::string& value);
-
-// Whether the key holds a secret (the SIM PIN, a password) whose value no
-// message or note shows.
-bool IsSecretKey(const ConfigKey& key);
 
 // Why `value` cannot go into the field of `key`, or empty.
 std::string ValueProblem(const ConfigKey& key, const std::string& value);

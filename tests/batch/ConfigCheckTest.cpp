@@ -218,6 +218,30 @@ TEST_F(ConfigCheckTest, ValuesTheWindowCorrectsCarryTheCorrection) {
   EXPECT_TRUE(CheckForSend(v, AllSettings(), "5830").empty());
 }
 
+// Problems go to the terminal, the dry run, the report and the journal: a
+// PIN or password, or what a cap makes of it, is never part of their text.
+TEST_F(ConfigCheckTest, APinOrPasswordIsNeverShownInAProblem) {
+  const struct {
+    int id;
+    std::string value;
+  } cases[] = {{ApnPassword, "a-password-longer-than-the-line-takes"}, {Pin, "12a4"}, {Pin, "98765432109"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    CFormValues v = FullValues();
+    v.Text(c.id) = c.value;
+    const auto problems = CheckForSend(v, AllSettings(), "5830");
+    ASSERT_FALSE(problems.empty());
+    for (const Problem& p : problems) {
+      EXPECT_TRUE(p.secret);
+      EXPECT_EQ(Describe(p).find(c.value.substr(0, 4)), std::string::npos) << Describe(p);
+      EXPECT_NE(Describe(p).find("(a secret: not shown)"), std::string::npos) << Describe(p);
+      if (p.cappable()) {
+        EXPECT_EQ(CappedText(p).find(p.corrected), std::string::npos) << CappedText(p);
+      }
+    }
+  }
+}
+
 TEST_F(ConfigCheckTest, OnlyWhatIsSentIsChecked) {
   CFormValues v = FullValues();
   v.Number(FenceBox[1]) = 0;

@@ -983,6 +983,9 @@ TEST_F(CliTest, DryRunShowsTheLinesAndDevicePathsFindTheirPort) {
     EXPECT_EQ(line.string.rfind("AT+RV", 0), 0u) << line.string;
     EXPECT_NE(line.string.find("=****,"), std::string::npos) << line.string;
     EXPECT_EQ(line.string.substr(line.string.size() - 6), ",<UTC>") << line.string;
+    // Neither the APN password nor the PIN is shown.
+    for (const char* secret : {",s3cret,", ",1234,"})
+      EXPECT_EQ(line.string.find(secret), std::string::npos) << line.string;
   }
   EXPECT_TRUE(sim.ReceivedLines().empty());
 
