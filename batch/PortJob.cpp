@@ -312,6 +312,7 @@ void CPortJob::PopupRequested(const PopupRequest& popup) {
 void CPortJob::HistoryAppended(const std::string&) { ++lines_; }
 
 void CPortJob::GroupStarted(Group group, int index, int count) {
+  report_.answered = true;  // groups start once the tracker is awake
   groupsStarted_[static_cast<int>(group)] = true;
   current_ = group;
   group_ = std::to_string(index) + "/" + std::to_string(count);

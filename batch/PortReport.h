@@ -37,6 +37,7 @@ struct PortReport {
   std::string file;          // the file written (read) or the file given
   std::string firmware;      // the tracker's firmware version text (read, diff, verify, identify)
   TrackerIdentity identity;  // identify: what the identity queries gave
+  bool answered = false;  // the tracker answered its wake-up (a group started)
   std::vector<std::string> groupsSent;
   std::vector<std::string> groupsRead;
   int linesSent = 0;

@@ -6,8 +6,8 @@ namespace kestrun::batch {
 
 bool HasTracker(const PortReport& report) {
   const TrackerIdentity& id = report.identity;
-  return !id.imei.empty() || !id.iccid.empty() || !id.firmware.empty() || !report.firmware.empty() ||
-         !report.groupsSent.empty();
+  return report.answered || !id.imei.empty() || !id.iccid.empty() || !id.firmware.empty() ||
+         !report.firmware.empty() || !report.groupsSent.empty();
 }
 
 CStation::CStation(const JobPlan& plan, std::vector<StationPort> ports, PresenceCheck presence,
@@ -93,7 +93,7 @@ void CStation::Stop() {
 void CStation::Drain() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    stopping_ = true;
+    draining_ = true;
   }
   wake_.notify_all();
   if (watcher_.joinable()) watcher_.join();
@@ -106,43 +106,52 @@ void CStation::Watch() {
     // Asked outside the locks: a check may take a moment.
     std::vector<std::string> present;
     for (const Slot& slot : slots_) present.push_back(presence_(slot.port.number));
-    std::vector<std::tuple<int, StationState, std::string>> changes;
-    std::lock_guard<std::mutex> events(eventsMutex_);
+    bool last = false;
     {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (stopping_) return;
-      nextAsked_ = false;
-      for (std::size_t i = 0; i < slots_.size(); ++i) {
-        Slot& slot = slots_[i];
-        const std::string& device = present[i];
-        bool start = false;
-        switch (slot.state) {
-          case StationState::Waiting:
-            start = !device.empty() && device == slot.seen;
-            slot.seen = device;
-            break;
-          case StationState::Finished:
-            // Gone, or another device in its place: wait (a new device starts
-            // after the next check).
-            if (device != slot.device) {
-              slot.state = StationState::Waiting;
-              slot.next = false;
+      // Held while the changes are told, not while the watcher waits: a
+      // job's thread hands out its report under it.
+      std::vector<std::tuple<int, StationState, std::string>> changes;
+      std::lock_guard<std::mutex> events(eventsMutex_);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+        // Draining: one last pass that starts only the next trackers asked
+        // for before the input ended, no newly plugged one.
+        last = draining_;
+        nextAsked_ = false;
+        for (std::size_t i = 0; i < slots_.size(); ++i) {
+          Slot& slot = slots_[i];
+          const std::string& device = present[i];
+          bool start = false;
+          switch (slot.state) {
+            case StationState::Waiting:
+              start = !last && !device.empty() && device == slot.seen;
               slot.seen = device;
-              changes.emplace_back(slot.port.number, slot.state, "");
-            } else {
-              start = slot.next;
-            }
-            break;
-          case StationState::Running: break;
+              break;
+            case StationState::Finished:
+              // Gone, or another device in its place: wait (a new device
+              // starts after the next check).
+              if (device != slot.device) {
+                slot.state = StationState::Waiting;
+                slot.next = false;
+                slot.seen = device;
+                changes.emplace_back(slot.port.number, slot.state, "");
+              } else {
+                start = slot.next;
+              }
+              break;
+            case StationState::Running: break;
+          }
+          if (!start) continue;
+          StartJob(i, device);
+          changes.emplace_back(slot.port.number, slot.state, device);
         }
-        if (!start) continue;
-        StartJob(i, device);
-        changes.emplace_back(slot.port.number, slot.state, device);
       }
+      for (const auto& [port, state, device] : changes) events_.StateChanged(port, state, device);
     }
-    for (const auto& [port, state, device] : changes) events_.StateChanged(port, state, device);
+    if (last) return;
     std::unique_lock<std::mutex> lock(mutex_);
-    wake_.wait_for(lock, interval_, [this] { return stopping_ || nextAsked_; });
+    wake_.wait_for(lock, interval_, [this] { return stopping_ || draining_ || nextAsked_; });
     if (stopping_) return;
   }
 }

@@ -82,8 +82,9 @@ class CStation {
   // Stop's first half, for any thread (Ctrl+C): no job starts any more and
   // the running ones stop at their next step; returns at once.
   void Cancel();
-  // Stops watching, lets the running jobs end as they would, and returns
-  // when they have been handed out (the end of a watch's input).
+  // Stops watching, starts the next trackers asked for and not yet started,
+  // lets the running jobs end as they would, and returns when they have been
+  // handed out (the end of a watch's input).
   void Drain();
 
   StationState State(int port) const;
@@ -102,7 +103,6 @@ class CStation {
   void Watch();
   void StartJob(std::size_t index, const std::string& device);
   void JobThread(std::size_t index);
-  void Tell(const Slot& slot);
 
   JobPlan plan_;
   PresenceCheck presence_;
@@ -117,6 +117,7 @@ class CStation {
   std::condition_variable wake_;
   std::vector<Slot> slots_;
   bool stopping_ = false;
+  bool draining_ = false;
   bool nextAsked_ = false;
   std::thread watcher_;
 };

@@ -211,6 +211,19 @@ TEST_F(StationTest, TrackersThatComeAndGoAreProvisionedAsTheyArrive) {
     }
   }
   // Each port ran only the jobs above: nothing started after Stop.
-  EXPECT_FALSE(station->Next(99));
   for (const auto& [port, count] : jobs) EXPECT_FALSE(front.WaitFor(port, count + 1, 0s)) << port;
+}
+
+TEST_F(StationTest, TheNextTrackerAskedForJustBeforeTheInputEndsStillRuns) {
+  CFrontEnd front;
+  CStation station(plan, {{81, ""}}, [this](int port) { return Present(port); }, front, front);
+  Plug(81);
+  station.Start(20ms);
+  ASSERT_TRUE(front.WaitFor(81, 1).has_value());
+  ASSERT_TRUE(Eventually([&] { return station.State(81) == StationState::Finished; }));
+  ASSERT_EQ(station.NextAll(), 1);
+  station.Drain();  // at once, as when a line and the end of the input come together
+  const auto next = front.WaitFor(81, 2, 0s);
+  ASSERT_TRUE(next.has_value());
+  EXPECT_EQ(next->report.outcome, "skipped");
 }
