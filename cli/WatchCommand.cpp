@@ -41,6 +41,11 @@ class CWatchLines final : public IStationEvents {
            << std::flush;
     }
   }
+  // A line of the watch's own, between the jobs' lines.
+  void Say(const std::string& text) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    err_ << "rv450-cli: " << text << "\n" << std::flush;
+  }
   std::vector<PortReport> Reports() {
     std::lock_guard<std::mutex> lock(mutex_);
     return reports_;
@@ -125,11 +130,20 @@ std::vector<PortReport> RunWatch(const Options& o, const Environment& env, const
     if (input->lines > handled) {
       handled = input->lines;
       lock.unlock();
-      if (station.NextAll() == 0)
-        err << "rv450-cli: no finished port to start the next tracker on\n" << std::flush;
+      if (station.NextAll() == 0) lines.Say("no finished port to start the next tracker on");
       continue;
     }
-    break;  // the input ended
+    if (input->lines > 0 || !env.stop) break;  // the input ended
+    // An input that ends before its first line is none (a service, a job
+    // started with </dev/null): the watch goes on until Ctrl+C.
+    if (!o.quiet) {
+      lock.unlock();
+      lines.Say("standard input is empty: the watch runs until Ctrl+C");
+      lock.lock();
+    }
+    input->changed.wait(lock, [&] { return input->stopped; });
+    stopped = true;
+    break;
   }
   if (stopped)
     station.Stop();

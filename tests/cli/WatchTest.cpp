@@ -63,7 +63,7 @@ struct KeptInput {
   CTypedInput* typed;
   std::istream* input;
 };
-KeptInput gKeptInputs[2];
+KeptInput gKeptInputs[3];
 
 class WatchTest : public ::testing::Test {
  protected:
@@ -107,8 +107,11 @@ TEST_F(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) 
   struct Ending {
     const char* name;
     bool ctrlC;
+    bool emptyInput;  // standard input ends before its first line: no Next, the watch waits for Ctrl+C
   };
-  for (const Ending ending : {Ending{"the input ends", false}, Ending{"Ctrl+C", true}}) {
+  const Ending endings[] = {{"the input ends", false, false}, {"Ctrl+C", true, false}, {"no input", true, true}};
+  for (std::size_t e = 0; e < std::size(endings); ++e) {
+    const Ending& ending = endings[e];
     SCOPED_TRACE(ending.name);
     sims.clear();
     ended_.clear();
@@ -119,9 +122,9 @@ TEST_F(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) 
     // the leak check sees them as reachable.
     auto* typed = new CTypedInput;
     auto* input = new std::istream(typed);
-    gKeptInputs[ending.ctrlC ? 1 : 0] = {typed, input};
+    gKeptInputs[e] = {typed, input};
     env.input = input;
-    const std::string report = dir / (std::string(ending.ctrlC ? "stopped" : "ended") + ".csv");
+    const std::string report = dir / (std::to_string(e) + ".csv");
     std::ostringstream out, err;
     int code = -1;
     std::thread run([&] {
@@ -130,6 +133,7 @@ TEST_F(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) 
                      report},
                     out, err, env);
     });
+    if (ending.emptyInput) typed->Close();
     // Both ports absent at start: each tracker starts when it is plugged in.
     Plug(91);
     ASSERT_TRUE(WaitEnded(91, 1));
@@ -137,10 +141,12 @@ TEST_F(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) 
     Plug(92);
     ASSERT_TRUE(WaitEnded(92, 1));
     EXPECT_TRUE(sims[91]->ReceivedLines().empty()) << "a finished tracker hears nothing";
-    typed->Type("\n");  // the next tracker on both ports: done ones are skipped
-    ASSERT_TRUE(WaitEnded(91, 2));
-    ASSERT_TRUE(WaitEnded(92, 2));
-    EXPECT_FALSE(TookSetting(91)) << "written twice";
+    if (!ending.emptyInput) {
+      typed->Type("\n");  // the next tracker on both ports: done ones are skipped
+      ASSERT_TRUE(WaitEnded(91, 2));
+      ASSERT_TRUE(WaitEnded(92, 2));
+      EXPECT_FALSE(TookSetting(91)) << "written twice";
+    }
     if (ending.ctrlC)
       stop.Request();
     else
@@ -153,9 +159,13 @@ TEST_F(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) 
       EXPECT_NE(err.str().find(line), std::string::npos) << line << "\n" << err.str();
     std::ifstream rows(report);
     const std::string text((std::istreambuf_iterator<char>(rows)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 5) << text;  // the header and four trackers
-    for (const char* outcome : {",equal,", ",skipped,"})
-      EXPECT_NE(text.find(outcome), std::string::npos) << outcome << "\n" << text;
+    // The header and a row per job: two trackers, each twice where a line asked for the next.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), ending.emptyInput ? 3 : 5) << text;
+    EXPECT_NE(text.find(",equal,"), std::string::npos) << text;
+    EXPECT_EQ(text.find(",skipped,") != std::string::npos, !ending.emptyInput) << text;
+    EXPECT_EQ(err.str().find("standard input is empty: the watch runs until Ctrl+C") != std::string::npos,
+              ending.emptyInput)
+        << err.str();
     EXPECT_NE(out.str().find("COM92"), std::string::npos) << out.str();
   }
 }
