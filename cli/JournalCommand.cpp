@@ -174,7 +174,9 @@ std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
         [&](auto member) {
           using Value = std::remove_cvref_t<decltype(r.*member)>;
           if constexpr (std::is_same_v<Value, std::string>)
-            columns.push_back({c.jsonName, r.*member, false, c.nullable ? NotesMember(r.*member) : ""});
+            // The notes are a JSON object of their own.
+            columns.push_back(
+                {c.jsonName, r.*member, false, member == &JournalRow::notes ? NotesMember(r.*member) : ""});
           else if constexpr (std::is_same_v<Value, double>)
             columns.push_back({c.jsonName, Number(r.*member), true});
           else if constexpr (std::is_same_v<Value, bool>)
@@ -241,7 +243,7 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
   journal::Listing listing;
   if (!journal::ReadListing(request, listing, error)) {
     err << "rv450-cli: journal " << EscapeControlBytes(error) << "\n";
-    return kExitUsage;
+    return listing.readFailed ? kExitOutputFailed : kExitUsage;
   }
   if (!listing.warning.empty())
     err << "rv450-cli: journal: warning: " << EscapeControlBytes(listing.warning) << "\n";
@@ -251,8 +253,9 @@ int RunJournal(const Options& o, const std::string& target, std::ostream& out, s
     out << "shared journal " << EscapeControlBytes(listing.server) << ": every station's "
         << (o.journalDevices ? "trackers" : "rows") << "\n";
   if (listing.waiting > 0)
-    err << "rv450-cli: journal: " << listing.waiting
-        << " rows of this station are not on the shared journal yet; 'rv450-cli journal push' sends them\n";
+    err << "rv450-cli: journal: " << Plural(static_cast<std::size_t>(listing.waiting), "row")
+        << " of this station " << (listing.waiting == 1 ? "is" : "are")
+        << " not on the shared journal yet; 'rv450-cli journal push' sends them\n";
   if (o.journalDevices)
     PrintDevices(out, o, listing.devices, source);
   else

@@ -56,6 +56,7 @@ bool ReadListing(const ListingRequest& request, Listing& listing, std::string& e
   }
   if (Read(local, request, listing, error)) return true;
   error = listing.local + ": " + error;
+  listing.readFailed = true;
   return false;
 }
 

@@ -28,11 +28,12 @@ struct Listing {
   std::string warning;  // why the shared server was not read although it is set
   bool more = false;    // more rows (or devices) than the limit exist
   int waiting = -1;     // read from the server: this station's rows it lacks yet (-1: unknown)
+  bool readFailed = false;  // on failure: the journal opened, but reading its rows failed
 };
 
-// False with `error` when the local journal cannot be read (a file that
-// cannot be opened, a refused target); a server that does not answer is only
-// a warning.
+// False with `error` when the local journal cannot be read (a refused
+// target, a file that cannot be opened, or rows that cannot be read:
+// `readFailed`); a server that does not answer is only a warning.
 bool ReadListing(const ListingRequest& request, Listing& listing, std::string& error);
 
 }  // namespace kestrun::journal

@@ -8,7 +8,7 @@ namespace kestrun {
 
 inline std::string JoinedWith(const std::vector<std::string>& items, const std::string& separator) {
   std::string text;
-  for (const std::string& item : items) text += (text.empty() ? "" : separator) + item;
+  for (std::size_t i = 0; i < items.size(); ++i) text += (i ? separator : "") + items[i];
   return text;
 }
 
