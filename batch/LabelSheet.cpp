@@ -197,10 +197,12 @@ bool WriteLabelSheet(const std::vector<LabelRecord>& labels, LabelLayout layout,
   }
   std::string bytes;
   if (errors.error == 0 && HPDF_SaveToStream(doc.get()) == HPDF_OK) {
-    HPDF_UINT32 size = HPDF_GetStreamSize(doc.get());
+    const HPDF_UINT32 expected = HPDF_GetStreamSize(doc.get());
+    HPDF_UINT32 size = expected;
     bytes.resize(size);
-    HPDF_ReadFromStream(doc.get(), reinterpret_cast<HPDF_BYTE*>(bytes.data()), &size);
-    bytes.resize(size);
+    // A read that reaches the end may say so (HPDF_STREAM_EOF); a short one is a failure.
+    const HPDF_STATUS read = HPDF_ReadFromStream(doc.get(), reinterpret_cast<HPDF_BYTE*>(bytes.data()), &size);
+    if ((read != HPDF_OK && read != HPDF_STREAM_EOF) || size != expected) bytes.clear();
   }
   if (errors.error != 0 || bytes.empty()) {
     error = HaruFailure(path, errors);
