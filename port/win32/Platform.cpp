@@ -143,6 +143,9 @@ int OpenForAppending(const std::string& path) {
   const int error = link ? ELOOP : created ? KeepToUser(file, false) : 0;
   if (error) {
     CloseHandle(file);
+    // A file made here that could not be kept to the user goes again: the
+    // next open would find it and write into it as it is.
+    if (created) DeleteFileW(Widen(path).c_str());
     return -error;
   }
   return DescriptorFor(file, _O_WRONLY | _O_APPEND);
@@ -241,9 +244,16 @@ int MakePrivateFolder(const std::string& folder) {
     return GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : ErrnoForFileError(GetLastError());
   const HANDLE handle = CreateFileW(wide.c_str(), READ_CONTROL | WRITE_DAC, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return ErrnoForFileError(GetLastError());
+  if (handle == INVALID_HANDLE_VALUE) {
+    const int error = ErrnoForFileError(GetLastError());
+    RemoveDirectoryW(wide.c_str());
+    return error;
+  }
   const int error = KeepToUser(handle, true);
   CloseHandle(handle);
+  // A folder made here that could not be kept to the user goes again, so
+  // that the next call does not take it as the private folder it is not.
+  if (error) RemoveDirectoryW(wide.c_str());
   return error;
 }
 
@@ -258,6 +268,7 @@ int CreatePrivateFile(const std::string& path) {
                     (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && IsLinkReparseTag(tag.ReparseTag);
   const int error = link ? ELOOP : created ? KeepToUser(file, false) : 0;
   CloseHandle(file);
+  if (error && created) DeleteFileW(Widen(path).c_str());
   return error;
 }
 
