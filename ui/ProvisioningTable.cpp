@@ -18,8 +18,8 @@ struct ColumnEntry {
   int width;
 };
 constexpr ColumnEntry kColumns[CProvisioningTable::ColumnCount] = {
-    {"COM", 95},    {"IMEI", 130}, {"State", 165},   {"Progress", 80}, {"Result", 0},   {"Time", 55},
-    {"Line", 45},   {"ICCID", 165}, {"Firmware", 120}, {"Signal", 110}, {"Device", 100},
+    {"COM", 90},    {"IMEI", 130}, {"State", 150},   {"Progress", 75}, {"Result", 0},   {"Time", 55},
+    {"Line", 40},   {"ICCID", 150}, {"Firmware", 165}, {"Signal", 125}, {"Device", 90},
 };
 
 }  // namespace
@@ -79,7 +79,7 @@ QVariant CProvisioningTable::data(const QModelIndex& index, int role) const {
       case Signal: return Text(r.signal);
       case State: return Text(r.stateText);
       case Progress: return QString::number(r.percent) + "%";
-      case Result: return result + (r.hint.empty() || result.isEmpty() ? "" : " - " + Text(r.hint));
+      case Result: return result + (r.hint.empty() || result.isEmpty() || r.story ? "" : " - " + Text(r.hint));
       case Time: return time();
     }
     return {};

@@ -159,6 +159,7 @@ void FinishRow(ProvisioningRow& row, const batch::PortReport& report, bool gone)
   row.stateText = StateWords(row.state);
   if (good) row.percent = 100;
   if (batch::HasTracker(report)) row.answered = true;
+  row.story = stopped || (gone && !good);
   if (stopped)
     row.result = "stopped " + Story(during, report);
   else if (gone && !good)
