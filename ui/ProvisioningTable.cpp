@@ -19,7 +19,7 @@ struct ColumnEntry {
 };
 constexpr ColumnEntry kColumns[CProvisioningTable::ColumnCount] = {
     {"COM", 90},    {"IMEI", 130}, {"State", 150},   {"Progress", 75}, {"Result", 0},   {"Time", 55},
-    {"Line", 40},   {"ICCID", 150}, {"Firmware", 165}, {"Signal", 125}, {"Device", 90},
+    {"Line", 40},   {"ICCID", 165}, {"Firmware", 165}, {"Signal", 115}, {"Device", 85},
 };
 
 }  // namespace

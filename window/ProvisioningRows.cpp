@@ -164,10 +164,14 @@ void FinishRow(ProvisioningRow& row, const batch::PortReport& report, bool gone)
     row.result = "stopped " + Story(during, report);
   else if (gone && !good)
     row.result = "failed: gone " + Story(during, report);
+  else if (report.outcome == "skipped" && !report.message.empty())
+    row.result = report.message;  // "already done at <time>" first; the whole text in the tooltip
   else
     row.result = batch::ResultText(report);
   row.result = InWindowWords(row.result);
   row.hint = InWindowWords(report.detail);
+  if (report.outcome == "skipped" && !report.message.empty())
+    row.hint = batch::ResultText(report) + (row.hint.empty() ? "" : "; " + row.hint);
   if (!report.journalError.empty())
     row.hint += (row.hint.empty() ? "" : "; ") + std::string("the journal row could not be written: ") +
                 report.journalError;

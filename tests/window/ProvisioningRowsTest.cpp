@@ -22,6 +22,7 @@ TEST(ProvisioningRowsTest, AJobThatDidNotEndSaysWhereItWasAndWhatTheTrackerTook)
     bool gone;           // the port's device is gone
     RowState state;
     const char* result;  // exact, or the start of ResultText's when null
+    const char* message = "Send AT+RVTRI Fail !";
   };
   const Case cases[] = {
       {"unplugged mid-write", batch::Command::Provision, "tracker-failed", batch::kExitTrackerFailed,
@@ -37,6 +38,8 @@ TEST(ProvisioningRowsTest, AJobThatDidNotEndSaysWhereItWasAndWhatTheTrackerTook)
        batch::kExitTrackerFailed, {"RVSRI"}, "writing RVTRI 3 of 7", false, RowState::Failed, nullptr},
       {"done even though the device went afterwards", batch::Command::Identify, "ok", batch::kExitOk, {},
        "identifying", true, RowState::Done, nullptr},
+      {"skipped as done: that first", batch::Command::Provision, "skipped", batch::kExitOk, {}, "identifying",
+       false, RowState::Done, "already done at 2026-12-08 10:00:00", "already done at 2026-12-08 10:00:00"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -49,7 +52,7 @@ TEST(ProvisioningRowsTest, AJobThatDidNotEndSaysWhereItWasAndWhatTheTrackerTook)
     report.outcome = c.outcome;
     report.exitCode = c.exitCode;
     report.groupsSent = c.taken;
-    report.message = "Send AT+RVTRI Fail !";
+    report.message = c.message;
     report.identity.imei = "350000000000061";
     FinishRow(row, report, c.gone);
     EXPECT_EQ(row.state, c.state);

@@ -130,7 +130,7 @@ TEST_F(ProvisioningStationTest, TrackersThatComeAndGoAreProvisionedAndTheirRowsK
       {"no tracker on the port: no journal row", [] {}, 64, RowState::Failed, "tracker-failed", "", 0},
       {"plugged back in: provisioned again", [&] { Plug(62); }, 62, RowState::Done, "equal", "equal", 2},
       {"Next Tracker on a port that stayed: not written twice",
-       [&] { EXPECT_TRUE(model.NextTracker(index(61))); }, 61, RowState::Done, "skipped", "skipped", 2},
+       [&] { EXPECT_TRUE(model.NextTracker(index(61))); }, 61, RowState::Done, "skipped", "already done at ", 2},
       {"ticked later: starts, and Stop leaves it stopped",
        [&] {
          sims[63]->SetAnswerDelay(150);
@@ -163,9 +163,8 @@ TEST_F(ProvisioningStationTest, TrackersThatComeAndGoAreProvisionedAndTheirRowsK
     EXPECT_TRUE(std::is_sorted(bars[s.port].begin(), bars[s.port].end()));
     bars[s.port].clear();
   }
-  // The row of the tracker pulled out kept its story while it was away, and
-  // says "already done" for the tracker done before.
-  EXPECT_NE(row(61).result.find("already done at "), std::string::npos) << row(61).result;
+  // The whole text of the skipped tracker is in its tooltip.
+  EXPECT_NE(row(61).hint.find("skipped (IMEI " + sim::SimImei(61)), std::string::npos) << row(61).hint;
   EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("3 done, 1 failed, 1 stopped; median ", 0), 0u)
       << SummaryText(model.finishedJobs());
 }
