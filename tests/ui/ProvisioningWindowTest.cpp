@@ -237,3 +237,45 @@ TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoes) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ProvisioningControlsTest, InStationModeSpaceEnterAndNextTrackerStartTheNextTrackerOnAFinishedRow) {
+  window->model().SetChecked(0, true);
+  window->stationActionList()->setCurrentText("Identify");
+  window->stationBox()->setChecked(true);
+  ASSERT_TRUE(window->model().StationOn());
+  EXPECT_FALSE(window->button(ProvisioningAction::Identify)->isEnabled());
+  EXPECT_TRUE(window->nextButton()->isEnabled());
+  // Plugged in before: identified without a click, then it waits.
+  QTRY_VERIFY_WITH_TIMEOUT(window->model().rows()[0].finished, 60000);
+  ASSERT_EQ(window->model().finishedJobs().size(), 1u);
+  struct Way {
+    const char* name;
+    std::function<void()> press;
+  };
+  QTableView* view = window->rowsView();
+  const Way ways[] = {
+      {"Space on the row", [&] { QTest::keyClick(view, Qt::Key_Space); }},
+      {"Enter on the row", [&] { QTest::keyClick(view, Qt::Key_Return); }},
+      {"Next Tracker", [&] { QTest::mouseClick(window->nextButton(), Qt::LeftButton); }},
+  };
+  std::size_t jobs = 1;
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    Select({0}, CProvisioningTable::Result);
+    view->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(window->model().rows()[0].finished, 60000);
+    way.press();
+    QTRY_COMPARE_WITH_TIMEOUT(window->model().finishedJobs().size(), jobs + 1, 60000);
+    ++jobs;
+    // The row stays ticked: Space started the next tracker instead of unticking it.
+    EXPECT_TRUE(window->model().rows()[0].checked);
+    EXPECT_EQ(window->model().rows()[0].state, RowState::Done);
+  }
+  window->stationBox()->setChecked(false);
+  EXPECT_FALSE(window->model().StationOn());
+  EXPECT_TRUE(window->button(ProvisioningAction::Identify)->isEnabled());
+}
+
+}  // namespace
