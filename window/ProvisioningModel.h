@@ -48,7 +48,7 @@ struct ProvisioningRow {
   std::string outcome;  // the command line's word: ok, equal, different, tracker-failed, stopped, ...
   std::string result;   // what the job came to, as rv450-cli says it
   std::string hint;     // the system's reason and what to do about it
-  bool story = false;   // result says where a stopped or vanished job was: the hint is left to the tooltip
+  bool story = false;   // a stopped, vanished or skipped job: the hint is left to the tooltip
   std::string file;     // Read to files: the file written
   double seconds = 0;   // how long the last job took
   std::chrono::steady_clock::time_point started;  // of the running job

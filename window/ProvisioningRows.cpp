@@ -159,7 +159,8 @@ void FinishRow(ProvisioningRow& row, const batch::PortReport& report, bool gone)
   row.stateText = StateWords(row.state);
   if (good) row.percent = 100;
   if (batch::HasTracker(report)) row.answered = true;
-  row.story = stopped || (gone && !good);
+  // These say what matters first; the system's reason (or the whole result) is left to the tooltip.
+  row.story = stopped || (gone && !good) || (report.outcome == "skipped" && !report.message.empty());
   if (stopped)
     row.result = "stopped " + Story(during, report);
   else if (gone && !good)
