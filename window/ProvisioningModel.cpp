@@ -46,6 +46,9 @@ CProvisioningModel::~CProvisioningModel() {
   Stop();
   for (auto& [port, job] : jobs_)
     if (job->thread.joinable()) job->thread.join();
+  // The stations' threads report through `wake` as well: joined before it goes.
+  for (auto& [port, watch] : watches_) CPortsInUse::Process().Release(port, kHolder);
+  watches_.clear();
   // Whoever listened may be gone by now.
   wake = nullptr;
   rowChanged = nullptr;
