@@ -146,7 +146,7 @@ TrackerDecision DecideTracker(const ProvisionSetup& setup, const CFormValues& te
     if (setup.store->LastRow(imei, last, found, error, true) && found && last.command == "provision" &&
         (last.outcome == "equal" || last.outcome == "skipped") && last.settingsHash == d.settingsHash) {
       TrackerDecision skipped =
-          NotWritten("skipped", kExitOk, "already provisioned with these settings at " + last.time);
+          NotWritten("skipped", kExitOk, "already done at " + last.time);
       skipped.rowKey = rowKey;
       skipped.settingsHash = d.settingsHash;
       return WithRow(skipped, row);

@@ -85,6 +85,17 @@ void CStation::Cancel() {
   for (CPortJob* job : running) job->Cancel();
 }
 
+bool CStation::CancelJob(int port) {
+  // Under the lock: the slot's job is not replaced while it is asked to stop.
+  std::lock_guard<std::mutex> lock(mutex_);
+  for (Slot& slot : slots_)
+    if (slot.port.number == port && slot.state == StationState::Running && slot.job) {
+      slot.job->Cancel();
+      return true;
+    }
+  return false;
+}
+
 void CStation::Stop() {
   Cancel();
   Drain();

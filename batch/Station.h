@@ -76,6 +76,9 @@ class CStation {
   bool Next(int port);
   // Next on every finished port; how many were finished.
   int NextAll();
+  // Stops the job running on `port` at its next step; the port then ends
+  // finished like any other. False when no job runs there.
+  bool CancelJob(int port);
   // Stops watching and every running job (its report says stopped), and
   // returns when every job has ended and been handed out.
   void Stop();

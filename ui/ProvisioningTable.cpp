@@ -1,5 +1,7 @@
 #include "ui/ProvisioningTable.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QHeaderView>
 
 #include "ui/ProgressBarDelegate.h"
@@ -16,14 +18,22 @@ struct ColumnEntry {
   int width;
 };
 constexpr ColumnEntry kColumns[CProvisioningTable::ColumnCount] = {
-    {"COM", 80},      {"Device", 100}, {"IMEI", 130},    {"ICCID", 160}, {"Firmware", 150},
-    {"Signal", 125},  {"State", 165},  {"Progress", 90}, {"Result", 0},  {"Time", 60},
+    {"COM", 90},    {"IMEI", 130}, {"State", 150},   {"Progress", 75}, {"Result", 0},   {"Time", 55},
+    {"Line", 40},   {"ICCID", 165}, {"Firmware", 165}, {"Signal", 115}, {"Device", 85},
 };
 
 }  // namespace
 
 CProvisioningTable::CProvisioningTable(CProvisioningModel& model, QObject* parent)
     : QAbstractTableModel(parent), model_(model) {}
+
+QVariant CProvisioningTable::Background(RowState state) {
+  switch (state) {
+    case RowState::Done: return QBrush(QColor(0xd4, 0xee, 0xd4));
+    case RowState::Failed: return QBrush(QColor(0xf6, 0xcf, 0xcf));
+    default: return {};
+  }
+}
 
 QString CProvisioningTable::Seconds(double seconds) { return QString::number(seconds, 'f', 1) + " s"; }
 
@@ -61,6 +71,7 @@ QVariant CProvisioningTable::data(const QModelIndex& index, int role) const {
   const auto shown = [&](int column) -> QString {
     switch (column) {
       case Com: return com + (r.present ? "" : " (gone)");
+      case Line: return r.tableLine > 0 ? QString::number(r.tableLine) : QString();
       case Device: return Text(r.device);
       case Imei: return Text(r.imei);
       case Iccid: return Text(r.iccid);
@@ -68,7 +79,7 @@ QVariant CProvisioningTable::data(const QModelIndex& index, int role) const {
       case Signal: return Text(r.signal);
       case State: return Text(r.stateText);
       case Progress: return QString::number(r.percent) + "%";
-      case Result: return result + (r.hint.empty() ? "" : " - " + Text(r.hint));
+      case Result: return result + (r.hint.empty() || result.isEmpty() || r.story ? "" : " - " + Text(r.hint));
       case Time: return time();
     }
     return {};
@@ -79,9 +90,15 @@ QVariant CProvisioningTable::data(const QModelIndex& index, int role) const {
       return r.state == RowState::Idle ? -1 : r.percent;
     case Qt::CheckStateRole:
       return index.column() == Com ? QVariant(r.checked ? Qt::Checked : Qt::Unchecked) : QVariant();
+    case Qt::BackgroundRole: return Background(r.state);
+    case Qt::ForegroundRole:
+      // Dark text on the light green and red, whatever the palette.
+      return Background(r.state).isValid() ? QVariant(QBrush(Qt::black)) : QVariant();
     case Qt::ToolTipRole:
       if (index.column() == Result && !result.isEmpty())
         return r.hint.empty() ? result : result + "\n" + Text(r.hint);
+      if (index.column() == Line && r.tableLine > 0)
+        return "Dealt line " + QString::number(r.tableLine) + " of the table";
       if (index.column() == Firmware || index.column() == Device) return shown(index.column());
       return {};
     case Qt::AccessibleTextRole: {
@@ -97,8 +114,12 @@ QVariant CProvisioningTable::data(const QModelIndex& index, int role) const {
 
 bool CProvisioningTable::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!index.isValid() || index.column() != Com || role != Qt::CheckStateRole) return false;
-  model_.SetChecked(static_cast<std::size_t>(index.row()),
-                    static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked);
+  const auto row = static_cast<std::size_t>(index.row());
+  const bool checked = static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked;
+  if (tickRequested)
+    tickRequested(row, checked);
+  else
+    model_.SetChecked(row, checked);
   return true;
 }
 
@@ -108,7 +129,11 @@ void CProvisioningTable::ShowIn(QTableView& view) {
   view.setEditTriggers(QAbstractItemView::NoEditTriggers);
   view.setTabKeyNavigation(false);
   view.verticalHeader()->hide();
-  view.setWordWrap(false);
+  // The result wraps to two lines; its tooltip holds the whole text.
+  view.setWordWrap(true);
+  view.setTextElideMode(Qt::ElideRight);
+  view.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  view.verticalHeader()->setDefaultSectionSize(view.fontMetrics().lineSpacing() * 2 + 8);
   view.setItemDelegateForColumn(Progress, new CProgressBarDelegate(&view));
   view.horizontalHeader()->setStretchLastSection(false);
   view.horizontalHeader()->setSectionResizeMode(Result, QHeaderView::Stretch);

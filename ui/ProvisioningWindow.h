@@ -2,12 +2,16 @@
 // (IMEI, ICCID, firmware, signal), what its job is doing, a progress bar,
 // the result and the time taken; the template and per-tracker table
 // choosers; Identify, Provision, Verify, Read to files and Stop, one job per
-// ticked port, all at once; and the journal's latest rows. The rows and jobs
-// live in CProvisioningModel; this window shows them. Closing it stops every
-// job and closes every port.
+// ticked port, all at once; per-row Stop and Retry; station mode, where each
+// ticked port starts the chosen action when a tracker is plugged in and
+// Next Tracker starts the next one on a port that stays; a summary of the
+// batch; and the journal's latest rows. The rows and jobs live in
+// CProvisioningModel; this window shows them. Closing it stops every job
+// and closes every port.
 #pragma once
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +20,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
+#include <vector>
 
 #include "ui/ProvisioningJournal.h"
 #include "ui/ProvisioningTable.h"
@@ -36,6 +42,15 @@ class CProvisioningWindow : public QWidget {
   QLineEdit* tableEdit() const { return table_; }
   QPushButton* button(ProvisioningAction action) const;
   QPushButton* stopButton() const { return stop_; }
+  QCheckBox* stationBox() const { return station_; }
+  QComboBox* stationActionList() const { return stationAction_; }
+  QPushButton* nextButton() const { return next_; }
+  QPushButton* stopRowsButton() const { return stopRows_; }
+  QPushButton* retryButton() const { return retry_; }
+  QPushButton* tickAllButton() const { return tickAll_; }
+  QPushButton* untickAllButton() const { return untickAll_; }
+  QCheckBox* onlyTrackersBox() const { return onlyTrackers_; }
+  QLabel* summaryLabel() const { return summary_; }
   QLabel* messageLabel() const { return message_; }
   QLabel* journalProblemLabel() const { return journalProblem_; }
   QTableWidget* journalView() const { return journal_->rowsView(); }
@@ -45,11 +60,22 @@ class CProvisioningWindow : public QWidget {
 
   // Replaceable for tests: the output folder Read to files asks for (empty: cancelled).
   std::function<QString()> chooseFolder;
+  // Replaceable for tests: whether to stop the job of a running row being unticked.
+  std::function<bool(const QString& question)> confirmStop;
 
   // Starts `action` on the ticked rows; false with the refusal shown.
   bool Run(ProvisioningAction action);
   // Reads the journal's latest rows again, filtered.
   void RefreshJournal();
+  // Space on the rows: the next tracker on selected station rows whose job
+  // ended while the tracker stayed; otherwise ticks the selected rows, or
+  // unticks them when all are ticked.
+  void ToggleSelected();
+  // Ticks or unticks a row; unticking a running row asks whether to stop its job.
+  void SetTicked(std::size_t row, bool ticked);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  signals:
   void busyChanged(bool busy);
@@ -59,8 +85,17 @@ class CProvisioningWindow : public QWidget {
 
  private:
   ProvisioningInputs Inputs(ProvisioningAction action);
-  void ShowMessage(const QString& text);
+  // `refusal`: the message says why `action` could not start; it goes when
+  // a changed choice removes its cause.
+  void ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal = std::nullopt);
+  void RecheckRefusal();
   void StartAlone(const QModelIndex& index);
+  void SetStation(bool on);
+  void ShowRows();
+  void ShowSummary();
+  void ShowRowMenu(const QPoint& at);
+  std::vector<std::size_t> SelectedRows() const;
+  ProvisioningAction StationAction() const;
 
   CProvisioningModel model_;
   CProvisioningTable table_model_{model_};
@@ -72,7 +107,17 @@ class CProvisioningWindow : public QWidget {
   QCheckBox* skipDone_;
   QPushButton* buttons_[4] = {};
   QPushButton* stop_;
+  QCheckBox* station_;
+  QComboBox* stationAction_;
+  QPushButton* next_;
+  QPushButton* stopRows_;
+  QPushButton* retry_;
+  QPushButton* tickAll_;
+  QPushButton* untickAll_;
+  QCheckBox* onlyTrackers_;
+  QLabel* summary_;
   QLabel* message_;
+  std::optional<ProvisioningAction> refusal_;  // the action the shown message refused
   QLabel* journalProblem_;
   CProvisioningJournal* journal_;
   QTimer portPoll_;     // ports come and go: the list is read again every two seconds

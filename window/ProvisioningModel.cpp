@@ -12,21 +12,15 @@
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
 #include "window/PortsInUse.h"
+#include "window/ProvisioningParts.h"
 #include "window/ProvisioningRows.h"
+#include "window/WindowWords.h"
 #include "window/WindowJournal.h"
 
 namespace kestrun {
 
 namespace fs = std::filesystem;
 using batch::JobEvent;
-
-// One started row: its plan, its job and the thread the job runs on.
-struct CProvisioningModel::Job {
-  std::unique_ptr<batch::JobPlan> plan;
-  NoJobProgress progress;
-  std::unique_ptr<batch::CPortJob> job;
-  std::thread thread;
-};
 
 namespace {
 
@@ -52,6 +46,9 @@ CProvisioningModel::~CProvisioningModel() {
   Stop();
   for (auto& [port, job] : jobs_)
     if (job->thread.joinable()) job->thread.join();
+  // The stations' threads report through `wake` as well: joined before it goes.
+  for (auto& [port, watch] : watches_) CPortsInUse::Process().Release(port, kHolder);
+  watches_.clear();
   // Whoever listened may be gone by now.
   wake = nullptr;
   rowChanged = nullptr;
@@ -73,32 +70,31 @@ bool CProvisioningModel::RefreshPorts() {
   const std::vector<PortEntry> ports = DiscoverPorts(discovery_);
   std::vector<ProvisioningRow> rows;
   for (const PortEntry& p : ports) {
+    // A port that comes back finds its row as it left it; a running row
+    // whose port was renamed keeps its device until its job ends.
     const auto old = RowOf(p.number);
-    if (old && rows_[*old].device == p.devicePath) {
-      rows.push_back(rows_[*old]);
-      rows.back().present = true;
-    } else {
-      ProvisioningRow row;
-      row.port = p.number;
+    ProvisioningRow row;
+    if (old) row = rows_[*old];
+    row.port = p.number;
+    if (!row.running || row.device == p.devicePath) {
       row.device = p.devicePath;
-      rows.push_back(row);
+      row.present = true;
+    } else {
+      row.present = false;
     }
+    rows.push_back(row);
   }
-  // A row whose job still runs stays (its port is gone or renamed) until the job ends.
+  // A gone port keeps its row while it has a story: ticked, running or a result.
   for (const ProvisioningRow& row : rows_) {
-    if (!row.running) continue;
-    const auto same =
-        std::find_if(rows.begin(), rows.end(), [&](const ProvisioningRow& r) { return r.port == row.port; });
-    if (same != rows.end() && same->running) continue;
+    if (!row.running && !row.checked && row.state == RowState::Idle) continue;
+    if (std::any_of(rows.begin(), rows.end(), [&](const ProvisioningRow& r) { return r.port == row.port; }))
+      continue;
     ProvisioningRow kept = row;
     kept.present = false;
-    if (same != rows.end())
-      *same = kept;
-    else
-      rows.insert(std::upper_bound(
-                      rows.begin(), rows.end(), kept,
-                      [](const ProvisioningRow& a, const ProvisioningRow& b) { return a.port < b.port; }),
-                  kept);
+    rows.insert(std::upper_bound(
+                    rows.begin(), rows.end(), kept,
+                    [](const ProvisioningRow& a, const ProvisioningRow& b) { return a.port < b.port; }),
+                kept);
   }
   const auto key = [](const std::vector<ProvisioningRow>& list) {
     std::vector<std::tuple<int, std::string, bool>> k;
@@ -114,6 +110,9 @@ bool CProvisioningModel::RefreshPorts() {
 void CProvisioningModel::SetChecked(std::size_t row, bool checked) {
   if (row >= rows_.size() || rows_[row].checked == checked) return;
   rows_[row].checked = checked;
+  // In station mode the tick is what a port is watched by.
+  if (StationOn() && checked) WatchPort(row);
+  if (StationOn() && !checked) Unwatch(rows_[row].port);
   if (rowChanged) rowChanged(row);
 }
 
@@ -144,8 +143,23 @@ bool CProvisioningModel::JournalRows(const std::string& imei, const std::string&
   return local.Rows(query, rows, error);
 }
 
+bool CProvisioningModel::Check(ProvisioningAction action, const ProvisioningInputs& inputs,
+                               std::string& error) {
+  batch::JobPlan plan;
+  return Prepare(action, inputs, plan, error);
+}
+
 bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningInputs& inputs,
                                  batch::JobPlan& plan, std::string& error) {
+  if (!PrepareChecked(action, inputs, plan, error)) {
+    error = InWindowWords(error);
+    return false;
+  }
+  return true;
+}
+
+bool CProvisioningModel::PrepareChecked(ProvisioningAction action, const ProvisioningInputs& inputs,
+                                        batch::JobPlan& plan, std::string& error) {
   // Password, baud rate and pacing as Main Setting keeps them.
   const std::vector<PortEntry> ports = DiscoverPorts(discovery_);
   CMainSettings settings;
@@ -228,6 +242,10 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
 
 bool CProvisioningModel::Start(ProvisioningAction action, const ProvisioningInputs& inputs,
                                std::string& error) {
+  if (StationOn()) {
+    error = "station mode starts each ticked port by itself";
+    return false;
+  }
   std::vector<std::size_t> chosen;
   for (std::size_t i = 0; i < rows_.size(); ++i)
     if (rows_[i].checked && !rows_[i].running && rows_[i].present) chosen.push_back(i);
@@ -240,7 +258,7 @@ bool CProvisioningModel::Start(ProvisioningAction action, const ProvisioningInpu
 
 bool CProvisioningModel::StartRow(std::size_t row, ProvisioningAction action,
                                   const ProvisioningInputs& inputs, std::string& error) {
-  if (row >= rows_.size() || rows_[row].running || !rows_[row].present) {
+  if (row >= rows_.size() || rows_[row].running || !rows_[row].present || rows_[row].watched) {
     error = "that port is busy or gone";
     return false;
   }
@@ -260,6 +278,7 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
     }
   }
   const bool wasBusy = Busy();
+  if (!wasBusy) finished_.clear();
   for (std::size_t i : chosen) {
     ProvisioningRow& row = rows_[i];
     CPortsInUse::Process().Claim(row.port, kHolder);
@@ -267,27 +286,30 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
     job->plan = std::make_unique<batch::JobPlan>(shared);
     batch::JobPlan& plan = *job->plan;
     const int port = row.port;
-    plan.onEvent = [this](int p, const JobEvent& event) { Post({p, event, std::nullopt}); };
+    plan.onEvent = [this](int p, const JobEvent& event) {
+      Report report = Report::Of(p);
+      report.event = event;
+      Post(std::move(report));
+    };
+    plan.onDecision = [this](int p, const batch::TrackerDecision& decision) {
+      Report dealt = Report::Of(p);
+      dealt.dealtLine = DealtLine(decision);
+      if (dealt.dealtLine > 0) Post(std::move(dealt));
+    };
     plan.onFinished = [this, &plan](batch::PortReport& report) {
       journal::JournalRow entry = batch::JournalRowFor(report, plan);
       entry.program = "rv450-kestrun";
       std::string why;
       if (!store_.Append(entry, why)) report.journalError = why;
-      Post({report.port, std::nullopt, report});
+      Report ended = Report::Of(report.port);
+      ended.finished = report;
+      Post(std::move(ended));
     };
     const std::string output =
         plan.outputBase.empty() ? std::string() : batch::OutputFileForPort(plan.outputBase, port);
     const std::string log = (fs::path(workDir_) / ("AtLog-COM" + std::to_string(port) + ".log")).string();
     job->job = std::make_unique<batch::CPortJob>(plan, port, row.device, output, log, job->progress, 0);
-    const ProvisioningRow kept = row;
-    row = ProvisioningRow{};
-    row.port = kept.port;
-    row.device = kept.device;
-    row.checked = kept.checked;
-    row.running = true;
-    row.started = std::chrono::steady_clock::now();
-    row.state = RowState::Waking;
-    row.stateText = StateWords(row.state);
+    BeginJob(row);
     actions_[port] = action;
     job->thread = std::thread([j = job->job.get()] { j->Run(); });
     jobs_[port] = std::move(job);
@@ -301,60 +323,23 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
 
 void CProvisioningModel::Stop() {
   for (auto& [port, job] : jobs_) job->job->Cancel();
+  std::vector<std::size_t> watched;
+  for (std::size_t i = 0; i < rows_.size(); ++i)
+    if (rows_[i].watched) watched.push_back(i);
+  StopRows(watched);
 }
 
 void CProvisioningModel::Shutdown() {
   Stop();
+  // Each station stops its job, joins its threads and leaves its reports.
+  for (auto& [port, watch] : watches_) CPortsInUse::Process().Release(port, kHolder);
+  watches_.clear();
   // Each job ends at its next step, closes its port and leaves its report.
   for (auto& [port, job] : jobs_)
     if (job->thread.joinable()) job->thread.join();
   Deliver();
   for (auto& [port, job] : jobs_) CPortsInUse::Process().Release(port, kHolder);
   jobs_.clear();
-}
-
-// ---- Reports from the jobs ----------------------------------------------------
-
-void CProvisioningModel::Post(Report report) {
-  bool first;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    first = queue_.empty();
-    queue_.push_back(std::move(report));
-  }
-  // One wake-up per batch of reports: Deliver takes all that wait.
-  if (first && wake) wake();
-}
-
-void CProvisioningModel::Deliver() {
-  std::deque<Report> reports;
-  {
-    std::lock_guard<std::mutex> lock(queueMutex_);
-    reports.swap(queue_);
-  }
-  bool ended = false, gone = false;
-  for (Report& report : reports) {
-    const auto index = RowOf(report.port);
-    const auto job = jobs_.find(report.port);
-    if (!index || job == jobs_.end()) continue;
-    ProvisioningRow& row = rows_[*index];
-    if (report.event) ApplyEvent(row, actions_[row.port], *report.event);
-    if (report.finished) {
-      // The job's thread has nothing left to do but return.
-      if (job->second->thread.joinable()) job->second->thread.join();
-      jobs_.erase(job);
-      CPortsInUse::Process().Release(report.port, kHolder);
-      FinishRow(row, *report.finished);
-      actions_.erase(report.port);
-      ended = true;
-      gone = gone || !row.present;
-    }
-    if (rowChanged) rowChanged(*index);
-    if (report.finished && rowFinished) rowFinished(row);
-  }
-  // A row whose port went away during its job goes with it.
-  if (gone) RefreshPorts();
-  if (ended && !Busy() && busyChanged) busyChanged(false);
 }
 
 }  // namespace kestrun

@@ -1,9 +1,12 @@
 // The Provisioning window without its widgets: one row per port that exists
 // (the ports Main Setting lists, with their COM numbers), and one rv450-cli
-// port job per started row, each on a thread of its own, all at once. What a
-// job reports on its threads is queued and applied to its row on the window
-// thread (Deliver); nothing here touches a widget. Destroying the model stops
-// every job, closes every port and joins every thread.
+// port job per started row, each on a thread of its own, all at once. A row
+// keeps its story (tick, last result) while its port is away. In station
+// mode each ticked port is watched by a batch::CStation of its own and its
+// job starts when a device appears there. What a job or a station reports on
+// its threads is queued and applied to its row on the window thread
+// (Deliver); nothing here touches a widget. Destroying the model stops every
+// job and station, closes every port and joins every thread.
 #pragma once
 
 #include <chrono>
@@ -18,6 +21,7 @@
 #include <vector>
 
 #include "batch/PortJob.h"
+#include "batch/Station.h"
 #include "journal/JournalStore.h"
 #include "port/PortDiscovery.h"
 
@@ -25,7 +29,7 @@ namespace kestrun {
 
 enum class ProvisioningAction { Identify, Provision, Verify, ReadToFiles };
 
-enum class RowState { Idle, Waking, Identifying, Writing, Verifying, Reading, Done, Failed };
+enum class RowState { Idle, Waiting, Waking, Identifying, Reading, Writing, Verifying, Done, Failed, Stopped };
 
 struct ProvisioningRow {
   int port = 0;
@@ -36,10 +40,15 @@ struct ProvisioningRow {
   std::string imei, iccid, firmware, signal;
   RowState state = RowState::Idle;
   std::string stateText = "idle";  // "writing RVTRI 3 of 8"
-  int percent = 0;
+  int percent = 0;                 // never goes back during a job
+  bool answered = false;           // a tracker answered on this port at some time
+  bool watched = false;            // station mode watches the port
+  bool finished = false;           // station mode: its job ended and the same device is still there
+  int tableLine = 0;               // provision: the table line the tracker was dealt, or 0
   std::string outcome;  // the command line's word: ok, equal, different, tracker-failed, stopped, ...
   std::string result;   // what the job came to, as rv450-cli says it
   std::string hint;     // the system's reason and what to do about it
+  bool story = false;   // a stopped, vanished or skipped job: the hint is left to the tooltip
   std::string file;     // Read to files: the file written
   double seconds = 0;   // how long the last job took
   std::chrono::steady_clock::time_point started;  // of the running job
@@ -52,6 +61,12 @@ struct ProvisioningInputs {
   std::string outputFolder;  // Read to files
   bool assign = false;       // Provision: deal the rows of a table without a key column, in order
   bool skipDone = false;     // Provision: skip trackers the journal shows done with these settings
+};
+
+// One tracker's job that ended in this batch, for the summary line.
+struct FinishedJob {
+  RowState state = RowState::Done;
+  double seconds = 0;
 };
 
 class CProvisioningModel {
@@ -67,8 +82,9 @@ class CProvisioningModel {
   CProvisioningModel& operator=(const CProvisioningModel&) = delete;
 
   // ---- Window thread ----
-  // Finds the ports again: new ones get a row, gone ones lose theirs (a row
-  // whose job runs stays until the job ends). True when the rows changed.
+  // Finds the ports again: new ones get a row; a gone one keeps its row
+  // (marked not present) while it is ticked, runs or has a result, and
+  // loses it otherwise. True when the rows changed.
   bool RefreshPorts();
   const std::vector<ProvisioningRow>& rows() const { return rows_; }
   void SetChecked(std::size_t row, bool checked);
@@ -76,15 +92,43 @@ class CProvisioningModel {
   // action needs (settings, password, files, rules, journal) is checked
   // first: false with `error` saying what is wrong, and no port touched.
   bool Start(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error);
+  // Whether `action` could start with `inputs` (everything Start checks
+  // before a port); false with `error`. No port is touched.
+  bool Check(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error);
   // The same for one row alone, while others run.
   bool StartRow(std::size_t row, ProvisioningAction action, const ProvisioningInputs& inputs,
                 std::string& error);
   // Asks every job to stop at its next step.
   void Stop();
+  // Asks the jobs of `rows` to stop at their next step; in station mode
+  // their ports then wait for Next Tracker or for their device to go.
+  void StopRows(const std::vector<std::size_t>& rows);
+  // Starts `rows` again: in station mode the next tracker on a port whose
+  // job ended, otherwise `action` on each row that is not running.
+  bool Retry(const std::vector<std::size_t>& rows, ProvisioningAction action, const ProvisioningInputs& inputs,
+             std::string& error);
+
+  // ---- Station mode (ProvisioningStation.cpp) ----
+  // Watches every ticked row's port (and each one ticked later): `action`
+  // starts by itself when a device appears there. A provision skips a
+  // tracker already done with these settings. Checked as Start checks.
+  bool StartStation(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error);
+  // Ends station mode: running jobs stop, no port is watched any more.
+  void StopStation();
+  bool StationOn() const { return stationPlan_ != nullptr; }
+  // The next tracker on the row's port, whose job ended while its device
+  // stayed; false when the row is not such a row.
+  bool NextTracker(std::size_t row);
+  // Next Tracker on every such row; how many.
+  int NextAll();
+
+  // The trackers whose jobs ended since the last start, in order.
+  const std::vector<FinishedJob>& finishedJobs() const { return finished_; }
   // Stops every job and waits for each to close its port; what they would
   // still report is dropped.
   void Shutdown();
-  bool Busy() const { return !jobs_.empty(); }
+  // A job runs (a station's included).
+  bool Busy() const;
   // The journal's file was found damaged at the last start: no job ran.
   bool journalProblem() const { return journalProblem_; }
   // Applies what the jobs reported since the last call.
@@ -109,18 +153,44 @@ class CProvisioningModel {
 
  private:
   struct Job;
+  struct Watch;
+  class StationEvents;
   struct Report {
     int port = 0;
     std::optional<batch::JobEvent> event;
     std::optional<batch::PortReport> finished;
+    bool tracker = true;  // station mode: something answered on the port
+    bool fromStation = false;
+    std::optional<batch::StationState> station;
+    std::string device;  // of the station's state change
+    int dealtLine = 0;   // provision: the table line the tracker was dealt
+    static Report Of(int port) {
+      Report report;
+      report.port = port;
+      return report;
+    }
   };
 
+  // Prepare says what is wrong in the window's words.
   bool Prepare(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
                std::string& error);
+  bool PrepareChecked(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
+                      std::string& error);
   bool Launch(const std::vector<std::size_t>& rows, ProvisioningAction action,
               const ProvisioningInputs& inputs, std::string& error);
   void Post(Report report);
   std::optional<std::size_t> RowOf(int port) const;
+  // Applies one report; true when a job ended.
+  bool Apply(Report& report, ProvisioningRow& row);
+  void ApplyStation(const Report& report, ProvisioningRow& row);
+  // A row about to run a new job: its identity and result go, its tick stays.
+  static void BeginJob(ProvisioningRow& row);
+  void Finish(ProvisioningRow& row, const batch::PortReport& report, bool tracker);
+  // The device of COM `port` as it is now, without opening it; empty when absent.
+  std::string DeviceNow(int port) const;
+  void WatchPort(std::size_t row);
+  void Unwatch(int port);
+  void DropEndedWatches();
 
   const DiscoveryPaths discovery_;
   const std::string workDir_;
@@ -133,8 +203,13 @@ class CProvisioningModel {
   std::mutex queueMutex_;
   std::deque<Report> queue_;
 
-  // Last, so that every job is stopped and joined before what it reports to goes.
+  std::vector<FinishedJob> finished_;
+  std::unique_ptr<batch::JobPlan> stationPlan_;  // station mode's plan; null: station mode is off
+  ProvisioningAction stationAction_ = ProvisioningAction::Provision;
+
+  // Last, so that every job and station is stopped and joined before what it reports to goes.
   std::map<int, std::unique_ptr<Job>> jobs_;
+  std::map<int, std::unique_ptr<Watch>> watches_;  // station mode: one station per watched port
 };
 
 }  // namespace kestrun

@@ -1,6 +1,11 @@
 #include "window/ProvisioningRows.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <string>
+
+#include "batch/Station.h"
+#include "window/WindowWords.h"
 
 namespace kestrun {
 
@@ -8,23 +13,26 @@ using batch::JobEvent;
 
 namespace {
 
-// Where each step of an action fills the row's progress bar: from `from`
-// percent, `span` percent wide.
+// Where each part of an action fills the row's progress bar: from `from`
+// percent, `span` percent wide. "identity" is the waking and identity
+// queries at the start of the first step.
 struct PhaseSpan {
   ProvisioningAction action;
   const char* phase;
   int from, span;
 };
 constexpr PhaseSpan kPhaseSpans[] = {
-    {ProvisioningAction::Identify, "identify", 0, 100}, {ProvisioningAction::Provision, "write", 0, 55},
-    {ProvisioningAction::Provision, "verify", 55, 45},  {ProvisioningAction::Verify, "write", 0, 55},
-    {ProvisioningAction::Verify, "verify", 55, 45},     {ProvisioningAction::ReadToFiles, "read", 0, 100},
+    {ProvisioningAction::Identify, "identity", 0, 90},  {ProvisioningAction::ReadToFiles, "identity", 0, 15},
+    {ProvisioningAction::ReadToFiles, "read", 15, 85},  {ProvisioningAction::Provision, "identity", 0, 15},
+    {ProvisioningAction::Provision, "write", 15, 45},   {ProvisioningAction::Provision, "verify", 60, 40},
+    {ProvisioningAction::Verify, "identity", 0, 15},    {ProvisioningAction::Verify, "write", 15, 45},
+    {ProvisioningAction::Verify, "verify", 60, 40},
 };
 
 PhaseSpan SpanOf(ProvisioningAction action, const std::string& phase) {
   for (const PhaseSpan& s : kPhaseSpans)
     if (s.action == action && phase == s.phase) return s;
-  return {action, "", 0, 100};
+  return SpanOf(action, "identity");
 }
 
 // The row's state during a group step of each phase.
@@ -51,6 +59,7 @@ const PhaseState* StateOf(const std::string& phase) {
 const char* StateWords(RowState state) {
   switch (state) {
     case RowState::Idle: return "idle";
+    case RowState::Waiting: return "waiting";
     case RowState::Waking: return "waking";
     case RowState::Identifying: return "identifying";
     case RowState::Writing: return "writing";
@@ -58,6 +67,7 @@ const char* StateWords(RowState state) {
     case RowState::Reading: return "reading";
     case RowState::Done: return "done";
     case RowState::Failed: return "failed";
+    case RowState::Stopped: return "stopped";
   }
   return "";
 }
@@ -73,15 +83,18 @@ batch::Command CommandOf(ProvisioningAction action) {
 }
 
 void ApplyEvent(ProvisioningRow& row, ProvisioningAction action, const JobEvent& event) {
-  const PhaseSpan span = SpanOf(action, event.phase);
+  const PhaseSpan identity = SpanOf(action, "identity");
   const PhaseState* phase = StateOf(event.phase);
+  const auto reach = [&row](int percent) { row.percent = std::max(row.percent, percent); };
   switch (event.kind) {
     case JobEvent::Kind::Phase:
     case JobEvent::Kind::Waking:
-      // Each step opens the port and wakes the tracker first.
+      // Each step opens the port and wakes the tracker first; a later step
+      // (the read-back) starts at its own share.
       row.state = RowState::Waking;
       row.stateText = StateWords(row.state);
-      row.percent = std::max(row.percent, span.from);
+      if (const PhaseSpan span = SpanOf(action, event.phase); span.from > identity.from + identity.span)
+        reach(span.from);
       break;
     case JobEvent::Kind::Status:
       // The identity is asked once the tracker is awake: Identify's whole
@@ -90,7 +103,7 @@ void ApplyEvent(ProvisioningRow& row, ProvisioningAction action, const JobEvent&
                                             event.text.rfind("Identifying Tracker", 0) == 0)) {
         row.state = RowState::Identifying;
         row.stateText = StateWords(row.state);
-        row.percent = std::max(row.percent, span.from + span.span / 2);
+        reach(identity.from + identity.span / 2);
       }
       break;
     case JobEvent::Kind::Identity:
@@ -99,27 +112,67 @@ void ApplyEvent(ProvisioningRow& row, ProvisioningAction action, const JobEvent&
       row.iccid = event.identity.iccid;
       row.firmware = event.identity.firmware;
       row.signal = event.identity.rssi < 0 ? std::string() : SignalText(event.identity.rssi);
+      reach(identity.from + identity.span);
       break;
-    case JobEvent::Kind::Group:
+    case JobEvent::Kind::Group: {
       if (!phase) break;
+      const PhaseSpan span = SpanOf(action, event.phase);
       row.state = phase->state;
       row.stateText = phase->words ? std::string(phase->words) + " RV" + Info(event.group).name + " " +
                                          std::to_string(event.index) + " of " + std::to_string(event.count)
                                    : StateWords(row.state);
-      if (event.count > 0) row.percent = span.from + span.span * (event.index - 1) / event.count;
+      if (event.count > 0) reach(span.from + span.span * (event.index - 1) / event.count);
       break;
+    }
   }
 }
 
-void FinishRow(ProvisioningRow& row, const batch::PortReport& report) {
+int DealtLine(const batch::TrackerDecision& decision) {
+  constexpr const char* kLine = "table line ";
+  if (!decision.write || decision.rowKey.rfind("row ", 0) != 0 || decision.message.rfind(kLine, 0) != 0)
+    return 0;
+  return std::atoi(decision.message.c_str() + std::char_traits<char>::length(kLine));
+}
+
+namespace {
+
+// Where a job that did not end was, and what the tracker took by then:
+// "during writing RVTRI 3 of 7; RVSRI, RVBEI taken".
+std::string Story(const std::string& during, const batch::PortReport& report) {
+  std::string text = "during " + during;
+  const bool writes = report.command == batch::Command::Provision || report.command == batch::Command::Verify;
+  if (!writes) return text;
+  std::string taken;
+  for (const std::string& group : report.groupsSent) taken += (taken.empty() ? "" : ", ") + group;
+  return text + "; " + (taken.empty() ? std::string("nothing") : taken) + " taken";
+}
+
+}  // namespace
+
+void FinishRow(ProvisioningRow& row, const batch::PortReport& report, bool gone) {
+  const std::string during = row.stateText;
   row.running = false;
   row.outcome = report.outcome;
   const bool good = report.exitCode == batch::kExitOk && report.journalError.empty();
-  row.state = good ? RowState::Done : RowState::Failed;
+  const bool stopped = report.outcome == "stopped";
+  row.state = good ? RowState::Done : stopped ? RowState::Stopped : RowState::Failed;
   row.stateText = StateWords(row.state);
   if (good) row.percent = 100;
-  row.result = batch::ResultText(report);
-  row.hint = report.detail;
+  if (batch::HasTracker(report)) row.answered = true;
+  // These say what matters first; the system's reason (or the whole result) is left to the tooltip.
+  row.story = stopped || (gone && !good) || (report.outcome == "skipped" && !report.message.empty());
+  if (stopped)
+    row.result = "stopped " + Story(during, report);
+  else if (gone && !good)
+    row.result = "failed: gone " + Story(during, report);
+  else if (report.outcome == "skipped" && !report.message.empty())
+    row.result = report.message;  // "already done at <time>" first; the whole text in the tooltip
+  else
+    row.result = batch::ResultText(report);
+  row.result = InWindowWords(row.result);
+  row.hint = InWindowWords(report.detail);
+  if (report.outcome == "skipped" && !report.message.empty())
+    row.hint = batch::ResultText(report) + (row.hint.empty() ? "" : "; " + row.hint);
   if (!report.journalError.empty())
     row.hint += (row.hint.empty() ? "" : "; ") + std::string("the journal row could not be written: ") +
                 report.journalError;

@@ -167,7 +167,7 @@ TEST_F(StationTest, TrackersThatComeAndGoAreProvisionedAsTheyArrive) {
       {"plugged in: provisioned without a call", [&] { Plug(81); }, 81, "equal", all, true, ""},
       {"Next on a done tracker whose port stayed: not written twice",
        [&] { EXPECT_TRUE(station->Next(81)); }, 81, "skipped", std::vector<std::string>{}, true,
-       "already provisioned with these settings at "},
+       "already done at "},
       {"unplugged mid-write: failed with the groups it took",
        [&] { Plug(82, "AT+RVTRI=", sim::Fault::Vanish); }, 82, "tracker-failed", std::vector<std::string>{"RVSRI", "RVBEI"}, true, ""},
       {"plugged back in: provisioned again", [&] {

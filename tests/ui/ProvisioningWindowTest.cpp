@@ -4,6 +4,7 @@
 // journal tab show how each one ended.
 #include <gtest/gtest.h>
 
+#include <QBrush>
 #include <QPushButton>
 #include <QTest>
 #include <cstdlib>
@@ -76,6 +77,199 @@ TEST(ProvisioningWindowTest, ProvisionOfThreeTrackersShowsEachRowsEnd) {
   ASSERT_EQ(window.journalView()->rowCount(), 1);
   EXPECT_EQ(window.journalView()->item(0, 2)->text().toStdString(), sim::SimImei(52));
   ::unsetenv("XDG_DATA_HOME");
+}
+
+}  // namespace
+
+namespace {
+
+// What the window's own controls do with the rows: Space on the selected
+// rows from any column, Tick All and Untick All, unticking a running row,
+// hiding the ports without a tracker, the rows' colours, and refusals that go
+// when their cause goes.
+class ProvisioningControlsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    ::unsetenv("RV450_JOURNAL");
+    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
+    WriteFile(dir / "template.ini", ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini"));
+    WriteFile(dir / "table.csv", "IMEI,RVSRI/APN\n" + sim::SimImei(71) + ",one.example\n");
+    for (int com : {71, 72, 73}) sims.push_back(StartSimulator(dir / "ports", com));
+    window = std::make_unique<CProvisioningWindow>(OnlyPortsFolder(dir / "ports"), dir.path());
+    window->show();
+  }
+  void TearDown() override {
+    window.reset();
+    ::unsetenv("XDG_DATA_HOME");
+  }
+  std::vector<bool> Ticks() const {
+    std::vector<bool> ticks;
+    for (const ProvisioningRow& r : window->model().rows()) ticks.push_back(r.checked);
+    return ticks;
+  }
+  void Select(const std::vector<int>& rows, int column) {
+    QTableView* view = window->rowsView();
+    view->clearSelection();
+    for (int r : rows)
+      view->selectionModel()->select(view->model()->index(r, column),
+                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    view->selectionModel()->setCurrentIndex(view->model()->index(rows.front(), column),
+                                            QItemSelectionModel::NoUpdate);
+  }
+
+  TempDir dir;
+  std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
+  std::unique_ptr<CProvisioningWindow> window;
+};
+
+TEST_F(ProvisioningControlsTest, SpaceTicksTheSelectedRowsFromAnyColumnAndTickAllTicksEveryRow) {
+  struct Step {
+    const char* name;
+    std::vector<int> selected;  // empty: a button instead
+    int column;
+    QPushButton* (CProvisioningWindow::*button)() const;
+    std::vector<bool> ticks;
+    int tickedBefore = -1;  // a row ticked before the step, or -1
+  };
+  const Step steps[] = {
+      {"two rows from the State column", {0, 1}, CProvisioningTable::State, nullptr, {true, true, false}},
+      {"all of them ticked: Space unticks", {0, 1}, CProvisioningTable::Result, nullptr, {false, false, false}},
+      {"one of them ticked: Space ticks both", {1, 2}, CProvisioningTable::Imei, nullptr, {false, true, true}, 1},
+      {"Tick All", {}, 0, &CProvisioningWindow::tickAllButton, {true, true, true}},
+      {"Untick All", {}, 0, &CProvisioningWindow::untickAllButton, {false, false, false}},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.name);
+    if (s.tickedBefore >= 0) window->model().SetChecked(static_cast<std::size_t>(s.tickedBefore), true);
+    if (s.button) {
+      QTest::mouseClick((window.get()->*s.button)(), Qt::LeftButton);
+    } else {
+      Select(s.selected, s.column);
+      window->rowsView()->setFocus();
+      QTest::keyClick(window->rowsView(), Qt::Key_Space);
+    }
+    EXPECT_EQ(Ticks(), s.ticks);
+  }
+}
+
+TEST_F(ProvisioningControlsTest, UntickingARunningRowAsksWhetherToStopItsJob) {
+  sims[0]->SetAnswerDelay(200);
+  window->model().SetChecked(0, true);
+  ASSERT_TRUE(window->Run(ProvisioningAction::Identify));
+  ASSERT_TRUE(window->model().rows()[0].running);
+  QAbstractItemModel* rows = window->rowsView()->model();
+  for (const bool stop : {false, true}) {
+    SCOPED_TRACE(stop);
+    int asked = 0;
+    window->confirmStop = [&](const QString& question) {
+      ++asked;
+      EXPECT_TRUE(question.contains("COM71"));
+      return stop;
+    };
+    rows->setData(rows->index(0, CProvisioningTable::Com), Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(window->model().rows()[0].checked, !stop);
+  }
+  QTRY_VERIFY_WITH_TIMEOUT(!window->model().Busy(), 60000);
+  EXPECT_EQ(window->model().rows()[0].state, RowState::Stopped);
+  EXPECT_EQ(rows->index(0, CProvisioningTable::State).data().toString(), "stopped");
+}
+
+TEST_F(ProvisioningControlsTest, RowsShowTheirEndInColourAndTextAndPortsWithoutATrackerCanBeHidden) {
+  sims[1]->SetFault("AT", sim::Fault::Silent);  // COM72: no tracker answers
+  window->model().SetChecked(0, true);
+  window->model().SetChecked(1, true);
+  ASSERT_TRUE(window->Run(ProvisioningAction::Identify));
+  QTRY_VERIFY_WITH_TIMEOUT(!window->model().Busy(), 60000);
+  QAbstractItemModel* rows = window->rowsView()->model();
+  const auto colour = [&](int r, int column) {
+    return rows->index(r, column).data(Qt::BackgroundRole).value<QBrush>().color();
+  };
+  struct Case {
+    int row;
+    const char* state;
+    int hue;  // 1: greener than red, -1: redder than green, 0: the view's own background
+  };
+  for (const Case& c : {Case{0, "done", 1}, Case{1, "failed", -1}, Case{2, "idle", 0}}) {
+    SCOPED_TRACE(c.state);
+    EXPECT_EQ(rows->index(c.row, CProvisioningTable::State).data().toString(), c.state);
+    // The whole row has the colour, and the colour says what the text says.
+    const QColor start = colour(c.row, CProvisioningTable::Com), end = colour(c.row, CProvisioningTable::Device);
+    EXPECT_EQ(start, end);
+    EXPECT_EQ(rows->index(c.row, 0).data(Qt::BackgroundRole).isValid(), c.hue != 0);
+    EXPECT_EQ((start.green() > start.red()) - (start.red() > start.green()), c.hue);
+  }
+  // Only the port where a tracker answered stays in view.
+  window->onlyTrackersBox()->setChecked(true);
+  EXPECT_FALSE(window->rowsView()->isRowHidden(0));
+  EXPECT_TRUE(window->rowsView()->isRowHidden(1));
+  EXPECT_TRUE(window->rowsView()->isRowHidden(2));
+  // Tick All ticks what is shown.
+  window->model().SetChecked(0, false);
+  window->model().SetChecked(1, false);
+  QTest::mouseClick(window->tickAllButton(), Qt::LeftButton);
+  EXPECT_EQ(Ticks(), (std::vector<bool>{true, false, false}));
+  window->onlyTrackersBox()->setChecked(false);
+  EXPECT_FALSE(window->rowsView()->isRowHidden(1));
+}
+
+TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoes) {
+  window->model().SetChecked(0, true);
+  EXPECT_FALSE(window->Run(ProvisioningAction::Provision));
+  EXPECT_EQ(window->messageLabel()->text(), "no template config file chosen");
+  window->templateEdit()->setText(QString::fromStdString(dir / "template.ini"));
+  EXPECT_EQ(window->messageLabel()->text(), "no per-tracker table chosen");
+  window->tableEdit()->setText(QString::fromStdString(dir / "table.csv"));
+  EXPECT_TRUE(window->messageLabel()->text().isEmpty()) << window->messageLabel()->text().toStdString();
+  // Station mode refused leaves its box unticked and the action buttons usable.
+  window->templateEdit()->clear();
+  window->stationBox()->setChecked(true);
+  EXPECT_FALSE(window->stationBox()->isChecked());
+  EXPECT_TRUE(window->button(ProvisioningAction::Provision)->isEnabled());
+  EXPECT_FALSE(window->model().rows()[0].running);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ProvisioningControlsTest, InStationModeSpaceEnterAndNextTrackerStartTheNextTrackerOnAFinishedRow) {
+  window->model().SetChecked(0, true);
+  window->stationActionList()->setCurrentText("Identify");
+  window->stationBox()->setChecked(true);
+  ASSERT_TRUE(window->model().StationOn());
+  EXPECT_FALSE(window->button(ProvisioningAction::Identify)->isEnabled());
+  EXPECT_TRUE(window->nextButton()->isEnabled());
+  // Plugged in before: identified without a click, then it waits.
+  QTRY_VERIFY_WITH_TIMEOUT(window->model().rows()[0].finished, 60000);
+  ASSERT_EQ(window->model().finishedJobs().size(), 1u);
+  struct Way {
+    const char* name;
+    std::function<void()> press;
+  };
+  QTableView* view = window->rowsView();
+  const Way ways[] = {
+      {"Space on the row", [&] { QTest::keyClick(view, Qt::Key_Space); }},
+      {"Enter on the row", [&] { QTest::keyClick(view, Qt::Key_Return); }},
+      {"Next Tracker", [&] { QTest::mouseClick(window->nextButton(), Qt::LeftButton); }},
+  };
+  std::size_t jobs = 1;
+  for (const Way& way : ways) {
+    SCOPED_TRACE(way.name);
+    Select({0}, CProvisioningTable::Result);
+    view->setFocus();
+    QTRY_VERIFY_WITH_TIMEOUT(window->model().rows()[0].finished, 60000);
+    way.press();
+    QTRY_COMPARE_WITH_TIMEOUT(window->model().finishedJobs().size(), jobs + 1, 60000);
+    ++jobs;
+    // The row stays ticked: Space started the next tracker instead of unticking it.
+    EXPECT_TRUE(window->model().rows()[0].checked);
+    EXPECT_EQ(window->model().rows()[0].state, RowState::Done);
+  }
+  window->stationBox()->setChecked(false);
+  EXPECT_FALSE(window->model().StationOn());
+  EXPECT_TRUE(window->button(ProvisioningAction::Identify)->isEnabled());
 }
 
 }  // namespace

@@ -106,7 +106,11 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
     Listen(model);
     ASSERT_EQ(model.rows().size(), 1u);
     std::vector<std::string> seen;
-    model.rowChanged = [&](std::size_t row) { seen.push_back(model.rows()[row].stateText); };
+    std::vector<int> bar;  // the percent the running row showed, in order
+    model.rowChanged = [&](std::size_t row) {
+      seen.push_back(model.rows()[row].stateText);
+      if (model.rows()[row].running) bar.push_back(model.rows()[row].percent);
+    };
     model.SetChecked(0, true);
     std::string error;
     const bool started = model.Start(c.action, {dir / "template.ini", dir / "table.csv", dir / "out"}, error);
@@ -124,6 +128,8 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
                             [&](const std::string& s) { return s.rfind(c.stateSeen, 0) == 0; }) ||
                 (c.refused && row.stateText == c.stateSeen));
     EXPECT_TRUE(PortBusyReason(kCom).empty());
+    // Identity, write and read-back fill fixed shares: the bar never goes back.
+    EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
     if (c.refused) {
       EXPECT_NE(error.find("breaks the form's rules; nothing was sent"), std::string::npos) << error;
       EXPECT_TRUE(sim_->ReceivedLines().empty());
@@ -154,7 +160,9 @@ TEST_F(ProvisioningModelTest, StopAndTheModelsEndEachStopTheJobAndCloseThePort) 
   ASSERT_TRUE(model.Start(ProvisioningAction::ReadToFiles, {"", "", dir.path()}, error)) << error;
   model.Stop();
   WaitUntilIdle(model);
-  EXPECT_EQ(model.rows()[0].state, RowState::Failed);
+  EXPECT_EQ(model.rows()[0].state, RowState::Stopped);
+  EXPECT_EQ(model.rows()[0].stateText, "stopped");
+  EXPECT_EQ(model.rows()[0].result.rfind("stopped during ", 0), 0u) << model.rows()[0].result;
   EXPECT_EQ(model.rows()[0].outcome, "stopped");
   EXPECT_TRUE(PortIsFree());
   EXPECT_TRUE(PortBusyReason(kCom).empty());

@@ -1,0 +1,181 @@
+// The Provisioning window's station mode without a widget, against simulated
+// trackers plugged in and pulled out while it runs: each ticked port starts
+// by itself, a tracker pulled out mid-write leaves its story on the row, the
+// row stays ticked and provisions the tracker again when it returns, a
+// finished tracker whose port stays hears nothing until Next Tracker, a port
+// without a tracker gets no journal row, and Stop leaves a row stopped.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+
+#include "../support/SimSupport.h"
+#include "window/ProvisioningModel.h"
+#include "window/ProvisioningSummary.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+using namespace std::chrono_literals;
+
+namespace {
+
+class ProvisioningStationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    ::unsetenv("RV450_JOURNAL");
+    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
+    WriteFile(dir / "template.ini", ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini"));
+    std::string table = "IMEI,RVSRI/APN\n";
+    for (int com : {61, 62, 63, 64}) table += sim::SimImei(com) + ",apn" + std::to_string(com) + ".example\n";
+    WriteFile(dir / "table.csv", table);
+  }
+  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+
+  // A tracker on COM `number`, with `fault` on lines starting with `prefix`.
+  void Plug(int number, const std::string& prefix = "", sim::Fault fault = sim::Fault::None) {
+    sims.erase(number);
+    sim::SimOptions options;
+    options.portsDir = dir / "ports";
+    options.comNumber = number;
+    auto simulator = std::make_unique<sim::CTrackerSim>(options);
+    if (fault != sim::Fault::None) simulator->SetFault(prefix, fault);
+    std::string error;
+    ASSERT_TRUE(simulator->Start(error)) << error;
+    sims[number] = std::move(simulator);
+  }
+  void Listen(CProvisioningModel& model) {
+    model.wake = [this] {
+      std::lock_guard<std::mutex> lock(mutex);
+      pending = true;
+      woken.notify_all();
+    };
+  }
+  // Applies what the stations report, as the window does, until `condition`
+  // holds; false when it did not within the deadline.
+  bool Until(CProvisioningModel& model, const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + 120s;
+    model.Deliver();
+    while (!condition()) {
+      std::unique_lock<std::mutex> lock(mutex);
+      if (!woken.wait_until(lock, deadline, [&] { return pending; })) return false;
+      pending = false;
+      lock.unlock();
+      model.Deliver();
+    }
+    return true;
+  }
+  int JournalRowsOf(CProvisioningModel& model, int port) {
+    std::vector<journal::JournalRow> rows;
+    std::string error;
+    EXPECT_TRUE(model.JournalRows("", "", 100, rows, error)) << error;
+    int n = 0;
+    for (const journal::JournalRow& r : rows) n += r.port == "COM" + std::to_string(port) ? 1 : 0;
+    return n;
+  }
+
+  TempDir dir;
+  std::map<int, std::unique_ptr<sim::CTrackerSim>> sims;
+  std::mutex mutex;
+  std::condition_variable woken;
+  bool pending = false;
+};
+
+TEST_F(ProvisioningStationTest, TrackersThatComeAndGoAreProvisionedAndTheirRowsKeepTheirStory) {
+  Plug(61);
+  Plug(62, "AT+RVTRI=", sim::Fault::Vanish);
+  Plug(63);
+  Plug(64, "AT", sim::Fault::Silent);  // an adapter without a tracker
+  CProvisioningModel model(OnlyPortsFolder(dir / "ports"), dir.path());
+  Listen(model);
+  ASSERT_EQ(model.rows().size(), 4u);
+  const auto row = [&](int port) -> const ProvisioningRow& {
+    for (const ProvisioningRow& r : model.rows())
+      if (r.port == port) return r;
+    throw std::runtime_error("no row");
+  };
+  const auto index = [&](int port) {
+    for (std::size_t i = 0; i < model.rows().size(); ++i)
+      if (model.rows()[i].port == port) return i;
+    return model.rows().size();
+  };
+  for (int port : {61, 62, 64}) model.SetChecked(index(port), true);
+  std::string error;
+  ASSERT_TRUE(model.StartStation(ProvisioningAction::Provision, {dir / "template.ini", dir / "table.csv", ""}, error))
+      << error;
+  // The percent each port's bar showed, in order.
+  std::map<int, std::vector<int>> bars;
+  model.rowChanged = [&](std::size_t i) {
+    const ProvisioningRow& r = model.rows()[i];
+    if (r.running) bars[r.port].push_back(r.percent);
+  };
+
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    int port;             // the row the step waits for: its job ended
+    RowState state;       // and its state then
+    const char* outcome;
+    const char* resultStart;  // how the row's result starts
+    int journalRows;          // the port's journal rows by then
+  };
+  const Step steps[] = {
+      {"plugged in before: provisioned without a click", [] {}, 61, RowState::Done, "equal", "equal", 1},
+      {"pulled out mid-write: failed, with the groups it took", [] {}, 62, RowState::Failed, "tracker-failed",
+       "failed: gone during writing RVTRI ", 1},
+      {"no tracker on the port: no journal row", [] {}, 64, RowState::Failed, "tracker-failed", "", 0},
+      {"plugged back in: provisioned again", [&] { Plug(62); }, 62, RowState::Done, "equal", "equal", 2},
+      {"Next Tracker on a port that stayed: not written twice",
+       [&] { EXPECT_TRUE(model.NextTracker(index(61))); }, 61, RowState::Done, "skipped", "already done at ", 2},
+      {"ticked later: starts, and Stop leaves it stopped",
+       [&] {
+         sims[63]->SetAnswerDelay(150);
+         model.SetChecked(index(63), true);
+         ASSERT_TRUE(Until(model, [&] { return row(63).running && !row(63).imei.empty(); }));
+         model.StopRows({index(63)});
+       },
+       63, RowState::Stopped, "stopped", "stopped during ", 1},
+  };
+  std::map<int, int> ended, jobsEnded;
+  model.rowFinished = [&](const ProvisioningRow& r) { ++jobsEnded[r.port]; };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.name);
+    // Nothing reaches a finished tracker whose port stays while the others run.
+    if (row(61).finished) sims[61]->ClearReceived();
+    const bool quiet61 = row(61).finished && s.port != 61;
+    const int before = ++ended[s.port];
+    s.act();
+    ASSERT_TRUE(Until(model, [&] { return jobsEnded[s.port] >= before; }));
+    const ProvisioningRow& r = row(s.port);
+    EXPECT_EQ(r.state, s.state);
+    EXPECT_EQ(r.outcome, s.outcome);
+    EXPECT_EQ(r.result.rfind(s.resultStart, 0), 0u) << r.result;
+    EXPECT_TRUE(r.checked);
+    EXPECT_EQ(JournalRowsOf(model, s.port), s.journalRows);
+    // While its tracker is away, reading the port list again keeps the row's story.
+    if (r.state == RowState::Failed && r.port == 62) {
+      const std::string story = r.result;
+      model.RefreshPorts();
+      EXPECT_FALSE(row(62).present);
+      EXPECT_TRUE(row(62).checked);
+      EXPECT_EQ(row(62).result, story);
+      EXPECT_NE(story.find("; RVSRI, RVBEI taken"), std::string::npos) << story;
+    }
+    if (quiet61) {
+      EXPECT_TRUE(sims[61]->ReceivedLines().empty());
+    }
+    // The bar never went back during the job.
+    EXPECT_TRUE(std::is_sorted(bars[s.port].begin(), bars[s.port].end()));
+    bars[s.port].clear();
+  }
+  // The whole text of the skipped tracker is in its tooltip.
+  EXPECT_NE(row(61).hint.find("skipped (IMEI " + sim::SimImei(61)), std::string::npos) << row(61).hint;
+  EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("3 done, 1 failed, 1 stopped; median ", 0), 0u)
+      << SummaryText(model.finishedJobs());
+}
+
+}  // namespace
