@@ -17,6 +17,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "ui/ProvisioningChoices.h"
 #include "ui/ProvisioningJournal.h"
 #include "ui/ProvisioningTable.h"
 #include "window/ProvisioningModel.h"
@@ -75,6 +76,8 @@ class CProvisioningWindow : public QWidget {
   QLabel* message_;
   QLabel* journalProblem_;
   CProvisioningJournal* journal_;
+  // What the window remembers in MainSetting.ini.
+  CProvisioningChoices* choices_ = nullptr;
   QTimer portPoll_;     // ports come and go: the list is read again every two seconds
   QTimer clock_;        // the running rows' time
   QObject deliveries_;  // what the jobs report is applied through it, on the window thread

@@ -5,9 +5,13 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QInputMethodEvent>
+#include <QStandardItemModel>
 #include <QTest>
 #include <cerrno>
+#include <filesystem>
+#include <memory>
 
 #include "../support/Popups.h"
 #include "../support/TestSupport.h"
@@ -16,6 +20,7 @@
 #include "settings/SafeFile.h"
 #include "ui/ControlCharFilter.h"
 #include "ui/KestrunView.h"
+#include "ui/ProvisioningChoices.h"
 #include "ui/ResultDlg.h"
 
 using namespace kestrun;
@@ -190,6 +195,68 @@ TEST_F(SettingsFilesTest, MainSettingFastExchangeBoxAndFailures) {
   EXPECT_EQ(dialog->settings.password, "5830");
   ASSERT_EQ(failures.size(), 2);
   EXPECT_TRUE(failures[1].startsWith(QString::fromStdString("Load Main Setting Fail !\n" + folder + "\n")));
+}
+
+// The config file dialogs open in the folder config files were last chosen
+// in; Save selects the name it is given to suggest, Load the file last chosen.
+TEST_F(SettingsFilesTest, ConfigFileDialogsOpenWhereTheLastOneWasChosen) {
+  view.configFiles().folders = CRememberedFolders(dir / "MainSetting.ini", dir.path());
+  const auto shown = [&](bool save, const std::string& suggested) {
+    std::unique_ptr<QFileDialog> dialog(view.configFiles().CreateDialog(save, suggested));
+    const QStringList selected = dialog->selectedFiles();
+    return std::make_pair(dialog->directory().absolutePath().toStdString(),
+                          selected.isEmpty() ? std::string() : selected.first().toStdString());
+  };
+  EXPECT_EQ(shown(false, {}).first, dir.path());
+  std::filesystem::create_directories(dir / "fleet");
+  chosen = dir / "fleet/first.ini";
+  view.OnSaveConfigFile();
+  EXPECT_EQ(shown(true, "490154203237518.ini"),
+            std::make_pair(dir / "fleet", dir / "fleet/490154203237518.ini"));
+  EXPECT_EQ(shown(false, {}), std::make_pair(dir / "fleet", chosen));
+}
+
+// The Provisioning window's choices on its controls: put back at start, each
+// change written, the file dialogs opened in their kind's last folder.
+TEST(ProvisioningChoicesTest, ControlsComeBackAndChangesAreKept) {
+  TempDir dir;
+  const std::string path = dir / "MainSetting.ini";
+  WriteFile(path, "[Main]\nGenPassword=5830\n[Provisioning]\nTemplate=" + dir / "t.ini" +
+                      "\nSkipDone=1\nColumnWidths=IMEI:211,Result:5\n");
+  QWidget window;
+  QLineEdit templateEdit(&window), tableEdit(&window);
+  QCheckBox deal(&window), skip(&window);
+  QTableView rows(&window);
+  QStandardItemModel columns(0, 2);
+  columns.setHorizontalHeaderLabels({"IMEI", "Result"});
+  rows.setModel(&columns);
+  rows.horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  CProvisioningChoices choices(dir.path(), {&templateEdit, &tableEdit, &deal, &skip, &rows}, &window);
+  EXPECT_EQ(templateEdit.text().toStdString(), dir / "t.ini");
+  EXPECT_TRUE(skip.isChecked());
+  EXPECT_FALSE(deal.isChecked());
+  EXPECT_EQ(rows.columnWidth(0), 211);
+
+  deal.setChecked(true);  // written at once
+  ProvisioningChoices kept;
+  ASSERT_TRUE(LoadProvisioningChoices(path, kept));
+  EXPECT_TRUE(kept.dealRowsInOrder);
+  // The stretching column is the window's to size.
+  EXPECT_EQ(kept.columnWidths, (std::vector<std::pair<std::string, int>>{{"IMEI", 211}}));
+
+  std::filesystem::create_directories(dir / "tables");
+  QString openedIn;
+  choices.dialog = [&](const QString&, const QString& folder, const QString&, const QString&) {
+    openedIn = folder;
+    return QString::fromStdString(dir / "tables/fleet.csv");
+  };
+  choices.ChooseFile(FileKind::Table, &tableEdit, "Table:", "*.csv");
+  EXPECT_EQ(openedIn.toStdString(), dir.path());
+  choices.ChooseFile(FileKind::Table, &tableEdit, "Table:", "*.csv");
+  EXPECT_EQ(openedIn.toStdString(), dir / "tables");
+  ASSERT_TRUE(LoadProvisioningChoices(path, kept));
+  EXPECT_EQ(kept.tableFile, dir / "tables/fleet.csv");
+  EXPECT_EQ(CIniFile(path).GetString("Main", "GenPassword", ""), "5830");
 }
 
 TEST(ResultDlg, ShortMessagesKeepTheUsualSize) {
