@@ -508,43 +508,34 @@ TEST_F(WindowControllerTest, ALoadOrAReadAllTakesTheComparisonOffTheScreen) {
 // read from a tracker whose IMEI an Identify on that port gave, in either
 // order; not before, and not once the form holds something else.
 TEST_F(WindowControllerTest, SaveSuggestsTheImeiOfTheTrackerTheFormWasReadFrom) {
+  enum Act { None, ReadAll, Identify, ReadGroup, Load };
   const std::string named = sim::SimImei(ComNumber()) + ".ini";
   const struct {
     const char* what;
-    std::function<void(CWindowController&, sim::CTrackerSim&)> act;
+    Act act;
+    const char* fault;  // a line the tracker refuses from this step on
     std::string suggested;
   } steps[] = {
-      {"nothing read yet", [](CWindowController&, sim::CTrackerSim&) {}, ""},
-      {"a read all, no IMEI known yet", [](CWindowController& c, sim::CTrackerSim&) { c.ReadAll(); }, ""},
-      {"then an identify", [](CWindowController& c, sim::CTrackerSim&) { c.Identify(); }, named},
-      {"a group read from the same port",
-       [](CWindowController& c, sim::CTrackerSim&) { c.ReadGroup(Group::Sri); }, named},
-      {"a config file loaded", [](CWindowController& c, sim::CTrackerSim&) { c.FormLoaded(); }, ""},
-      {"a read all after the identify", [](CWindowController& c, sim::CTrackerSim&) { c.ReadAll(); }, named},
-      {"a read all that fails halfway",
-       [](CWindowController& c, sim::CTrackerSim& s) {
-         s.SetFault("AT+RVTRI?", sim::Fault::Error);
-         c.ReadAll();
-       },
-       ""},
-      {"a read all again",
-       [](CWindowController& c, sim::CTrackerSim& s) {
-         s.ClearFaults();
-         c.ReadAll();
-       },
-       named},
-      {"an identify that gets no IMEI",
-       [](CWindowController& c, sim::CTrackerSim& s) {
-         s.SetFault("AT+CGSN", sim::Fault::Error);
-         c.Identify();
-       },
-       ""},
+      {"nothing read yet", None, "", ""},
+      {"a read all, no IMEI known yet", ReadAll, "", ""},
+      {"then an identify", Identify, "", named},
+      {"a group read from the same port", ReadGroup, "", named},
+      {"a config file loaded", Load, "", ""},
+      {"a read all after the identify", ReadAll, "", named},
+      {"a read all that fails halfway", ReadAll, "AT+RVTRI?", ""},
+      {"a read all again", ReadAll, "", named},
+      {"an identify that gets no IMEI", Identify, "AT+CGSN", ""},
   };
   ASSERT_TRUE(controller.Start());
   controller.CheckPort();
   for (const auto& step : steps) {
     SCOPED_TRACE(step.what);
-    step.act(controller, *sim_);
+    sim_->ClearFaults();
+    if (*step.fault) sim_->SetFault(step.fault, sim::Fault::Error);
+    if (step.act == ReadAll) controller.ReadAll();
+    if (step.act == Identify) controller.Identify();
+    if (step.act == ReadGroup) controller.ReadGroup(Group::Sri);
+    if (step.act == Load) controller.FormLoaded();
     PumpOperation();
     EXPECT_EQ(controller.SuggestedConfigFileName(), step.suggested);
   }
