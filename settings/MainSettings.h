@@ -1,7 +1,9 @@
 // The connection settings in MainSetting.ini (section Main): device password,
 // position of the chosen port in this start-up's port list and that port's COM
 // number, position of the baud rate in the baud list, the pacing of the
-// exchange with the tracker, and where the window's journal rows go.
+// exchange with the tracker, and where the window's journal rows go. The
+// other sections of the file ([Provisioning], [Folders], anything another
+// program put there) are never touched here: Save changes [Main] alone.
 #pragma once
 
 #include <string>

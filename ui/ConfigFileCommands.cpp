@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "port/Platform.h"
 #include "protocol/ControlIds.h"
 #include "settings/ConfigFile.h"
 #include "ui/IpAddressEdit.h"
@@ -16,7 +17,7 @@ CConfigFileCommands::CConfigFileCommands(QWidget* dialogParent, CFormModel& mode
   choose = [this](bool save) { return DefaultChoose(save); };
 }
 
-QFileDialog* CConfigFileCommands::CreateDialog(bool save) {
+QFileDialog* CConfigFileCommands::CreateDialog(bool save, const std::string& suggestedName) {
   auto* dialog = new QFileDialog(dialogParent_, save ? "Save Config File" : "Load Config File");
   dialog->setNameFilter("Config File format (*.ini)");
   dialog->setDefaultSuffix("ini");
@@ -24,21 +25,34 @@ QFileDialog* CConfigFileCommands::CreateDialog(bool save) {
   // Loading a file that does not exist would wipe the form: only existing files.
   dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
-  if (!file.path.empty()) dialog->selectFile(QFile::decodeName(file.path.c_str()));
+  const std::string folder = folders.FolderFor(FileKind::ConfigFile);
+  if (!folder.empty()) dialog->setDirectory(QFile::decodeName(folder.c_str()));
+  if (save && !suggestedName.empty())
+    dialog->selectFile(QFile::decodeName(suggestedName.c_str()));
+  else if (!file.path.empty() && (folder.empty() || FolderOfPath(file.path) == folder))
+    dialog->selectFile(QFile::decodeName(file.path.c_str()));
   return dialog;
 }
 
 QString CConfigFileCommands::DefaultChoose(bool save) {
-  std::unique_ptr<QFileDialog> dialog(CreateDialog(save));
+  std::unique_ptr<QFileDialog> dialog(CreateDialog(save, save ? suggestedName_ : std::string()));
   if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return {};
   return dialog->selectedFiles().first();
 }
 
-bool CConfigFileCommands::Save(const std::function<void()>& pullForm, const std::string& firmwareVersion) {
+std::string CConfigFileCommands::Chosen(const QString& path) {
+  const std::string chosen = QFile::encodeName(path).toStdString();
+  folders.Remember(FileKind::ConfigFile, chosen);  // a MainSetting.ini that cannot be written only forgets
+  return chosen;
+}
+
+bool CConfigFileCommands::Save(const std::function<void()>& pullForm, const std::string& firmwareVersion,
+                               const std::string& suggestedName) {
+  suggestedName_ = suggestedName;
   const QString path = choose(true);
   if (path.isEmpty()) return false;
   pullForm();  // a field over its limit is reported; the file is still written
-  file.path = QFile::encodeName(path).toStdString();
+  file.path = Chosen(path);
   // The octets are what the address fields show now: a pull that stopped at
   // an over-long field has not reached them.
   CFormValues saved = model_.values;
@@ -51,7 +65,7 @@ bool CConfigFileCommands::Save(const std::function<void()>& pullForm, const std:
 bool CConfigFileCommands::Load() {
   const QString path = choose(false);
   if (path.isEmpty()) return false;
-  file.path = QFile::encodeName(path).toStdString();
+  file.path = Chosen(path);
   const ConfigLoad load = ReadConfigFile(file, model_.values);
   if (!load.file) {  // the form stays as it was
     sink_.ShowFailure("Load Config File Fail !\n" + load.file.Lines());

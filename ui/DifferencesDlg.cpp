@@ -49,4 +49,10 @@ void CDifferencesDlg::Show(const std::vector<Difference>& differences) {
   raise();
 }
 
+void CDifferencesDlg::Clear() {
+  summary_->clear();
+  table_->setRowCount(0);
+  hide();
+}
+
 }  // namespace kestrun

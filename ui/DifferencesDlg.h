@@ -1,6 +1,7 @@
 // "Compare With Tracker": the keys whose form value differs from the
 // tracker's, one row each (section, key, form value, tracker value). Closing
-// it only hides it; the next comparison fills and shows it again.
+// it only hides it; the next comparison fills and shows it again. A load of a
+// config file and a Read empty and hide it.
 #pragma once
 
 #include <QDialog>
@@ -18,6 +19,8 @@ class CDifferencesDlg : public QDialog {
   explicit CDifferencesDlg(QWidget* owner);
   // Replaces the rows and shows the window without taking the focus from the form.
   void Show(const std::vector<Difference>& differences);
+  // Empties the rows and hides the window (the form has changed under it).
+  void Clear();
   QTableWidget* table() const { return table_; }
 
  private:

@@ -50,7 +50,8 @@ class CKestrunView : public QScrollArea, public IWindowView {
   // directory, enumerate ports, show Main Setting (false when it was not
   // confirmed: the program ends), save it, show the history window, apply the
   // fonts and start the port check timer.
-  bool InitialUpdate() { return controller_.Start(); }
+  // The config file dialogs then open where config files were last chosen.
+  bool InitialUpdate();
   int FormWidthPixels() const;
 
   // Form exchange (IWindowView).
@@ -93,6 +94,7 @@ class CKestrunView : public QScrollArea, public IWindowView {
   CMainSettings ReloadMainSetting() override;
   void MarkDifferences(const std::map<int, std::string>& marks) override { differenceMarks_.Show(marks); }
   void ListDifferences(const std::vector<Difference>& differences) override;
+  void CloseDifferences() override;
 
   bool IsBusy() const { return controller_.IsBusy(); }
   // Asks a running operation to stop at its next step (window closing).

@@ -12,6 +12,13 @@ namespace kestrun {
 
 // ---- Main Setting and the port check's timer -------------------------------
 
+bool CKestrunView::InitialUpdate() {
+  if (!controller_.Start()) return false;
+  const std::string& folder = controller_.startDirectory();
+  configFiles_.folders = CRememberedFolders(BuildMainSettingPath(folder), folder);
+  return true;
+}
+
 std::optional<CMainSettings> CKestrunView::OpenMainSettingAtStart(const std::vector<PortEntry>& ports,
                                                                   const std::string& path) {
   mainSetting_->ports = ports;
@@ -48,7 +55,8 @@ void CKestrunView::SchedulePortCheck(bool scheduled) {
 
 void CKestrunView::OnSaveConfigFile() {
   if (IsBusy()) return;
-  if (configFiles_.Save([this] { PullForm(); }, firmwareVersion())) ShowConfigFile("Saved");
+  if (configFiles_.Save([this] { PullForm(); }, firmwareVersion(), controller_.SuggestedConfigFileName()))
+    ShowConfigFile("Saved");
 }
 
 void CKestrunView::OnLoadConfigFile() {
@@ -130,6 +138,10 @@ void CKestrunView::ListDifferences(const std::vector<Difference>& differences) {
     differences_->move(at + QPoint(0, 8));
   }
   differences_->Show(differences);
+}
+
+void CKestrunView::CloseDifferences() {
+  if (differences_) differences_->Clear();
 }
 
 void CKestrunView::ShowBusy(bool busy) {

@@ -60,7 +60,8 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
 
   auto* layout = new QVBoxLayout(this);
   auto* files = new QGridLayout;
-  const auto chooser = [&](int line, const QString& caption, const QString& filter, QLineEdit*& edit) {
+  const auto chooser = [&](int line, FileKind kind, const QString& caption, const QString& filter,
+                           QLineEdit*& edit) {
     auto* label = new QLabel(caption, this);
     edit = new QLineEdit(this);
     edit->setAccessibleName(caption);
@@ -68,16 +69,14 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
     auto* browse = new QPushButton("Browse...", this);
     browse->setAccessibleName(caption + " Browse...");
     QLineEdit* target = edit;
-    connect(browse, &QPushButton::clicked, this, [this, target, caption, filter] {
-      const QString file = QFileDialog::getOpenFileName(this, caption, target->text(), filter);
-      if (!file.isEmpty()) target->setText(file);
-    });
+    connect(browse, &QPushButton::clicked, this,
+            [this, kind, target, caption, filter] { choices_->ChooseFile(kind, target, caption, filter); });
     files->addWidget(label, line, 0);
     files->addWidget(edit, line, 1);
     files->addWidget(browse, line, 2);
   };
-  chooser(0, "Template:", "Config files (*.ini);;All files (*)", template_);
-  chooser(1, "Table:", "Tables (*.csv);;All files (*)", table_);
+  chooser(0, FileKind::Template, "Template:", "Config files (*.ini);;All files (*)", template_);
+  chooser(1, FileKind::Table, "Table:", "Tables (*.csv);;All files (*)", table_);
   layout->addLayout(files);
   // The command line's --assign and --skip-done.
   auto* options = new QHBoxLayout;
@@ -245,7 +244,7 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
                                  QMessageBox::No) == QMessageBox::Yes;
   };
   chooseFolder = [this] {
-    const QString folder = QFileDialog::getExistingDirectory(this, "Read to files", lastFolder_);
+    const QString folder = choices_->ChooseFolder(FileKind::ReadToFiles, "Read to files");
     if (!folder.isEmpty()) lastFolder_ = folder;
     return folder;
   };
@@ -257,6 +256,7 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   clock_.start();
   ShowRows();
   resize(1340, 640);
+  choices_ = new CProvisioningChoices(workDir, {template_, table_, assign_, skipDone_, rows_}, this);
 }
 
 CProvisioningWindow::~CProvisioningWindow() {
@@ -440,6 +440,7 @@ void CProvisioningWindow::RefreshJournal() {
 }
 
 void CProvisioningWindow::closeEvent(QCloseEvent* event) {
+  choices_->SaveNow();
   // Every engine stops and closes its port before the window goes.
   model_.Shutdown();
   model_.Deliver();

@@ -23,6 +23,7 @@
 #include <optional>
 #include <vector>
 
+#include "ui/ProvisioningChoices.h"
 #include "ui/ProvisioningJournal.h"
 #include "ui/ProvisioningTable.h"
 #include "window/ProvisioningModel.h"
@@ -120,6 +121,8 @@ class CProvisioningWindow : public QWidget {
   std::optional<ProvisioningAction> refusal_;  // the action the shown message refused
   QLabel* journalProblem_;
   CProvisioningJournal* journal_;
+  // What the window remembers in MainSetting.ini.
+  CProvisioningChoices* choices_ = nullptr;
   QTimer portPoll_;     // ports come and go: the list is read again every two seconds
   QTimer clock_;        // the running rows' time
   QObject deliveries_;  // what the jobs report is applied through it, on the window thread

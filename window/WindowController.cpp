@@ -43,7 +43,7 @@ void CWindowController::CheckPort() {
   }
   model_.liveUpdate = true;
   view_.SetFormEnabled(false);
-  view_.SetStatus("Init System ......");
+  ShowStatus("Init System ......");
   view_.ClearHistory();
   const CMainSettings settings = view_.ReloadMainSetting();
   journal_.Configure(settings.journal);
@@ -57,7 +57,7 @@ void CWindowController::CheckPort() {
   // stays usable and says who has the port.
   if (const std::string busy = PortBusyReason(connection_.port); !busy.empty()) {
     view_.SetFormEnabled(true);
-    view_.SetStatus(busy);
+    ShowStatus(busy);
     view_.PushForm();
     return;
   }
@@ -70,7 +70,7 @@ void CWindowController::CheckPort() {
   std::snprintf(text, sizeof text,
                 opened ? "Init COM:%d Baudrate:%d Success ." : "Init COM:%d Baudrate:%d Fail !",
                 connection_.port, connection_.baudRate);
-  view_.SetStatus(text);
+  ShowStatus(text);
   if (!opened) view_.ExplainStatus(port_.openFailureReason());
   view_.PushForm();
 }
@@ -116,6 +116,7 @@ void CWindowController::ReadAll() {
   GroupSelection all;
   all.fill(true);
   StartOperation(OperationKind::Read, all);
+  readingAll_ = IsBusy();
   if (IsBusy()) journal_.Begin("read", {}, model_.values);
 }
 
@@ -145,13 +146,26 @@ void CWindowController::FieldEdited(int id) {
   if (comparison_.Unmark(id)) view_.MarkDifferences(comparison_.marks());
 }
 
+void CWindowController::FormLoaded() {
+  ClearDifferences();
+  origin_.Loaded();
+}
+
 void CWindowController::ClearDifferences() {
   if (comparison_.Clear()) view_.MarkDifferences(comparison_.marks());
+  if (differencesListed_) view_.CloseDifferences();
+  differencesListed_ = false;
+  if (comparisonShown_) ShowStatus({});
+}
+
+void CWindowController::ShowStatus(const std::string& text, bool fromComparison) {
+  comparisonShown_ = fromComparison;
+  view_.SetStatus(text);
 }
 
 bool CWindowController::PortHeldElsewhere() {
   const std::string busy = PortBusyReason(connection_.port);
-  if (!busy.empty()) view_.SetStatus(busy);
+  if (!busy.empty()) ShowStatus(busy);
   return !busy.empty();
 }
 
@@ -181,7 +195,7 @@ void CWindowController::OnBusyChanged(bool busy) {
 
 void CWindowController::OperationStarted() { view_.SetFormEnabled(false); }
 
-void CWindowController::StatusChanged(const std::string& text) { view_.SetStatus(text); }
+void CWindowController::StatusChanged(const std::string& text) { ShowStatus(text); }
 
 void CWindowController::StatusExplained(const std::string& detail) { view_.ExplainStatus(detail); }
 
@@ -210,6 +224,7 @@ void CWindowController::GroupRead(Group group, const CFormModel& reading) {
     trackerValues_ = reading.values;  // the engine's copy holds every group read so far
     return;
   }
+  if (!readingAll_) origin_.GroupRead(connection_.port);
   model_.TakeRecord(group, reading);
   model_.PutReplyIntoForm(group, view_, [&] { view_.PushValues(CFormModel::ReplyValueIds(group)); });
 }
@@ -220,6 +235,7 @@ void CWindowController::FirmwareVersionRead(const std::string& version) {
 
 void CWindowController::IdentityRead(const TrackerIdentity& id) {
   journal_.IdentityRead(connection_.port, id);
+  origin_.Identified(connection_.port, id);
   const auto item = [](const std::string& text) { return text.empty() ? std::string("unknown") : text; };
   const std::string message =
       "IMEI: " + item(id.imei) + (id.imei.empty() || id.imeiValid ? "" : " (invalid)") +
@@ -237,13 +253,18 @@ void CWindowController::OperationFinished(const OperationResult& result) {
   if (const std::string note = journal_.Finish(result, connection_.port, device, firmwareVersion_);
       !note.empty())
     view_.NoteJournalProblem(note);
+  if (readingAll_) {
+    readingAll_ = false;
+    origin_.ReadAll(connection_.port, result.ok());
+  }
   if (comparing_) {
     comparing_ = false;
     if (result.ok()) {
       comparison_.Take(model_.values, trackerValues_);
-      view_.SetStatus(comparison_.StatusText());
+      ShowStatus(comparison_.StatusText(), true);
       view_.MarkDifferences(comparison_.marks());
       view_.ListDifferences(comparison_.differences());
+      differencesListed_ = true;
     }
   }
   view_.SetFormEnabled(true);

@@ -15,6 +15,7 @@
 #include "port/ComPort.h"
 #include "protocol/FormModel.h"
 #include "window/FormComparison.h"
+#include "window/FormOrigin.h"
 #include "window/OperationRunner.h"
 #include "window/TerminalRunner.h"
 #include "window/WindowJournal.h"
@@ -53,8 +54,12 @@ class CWindowController : public IEngineEvents {
   void CompareWithTracker();
   // The user changed the field `id`: its difference mark goes.
   void FieldEdited(int id);
-  // A config file was loaded into the form: every difference mark goes.
-  void FormLoaded() { ClearDifferences(); }
+  // A config file was loaded into the form: every difference mark goes, with
+  // the comparison's status text and its list.
+  void FormLoaded();
+  // The file name Save Config File suggests: "<IMEI>.ini" when the form's
+  // values came from a tracker whose IMEI is known (CFormOrigin), else empty.
+  std::string SuggestedConfigFileName() const { return origin_.SuggestedFileName(); }
 
   // An operation or a terminal exchange runs: either has the port.
   bool IsBusy() const { return operations_.busy() || terminal_.busy(); }
@@ -105,7 +110,10 @@ class CWindowController : public IEngineEvents {
   // (the Provisioning window) works on the port.
   bool PortHeldElsewhere();
   void OnBusyChanged(bool busy);
+  // The marks, the list and the status text of the last comparison go.
   void ClearDifferences();
+  // Every status text goes through here, so that a comparison's is known.
+  void ShowStatus(const std::string& text, bool fromComparison = false);
 
   IWindowView& view_;
   CFormModel model_;
@@ -120,9 +128,13 @@ class CWindowController : public IEngineEvents {
   CComPort port_;              // the port check's own port; operations open the engine's
   bool checkPending_ = false;  // the port check came due during an operation
   CFormComparison comparison_;
-  bool comparing_ = false;     // the running Read is for a comparison
-  CFormValues trackerValues_;  // the engine's copy as that Read left it
-  CWindowJournal journal_;     // a row for each Read All and Send All
+  bool comparing_ = false;          // the running Read is for a comparison
+  CFormValues trackerValues_;       // the engine's copy as that Read left it
+  bool comparisonShown_ = false;    // the status line says a comparison's result
+  bool differencesListed_ = false;  // its list is on the screen
+  bool readingAll_ = false;         // the running Read is a Read All into the form
+  CFormOrigin origin_;
+  CWindowJournal journal_;  // a row for each Read All and Send All
   // Last, so that they go first: a running operation or terminal exchange is
   // stopped and joined before anything its events refer to is destroyed.
   COperationRunner operations_;

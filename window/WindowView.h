@@ -57,6 +57,8 @@ class IWindowView : public IFormOutput {
   virtual void MarkDifferences(const std::map<int, std::string>& /*marks*/) {}
   // The differing keys of a comparison, listed in a window of their own.
   virtual void ListDifferences(const std::vector<Difference>& /*differences*/) {}
+  // The list of differences goes: the form no longer holds what was compared.
+  virtual void CloseDifferences() {}
 
   // The port check comes due once, half a second after it is scheduled;
   // unscheduling drops a check that has not come due.

@@ -5,9 +5,13 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QHeaderView>
 #include <QInputMethodEvent>
+#include <QStandardItemModel>
 #include <QTest>
 #include <cerrno>
+#include <filesystem>
+#include <memory>
 
 #include "../support/Popups.h"
 #include "../support/TestSupport.h"
@@ -16,6 +20,7 @@
 #include "settings/SafeFile.h"
 #include "ui/ControlCharFilter.h"
 #include "ui/KestrunView.h"
+#include "ui/ProvisioningChoices.h"
 #include "ui/ResultDlg.h"
 
 using namespace kestrun;
@@ -190,6 +195,59 @@ TEST_F(SettingsFilesTest, MainSettingFastExchangeBoxAndFailures) {
   EXPECT_EQ(dialog->settings.password, "5830");
   ASSERT_EQ(failures.size(), 2);
   EXPECT_TRUE(failures[1].startsWith(QString::fromStdString("Load Main Setting Fail !\n" + folder + "\n")));
+}
+
+// The config file dialogs open in the folder config files were last chosen
+// in; Save selects the name it is given to suggest, Load the file last chosen.
+TEST_F(SettingsFilesTest, ConfigFileDialogsOpenWhereTheLastOneWasChosen) {
+  view.configFiles().folders = CRememberedFolders(dir / "MainSetting.ini", dir.path());
+  const auto shown = [&](bool save, const std::string& suggested) {
+    std::unique_ptr<QFileDialog> dialog(view.configFiles().CreateDialog(save, suggested));
+    const QStringList selected = dialog->selectedFiles();
+    return std::make_pair(dialog->directory().absolutePath().toStdString(),
+                          selected.isEmpty() ? std::string() : selected.first().toStdString());
+  };
+  EXPECT_EQ(shown(false, {}).first, dir.path());
+  std::filesystem::create_directories(dir / "fleet");
+  chosen = dir / "fleet/first.ini";
+  view.OnSaveConfigFile();
+  EXPECT_EQ(shown(true, "490154203237518.ini"),
+            std::make_pair(dir / "fleet", dir / "fleet/490154203237518.ini"));
+  EXPECT_EQ(shown(false, {}), std::make_pair(dir / "fleet", chosen));
+}
+
+// The Provisioning window's choices on its controls: put back at start (the
+// stretching column keeps its own width), a change written at once, the
+// file chosen and its folder remembered.
+TEST(ProvisioningChoicesTest, ControlsComeBackAndChangesAreKept) {
+  TempDir dir;
+  const std::string path = dir / "MainSetting.ini";
+  WriteFile(path, "[Provisioning]\nSkipDone=1\nColumnWidths=IMEI:211,Result:5\n");
+  QWidget window;
+  QLineEdit templateEdit(&window), tableEdit(&window);
+  QCheckBox deal(&window), skip(&window);
+  QTableView rows(&window);
+  QStandardItemModel columns(0, 2);
+  columns.setHorizontalHeaderLabels({"IMEI", "Result"});
+  rows.setModel(&columns);
+  rows.horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  CProvisioningChoices choices(dir.path(), {&templateEdit, &tableEdit, &deal, &skip, &rows}, &window);
+  EXPECT_TRUE(skip.isChecked());
+  EXPECT_EQ(rows.columnWidth(0), 211);
+  deal.setChecked(true);
+  QString openedIn;
+  choices.dialog = [&](const QString&, const QString& folder, const QString&, const QString&) {
+    openedIn = folder;
+    return QString::fromStdString(dir / "fleet.csv");
+  };
+  choices.ChooseFile(FileKind::Table, &tableEdit, "Table:", "*.csv");
+  EXPECT_EQ(openedIn.toStdString(), dir.path());
+  ProvisioningChoices kept;
+  ASSERT_TRUE(LoadProvisioningChoices(path, kept));
+  EXPECT_TRUE(kept.dealRowsInOrder);
+  EXPECT_EQ(kept.tableFile, dir / "fleet.csv");
+  EXPECT_EQ(kept.columnWidths, (std::vector<std::pair<std::string, int>>{{"IMEI", 211}}));
+  EXPECT_EQ(CRememberedFolders(path, "/").FolderFor(FileKind::Table), dir.path());
 }
 
 TEST(ResultDlg, ShortMessagesKeepTheUsualSize) {

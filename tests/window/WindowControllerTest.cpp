@@ -70,7 +70,14 @@ class CRecordingView : public IWindowView {
   }
   CMainSettings ReloadMainSetting() override { return settings; }
   void MarkDifferences(const std::map<int, std::string>& shown) override { marks = shown; }
-  void ListDifferences(const std::vector<Difference>& listed) override { differences = listed; }
+  void ListDifferences(const std::vector<Difference>& listed) override {
+    differences = listed;
+    listOpen = true;
+  }
+  void CloseDifferences() override {
+    differences.clear();
+    listOpen = false;
+  }
   void NoteJournalProblem(const std::string& note) override { journalNotes.push_back(note); }
 
   CMainSettings settings;  // what Main Setting holds
@@ -86,6 +93,7 @@ class CRecordingView : public IWindowView {
   std::string status, tooltip, hint;
   bool enabled = false;
   bool checkScheduled = false;
+  bool listOpen = false;  // the list of differences is on the screen
 };
 
 // Hands each event from the worker to the test thread, which applies it in
@@ -452,4 +460,83 @@ TEST_F(WindowControllerTest, AJournalThatCannotBeOpenedIsSaidOnceAndStopsNothing
   }
   ASSERT_EQ(view.journalNotes.size(), 1u);
   EXPECT_EQ(view.journalNotes[0].rfind("The journal could not be opened: ", 0), 0u) << view.journalNotes[0];
+}
+
+// A load of a config file and a Read All take away what a comparison showed:
+// the marks, the list and its "N Fields Differ" (or "No Difference").
+TEST_F(WindowControllerTest, ALoadOrAReadAllTakesTheComparisonOffTheScreen) {
+  const struct {
+    const char* what;
+    bool formChanged;  // the form differs from the tracker before the comparison
+    bool load;         // else Read All
+    const char* statusAfter;
+  } cases[] = {
+      {"load after differences", true, true, ""},
+      {"load after no difference", false, true, ""},
+      {"read all after differences", true, false, "Read AT Command Success ."},
+  };
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  controller.ReadAll();
+  PumpOperation();
+  const std::string trackerApn = controller.model().values.Text(Apn);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    controller.model().values.Text(Apn) = trackerApn + (c.formChanged ? "x" : "");
+    controller.CompareWithTracker();
+    PumpOperation();
+    ASSERT_EQ(view.status, c.formChanged ? "1 Field Differs" : "No Difference");
+    ASSERT_TRUE(view.listOpen);
+    ASSERT_EQ(view.marks.size(), c.formChanged ? 1u : 0u);
+    if (c.load) {
+      controller.FormLoaded();
+    } else {
+      controller.ReadAll();
+      PumpOperation();
+    }
+    EXPECT_TRUE(view.marks.empty());
+    EXPECT_FALSE(view.listOpen);
+    EXPECT_TRUE(view.differences.empty());
+    EXPECT_EQ(view.status, c.statusAfter);
+  }
+  // A status the comparison did not set (the Read All's) stays when a file is loaded.
+  controller.FormLoaded();
+  EXPECT_EQ(view.status, "Read AT Command Success .");
+}
+
+// Save Config File suggests "<IMEI>.ini" while the form holds what a Read All
+// read from a tracker whose IMEI an Identify on that port gave, in either
+// order; not before, and not once the form holds something else.
+TEST_F(WindowControllerTest, SaveSuggestsTheImeiOfTheTrackerTheFormWasReadFrom) {
+  enum Act { None, ReadAll, Identify, ReadGroup, Load };
+  const std::string named = sim::SimImei(ComNumber()) + ".ini";
+  const struct {
+    const char* what;
+    Act act;
+    const char* fault;  // a line the tracker refuses from this step on
+    std::string suggested;
+  } steps[] = {
+      {"nothing read yet", None, "", ""},
+      {"a read all, no IMEI known yet", ReadAll, "", ""},
+      {"then an identify", Identify, "", named},
+      {"a group read from the same port", ReadGroup, "", named},
+      {"a config file loaded", Load, "", ""},
+      {"a read all after the identify", ReadAll, "", named},
+      {"a read all that fails halfway", ReadAll, "AT+RVTRI?", ""},
+      {"a read all again", ReadAll, "", named},
+      {"an identify that gets no IMEI", Identify, "AT+CGSN", ""},
+  };
+  ASSERT_TRUE(controller.Start());
+  controller.CheckPort();
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    sim_->ClearFaults();
+    if (*step.fault) sim_->SetFault(step.fault, sim::Fault::Error);
+    if (step.act == ReadAll) controller.ReadAll();
+    if (step.act == Identify) controller.Identify();
+    if (step.act == ReadGroup) controller.ReadGroup(Group::Sri);
+    if (step.act == Load) controller.FormLoaded();
+    PumpOperation();
+    EXPECT_EQ(controller.SuggestedConfigFileName(), step.suggested);
+  }
 }
