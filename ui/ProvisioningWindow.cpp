@@ -243,11 +243,7 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
     return QMessageBox::question(this, "Provisioning", question, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
   };
-  chooseFolder = [this] {
-    const QString folder = choices_->ChooseFolder(FileKind::ReadToFiles, "Read to files");
-    if (!folder.isEmpty()) lastFolder_ = folder;
-    return folder;
-  };
+  chooseFolder = [this] { return choices_->ChooseFolder(FileKind::ReadToFiles, "Read to files"); };
   portPoll_.setInterval(2000);
   connect(&portPoll_, &QTimer::timeout, this, [this] { model_.RefreshPorts(); });
   portPoll_.start();
@@ -257,6 +253,9 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   ShowRows();
   resize(1340, 640);
   choices_ = new CProvisioningChoices(workDir, {template_, table_, assign_, skipDone_, rows_}, this);
+  // The station's action is remembered, station mode itself is not: opened
+  // with it on, the window would start writing trackers before anyone asked.
+  choices_->BindStation(nullptr, stationAction_);
 }
 
 CProvisioningWindow::~CProvisioningWindow() {

@@ -127,7 +127,6 @@ class CProvisioningWindow : public QWidget {
   QTimer clock_;        // the running rows' time
   QObject deliveries_;  // what the jobs report is applied through it, on the window thread
   ProvisioningAction lastAction_ = ProvisioningAction::Provision;
-  QString lastFolder_;
 };
 
 }  // namespace kestrun
