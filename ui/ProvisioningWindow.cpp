@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "ui/Icons.h"
+#include "ui/LabelPrintBar.h"
 
 namespace kestrun {
 
@@ -103,6 +104,10 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   // Enter and a double-click start the last command on that row alone.
   connect(rows_, &QTableView::activated, this, [this](const QModelIndex& index) { StartAlone(index); });
   tabs_->addTab(rows_, "Trackers");
+  // Labels for the selected rows (or the batch), before the stretch and Stop.
+  auto* labels = new CLabelPrintBar(model_, rows_, this);
+  connect(labels, &CLabelPrintBar::message, this, [this](const QString& text) { ShowMessage(text); });
+  buttons->insertWidget(buttons->count() - 2, labels);
 
   journal_ = new CProvisioningJournal(model_, tabs_);
   tabs_->addTab(journal_, "Journal");

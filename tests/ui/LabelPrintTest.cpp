@@ -1,0 +1,111 @@
+// Print Labels' preview: as many pages as the layout needs for the chosen
+// trackers, and the pages it prints (here into a PDF file, as the print
+// dialog's "Print to File" does) carry QR codes that read back as the IMEIs.
+#include <gtest/gtest.h>
+
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <sstream>
+
+#include "../support/TestFiles.h"
+#include "batch/LabelSheet.h"
+#include "sim/TrackerSim.h"
+#include "ui/LabelPreview.h"
+
+using namespace kestrun;
+using namespace kestrun::testing;
+
+namespace {
+
+std::vector<batch::LabelRecord> Labels(int count) {
+  std::vector<batch::LabelRecord> labels;
+  for (int n = 1; n <= count; ++n)
+    labels.push_back({sim::SimImei(n), sim::SimIccid(n), "V2." + std::to_string(n), "2026-12-08"});
+  return labels;
+}
+
+std::string Output(const std::string& command) {
+  std::string text;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
+    ::pclose(pipe);
+  }
+  return text;
+}
+
+TEST(LabelPrintTest, ThePreviewHasThePagesTheLayoutNeeds) {
+  using L = batch::LabelLayout;
+  const struct {
+    L layout;
+    int labels, pages;
+  } cases[] = {{L::A4Grid3x8, 1, 1}, {L::A4Grid3x8, 24, 1}, {L::A4Grid3x8, 25, 2}, {L::Roll62x29, 3, 3}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(batch::GeometryOf(c.layout).name) + " x " + std::to_string(c.labels));
+    QString error;
+    const std::unique_ptr<QDialog> dialog(MakeLabelPreview(nullptr, Labels(c.labels), c.layout, error));
+    ASSERT_TRUE(dialog) << error.toStdString();
+    auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+    ASSERT_TRUE(preview);
+    preview->updatePreview();
+    EXPECT_EQ(preview->pageCount(), c.pages);
+    // The page is the layout's, in millimetres.
+    const QSizeF page = static_cast<QPrintPreviewDialog*>(dialog.get())
+                            ->printer()
+                            ->pageLayout()
+                            .fullRect(QPageLayout::Millimeter)
+                            .size();
+    EXPECT_NEAR(page.width(), batch::GeometryOf(c.layout).pageWidth, 0.5);
+    EXPECT_NEAR(page.height(), batch::GeometryOf(c.layout).pageHeight, 0.5);
+  }
+  // A label without an IMEI opens no preview, and says which.
+  std::vector<batch::LabelRecord> labels = Labels(2);
+  labels[1].imei.clear();
+  QString error;
+  EXPECT_FALSE(MakeLabelPreview(nullptr, labels, L::A4Grid3x8, error));
+  EXPECT_EQ(error.toStdString(), "label 2 has no IMEI");
+}
+
+TEST(LabelPrintTest, PrintedQrCodesReadBackAsTheImeis) {
+  for (const char* tool : {"pdftoppm", "zbarimg"})
+    if (std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) != 0)
+      GTEST_SKIP() << tool << " is missing (Debian: poppler-utils, zbar-tools)";
+  TempDir dir;
+  const int count = 3;
+  for (const batch::LabelLayout layout : {batch::LabelLayout::Roll62x29, batch::LabelLayout::A4Grid3x8}) {
+    const batch::LabelGeometry& g = batch::GeometryOf(layout);
+    SCOPED_TRACE(g.name);
+    QString error;
+    const std::unique_ptr<QDialog> dialog(MakeLabelPreview(nullptr, Labels(count), layout, error));
+    ASSERT_TRUE(dialog) << error.toStdString();
+    auto* preview = static_cast<QPrintPreviewDialog*>(dialog.get());
+    const std::string pdf = dir / (std::string(g.name) + ".pdf");
+    preview->printer()->setOutputFormat(QPrinter::PdfFormat);
+    preview->printer()->setOutputFileName(QString::fromStdString(pdf));
+    emit preview->paintRequested(preview->printer());
+    // Each label's cell on its page, at 300 dpi, read on its own.
+    auto px = [](double mm) { return std::to_string(static_cast<int>(mm / 25.4 * 300)); };
+    std::string cells;
+    for (int i = 0; i < count; ++i) {
+      const int perPage = g.columns * g.rows, place = i % perPage;
+      const std::string page = std::to_string(i / perPage + 1), cell = dir / ("cell" + std::to_string(i));
+      Output("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x " +
+             px(g.left + place % g.columns * g.labelWidth) + " -y " + px(g.top + place / g.columns * g.labelHeight) +
+             " -W " + px(g.labelWidth) + " -H " + px(g.labelHeight) + " '" + pdf + "' '" + cell + "'");
+      cells += " '" + cell + ".png'";
+    }
+    std::vector<std::string> imeis, wanted;
+    std::istringstream read(Output("zbarimg --raw -q" + cells + " 2>/dev/null"));
+    for (std::string imei; std::getline(read, imei);) imeis.push_back(imei);
+    std::sort(imeis.begin(), imeis.end());
+    for (const batch::LabelRecord& label : Labels(count)) wanted.push_back(label.imei);
+    EXPECT_EQ(imeis, wanted);
+  }
+}
+
+}  // namespace
