@@ -17,7 +17,7 @@ constexpr double kMmPerPoint = 25.4 / 72;
 
 // Records what is drawn; text is as wide as a monospaced font 0.6 em wide.
 struct CRecordingCanvas : ILabelCanvas {
-  struct Text {
+  struct Drawn {
     LabelFont font;
     double points;
     std::string text;
@@ -26,7 +26,7 @@ struct CRecordingCanvas : ILabelCanvas {
   struct Label {
     int page;
     std::vector<MmRect> code;
-    std::vector<Text> texts;
+    std::vector<Drawn> texts;
   };
   static double Width(double points, const std::string& text) { return 0.6 * points * text.size(); }
 
@@ -91,12 +91,14 @@ TEST(LabelDrawingTest, EachLabelStaysInItsCellWithItsCodeLeftOfItsText) {
       const std::vector<LabelLine> lines = LabelLines(records[static_cast<std::size_t>(i)]);
       ASSERT_EQ(label.texts.size(), 2 * lines.size());
       for (std::size_t t = 0; t < label.texts.size(); ++t) {
-        const CRecordingCanvas::Text& text = label.texts[t];
+        const CRecordingCanvas::Drawn& text = label.texts[t];
         EXPECT_GT(text.x, codeRight);
         EXPECT_TRUE(inside(text.x + CRecordingCanvas::Width(text.points, text.text) * kMmPerPoint, text.baseline))
             << text.text;
         EXPECT_TRUE(inside(text.x, text.baseline - text.points * kMmPerPoint)) << text.text;
-        if (t > 0) EXPECT_GT(text.baseline, label.texts[t - 1].baseline);
+        if (t > 0) {
+          EXPECT_GT(text.baseline, label.texts[t - 1].baseline);
+        }
         const LabelLine& line = lines[t / 2];
         const std::string wanted = t % 2 == 0 ? line.caption : line.value;
         if (text.text != wanted) {  // cut short: a beginning of it and "..."

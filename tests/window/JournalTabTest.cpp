@@ -4,6 +4,9 @@
 // the trackers whose latest row failed. The server is read on the reader's
 // thread; the test waits for its result as the window does, through `wake`.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -144,7 +147,9 @@ TEST(JournalTabTest, TheServerWhileItAnswersElseThisStationsRowsWithAWarning) {
       // The station's rows the server lacks: all three of its outbox's, none sent by push.
       EXPECT_NE(got.source.find("(3 rows of this station are not on it yet)"), std::string::npos) << got.source;
     }
-    if (c.target == ServerDown) EXPECT_NE(got.warning.find(outbox), std::string::npos) << got.warning;
+    if (c.target == ServerDown) {
+      EXPECT_NE(got.warning.find(outbox), std::string::npos) << got.warning;
+    }
   }
 }
 
@@ -155,15 +160,28 @@ TEST(JournalTabTest, ANewerReadReplacesTheResultOfOneUnderWay) {
   journal::CJournal plain;
   ASSERT_TRUE(plain.Open(file, error)) << error;
   for (journal::JournalRow row : kLocal) ASSERT_TRUE(plain.Append(row, error)) << error;
-  // A server that is not there: its read ends in the warning, on the worker.
+  // A server that takes the connection and never answers: its read lasts until the connect timeout.
+  const std::string socketPath = dir / ".s.PGSQL.5432";
+  const int silent = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+  socketPath.copy(address.sun_path, socketPath.size());
+  ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(::listen(silent, 4), 0);
   CReaderWait wait;
-  const std::string nowhere = "postgresql://kestrun@/kestrun?host=" + (dir / "no-server");
-  wait.reader().Read({nowhere, file, {"", ""}, 0});
+  wait.reader().Read({"postgresql://kestrun@/kestrun?host=" + dir.path(), file, {"", ""}, 0});
+  EXPECT_TRUE(wait.reader().Reading());
+  // The worker's connection waits on the socket: its read is under way.
+  pollfd pending{silent, POLLIN, 0};
+  ASSERT_EQ(::poll(&pending, 1, 30000), 1);
   const JournalTabResult fileResult = wait.Read({file, file, {"D", ""}, 0});
-  // The file's result is the one taken; the server read's, ending later, is dropped.
+  // The file's result is the one taken; the server read's, ending later, is dropped unsaid.
   EXPECT_EQ(Imeis(fileResult), "D");
   EXPECT_FALSE(wait.reader().Reading());
   EXPECT_FALSE(wait.reader().Take().has_value());
+  EXPECT_EQ(wait.wakes(), 0);
+  ::close(silent);
   // A limit says that more exist.
   const JournalTabResult limited = wait.Read({file, file, {"", ""}, 2});
   EXPECT_EQ(Imeis(limited), "DA");
