@@ -46,9 +46,11 @@ class CPainterCanvas : public batch::ILabelCanvas {
   }
 
  private:
-  // Helvetica, as the PDF has it (Debian's fontconfig gives a metric-compatible face).
+  // Helvetica, as the PDF has it, else a face of the same widths (Liberation
+  // Sans on Debian, Arial on Windows), so that the labels fit as the PDF's do.
   QFont Font(batch::LabelFont font, double points) const {
-    QFont f("Helvetica");
+    QFont f;
+    f.setFamilies({"Helvetica", "Liberation Sans", "Arial", "Nimbus Sans"});
     f.setStyleHint(QFont::SansSerif);
     f.setPointSizeF(points);
     f.setBold(font == batch::LabelFont::Bold);
@@ -88,7 +90,11 @@ QDialog* MakeLabelPreview(QWidget* parent, const std::vector<batch::LabelRecord>
     error = QString::fromStdString(why);
     return nullptr;
   }
-  auto* dialog = new QPrintPreviewDialog(parent);
+  // At the printer's high resolution, text is measured as it is printed (a
+  // screen's whole pixels would round a font's width up and cut its text).
+  auto* printer = new QPrinter(QPrinter::HighResolution);
+  auto* dialog = new QPrintPreviewDialog(printer, parent);
+  QObject::connect(dialog, &QObject::destroyed, [printer] { delete printer; });
   dialog->setWindowTitle("Print Labels");
   dialog->setAccessibleName("Print Labels");
   SetPage(*dialog->printer(), batch::GeometryOf(layout));

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QComboBox>
+#include <QDialog>
 #include <QPushButton>
 #include <QTableView>
 #include <QWidget>

@@ -1,6 +1,7 @@
 // Print Labels' preview: as many pages as the layout needs for the chosen
 // trackers, and the pages it prints (here into a PDF file, as the print
-// dialog's "Print to File" does) carry QR codes that read back as the IMEIs.
+// dialog's "Print to File" does) carry QR codes that read back as the IMEIs
+// and the IMEIs and ICCIDs as whole text.
 #include <gtest/gtest.h>
 
 #include <QPrintPreviewDialog>
@@ -72,7 +73,7 @@ TEST(LabelPrintTest, ThePreviewHasThePagesTheLayoutNeeds) {
 }
 
 TEST(LabelPrintTest, PrintedQrCodesReadBackAsTheImeis) {
-  for (const char* tool : {"pdftoppm", "zbarimg"})
+  for (const char* tool : {"pdftoppm", "zbarimg", "pdftotext"})
     if (std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) != 0)
       GTEST_SKIP() << tool << " is missing (Debian: poppler-utils, zbar-tools)";
   TempDir dir;
@@ -88,6 +89,12 @@ TEST(LabelPrintTest, PrintedQrCodesReadBackAsTheImeis) {
     preview->printer()->setOutputFormat(QPrinter::PdfFormat);
     preview->printer()->setOutputFileName(QString::fromStdString(pdf));
     emit preview->paintRequested(preview->printer());
+    // The IMEI and ICCID as text, whole: measured as they are printed, they fit without being cut.
+    const std::string text = Output("pdftotext '" + pdf + "' -");
+    for (const batch::LabelRecord& label : Labels(count)) {
+      EXPECT_NE(text.find(label.imei), std::string::npos) << text;
+      EXPECT_NE(text.find(label.iccid), std::string::npos) << text;
+    }
     // Each label's cell on its page, at 300 dpi, read on its own.
     auto px = [](double mm) { return std::to_string(static_cast<int>(mm / 25.4 * 300)); };
     std::string cells;
