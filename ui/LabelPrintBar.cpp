@@ -77,6 +77,12 @@ bool CLabelPrintBar::Print() {
     emit message("Labels: " + error);
     return false;
   }
+  // Which rows the labels are for, said where they are looked at.
+  const int count = static_cast<int>(choice.labels.size());
+  preview->setWindowTitle(QString("Print Labels: %1 label%2 for %3")
+                              .arg(count)
+                              .arg(count == 1 ? "" : "s")
+                              .arg(choice.batch ? "every row with an IMEI" : "the selected rows"));
   showPreview(*preview);
   return true;
 }

@@ -13,6 +13,7 @@ LabelChoice LabelsForRows(const std::vector<ProvisioningRow>& rows, const std::v
   std::sort(chosen.begin(), chosen.end());
   chosen.erase(std::unique(chosen.begin(), chosen.end()), chosen.end());
   LabelChoice choice;
+  choice.batch = selected.empty();
   std::set<std::string> seen;
   std::string without;  // "COM3, COM5": selected rows whose tracker has no IMEI yet
   for (const std::size_t i : chosen) {

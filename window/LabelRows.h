@@ -14,6 +14,7 @@ namespace kestrun {
 
 struct LabelChoice {
   std::vector<batch::LabelRecord> labels;  // in the rows' order, one per IMEI
+  bool batch = false;                      // no row was selected: every row with an IMEI
   // Why there is no label, or which selected rows get none; empty: nothing to say.
   std::string note;
 };

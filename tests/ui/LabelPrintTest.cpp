@@ -1,5 +1,5 @@
 // Print Labels' preview: as many pages as the layout needs for the chosen
-// trackers, and the pages it prints (here into a PDF file, as the print
+// trackers (the selected rows, or the batch), and the pages it prints (here into a PDF file, as the print
 // dialog's "Print to File" does) carry QR codes that read back as the IMEIs
 // and the IMEIs and ICCIDs as whole text.
 #include <gtest/gtest.h>
@@ -7,16 +7,20 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <sstream>
 
+#include "../support/SimSupport.h"
 #include "../support/TestFiles.h"
 #include "batch/LabelSheet.h"
 #include "sim/TrackerSim.h"
 #include "ui/LabelPreview.h"
+#include "ui/LabelPrintBar.h"
+#include "ui/ProvisioningWindow.h"
 
 using namespace kestrun;
 using namespace kestrun::testing;
@@ -40,36 +44,49 @@ std::string Output(const std::string& command) {
   return text;
 }
 
-TEST(LabelPrintTest, ThePreviewHasThePagesTheLayoutNeeds) {
+// Three simulated trackers identified in the Provisioning window: Print
+// Labels previews the selected rows' labels, or every row's when none is.
+TEST(LabelPrintTest, ThePreviewHasAPageOfLabelsForTheSelectedRowsOrTheBatch) {
+  TempDir dir;
+  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
+  const std::string ports = dir / "ports";
+  std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
+  for (int com : {61, 62, 63}) sims.push_back(StartSimulator(ports, com));
+  CProvisioningWindow window(OnlyPortsFolder(ports), dir.path());
+  QAbstractItemModel* rows = window.rowsView()->model();
+  ASSERT_EQ(rows->rowCount(), 3);
+  for (int r = 0; r < 3; ++r) rows->setData(rows->index(r, CProvisioningTable::Com), Qt::Checked, Qt::CheckStateRole);
+  ASSERT_TRUE(window.Run(ProvisioningAction::Identify));
+  QTRY_VERIFY_WITH_TIMEOUT(!window.model().Busy(), 30000);
+  auto* bar = window.findChild<CLabelPrintBar*>();
+  ASSERT_TRUE(bar);
   using L = batch::LabelLayout;
   const struct {
+    std::vector<int> selected;
     L layout;
-    int labels, pages;
-  } cases[] = {{L::A4Grid3x8, 1, 1}, {L::A4Grid3x8, 24, 1}, {L::A4Grid3x8, 25, 2}, {L::Roll62x29, 3, 3}};
+    int pages;
+  } cases[] = {{{0, 2}, L::Roll62x29, 2}, {{}, L::Roll62x29, 3}, {{1}, L::A4Grid3x8, 1}, {{}, L::A4Grid3x8, 1}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(batch::GeometryOf(c.layout).name) + " x " + std::to_string(c.labels));
-    QString error;
-    const std::unique_ptr<QDialog> dialog(MakeLabelPreview(nullptr, Labels(c.labels), c.layout, error));
-    ASSERT_TRUE(dialog) << error.toStdString();
-    auto* preview = dialog->findChild<QPrintPreviewWidget*>();
-    ASSERT_TRUE(preview);
-    preview->updatePreview();
-    EXPECT_EQ(preview->pageCount(), c.pages);
+    SCOPED_TRACE(std::string(batch::GeometryOf(c.layout).name) + " " + std::to_string(c.selected.size()));
+    window.rowsView()->clearSelection();
+    for (int r : c.selected)
+      window.rowsView()->selectionModel()->select(rows->index(r, 0),
+                                                  QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    bar->layoutList()->setCurrentIndex(bar->layoutList()->findData(static_cast<int>(c.layout)));
+    int pages = -1;
+    QSizeF page;
+    bar->showPreview = [&](QDialog& dialog) {
+      auto* preview = dialog.findChild<QPrintPreviewWidget*>();
+      preview->updatePreview();
+      pages = preview->pageCount();
+      page = static_cast<QPrintPreviewDialog&>(dialog).printer()->pageLayout().fullRect(QPageLayout::Millimeter).size();
+    };
+    ASSERT_TRUE(bar->Print());
+    EXPECT_EQ(pages, c.pages);
     // The page is the layout's, in millimetres.
-    const QSizeF page = static_cast<QPrintPreviewDialog*>(dialog.get())
-                            ->printer()
-                            ->pageLayout()
-                            .fullRect(QPageLayout::Millimeter)
-                            .size();
     EXPECT_NEAR(page.width(), batch::GeometryOf(c.layout).pageWidth, 0.5);
     EXPECT_NEAR(page.height(), batch::GeometryOf(c.layout).pageHeight, 0.5);
   }
-  // A label without an IMEI opens no preview, and says which.
-  std::vector<batch::LabelRecord> labels = Labels(2);
-  labels[1].imei.clear();
-  QString error;
-  EXPECT_FALSE(MakeLabelPreview(nullptr, labels, L::A4Grid3x8, error));
-  EXPECT_EQ(error.toStdString(), "label 2 has no IMEI");
 }
 
 TEST(LabelPrintTest, PrintedQrCodesReadBackAsTheImeis) {
