@@ -7,7 +7,6 @@
 #include <QVBoxLayout>
 
 #include "journal/Journal.h"
-#include "journal/JournalStore.h"
 #include "journal/ServerJournal.h"
 #include "ui/ProvisioningTable.h"
 
@@ -113,7 +112,6 @@ bool CProvisioningJournal::Show(const JournalTabResult& result, std::string& err
   if (!result.ok) {
     error = result.error;
     SetSource(Text("Warning: the journal cannot be read: " + result.error), true);
-    emit rowsShown();
     return false;
   }
   QString source = Text(result.warning.empty() ? result.source : result.warning);
@@ -132,7 +130,6 @@ bool CProvisioningJournal::Show(const JournalTabResult& result, std::string& err
       rows_->setItem(i, c, item);
     }
   }
-  emit rowsShown();
   return true;
 }
 

@@ -41,8 +41,6 @@ class CProvisioningJournal : public QWidget {
  signals:
   // The user asked for the rows again.
   void refreshRequested();
-  // Rows from a read have been shown (at once, or when the server answered).
-  void rowsShown();
 
  private:
   // Shows what a read came to; false with `error` when it failed.
