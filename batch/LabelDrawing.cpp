@@ -89,8 +89,8 @@ std::vector<LabelLine> LabelLines(const LabelRecord& label) {
           {"Date", PrintableLabelText(label.date), false}};
 }
 
-void DrawLabels(const std::vector<LabelRecord>& labels, const std::vector<QrModules>& codes, LabelLayout layout,
-                ILabelCanvas& canvas) {
+void DrawLabels(const std::vector<LabelRecord>& labels, const std::vector<QrModules>& codes,
+                LabelLayout layout, ILabelCanvas& canvas) {
   const LabelGeometry& geometry = GeometryOf(layout);
   const std::size_t perPage = static_cast<std::size_t>(geometry.columns * geometry.rows);
   for (std::size_t i = 0; i < labels.size() && i < codes.size(); ++i) {

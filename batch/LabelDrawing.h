@@ -25,7 +25,8 @@ struct QrModules {
   int width = 0;
   std::vector<bool> dark;
   bool Dark(int row, int column) const {
-    return dark[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) + static_cast<std::size_t>(column)];
+    return dark[static_cast<std::size_t>(row) * static_cast<std::size_t>(width) +
+                static_cast<std::size_t>(column)];
   }
 };
 
@@ -64,7 +65,7 @@ std::string PrintableLabelText(const std::string& text);
 
 // Draws `labels` in order on the pages of `layout`, each with its QR code
 // (`codes[i]` for `labels[i]`): a new page whenever the last is full.
-void DrawLabels(const std::vector<LabelRecord>& labels, const std::vector<QrModules>& codes, LabelLayout layout,
-                ILabelCanvas& canvas);
+void DrawLabels(const std::vector<LabelRecord>& labels, const std::vector<QrModules>& codes,
+                LabelLayout layout, ILabelCanvas& canvas);
 
 }  // namespace kestrun::batch

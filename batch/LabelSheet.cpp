@@ -47,7 +47,8 @@ class CHaruCanvas : public ILabelCanvas {
     HPDF_Page_SetHeight(page_, Pt(geometry.pageHeight));
   }
   void Fill(const std::vector<MmRect>& rects) override {
-    for (const MmRect& r : rects) HPDF_Page_Rectangle(page_, Pt(r.x), Y(r.y + r.height), Pt(r.width), Pt(r.height));
+    for (const MmRect& r : rects)
+      HPDF_Page_Rectangle(page_, Pt(r.x), Y(r.y + r.height), Pt(r.width), Pt(r.height));
     HPDF_Page_Fill(page_);
   }
   double TextWidth(LabelFont font, double points, const std::string& text) override {

@@ -39,7 +39,8 @@ class CPainterCanvas : public batch::ILabelCanvas {
     return metrics.horizontalAdvance(QString::fromStdString(text)) * kPointsPerInch /
            painter_.device()->logicalDpiX();
   }
-  void Text(batch::LabelFont font, double points, const std::string& text, double x, double baseline) override {
+  void Text(batch::LabelFont font, double points, const std::string& text, double x,
+            double baseline) override {
     painter_.setFont(Font(font, points));
     painter_.setPen(Qt::black);
     painter_.drawText(QPointF(X(x), Y(baseline)), QString::fromStdString(text));

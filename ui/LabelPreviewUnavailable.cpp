@@ -5,7 +5,8 @@
 
 namespace kestrun {
 
-QDialog* MakeLabelPreview(QWidget*, const std::vector<batch::LabelRecord>&, batch::LabelLayout, QString& error) {
+QDialog* MakeLabelPreview(QWidget*, const std::vector<batch::LabelRecord>&, batch::LabelLayout,
+                          QString& error) {
   error = QString::fromStdString(batch::LabelsUnavailableText());
   return nullptr;
 }

@@ -121,9 +121,14 @@ bool CProvisioningJournal::Show(const JournalTabResult& result, std::string& err
   rows_->setRowCount(static_cast<int>(rows.size()));
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const journal::JournalRow& r = rows[static_cast<std::size_t>(i)];
-    const QString cells[] = {Text(r.time),    Text(r.port),    Text(r.imei),
-                             Text(r.command), Text(r.outcome), Text(r.message),
-                             CProvisioningTable::Seconds(r.seconds), Text(r.station)};
+    const QString cells[] = {Text(r.time),
+                             Text(r.port),
+                             Text(r.imei),
+                             Text(r.command),
+                             Text(r.outcome),
+                             Text(r.message),
+                             CProvisioningTable::Seconds(r.seconds),
+                             Text(r.station)};
     for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       item->setData(Qt::AccessibleTextRole, QString(kJournalColumns[c]) + ": " + cells[c]);

@@ -64,7 +64,8 @@ TEST(LabelDrawingTest, EachLabelStaysInItsCellWithItsCodeLeftOfItsText) {
     std::vector<LabelRecord> records;
     std::vector<QrModules> codes;
     for (int i = 0; i < c.labels; ++i) {
-      records.push_back({"35000000000" + std::to_string(1000 + i), "89490000000000001234", c.firmware, "2026-12-08"});
+      records.push_back(
+          {"35000000000" + std::to_string(1000 + i), "89490000000000001234", c.firmware, "2026-12-08"});
       codes.push_back(Checkerboard(21 + 4 * (i % 3)));
     }
     CRecordingCanvas canvas;
@@ -87,18 +88,21 @@ TEST(LabelDrawingTest, EachLabelStaysInItsCellWithItsCodeLeftOfItsText) {
         EXPECT_TRUE(inside(r.x, r.y) && inside(r.x + r.width, r.y + r.height));
         codeRight = std::max(codeRight, r.x + r.width);
       }
-      // Four captions and their values, in the lines' order, each fitting the label's width, or cut with "...".
+      // Four captions and their values, in the lines' order, each fitting the label's width, or cut with
+      // "...".
       const std::vector<LabelLine> lines = LabelLines(records[static_cast<std::size_t>(i)]);
       ASSERT_EQ(label.texts.size(), 2 * lines.size());
       for (std::size_t t = 0; t < label.texts.size(); ++t) {
         const CRecordingCanvas::Drawn& text = label.texts[t];
         EXPECT_GT(text.x, codeRight);
-        EXPECT_TRUE(inside(text.x + CRecordingCanvas::Width(text.points, text.text) * kMmPerPoint, text.baseline))
+        EXPECT_TRUE(
+            inside(text.x + CRecordingCanvas::Width(text.points, text.text) * kMmPerPoint, text.baseline))
             << text.text;
         EXPECT_TRUE(inside(text.x, text.baseline - text.points * kMmPerPoint)) << text.text;
         const std::string wanted = t % 2 == 0 ? lines[t / 2].caption : lines[t / 2].value;
         const std::string kept = text.text.substr(0, text.text.size() - 3);
-        EXPECT_TRUE(text.text == wanted || (text.text.ends_with("...") && wanted.starts_with(kept))) << text.text;
+        EXPECT_TRUE(text.text == wanted || (text.text.ends_with("...") && wanted.starts_with(kept)))
+            << text.text;
       }
     }
   }
@@ -107,7 +111,11 @@ TEST(LabelDrawingTest, EachLabelStaysInItsCellWithItsCodeLeftOfItsText) {
 TEST(LabelDrawingTest, TextsTheFontsCannotShowBecomeQuestionMarks) {
   const struct {
     std::string given, shown;
-  } cases[] = {{"", "-"}, {"V2.1 build", "V2.1 build"}, {"V\xc3\xa9\t1\x7f", "V??" "?1?"}};
+  } cases[] = {{"", "-"},
+               {"V2.1 build", "V2.1 build"},
+               {"V\xc3\xa9\t1\x7f",
+                "V??"
+                "?1?"}};
   for (const auto& c : cases) EXPECT_EQ(PrintableLabelText(c.given), c.shown) << c.given;
 }
 

@@ -55,7 +55,8 @@ TEST(LabelPrintTest, ThePreviewHasAPageOfLabelsForTheSelectedRowsOrTheBatch) {
   CProvisioningWindow window(OnlyPortsFolder(ports), dir.path());
   QAbstractItemModel* rows = window.rowsView()->model();
   ASSERT_EQ(rows->rowCount(), 3);
-  for (int r = 0; r < 3; ++r) rows->setData(rows->index(r, CProvisioningTable::Com), Qt::Checked, Qt::CheckStateRole);
+  for (int r = 0; r < 3; ++r)
+    rows->setData(rows->index(r, CProvisioningTable::Com), Qt::Checked, Qt::CheckStateRole);
   ASSERT_TRUE(window.Run(ProvisioningAction::Identify));
   QTRY_VERIFY_WITH_TIMEOUT(!window.model().Busy(), 30000);
   auto* bar = window.findChild<CLabelPrintBar*>();
@@ -65,7 +66,8 @@ TEST(LabelPrintTest, ThePreviewHasAPageOfLabelsForTheSelectedRowsOrTheBatch) {
     std::vector<int> selected;
     L layout;
     int pages;
-  } cases[] = {{{0, 2}, L::Roll62x29, 2}, {{}, L::Roll62x29, 3}, {{1}, L::A4Grid3x8, 1}, {{}, L::A4Grid3x8, 1}};
+  } cases[] = {
+      {{0, 2}, L::Roll62x29, 2}, {{}, L::Roll62x29, 3}, {{1}, L::A4Grid3x8, 1}, {{}, L::A4Grid3x8, 1}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(batch::GeometryOf(c.layout).name) + " " + std::to_string(c.selected.size()));
     window.rowsView()->clearSelection();
@@ -79,7 +81,11 @@ TEST(LabelPrintTest, ThePreviewHasAPageOfLabelsForTheSelectedRowsOrTheBatch) {
       auto* preview = dialog.findChild<QPrintPreviewWidget*>();
       preview->updatePreview();
       pages = preview->pageCount();
-      page = static_cast<QPrintPreviewDialog&>(dialog).printer()->pageLayout().fullRect(QPageLayout::Millimeter).size();
+      page = static_cast<QPrintPreviewDialog&>(dialog)
+                 .printer()
+                 ->pageLayout()
+                 .fullRect(QPageLayout::Millimeter)
+                 .size();
     };
     ASSERT_TRUE(bar->Print());
     EXPECT_EQ(pages, c.pages);
@@ -119,8 +125,9 @@ TEST(LabelPrintTest, PrintedQrCodesReadBackAsTheImeis) {
       const int perPage = g.columns * g.rows, place = i % perPage;
       const std::string page = std::to_string(i / perPage + 1), cell = dir / ("cell" + std::to_string(i));
       Output("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x " +
-             px(g.left + place % g.columns * g.labelWidth) + " -y " + px(g.top + place / g.columns * g.labelHeight) +
-             " -W " + px(g.labelWidth) + " -H " + px(g.labelHeight) + " '" + pdf + "' '" + cell + "'");
+             px(g.left + place % g.columns * g.labelWidth) + " -y " +
+             px(g.top + place / g.columns * g.labelHeight) + " -W " + px(g.labelWidth) + " -H " +
+             px(g.labelHeight) + " '" + pdf + "' '" + cell + "'");
       cells += " '" + cell + ".png'";
     }
     std::vector<std::string> imeis, wanted;

@@ -40,10 +40,12 @@ journal::JournalRow Row(const std::string& imei, const std::string& second, cons
 // The shared journal's rows: this station's ("here") and another's. A failed
 // at 03 after its ok; B failed at 02 and was done again at 04; C failed at 05.
 const std::vector<journal::JournalRow> kShared = {
-    Row("A", "01", "ok", "here"), Row("B", "02", "tracker-failed", "there"), Row("A", "03", "tracker-failed", "here"),
-    Row("B", "04", "ok", "there"), Row("C", "05", "tracker-failed", "there")};
+    Row("A", "01", "ok", "here"), Row("B", "02", "tracker-failed", "there"),
+    Row("A", "03", "tracker-failed", "here"), Row("B", "04", "ok", "there"),
+    Row("C", "05", "tracker-failed", "there")};
 // This station's own journal: its rows above, and D, which failed and has not reached the server yet.
-const std::vector<journal::JournalRow> kLocal = {kShared[0], kShared[2], Row("D", "06", "tracker-failed", "here")};
+const std::vector<journal::JournalRow> kLocal = {kShared[0], kShared[2],
+                                                 Row("D", "06", "tracker-failed", "here")};
 
 // Reads through a CJournalTabReader and waits, as the window does, until it has said its result.
 class CReaderWait {
@@ -145,7 +147,8 @@ TEST(JournalTabTest, TheServerWhileItAnswersElseThisStationsRowsWithAWarning) {
     if (c.target == Server) {
       EXPECT_TRUE(got.warning.empty()) << got.warning;
       // The station's rows the server lacks: all three of its outbox's, none sent by push.
-      EXPECT_NE(got.source.find("(3 rows of this station are not on it yet)"), std::string::npos) << got.source;
+      EXPECT_NE(got.source.find("(3 rows of this station are not on it yet)"), std::string::npos)
+          << got.source;
     }
     if (c.target == ServerDown) {
       EXPECT_NE(got.warning.find(outbox), std::string::npos) << got.warning;
