@@ -1,16 +1,15 @@
 // The PDF of a label sheet: libqrencode makes each QR code, libharu the
 // pages; the QR modules and the text are vector drawings, so the labels stay
-// sharp at any printer's resolution.
+// sharp at any printer's resolution. What a label shows and where comes from
+// batch/LabelDrawing, which the window's print preview draws as well.
 #include "batch/LabelSheet.h"
 
 #include <hpdf.h>
 #include <qrencode.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <memory>
 #include <type_traits>
 
@@ -21,13 +20,8 @@ namespace kestrun::batch {
 namespace {
 
 constexpr double kPointsPerMm = 72.0 / 25.4;
-constexpr double kPadding = 2;       // mm between a label's edge and its QR code
-constexpr double kRightPadding = 4;  // mm after the text: a sheet printer leaves its edge blank
-constexpr int kQuietModules = 4;     // the white border a QR reader needs, in modules
-constexpr double kSmallestText = 4;  // pt: text that would need less is cut instead
-constexpr double kLeastShare = 0.6;  // nor is text made smaller than this share of its size
 
-double Pt(double mm) { return mm * kPointsPerMm; }
+HPDF_REAL Pt(double mm) { return static_cast<HPDF_REAL>(mm * kPointsPerMm); }
 
 // libharu reports failures through this handler; the first one is kept.
 struct HaruErrors {
@@ -38,102 +32,45 @@ void HPDF_STDCALL OnHaruError(HPDF_STATUS error, HPDF_STATUS detail, void* data)
   if (errors->error == 0) *errors = {error, detail};
 }
 
-// The fonts take WinAnsi bytes; a tracker's own text (its firmware) may hold
-// any byte, so everything but printable ASCII is shown as '?'.
-std::string Printable(const std::string& text) {
-  std::string shown = text.empty() ? "-" : text;
-  for (char& c : shown)
-    if (c < 0x20 || c > 0x7e) c = '?';
-  return shown;
-}
-
-// A page and where its label's top left corner is, in mm from the page's top left.
-class CLabelPainter {
+// The labels on libharu's pages (whose origin is the bottom left corner).
+class CHaruCanvas : public ILabelCanvas {
  public:
-  CLabelPainter(HPDF_Page page, double pageHeight, double left, double top)
-      : page_(page), pageHeight_(pageHeight), left_(left), top_(top) {}
+  explicit CHaruCanvas(HPDF_Doc doc)
+      : doc_(doc),
+        regular_(HPDF_GetFont(doc, "Helvetica", "WinAnsiEncoding")),
+        bold_(HPDF_GetFont(doc, "Helvetica-Bold", "WinAnsiEncoding")) {}
 
-  // The dark modules of `qr` in a square of `side` mm at (x, y), quiet border
-  // included; each row's runs of modules are rectangles of one filled path,
-  // so no seam shows between neighbours.
-  void QrCode(const QRcode& qr, double x, double y, double side) {
-    const double module = side / (qr.width + 2 * kQuietModules);
-    for (int row = 0; row < qr.width; ++row) {
-      const unsigned char* line = qr.data + static_cast<std::size_t>(row) * qr.width;
-      for (int start = 0; start < qr.width;) {
-        if (!(line[start] & 1)) {
-          ++start;
-          continue;
-        }
-        int end = start;
-        while (end < qr.width && (line[end] & 1)) ++end;
-        const double top = y + (kQuietModules + row + 1) * module;
-        HPDF_Page_Rectangle(page_, X(x + (kQuietModules + start) * module), Y(top),
-                            static_cast<HPDF_REAL>(Pt((end - start) * module)),
-                            static_cast<HPDF_REAL>(Pt(module)));
-        start = end;
-      }
-    }
+  void NewPage(const LabelGeometry& geometry) override {
+    page_ = HPDF_AddPage(doc_);
+    pageHeight_ = geometry.pageHeight;
+    HPDF_Page_SetWidth(page_, Pt(geometry.pageWidth));
+    HPDF_Page_SetHeight(page_, Pt(geometry.pageHeight));
+  }
+  void Fill(const std::vector<MmRect>& rects) override {
+    for (const MmRect& r : rects)
+      HPDF_Page_Rectangle(page_, Pt(r.x), Y(r.y + r.height), Pt(r.width), Pt(r.height));
     HPDF_Page_Fill(page_);
   }
-
-  // `text` with its baseline at (x, baseline), at `size` pt or smaller (down
-  // to 60 %) so that it fits `width` mm; cut short with "..." when even that
-  // does not fit (a firmware text of any length).
-  void Text(HPDF_Font font, double size, std::string text, double x, double baseline, double width) {
-    const double room = Pt(width);
-    HPDF_Page_SetFontAndSize(page_, font, static_cast<HPDF_REAL>(size));
-    const double wide = HPDF_Page_TextWidth(page_, text.c_str());
-    if (wide > room) {
-      // A little under the exact ratio, which rounding could leave too wide.
-      size = std::max({kSmallestText, kLeastShare * size, 0.99 * size * room / wide});
-      HPDF_Page_SetFontAndSize(page_, font, static_cast<HPDF_REAL>(size));
-      while (text.size() > 3 && HPDF_Page_TextWidth(page_, text.c_str()) > room)
-        text = text.substr(0, text.size() - 4) + "...";
-    }
+  double TextWidth(LabelFont font, double points, const std::string& text) override {
+    HPDF_Page_SetFontAndSize(page_, Font(font), static_cast<HPDF_REAL>(points));
+    return HPDF_Page_TextWidth(page_, text.c_str());
+  }
+  void Text(LabelFont font, double points, const std::string& text, double x, double baseline) override {
+    HPDF_Page_SetFontAndSize(page_, Font(font), static_cast<HPDF_REAL>(points));
     HPDF_Page_BeginText(page_);
-    HPDF_Page_TextOut(page_, X(x), Y(baseline), text.c_str());
+    HPDF_Page_TextOut(page_, Pt(x), Y(baseline), text.c_str());
     HPDF_Page_EndText(page_);
   }
 
  private:
-  HPDF_REAL X(double mm) const { return static_cast<HPDF_REAL>(Pt(left_ + mm)); }
-  HPDF_REAL Y(double mm) const { return static_cast<HPDF_REAL>(Pt(pageHeight_ - top_ - mm)); }
+  HPDF_Font Font(LabelFont font) const { return font == LabelFont::Bold ? bold_ : regular_; }
+  HPDF_REAL Y(double mm) const { return Pt(pageHeight_ - mm); }
 
-  HPDF_Page page_;
-  double pageHeight_, left_, top_;
+  HPDF_Doc doc_;
+  HPDF_Font regular_, bold_;
+  HPDF_Page page_ = nullptr;
+  double pageHeight_ = 0;
 };
-
-struct Fonts {
-  HPDF_Font regular, bold;
-};
-
-// One label: the QR code on the left, as high as the label allows; on its
-// right four captioned lines (IMEI, ICCID, firmware, date), each line's
-// share of the height split into a small caption above a larger value.
-void DrawLabel(CLabelPainter& painter, const Fonts& fonts, const QRcode& qr, const LabelRecord& label,
-               const LabelGeometry& geometry) {
-  const double side = geometry.labelHeight - 2 * kPadding;
-  painter.QrCode(qr, kPadding, kPadding, side);
-  const double x = kPadding + side + 1;
-  const double width = geometry.labelWidth - kRightPadding - x;
-  const struct {
-    const char* caption;
-    const std::string& value;
-    bool bold;
-  } lines[] = {{"IMEI", label.imei, true},
-               {"ICCID", label.iccid, false},
-               {"Firmware", label.firmware, false},
-               {"Date", label.date, false}};
-  const double share = side / std::size(lines);  // mm per line
-  double top = kPadding;
-  for (const auto& line : lines) {
-    painter.Text(fonts.regular, Pt(0.3 * share), line.caption, x, top + 0.26 * share, width);
-    painter.Text(line.bold ? fonts.bold : fonts.regular, Pt(0.5 * share), Printable(line.value), x,
-                 top + 0.74 * share, width);
-    top += share;
-  }
-}
 
 using Document = std::unique_ptr<std::remove_pointer_t<HPDF_Doc>, decltype(&HPDF_Free)>;
 using QrCode = std::unique_ptr<QRcode, decltype(&QRcode_free)>;
@@ -151,13 +88,38 @@ bool LabelsAvailable() { return true; }
 
 std::string LabelsUnavailableText() { return {}; }
 
-bool WriteLabelSheet(const std::vector<LabelRecord>& labels, LabelLayout layout, const std::string& path,
-                     std::string& error) {
+bool DrawLabelSheet(const std::vector<LabelRecord>& labels, LabelLayout layout, ILabelCanvas& canvas,
+                    std::string& error) {
   if (labels.empty()) {
-    error = path + ": no labels to write";
+    error = "no labels to write";
     return false;
   }
-  const LabelGeometry& geometry = GeometryOf(layout);
+  std::vector<QrModules> codes;
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    const LabelRecord& label = labels[i];
+    if (label.imei.empty()) {
+      error = "label " + std::to_string(i + 1) + " has no IMEI";
+      return false;
+    }
+    errno = 0;
+    const QrCode qr(QRcode_encodeString(label.imei.c_str(), 0, QR_ECLEVEL_H, QR_MODE_8, 1), QRcode_free);
+    if (!qr) {
+      error = "IMEI " + PrintableLabelText(label.imei) + ": the QR code could not be made (" +
+              std::strerror(errno ? errno : EINVAL) + ")";
+      return false;
+    }
+    QrModules& modules = codes.emplace_back();
+    modules.width = qr->width;
+    const std::size_t count = static_cast<std::size_t>(qr->width) * static_cast<std::size_t>(qr->width);
+    modules.dark.resize(count);
+    for (std::size_t m = 0; m < count; ++m) modules.dark[m] = qr->data[m] & 1;
+  }
+  DrawLabels(labels, codes, layout, canvas);
+  return true;
+}
+
+bool WriteLabelSheet(const std::vector<LabelRecord>& labels, LabelLayout layout, const std::string& path,
+                     std::string& error) {
   HaruErrors errors;
   Document doc(HPDF_New(OnHaruError, &errors), HPDF_Free);
   if (!doc) {
@@ -167,33 +129,10 @@ bool WriteLabelSheet(const std::vector<LabelRecord>& labels, LabelLayout layout,
   HPDF_SetCompressionMode(doc.get(), HPDF_COMP_ALL);
   HPDF_SetInfoAttr(doc.get(), HPDF_INFO_CREATOR, "RV450 Kestrun");
   HPDF_SetInfoAttr(doc.get(), HPDF_INFO_TITLE, "Tracker labels");
-  const Fonts fonts{HPDF_GetFont(doc.get(), "Helvetica", "WinAnsiEncoding"),
-                    HPDF_GetFont(doc.get(), "Helvetica-Bold", "WinAnsiEncoding")};
-  const std::size_t perPage = static_cast<std::size_t>(geometry.columns * geometry.rows);
-  HPDF_Page page = nullptr;
-  for (std::size_t i = 0; i < labels.size() && errors.error == 0; ++i) {
-    const LabelRecord& label = labels[i];
-    if (label.imei.empty()) {
-      error = path + ": label " + std::to_string(i + 1) + " has no IMEI";
-      return false;
-    }
-    errno = 0;
-    const QrCode qr(QRcode_encodeString(label.imei.c_str(), 0, QR_ECLEVEL_H, QR_MODE_8, 1), QRcode_free);
-    if (!qr) {
-      error = path + ": IMEI " + Printable(label.imei) + ": the QR code could not be made (" +
-              std::strerror(errno ? errno : EINVAL) + ")";
-      return false;
-    }
-    const std::size_t place = i % perPage;
-    if (place == 0) {
-      page = HPDF_AddPage(doc.get());
-      HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(Pt(geometry.pageWidth)));
-      HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(Pt(geometry.pageHeight)));
-    }
-    const int column = static_cast<int>(place) % geometry.columns, row = static_cast<int>(place) / geometry.columns;
-    CLabelPainter painter(page, geometry.pageHeight, geometry.left + column * geometry.labelWidth,
-                          geometry.top + row * geometry.labelHeight);
-    DrawLabel(painter, fonts, *qr, label, geometry);
+  CHaruCanvas canvas(doc.get());
+  if (!DrawLabelSheet(labels, layout, canvas, error)) {
+    error = path + ": " + error;
+    return false;
   }
   std::string bytes;
   if (errors.error == 0 && HPDF_SaveToStream(doc.get()) == HPDF_OK) {

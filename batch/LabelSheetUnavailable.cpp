@@ -10,6 +10,11 @@ std::string LabelsUnavailableText() {
   return "labels are not available in this build (it was made without libqrencode and libharu)";
 }
 
+bool DrawLabelSheet(const std::vector<LabelRecord>&, LabelLayout, ILabelCanvas&, std::string& error) {
+  error = LabelsUnavailableText();
+  return false;
+}
+
 bool WriteLabelSheet(const std::vector<LabelRecord>&, LabelLayout, const std::string&, std::string& error) {
   error = LabelsUnavailableText();
   return false;

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "journal/Journal.h"
+#include "journal/ServerJournal.h"
 #include "ui/ProvisioningTable.h"
 
 namespace kestrun {
@@ -15,8 +17,9 @@ namespace {
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
 // The journal columns and the outcomes the filter offers.
-constexpr const char* kJournalColumns[] = {"Time",    "Port",    "IMEI",   "Command",
-                                           "Outcome", "Message", "Seconds"};
+// Station last: with a shared journal the rows are every station's.
+constexpr const char* kJournalColumns[] = {"Time",    "Port",    "IMEI",    "Command",
+                                           "Outcome", "Message", "Seconds", "Station"};
 constexpr const char* kOutcomes[] = {
     "ok",      "equal",  "different", "tracker-failed", "tracker-changed", "port-not-opened",
     "stopped", "no-row", "skipped",   "refused",        "claim-failed",    "output-failed"};
@@ -38,6 +41,9 @@ CProvisioningJournal::CProvisioningJournal(CProvisioningModel& model, QWidget* p
   outcome_->setAccessibleName("Outcome:");
   outcomeLabel->setBuddy(outcome_);
   outcome_->addItem("any");
+  outcome_->addItem(kFailedStill);
+  outcome_->setItemData(1, "Trackers whose latest row failed: not yet provisioned again successfully",
+                        Qt::ToolTipRole);
   for (const char* outcome : kOutcomes) outcome_->addItem(outcome);
   auto* refresh = new QPushButton("Refresh", this);
   refresh->setAccessibleName("Refresh");
@@ -48,6 +54,11 @@ CProvisioningJournal::CProvisioningJournal(CProvisioningModel& model, QWidget* p
   filter->addWidget(refresh);
   filter->addStretch();
   layout->addLayout(filter);
+  source_ = new QLabel(this);
+  source_->setAccessibleName("Journal source");
+  source_->setWordWrap(true);
+  source_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(source_);
   rows_ = new QTableWidget(0, static_cast<int>(std::size(kJournalColumns)), this);
   rows_->setAccessibleName("Journal rows");
   rows_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -63,21 +74,61 @@ CProvisioningJournal::CProvisioningJournal(CProvisioningModel& model, QWidget* p
   connect(refresh, &QPushButton::clicked, this, &CProvisioningJournal::refreshRequested);
   connect(imei_, &QLineEdit::returnPressed, this, &CProvisioningJournal::refreshRequested);
   connect(outcome_, &QComboBox::currentIndexChanged, this, &CProvisioningJournal::refreshRequested);
+  // A server's rows are read on the reader's thread and shown on this one.
+  reader_.wake = [this] {
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          std::string ignored;  // said in the source line
+          if (const auto result = reader_.Take()) Show(*result, ignored);
+        },
+        Qt::QueuedConnection);
+  };
+}
+
+void CProvisioningJournal::SetSource(const QString& text, bool warning) {
+  source_->setText(text);
+  source_->setAccessibleName(text.isEmpty() ? QString("Journal source") : text);
+  // The warning colour of the window's Journal Problem; the text says it too ("Warning: ...").
+  source_->setStyleSheet(warning ? "QLabel { color: #a05a00; }" : QString());
 }
 
 bool CProvisioningJournal::Refresh(std::string& error) {
-  const QString outcome = outcome_->currentIndex() > 0 ? outcome_->currentText() : QString();
-  std::vector<journal::JournalRow> rows;
+  JournalTabRequest request;
+  request.target = model_.JournalTarget();
+  request.outbox = journal::CJournal::DefaultPath();
+  request.filter.imei = imei_->text().trimmed().toStdString();
+  if (outcome_->currentIndex() > 0) request.filter.outcome = outcome_->currentText().toStdString();
+  request.limit = kJournalRows;
   rows_->setRowCount(0);
-  if (!model_.JournalRows(imei_->text().trimmed().toStdString(), outcome.toStdString(), kJournalRows, rows,
-                          error))
+  reader_.Read(request);
+  if (const auto result = reader_.Take()) return Show(*result, error);
+  SetSource(Text("Reading the shared journal " + journal::MaskedUrl(request.target) + "..."), false);
+  return true;
+}
+
+bool CProvisioningJournal::Show(const JournalTabResult& result, std::string& error) {
+  rows_->setRowCount(0);
+  if (!result.ok) {
+    error = result.error;
+    SetSource(Text("Warning: the journal cannot be read: " + result.error), true);
     return false;
+  }
+  QString source = Text(result.warning.empty() ? result.source : result.warning);
+  if (!result.more.empty()) source += "\n" + Text(result.more);
+  SetSource(source, !result.warning.empty());
+  const std::vector<journal::JournalRow>& rows = result.listing.rows;
   rows_->setRowCount(static_cast<int>(rows.size()));
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
     const journal::JournalRow& r = rows[static_cast<std::size_t>(i)];
-    const QString cells[] = {Text(r.time),    Text(r.port),    Text(r.imei),
-                             Text(r.command), Text(r.outcome), Text(r.message),
-                             CProvisioningTable::Seconds(r.seconds)};
+    const QString cells[] = {Text(r.time),
+                             Text(r.port),
+                             Text(r.imei),
+                             Text(r.command),
+                             Text(r.outcome),
+                             Text(r.message),
+                             CProvisioningTable::Seconds(r.seconds),
+                             Text(r.station)};
     for (int c = 0; c < static_cast<int>(std::size(cells)); ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       item->setData(Qt::AccessibleTextRole, QString(kJournalColumns[c]) + ": " + cells[c]);

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "ui/Icons.h"
+#include "ui/LabelPrintBar.h"
 #include "window/ProvisioningSummary.h"
 
 namespace kestrun {
@@ -192,6 +193,10 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   summary_->setAccessibleName("Summary");
   trackersLayout->addWidget(summary_);
   tabs_->addTab(trackers, "Trackers");
+  // Labels for the selected rows (or the batch), after the action buttons.
+  auto* labels = new CLabelPrintBar(model_, rows_, this);
+  connect(labels, &CLabelPrintBar::message, this, [this](const QString& text) { ShowMessage(text); });
+  buttons->insertWidget(static_cast<int>(std::size(kButtons)), labels);
 
   journal_ = new CProvisioningJournal(model_, tabs_);
   tabs_->addTab(journal_, "Journal");
