@@ -12,12 +12,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWidget>
 #include <functional>
 #include <optional>
@@ -85,6 +87,13 @@ class CProvisioningWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  // The parts the constructor lays out, top to bottom (ProvisioningWindowParts.cpp).
+  void AddChoosers(QVBoxLayout& layout);
+  void AddStationLine(QVBoxLayout& layout);
+  QHBoxLayout* AddButtons(QVBoxLayout& layout);  // the row of buttons, for the labels bar
+  void AddPages(QVBoxLayout& layout);
+  void ListenToModel();
+
   ProvisioningInputs Inputs(ProvisioningAction action);
   // `refusal`: the message says why `action` could not start; it goes when
   // a changed choice removes its cause.
