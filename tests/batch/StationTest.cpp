@@ -98,14 +98,7 @@ class StationTest : public ::testing::Test {
   // A tracker plugged into COM `number`, with `fault` on lines starting with `prefix`.
   void Plug(int number, const std::string& prefix = "", sim::Fault fault = sim::Fault::None) {
     sims.erase(number);
-    sim::SimOptions options;
-    options.portsDir = dir / "ports";
-    options.comNumber = number;
-    auto simulator = std::make_unique<sim::CTrackerSim>(options);
-    if (fault != sim::Fault::None) simulator->SetFault(prefix, fault);
-    std::string error;
-    ASSERT_TRUE(simulator->Start(error)) << error;
-    sims[number] = std::move(simulator);
+    sims[number] = StartSimulator(dir / "ports", number, prefix, fault);
   }
   bool Took(int port, const std::string& prefix) {
     for (const std::string& line : sims[port]->ReceivedLines())

@@ -10,6 +10,7 @@
 #include <regex>
 #include <sstream>
 
+#include "../support/LabelCodes.h"
 #include "../support/TestFiles.h"
 #include "batch/LabelSheet.h"
 #include "cli/Cli.h"
@@ -28,16 +29,6 @@ struct Tracker {
   int day() const { return 1 + n % 2; }
   bool failed() const { return n % 2 == 0; }
 };
-
-std::string Output(const std::string& command) {
-  std::string text;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
-    ::pclose(pipe);
-  }
-  return text;
-}
 
 class LabelsTest : public ::testing::Test {
  protected:
@@ -77,28 +68,8 @@ class LabelsTest : public ::testing::Test {
     err = errors.str();
     return code;
   }
-  // Each label's cell of each page at 300 dpi, its QR code read: the whole
-  // page is not given to zbarimg at once, which misses some of the 24 codes
-  // of a grid that it reads one by one.
   std::vector<std::string> DecodedImeis(const std::string& pdf, batch::LabelLayout layout, int labels) {
-    const batch::LabelGeometry& geometry = batch::GeometryOf(layout);
-    const int perPage = geometry.columns * geometry.rows;
-    auto px = [](double mm) { return std::to_string(static_cast<int>(mm / 25.4 * 300)); };
-    std::string cells;
-    for (int i = 0; i < labels; ++i) {
-      const int place = i % perPage;
-      const std::string page = std::to_string(i / perPage + 1), cell = dir / ("cell" + std::to_string(i));
-      Output("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x " +
-             px(geometry.left + place % geometry.columns * geometry.labelWidth) + " -y " +
-             px(geometry.top + place / geometry.columns * geometry.labelHeight) + " -W " + px(geometry.labelWidth) + " -H " +
-             px(geometry.labelHeight) + " '" + pdf + "' '" + cell + "'");
-      cells += " '" + cell + ".png'";
-    }
-    std::vector<std::string> imeis;
-    std::istringstream read(Output("zbarimg --raw -q" + cells + " 2>/dev/null"));
-    for (std::string imei; std::getline(read, imei);) imeis.push_back(imei);
-    std::sort(imeis.begin(), imeis.end());
-    return imeis;
+    return DecodedLabelCodes(pdf, layout, labels, dir.path());
   }
 
   TempDir dir;
@@ -143,11 +114,11 @@ TEST_F(LabelsTest, EachLayoutsQrCodesReadBackAsTheSelectedImeis) {
       if (row.selected({n})) expected.push_back(sim::SimImei(n));
     std::sort(expected.begin(), expected.end());
     const std::string pdf = dir / "labels.pdf";
-    EXPECT_TRUE(std::regex_search(Output("pdfinfo '" + pdf + "'"),
+    EXPECT_TRUE(std::regex_search(CommandOutput("pdfinfo '" + pdf + "'"),
                                   std::regex("\nPages: +" + std::to_string(row.pages) + "\n")));
     EXPECT_EQ(DecodedImeis(pdf, row.layout, static_cast<int>(expected.size())), expected);
     // Text: IMEI, ICCID (tracker 8's from its earlier row) and firmware of every label.
-    text = Output("pdftotext -layout '" + pdf + "' -");
+    text = CommandOutput("pdftotext -layout '" + pdf + "' -");
     for (int n = 1; n <= 26; ++n)
       for (const std::string& shown : {sim::SimImei(n), sim::SimIccid(n), "V2." + std::to_string(n) + "-rel"})
         EXPECT_EQ(text.find(shown) != std::string::npos, row.selected({n})) << shown;

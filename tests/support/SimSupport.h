@@ -14,11 +14,15 @@
 
 namespace kestrun::testing {
 
-inline std::unique_ptr<sim::CTrackerSim> StartSimulator(const std::string& portsDir, int number) {
+// A simulated tracker on COM `number`, with `fault` on lines starting with `prefix`.
+inline std::unique_ptr<sim::CTrackerSim> StartSimulator(const std::string& portsDir, int number,
+                                                        const std::string& prefix = "",
+                                                        sim::Fault fault = sim::Fault::None) {
   sim::SimOptions options;
   options.portsDir = portsDir;
   options.comNumber = number;
   auto simulator = std::make_unique<sim::CTrackerSim>(options);
+  if (fault != sim::Fault::None) simulator->SetFault(prefix, fault);
   std::string error;
   EXPECT_TRUE(simulator->Start(error)) << error;
   return simulator;

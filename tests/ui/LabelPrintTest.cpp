@@ -14,6 +14,7 @@
 #include <memory>
 #include <sstream>
 
+#include "../support/LabelCodes.h"
 #include "../support/SimSupport.h"
 #include "../support/TestFiles.h"
 #include "batch/LabelSheet.h"
@@ -32,16 +33,6 @@ std::vector<batch::LabelRecord> Labels(int count) {
   for (int n = 1; n <= count; ++n)
     labels.push_back({sim::SimImei(n), sim::SimIccid(n), "V2." + std::to_string(n), "2026-12-08"});
   return labels;
-}
-
-std::string Output(const std::string& command) {
-  std::string text;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
-    ::pclose(pipe);
-  }
-  return text;
 }
 
 // Three simulated trackers identified in the Provisioning window: Print
@@ -113,28 +104,14 @@ TEST(LabelPrintTest, PrintedQrCodesReadBackAsTheImeis) {
     preview->printer()->setOutputFileName(QString::fromStdString(pdf));
     emit preview->paintRequested(preview->printer());
     // The IMEI and ICCID as text, whole: measured as they are printed, they fit without being cut.
-    const std::string text = Output("pdftotext '" + pdf + "' -");
+    const std::string text = CommandOutput("pdftotext '" + pdf + "' -");
     for (const batch::LabelRecord& label : Labels(count)) {
       EXPECT_NE(text.find(label.imei), std::string::npos) << text;
       EXPECT_NE(text.find(label.iccid), std::string::npos) << text;
     }
-    // Each label's cell on its page, at 300 dpi, read on its own.
-    auto px = [](double mm) { return std::to_string(static_cast<int>(mm / 25.4 * 300)); };
-    std::string cells;
-    for (int i = 0; i < count; ++i) {
-      const int perPage = g.columns * g.rows, place = i % perPage;
-      const std::string page = std::to_string(i / perPage + 1), cell = dir / ("cell" + std::to_string(i));
-      Output("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x " +
-             px(g.left + place % g.columns * g.labelWidth) + " -y " +
-             px(g.top + place / g.columns * g.labelHeight) + " -W " + px(g.labelWidth) + " -H " +
-             px(g.labelHeight) + " '" + pdf + "' '" + cell + "'");
-      cells += " '" + cell + ".png'";
-    }
-    std::vector<std::string> imeis, wanted;
-    std::istringstream read(Output("zbarimg --raw -q" + cells + " 2>/dev/null"));
-    for (std::string imei; std::getline(read, imei);) imeis.push_back(imei);
-    std::sort(imeis.begin(), imeis.end());
+    std::vector<std::string> wanted;
     for (const batch::LabelRecord& label : Labels(count)) wanted.push_back(label.imei);
+    const std::vector<std::string> imeis = DecodedLabelCodes(pdf, layout, count, dir.path());
     EXPECT_EQ(imeis, wanted);
   }
 }
