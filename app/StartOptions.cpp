@@ -106,7 +106,7 @@ bool MakeWorkFolder(const std::string& folder, std::string& error) {
     }
   }
   struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+  if (StatPath(folder, info) != 0 || !S_ISDIR(info.st_mode)) {
     error = folder + " is not a folder";
     return false;
   }
