@@ -35,9 +35,9 @@ COptionTable OptionTable(StartOptions& o, bool windows = IsWindowsLayout()) {
          return !value.empty();
        }},
       {"--from-menu", "",
-       windows ? "keep MainSetting.ini in %APPDATA%\\RV450 Kestrun and\nAtLog.log, the Provisioning window's "
-                 "traffic logs and\nthe journal in %LOCALAPPDATA%\\RV450 Kestrun, made on first\nstart; the "
-                 "Start menu entry starts the tool with this\noption"
+       windows ? "keep MainSetting.ini in %APPDATA%\\RV450 Kestrun and\nAtLog.log and the journal in "
+                 "%LOCALAPPDATA%\\RV450 Kestrun,\nmade on first start; the Start menu entry starts the tool\n"
+                 "with this option"
                : "keep them in the per-user data folder\n$XDG_DATA_HOME/rv450-kestrun (by default\n"
                  "~/.local/share/rv450-kestrun), made on first start; the\ndesktop entry starts the tool with "
                  "this option",

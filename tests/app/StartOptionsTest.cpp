@@ -132,7 +132,7 @@ TEST(StartOptions, HelpNamesTheFoldersAndPortsOfItsSystem) {
   } cases[] = {
       {false, {"$XDG_DATA_HOME/rv450-kestrun", "ttyUSB<n>"}, {"%APPDATA%", "%LOCALAPPDATA%", "\\\\.\\COM"}},
       {true,
-       {"%APPDATA%\\RV450 Kestrun and", "the journal in %LOCALAPPDATA%\\RV450 Kestrun", "\\\\.\\COM<N>"},
+       {"%APPDATA%\\RV450 Kestrun and", "the journal in %LOCALAPPDATA%\\RV450 Kestrun,", "\\\\.\\COM<N>"},
        {"XDG_", "~/", "ttyUSB"}},
   };
   for (const auto& c : cases) {
