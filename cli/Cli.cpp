@@ -192,9 +192,10 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
                        std::string& error) {
   const std::vector<PortEntry> known = DiscoverPorts(env.discovery);
   std::error_code ec;
-  const std::string dir = env.workDir.empty() ? fs::current_path(ec).string() : env.workDir;
+  const std::string dir = env.workDir.empty() ? CurrentFolder() : env.workDir;
   const std::string settingsPath = BuildMainSettingPath(dir);
-  const bool haveSettings = fs::is_regular_file(settingsPath, ec);
+  struct stat st {};
+  const bool haveSettings = StatPath(settingsPath, st) == 0 && S_ISREG(st.st_mode);
   CMainSettings settings;
   settings.file.path = settingsPath;
   CIniText stored;

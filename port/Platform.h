@@ -106,6 +106,10 @@ int MakePrivateFolder(const std::string& folder);
 // (or reparse point); 0 or the errno value.
 int CreatePrivateFile(const std::string& path);
 
+// The working folder of the process (UTF-8; read as UTF-16 on Windows), or
+// empty when it cannot be read.
+std::string CurrentFolder();
+
 // The machine's name and the user's login name, as journal rows record them.
 std::string HostName();
 std::string LoginName();
