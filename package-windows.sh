@@ -39,8 +39,7 @@ step "rv450-kestrun.exe and rv450-cli.exe"
 "$cache/qt6/bin/qt-cmake" -S "$root" -B "$build" -G Ninja \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKESTRUN_WERROR=ON -DKESTRUN_WITH_PROGRAMS=ON -DKESTRUN_WITH_LABELS=ON -DBUILD_TESTING=OFF "${launcher[@]}" >/dev/null
-targets=(rv450-kestrun)
-ninja -C "$build" -t targets all | grep -q '^rv450-cli\.exe:' && targets+=(rv450-cli)
+targets=(rv450-kestrun rv450-cli)
 cmake --build "$build" -j2 --target "${targets[@]}"
 
 version=$(sed -n 's/^project(RV450Kestrun VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
