@@ -3,7 +3,8 @@
 #   dist/rv450-kestrun-<version>-win64-setup.exe  (NSIS installer)
 #   dist/rv450-kestrun-<version>-win64.zip        (the same folder)
 # Steps: the Debian packages that are missing (scripts/windows/install-deps.sh),
-# qtbase and SQLite for Windows from Debian's sources, built once into the cache
+# qtbase, SQLite and the labels' libraries (static: zlib, libpng, libqrencode,
+# libharu) for Windows from Debian's sources, built once into the cache
 # $KESTRUN_WIN_CACHE (by default ~/.cache/rv450-kestrun-win; the first run
 # spends about half an hour on Qt, later runs reuse it), rv450-kestrun.exe and
 # rv450-cli.exe, the plain C++ suites and rv450-cli.exe's checks under Wine
@@ -30,14 +31,15 @@ step "Qt for Windows (once, into $cache/qt6)"
 scripts/windows/build-qt.sh
 step "SQLite for Windows (once, into $cache/prefix)"
 scripts/windows/build-sqlite.sh
+step "zlib, libpng, libqrencode and libharu for Windows (once, into $cache/prefix)"
+scripts/windows/build-labels.sh
 export KESTRUN_WIN_PREFIX="$cache/prefix"
 
 step "rv450-kestrun.exe and rv450-cli.exe"
 "$cache/qt6/bin/qt-cmake" -S "$root" -B "$build" -G Ninja \
   -DQT_CHAINLOAD_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DKESTRUN_WERROR=ON -DKESTRUN_WITH_PROGRAMS=ON -DBUILD_TESTING=OFF "${launcher[@]}" >/dev/null
-targets=(rv450-kestrun)
-ninja -C "$build" -t targets all | grep -q '^rv450-cli\.exe:' && targets+=(rv450-cli)
+  -DKESTRUN_WERROR=ON -DKESTRUN_WITH_PROGRAMS=ON -DKESTRUN_WITH_LABELS=ON -DBUILD_TESTING=OFF "${launcher[@]}" >/dev/null
+targets=(rv450-kestrun rv450-cli)
 cmake --build "$build" -j2 --target "${targets[@]}"
 
 version=$(sed -n 's/^project(RV450Kestrun VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)

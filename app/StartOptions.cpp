@@ -21,8 +21,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Whether this build keeps its files the Windows way (%APPDATA%, COM ports).
+bool IsWindowsLayout() { return fs::path::preferred_separator == '\\'; }
+
 // The option table of rv450-kestrun; each option's `take` fills `o`.
-COptionTable OptionTable(StartOptions& o) {
+COptionTable OptionTable(StartOptions& o, bool windows = IsWindowsLayout()) {
   auto flag = [](bool& field) { return [&field](const std::string&, std::string&) { return field = true; }; };
   return COptionTable({
       {"--workdir", "DIR", "keep MainSetting.ini and AtLog.log in DIR (made when missing)",
@@ -32,9 +35,12 @@ COptionTable OptionTable(StartOptions& o) {
          return !value.empty();
        }},
       {"--from-menu", "",
-       "keep them in the per-user data folder\n$XDG_DATA_HOME/rv450-kestrun (by default\n"
-       "~/.local/share/rv450-kestrun), made on first start; the\ndesktop entry starts the tool with this "
-       "option",
+       windows ? "keep MainSetting.ini in %APPDATA%\\RV450 Kestrun and\nAtLog.log and the journal in "
+                 "%LOCALAPPDATA%\\RV450 Kestrun,\nmade on first start; the Start menu entry starts the tool\n"
+                 "with this option"
+               : "keep them in the per-user data folder\n$XDG_DATA_HOME/rv450-kestrun (by default\n"
+                 "~/.local/share/rv450-kestrun), made on first start; the\ndesktop entry starts the tool with "
+                 "this option",
        flag(o.fromMenu)},
       {"--provisioning", "",
        "open the Provisioning window alone, with Main Setting's\nport settings and password from the working "
@@ -68,7 +74,7 @@ std::string UserDataFolder() {
 
 FolderEnvironment CurrentFolderEnvironment(const std::function<std::string(const char*)>& variable) {
   FolderEnvironment environment;
-  environment.windows = fs::path::preferred_separator == '\\';
+  environment.windows = IsWindowsLayout();
   if (!environment.windows) {
     environment.userData = UserDataFolder();
     return environment;
@@ -106,7 +112,7 @@ bool MakeWorkFolder(const std::string& folder, std::string& error) {
     }
   }
   struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+  if (StatPath(folder, info) != 0 || !S_ISDIR(info.st_mode)) {
     error = folder + " is not a folder";
     return false;
   }
@@ -119,7 +125,7 @@ bool MakeWorkFolder(const std::string& folder, std::string& error) {
 
 std::string VersionText(const std::string& program) { return program + " " + KESTRUN_VERSION + "\n"; }
 
-std::string KestrunHelpText() {
+std::string KestrunHelpText(bool windows) {
   StartOptions unused;
   return R"(Usage: rv450-kestrun [options]
 
@@ -128,14 +134,22 @@ into one form, lets you edit them and writes them back. It shows the Main
 Setting dialog (port, baud rate, device password) first.
 
 Options:
-)" + OptionTable(unused).Help() +
-         R"(Qt's own options, such as -platform NAME, are accepted as well.
+)" + OptionTable(unused, windows).Help() +
+         (windows ? R"(Qt's own options, such as -platform NAME, are accepted as well.
+
+Without --workdir or --from-menu the files are kept in the current folder.
+Serial ports: the COM ports Windows lists (HARDWARE\DEVICEMAP\SERIALCOMM),
+opened as \\.\COM<N>.
+)"
+                  : R"(Qt's own options, such as -platform NAME, are accepted as well.
 
 Without --workdir or --from-menu the files are kept in the current folder.
 Serial ports: ttyS<n> is COM n+1, ttyUSB<n> COM n+33, ttyACM<n> COM n+65; a
 symbolic link com<N> in $XDG_CONFIG_HOME/rv450-kestrun/ports/ (by default
 ~/.config/rv450-kestrun/ports/) is COM N.
-)";
+)");
 }
+
+std::string KestrunHelpText() { return KestrunHelpText(IsWindowsLayout()); }
 
 }  // namespace kestrun

@@ -75,6 +75,9 @@ bool MakeWorkFolder(const std::string& folder, std::string& error);
 
 // The texts of --version and --help.
 std::string VersionText(const std::string& program);
+// The help of this system, or of the other layout (`windows`: the folders and
+// ports of Windows).
 std::string KestrunHelpText();
+std::string KestrunHelpText(bool windows);
 
 }  // namespace kestrun

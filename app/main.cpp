@@ -2,11 +2,11 @@
 // over a serial port.
 #include <QApplication>
 #include <QMessageBox>
-#include <filesystem>
 #include <iostream>
 
 #include "app/QuitSignals.h"
 #include "app/StartOptions.h"
+#include "port/Platform.h"
 #include "ui/Icons.h"
 #include "ui/MainFrame.h"
 #include "ui/ProvisioningWindow.h"
@@ -50,9 +50,8 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName("example.kestrun.RV450Kestrun");
   QApplication::setWindowIcon(kestrun::AppIcon());
 
-  std::error_code ec;
   const kestrun::WorkFolders folders =
-      kestrun::ChooseWorkFolders(options, std::filesystem::current_path(ec).string(),
+      kestrun::ChooseWorkFolders(options, kestrun::CurrentFolder(),
                                  kestrun::CurrentFolderEnvironment([](const char* name) {
                                    return qEnvironmentVariable(name).toStdString();
                                  }));

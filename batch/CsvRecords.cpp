@@ -1,13 +1,13 @@
 #include "batch/CsvRecords.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 
 #include "batch/FleetTable.h"
+#include "port/Platform.h"
 #include "port/SystemError.h"
 
 namespace kestrun::batch {
@@ -102,8 +102,8 @@ char DetectDelimiter(const std::string& text) {
 
 bool ReadTableFile(const std::string& path, std::string& text, std::string& problem) {
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
-    problem = path + ": " + SystemReason(errno);
+  if (const int error = StatPath(path, st); error != 0) {
+    problem = path + ": " + SystemReason(error);
     return false;
   }
   if (!S_ISREG(st.st_mode)) {
@@ -117,14 +117,16 @@ bool ReadTableFile(const std::string& path, std::string& text, std::string& prob
     return false;
   };
   if (static_cast<std::uintmax_t>(st.st_size) > kMaxTableSize) return tooLarge(st.st_size);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    problem = path + ": " + SystemReason(errno ? errno : EIO);
+  const int fd = OpenForReading(path, false);
+  if (fd < 0) {
+    problem = path + ": " + SystemReason(-fd);
     return false;
   }
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    problem = path + ": " + SystemReason(EIO);
+  text.clear();
+  const int failed = ReadOpenFile(fd, text, kMaxTableSize);
+  ::close(fd);
+  if (failed != 0) {
+    problem = path + ": " + SystemReason(failed);
     return false;
   }
   if (text.size() > kMaxTableSize) return tooLarge(text.size());  // it grew while being read

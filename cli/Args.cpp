@@ -42,8 +42,9 @@ bool ParseNumber(const std::string& text, int& number) {
   return number > 0;
 }
 
-// "5" or "COM5": its number.
+// "5", "COM5" or, on Windows, "\\.\COM5": its number.
 bool ParseComNumber(std::string text, int& number) {
+  if ((number = ComNumberOfDevice(text)) > 0) return true;
   if (Lower(text).rfind("com", 0) == 0) text = text.substr(3);
   return ParseNumber(text, number);
 }
@@ -63,8 +64,8 @@ bool ParsePortItem(const std::string& item, const std::string& text, Options& o,
   int first = 0, last = 0;
   if (dash == std::string::npos) {
     if (!ParseComNumber(item, first)) {
-      error = "--port wants a COM number (5 or COM5), a range (33-48) or a device (/dev/ttyUSB0), not '" +
-              text + "'";
+      error = "--port wants a COM number (5 or COM5), a range (33-48) or a device (" + std::string(kDeviceExample) +
+              "), not '" + text + "'";
       return false;
     }
     last = first;

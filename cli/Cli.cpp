@@ -192,9 +192,10 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
                        std::string& error) {
   const std::vector<PortEntry> known = DiscoverPorts(env.discovery);
   std::error_code ec;
-  const std::string dir = env.workDir.empty() ? fs::current_path(ec).string() : env.workDir;
+  const std::string dir = env.workDir.empty() ? CurrentFolder() : env.workDir;
   const std::string settingsPath = BuildMainSettingPath(dir);
-  const bool haveSettings = fs::is_regular_file(settingsPath, ec);
+  struct stat st {};
+  const bool haveSettings = StatPath(settingsPath, st) == 0 && S_ISREG(st.st_mode);
   CMainSettings settings;
   settings.file.path = settingsPath;
   CIniText stored;
@@ -277,13 +278,12 @@ bool CheckOutputFile(const std::string& file, std::string& error) {
 // Makes the log folder and any missing folder above it private to the user
 // (the log holds the device password); folders that exist keep their mode.
 bool PrepareLogDir(const std::string& dir, std::string& error) {
-  std::error_code ec;
   fs::path made;
   for (const fs::path& part : fs::path(dir)) {
     made /= part;
     if (const int failed = MakePrivateFolder(made.string()); failed != 0 && failed != EEXIST) break;
   }
-  if (!fs::is_directory(dir, ec) || ::access(dir.c_str(), W_OK) != 0) {
+  if (WritableFolderError(dir) != 0) {
     error = "--log-dir " + dir + ": not a writable folder";
     return false;
   }
@@ -310,7 +310,7 @@ bool CheckLogFiles(const std::vector<std::string>& logs, std::string& error) {
     const bool existed = !resolved.ok || fs::exists(fs::symlink_status(resolved.path, ec));
     if (const std::string why = CheckTrafficLog(log); !why.empty()) {
       error = "traffic log " + why;
-      for (const std::string& path : created) ::unlink(path.c_str());
+      for (const std::string& path : created) RemoveFile(path);
       return false;
     }
     if (!existed) created.push_back(resolved.path);

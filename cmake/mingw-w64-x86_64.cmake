@@ -11,3 +11,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+# pkg-config finds the cache's .pc files (libqrencode), never the build host's.
+if(DEFINED ENV{KESTRUN_WIN_PREFIX})
+  set(ENV{PKG_CONFIG_LIBDIR} "$ENV{KESTRUN_WIN_PREFIX}/lib/pkgconfig")
+  set(ENV{PKG_CONFIG_PATH} "")
+endif()

@@ -7,6 +7,7 @@
 
 #include <sys/stat.h>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,12 @@ int StatPath(const std::string& path, struct stat& st);
 int RemoveFile(const std::string& path);
 // The names in `folder` ("." and ".." left out); empty when it cannot be read.
 std::vector<std::string> FolderNames(const std::string& folder);
+// 0 when `path` is a folder this user may create files in; ENOTDIR when it
+// is something else, else the errno value of the check that failed.
+int WritableFolderError(const std::string& path);
+// Reads the open file `fd` to its end into `text`, or until `text` holds more
+// than `most` bytes; 0 or the errno value. The descriptor stays open.
+int ReadOpenFile(int fd, std::string& text, std::size_t most);
 // Opens an existing file for reading without blocking on a FIFO, as no
 // controlling terminal, not inherited, in binary mode; with `noFollow`, a
 // symbolic link (a reparse point on Windows) as the last name is refused
@@ -98,6 +105,10 @@ int MakePrivateFolder(const std::string& folder);
 // Creates `path` private to the user when it is missing, never through a link
 // (or reparse point); 0 or the errno value.
 int CreatePrivateFile(const std::string& path);
+
+// The working folder of the process (UTF-8; read as UTF-16 on Windows), or
+// empty when it cannot be read.
+std::string CurrentFolder();
 
 // The machine's name and the user's login name, as journal rows record them.
 std::string HostName();

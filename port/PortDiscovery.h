@@ -34,6 +34,14 @@ std::vector<PortEntry> DiscoverPorts(const DiscoveryPaths& paths = {});
 // The device that COM `number` opens, or empty when no such port is known.
 std::string OpenPathForPort(int number, const DiscoveryPaths& paths = {});
 
+// The COM number of a port named the way the system names its device:
+// "\\.\COM12" (any letter case) on Windows. 0 for anything else, and always
+// 0 on Linux, where a device is a path.
+int ComNumberOfDevice(const std::string& name);
+
+// A device as messages show one: "/dev/ttyUSB0" on Linux, "\\.\COM12" on Windows.
+extern const char* const kDeviceExample;
+
 // Fills `list` (room for kMaxPorts) with the port numbers in ascending order.
 bool EnumComPorts(int* list, int& count, const DiscoveryPaths& paths = {});
 

@@ -171,6 +171,15 @@ std::string LoginName() {
   return user ? user : std::to_string(::geteuid());
 }
 
+std::string CurrentFolder() {
+  std::vector<char> folder(4096);
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) return {};
+    folder.resize(folder.size() * 2);
+  }
+  return folder.data();
+}
+
 std::string DataFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
   if (data && *data == '/') return std::string(data) + "/rv450-kestrun";

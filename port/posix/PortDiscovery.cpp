@@ -102,4 +102,8 @@ std::string OpenPathForPort(int number, const DiscoveryPaths& paths) {
   return found == ports.end() ? std::string() : found->second.openPath;
 }
 
+const char* const kDeviceExample = "/dev/ttyUSB0";
+
+int ComNumberOfDevice(const std::string&) { return 0; }
+
 }  // namespace kestrun

@@ -284,6 +284,14 @@ std::string LoginName() {
   return GetUserNameW(name, &size) && size > 0 ? Narrow(std::wstring(name, size - 1)) : "";
 }
 
+std::string CurrentFolder() {
+  std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
+  const DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+  if (length == 0 || length >= folder.size()) return {};
+  folder.resize(length);
+  return Narrow(folder);
+}
+
 std::string DataFolder() {
   const wchar_t* local = _wgetenv(L"LOCALAPPDATA");
   return local && *local ? Narrow(local) + "\\RV450 Kestrun" : "";

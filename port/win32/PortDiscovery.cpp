@@ -109,4 +109,12 @@ std::string OpenPathForPort(int number, const DiscoveryPaths&) {
   return number > 0 ? "\\\\.\\COM" + std::to_string(number) : std::string();
 }
 
+const char* const kDeviceExample = "\\\\.\\COM12";
+
+int ComNumberOfDevice(const std::string& name) {
+  const std::string prefix = "\\\\.\\";
+  if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+  return NumberForName(std::wstring(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end()));
+}
+
 }  // namespace kestrun

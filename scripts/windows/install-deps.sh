@@ -12,6 +12,8 @@ packages=(
   # The window's icon (SVG to .ico) and its check under Wine: a virtual
   # display, keys sent to it and a screenshot.
   librsvg2-bin icoutils xvfb xdotool imagemagick bc
+  # The labels' check: the PDF's pages rendered and their QR codes read.
+  poppler-utils zbar-tools
 )
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"

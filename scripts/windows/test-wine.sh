@@ -24,11 +24,15 @@ cache="${KESTRUN_WIN_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/rv450-kestrun-win}"
 export KESTRUN_WIN_PREFIX="$cache/prefix"
 "$root/scripts/windows/build-sqlite.sh"
 took "SQLite for Windows" "$t"
+t=$(stamp)
+# libqrencode and libharu (with zlib and libpng) for the labels, the same way.
+"$root/scripts/windows/build-labels.sh"
+took "Label libraries for Windows" "$t"
 
 t=$(stamp)
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUN_WITH_UI=OFF -DKESTRUN_WERROR=ON -DKESTRUN_WITH_SETTINGS=ON \
-  -DKESTRUN_WITH_JOURNAL=ON -DKESTRUN_WITH_PROGRAMS=ON "${launcher[@]}" >/dev/null
+  -DKESTRUN_WITH_JOURNAL=ON -DKESTRUN_WITH_PROGRAMS=ON -DKESTRUN_WITH_LABELS=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" -j2
 took "Windows build" "$t"
 [ "${1:-}" = build-only ] && exit 0

@@ -124,6 +124,25 @@ TEST(StartOptions, MakesTheFolderOnFirstStartPrivateToTheUser) {
   EXPECT_NE(error.find("cannot make the folder"), std::string::npos) << error;
 }
 
+// Each system's help names its own folders and ports, and none of the other's.
+TEST(StartOptions, HelpNamesTheFoldersAndPortsOfItsSystem) {
+  const struct {
+    bool windows;
+    std::vector<std::string> named, absent;
+  } cases[] = {
+      {false, {"$XDG_DATA_HOME/rv450-kestrun", "ttyUSB<n>"}, {"%APPDATA%", "%LOCALAPPDATA%", "\\\\.\\COM"}},
+      {true,
+       {"%APPDATA%\\RV450 Kestrun and", "the journal in %LOCALAPPDATA%\\RV450 Kestrun,", "\\\\.\\COM<N>"},
+       {"XDG_", "~/", "ttyUSB"}},
+  };
+  for (const auto& c : cases) {
+    const std::string help = KestrunHelpText(c.windows);
+    for (const std::string& name : StartOptionNames()) EXPECT_NE(help.find(name), std::string::npos) << name;
+    for (const std::string& text : c.named) EXPECT_NE(help.find(text), std::string::npos) << c.windows << text;
+    for (const std::string& text : c.absent) EXPECT_EQ(help.find(text), std::string::npos) << c.windows << text;
+  }
+}
+
 TEST(StartOptions, HelpAndManPageNameEveryOptionOfTheTable) {
   const std::string help = KestrunHelpText();
   const std::vector<std::string> names = StartOptionNames();

@@ -244,6 +244,9 @@ TEST(ArgsTest, PortRangesNameEachPortOnce) {
       {"33-", {}, "--port range '33-' wants a COM number on each side of the -"},
       {"1-" + std::to_string(kMaxPorts + 1), {}, "ports; a range names at most"},
       {"33-40,35", {}, "COM35 is given twice"},
+      // Windows' device name of a port is no port on Linux (port/win32 takes it).
+      {"\\\\.\\COM12", {},
+       "--port wants a COM number (5 or COM5), a range (33-48) or a device (/dev/ttyUSB0), not '\\\\.\\COM12'"},
   };
   for (const auto& row : rows) {
     if (row.ports.empty())

@@ -49,6 +49,21 @@ std::string Exchange(CComPort& port, const std::string& line) {
   return reply;
 }
 
+// The device names a user copies from Windows' own tools name their port; the
+// rest are not a COM port of this form.
+TEST(WineComNames, DeviceNamesGiveTheirComNumber) {
+  const struct {
+    const char* name;
+    int number;
+  } cases[] = {
+      {"\\\\.\\COM12", 12}, {"\\\\.\\com5", 5},   {"\\\\.\\COM255", 255}, {"\\\\.\\COM", 0},
+      {"\\\\.\\COM1x", 0},  {"\\\\?\\COM3", 0},   {"COM12", 0},             {"\\\\.\\LPT1", 0},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ComNumberOfDevice(c.name), c.number) << c.name;
+  // The example the messages show is such a name.
+  EXPECT_GT(ComNumberOfDevice(kDeviceExample), 0);
+}
+
 TEST_F(WineComTest, DiscoveryListsTheRegisteredPortsWithTheirOpenNames) {
   std::set<int> listed;
   for (const PortEntry& entry : DiscoverPorts()) {

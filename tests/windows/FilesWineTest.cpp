@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <vector>
 
 #include "../support/TestFiles.h"
+#include "batch/CsvRecords.h"
 #include "cli/PasswordSource.h"
 #include "port/PathLinks.h"
 #include "port/Platform.h"
@@ -133,6 +135,19 @@ TEST(WindowsFiles, NamesBeyondTheAnsiCodePageReachTheFileSystemAsUtf16) {
   ASSERT_EQ(StatPath(path, st), 0);
   EXPECT_TRUE(S_ISREG(st.st_mode));
   EXPECT_EQ(st.st_size, 10);
+  // The folder checks, a table read, and the working folder read back.
+  EXPECT_EQ(WritableFolderError(folder), 0);
+  EXPECT_EQ(WritableFolderError(path), ENOTDIR);
+  EXPECT_EQ(WritableFolderError(folder + "\\" + name + ".missing"), ENOENT);
+  std::string table, problem;
+  EXPECT_TRUE(batch::ReadTableFile(path, table, problem)) << problem;
+  EXPECT_EQ(table, "[A]\r\nx=2\r\n");
+  const std::string started = CurrentFolder();
+  ASSERT_TRUE(SetCurrentDirectoryW(Wide(folder).c_str()));
+  std::string backslashed = folder;  // Windows gives the folder with its own separator
+  std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+  EXPECT_EQ(CurrentFolder(), backslashed);
+  ASSERT_TRUE(SetCurrentDirectoryW(Wide(started).c_str()));
   EXPECT_EQ(RemoveFile(path), 0);
   EXPECT_EQ(StatPath(path, st), ENOENT);
 }

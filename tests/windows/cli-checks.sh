@@ -87,5 +87,26 @@ else
   }
 fi
 
+# The Windows device name of a port is a port too.
+if ! win device identify --port "\\\\.\\COM$c" --no-journal; then
+  fail "rv450-cli.exe identify --port '\\\\.\\COM$c' ended with $rc"
+  show device
+elif ! grep -Eq "^COM$c +.* [0-9]{15} " "$work/device.out"; then
+  fail "identify --port '\\\\.\\COM$c' shows no IMEI row for COM$c"
+fi
+
+# labels: a PDF of the provisioned trackers whose QR codes, rendered and
+# decoded on this side, are their IMEIs.
+imeis=$(for n in "$a" "$b"; do sed -En "s/^COM$n +.* ([0-9]{15}) .*/\1/p" "$work/identify.out"; done | sort)
+if ! command -v pdftoppm >/dev/null || ! command -v zbarimg >/dev/null; then
+  fail "labels: pdftoppm and zbarimg are missing (Debian: poppler-utils, zbar-tools)"
+elif ! win labels labels --journal journal.sqlite --layout 62x29 -o labels.pdf; then
+  fail "rv450-cli.exe labels --journal journal.sqlite -o labels.pdf ended with $rc"
+  show labels
+elif ! pdftoppm -r 300 -png "$work/labels.pdf" "$work/label" ||
+  [ "$(zbarimg --raw -q "$work"/label-*.png 2>/dev/null | sort)" != "$imeis" ] || [ -z "$imeis" ]; then
+  fail "the QR codes of rv450-cli.exe's labels.pdf do not decode to the provisioned IMEIs:" $imeis
+fi
+
 echo "rv450-cli.exe checks: $count runs, $failed failed"
 [ $failed -eq 0 ]
