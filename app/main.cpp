@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
   // --provisioning: the Provisioning window is the program's window; the form
   // and Main Setting stay closed (the window reads MainSetting.ini itself).
   if (options.provisioning) {
-    kestrun::CProvisioningWindow provisioning({}, folder);
+    kestrun::CProvisioningWindow provisioning({}, folder, folders.log);
     mainFrame = &provisioning;
     if (quitRequested) return 0;
     provisioning.show();

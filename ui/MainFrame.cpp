@@ -100,7 +100,8 @@ void CMainFrame::ShowTerminal() {
 void CMainFrame::ShowProvisioning() {
   if (!provisioning_) {
     const CWindowController& controller = view_->controller();
-    provisioning_ = new CProvisioningWindow(controller.discovery(), controller.startDirectory(), this);
+    provisioning_ = new CProvisioningWindow(controller.discovery(), controller.startDirectory(),
+                                            controller.logDirectory(), this);
   }
   provisioning_->showNormal();
   provisioning_->raise();

@@ -27,8 +27,8 @@ constexpr ProvisioningAction kStationActions[] = {ProvisioningAction::Identify, 
 }  // namespace
 
 CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const std::string& workDir,
-                                         QWidget* parent)
-    : QWidget(parent, Qt::Window), model_(discovery, workDir) {
+                                         const std::string& logDir, QWidget* parent)
+    : QWidget(parent, Qt::Window), model_(discovery, workDir, logDir) {
   setWindowTitle("Provisioning");
   setAccessibleName("Provisioning");
   setWindowIcon(AppIcon());

@@ -36,7 +36,9 @@ class CProvisioningWindow : public QWidget {
   Q_OBJECT
  public:
   // `workDir`: where MainSetting.ini is; `discovery`: where ports are found.
-  CProvisioningWindow(const DiscoveryPaths& discovery, const std::string& workDir, QWidget* parent = nullptr);
+  // `logDir`: where the ports' traffic logs go (empty: `workDir`).
+  CProvisioningWindow(const DiscoveryPaths& discovery, const std::string& workDir, const std::string& logDir = {},
+                      QWidget* parent = nullptr);
   ~CProvisioningWindow() override;
 
   CProvisioningModel& model() { return model_; }

@@ -1,6 +1,5 @@
 #include "window/ProvisioningModel.h"
 
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,6 +7,7 @@
 #include <tuple>
 
 #include "batch/PrepareBatch.h"
+#include "port/Platform.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
@@ -35,11 +35,21 @@ std::string Joined(const batch::Refusal& refusal) {
   return text + refusal.message;
 }
 
+// Asked through the platform's file calls: UTF-16 paths on Windows.
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return StatPath(path, st) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
-CProvisioningModel::CProvisioningModel(DiscoveryPaths discovery, std::string workDir)
-    : discovery_(std::move(discovery)), workDir_(std::move(workDir)) {
+CProvisioningModel::CProvisioningModel(DiscoveryPaths discovery, std::string workDir, std::string logDir)
+    : discovery_(std::move(discovery)), workDir_(std::move(workDir)), logDir_(std::move(logDir)) {
   RefreshPorts();
+}
+
+std::string CProvisioningModel::LogPathOf(int port) const {
+  return (fs::path(logDir_.empty() ? workDir_ : logDir_) / ("AtLog-COM" + std::to_string(port) + ".log")).string();
 }
 
 CProvisioningModel::~CProvisioningModel() {
@@ -122,8 +132,7 @@ std::string CProvisioningModel::JournalTarget() const {
   // The window's one rule: RV450_JOURNAL, else Journal= of Main Setting, else the default.
   CMainSettings settings;
   settings.file.path = BuildMainSettingPath(workDir_);
-  std::error_code ec;
-  if (fs::is_regular_file(settings.file.path, ec)) settings.Load();
+  if (IsRegularFile(settings.file.path)) settings.Load();
   return CWindowJournal::TargetFor(settings.journal);
 }
 
@@ -164,8 +173,7 @@ bool CProvisioningModel::PrepareChecked(ProvisioningAction action, const Provisi
   const std::vector<PortEntry> ports = DiscoverPorts(discovery_);
   CMainSettings settings;
   settings.file.path = BuildMainSettingPath(workDir_);
-  std::error_code ec;
-  if (fs::is_regular_file(settings.file.path, ec)) {
+  if (IsRegularFile(settings.file.path)) {
     if (const FileResult loaded = settings.Load(); !loaded) {
       error = loaded.Message();
       return false;
@@ -182,7 +190,7 @@ bool CProvisioningModel::PrepareChecked(ProvisioningAction action, const Provisi
 
   if (action == ProvisioningAction::ReadToFiles) {
     const std::string& folder = inputs.outputFolder;
-    if (folder.empty() || !fs::is_directory(folder, ec) || ::access(folder.c_str(), W_OK) != 0) {
+    if (folder.empty() || WritableFolderError(folder) != 0) {
       error = "Read to files: " +
               (folder.empty() ? std::string("no folder chosen") : folder + " is no writable folder");
       return false;
@@ -307,7 +315,7 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
     };
     const std::string output =
         plan.outputBase.empty() ? std::string() : batch::OutputFileForPort(plan.outputBase, port);
-    const std::string log = (fs::path(workDir_) / ("AtLog-COM" + std::to_string(port) + ".log")).string();
+    const std::string log = LogPathOf(port);
     job->job = std::make_unique<batch::CPortJob>(plan, port, row.device, output, log, job->progress, 0);
     BeginJob(row);
     actions_[port] = action;

@@ -75,8 +75,10 @@ class CProvisioningModel {
   static constexpr const char* kHolder = "Provisioning window";
 
   // `discovery`: where ports are found; `workDir`: where MainSetting.ini
-  // (password, baud rate, pacing) is and the traffic logs go.
-  CProvisioningModel(DiscoveryPaths discovery, std::string workDir);
+  // (password, baud rate, pacing) is; `logDir`: where the traffic logs go
+  // (empty: `workDir`; started from the Start menu on Windows they grow in
+  // the local, not the roaming, folder).
+  CProvisioningModel(DiscoveryPaths discovery, std::string workDir, std::string logDir = {});
   ~CProvisioningModel();
   CProvisioningModel(const CProvisioningModel&) = delete;
   CProvisioningModel& operator=(const CProvisioningModel&) = delete;
@@ -180,6 +182,8 @@ class CProvisioningModel {
               const ProvisioningInputs& inputs, std::string& error);
   void Post(Report report);
   std::optional<std::size_t> RowOf(int port) const;
+  // The traffic log of COM `port`.
+  std::string LogPathOf(int port) const;
   // Applies one report; true when a job ended.
   bool Apply(Report& report, ProvisioningRow& row);
   void ApplyStation(const Report& report, ProvisioningRow& row);
@@ -194,6 +198,7 @@ class CProvisioningModel {
 
   const DiscoveryPaths discovery_;
   const std::string workDir_;
+  const std::string logDir_;
   std::vector<ProvisioningRow> rows_;
   std::map<int, ProvisioningAction> actions_;  // of the running rows, by port
   journal::CJournalStore store_;

@@ -84,7 +84,7 @@ void CProvisioningModel::WatchPort(std::size_t index) {
       if (p.number == number) return fs::exists(p.openPath, ec) ? p.devicePath : std::string();
     return std::string();
   };
-  const std::string log = (fs::path(workDir_) / ("AtLog-COM" + std::to_string(port) + ".log")).string();
+  const std::string log = LogPathOf(port);
   watch->station = std::make_unique<batch::CStation>(*stationPlan_, std::vector<batch::StationPort>{{port, log}},
                                                      presence, watch->progress, watch->events);
   row.watched = true;

@@ -87,6 +87,8 @@ class CWindowController : public IEngineEvents {
   // Where AtLog.log goes when it is not the start folder (Windows' Start menu).
   void SetLogDirectory(const std::string& path) { logDirectory_ = path; }
   const std::string& startDirectory() const { return startDirectory_; }
+  // Where the traffic logs go: the log folder, else the start folder.
+  const std::string& logDirectory() const { return logDirectory_.empty() ? startDirectory_ : logDirectory_; }
 
   // The engine's events, applied on the window thread.
   void OperationStarted() override;

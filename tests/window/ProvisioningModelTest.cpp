@@ -101,8 +101,10 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
     WriteFile(dir / "table.csv",
               "IMEI,RVSRI/APN\n" + sim::SimImei(ownRow ? kCom : kCom + 1) + ",apn.example\n");
     std::filesystem::create_directories(dir / "out");
+    std::filesystem::create_directories(dir / "logs");
 
-    CProvisioningModel model(Discovery(), dir.path());
+    // The settings in the working folder, the traffic logs in a log folder of their own.
+    CProvisioningModel model(Discovery(), dir.path(), dir / "logs");
     Listen(model);
     ASSERT_EQ(model.rows().size(), 1u);
     std::vector<std::string> seen;
@@ -138,6 +140,8 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
     EXPECT_EQ(row.imei, sim::SimImei(kCom));
     EXPECT_EQ(row.iccid, sim::SimIccid(kCom));
     EXPECT_TRUE(PortIsFree());
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / ("logs/AtLog-COM" + std::to_string(kCom) + ".log")));
+    EXPECT_FALSE(std::filesystem::exists(dir / ("AtLog-COM" + std::to_string(kCom) + ".log")));
     if (c.action == ProvisioningAction::ReadToFiles) {
       EXPECT_EQ(row.file, dir / ("out/rv450-" + sim::SimImei(kCom) + ".ini"));
       EXPECT_TRUE(std::filesystem::is_regular_file(row.file));
