@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "ui/CheckableTableView.h"
 #include "ui/ProvisioningWindow.h"
 
 namespace kestrun {
@@ -158,7 +159,8 @@ QHBoxLayout* CProvisioningWindow::AddButtons(QVBoxLayout& layout) {
 void CProvisioningWindow::AddPages(QVBoxLayout& layout) {
   tabs_ = new QTabWidget(this);
   tabs_->setAccessibleName("Provisioning pages");
-  rows_ = new QTableView(tabs_);
+  // A screen reader's Toggle on a row's check box ticks the row as a click does.
+  rows_ = new CCheckableTableView(tabs_);
   table_model_.ShowIn(*rows_);
   rows_->setAccessibleName("Trackers");
   rows_->setToolTip(
