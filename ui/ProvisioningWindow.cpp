@@ -44,9 +44,22 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   connect(labels, &CLabelPrintBar::message, this, [this](const QString& text) { ShowMessage(text); });
   buttons->insertWidget(static_cast<int>(std::size(buttons_)), labels);
   ListenToModel();
-  // A refusal goes when the choice it was about changes and the cause is gone.
-  connect(template_, &QLineEdit::textChanged, this, [this] { RecheckRefusal(); });
-  connect(table_, &QLineEdit::textChanged, this, [this] { RecheckRefusal(); });
+  // A refusal goes when the choice it was about changes and the cause is
+  // gone. The check reads files and the journal: it runs on the checks'
+  // worker thread, for typing once it pauses (or the field is left).
+  checkChoices = [this](ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error) {
+    return model_.Check(action, inputs, error);
+  };
+  checks_.wake = [this] { QMetaObject::invokeMethod(this, [this] { ShowCheck(); }, Qt::QueuedConnection); };
+  recheckPause_.setSingleShot(true);
+  recheckPause_.setInterval(300);
+  connect(&recheckPause_, &QTimer::timeout, this, [this] { RecheckRefusal(); });
+  for (QLineEdit* field : {template_, table_}) {
+    connect(field, &QLineEdit::textChanged, &recheckPause_, qOverload<>(&QTimer::start));
+    connect(field, &QLineEdit::editingFinished, this, [this] {
+      if (recheckPause_.isActive()) RecheckRefusal();
+    });
+  }
   connect(assign_, &QCheckBox::toggled, this, [this] { RecheckRefusal(); });
   connect(skipDone_, &QCheckBox::toggled, this, [this] { RecheckRefusal(); });
   confirmStop = [this](const QString& question) {
@@ -120,7 +133,10 @@ void CProvisioningWindow::StartAlone(const QModelIndex& index) {
 }
 
 void CProvisioningWindow::ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal) {
-  refusal_ = text.isEmpty() ? std::nullopt : refusal;
+  if (refusal && !text.isEmpty())
+    recheck_.Refused(*refusal);
+  else
+    recheck_.Cleared();
   message_->setText(text);
   message_->setAccessibleName(text.isEmpty() ? QString("Message") : text);
   journalProblem_->setVisible(model_.journalProblem());
@@ -130,14 +146,16 @@ void CProvisioningWindow::ShowMessage(const QString& text, std::optional<Provisi
 }
 
 void CProvisioningWindow::RecheckRefusal() {
-  // Read to files asks for its folder: nothing to check again without asking.
-  if (!refusal_ || *refusal_ == ProvisioningAction::ReadToFiles) return;
-  std::string error;
-  const ProvisioningAction action = *refusal_;
-  if (model_.Check(action, Inputs(action), error))
-    ShowMessage({});
-  else
-    ShowMessage(Text(error), action);
+  recheckPause_.stop();
+  if (const std::optional<RecheckAsk> ask = recheck_.Changed()) checks_.Ask({*ask, Inputs(ask->action)});
+}
+
+void CProvisioningWindow::ShowCheck() {
+  const std::optional<CheckAnswer> answer = checks_.Take();
+  if (!answer) return;
+  const std::optional<ProvisioningAction> action = recheck_.refused();
+  if (const std::optional<std::string> text = recheck_.Answered(answer->id, answer->ok, answer->error))
+    ShowMessage(Text(*text), action);
 }
 
 ProvisioningAction CProvisioningWindow::StationAction() const {

@@ -28,7 +28,9 @@
 #include "ui/ProvisioningChoices.h"
 #include "ui/ProvisioningJournal.h"
 #include "ui/ProvisioningTable.h"
+#include "window/LatestWork.h"
 #include "window/ProvisioningModel.h"
+#include "window/RefusalRecheck.h"
 
 namespace kestrun {
 
@@ -67,6 +69,10 @@ class CProvisioningWindow : public QWidget {
   std::function<QString()> chooseFolder;
   // Replaceable for tests: whether to stop the job of a running row being unticked.
   std::function<bool(const QString& question)> confirmStop;
+  // Replaceable for tests: checks whether a refused action could start with
+  // the choices now (the model's Check). Runs on the checks' worker thread;
+  // set before the first check.
+  std::function<bool(ProvisioningAction, const ProvisioningInputs&, std::string& error)> checkChoices;
 
   // Starts `action` on the ticked rows; false with the refusal shown.
   bool Run(ProvisioningAction action);
@@ -100,7 +106,10 @@ class CProvisioningWindow : public QWidget {
   // `refusal`: the message says why `action` could not start; it goes when
   // a changed choice removes its cause.
   void ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal = std::nullopt);
+  // A choice changed while a refusal is shown: checks it again on the
+  // checks' worker thread; ShowCheck shows the answer on this one.
   void RecheckRefusal();
+  void ShowCheck();
   void StartAlone(const QModelIndex& index);
   void SetStation(bool on);
   void ShowRows();
@@ -129,7 +138,10 @@ class CProvisioningWindow : public QWidget {
   QCheckBox* onlyTrackers_;
   QLabel* summary_;
   QLabel* message_;
-  std::optional<ProvisioningAction> refusal_;  // the action the shown message refused
+  // The refusal shown, and which of its checks is current.
+  CRefusalRecheck recheck_;
+  // Typing in the Template and Table fields checks again once it pauses.
+  QTimer recheckPause_;
   QLabel* journalProblem_;
   CProvisioningJournal* journal_;
   // What the window remembers in MainSetting.ini.
@@ -138,6 +150,23 @@ class CProvisioningWindow : public QWidget {
   QTimer clock_;        // the running rows' time
   QObject deliveries_;  // what the jobs report is applied through it, on the window thread
   ProvisioningAction lastAction_ = ProvisioningAction::Provision;
+
+  struct CheckRequest {
+    RecheckAsk ask;
+    ProvisioningInputs inputs;
+  };
+  struct CheckAnswer {
+    unsigned id = 0;
+    bool ok = false;
+    std::string error;
+  };
+  // Last: a check under way ends before the model and the widgets go.
+  CLatestWork<CheckRequest, CheckAnswer> checks_{[this](const CheckRequest& request) {
+    CheckAnswer answer;
+    answer.id = request.ask.id;
+    answer.ok = checkChoices(request.ask.action, request.inputs, answer.error);
+    return answer;
+  }};
 };
 
 }  // namespace kestrun

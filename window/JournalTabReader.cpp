@@ -37,69 +37,18 @@ JournalTabResult ReadJournalTab(const JournalTabRequest& request) {
   return result;
 }
 
-CJournalTabReader::~CJournalTabReader() {
-  {
-    std::lock_guard lock(mutex_);
-    next_.reset();
-  }
-  if (worker_.joinable()) worker_.join();
+CJournalTabReader::CJournalTabReader() {
+  work_.wake = [this] {
+    if (wake) wake();
+  };
 }
 
 void CJournalTabReader::Read(const JournalTabRequest& request) {
-  if (!journal::CJournalStore::IsServer(request.target)) {
-    JournalTabResult result = ReadJournalTab(request);
-    std::lock_guard lock(mutex_);
-    // A server read still under way is overtaken: its result is dropped.
-    ++generation_;
-    next_.reset();
-    result_ = std::move(result);
-    return;
-  }
-  std::lock_guard lock(mutex_);
-  ++generation_;
-  next_ = request;
-  result_.reset();
-  if (running_) return;  // the worker takes it when its read ends
-  running_ = true;
-  // The worker before has said it ends (running_ false): joining it is quick.
-  if (worker_.joinable()) worker_.join();
-  worker_ = std::thread([this] { Work(); });
-}
-
-bool CJournalTabReader::Reading() const {
-  std::lock_guard lock(mutex_);
-  return running_;
-}
-
-std::optional<JournalTabResult> CJournalTabReader::Take() {
-  std::lock_guard lock(mutex_);
-  std::optional<JournalTabResult> result = std::move(result_);
-  result_.reset();
-  return result;
-}
-
-void CJournalTabReader::Work() {
-  for (;;) {
-    JournalTabRequest request;
-    unsigned generation;
-    {
-      std::lock_guard lock(mutex_);
-      if (!next_) {
-        running_ = false;
-        return;
-      }
-      request = std::move(*next_);
-      next_.reset();
-      generation = generation_;
-    }
-    JournalTabResult result = ReadJournalTab(request);
-    {
-      std::lock_guard lock(mutex_);
-      if (generation != generation_) continue;  // a newer read was asked for: this result is stale
-      result_ = std::move(result);
-    }
-    if (wake) wake();
-  }
+  // A file is read at once; a server read still under way is overtaken.
+  if (!journal::CJournalStore::IsServer(request.target))
+    work_.Put(ReadJournalTab(request));
+  else
+    work_.Ask(request);
 }
 
 }  // namespace kestrun

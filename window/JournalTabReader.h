@@ -7,12 +7,11 @@
 #pragma once
 
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "journal/JournalListing.h"
+#include "window/LatestWork.h"
 
 namespace kestrun {
 
@@ -48,9 +47,7 @@ JournalTabResult ReadJournalTab(const JournalTabRequest& request);
 
 class CJournalTabReader {
  public:
-  CJournalTabReader() = default;
-  // Waits for a read under way to end (a server read ends within its timeout).
-  ~CJournalTabReader();
+  CJournalTabReader();
   CJournalTabReader(const CJournalTabReader&) = delete;
   CJournalTabReader& operator=(const CJournalTabReader&) = delete;
 
@@ -63,19 +60,13 @@ class CJournalTabReader {
   // A read asked for while another runs replaces the result of that one.
   void Read(const JournalTabRequest& request);
   // True while a server read is under way.
-  bool Reading() const;
+  bool Reading() const { return work_.Busy(); }
   // The newest result, once; nothing while it is not there yet.
-  std::optional<JournalTabResult> Take();
+  std::optional<JournalTabResult> Take() { return work_.Take(); }
 
  private:
-  void Work();
-
-  mutable std::mutex mutex_;
-  std::optional<JournalTabRequest> next_;  // the read the worker is to do next
-  std::optional<JournalTabResult> result_;
-  unsigned generation_ = 0;  // counts the reads asked for; a result of an older one is dropped
-  bool running_ = false;
-  std::thread worker_;
+  // Destroyed first: a server read under way ends (within its timeout) before `wake` goes.
+  CLatestWork<JournalTabRequest, JournalTabResult> work_{ReadJournalTab};
 };
 
 }  // namespace kestrun

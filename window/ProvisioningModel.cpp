@@ -136,26 +136,15 @@ std::string CProvisioningModel::JournalTarget() const {
   return CWindowJournal::TargetFor(settings.journal);
 }
 
-bool CProvisioningModel::JournalRows(const std::string& imei, const std::string& outcome, int limit,
-                                     std::vector<journal::JournalRow>& rows, std::string& error) const {
-  const std::string target = JournalTarget();
-  // A mistyped server string is never a file: no journal named after its password.
-  if (error = journal::CJournalStore::RefusalOf(target); !error.empty()) return false;
-  journal::CJournal local;
-  if (!local.Open(journal::CJournalStore::IsServer(target) ? journal::CJournal::DefaultPath() : target,
-                  error))
-    return false;
-  journal::JournalQuery query;
-  query.imei = imei;
-  query.outcome = outcome;
-  query.limit = limit;
-  return local.Rows(query, rows, error);
-}
-
 bool CProvisioningModel::Check(ProvisioningAction action, const ProvisioningInputs& inputs,
-                               std::string& error) {
+                               std::string& error) const {
   batch::JobPlan plan;
-  return Prepare(action, inputs, plan, error);
+  journal::CJournalStore store;
+  if (PrepareFiles(action, inputs, plan, error) && batch::OpenJournal(store, JournalTarget(), error) &&
+      CheckDealing(plan, inputs, store, error))
+    return true;
+  error = InWindowWords(error);
+  return false;
 }
 
 bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningInputs& inputs,
@@ -169,6 +158,34 @@ bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningIn
 
 bool CProvisioningModel::PrepareChecked(ProvisioningAction action, const ProvisioningInputs& inputs,
                                         batch::JobPlan& plan, std::string& error) {
+  if (!PrepareFiles(action, inputs, plan, error)) return false;
+  // Every row goes to the journal rv450-cli keeps, committed as its job ends.
+  if (!storeOpen_) {
+    // Checked once, at the first job: a damaged page would otherwise show
+    // only when the first tracker's row is committed, after its settings went out.
+    journalProblem_ = false;
+    if (!batch::OpenJournal(store_, JournalTarget(), error, &journalProblem_)) return false;
+    storeOpen_ = true;
+  }
+  // provision: the journal deals rows of a table without a key and answers for done trackers.
+  if (plan.provision) plan.provision->store = &store_;
+  return CheckDealing(plan, inputs, store_, error);
+}
+
+bool CProvisioningModel::CheckDealing(const batch::JobPlan& plan, const ProvisioningInputs& inputs,
+                                      const journal::CJournalStore& store, std::string& error) {
+  // A row dealt while the shared server is away could be dealt twice.
+  if (plan.provision && inputs.assign && batch::DealingNeedsServer(store)) {
+    error =
+        "Deal rows in order needs the shared journal server, which cannot be reached now; no port was "
+        "touched";
+    return false;
+  }
+  return true;
+}
+
+bool CProvisioningModel::PrepareFiles(ProvisioningAction action, const ProvisioningInputs& inputs,
+                                      batch::JobPlan& plan, std::string& error) const {
   // Password, baud rate and pacing as Main Setting keeps them.
   const std::vector<PortEntry> ports = DiscoverPorts(discovery_);
   CMainSettings settings;
@@ -228,23 +245,6 @@ bool CProvisioningModel::PrepareChecked(ProvisioningAction action, const Provisi
     }
   }
 
-  // Every row goes to the journal rv450-cli keeps, committed as its job ends.
-  if (!storeOpen_) {
-    // Checked once, at the first job: a damaged page would otherwise show
-    // only when the first tracker's row is committed, after its settings went out.
-    journalProblem_ = false;
-    if (!batch::OpenJournal(store_, JournalTarget(), error, &journalProblem_)) return false;
-    storeOpen_ = true;
-  }
-  // provision: the journal deals rows of a table without a key and answers for done trackers.
-  if (plan.provision) plan.provision->store = &store_;
-  // A row dealt while the shared server is away could be dealt twice.
-  if (plan.provision && inputs.assign && batch::DealingNeedsServer(store_)) {
-    error =
-        "Deal rows in order needs the shared journal server, which cannot be reached now; no port was "
-        "touched";
-    return false;
-  }
   return true;
 }
 

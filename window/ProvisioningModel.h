@@ -95,8 +95,10 @@ class CProvisioningModel {
   // first: false with `error` saying what is wrong, and no port touched.
   bool Start(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error);
   // Whether `action` could start with `inputs` (everything Start checks
-  // before a port); false with `error`. No port is touched.
-  bool Check(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error);
+  // before a port); false with `error`. No port is touched and nothing of
+  // the model changes: it opens a journal of its own, so it may run on any
+  // thread, while jobs run (a shared journal may take its connect timeout).
+  bool Check(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error) const;
   // The same for one row alone, while others run.
   bool StartRow(std::size_t row, ProvisioningAction action, const ProvisioningInputs& inputs,
                 std::string& error);
@@ -139,10 +141,6 @@ class CProvisioningModel {
   // The journal the rows go to: RV450_JOURNAL, else Journal= in [Main] of
   // MainSetting.ini, else the user's default journal.
   std::string JournalTarget() const;
-  // The newest `limit` rows, of the tracker `imei` and with `outcome` when
-  // these are not empty.
-  bool JournalRows(const std::string& imei, const std::string& outcome, int limit,
-                   std::vector<journal::JournalRow>& rows, std::string& error) const;
 
   // Set by the window. `wake` runs on a job's thread when reports wait for
   // Deliver (the window posts Deliver to its own thread); the others run in
@@ -178,6 +176,13 @@ class CProvisioningModel {
                std::string& error);
   bool PrepareChecked(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
                       std::string& error);
+  // What Prepare checks before the journal: settings, password, folder,
+  // template and table. Reads files only; any thread.
+  bool PrepareFiles(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
+                    std::string& error) const;
+  // The journal's part, with `store` open: a table dealt in order needs the server.
+  static bool CheckDealing(const batch::JobPlan& plan, const ProvisioningInputs& inputs,
+                           const journal::CJournalStore& store, std::string& error);
   bool Launch(const std::vector<std::size_t>& rows, ProvisioningAction action,
               const ProvisioningInputs& inputs, std::string& error);
   void Post(Report report);

@@ -7,7 +7,9 @@
 #include <QBrush>
 #include <QPushButton>
 #include <QTest>
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 #include "../support/SimSupport.h"
 #include "ui/ProvisioningWindow.h"
@@ -214,20 +216,37 @@ TEST_F(ProvisioningControlsTest, RowsShowTheirEndInColourAndTextAndPortsWithoutA
   EXPECT_FALSE(window->rowsView()->isRowHidden(1));
 }
 
-TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoes) {
+TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoesCheckedOffTheWindowThreadOnceTypingPauses) {
+  // Counts the checks, and whether each ran off the window's thread.
+  std::atomic<int> checks = 0, onWindowThread = 0;
+  const std::thread::id windowThread = std::this_thread::get_id();
+  window->checkChoices = [&, model = &window->model()](ProvisioningAction action, const ProvisioningInputs& inputs,
+                                                       std::string& error) {
+    ++checks;
+    if (std::this_thread::get_id() == windowThread) ++onWindowThread;
+    return model->Check(action, inputs, error);
+  };
   window->model().SetChecked(0, true);
   EXPECT_FALSE(window->Run(ProvisioningAction::Provision));
   EXPECT_EQ(window->messageLabel()->text(), "no template config file chosen");
   window->templateEdit()->setText(QString::fromStdString(dir / "template.ini"));
-  EXPECT_EQ(window->messageLabel()->text(), "no per-tracker table chosen");
-  window->tableEdit()->setText(QString::fromStdString(dir / "table.csv"));
-  EXPECT_TRUE(window->messageLabel()->text().isEmpty()) << window->messageLabel()->text().toStdString();
+  QTRY_COMPARE_WITH_TIMEOUT(window->messageLabel()->text(), QString("no per-tracker table chosen"), 10000);
+  EXPECT_EQ(checks, 1);
+  // Typed key by key: one check when the typing pauses, not one a key.
+  const QString table = QString::fromStdString(dir / "table.csv");
+  window->tableEdit()->setFocus();
+  QTest::keyClicks(window->tableEdit(), table);
+  EXPECT_EQ(window->tableEdit()->text(), table);
+  QTRY_VERIFY_WITH_TIMEOUT(window->messageLabel()->text().isEmpty(), 10000);
+  EXPECT_EQ(checks, 2);
+  EXPECT_EQ(onWindowThread, 0);
   // Station mode refused leaves its box unticked and the action buttons usable.
   window->templateEdit()->clear();
   window->stationBox()->setChecked(true);
   EXPECT_FALSE(window->stationBox()->isChecked());
   EXPECT_TRUE(window->button(ProvisioningAction::Provision)->isEnabled());
   EXPECT_FALSE(window->model().rows()[0].running);
+  window.reset();  // before the counters its checks count with
 }
 
 }  // namespace

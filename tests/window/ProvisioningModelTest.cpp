@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "../support/SimSupport.h"
+#include "journal/JournalListing.h"
 #include "window/PortsInUse.h"
 #include "window/ProvisioningModel.h"
 
@@ -147,8 +148,14 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
       EXPECT_TRUE(std::filesystem::is_regular_file(row.file));
     }
     // The row went to the journal rv450-cli keeps.
-    std::vector<journal::JournalRow> rows;
-    ASSERT_TRUE(model.JournalRows(sim::SimImei(kCom), c.outcome, 1, rows, error)) << error;
+    journal::ListingRequest request;
+    request.target = model.JournalTarget();
+    request.query.imei = sim::SimImei(kCom);
+    request.query.outcome = c.outcome;
+    request.query.limit = 1;
+    journal::Listing listing;
+    ASSERT_TRUE(journal::ReadListing(request, listing, error)) << error;
+    const std::vector<journal::JournalRow>& rows = listing.rows;
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].program, "rv450-kestrun");
     EXPECT_EQ(rows[0].port, "COM" + std::to_string(kCom));

@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "../support/SimSupport.h"
+#include "journal/JournalListing.h"
 #include "window/ProvisioningModel.h"
 #include "window/ProvisioningSummary.h"
 
@@ -63,11 +64,14 @@ class ProvisioningStationTest : public ::testing::Test {
     return true;
   }
   int JournalRowsOf(CProvisioningModel& model, int port) {
-    std::vector<journal::JournalRow> rows;
+    journal::ListingRequest request;
+    request.target = model.JournalTarget();
+    request.query.limit = 100;
+    journal::Listing listing;
     std::string error;
-    EXPECT_TRUE(model.JournalRows("", "", 100, rows, error)) << error;
+    EXPECT_TRUE(journal::ReadListing(request, listing, error)) << error;
     int n = 0;
-    for (const journal::JournalRow& r : rows) n += r.port == "COM" + std::to_string(port) ? 1 : 0;
+    for (const journal::JournalRow& r : listing.rows) n += r.port == "COM" + std::to_string(port) ? 1 : 0;
     return n;
   }
 
