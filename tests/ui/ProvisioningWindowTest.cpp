@@ -9,6 +9,7 @@
 #include <QTest>
 #include <cstdlib>
 
+#include "../support/ProvisioningFolder.h"
 #include "../support/SimSupport.h"
 #include "ui/ProvisioningWindow.h"
 
@@ -90,11 +91,7 @@ namespace {
 class ProvisioningControlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    ::unsetenv("RV450_JOURNAL");
-    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
-    WriteFile(dir / "template.ini", ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini"));
-    WriteFile(dir / "table.csv", "IMEI,RVSRI/APN\n" + sim::SimImei(71) + ",one.example\n");
+    ProvisioningFolder(dir, {71});
     for (int com : {71, 72, 73}) sims.push_back(StartSimulator(dir / "ports", com));
     window = std::make_unique<CProvisioningWindow>(OnlyPortsFolder(dir / "ports"), dir.path());
     window->show();
