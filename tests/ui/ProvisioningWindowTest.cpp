@@ -177,7 +177,7 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
         QTest::keyClick(view, s.act == Space ? Qt::Key_Space : Qt::Key_Return);
         break;
       case Box:
-        view->model()->setData(box, box.data(Qt::CheckStateRole) == Qt::Checked ? Qt::Unchecked : Qt::Checked,
+        view->model()->setData(box, Ticks()[s.rows.front()] ? Qt::Unchecked : Qt::Checked,
                                Qt::CheckStateRole);
         break;
       case TickAll: QTest::mouseClick(window->tickAllButton(), Qt::LeftButton); break;
