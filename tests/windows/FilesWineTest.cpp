@@ -205,10 +205,11 @@ TEST(WindowsFiles, APasswordFileThatAGroupOfEveryUserMayReadIsRefusedByItsAccess
     const bool read = cli::ReadPasswordFile(path, password, error);
     EXPECT_EQ(read, !c.group) << error;
     EXPECT_EQ(password, c.group ? "" : "5830");
-    if (c.group)
+    if (c.group) {
       EXPECT_EQ(error, "--password-file " + path + ": other users may open it (its access list lets " +
                            c.group + " read it); make it yours alone: icacls \"" + path +
                            "\" /inheritance:r /grant:r \"%USERNAME%:F\"");
+    }
   }
   EXPECT_STREQ(SharedGroupGranted(nullptr, true, FILE_READ_DATA), "Everyone");  // no list lets everyone in
   if (!kept) GTEST_SKIP() << kNoAccessLists;
