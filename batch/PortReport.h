@@ -72,4 +72,27 @@ std::string Plural(std::size_t n, const char* word);
 // The outcome in words for people: "ok", "3 differences", "port not opened".
 std::string OutcomeWords(const PortReport& report);
 
+// An outcome word a run leaves in its report and journal row, as the
+// listings' filters offer it: rv450-cli's --outcome and the Journal tab's list.
+struct OutcomeName {
+  const char* word;
+  bool journalTab;  // offered by the window's Journal tab too
+};
+// Every outcome word, in the order rv450-cli names them.
+inline constexpr OutcomeName kOutcomeNames[] = {
+    {"ok", true},
+    {"equal", true},
+    {"different", true},
+    {"port-not-opened", true},
+    {"tracker-failed", true},
+    {"tracker-changed", true},
+    {"nothing-to-send", false},
+    {"output-failed", true},
+    {"stopped", true},
+    {"no-row", true},
+    {"skipped", true},
+    {"refused", true},
+    {"claim-failed", true},
+};
+
 }  // namespace kestrun::batch

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "batch/Compare.h"
+#include "batch/PortReport.h"
 #include "cli/CsvField.h"
 #include "cli/JsonWriter.h"
 #include "journal/JournalColumns.h"
@@ -189,20 +190,12 @@ std::vector<JournalColumn> JournalColumns(const JournalRow& r) {
 }
 
 const std::vector<std::string>& JournalOutcomes() {
-  static const std::vector<std::string> words = {"ok",
-                                                 "equal",
-                                                 "different",
-                                                 "port-not-opened",
-                                                 "tracker-failed",
-                                                 "tracker-changed",
-                                                 "nothing-to-send",
-                                                 "output-failed",
-                                                 "stopped",
-                                                 "no-row",
-                                                 "skipped",
-                                                 "refused",
-                                                 "claim-failed",
-                                                 kFailedOutcomes};
+  static const std::vector<std::string> words = [] {
+    std::vector<std::string> all;
+    for (const batch::OutcomeName& outcome : batch::kOutcomeNames) all.push_back(outcome.word);
+    all.push_back(kFailedOutcomes);
+    return all;
+  }();
   return words;
 }
 

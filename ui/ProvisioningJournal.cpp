@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "batch/PortReport.h"
 #include "journal/Journal.h"
 #include "journal/ServerJournal.h"
 #include "ui/ProvisioningTable.h"
@@ -16,13 +17,9 @@ namespace {
 
 QString Text(const std::string& text) { return QString::fromStdString(text); }
 
-// The journal columns and the outcomes the filter offers.
-// Station last: with a shared journal the rows are every station's.
+// The journal columns; station last: with a shared journal the rows are every station's.
 constexpr const char* kJournalColumns[] = {"Time",    "Port",    "IMEI",    "Command",
                                            "Outcome", "Message", "Seconds", "Station"};
-constexpr const char* kOutcomes[] = {
-    "ok",      "equal",  "different", "tracker-failed", "tracker-changed", "port-not-opened",
-    "stopped", "no-row", "skipped",   "refused",        "claim-failed",    "output-failed"};
 constexpr int kJournalRows = 200;
 
 }  // namespace
@@ -44,7 +41,8 @@ CProvisioningJournal::CProvisioningJournal(CProvisioningModel& model, QWidget* p
   outcome_->addItem(kFailedStill);
   outcome_->setItemData(1, "Trackers whose latest row failed: not yet provisioned again successfully",
                         Qt::ToolTipRole);
-  for (const char* outcome : kOutcomes) outcome_->addItem(outcome);
+  for (const batch::OutcomeName& outcome : batch::kOutcomeNames)
+    if (outcome.journalTab) outcome_->addItem(outcome.word);
   auto* refresh = new QPushButton("Refresh", this);
   refresh->setAccessibleName("Refresh");
   filter->addWidget(imeiLabel);

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "../support/ProvisioningFolder.h"
 #include "../support/SimSupport.h"
 #include "ui/ProvisioningWindow.h"
 
@@ -92,11 +93,7 @@ namespace {
 class ProvisioningControlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    ::unsetenv("RV450_JOURNAL");
-    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
-    WriteFile(dir / "template.ini", ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini"));
-    WriteFile(dir / "table.csv", "IMEI,RVSRI/APN\n" + sim::SimImei(71) + ",one.example\n");
+    ProvisioningFolder(dir, {71});
     for (int com : {71, 72, 73}) sims.push_back(StartSimulator(dir / "ports", com));
     window = std::make_unique<CProvisioningWindow>(OnlyPortsFolder(dir / "ports"), dir.path());
     window->show();
@@ -125,57 +122,94 @@ class ProvisioningControlsTest : public ::testing::Test {
   std::unique_ptr<CProvisioningWindow> window;
 };
 
-TEST_F(ProvisioningControlsTest, SpaceTicksTheSelectedRowsFromAnyColumnAndTickAllTicksEveryRow) {
+// Space, Enter, the buttons and the rows' boxes, step by step on the same
+// rows: what each does to the ticks, to a running row (unticking it asks
+// whether to stop its job) and, in station mode, to a finished row (its next
+// tracker starts, the row stays ticked).
+TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTheModeWants) {
+  enum Act { Space, Enter, Box, TickAll, UntickAll, Identify, Station, Next };
+  enum Stop { NotAsked, Declined, Confirmed };
+  const int S = CProvisioningTable::State, R = CProvisioningTable::Result, I = CProvisioningTable::Imei;
   struct Step {
     const char* name;
-    std::vector<int> selected;  // empty: a button instead
-    int column;
-    QPushButton* (CProvisioningWindow::*button)() const;
-    std::vector<bool> ticks;
-    int tickedBefore = -1;  // a row ticked before the step, or -1
+    Act act;
+    std::vector<int> ticks;       // every row's tick after the step
+    std::vector<int> rows = {0};  // the selected rows Space and Enter act on; Box: its row
+    int column = R;               // the column of the current cell
+    Stop stop = NotAsked;         // what unticking a running row asked, and the answer
+    std::size_t jobs = 0;         // station mode: the jobs finished since it started
+    const char* state = nullptr;  // the first row's State cell, once it says so
   };
   const Step steps[] = {
-      {"two rows from the State column", {0, 1}, CProvisioningTable::State, nullptr, {true, true, false}},
-      {"all of them ticked: Space unticks", {0, 1}, CProvisioningTable::Result, nullptr, {false, false, false}},
-      {"one of them ticked: Space ticks both", {1, 2}, CProvisioningTable::Imei, nullptr, {false, true, true}, 1},
-      {"Tick All", {}, 0, &CProvisioningWindow::tickAllButton, {true, true, true}},
-      {"Untick All", {}, 0, &CProvisioningWindow::untickAllButton, {false, false, false}},
+      {"Space on two rows from the State column", Space, {1, 1, 0}, {0, 1}, S},
+      {"both ticked: Space unticks them", Space, {0, 0, 0}, {0, 1}},
+      {"a row's box ticked", Box, {0, 1, 0}, {1}},
+      {"one of two ticked: Space ticks both", Space, {0, 1, 1}, {1, 2}, I},
+      {"Tick All", TickAll, {1, 1, 1}},
+      {"Untick All", UntickAll, {0, 0, 0}, {0}, R, NotAsked, 0, "idle"},
+      {"the first row's box ticked", Box, {1, 0, 0}},
+      {"Identify: the row runs", Identify, {1, 0, 0}},
+      {"its box unticked: the stop declined", Box, {1, 0, 0}, {0}, R, Declined},
+      {"unticked again: the stop confirmed", Box, {0, 0, 0}, {0}, R, Confirmed, 0, "stopped"},
+      {"its box ticked again", Box, {1, 0, 0}},
+      {"station mode: identified without a click", Station, {1, 0, 0}, {0}, R, NotAsked, 1, "done"},
+      {"Space on the finished row", Space, {1, 0, 0}, {0}, R, NotAsked, 2, "done"},
+      {"Enter on it", Enter, {1, 0, 0}, {0}, R, NotAsked, 3, "done"},
+      {"Next Tracker", Next, {1, 0, 0}, {0}, R, NotAsked, 4, "done"},
+  };
+  QTableView* view = window->rowsView();
+  int asked = 0;
+  bool confirm = false;
+  window->confirmStop = [&](const QString& question) {
+    ++asked;
+    EXPECT_TRUE(question.contains("COM71")) << question.toStdString();
+    return confirm;
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.name);
-    if (s.tickedBefore >= 0) window->model().SetChecked(static_cast<std::size_t>(s.tickedBefore), true);
-    if (s.button) {
-      QTest::mouseClick((window.get()->*s.button)(), Qt::LeftButton);
-    } else {
-      Select(s.selected, s.column);
-      window->rowsView()->setFocus();
-      QTest::keyClick(window->rowsView(), Qt::Key_Space);
+    asked = 0;
+    confirm = s.stop == Confirmed;
+    ASSERT_TRUE(s.jobs < 2 || QTest::qWaitFor([&] { return window->model().rows()[0].finished; }, 60000));
+    const QModelIndex box = view->model()->index(s.rows.front(), CProvisioningTable::Com);
+    switch (s.act) {
+      case Space:
+      case Enter:
+        Select(s.rows, s.column);
+        view->setFocus();
+        QTest::keyClick(view, s.act == Space ? Qt::Key_Space : Qt::Key_Return);
+        break;
+      case Box:
+        view->model()->setData(box, Ticks()[s.rows.front()] ? Qt::Unchecked : Qt::Checked,
+                               Qt::CheckStateRole);
+        break;
+      case TickAll: QTest::mouseClick(window->tickAllButton(), Qt::LeftButton); break;
+      case UntickAll: QTest::mouseClick(window->untickAllButton(), Qt::LeftButton); break;
+      case Identify:
+        sims[0]->SetAnswerDelay(200);  // still running when its box is unticked
+        ASSERT_TRUE(window->Run(ProvisioningAction::Identify));
+        ASSERT_TRUE(window->model().rows()[0].running);
+        break;
+      case Station:
+        sims[0]->SetAnswerDelay(0);
+        window->stationActionList()->setCurrentText("Identify");
+        window->stationBox()->setChecked(true);
+        ASSERT_TRUE(window->model().StationOn());
+        EXPECT_FALSE(window->button(ProvisioningAction::Identify)->isEnabled());
+        EXPECT_TRUE(window->nextButton()->isEnabled());
+        break;
+      case Next: QTest::mouseClick(window->nextButton(), Qt::LeftButton); break;
     }
-    EXPECT_EQ(Ticks(), s.ticks);
+    const auto jobs = [&] { return window->model().finishedJobs().size(); };
+    EXPECT_TRUE(!s.jobs || (QTest::qWaitFor([&] { return jobs() >= s.jobs; }, 60000) && jobs() == s.jobs));
+    const auto state = [&] { return view->model()->index(0, S).data().toString().toStdString(); };
+    EXPECT_TRUE(!s.state || QTest::qWaitFor([&] { return state() == s.state; }, 60000)) << state();
+    EXPECT_EQ(Ticks(), std::vector<bool>(s.ticks.begin(), s.ticks.end()));
+    EXPECT_EQ(asked, s.stop == NotAsked ? 0 : 1);
   }
-}
-
-TEST_F(ProvisioningControlsTest, UntickingARunningRowAsksWhetherToStopItsJob) {
-  sims[0]->SetAnswerDelay(200);
-  window->model().SetChecked(0, true);
-  ASSERT_TRUE(window->Run(ProvisioningAction::Identify));
-  ASSERT_TRUE(window->model().rows()[0].running);
-  QAbstractItemModel* rows = window->rowsView()->model();
-  for (const bool stop : {false, true}) {
-    SCOPED_TRACE(stop);
-    int asked = 0;
-    window->confirmStop = [&](const QString& question) {
-      ++asked;
-      EXPECT_TRUE(question.contains("COM71"));
-      return stop;
-    };
-    rows->setData(rows->index(0, CProvisioningTable::Com), Qt::Unchecked, Qt::CheckStateRole);
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(window->model().rows()[0].checked, !stop);
-  }
-  QTRY_VERIFY_WITH_TIMEOUT(!window->model().Busy(), 60000);
-  EXPECT_EQ(window->model().rows()[0].state, RowState::Stopped);
-  EXPECT_EQ(rows->index(0, CProvisioningTable::State).data().toString(), "stopped");
+  window->stationBox()->setChecked(false);
+  EXPECT_FALSE(window->model().StationOn());
+  EXPECT_TRUE(window->button(ProvisioningAction::Identify)->isEnabled());
+  window->confirmStop = nullptr;
 }
 
 TEST_F(ProvisioningControlsTest, RowsShowTheirEndInColourAndTextAndPortsWithoutATrackerCanBeHidden) {
@@ -247,48 +281,6 @@ TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoesCheckedOffTheWindow
   EXPECT_TRUE(window->button(ProvisioningAction::Provision)->isEnabled());
   EXPECT_FALSE(window->model().rows()[0].running);
   window.reset();  // before the counters its checks count with
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(ProvisioningControlsTest, InStationModeSpaceEnterAndNextTrackerStartTheNextTrackerOnAFinishedRow) {
-  window->model().SetChecked(0, true);
-  window->stationActionList()->setCurrentText("Identify");
-  window->stationBox()->setChecked(true);
-  ASSERT_TRUE(window->model().StationOn());
-  EXPECT_FALSE(window->button(ProvisioningAction::Identify)->isEnabled());
-  EXPECT_TRUE(window->nextButton()->isEnabled());
-  // Plugged in before: identified without a click, then it waits.
-  QTRY_VERIFY_WITH_TIMEOUT(window->model().rows()[0].finished, 60000);
-  ASSERT_EQ(window->model().finishedJobs().size(), 1u);
-  struct Way {
-    const char* name;
-    std::function<void()> press;
-  };
-  QTableView* view = window->rowsView();
-  const Way ways[] = {
-      {"Space on the row", [&] { QTest::keyClick(view, Qt::Key_Space); }},
-      {"Enter on the row", [&] { QTest::keyClick(view, Qt::Key_Return); }},
-      {"Next Tracker", [&] { QTest::mouseClick(window->nextButton(), Qt::LeftButton); }},
-  };
-  std::size_t jobs = 1;
-  for (const Way& way : ways) {
-    SCOPED_TRACE(way.name);
-    Select({0}, CProvisioningTable::Result);
-    view->setFocus();
-    QTRY_VERIFY_WITH_TIMEOUT(window->model().rows()[0].finished, 60000);
-    way.press();
-    QTRY_COMPARE_WITH_TIMEOUT(window->model().finishedJobs().size(), jobs + 1, 60000);
-    ++jobs;
-    // The row stays ticked: Space started the next tracker instead of unticking it.
-    EXPECT_TRUE(window->model().rows()[0].checked);
-    EXPECT_EQ(window->model().rows()[0].state, RowState::Done);
-  }
-  window->stationBox()->setChecked(false);
-  EXPECT_FALSE(window->model().StationOn());
-  EXPECT_TRUE(window->button(ProvisioningAction::Identify)->isEnabled());
 }
 
 }  // namespace

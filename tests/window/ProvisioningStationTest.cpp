@@ -13,6 +13,7 @@
 #include <map>
 #include <mutex>
 
+#include "../support/ProvisioningFolder.h"
 #include "../support/SimSupport.h"
 #include "journal/JournalListing.h"
 #include "window/ProvisioningModel.h"
@@ -26,15 +27,7 @@ namespace {
 
 class ProvisioningStationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-    ::unsetenv("RV450_JOURNAL");
-    WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
-    WriteFile(dir / "template.ini", ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini"));
-    std::string table = "IMEI,RVSRI/APN\n";
-    for (int com : {61, 62, 63, 64}) table += sim::SimImei(com) + ",apn" + std::to_string(com) + ".example\n";
-    WriteFile(dir / "table.csv", table);
-  }
+  void SetUp() override { ProvisioningFolder(dir, {61, 62, 63, 64}); }
   void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
 
   // A tracker on COM `number`, with `fault` on lines starting with `prefix`.
