@@ -7,6 +7,7 @@
 #include <atomic>
 #include <thread>
 
+#include "../support/QtWait.h"
 #include "../support/Popups.h"
 #include "protocol/ControlIds.h"
 #include "ui/AboutDlg.h"
@@ -58,7 +59,7 @@ TEST_F(FeedbackTest, SuccessPopupClosesItself) {
   QPointer<CResultDlg> popup = OpenPopups().first();
   EXPECT_TRUE(popup->successIcon()->isVisibleTo(popup));
   EXPECT_FALSE(popup->failureIcon()->isVisibleTo(popup));
-  QTRY_VERIFY_WITH_TIMEOUT(popup.isNull(), 10000);
+  WAIT_UNTIL(popup.isNull(), 10000);
 }
 
 TEST_F(FeedbackTest, OtherIconKindShowsNoIcon) {
@@ -76,7 +77,7 @@ TEST_F(FeedbackTest, EngineEventsFromAWorkerAreAppliedBeforeTheWorkerGoesOn) {
     events.StatusChanged("No Right Response !");
     done = true;
   });
-  QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+  WAIT_UNTIL(done.load(), 10000);
   worker.join();
   ASSERT_EQ(OpenPopups().size(), 1);
   EXPECT_EQ(OpenPopups().first()->messageLabel()->text(), "No Right Response !");

@@ -14,6 +14,7 @@
 #include <memory>
 #include <sstream>
 
+#include "../support/QtWait.h"
 #include "../support/LabelCodes.h"
 #include "../support/SimSupport.h"
 #include "../support/TestFiles.h"
@@ -49,7 +50,7 @@ TEST(LabelPrintTest, ThePreviewHasAPageOfLabelsForTheSelectedRowsOrTheBatch) {
   for (int r = 0; r < 3; ++r)
     rows->setData(rows->index(r, CProvisioningTable::Com), Qt::Checked, Qt::CheckStateRole);
   ASSERT_TRUE(window.Run(ProvisioningAction::Identify));
-  QTRY_VERIFY_WITH_TIMEOUT(!window.model().Busy(), 30000);
+  WAIT_UNTIL(!window.model().Busy(), 30000);
   auto* bar = window.findChild<CLabelPrintBar*>();
   ASSERT_TRUE(bar);
   using L = batch::LabelLayout;

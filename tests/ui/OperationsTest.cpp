@@ -13,6 +13,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "../support/QtWait.h"
 #include "engine/Hints.h"
 #include "protocol/ControlIds.h"
 #include "protocol/Validation.h"
@@ -32,7 +33,7 @@ namespace {
 class OperationsTest : public ViewTest {
  protected:
   OperationsTest() : ViewTest(31) {}
-  void WaitForOperation() { QTRY_VERIFY_WITH_TIMEOUT(!view->IsBusy(), 120000); }
+  void WaitForOperation() { WAIT_UNTIL(!view->IsBusy(), 120000); }
 };
 
 }  // namespace
@@ -382,7 +383,7 @@ TEST(StartUp, PasswordFieldDropsControlCharactersWithANote) {
       "58\r3\x1b"
       "0");
   EXPECT_EQ(dialog.passwordEdit()->text(), "5830");
-  QTRY_COMPARE(notes, QStringList{kPasswordControlCharsRemovedNote});
+  WAIT_EQ(notes, QStringList{kPasswordControlCharsRemovedNote}, 5000);
 
   // From MainSetting.ini: shown, and taken on OK, without them.
   notes.clear();
@@ -398,14 +399,14 @@ TEST_F(OperationsTest, PortCheckWaitsWhileAnOperationRuns) {
   sim_->SetFault("AT+RVSRI?", sim::Fault::Split, 1);  // a read that takes a while
   view->OnReadAll();
   ASSERT_TRUE(view->IsBusy());
-  QTRY_COMPARE_WITH_TIMEOUT(view->statusLine()->text(), QString("Reading AT+RVSRI ......"), 30000);
+  WAIT_EQ(view->statusLine()->text(), QString("Reading AT+RVSRI ......"), 30000);
   view->InitSystem();                                 // came due, e.g. Main Setting confirmed just before
   EXPECT_FALSE(view->Control(SriRead)->isEnabled());  // the form stays busy
   EXPECT_EQ(view->statusLine()->text(), "Reading AT+RVSRI ......");
   WaitForOperation();
   EXPECT_EQ(view->statusLine()->text(), "Read AT Command Success .");
   // Once the operation has ended, the check runs after all.
-  QTRY_COMPARE_WITH_TIMEOUT(view->statusLine()->text(), QString("Init COM:31 Baudrate:115200 Success ."),
+  WAIT_EQ(view->statusLine()->text(), QString("Init COM:31 Baudrate:115200 Success ."),
                             10000);
   EXPECT_TRUE(view->Control(SriRead)->isEnabled());
 }
@@ -442,7 +443,7 @@ TEST(ViewTeardown, DestroyingTheWindowMidOperationStopsTheWorkerFirst) {
   ASSERT_TRUE(view->IsBusy());
   // Let the worker report a few steps, then tear everything down at once
   // (under AddressSanitizer a touch of a freed member fails the run).
-  QTRY_COMPARE_WITH_TIMEOUT(view->statusLine()->text(), QString("Reading AT+RVSRI ......"), 30000);
+  WAIT_EQ(view->statusLine()->text(), QString("Reading AT+RVSRI ......"), 30000);
   frame.reset();
   CComPort probe({.number = 32, .discovery = OnlyPortsFolder(dir / "ports")});
   EXPECT_TRUE(probe.Open());

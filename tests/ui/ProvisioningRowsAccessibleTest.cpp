@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include "../support/QtWait.h"
 #include "../support/SimSupport.h"
 #include "ui/ProvisioningWindow.h"
 
@@ -102,7 +103,7 @@ TEST(ProvisioningRowsAccessibleTest, ToggleTicksARowAndTheTableKeepsItsNamedHead
     EXPECT_EQ(cell->state().checked, s.column == CProvisioningTable::Com && s.ticked);
     EXPECT_EQ(view->selectionModel()->isRowSelected(s.row, {}), s.selected);
   }
-  QTRY_VERIFY_WITH_TIMEOUT(!window->model().Busy(), 60000);
+  WAIT_UNTIL(!window->model().Busy(), 60000);
   EXPECT_EQ(window->model().rows()[0].state, RowState::Stopped);
   window.reset();
   ::unsetenv("XDG_DATA_HOME");

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <thread>
 
+#include "../support/QtWait.h"
 #include "../support/ProvisioningFolder.h"
 #include "../support/SimSupport.h"
 #include "ui/ProvisioningWindow.h"
@@ -53,7 +54,7 @@ TEST(ProvisioningWindowTest, ProvisionOfThreeTrackersShowsEachRowsEnd) {
   window.rowsView()->setCurrentIndex(rows->index(2, CProvisioningTable::State));
   QTest::keyClick(window.rowsView(), Qt::Key_Return);
   EXPECT_TRUE(window.model().rows()[2].running);
-  QTRY_VERIFY_WITH_TIMEOUT(!window.model().Busy(), 60000);
+  WAIT_UNTIL(!window.model().Busy(), 60000);
   EXPECT_FALSE(window.stopButton()->isEnabled());
 
   const auto cell = [&](int r, int column) { return rows->index(r, column).data().toString(); };
@@ -217,7 +218,7 @@ TEST_F(ProvisioningControlsTest, RowsShowTheirEndInColourAndTextAndPortsWithoutA
   window->model().SetChecked(0, true);
   window->model().SetChecked(1, true);
   ASSERT_TRUE(window->Run(ProvisioningAction::Identify));
-  QTRY_VERIFY_WITH_TIMEOUT(!window->model().Busy(), 60000);
+  WAIT_UNTIL(!window->model().Busy(), 60000);
   QAbstractItemModel* rows = window->rowsView()->model();
   const auto colour = [&](int r, int column) {
     return rows->index(r, column).data(Qt::BackgroundRole).value<QBrush>().color();
@@ -264,14 +265,14 @@ TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoesCheckedOffTheWindow
   EXPECT_FALSE(window->Run(ProvisioningAction::Provision));
   EXPECT_EQ(window->messageLabel()->text(), "no template config file chosen");
   window->templateEdit()->setText(QString::fromStdString(dir / "template.ini"));
-  QTRY_COMPARE_WITH_TIMEOUT(window->messageLabel()->text(), QString("no per-tracker table chosen"), 10000);
+  WAIT_EQ(window->messageLabel()->text(), QString("no per-tracker table chosen"), 10000);
   EXPECT_EQ(checks, 1);
   // Typed key by key: one check when the typing pauses, not one a key.
   const QString table = QString::fromStdString(dir / "table.csv");
   window->tableEdit()->setFocus();
   QTest::keyClicks(window->tableEdit(), table);
   EXPECT_EQ(window->tableEdit()->text(), table);
-  QTRY_VERIFY_WITH_TIMEOUT(window->messageLabel()->text().isEmpty(), 10000);
+  WAIT_UNTIL(window->messageLabel()->text().isEmpty(), 10000);
   EXPECT_EQ(checks, 2);
   EXPECT_EQ(onWindowThread, 0);
   // Station mode refused leaves its box unticked and the action buttons usable.

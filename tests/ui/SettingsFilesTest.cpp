@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "../support/QtWait.h"
 #include "../support/Popups.h"
 #include "../support/TestSupport.h"
 #include "port/SystemError.h"
@@ -138,7 +139,7 @@ TEST_F(SettingsFilesTest, ControlCharactersNeverStayInAField) {
   commit.setCommitString("Al\ri\tce");
   QApplication::sendEvent(name, &commit);
   EXPECT_EQ(name->text(), "Alice");
-  QTRY_COMPARE(OpenPopupMessages(), QStringList{kControlCharsRemovedNote});
+  WAIT_EQ(OpenPopupMessages(), QStringList{kControlCharsRemovedNote}, 5000);
 }
 
 TEST_F(SettingsFilesTest, SaveTakesTheAddressesTheFieldsShow) {

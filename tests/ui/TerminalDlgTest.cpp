@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTest>
 
+#include "../support/QtWait.h"
 #include "ViewTest.h"
 
 using namespace kestrun;
@@ -35,7 +36,7 @@ TEST_F(TerminalDlgTest, ReplyRecallAndNoSharingOfThePort) {
   EXPECT_FALSE(frame.action("Read All")->isEnabled());
   sim_->ClearReceived();
   view->OnReadAll();
-  QTRY_VERIFY_WITH_TIMEOUT(!view->IsBusy(), 60000);
+  WAIT_UNTIL(!view->IsBusy(), 60000);
   const auto lines = sim_->ReceivedLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "AT+RVSRI?"), 0);
   const QString shown = terminal->view()->toPlainText();
@@ -57,6 +58,6 @@ TEST_F(TerminalDlgTest, ReplyRecallAndNoSharingOfThePort) {
   QTest::keyClick(input, Qt::Key_Return);
   EXPECT_EQ(input->text(), "AT+CSQ");
   EXPECT_TRUE(terminal->view()->toPlainText().endsWith("Not sent: an operation is running on COM34."));
-  QTRY_VERIFY_WITH_TIMEOUT(!view->IsBusy(), 120000);
+  WAIT_UNTIL(!view->IsBusy(), 120000);
   EXPECT_TRUE(PortIsFree());
 }
