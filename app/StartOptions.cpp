@@ -10,6 +10,7 @@
 #include "cmdline/OptionTable.h"
 #include "port/Platform.h"
 #include "port/SystemError.h"
+#include "port/Utf8Path.h"
 
 #ifndef KESTRUN_VERSION
 #define KESTRUN_VERSION "unknown"
@@ -67,9 +68,9 @@ std::vector<std::string> StartOptionNames() {
 
 std::string UserDataFolder() {
   const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && data[0] == '/') return (fs::path(data) / "rv450-kestrun").string();
+  if (data && data[0] == '/') return Utf8OfPath(PathFromUtf8(data) / "rv450-kestrun");
   const char* home = std::getenv("HOME");
-  return (fs::path(home && *home ? home : ".") / ".local/share/rv450-kestrun").string();
+  return Utf8OfPath(PathFromUtf8(home && *home ? home : ".") / ".local/share/rv450-kestrun");
 }
 
 FolderEnvironment CurrentFolderEnvironment(const std::function<std::string(const char*)>& variable) {
@@ -87,9 +88,9 @@ FolderEnvironment CurrentFolderEnvironment(const std::function<std::string(const
 WorkFolders ChooseWorkFolders(const StartOptions& options, const std::string& currentFolder,
                               const FolderEnvironment& environment) {
   if (!options.workdir.empty()) {
-    fs::path folder(options.workdir);
-    if (folder.is_relative()) folder = fs::path(currentFolder) / folder;
-    const std::string chosen = folder.lexically_normal().string();
+    fs::path folder = PathFromUtf8(options.workdir);
+    if (folder.is_relative()) folder = PathFromUtf8(currentFolder) / folder;
+    const std::string chosen = Utf8OfPath(folder.lexically_normal());
     return {chosen, chosen};
   }
   if (!options.fromMenu) return {currentFolder, currentFolder};
@@ -103,11 +104,11 @@ WorkFolders ChooseWorkFolders(const StartOptions& options, const std::string& cu
 
 bool MakeWorkFolder(const std::string& folder, std::string& error) {
   fs::path made;
-  for (const fs::path& part : fs::path(folder).lexically_normal()) {
+  for (const fs::path& part : PathFromUtf8(folder).lexically_normal()) {
     made /= part;
     if (part.empty() || made == made.root_path()) continue;
-    if (const int failure = MakePrivateFolder(made.string()); failure != 0 && failure != EEXIST) {
-      error = "cannot make the folder " + made.string() + ": " + SystemReason(failure);
+    if (const int failure = MakePrivateFolder(Utf8OfPath(made)); failure != 0 && failure != EEXIST) {
+      error = "cannot make the folder " + Utf8OfPath(made) + ": " + SystemReason(failure);
       return false;
     }
   }

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "batch/ConfigCheck.h"
+#include "port/Utf8Path.h"
 
 namespace kestrun::batch {
 
@@ -72,9 +73,9 @@ std::vector<std::string> GroupNamesOf(const GroupSelection& selection, const std
 }
 
 std::string OutputFileWithTag(const std::string& file, const std::string& tag) {
-  const std::filesystem::path path(file);
-  const std::string name = path.stem().string() + "-" + tag + path.extension().string();
-  return (path.has_parent_path() ? path.parent_path() / name : std::filesystem::path(name)).string();
+  const std::filesystem::path path = PathFromUtf8(file);
+  const std::filesystem::path name = PathFromUtf8(Utf8OfPath(path.stem()) + "-" + tag + Utf8OfPath(path.extension()));
+  return Utf8OfPath(path.has_parent_path() ? path.parent_path() / name : name);
 }
 
 }  // namespace kestrun::batch

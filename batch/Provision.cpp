@@ -5,6 +5,7 @@
 
 #include "batch/Compare.h"
 #include "batch/ConfigCheck.h"
+#include "port/Utf8Path.h"
 
 namespace kestrun::batch {
 
@@ -40,8 +41,8 @@ TrackerDecision& WithRow(TrackerDecision& d, const FleetTable::Row* row) {
 bool SameDevice(const std::string& key, const std::string& device) {
   if (key.empty() || key[0] != '/') return false;
   std::error_code ec1, ec2;
-  const auto a = std::filesystem::weakly_canonical(key, ec1),
-             b = std::filesystem::weakly_canonical(device, ec2);
+  const auto a = std::filesystem::weakly_canonical(PathFromUtf8(key), ec1),
+             b = std::filesystem::weakly_canonical(PathFromUtf8(device), ec2);
   return !ec1 && !ec2 && a == b;
 }
 

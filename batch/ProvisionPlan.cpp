@@ -6,6 +6,7 @@
 #include <set>
 
 #include "batch/ConfigCheck.h"
+#include "port/Utf8Path.h"
 #include "protocol/Identity.h"
 
 namespace kestrun::batch {
@@ -16,7 +17,7 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
   plan.file = request.templatePath;
   plan.identify = true;
   auto setup = std::make_shared<ProvisionSetup>();
-  setup->tableName = std::filesystem::path(request.tablePath).filename().string();
+  setup->tableName = Utf8OfPath(PathFromUtf8(request.tablePath).filename());
   setup->assign = request.assign;
   setup->skipDone = request.skipDone;
   setup->dryRun = request.dryRun;

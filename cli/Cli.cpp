@@ -30,6 +30,7 @@
 #include "journal/ServerString.h"
 #include "port/PathLinks.h"
 #include "port/Platform.h"
+#include "port/Utf8Path.h"
 #include "protocol/ControlChars.h"
 #include "protocol/PasswordRule.h"
 #include "protocol/WholeNumber.h"
@@ -138,15 +139,19 @@ bool CheckStoredPositions(const Options& o, const CIniText& stored, const std::s
   return true;
 }
 
+// The path `path` leads to, links followed as far as they exist (UTF-8).
+std::string CanonicalPath(const std::string& path) {
+  std::error_code ec;
+  return Utf8OfPath(fs::weakly_canonical(PathFromUtf8(path), ec));
+}
+
 // A device path or a stable name is the port whose device it leads to.
 bool AddPortsOfPaths(const std::vector<std::string>& portPaths, const std::vector<PortEntry>& known,
                      std::vector<int>& numbers, std::string& error) {
-  std::error_code ec;
   for (const std::string& path : portPaths) {
-    const std::string wanted = fs::weakly_canonical(path, ec).string();
+    const std::string wanted = CanonicalPath(path);
     const auto found = std::find_if(known.begin(), known.end(), [&](const PortEntry& p) {
-      return fs::weakly_canonical(p.devicePath, ec).string() == wanted ||
-             fs::weakly_canonical(p.openPath, ec).string() == wanted;
+      return CanonicalPath(p.devicePath) == wanted || CanonicalPath(p.openPath) == wanted;
     });
     if (found == known.end()) {
       error = path + " is no port with a COM number (" + wanted + "); " + KnownPorts(known);
@@ -224,8 +229,8 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
     }
     // Two numbers for one device (a user link to a numbered port) would fight over it.
     for (const Target& t : c.targets) {
-      const std::string a = fs::weakly_canonical(found->openPath, ec).string();
-      const std::string b = fs::weakly_canonical(OpenPathForPort(t.port, env.discovery), ec).string();
+      const std::string a = CanonicalPath(found->openPath);
+      const std::string b = CanonicalPath(OpenPathForPort(t.port, env.discovery));
       if (a == b) {
         error = "COM" + std::to_string(t.port) + " and COM" + std::to_string(number) +
                 " are the same device (" + a + ")";
@@ -248,10 +253,10 @@ bool ResolveConnection(const Options& o, const Environment& env, std::ostream& e
 // link planted in a shared folder).
 bool CheckOutputFile(const std::string& file, std::string& error) {
   std::error_code ec;
-  const fs::path path(file);
+  const fs::path path = PathFromUtf8(file);
   const fs::path dir = path.has_parent_path() ? path.parent_path() : fs::path(".");
   if (!fs::is_directory(dir, ec)) {
-    error = file + ": the folder " + dir.string() + " does not exist";
+    error = file + ": the folder " + Utf8OfPath(dir) + " does not exist";
     return false;
   }
   if (fs::exists(path, ec)) {
@@ -279,9 +284,9 @@ bool CheckOutputFile(const std::string& file, std::string& error) {
 // (the log holds the device password); folders that exist keep their mode.
 bool PrepareLogDir(const std::string& dir, std::string& error) {
   fs::path made;
-  for (const fs::path& part : fs::path(dir)) {
+  for (const fs::path& part : PathFromUtf8(dir)) {
     made /= part;
-    if (const int failed = MakePrivateFolder(made.string()); failed != 0 && failed != EEXIST) break;
+    if (const int failed = MakePrivateFolder(Utf8OfPath(made)); failed != 0 && failed != EEXIST) break;
   }
   if (WritableFolderError(dir) != 0) {
     error = "--log-dir " + dir + ": not a writable folder";
@@ -307,7 +312,7 @@ bool CheckLogFiles(const std::vector<std::string>& logs, std::string& error) {
     if (log.empty()) continue;
     const ResolvedPath resolved = ResolvePathLinks(log);
     std::error_code ec;
-    const bool existed = !resolved.ok || fs::exists(fs::symlink_status(resolved.path, ec));
+    const bool existed = !resolved.ok || fs::exists(fs::symlink_status(PathFromUtf8(resolved.path), ec));
     if (const std::string why = CheckTrafficLog(log); !why.empty()) {
       error = "traffic log " + why;
       for (const std::string& path : created) RemoveFile(path);
@@ -505,7 +510,7 @@ int Report(const Options& o, const std::vector<std::string>& args, const Environ
   const std::vector<PortEntry> present = DiscoverPorts(env.discovery);
   const RetryLine retry = RetryCommandLine(args, reports, [&present](const PortReport& r) {
     std::error_code ec;
-    if (r.port <= 0) return fs::exists(r.device, ec);
+    if (r.port <= 0) return fs::exists(PathFromUtf8(r.device), ec);
     return std::any_of(present.begin(), present.end(),
                        [&r](const PortEntry& p) { return p.number == r.port; });
   });

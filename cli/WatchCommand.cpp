@@ -10,6 +10,7 @@
 
 #include "cli/Progress.h"
 #include "port/PortDiscovery.h"
+#include "port/Utf8Path.h"
 
 namespace kestrun::cli {
 
@@ -72,7 +73,7 @@ struct InputState {
 std::string DeviceOf(int port, const DiscoveryPaths& discovery) {
   std::error_code ec;
   for (const PortEntry& p : DiscoverPorts(discovery))
-    if (p.number == port) return std::filesystem::exists(p.openPath, ec) ? p.devicePath : std::string();
+    if (p.number == port) return std::filesystem::exists(PathFromUtf8(p.openPath), ec) ? p.devicePath : std::string();
   return {};
 }
 

@@ -6,6 +6,7 @@
 #include "cli/Progress.h"
 #include "journal/Journal.h"
 #include "port/Console.h"
+#include "port/Platform.h"
 
 int main(int argc, char** argv) {
   using namespace kestrun::cli;
@@ -26,6 +27,5 @@ int main(int argc, char** argv) {
   env.inputIsTerminal = kestrun::InputIsTerminal();
   if (const int width = env.liveProgress ? kestrun::ErrorTerminalWidth() : 0; width > 0)
     env.terminalWidth = width;
-  const std::vector<std::string> args(argv + 1, argv + argc);
-  return RunCli(args, std::cout, std::cerr, env);
+  return RunCli(kestrun::ProgramArguments(argc, argv), std::cout, std::cerr, env);
 }

@@ -21,6 +21,7 @@
 #include "journal/JournalSql.h"
 #include "journal/Sha256.h"
 #include "port/Platform.h"
+#include "port/Utf8Path.h"
 #include "protocol/WholeNumber.h"
 
 namespace kestrun::journal {
@@ -181,13 +182,13 @@ bool CJournal::Open(const std::string& path, std::string& error) {
     return false;
   }
   // Missing folders are made private; folders that exist keep their mode.
-  const fs::path file(path);
+  const fs::path file = PathFromUtf8(path);
   if (file.has_parent_path()) {
     fs::path made;
     for (const fs::path& part : file.parent_path()) {
       made /= part;
-      if (const int made_error = MakePrivateFolder(made.string()); made_error != 0 && made_error != EEXIST) {
-        error = path + ": cannot make the folder " + made.string() + ": " + std::strerror(made_error);
+      if (const int made_error = MakePrivateFolder(Utf8OfPath(made)); made_error != 0 && made_error != EEXIST) {
+        error = path + ": cannot make the folder " + Utf8OfPath(made) + ": " + std::strerror(made_error);
         return false;
       }
     }

@@ -110,6 +110,11 @@ int CreatePrivateFile(const std::string& path);
 // empty when it cannot be read.
 std::string CurrentFolder();
 
+// The program's arguments after its name, as UTF-8: `argv` as it is on
+// Linux; on Windows, where `argv` is in the ANSI code page, the UTF-16
+// command line's.
+std::vector<std::string> ProgramArguments(int argc, char** argv);
+
 // The machine's name and the user's login name, as journal rows record them.
 std::string HostName();
 std::string LoginName();

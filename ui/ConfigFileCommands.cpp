@@ -26,11 +26,11 @@ QFileDialog* CConfigFileCommands::CreateDialog(bool save, const std::string& sug
   dialog->setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog->setOption(QFileDialog::DontConfirmOverwrite, true);
   const std::string folder = folders.FolderFor(FileKind::ConfigFile);
-  if (!folder.empty()) dialog->setDirectory(QFile::decodeName(folder.c_str()));
+  if (!folder.empty()) dialog->setDirectory(QString::fromStdString(folder));
   if (save && !suggestedName.empty())
-    dialog->selectFile(QFile::decodeName(suggestedName.c_str()));
+    dialog->selectFile(QString::fromStdString(suggestedName));
   else if (!file.path.empty() && (folder.empty() || FolderOfPath(file.path) == folder))
-    dialog->selectFile(QFile::decodeName(file.path.c_str()));
+    dialog->selectFile(QString::fromStdString(file.path));
   return dialog;
 }
 
@@ -41,7 +41,7 @@ QString CConfigFileCommands::DefaultChoose(bool save) {
 }
 
 std::string CConfigFileCommands::Chosen(const QString& path) {
-  const std::string chosen = QFile::encodeName(path).toStdString();
+  const std::string chosen = path.toStdString();  // UTF-8, as the file calls below take it
   folders.Remember(FileKind::ConfigFile, chosen);  // a MainSetting.ini that cannot be written only forgets
   return chosen;
 }

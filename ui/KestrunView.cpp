@@ -5,7 +5,6 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
-#include <filesystem>
 #include <memory>
 
 #include "protocol/ControlIds.h"

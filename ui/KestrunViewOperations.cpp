@@ -2,7 +2,6 @@
 // the menu, the port check's timer, the config file commands, and the status
 // line, history and popups the controller and the engine's events drive.
 #include <QApplication>
-#include <QFile>
 #include <QFileInfo>
 
 #include "ui/KestrunView.h"
@@ -68,7 +67,7 @@ void CKestrunView::OnLoadConfigFile() {
 
 void CKestrunView::ShowConfigFile(const char* done) {
   if (!statusBar_) return;
-  const QString path = QFile::decodeName(configFiles_.file.path.c_str());
+  const QString path = QString::fromStdString(configFiles_.file.path);
   statusBar_->ShowFile(QString("%1 %2").arg(done, QFileInfo(path).fileName()));
   statusBar_->fileLabel()->setToolTip(path);
 }

@@ -1,6 +1,5 @@
 #include "ui/ProvisioningChoices.h"
 
-#include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <algorithm>
@@ -12,8 +11,10 @@ namespace kestrun {
 
 namespace {
 
-QString Local(const std::string& path) { return QFile::decodeName(path.c_str()); }
-std::string Local(const QString& path) { return QFile::encodeName(path).toStdString(); }
+// Paths are UTF-8 below the widgets (QFile::encodeName would give the ANSI
+// code page on Windows; on Linux both are UTF-8).
+QString Local(const std::string& path) { return QString::fromStdString(path); }
+std::string Local(const QString& path) { return path.toStdString(); }
 
 // The columns the user sizes: not the one that takes the spare width.
 template <typename Each>

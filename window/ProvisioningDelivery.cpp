@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "port/Utf8Path.h"
 #include "window/PortsInUse.h"
 #include "window/ProvisioningParts.h"
 #include "window/ProvisioningRows.h"
@@ -46,7 +47,7 @@ void CProvisioningModel::BeginJob(ProvisioningRow& row) {
 std::string CProvisioningModel::DeviceNow(int port) const {
   std::error_code ec;
   for (const PortEntry& p : DiscoverPorts(discovery_))
-    if (p.number == port) return fs::exists(p.openPath, ec) ? p.devicePath : std::string();
+    if (p.number == port) return fs::exists(PathFromUtf8(p.openPath), ec) ? p.devicePath : std::string();
   return {};
 }
 

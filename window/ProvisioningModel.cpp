@@ -8,6 +8,7 @@
 
 #include "batch/PrepareBatch.h"
 #include "port/Platform.h"
+#include "port/Utf8Path.h"
 #include "protocol/PasswordRule.h"
 #include "settings/Connection.h"
 #include "settings/MainSettings.h"
@@ -49,7 +50,8 @@ CProvisioningModel::CProvisioningModel(DiscoveryPaths discovery, std::string wor
 }
 
 std::string CProvisioningModel::LogPathOf(int port) const {
-  return (fs::path(logDir_.empty() ? workDir_ : logDir_) / ("AtLog-COM" + std::to_string(port) + ".log")).string();
+  return Utf8OfPath(PathFromUtf8(logDir_.empty() ? workDir_ : logDir_) /
+                    ("AtLog-COM" + std::to_string(port) + ".log"));
 }
 
 CProvisioningModel::~CProvisioningModel() {
@@ -212,7 +214,7 @@ bool CProvisioningModel::PrepareFiles(ProvisioningAction action, const Provision
               (folder.empty() ? std::string("no folder chosen") : folder + " is no writable folder");
       return false;
     }
-    plan.outputBase = (fs::path(folder) / kReadBaseName).string();
+    plan.outputBase = Utf8OfPath(PathFromUtf8(folder) / kReadBaseName);
   }
   // The template and the table are checked as rv450-cli checks them.
   if ((action == ProvisioningAction::Provision || action == ProvisioningAction::Verify) &&

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "batch/PrepareBatch.h"
+#include "port/Utf8Path.h"
 #include "window/PortsInUse.h"
 #include "window/ProvisioningModel.h"
 #include "window/ProvisioningParts.h"
@@ -81,7 +82,7 @@ void CProvisioningModel::WatchPort(std::size_t index) {
   const auto presence = [discovery](int number) {
     std::error_code ec;
     for (const PortEntry& p : DiscoverPorts(discovery))
-      if (p.number == number) return fs::exists(p.openPath, ec) ? p.devicePath : std::string();
+      if (p.number == number) return fs::exists(PathFromUtf8(p.openPath), ec) ? p.devicePath : std::string();
     return std::string();
   };
   const std::string log = LogPathOf(port);

@@ -1,9 +1,9 @@
 #include "window/WindowController.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "engine/TrafficLog.h"
+#include "port/Platform.h"
 #include "window/PortsInUse.h"
 
 namespace kestrun {
@@ -16,10 +16,7 @@ CWindowController::CWindowController(IWindowView& view, const RelayFactory& make
 
 bool CWindowController::Start() {
   view_.PushForm();
-  if (startDirectory_.empty()) {
-    std::error_code ec;
-    startDirectory_ = std::filesystem::current_path(ec).string();
-  }
+  if (startDirectory_.empty()) startDirectory_ = CurrentFolder();
   port_.SetSettings({0, 115200, discovery_});
   ports_ = DiscoverPorts(discovery_);
   const auto settings = view_.OpenMainSettingAtStart(ports_, BuildMainSettingPath(startDirectory_));

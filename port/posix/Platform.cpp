@@ -156,6 +156,10 @@ int CreatePrivateFile(const std::string& path) {
   return 0;
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+  return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
 std::string HostName() {
   char name[256] = {};
   return ::gethostname(name, sizeof name - 1) == 0 ? name : "";

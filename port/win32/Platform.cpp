@@ -3,6 +3,7 @@
 #include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <cerrno>
@@ -270,6 +271,15 @@ int CreatePrivateFile(const std::string& path) {
   CloseHandle(file);
   if (error && created) DeleteFileW(Widen(path).c_str());
   return error;
+}
+
+std::vector<std::string> ProgramArguments(int, char**) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 1; wide && i < count; ++i) args.push_back(Narrow(wide[i]));
+  LocalFree(wide);
+  return args;
 }
 
 std::string HostName() {

@@ -3,7 +3,7 @@
 # scripts/windows/test-wine.sh, which links them in as COM ports and exports
 # WINEPREFIX and KESTRUN_WINE_COMS): read, write, verify, identify and
 # provision, and a read file that equals the Linux build's read of the same
-# simulator except for line ends.
+# simulator except for line ends, also in a folder with a non-ASCII name.
 #   tests/windows/cli-checks.sh WINE WINDOWS_BUILD LINUX_BUILD PORTS_DIR
 set -uo pipefail
 wine=$1 exe=$2/rv450-cli.exe linux_cli=$3/rv450-cli ports=$4
@@ -43,6 +43,17 @@ elif ! linux read --port "$a" --pacing fast --no-journal -o linux.ini -q >/dev/n
 elif ! cmp -s <(tr -d '\r' <"$work/win.ini") "$work/linux.ini"; then
   fail "rv450-cli.exe read of COM$a differs from the Linux read (CRLF taken as LF):"
   diff <(tr -d '\r' <"$work/win.ini") "$work/linux.ini" | head -10
+fi
+
+# A folder named beyond the ANSI code page: the -o file lands in it, the same
+# bytes as win.ini (the command line reaches the program as UTF-16; Wine
+# reads this script's UTF-8 names in a UTF-8 locale, whatever the caller's).
+mkdir "$work/Grüß✓"
+if ! LC_ALL=C.UTF-8 win utf8 read --port "$a" --pacing fast --no-journal -o 'Grüß✓/ü.ini'; then
+  fail "rv450-cli.exe read --port $a -o 'Grüß✓/ü.ini' ended with $rc"
+  show utf8
+elif ! cmp -s "$work/Grüß✓/ü.ini" "$work/win.ini"; then
+  fail "rv450-cli.exe read -o 'Grüß✓/ü.ini' did not write that file as it wrote win.ini"
 fi
 
 # write: a changed APN reaches the tracker (the Linux build reads it back).
