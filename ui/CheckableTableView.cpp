@@ -34,18 +34,12 @@ QString HeaderText(const QAbstractItemModel& model, int section, Qt::Orientation
   return name.isEmpty() ? model.headerData(section, orientation, Qt::DisplayRole).toString() : name;
 }
 
-// A column's header, a row's header, or the corner where the headers meet.
-class CHeaderAccessible : public QAccessibleInterface {
+// What a header cell and a cell have in common: a leaf among the table's
+// children, with no object of its own and a text nobody may set.
+class CLeafAccessible : public QAccessibleInterface {
  public:
-  CHeaderAccessible(QTableView* view, Slot slot) : view_(view), slot_(slot) {}
-  Slot slot() const { return slot_; }
+  explicit CLeafAccessible(QTableView* view) : view_(view) {}
   const QTableView* view() const { return view_; }
-
-  bool isValid() const override {
-    if (!view_ || !view_->model()) return false;
-    return slot_.row < view_->model()->rowCount(view_->rootIndex()) &&
-           slot_.column < view_->model()->columnCount(view_->rootIndex());
-  }
   QObject* object() const override { return nullptr; }
   QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(view_); }
   QAccessibleInterface* child(int) const override { return nullptr; }
@@ -53,6 +47,22 @@ class CHeaderAccessible : public QAccessibleInterface {
   int indexOfChild(const QAccessibleInterface*) const override { return -1; }
   QAccessibleInterface* childAt(int, int) const override { return nullptr; }
   void setText(QAccessible::Text, const QString&) override {}
+
+ protected:
+  QPointer<QTableView> view_;
+};
+
+// A column's header, a row's header, or the corner where the headers meet.
+class CHeaderAccessible : public CLeafAccessible {
+ public:
+  CHeaderAccessible(QTableView* view, Slot slot) : CLeafAccessible(view), slot_(slot) {}
+  Slot slot() const { return slot_; }
+
+  bool isValid() const override {
+    if (!view_ || !view_->model()) return false;
+    return slot_.row < view_->model()->rowCount(view_->rootIndex()) &&
+           slot_.column < view_->model()->columnCount(view_->rootIndex());
+  }
 
   QAccessible::Role role() const override {
     if (slot_.row < 0 && slot_.column < 0) return QAccessible::Pane;
@@ -89,18 +99,16 @@ class CHeaderAccessible : public QAccessibleInterface {
   }
 
  private:
-  QPointer<QTableView> view_;
   Slot slot_;
 };
 
 // A cell: its text, place and state from the model and the view; Toggle
 // ticks or unticks its check box, or selects it when it has none.
-class CCellAccessible : public QAccessibleInterface,
+class CCellAccessible : public CLeafAccessible,
                         public QAccessibleTableCellInterface,
                         public QAccessibleActionInterface {
  public:
-  CCellAccessible(QTableView* view, const QModelIndex& index) : view_(view), index_(index) {}
-  const QTableView* view() const { return view_; }
+  CCellAccessible(QTableView* view, const QModelIndex& index) : CLeafAccessible(view), index_(index) {}
   QModelIndex index() const { return index_; }
 
   void* interface_cast(QAccessible::InterfaceType type) override {
@@ -109,13 +117,6 @@ class CCellAccessible : public QAccessibleInterface,
     return nullptr;
   }
   bool isValid() const override { return view_ && view_->model() && index_.isValid(); }
-  QObject* object() const override { return nullptr; }
-  QAccessibleInterface* parent() const override { return QAccessible::queryAccessibleInterface(view_); }
-  QAccessibleInterface* child(int) const override { return nullptr; }
-  int childCount() const override { return 0; }
-  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
-  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
-  void setText(QAccessible::Text, const QString&) override {}
   QAccessible::Role role() const override { return QAccessible::Cell; }
 
   QString text(QAccessible::Text t) const override {
@@ -217,7 +218,6 @@ class CCellAccessible : public QAccessibleInterface,
     selection->select(index_, how);
   }
 
-  QPointer<QTableView> view_;
   QPersistentModelIndex index_;
 };
 

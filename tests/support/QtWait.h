@@ -19,7 +19,7 @@
 // failure naming both values when it does not.
 #define WAIT_EQ(actual, expected, ms)                                  \
   do {                                                                 \
-    QTest::qWaitFor([&] { return (actual) == (expected); }, ms);      \
+    (void)QTest::qWaitFor([&] { return (actual) == (expected); }, ms); \
     ASSERT_EQ(actual, expected) << "after " << (ms) << " ms";          \
   } while (0)
 

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include "../support/ProvisioningFolder.h"
 #include "../support/QtWait.h"
 #include "../support/SimSupport.h"
 #include "ui/ProvisioningWindow.h"
@@ -20,9 +21,7 @@ namespace {
 
 TEST(ProvisioningRowsAccessibleTest, ToggleTicksARowAndTheTableKeepsItsNamedHeaders) {
   TempDir dir;
-  ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-  ::unsetenv("RV450_JOURNAL");
-  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
+  ProvisioningFolder(dir, {81, 82});
   std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
   for (int com : {81, 82}) sims.push_back(StartSimulator(dir / "ports", com));
   sims[0]->SetAnswerDelay(200);  // COM81's job runs long enough to be unticked while it runs
