@@ -56,7 +56,10 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   connect(&recheckPause_, &QTimer::timeout, this, [this] { RecheckRefusal(); });
   for (QLineEdit* field : {template_, table_}) {
     connect(field, &QLineEdit::textChanged, &recheckPause_, qOverload<>(&QTimer::start));
-    connect(field, &QLineEdit::editingFinished, this, [this] {
+    // The timer is the context: a field loses the focus (and says its
+    // editing finished) while the window's children are deleted, after the
+    // timer and the checks are gone, and the connection has gone with them.
+    connect(field, &QLineEdit::editingFinished, &recheckPause_, [this] {
       if (recheckPause_.isActive()) RecheckRefusal();
     });
   }
