@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -59,6 +60,17 @@ StartOptions ParseStartOptions(const std::vector<std::string>& args) {
   std::string error;
   if (!OptionTable(options).Parse(args, options.unknown, error, true)) options.error = error;
   return options;
+}
+
+std::vector<std::string> ArgumentsLeft(const std::vector<char*>& original, const std::vector<std::string>& given,
+                                       int argc, char** argv) {
+  std::vector<std::string> left;
+  for (int i = 1; i < argc; ++i) {
+    const auto at = std::find(original.begin(), original.end(), argv[i]);
+    const bool known = at != original.end() && original.size() == given.size();
+    left.push_back(known ? given[at - original.begin()] : std::string(argv[i]));
+  }
+  return left;
 }
 
 std::vector<std::string> StartOptionNames() {

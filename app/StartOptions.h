@@ -35,6 +35,16 @@ struct StartOptions {
 // -style, ...) they may still be Qt's.
 StartOptions ParseStartOptions(const std::vector<std::string>& args);
 
+// The arguments QApplication left in argv (`argc`, `argv`) once it took its
+// own options out, as `given` holds them: `given` is the program's arguments
+// as UTF-8 (ProgramArguments, from the UTF-16 command line on Windows) and
+// `original` the pointers argv[1..] held before. QApplication keeps the
+// pointers of the arguments it leaves, so each is found among `original`; an
+// argument that is not (or when the two lists differ in length) keeps its
+// bytes.
+std::vector<std::string> ArgumentsLeft(const std::vector<char*>& original, const std::vector<std::string>& given,
+                                       int argc, char** argv);
+
 // Every spelling of every option of the table ParseStartOptions reads.
 std::vector<std::string> StartOptionNames();
 

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "app/QuitSignals.h"
 #include "app/StartOptions.h"
@@ -12,8 +14,12 @@
 #include "ui/ProvisioningWindow.h"
 
 int main(int argc, char** argv) {
+  // The arguments as UTF-8 (on Windows from the UTF-16 command line, so that
+  // a --workdir outside the ANSI code page keeps its name).
+  const std::vector<std::string> given = kestrun::ProgramArguments(argc, argv);
+  const std::vector<char*> original(argv + 1, argv + argc);
   // --help and --version need no display.
-  const kestrun::StartOptions early = kestrun::ParseStartOptions({argv + 1, argv + argc});
+  const kestrun::StartOptions early = kestrun::ParseStartOptions(given);
   if (early.help) {
     std::cout << kestrun::KestrunHelpText();
     return 0;
@@ -25,7 +31,7 @@ int main(int argc, char** argv) {
   kestrun::InstallQuitSignals();
 
   QApplication app(argc, argv);  // takes Qt's own options out of argv
-  const kestrun::StartOptions options = kestrun::ParseStartOptions({argv + 1, argv + argc});
+  const kestrun::StartOptions options = kestrun::ParseStartOptions(kestrun::ArgumentsLeft(original, given, argc, argv));
   if (!options.error.empty() || !options.unknown.empty()) {
     std::cerr << "rv450-kestrun: "
               << (options.error.empty() ? "unknown option " + options.unknown.front() : options.error)

@@ -1,6 +1,8 @@
 // rv450-cli: reads, writes and checks RV450 trackers from a terminal.
 #include <cstdlib>
 #include <iostream>
+#include <optional>
+#include <string>
 
 #include "cli/Cli.h"
 #include "cli/Progress.h"
@@ -19,10 +21,10 @@ int main(int argc, char** argv) {
   env.stop = &stop;
   env.liveProgress = CProgress::ChooseStyle(false, kestrun::ErrorIsTerminal(),
                                             kestrun::ErrorTerminalKind()) == CProgress::Style::Live;
-  if (const char* password = std::getenv("RV450_PASSWORD")) env.passwordVariable = password;
+  env.passwordVariable = kestrun::EnvironmentValue("RV450_PASSWORD");
   // RV450_JOURNAL (a file or a postgresql:// server) stands in for --journal.
-  const char* journal = std::getenv("RV450_JOURNAL");
-  env.journalPath = journal && *journal ? journal : kestrun::journal::CJournal::DefaultPath();
+  const std::optional<std::string> journal = kestrun::EnvironmentValue("RV450_JOURNAL");
+  env.journalPath = journal && !journal->empty() ? *journal : kestrun::journal::CJournal::DefaultPath();
   env.input = &std::cin;
   env.inputIsTerminal = kestrun::InputIsTerminal();
   if (const int width = env.liveProgress ? kestrun::ErrorTerminalWidth() : 0; width > 0)

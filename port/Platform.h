@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,10 @@ std::string CurrentFolder();
 // Linux; on Windows, where `argv` is in the ANSI code page, the UTF-16
 // command line's.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
+
+// The environment variable `name` as UTF-8 (read as UTF-16 on Windows, where
+// getenv gives the ANSI code page); nothing when it is not set.
+std::optional<std::string> EnvironmentValue(const char* name);
 
 // The machine's name and the user's login name, as journal rows record them.
 std::string HostName();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "journal/RowOrigin.h"
+#include "port/Platform.h"
 #include "settings/KeyCompare.h"
 
 #ifndef KESTRUN_VERSION
@@ -41,7 +42,7 @@ std::string GroupNames(const GroupSelection& groups) {
 }  // namespace
 
 std::string CWindowJournal::TargetFor(const std::string& configured) {
-  if (const char* env = std::getenv("RV450_JOURNAL"); env && *env) return env;
+  if (const auto env = EnvironmentValue("RV450_JOURNAL"); env && !env->empty()) return *env;
   return configured.empty() ? journal::CJournal::DefaultPath() : configured;
 }
 

@@ -160,6 +160,11 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
   return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
 }
 
+std::optional<std::string> EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
 std::string HostName() {
   char name[256] = {};
   return ::gethostname(name, sizeof name - 1) == 0 ? name : "";

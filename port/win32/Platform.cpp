@@ -282,6 +282,11 @@ std::vector<std::string> ProgramArguments(int, char**) {
   return args;
 }
 
+std::optional<std::string> EnvironmentValue(const char* name) {
+  const wchar_t* value = _wgetenv(Widen(name).c_str());
+  return value ? std::optional<std::string>(Narrow(value)) : std::nullopt;
+}
+
 std::string HostName() {
   wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = MAX_COMPUTERNAME_LENGTH + 1;

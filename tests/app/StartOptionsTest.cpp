@@ -61,6 +61,29 @@ TEST(StartOptions, ReadsOurOptionsAndLeavesTheRestToQt) {
   EXPECT_TRUE(ParseStartOptions({}).unknown.empty());
 }
 
+// After QApplication took its options out of argv, the arguments left are
+// read as the UTF-8 list holds them (on Windows the ANSI argv would have
+// lost a name outside its code page).
+TEST(StartOptions, ArgumentsLeftByQtKeepTheirUtf8Text) {
+  char program[] = "rv450-kestrun", platform[] = "-platform", offscreen[] = "offscreen", workdir[] = "--workdir",
+       ansi[] = "C:\\Gr??";
+  const std::vector<char*> original{platform, offscreen, workdir, ansi};
+  const std::vector<std::string> utf8{"-platform", "offscreen", "--workdir", "C:\\Grüß✓"};
+  struct Case {
+    const char* name;
+    std::vector<char*> left;  // argv after Qt, the program's name first
+    std::vector<std::string> given;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {"Qt's option taken out", {program, workdir, ansi}, utf8, {"--workdir", "C:\\Grüß✓"}},
+      {"nothing taken out", {program, platform, offscreen, workdir, ansi}, utf8, utf8},
+      {"lists of different lengths keep argv's bytes", {program, workdir, ansi}, {"--workdir"}, {"--workdir", "C:\\Gr??"}},
+      {"no arguments", {program}, utf8, {}},
+  };
+  for (Case& c : cases)
+    EXPECT_EQ(ArgumentsLeft(original, c.given, static_cast<int>(c.left.size()), c.left.data()), c.expected) << c.name;
+}
+
 TEST(StartOptions, TerminalMenuAndWorkdirChooseTheFolders) {
   const FolderEnvironment linux{false, "/data/home/rv450-kestrun", "", ""};
   const FolderEnvironment windows{true, "", "C:\\Users\\tech\\AppData\\Roaming",
