@@ -122,10 +122,10 @@ signal, in one wake-up; a table or JSON Lines)"},
 --table CSV merged over it (the row keyed by its IMEI
 or COM, or dealt out with --assign), then read it back
 and compare; each tracker is journaled)"},
-    {Command::Journal, "journal [devices|push]", R"(list the provisioning journal, newest first (read, write,
-diff, verify and provision add a row per tracker); devices: one line
-per IMEI as last seen; push: send the rows that wait to
-the shared server)"},
+    {Command::Journal, "journal [devices|push]", R"(list the provisioning journal, newest first (read,
+write, diff, verify and provision add a row per
+tracker); devices: one line per IMEI as last seen;
+push: send the rows that wait to the shared server)"},
     {Command::Labels, "labels -o FILE.pdf", R"(a PDF of labels, one per tracker of the journal as last
 seen (--imei, --since and --outcome narrow them): IMEI
 (as text and QR code), ICCID, firmware and date)"},
@@ -151,6 +151,11 @@ std::string CommandLines(Command only) {
   for (const CommandUsage& c : kCommandUsage) {
     if (only != Command::None && c.command != only) continue;
     std::string line = std::string("  ") + c.synopsis;
+    // A synopsis that reaches the text's column stands on a line of its own.
+    if (line.size() >= 23) {
+      text += line + "\n";
+      line.clear();
+    }
     for (std::size_t start = 0; start < std::string(c.text).size();) {
       const std::string body = c.text;
       const std::size_t end = std::min(body.find('\n', start), body.size());

@@ -1,6 +1,9 @@
 // The command line: commands, options in every spelling, and what is refused.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <sstream>
+
 #include "../support/HostileValues.h"
 #include "../support/TestSupport.h"
 #include "cli/Args.h"
@@ -154,6 +157,13 @@ TEST(ArgsTest, HelpDocumentsEveryOptionOfTheTable) {
   for (const char* needle : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "130", "--password -", "RV450_PASSWORD",
                              "ports", "read -o FILE", "write FILE", "diff FILE", "verify FILE"})
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
+  // A command's synopsis ends before its text's column (or stands alone).
+  std::istringstream lines(help);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.size() > 24 && line.rfind("  ", 0) == 0 && std::isalpha(static_cast<unsigned char>(line[2]))) {
+      EXPECT_EQ(line.substr(22, 2), "  ") << line;
+    }
+  }
 }
 
 // Each command's help lists the options it takes and no other; the same
