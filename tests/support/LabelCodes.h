@@ -15,19 +15,17 @@ namespace kestrun::testing {
 // What `command` prints on standard output.
 inline std::string CommandOutput(const std::string& command) {
   std::string text;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) text.append(buffer, got);
-    ::pclose(pipe);
-  }
+  FILE* pipe = ::popen(command.c_str(), "r");
+  for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) text += static_cast<char>(c);
+  if (pipe) ::pclose(pipe);
   return text;
 }
 
 // The QR codes of the first `labels` labels of `pdf`, sorted: each label's
 // cell of its page rendered at 300 dpi into `folder` and read on its own (the
 // whole page at once misses some of the 24 codes of a grid).
-inline std::vector<std::string> DecodedLabelCodes(const std::string& pdf, batch::LabelLayout layout, int labels,
-                                                  const std::string& folder) {
+inline std::vector<std::string> DecodedLabelCodes(const std::string& pdf, batch::LabelLayout layout,
+                                                  int labels, const std::string& folder) {
   const batch::LabelGeometry& g = batch::GeometryOf(layout);
   const int perPage = g.columns * g.rows;
   auto px = [](double mm) { return std::to_string(static_cast<int>(mm / 25.4 * 300)); };
@@ -35,9 +33,10 @@ inline std::vector<std::string> DecodedLabelCodes(const std::string& pdf, batch:
   for (int i = 0; i < labels; ++i) {
     const int place = i % perPage;
     const std::string page = std::to_string(i / perPage + 1), cell = folder + "/cell" + std::to_string(i);
-    CommandOutput("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x " +
-                  px(g.left + place % g.columns * g.labelWidth) + " -y " + px(g.top + place / g.columns * g.labelHeight) +
-                  " -W " + px(g.labelWidth) + " -H " + px(g.labelHeight) + " '" + pdf + "' '" + cell + "'");
+    const double x = g.left + place % g.columns * g.labelWidth, y = g.top + place / g.columns * g.labelHeight;
+    CommandOutput("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x " + px(x) + " -y " +
+                  px(y) + " -W " + px(g.labelWidth) + " -H " + px(g.labelHeight) + " '" + pdf + "' '" + cell +
+                  "'");
     cells += " '" + cell + ".png'";
   }
   std::vector<std::string> codes;
