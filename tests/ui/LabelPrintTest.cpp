@@ -36,7 +36,7 @@ TEST(LabelPrintTest, ThePreviewHoldsTheSelectedRowsOrTheBatchOnTheLayoutsPages) 
   auto* bar = window.findChild<CLabelPrintBar*>();
   ASSERT_TRUE(bar);
   EXPECT_FALSE(bar->Print());
-  EXPECT_EQ(window.messageLabel()->text(),
+  EXPECT_EQ(window.messageLabel()->text().toStdString(),
             "No tracker has told its IMEI yet: Identify or Provision them first");
   QAbstractItemModel* rows = window.rowsView()->model();
   ASSERT_EQ(rows->rowCount(), 3);
