@@ -136,12 +136,11 @@ TEST(JournalExportTest, ASharedJournalIsReadWhenItAnswers) {
     std::vector<std::string> args;
     bool up;
     std::string first, source, err;  // `first`: the text's first line begins so
-    std::vector<std::string> imeis;
   } cases[] = {
-      {{}, true, named, "server", "1 row of this station is not on", {"S2", "S1"}},
-      {{"devices"}, true, named, "server", "1 row of this station is not on", {"S1", "S2"}},
-      {{"--local"}, true, "TIME (UTC)", "local", "", {"L"}},
-      {{}, false, "TIME (UTC)", "local", "warning: the shared journal postgresql://kestrun:***@", {"L"}},
+      {{}, true, named, "server", "1 row of this station is not on"},
+      {{"devices"}, true, named, "server", "1 row of this station is not on"},
+      {{"--local"}, true, "TIME (UTC)", "local", ""},
+      {{}, false, "TIME (UTC)", "local", "warning: the shared journal postgresql://kestrun:***@"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
@@ -150,15 +149,12 @@ TEST(JournalExportTest, ASharedJournalIsReadWhenItAnswers) {
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_EQ(text.out.rfind(c.first, 0), 0u) << text.out;
     EXPECT_TRUE(c.err.empty() ? text.err.empty() : text.err.find(c.err) != std::string::npos) << text.err;
-    std::vector<std::string> args = c.args, imeis;
+    std::vector<std::string> args = c.args;
     args.push_back("--json");
     const Listed json = Journal(url, args);
-    for (std::istringstream lines(json.out); std::getline(lines, error);) {
-      const auto object = nlohmann::json::parse(error);
-      EXPECT_EQ(object["source"], c.source);
-      imeis.push_back(object["imei"]);
-    }
-    EXPECT_EQ(imeis, c.imeis);
+    for (std::istringstream lines(json.out); std::getline(lines, error);)
+      EXPECT_EQ(nlohmann::json::parse(error)["source"], c.source) << error;
+    EXPECT_NE(json.out, "");  // which rows: JournalListingTest
     for (const std::string& shown : {text.out, text.err, json.out, json.err})
       EXPECT_EQ(shown.find("s3cret"), std::string::npos);
   }
