@@ -1,6 +1,7 @@
-// A row's notes cells, listings that read the same from the local journal and
-// the shared server, and the notes column added later letting stations of the
-// version before it share a journal file or server.
+// A row's notes cells; every listing rule, read alike from the local journal
+// and the shared server (the station's own rows when it is away or not asked);
+// the notes column added later letting stations of the version before it
+// share a journal file or server.
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -67,6 +68,7 @@ const std::vector<JournalRow> kRows = {
 
 class JournalListingTest : public testing::Test {
  protected:
+  // Every listing rule on one journal: `target` a file, or a server with `outbox` the station's own rows.
   void ExpectListings(const std::string& target, const std::string& outbox) {
     JournalQuery failed, stillFailing, latest, since, limited;
     failed.failed = stillFailing.failed = stillFailing.latest = latest.latest = since.latest = true;
@@ -74,18 +76,20 @@ class JournalListingTest : public testing::Test {
     since.since = "2026-12-01T08:00:03Z";
     limited.limit = 2;
     const struct {
+      const char* name;
       JournalQuery query;
       bool devices, more;
       std::vector<std::size_t> rows;  // indices into kRows, in listing order
-    } cases[] = {{{}, false, false, {5, 4, 3, 2, 6, 1, 0}},
-                 {failed, false, false, {5, 3, 2}},
-                 {stillFailing, false, false, {3}},
-                 {latest, false, false, {3, 6}},
-                 {since, false, false, {4, 3}},
-                 {limited, false, true, {5, 4}},
-                 {{}, true, false, {3, 4, 6}},
-                 {failed, true, false, {3}}};
+    } cases[] = {{"every row, newest first", {}, false, false, {5, 4, 3, 2, 6, 1, 0}},
+                 {"failed", failed, false, false, {5, 3, 2}},
+                 {"still failing", stillFailing, false, false, {3}},
+                 {"latest of two", latest, false, false, {3, 6}},
+                 {"latest since", since, false, false, {4, 3}},
+                 {"limited", limited, false, true, {5, 4}},
+                 {"devices", {}, true, false, {3, 4, 6}},
+                 {"devices failed", failed, true, false, {3}}};
     for (const auto& c : cases) {
+      SCOPED_TRACE(c.name);
       Listing got;
       std::string error;
       ASSERT_TRUE(ReadListing({target, outbox, c.query, c.devices, false}, got, error)) << error;
@@ -96,23 +100,25 @@ class JournalListingTest : public testing::Test {
       for (std::size_t i : c.rows) {
         const JournalRow& r = kRows[i];
         // Devices: A and B verified at their first equal row, C at 02.
-        const std::string verified = r.imei == "A"   ? kRows[0].time
-                                     : r.imei == "B" ? kRows[4].time
-                                                     : kRows[1].time;
-        want.push_back(c.devices ? r.imei + r.time + r.rowKey + r.notes + verified : r.id + r.notes);
+        const std::size_t verified = r.imei == "A" ? 0 : r.imei == "B" ? 4 : 1;
+        want.push_back(c.devices ? r.imei + r.time + r.rowKey + r.notes + kRows[verified].time
+                                 : r.id + r.notes);
       }
-      EXPECT_EQ(ids, want) << &c - cases;
-      EXPECT_EQ(got.more, c.more) << &c - cases;
+      EXPECT_EQ(ids, want);
+      EXPECT_EQ(got.more, c.more);
     }
   }
   test::CPgServer server_;
 };
 
+// The same rows from the file and from the server; with a server set, the
+// station's own rows (its outbox) instead with localOnly, or with a warning
+// while the server does not answer.
 TEST_F(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
   const fs::path dir = fs::path(testing::TempDir()) / ("journal-listing-" + std::to_string(::getpid()));
   fs::remove_all(dir);
-  const std::string file = (dir / "journal.sqlite").string();
-  CJournal journal;
+  const std::string file = (dir / "journal.sqlite").string(), outbox = (dir / "outbox.sqlite").string();
+  CJournal journal, own;
   std::string error;
   ASSERT_TRUE(journal.Open(file, error)) << error;
   for (JournalRow row : kRows) ASSERT_TRUE(journal.Append(row, error)) << error;
@@ -123,34 +129,48 @@ TEST_F(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
   ASSERT_TRUE(server.Connect(server_.Url(), error)) << error;
   for (const JournalRow& row : kRows)
     ASSERT_TRUE(server.Insert({row}, error)) << error;  // one by one: in order
-  ExpectListings(server_.Url(), (dir / "outbox.sqlite").string());
+  ExpectListings(server_.Url(), outbox);
+  JournalRow waiting = Row("L", "07", "equal", 0);
+  ASSERT_TRUE(own.Open(outbox, error) && own.Append(waiting, error)) << error;
+  for (const auto& [name, up, localOnly, rows, fromServer, warned] :
+       {std::tuple{"the server's rows", true, false, 7u, true, false},
+        {"this station's when asked", true, true, 1u, false, false},
+        {"this station's, with a warning, while the server is away", false, false, 1u, false, true}}) {
+    SCOPED_TRACE(name);
+    ASSERT_TRUE(up || server_.Stop(error)) << error;
+    Listing got;
+    ASSERT_TRUE(ReadListing({server_.Url(), outbox, {}, false, localOnly}, got, error)) << error;
+    ASSERT_EQ(got.rows.size(), rows);
+    EXPECT_EQ(got.rows[0].id == waiting.id, !fromServer);
+    EXPECT_EQ(got.server.empty(), !fromServer);
+    EXPECT_EQ(got.waiting, fromServer ? 1 : -1);  // the rows of this station the server lacks
+    EXPECT_EQ(got.warning.rfind("the shared journal ", 0) == 0, warned) << got.warning;
+  }
 }
 
-// Runs a statement as the version before the notes column: naming its own columns.
+// Runs a statement as the version before the notes column: naming its own
+// columns; the first column of the rows it gives ("NULL" for a NULL) into `column`.
 bool Statement(bool server, const std::string& target, const std::string& sql,
-               std::vector<std::string>* column) {
-  bool ok = false;
+               std::vector<std::string>* column = nullptr) {
   if (server) {
     PGconn* conn = PQconnectdb(target.c_str());
     PGresult* result = PQexec(conn, sql.c_str());
-    ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK || PQresultStatus(result) == PGRES_TUPLES_OK;
     for (int i = 0; column && i < PQntuples(result); ++i)
       column->push_back(PQgetisnull(result, i, 0) ? "NULL" : PQgetvalue(result, i, 0));
     PQclear(result);
     PQfinish(conn);
     return ok;
   }
+  const auto add = [](void* to, int, char** values, char**) {
+    if (to) static_cast<std::vector<std::string>*>(to)->push_back(values[0] ? values[0] : "NULL");
+    return 0;
+  };
   sqlite3* db = nullptr;
-  sqlite3_stmt* s = nullptr;
-  ok = sqlite3_open(target.c_str(), &db) == SQLITE_OK &&
-       sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) == 0;
-  int step = SQLITE_DONE;
-  while (ok && (step = sqlite3_step(s)) == SQLITE_ROW)
-    if (column)
-      column->push_back(sqlite3_column_text(s, 0) ? (const char*)sqlite3_column_text(s, 0) : "NULL");
-  sqlite3_finalize(s);
+  const bool ok = sqlite3_open(target.c_str(), &db) == SQLITE_OK &&
+                  sqlite3_exec(db, sql.c_str(), add, column, nullptr) == SQLITE_OK;
   sqlite3_close(db);
-  return ok && step == SQLITE_DONE;
+  return ok;
 }
 
 // A journal made before the notes column (the file, and the server's table)
@@ -172,26 +192,28 @@ TEST_F(JournalListingTest, OlderAndNewerStationsShareAJournal) {
       columns += (columns.empty() ? "\"" : ",\"") + std::string(c.sql) + "\"";
       values += (values.empty() ? "" : ",") + (text ? "'" + kRows[1].**text + "'" : "0");
     }
-    auto open = [&](const JournalRow* row) {
+    // This version on the journal: opens it, appends `row` when given, lists its rows.
+    const auto open = [&](JournalRow* row) {
       std::vector<JournalRow> rows;
       CServerJournal shared;
       CJournal local;
-      if (server ? !shared.Connect(target, error) : !local.Open(target, error)) return rows;
-      if (row &&
-          !(server ? shared.Insert({*row}, error) : local.Append(*const_cast<JournalRow*>(row), error)))
-        return rows;
-      EXPECT_TRUE(server ? shared.Rows({}, rows, error) : local.Rows({}, rows, error)) << error;
+      EXPECT_TRUE(server ? shared.Connect(target, error) && (!row || shared.Insert({*row}, error)) &&
+                               shared.Rows({}, rows, error)
+                         : local.Open(target, error) && (!row || local.Append(*row, error)) &&
+                               local.Rows({}, rows, error))
+          << error;
       return rows;
     };
     open(nullptr);  // the older version's layout: these tables without the notes column
-    ASSERT_TRUE(Statement(server, target, "ALTER TABLE " + table + " DROP COLUMN notes", nullptr));
+    ASSERT_TRUE(Statement(server, target, "ALTER TABLE " + table + " DROP COLUMN notes"));
     std::vector<std::string> before, after, notes;
+    JournalRow newer = kRows[0];
     ASSERT_TRUE(Statement(server, target, version, &before));
-    ASSERT_EQ(open(&kRows[0]).size(), 1u) << error;
+    ASSERT_EQ(open(&newer).size(), 1u) << error;
     ASSERT_TRUE(Statement(server, target, version, &after));
     EXPECT_EQ(after, before) << server;
-    ASSERT_TRUE(Statement(server, target,
-                          "INSERT INTO " + table + " (" + columns + ") VALUES (" + values + ")", nullptr));
+    ASSERT_TRUE(
+        Statement(server, target, "INSERT INTO " + table + " (" + columns + ") VALUES (" + values + ")"));
     const std::vector<JournalRow> rows = open(nullptr);
     ASSERT_EQ(rows.size(), 2u) << error;
     EXPECT_EQ(rows[0].id + rows[0].notes + "|" + rows[1].notes, kRows[1].id + "|" + kRows[0].notes);

@@ -349,7 +349,8 @@ TEST_F(WindowControllerTest, AWrongPasswordGivesItsHintUnderTheUnchangedPopup) {
 
 // A file with the tracker's values but two keys changed: the comparison's
 // Read says the same on the wire as Read All, leaves the form alone, and
-// marks exactly those two fields until they are edited or a file is loaded.
+// marks exactly those two fields until they are edited, a file is loaded or
+// the tracker is read again.
 TEST_F(WindowControllerTest, CompareMarksExactlyTheFieldsAFileChanged) {
   ASSERT_TRUE(controller.Start());
   controller.CheckPort();
@@ -388,8 +389,32 @@ TEST_F(WindowControllerTest, CompareMarksExactlyTheFieldsAFileChanged) {
   controller.FieldEdited(Apn);
   EXPECT_EQ(view.marks.size(), 1u);
   EXPECT_EQ(view.marks.count(SriIp), 1u);
-  controller.FormLoaded();
-  EXPECT_TRUE(view.marks.empty());
+
+  // A load and a Read All take the comparison off the screen: marks, list and
+  // its status ("No Difference" too); a status it did not set stays.
+  enum Act { Load, Compare, ReadAll };
+  const struct {
+    Act act;
+    const char* status;
+    std::size_t marks;  // and differences listed
+    bool listed;
+  } steps[] = {{Load, "", 0, false},
+               {Compare, "2 Fields Differ", 2, true},
+               {ReadAll, "Read AT Command Success .", 0, false},
+               {Load, "Read AT Command Success .", 0, false},
+               {Compare, "No Difference", 0, true},
+               {Load, "", 0, false}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(&step - steps);
+    if (step.act == Load) controller.FormLoaded();
+    if (step.act == Compare) controller.CompareWithTracker();
+    if (step.act == ReadAll) controller.ReadAll();
+    PumpOperation();
+    EXPECT_EQ(view.status, step.status);
+    EXPECT_EQ(view.marks.size(), step.marks);
+    EXPECT_EQ(view.differences.size(), step.marks);
+    EXPECT_EQ(view.listOpen, step.listed);
+  }
 }
 
 // Each Read All and Send All leaves one row; the tracker is named by the
@@ -462,53 +487,11 @@ TEST_F(WindowControllerTest, AJournalThatCannotBeOpenedIsSaidOnceAndStopsNothing
   EXPECT_EQ(view.journalNotes[0].rfind("The journal could not be opened: ", 0), 0u) << view.journalNotes[0];
 }
 
-// A load of a config file and a Read All take away what a comparison showed:
-// the marks, the list and its "N Fields Differ" (or "No Difference").
-TEST_F(WindowControllerTest, ALoadOrAReadAllTakesTheComparisonOffTheScreen) {
-  const struct {
-    const char* what;
-    bool formChanged;  // the form differs from the tracker before the comparison
-    bool load;         // else Read All
-    const char* statusAfter;
-  } cases[] = {
-      {"load after differences", true, true, ""},
-      {"load after no difference", false, true, ""},
-      {"read all after differences", true, false, "Read AT Command Success ."},
-  };
-  ASSERT_TRUE(controller.Start());
-  controller.CheckPort();
-  controller.ReadAll();
-  PumpOperation();
-  const std::string trackerApn = controller.model().values.Text(Apn);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    controller.model().values.Text(Apn) = trackerApn + (c.formChanged ? "x" : "");
-    controller.CompareWithTracker();
-    PumpOperation();
-    ASSERT_EQ(view.status, c.formChanged ? "1 Field Differs" : "No Difference");
-    ASSERT_TRUE(view.listOpen);
-    ASSERT_EQ(view.marks.size(), c.formChanged ? 1u : 0u);
-    if (c.load) {
-      controller.FormLoaded();
-    } else {
-      controller.ReadAll();
-      PumpOperation();
-    }
-    EXPECT_TRUE(view.marks.empty());
-    EXPECT_FALSE(view.listOpen);
-    EXPECT_TRUE(view.differences.empty());
-    EXPECT_EQ(view.status, c.statusAfter);
-  }
-  // A status the comparison did not set (the Read All's) stays when a file is loaded.
-  controller.FormLoaded();
-  EXPECT_EQ(view.status, "Read AT Command Success .");
-}
-
 // Save Config File suggests "<IMEI>.ini" while the form holds what a Read All
 // read from a tracker whose IMEI an Identify on that port gave, in either
 // order; not before, and not once the form holds something else.
 TEST_F(WindowControllerTest, SaveSuggestsTheImeiOfTheTrackerTheFormWasReadFrom) {
-  enum Act { None, ReadAll, Identify, ReadGroup, Load };
+  enum Act { ReadAll, Identify, ReadGroup, Load };
   const std::string named = sim::SimImei(ComNumber()) + ".ini";
   const struct {
     const char* what;
@@ -516,7 +499,6 @@ TEST_F(WindowControllerTest, SaveSuggestsTheImeiOfTheTrackerTheFormWasReadFrom) 
     const char* fault;  // a line the tracker refuses from this step on
     std::string suggested;
   } steps[] = {
-      {"nothing read yet", None, "", ""},
       {"a read all, no IMEI known yet", ReadAll, "", ""},
       {"then an identify", Identify, "", named},
       {"a group read from the same port", ReadGroup, "", named},
