@@ -85,7 +85,8 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
 }
 
 CProvisioningWindow::~CProvisioningWindow() {
-  // Every job stops and closes its port before the rows and the table go.
+  // Every job stops and closes its port before the rows and the table go; a
+  // start still being prepared is dropped.
   model_.Shutdown();
 }
 
@@ -108,12 +109,38 @@ bool CProvisioningWindow::Run(ProvisioningAction action) {
   if (action == ProvisioningAction::ReadToFiles && inputs.outputFolder.empty()) return false;
   std::string error;
   if (!model_.Start(action, inputs, error)) {
-    ShowMessage(Text(error), action);
+    if (!error.empty()) ShowMessage(Text(error), action);
     return false;
   }
-  lastAction_ = action;
-  ShowMessage({});
+  ShowControls();
   return true;
+}
+
+void CProvisioningWindow::ShowPrepared(const PreparedStart& start) {
+  if (start.station && !start.started) {
+    const QSignalBlocker quiet(station_);
+    station_->setChecked(false);
+  }
+  if (start.started) {
+    lastAction_ = start.action;
+    ShowMessage({});
+  } else if (!start.error.empty()) {
+    ShowMessage(Text(start.error), start.action);
+  }
+  ShowControls();
+  if (start.station) ShowRows();
+}
+
+void CProvisioningWindow::ShowControls() {
+  // While the station runs (or is being prepared), its action and choices
+  // stay as they were started; while a start is prepared, no other starts.
+  const bool station = station_->isChecked(), preparing = model_.Preparing();
+  for (QPushButton* button : buttons_) button->setEnabled(!station && !preparing);
+  retry_->setEnabled(!preparing);
+  station_->setEnabled(!preparing);
+  for (QWidget* choice : std::initializer_list<QWidget*>{stationAction_, template_, table_, assign_, skipDone_})
+    choice->setEnabled(!station);
+  next_->setEnabled(model_.StationOn());
 }
 
 void CProvisioningWindow::StartAlone(const QModelIndex& index) {
@@ -129,10 +156,10 @@ void CProvisioningWindow::StartAlone(const QModelIndex& index) {
   const ProvisioningInputs inputs = Inputs(lastAction_);
   if (lastAction_ == ProvisioningAction::ReadToFiles && inputs.outputFolder.empty()) return;
   std::string error;
-  if (!model_.StartRow(static_cast<std::size_t>(index.row()), lastAction_, inputs, error))
+  if (model_.StartRow(static_cast<std::size_t>(index.row()), lastAction_, inputs, error))
+    ShowControls();
+  else if (!error.empty())
     ShowMessage(Text(error), lastAction_);
-  else
-    ShowMessage({});
 }
 
 void CProvisioningWindow::ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal) {
@@ -167,24 +194,18 @@ ProvisioningAction CProvisioningWindow::StationAction() const {
 
 void CProvisioningWindow::SetStation(bool on) {
   if (on) {
+    // Station mode starts once its preparation answers (ShowPrepared).
     const ProvisioningAction action = StationAction();
     std::string error;
     if (!model_.StartStation(action, Inputs(action), error)) {
       const QSignalBlocker quiet(station_);
       station_->setChecked(false);
-      ShowMessage(Text(error), action);
-      return;
+      if (!error.empty()) ShowMessage(Text(error), action);
     }
-    lastAction_ = action;
-    ShowMessage({});
   } else {
     model_.StopStation();
   }
-  // While the station runs, its action and choices stay as they were started.
-  for (QPushButton* button : buttons_) button->setEnabled(!on);
-  for (QWidget* choice : std::initializer_list<QWidget*>{stationAction_, template_, table_, assign_, skipDone_})
-    choice->setEnabled(!on);
-  next_->setEnabled(on);
+  ShowControls();
   ShowRows();
 }
 
