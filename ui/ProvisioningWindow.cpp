@@ -88,6 +88,23 @@ CProvisioningWindow::~CProvisioningWindow() {
   // Every job stops and closes its port before the rows and the table go; a
   // start still being prepared is dropped.
   model_.Shutdown();
+  // The children are deleted after this window's members (in ~QWidget): a
+  // field losing its focus, a view's selection or a tab going may signal
+  // then, and must not reach this half-destroyed window, nor the choices
+  // that read the fields. The model's calls back go as well (its `wake`
+  // stays: the preparation's worker may read it until the model is
+  // destroyed, which joins that worker, and it posts to `deliveries_`, which
+  // outlives the model).
+  for (QObject* child : findChildren<QObject*>()) {
+    QObject::disconnect(child, nullptr, this, nullptr);
+    if (choices_) QObject::disconnect(child, nullptr, choices_, nullptr);
+  }
+  table_model_.tickRequested = nullptr;
+  model_.rowChanged = nullptr;
+  model_.rowsReset = nullptr;
+  model_.rowFinished = nullptr;
+  model_.busyChanged = nullptr;
+  model_.prepared = nullptr;
 }
 
 QPushButton* CProvisioningWindow::button(ProvisioningAction action) const {
