@@ -85,8 +85,26 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
 }
 
 CProvisioningWindow::~CProvisioningWindow() {
-  // Every job stops and closes its port before the rows and the table go.
+  // Every job stops and closes its port before the rows and the table go; a
+  // start still being prepared is dropped.
   model_.Shutdown();
+  // The children are deleted after this window's members (in ~QWidget): a
+  // field losing its focus, a view's selection or a tab going may signal
+  // then, and must not reach this half-destroyed window, nor the choices
+  // that read the fields. The model's calls back go as well (its `wake`
+  // stays: the preparation's worker may read it until the model is
+  // destroyed, which joins that worker, and it posts to `deliveries_`, which
+  // outlives the model).
+  for (QObject* child : findChildren<QObject*>()) {
+    QObject::disconnect(child, nullptr, this, nullptr);
+    if (choices_) QObject::disconnect(child, nullptr, choices_, nullptr);
+  }
+  table_model_.tickRequested = nullptr;
+  model_.rowChanged = nullptr;
+  model_.rowsReset = nullptr;
+  model_.rowFinished = nullptr;
+  model_.busyChanged = nullptr;
+  model_.prepared = nullptr;
 }
 
 QPushButton* CProvisioningWindow::button(ProvisioningAction action) const {
@@ -108,12 +126,38 @@ bool CProvisioningWindow::Run(ProvisioningAction action) {
   if (action == ProvisioningAction::ReadToFiles && inputs.outputFolder.empty()) return false;
   std::string error;
   if (!model_.Start(action, inputs, error)) {
-    ShowMessage(Text(error), action);
+    if (!error.empty()) ShowMessage(Text(error), action);
     return false;
   }
-  lastAction_ = action;
-  ShowMessage({});
+  ShowControls();
   return true;
+}
+
+void CProvisioningWindow::ShowPrepared(const PreparedStart& start) {
+  if (start.station && !start.started) {
+    const QSignalBlocker quiet(station_);
+    station_->setChecked(false);
+  }
+  if (start.started) {
+    lastAction_ = start.action;
+    ShowMessage({});
+  } else if (!start.error.empty()) {
+    ShowMessage(Text(start.error), start.action);
+  }
+  ShowControls();
+  if (start.station) ShowRows();
+}
+
+void CProvisioningWindow::ShowControls() {
+  // While the station runs (or is being prepared), its action and choices
+  // stay as they were started; while a start is prepared, no other starts.
+  const bool station = station_->isChecked(), preparing = model_.Preparing();
+  for (QPushButton* button : buttons_) button->setEnabled(!station && !preparing);
+  retry_->setEnabled(!preparing);
+  station_->setEnabled(!preparing);
+  for (QWidget* choice : std::initializer_list<QWidget*>{stationAction_, template_, table_, assign_, skipDone_})
+    choice->setEnabled(!station);
+  next_->setEnabled(model_.StationOn());
 }
 
 void CProvisioningWindow::StartAlone(const QModelIndex& index) {
@@ -129,10 +173,10 @@ void CProvisioningWindow::StartAlone(const QModelIndex& index) {
   const ProvisioningInputs inputs = Inputs(lastAction_);
   if (lastAction_ == ProvisioningAction::ReadToFiles && inputs.outputFolder.empty()) return;
   std::string error;
-  if (!model_.StartRow(static_cast<std::size_t>(index.row()), lastAction_, inputs, error))
+  if (model_.StartRow(static_cast<std::size_t>(index.row()), lastAction_, inputs, error))
+    ShowControls();
+  else if (!error.empty())
     ShowMessage(Text(error), lastAction_);
-  else
-    ShowMessage({});
 }
 
 void CProvisioningWindow::ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal) {
@@ -167,24 +211,18 @@ ProvisioningAction CProvisioningWindow::StationAction() const {
 
 void CProvisioningWindow::SetStation(bool on) {
   if (on) {
+    // Station mode starts once its preparation answers (ShowPrepared).
     const ProvisioningAction action = StationAction();
     std::string error;
     if (!model_.StartStation(action, Inputs(action), error)) {
       const QSignalBlocker quiet(station_);
       station_->setChecked(false);
-      ShowMessage(Text(error), action);
-      return;
+      if (!error.empty()) ShowMessage(Text(error), action);
     }
-    lastAction_ = action;
-    ShowMessage({});
   } else {
     model_.StopStation();
   }
-  // While the station runs, its action and choices stay as they were started.
-  for (QPushButton* button : buttons_) button->setEnabled(!on);
-  for (QWidget* choice : std::initializer_list<QWidget*>{stationAction_, template_, table_, assign_, skipDone_})
-    choice->setEnabled(!on);
-  next_->setEnabled(on);
+  ShowControls();
   ShowRows();
 }
 

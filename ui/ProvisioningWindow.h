@@ -74,7 +74,9 @@ class CProvisioningWindow : public QWidget {
   // set before the first check.
   std::function<bool(ProvisioningAction, const ProvisioningInputs&, std::string& error)> checkChoices;
 
-  // Starts `action` on the ticked rows; false with the refusal shown.
+  // Starts `action` on the ticked rows once the model's preparation
+  // answers (a refusal is shown then); false when refused at once (shown),
+  // or while another start is being prepared (nothing shown).
   bool Run(ProvisioningAction action);
   // Reads the journal's latest rows again, filtered.
   void RefreshJournal();
@@ -111,6 +113,10 @@ class CProvisioningWindow : public QWidget {
   void RecheckRefusal();
   void ShowCheck();
   void StartAlone(const QModelIndex& index);
+  // What became of a start once its preparation answered.
+  void ShowPrepared(const PreparedStart& start);
+  // Which controls can start something now.
+  void ShowControls();
   void SetStation(bool on);
   void ShowRows();
   void ShowSummary();
@@ -118,6 +124,10 @@ class CProvisioningWindow : public QWidget {
   std::vector<std::size_t> SelectedRows() const;
   ProvisioningAction StationAction() const;
 
+  // What the jobs and the model's preparation report is applied through it,
+  // on the window thread; declared before the model, which joins the
+  // preparation's worker (whose `wake` posts to it) as it goes.
+  QObject deliveries_;
   CProvisioningModel model_;
   CProvisioningTable table_model_{model_};
   QTabWidget* tabs_;
@@ -148,7 +158,6 @@ class CProvisioningWindow : public QWidget {
   CProvisioningChoices* choices_ = nullptr;
   QTimer portPoll_;     // ports come and go: the list is read again every two seconds
   QTimer clock_;        // the running rows' time
-  QObject deliveries_;  // what the jobs report is applied through it, on the window thread
   ProvisioningAction lastAction_ = ProvisioningAction::Provision;
 
   struct CheckRequest {

@@ -139,10 +139,13 @@ QHBoxLayout* CProvisioningWindow::AddButtons(QVBoxLayout& layout) {
   connect(stopRows_, &QPushButton::clicked, this, [this] { model_.StopRows(SelectedRows()); });
   connect(retry_, &QPushButton::clicked, this, [this] {
     std::string error;
-    if (!model_.Retry(SelectedRows(), lastAction_, Inputs(lastAction_), error))
-      ShowMessage(QString::fromStdString(error), lastAction_);
-    else
-      ShowMessage({});
+    if (!model_.Retry(SelectedRows(), lastAction_, Inputs(lastAction_), error)) {
+      if (!error.empty()) ShowMessage(QString::fromStdString(error), lastAction_);
+    } else if (model_.Preparing()) {
+      ShowControls();  // the rest when the preparation answers (ShowPrepared)
+    } else {
+      ShowMessage({});  // station mode: the next trackers started at once
+    }
   });
   buttons->addStretch();
   buttons->addWidget(tickAll_);
@@ -223,6 +226,8 @@ void CProvisioningWindow::ListenToModel() {
     ShowSummary();
     if (tabs_->currentIndex() == 1) RefreshJournal();
   };
+  // A start's preparation answered: its rows started, or the refusal.
+  model_.prepared = [this](const PreparedStart& start) { ShowPrepared(start); };
   model_.busyChanged = [this](bool busy) {
     stop_->setEnabled(busy);
     emit busyChanged(busy);

@@ -27,7 +27,15 @@ void CProvisioningModel::Post(Report report) {
 }
 
 bool CProvisioningModel::Busy() const {
-  return !jobs_.empty() || std::any_of(rows_.begin(), rows_.end(), [](const ProvisioningRow& r) { return r.running; });
+  return !jobs_.empty() || pending_ ||
+         std::any_of(rows_.begin(), rows_.end(), [](const ProvisioningRow& r) { return r.running; });
+}
+
+void CProvisioningModel::SayBusy() {
+  const bool busy = Busy();
+  if (busy == busySaid_) return;
+  busySaid_ = busy;
+  if (busyChanged) busyChanged(busy);
 }
 
 void CProvisioningModel::BeginJob(ProvisioningRow& row) {
@@ -79,18 +87,18 @@ bool CProvisioningModel::Apply(Report& report, ProvisioningRow& row) {
 }
 
 void CProvisioningModel::Deliver() {
+  TakePrepared();
   std::deque<Report> reports;
   {
     std::lock_guard<std::mutex> lock(queueMutex_);
     reports.swap(queue_);
   }
-  bool ended = false, gone = false;
+  bool gone = false;
   for (Report& report : reports) {
     const auto index = RowOf(report.port);
     if (!index) continue;
     ProvisioningRow& row = rows_[*index];
     const bool finished = Apply(report, row);
-    ended = ended || finished;
     gone = gone || (finished && !row.present);
     if (rowChanged) rowChanged(*index);
     if (finished && rowFinished) rowFinished(row);
@@ -98,7 +106,7 @@ void CProvisioningModel::Deliver() {
   DropEndedWatches();
   // A row whose port went away during its job shows so.
   if (gone) RefreshPorts();
-  if (ended && !Busy() && busyChanged) busyChanged(false);
+  SayBusy();
 }
 
 }  // namespace kestrun

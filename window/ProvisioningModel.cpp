@@ -46,6 +46,11 @@ bool IsRegularFile(const std::string& path) {
 
 CProvisioningModel::CProvisioningModel(DiscoveryPaths discovery, std::string workDir, std::string logDir)
     : discovery_(std::move(discovery)), workDir_(std::move(workDir)), logDir_(std::move(logDir)) {
+  preparer_ = std::make_unique<CLatestWork<PrepareRequest, PrepareAnswer>>(
+      [this](const PrepareRequest& request) { return Prepare(request); });
+  preparer_->wake = [this] {
+    if (wake) wake();
+  };
   RefreshPorts();
 }
 
@@ -55,18 +60,21 @@ std::string CProvisioningModel::LogPathOf(int port) const {
 }
 
 CProvisioningModel::~CProvisioningModel() {
+  // Whoever listened may be gone by now.
+  rowChanged = nullptr;
+  rowsReset = nullptr;
+  rowFinished = nullptr;
+  busyChanged = nullptr;
+  prepared = nullptr;
+  // A preparation under way ends first: its worker reads `wake`.
+  preparer_.reset();
   Stop();
   for (auto& [port, job] : jobs_)
     if (job->thread.joinable()) job->thread.join();
   // The stations' threads report through `wake` as well: joined before it goes.
   for (auto& [port, watch] : watches_) CPortsInUse::Process().Release(port, kHolder);
   watches_.clear();
-  // Whoever listened may be gone by now.
   wake = nullptr;
-  rowChanged = nullptr;
-  rowsReset = nullptr;
-  rowFinished = nullptr;
-  busyChanged = nullptr;
   Shutdown();
 }
 
@@ -147,31 +155,6 @@ bool CProvisioningModel::Check(ProvisioningAction action, const ProvisioningInpu
     return true;
   error = InWindowWords(error);
   return false;
-}
-
-bool CProvisioningModel::Prepare(ProvisioningAction action, const ProvisioningInputs& inputs,
-                                 batch::JobPlan& plan, std::string& error) {
-  if (!PrepareChecked(action, inputs, plan, error)) {
-    error = InWindowWords(error);
-    return false;
-  }
-  return true;
-}
-
-bool CProvisioningModel::PrepareChecked(ProvisioningAction action, const ProvisioningInputs& inputs,
-                                        batch::JobPlan& plan, std::string& error) {
-  if (!PrepareFiles(action, inputs, plan, error)) return false;
-  // Every row goes to the journal rv450-cli keeps, committed as its job ends.
-  if (!storeOpen_) {
-    // Checked once, at the first job: a damaged page would otherwise show
-    // only when the first tracker's row is committed, after its settings went out.
-    journalProblem_ = false;
-    if (!batch::OpenJournal(store_, JournalTarget(), error, &journalProblem_)) return false;
-    storeOpen_ = true;
-  }
-  // provision: the journal deals rows of a table without a key and answers for done trackers.
-  if (plan.provision) plan.provision->store = &store_;
-  return CheckDealing(plan, inputs, store_, error);
 }
 
 bool CProvisioningModel::CheckDealing(const batch::JobPlan& plan, const ProvisioningInputs& inputs,
@@ -256,29 +239,22 @@ bool CProvisioningModel::Start(ProvisioningAction action, const ProvisioningInpu
     error = "station mode starts each ticked port by itself";
     return false;
   }
-  std::vector<std::size_t> chosen;
-  for (std::size_t i = 0; i < rows_.size(); ++i)
-    if (rows_[i].checked && !rows_[i].running && rows_[i].present) chosen.push_back(i);
-  if (chosen.empty()) {
-    error = "no port is ticked";
-    return false;
-  }
-  return Launch(chosen, action, inputs, error);
+  std::vector<int> ports;
+  for (const ProvisioningRow& row : rows_) ports.push_back(row.port);
+  return Ask(StartKind::Ticked, action, inputs, std::move(ports), error);
 }
 
 bool CProvisioningModel::StartRow(std::size_t row, ProvisioningAction action,
                                   const ProvisioningInputs& inputs, std::string& error) {
-  if (row >= rows_.size() || rows_[row].running || !rows_[row].present || rows_[row].watched) {
-    error = "that port is busy or gone";
+  if (row >= rows_.size()) {
+    error = NothingToStart(StartKind::Row);
     return false;
   }
-  return Launch({row}, action, inputs, error);
+  return Ask(StartKind::Row, action, inputs, {rows_[row].port}, error);
 }
 
 bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, ProvisioningAction action,
-                                const ProvisioningInputs& inputs, std::string& error) {
-  batch::JobPlan shared;
-  if (!Prepare(action, inputs, shared, error)) return false;
+                                const batch::JobPlan& shared, std::string& error) {
   // A port another window of this program uses is refused before any job starts.
   for (std::size_t i : chosen) {
     const std::string holder = CPortsInUse::Process().Holder(rows_[i].port);
@@ -287,8 +263,7 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
       return false;
     }
   }
-  const bool wasBusy = Busy();
-  if (!wasBusy) finished_.clear();
+  if (!Busy()) finished_.clear();  // a new batch: the summary starts again
   for (std::size_t i : chosen) {
     ProvisioningRow& row = rows_[i];
     CPortsInUse::Process().Claim(row.port, kHolder);
@@ -310,7 +285,7 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
       journal::JournalRow entry = batch::JournalRowFor(report, plan);
       entry.program = "rv450-kestrun";
       std::string why;
-      if (!store_.Append(entry, why)) report.journalError = why;
+      if (!store_->Append(entry, why)) report.journalError = why;
       Report ended = Report::Of(report.port);
       ended.finished = report;
       Post(std::move(ended));
@@ -325,13 +300,13 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
     jobs_[port] = std::move(job);
     if (rowChanged) rowChanged(i);
   }
-  if (!wasBusy && busyChanged) busyChanged(true);
   return true;
 }
 
 // ---- Stopping ---------------------------------------------------------------
 
 void CProvisioningModel::Stop() {
+  DropPreparation();
   for (auto& [port, job] : jobs_) job->job->Cancel();
   std::vector<std::size_t> watched;
   for (std::size_t i = 0; i < rows_.size(); ++i)
@@ -350,6 +325,7 @@ void CProvisioningModel::Shutdown() {
   Deliver();
   for (auto& [port, job] : jobs_) CPortsInUse::Process().Release(port, kHolder);
   jobs_.clear();
+  SayBusy();
 }
 
 }  // namespace kestrun

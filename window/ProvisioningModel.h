@@ -24,6 +24,7 @@
 #include "batch/Station.h"
 #include "journal/JournalStore.h"
 #include "port/PortDiscovery.h"
+#include "window/LatestWork.h"
 
 namespace kestrun {
 
@@ -63,6 +64,14 @@ struct ProvisioningInputs {
   bool skipDone = false;     // Provision: skip trackers the journal shows done with these settings
 };
 
+// What became of a start once its preparation answered (or was dropped).
+struct PreparedStart {
+  ProvisioningAction action = ProvisioningAction::Provision;
+  bool station = false;  // station mode was asked for
+  bool started = false;  // its jobs (or the station) started
+  std::string error;     // why nothing started; empty when it did, or when Stop dropped the preparation
+};
+
 // One tracker's job that ended in this batch, for the summary line.
 struct FinishedJob {
   RowState state = RowState::Done;
@@ -92,7 +101,14 @@ class CProvisioningModel {
   void SetChecked(std::size_t row, bool checked);
   // Starts `action` on every checked row that is not running. Everything the
   // action needs (settings, password, files, rules, journal) is checked
-  // first: false with `error` saying what is wrong, and no port touched.
+  // first, on the preparation's worker thread (a table may take seconds to
+  // read, a shared journal its connect timeout): true when the preparation
+  // was asked for. Its answer is taken in Deliver, which then starts the
+  // rows that still are ticked, present and idle, and tells `prepared`
+  // (with what is wrong, and no port touched, when it refused). False at
+  // once with `error` when nothing could start; false with `error` empty
+  // while another start's preparation is under way (this one is ignored).
+  // Start, StartRow, Retry and StartStation all go so.
   bool Start(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error);
   // Whether `action` could start with `inputs` (everything Start checks
   // before a port); false with `error`. No port is touched and nothing of
@@ -102,7 +118,8 @@ class CProvisioningModel {
   // The same for one row alone, while others run.
   bool StartRow(std::size_t row, ProvisioningAction action, const ProvisioningInputs& inputs,
                 std::string& error);
-  // Asks every job to stop at its next step.
+  // Asks every job to stop at its next step; a start still being prepared
+  // is dropped (its answer starts nothing).
   void Stop();
   // Asks the jobs of `rows` to stop at their next step; in station mode
   // their ports then wait for Next Tracker or for their device to go.
@@ -131,25 +148,30 @@ class CProvisioningModel {
   // Stops every job and waits for each to close its port; what they would
   // still report is dropped.
   void Shutdown();
-  // A job runs (a station's included).
+  // A job runs (a station's included), or a start is being prepared.
   bool Busy() const;
+  // A start's preparation is under way.
+  bool Preparing() const { return pending_.has_value(); }
   // The journal's file was found damaged at the last start: no job ran.
   bool journalProblem() const { return journalProblem_; }
-  // Applies what the jobs reported since the last call.
+  // Applies what the jobs reported since the last call, and the answer of a
+  // start's preparation.
   void Deliver();
 
   // The journal the rows go to: RV450_JOURNAL, else Journal= in [Main] of
   // MainSetting.ini, else the user's default journal.
   std::string JournalTarget() const;
 
-  // Set by the window. `wake` runs on a job's thread when reports wait for
-  // Deliver (the window posts Deliver to its own thread); the others run in
-  // Deliver and RefreshPorts.
+  // Set by the window. `wake` runs on a job's (or the preparation's) thread
+  // when reports or an answer wait for Deliver (the window posts Deliver to
+  // its own thread); set it before the first start. The others run on the
+  // window thread: in Deliver and RefreshPorts, and `prepared` also in Stop.
   std::function<void()> wake;
   std::function<void(std::size_t row)> rowChanged;
   std::function<void()> rowsReset;
   std::function<void(const ProvisioningRow& row)> rowFinished;
   std::function<void(bool busy)> busyChanged;
+  std::function<void(const PreparedStart& start)> prepared;
 
  private:
   struct Job;
@@ -171,11 +193,51 @@ class CProvisioningModel {
     }
   };
 
-  // Prepare says what is wrong in the window's words.
-  bool Prepare(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
-               std::string& error);
-  bool PrepareChecked(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
-                      std::string& error);
+  // What a start is for: the ticked rows, one row, rows again, or station mode.
+  enum class StartKind { Ticked, Row, Retry, Station };
+  // The start whose preparation is under way, with the ports chosen at the click.
+  struct PendingStart {
+    unsigned id = 0;
+    StartKind kind = StartKind::Ticked;
+    ProvisioningAction action = ProvisioningAction::Provision;
+    ProvisioningInputs inputs;
+    std::vector<int> ports;
+  };
+  struct PrepareRequest {
+    unsigned id = 0;
+    ProvisioningAction action = ProvisioningAction::Provision;
+    ProvisioningInputs inputs;
+    bool openStore = false;  // the model's journal is not open yet: open one
+  };
+  struct PrepareAnswer {
+    unsigned id = 0;
+    bool ok = false;
+    std::string error;
+    batch::JobPlan plan;
+    std::unique_ptr<journal::CJournalStore> store;  // opened on the worker, for the model to keep
+    bool triedStore = false;
+    bool journalProblem = false;  // the journal's file was found damaged
+  };
+
+  // Starts the preparation of a start of `kind` on `ports` (those that may
+  // start now); false when none may, or another preparation is under way.
+  bool Ask(StartKind kind, ProvisioningAction action, const ProvisioningInputs& inputs, std::vector<int> ports,
+           std::string& error);
+  // The preparation, on its worker thread: reads files only, and opens a
+  // journal of its own when asked to.
+  PrepareAnswer Prepare(const PrepareRequest& request) const;
+  // In Deliver: the preparation's answer starts the rows, or the station.
+  void TakePrepared();
+  // Drops the start being prepared: its answer will start nothing.
+  void DropPreparation();
+  // The rows of `ports` a start of `kind` may start now, as the click's checks say.
+  std::vector<std::size_t> Startable(StartKind kind, const std::vector<int>& ports) const;
+  // Why a start of `kind` has no row to start.
+  static const char* NothingToStart(StartKind kind);
+  // Tells busyChanged when Busy() changed since it was told last.
+  void SayBusy();
+  // Station mode with its prepared plan (ProvisioningStation.cpp).
+  void BeginStation(ProvisioningAction action, batch::JobPlan shared);
   // What Prepare checks before the journal: settings, password, folder,
   // template and table. Reads files only; any thread.
   bool PrepareFiles(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
@@ -183,8 +245,8 @@ class CProvisioningModel {
   // The journal's part, with `store` open: a table dealt in order needs the server.
   static bool CheckDealing(const batch::JobPlan& plan, const ProvisioningInputs& inputs,
                            const journal::CJournalStore& store, std::string& error);
-  bool Launch(const std::vector<std::size_t>& rows, ProvisioningAction action,
-              const ProvisioningInputs& inputs, std::string& error);
+  bool Launch(const std::vector<std::size_t>& rows, ProvisioningAction action, const batch::JobPlan& shared,
+              std::string& error);
   void Post(Report report);
   std::optional<std::size_t> RowOf(int port) const;
   // The traffic log of COM `port`.
@@ -206,8 +268,13 @@ class CProvisioningModel {
   const std::string logDir_;
   std::vector<ProvisioningRow> rows_;
   std::map<int, ProvisioningAction> actions_;  // of the running rows, by port
-  journal::CJournalStore store_;
-  bool storeOpen_ = false;
+  // The journal every job commits its row to, opened once, at the first
+  // start. It is opened on the preparation's worker and handed over in its
+  // answer: CLatestWork's lock orders the worker's writes before Take on the
+  // window thread, which alone sets this pointer, and only while it is null,
+  // i.e. while no job can use it; the job threads that Append to it are
+  // started after that. It is never reset while jobs run.
+  std::unique_ptr<journal::CJournalStore> store_;
   bool journalProblem_ = false;
 
   std::mutex queueMutex_;
@@ -216,6 +283,13 @@ class CProvisioningModel {
   std::vector<FinishedJob> finished_;
   std::unique_ptr<batch::JobPlan> stationPlan_;  // station mode's plan; null: station mode is off
   ProvisioningAction stationAction_ = ProvisioningAction::Provision;
+  std::optional<PendingStart> pending_;  // the start being prepared
+  unsigned prepares_ = 0;                // counts the preparations asked for
+  bool busySaid_ = false;                // what busyChanged told last
+
+  // Its work reads the members above that are const; destroying it waits
+  // for a preparation under way (the destructor resets it first).
+  std::unique_ptr<CLatestWork<PrepareRequest, PrepareAnswer>> preparer_;
 
   // Last, so that every job and station is stopped and joined before what it reports to goes.
   std::map<int, std::unique_ptr<Job>> jobs_;

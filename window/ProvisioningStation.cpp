@@ -23,8 +23,11 @@ bool CProvisioningModel::StartStation(ProvisioningAction action, const Provision
     error = "station mode runs Identify, Provision or Verify";
     return false;
   }
-  auto plan = std::make_unique<batch::JobPlan>();
-  if (!Prepare(action, inputs, *plan, error)) return false;
+  return Ask(StartKind::Station, action, inputs, {}, error);
+}
+
+void CProvisioningModel::BeginStation(ProvisioningAction action, batch::JobPlan shared) {
+  auto plan = std::make_unique<batch::JobPlan>(std::move(shared));
   const auto post = [this](Report report) {
     report.fromStation = true;
     Post(std::move(report));
@@ -44,14 +47,13 @@ bool CProvisioningModel::StartStation(ProvisioningAction action, const Provision
     journal::JournalRow entry = batch::JournalRowFor(report, *basis);
     entry.program = "rv450-kestrun";
     std::string why;
-    if (!store_.Append(entry, why)) report.journalError = why;
+    if (!store_->Append(entry, why)) report.journalError = why;
   };
   stationPlan_ = std::move(plan);
   stationAction_ = action;
   finished_.clear();
   for (std::size_t i = 0; i < rows_.size(); ++i)
     if (rows_[i].checked) WatchPort(i);
-  return true;
 }
 
 void CProvisioningModel::StopStation() {
@@ -140,14 +142,12 @@ void CProvisioningModel::ApplyStation(const Report& report, ProvisioningRow& row
           row.stateText = StateWords(row.state);
         }
         break;
-      case StationState::Running: {
-        const bool wasBusy = Busy();
+      case StationState::Running:
         BeginJob(row);
         row.device = report.device;
         row.present = true;
-        if (!wasBusy && busyChanged) busyChanged(true);
+        SayBusy();
         break;
-      }
       case StationState::Finished: row.finished = !row.running; break;
     }
     return;
@@ -185,7 +185,7 @@ void CProvisioningModel::StopRows(const std::vector<std::size_t>& rows) {
 
 bool CProvisioningModel::Retry(const std::vector<std::size_t>& rows, ProvisioningAction action,
                                const ProvisioningInputs& inputs, std::string& error) {
-  std::vector<std::size_t> again;
+  std::vector<int> again;
   bool any = false;
   for (std::size_t i : rows) {
     if (i >= rows_.size() || rows_[i].running) continue;
@@ -195,14 +195,14 @@ bool CProvisioningModel::Retry(const std::vector<std::size_t>& rows, Provisionin
       WatchPort(i);
       any = true;
     } else if (!StationOn() && rows_[i].present) {
-      again.push_back(i);
+      again.push_back(rows_[i].port);
     }
   }
   if (again.empty()) {
-    if (!any) error = "no chosen port has a finished job to start again";
+    if (!any) error = NothingToStart(StartKind::Retry);
     return any;
   }
-  return Launch(again, action, inputs, error);
+  return Ask(StartKind::Retry, action, inputs, std::move(again), error);
 }
 
 }  // namespace kestrun

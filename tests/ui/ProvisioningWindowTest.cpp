@@ -48,12 +48,12 @@ TEST(ProvisioningWindowTest, ProvisionOfThreeTrackersShowsEachRowsEnd) {
   window.tableEdit()->setText(QString::fromStdString(dir / "table.csv"));
   QTest::mouseClick(window.button(ProvisioningAction::Provision), Qt::LeftButton);
   EXPECT_TRUE(window.stopButton()->isEnabled());
-  ASSERT_TRUE(window.model().rows()[0].running);
+  WAIT_UNTIL(window.model().rows()[0].state != RowState::Idle, 10000);
   ASSERT_FALSE(window.model().rows()[2].running);
   // Enter (or a double-click) on its row.
   window.rowsView()->setCurrentIndex(rows->index(2, CProvisioningTable::State));
   QTest::keyClick(window.rowsView(), Qt::Key_Return);
-  EXPECT_TRUE(window.model().rows()[2].running);
+  WAIT_UNTIL(window.model().rows()[2].state != RowState::Idle, 10000);
   WAIT_UNTIL(!window.model().Busy(), 60000);
   EXPECT_FALSE(window.stopButton()->isEnabled());
 
@@ -188,13 +188,13 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
       case Identify:
         sims[0]->SetAnswerDelay(200);  // still running when its box is unticked
         ASSERT_TRUE(window->Run(ProvisioningAction::Identify));
-        ASSERT_TRUE(window->model().rows()[0].running);
+        WAIT_UNTIL(window->model().rows()[0].running, 10000);
         break;
       case Station:
         sims[0]->SetAnswerDelay(0);
         window->stationActionList()->setCurrentText("Identify");
         window->stationBox()->setChecked(true);
-        ASSERT_TRUE(window->model().StationOn());
+        WAIT_UNTIL(window->model().StationOn(), 10000);
         EXPECT_FALSE(window->button(ProvisioningAction::Identify)->isEnabled());
         EXPECT_TRUE(window->nextButton()->isEnabled());
         break;
@@ -262,8 +262,11 @@ TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoesCheckedOffTheWindow
     return model->Check(action, inputs, error);
   };
   window->model().SetChecked(0, true);
-  EXPECT_FALSE(window->Run(ProvisioningAction::Provision));
-  EXPECT_EQ(window->messageLabel()->text(), "no template config file chosen");
+  // Refused once its preparation answers; nothing else starts meanwhile.
+  ASSERT_TRUE(window->Run(ProvisioningAction::Provision));
+  EXPECT_FALSE(window->button(ProvisioningAction::Verify)->isEnabled());
+  WAIT_EQ(window->messageLabel()->text(), QString("no template config file chosen"), 10000);
+  EXPECT_TRUE(window->button(ProvisioningAction::Verify)->isEnabled());
   window->templateEdit()->setText(QString::fromStdString(dir / "template.ini"));
   WAIT_EQ(window->messageLabel()->text(), QString("no per-tracker table chosen"), 10000);
   EXPECT_EQ(checks, 1);
@@ -278,7 +281,7 @@ TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoesCheckedOffTheWindow
   // Station mode refused leaves its box unticked and the action buttons usable.
   window->templateEdit()->clear();
   window->stationBox()->setChecked(true);
-  EXPECT_FALSE(window->stationBox()->isChecked());
+  WAIT_UNTIL(!window->stationBox()->isChecked(), 10000);
   EXPECT_TRUE(window->button(ProvisioningAction::Provision)->isEnabled());
   EXPECT_FALSE(window->model().rows()[0].running);
   window.reset();  // before the counters its checks count with

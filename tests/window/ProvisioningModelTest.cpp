@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
+#include <functional>
 #include <mutex>
 
 #include "../support/SimSupport.h"
@@ -64,15 +65,19 @@ class ProvisioningModelTest : public SimulatorTest {
   }
   void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
 
-  // Applies the jobs' reports as they come until no job runs.
-  void WaitUntilIdle(CProvisioningModel& model) {
-    while (model.Busy()) {
+  // Applies the jobs' reports (and the preparation's answer) as they come until `condition` holds.
+  void DeliverUntil(CProvisioningModel& model, const std::function<bool()>& condition) {
+    while (!condition()) {
       std::unique_lock<std::mutex> lock(mutex_);
       woken_.wait(lock, [&] { return pending_; });
       pending_ = false;
       lock.unlock();
       model.Deliver();
     }
+  }
+  // Until no job runs and no start is being prepared.
+  void WaitUntilIdle(CProvisioningModel& model) {
+    DeliverUntil(model, [&] { return !model.Busy(); });
   }
   void Listen(CProvisioningModel& model) {
     model.wake = [this] {
@@ -116,12 +121,16 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
     };
     model.SetChecked(0, true);
     std::string error;
-    const bool started = model.Start(c.action, {dir / "template.ini", dir / "table.csv", dir / "out"}, error);
-    ASSERT_EQ(started, !c.refused) << error;
-    if (started) {
-      EXPECT_NE(PortBusyReason(kCom).find("Provisioning window"), std::string::npos);
-    }
+    bool started = false, held = false;
+    model.prepared = [&](const PreparedStart& p) {
+      started = p.started;
+      error = p.error;
+      held = PortBusyReason(kCom).find("Provisioning window") != std::string::npos;
+    };
+    ASSERT_TRUE(model.Start(c.action, {dir / "template.ini", dir / "table.csv", dir / "out"}, error)) << error;
     WaitUntilIdle(model);
+    ASSERT_EQ(started, !c.refused) << error;
+    EXPECT_EQ(held, started);
 
     const ProvisioningRow& row = model.rows()[0];
     EXPECT_EQ(row.state, c.state);
@@ -169,6 +178,7 @@ TEST_F(ProvisioningModelTest, StopAndTheModelsEndEachStopTheJobAndCloseThePort) 
   model.SetChecked(0, true);
   std::string error;
   ASSERT_TRUE(model.Start(ProvisioningAction::ReadToFiles, {"", "", dir.path()}, error)) << error;
+  DeliverUntil(model, [&] { return model.rows()[0].running; });
   model.Stop();
   WaitUntilIdle(model);
   EXPECT_EQ(model.rows()[0].state, RowState::Stopped);
@@ -181,11 +191,67 @@ TEST_F(ProvisioningModelTest, StopAndTheModelsEndEachStopTheJobAndCloseThePort) 
   // Gone mid-batch (the window closed): every job stopped, every port closed.
   {
     CProvisioningModel closing(Discovery(), dir.path());
+    Listen(closing);
     closing.SetChecked(0, true);
     ASSERT_TRUE(closing.Start(ProvisioningAction::Identify, {}, error)) << error;
+    DeliverUntil(closing, [&] { return closing.rows()[0].running; });
   }
   EXPECT_TRUE(PortIsFree());
   EXPECT_TRUE(PortBusyReason(kCom).empty());
+}
+
+// A start's preparation runs off the window thread and its answer is taken
+// in Deliver: Stop or Shutdown before that drops it, a refusal comes as the
+// message the click would have shown, and a second start meanwhile is ignored.
+TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) {
+  enum Then { Nothing, Stop, Shutdown, SecondStart };
+  struct PrepCase {
+    const char* name;
+    ProvisioningAction action;  // with no template chosen
+    Then then;                  // done while the preparation is under way
+    bool started;
+    const char* error;
+    RowState state;
+  };
+  const PrepCase cases[] = {
+      {"Stop drops it", ProvisioningAction::Identify, Stop, false, "", RowState::Idle},
+      {"Shutdown drops it", ProvisioningAction::Identify, Shutdown, false, "", RowState::Idle},
+      {"refused", ProvisioningAction::Provision, Nothing, false, "no template config file chosen", RowState::Idle},
+      {"a second start is ignored", ProvisioningAction::Identify, SecondStart, true, "", RowState::Done},
+  };
+  for (const PrepCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    sim_->ClearReceived();
+    pending_ = false;
+    CProvisioningModel model(Discovery(), dir.path());
+    Listen(model);
+    std::vector<PreparedStart> answers;
+    model.prepared = [&](const PreparedStart& p) { answers.push_back(p); };
+    model.SetChecked(0, true);
+    std::string error, second;
+    ASSERT_TRUE(model.Start(c.action, {}, error)) << error;
+    EXPECT_TRUE(model.Busy());
+    if (c.then == Stop) model.Stop();
+    if (c.then == Shutdown) model.Shutdown();
+    if (c.then == SecondStart) {
+      EXPECT_FALSE(model.Start(c.action, {}, second));
+      EXPECT_EQ(second, "");
+    }
+    // A dropped preparation's answer still comes (its wake says so): taken, it starts nothing.
+    if (c.then == Stop || c.then == Shutdown) {
+      std::unique_lock<std::mutex> lock(mutex_);
+      woken_.wait(lock, [&] { return pending_; });
+      lock.unlock();
+      model.Deliver();
+    }
+    WaitUntilIdle(model);
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].started, c.started);
+    EXPECT_EQ(answers[0].error, c.error);
+    EXPECT_EQ(model.rows()[0].state, c.state);
+    EXPECT_EQ(sim_->ReceivedLines().empty(), !c.started);
+    EXPECT_TRUE(PortIsFree());
+  }
 }
 
 }  // namespace

@@ -97,6 +97,7 @@ TEST_F(ProvisioningStationTest, TrackersThatComeAndGoAreProvisionedAndTheirRowsK
   std::string error;
   ASSERT_TRUE(model.StartStation(ProvisioningAction::Provision, {dir / "template.ini", dir / "table.csv", ""}, error))
       << error;
+  ASSERT_TRUE(Until(model, [&] { return model.StationOn(); }));  // once its preparation answered
   // The percent each port's bar showed, in order.
   std::map<int, std::vector<int>> bars;
   model.rowChanged = [&](std::size_t i) {
