@@ -80,6 +80,7 @@ TEST(ProvisioningRowsAccessibleTest, ToggleTicksARowAndTheTableKeepsItsNamedHead
     if (s.running && !window.model().rows()[0].running) {
       window.model().SetChecked(0, true);
       ASSERT_TRUE(window.Run(ProvisioningAction::Identify));
+      WAIT_UNTIL(window.model().rows()[0].running, 10000);
     }
     ASSERT_EQ(window.model().rows()[static_cast<std::size_t>(s.row)].running, s.running);
     int asked = 0;
