@@ -12,6 +12,7 @@
 
 #include "ui/Icons.h"
 #include "ui/LabelPrintBar.h"
+#include "window/ProvisioningRows.h"
 #include "window/ProvisioningSummary.h"
 
 namespace kestrun {
@@ -220,6 +221,16 @@ void CProvisioningWindow::SetStation(bool on) {
       if (!error.empty()) ShowMessage(Text(error), action);
     }
   } else {
+    // Turning station mode off stops its running jobs: asked first, as
+    // unticking a running row is, since a stopped tracker is left half written.
+    std::vector<int> running;
+    for (const ProvisioningRow& row : model_.rows())
+      if (row.watched && row.running) running.push_back(row.port);
+    if (!running.empty() && (!confirmStop || !confirmStop(Text(StopQuestion(running))))) {
+      const QSignalBlocker quiet(station_);
+      station_->setChecked(true);
+      return;
+    }
     model_.StopStation();
   }
   ShowControls();
@@ -229,8 +240,7 @@ void CProvisioningWindow::SetStation(bool on) {
 void CProvisioningWindow::SetTicked(std::size_t row, bool ticked) {
   if (row >= model_.rows().size() || model_.rows()[row].checked == ticked) return;
   if (!ticked && model_.rows()[row].running) {
-    const QString com = "COM" + QString::number(model_.rows()[row].port);
-    if (!confirmStop || !confirmStop("The job on " + com + " is running. Stop it?")) {
+    if (!confirmStop || !confirmStop(Text(StopQuestion({model_.rows()[row].port})))) {
       table_model_.RowChanged(row);  // the check box shows the tick again
       return;
     }

@@ -8,6 +8,7 @@
 #include "window/PortsInUse.h"
 #include "window/ProvisioningParts.h"
 #include "window/ProvisioningRows.h"
+#include "window/ProvisioningSummary.h"
 
 namespace kestrun {
 
@@ -64,7 +65,7 @@ void CProvisioningModel::Finish(ProvisioningRow& row, const batch::PortReport& r
   const bool gone = report.exitCode != batch::kExitOk && DeviceNow(row.port).empty();
   FinishRow(row, report, gone);
   if (!gone && !row.present && DeviceNow(row.port) == row.device) row.present = true;
-  if (tracker) finished_.push_back({row.state, row.seconds});
+  if (tracker) AddFinished(finished_, {row.state, row.seconds, row.port, row.imei});
 }
 
 bool CProvisioningModel::Apply(Report& report, ProvisioningRow& row) {

@@ -76,6 +76,8 @@ struct PreparedStart {
 struct FinishedJob {
   RowState state = RowState::Done;
   double seconds = 0;
+  int port = 0;
+  std::string imei;  // empty when the job ended before the tracker told it
 };
 
 class CProvisioningModel {
@@ -122,7 +124,8 @@ class CProvisioningModel {
   // is dropped (its answer starts nothing).
   void Stop();
   // Asks the jobs of `rows` to stop at their next step; in station mode
-  // their ports then wait for Next Tracker or for their device to go.
+  // their ports then wait for Next Tracker or for their device to go. A
+  // start still being prepared leaves these rows out.
   void StopRows(const std::vector<std::size_t>& rows);
   // Starts `rows` again: in station mode the next tracker on a port whose
   // job ended, otherwise `action` on each row that is not running.

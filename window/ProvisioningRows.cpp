@@ -183,4 +183,11 @@ void FinishRow(ProvisioningRow& row, const batch::PortReport& report, bool gone)
   row.seconds = report.seconds;
 }
 
+std::string StopQuestion(const std::vector<int>& ports) {
+  std::string coms;
+  for (int port : ports) coms += (coms.empty() ? "COM" : ", COM") + std::to_string(port);
+  return ports.size() == 1 ? "The job on " + coms + " is running. Stop it?"
+                           : "The jobs on " + coms + " are running. Stop them?";
+}
+
 }  // namespace kestrun

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "batch/PortJob.h"
 #include "batch/Provision.h"
@@ -31,5 +32,10 @@ void FinishRow(ProvisioningRow& row, const batch::PortReport& report, bool gone 
 // The table line a provision decision dealt the tracker ("table line 7" of
 // a row dealt in order), or 0.
 int DealtLine(const batch::TrackerDecision& decision);
+
+// What the window asks before it stops the running jobs on `ports`: "The
+// job on COM33 is running. Stop it?", or "The jobs on COM33, COM35 are
+// running. Stop them?".
+std::string StopQuestion(const std::vector<int>& ports);
 
 }  // namespace kestrun

@@ -180,7 +180,10 @@ void CProvisioningModel::StopRows(const std::vector<std::size_t>& rows) {
     if (const auto job = jobs_.find(port); job != jobs_.end()) job->second->job->Cancel();
     if (const auto watch = watches_.find(port); watch != watches_.end())
       watch->second->station->CancelJob(port);
+    // A start still being prepared leaves this row out; with no row left it starts nothing.
+    if (pending_ && pending_->kind != StartKind::Station) std::erase(pending_->ports, port);
   }
+  if (pending_ && pending_->kind != StartKind::Station && pending_->ports.empty()) DropPreparation();
 }
 
 bool CProvisioningModel::Retry(const std::vector<std::size_t>& rows, ProvisioningAction action,

@@ -5,6 +5,13 @@
 
 namespace kestrun {
 
+void AddFinished(std::vector<FinishedJob>& jobs, FinishedJob job) {
+  std::erase_if(jobs, [&job](const FinishedJob& earlier) {
+    return (earlier.imei.empty() && earlier.port == job.port) || (!job.imei.empty() && earlier.imei == job.imei);
+  });
+  jobs.push_back(std::move(job));
+}
+
 std::string SummaryText(const std::vector<FinishedJob>& jobs) {
   if (jobs.empty()) return {};
   int done = 0, failed = 0, stopped = 0;

@@ -138,7 +138,7 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
     std::vector<int> rows = {0};  // the selected rows Space and Enter act on; Box: its row
     int column = R;               // the column of the current cell
     Stop stop = NotAsked;         // what unticking a running row asked, and the answer
-    std::size_t jobs = 0;         // station mode: the jobs finished since it started
+    long jobs = 0;                // station mode: the identities asked since it started
     const char* state = nullptr;  // the first row's State cell, once it says so
   };
   const Step steps[] = {
@@ -192,6 +192,7 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
         break;
       case Station:
         sims[0]->SetAnswerDelay(0);
+        sims[0]->ClearReceived();
         window->stationActionList()->setCurrentText("Identify");
         window->stationBox()->setChecked(true);
         WAIT_UNTIL(window->model().StationOn(), 10000);
@@ -200,15 +201,30 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
         break;
       case Next: QTest::mouseClick(window->nextButton(), Qt::LeftButton); break;
     }
-    const auto jobs = [&] { return window->model().finishedJobs().size(); };
+    const auto jobs = [&] {
+      const std::vector<std::string> lines = sims[0]->ReceivedLines();
+      return std::count(lines.begin(), lines.end(), "AT+CGSN");
+    };
     EXPECT_TRUE(!s.jobs || (QTest::qWaitFor([&] { return jobs() >= s.jobs; }, 60000) && jobs() == s.jobs));
     const auto state = [&] { return view->model()->index(0, S).data().toString().toStdString(); };
     EXPECT_TRUE(!s.state || QTest::qWaitFor([&] { return state() == s.state; }, 60000)) << state();
     EXPECT_EQ(Ticks(), std::vector<bool>(s.ticks.begin(), s.ticks.end()));
     EXPECT_EQ(asked, s.stop == NotAsked ? 0 : 1);
   }
-  window->stationBox()->setChecked(false);
-  EXPECT_FALSE(window->model().StationOn());
+  // Turning station mode off while its job runs asks first, as unticking does.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return window->model().rows()[0].finished; }, 60000));
+  sims[0]->SetAnswerDelay(200);
+  QTest::mouseClick(window->nextButton(), Qt::LeftButton);
+  WAIT_UNTIL(window->model().rows()[0].running, 10000);
+  for (const bool yes : {false, true}) {
+    asked = 0;
+    confirm = yes;
+    window->stationBox()->setChecked(false);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(window->stationBox()->isChecked(), !yes);
+    EXPECT_EQ(window->model().StationOn(), !yes);
+  }
+  WAIT_UNTIL(view->model()->index(0, S).data().toString() == "stopped", 60000);
   EXPECT_TRUE(window->button(ProvisioningAction::Identify)->isEnabled());
   window->confirmStop = nullptr;
 }

@@ -201,10 +201,10 @@ TEST_F(ProvisioningModelTest, StopAndTheModelsEndEachStopTheJobAndCloseThePort) 
 }
 
 // A start's preparation runs off the window thread and its answer is taken
-// in Deliver: Stop or Shutdown before that drops it, a refusal comes as the
+// in Deliver: Stop, Stop Selected or Shutdown before that drops it, a refusal comes as the
 // message the click would have shown, and a second start meanwhile is ignored.
 TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) {
-  enum Then { Nothing, Stop, Shutdown, SecondStart };
+  enum Then { Nothing, Stop, StopRow, Shutdown, SecondStart };
   struct PrepCase {
     const char* name;
     ProvisioningAction action;  // with no template chosen
@@ -215,6 +215,7 @@ TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) 
   };
   const PrepCase cases[] = {
       {"Stop drops it", ProvisioningAction::Identify, Stop, false, "", RowState::Idle},
+      {"Stop Selected on its only row drops it", ProvisioningAction::Identify, StopRow, false, "", RowState::Idle},
       {"Shutdown drops it", ProvisioningAction::Identify, Shutdown, false, "", RowState::Idle},
       {"refused", ProvisioningAction::Provision, Nothing, false, "no template config file chosen", RowState::Idle},
       {"a second start is ignored", ProvisioningAction::Identify, SecondStart, true, "", RowState::Done},
@@ -232,13 +233,14 @@ TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) 
     ASSERT_TRUE(model.Start(c.action, {}, error)) << error;
     EXPECT_TRUE(model.Busy());
     if (c.then == Stop) model.Stop();
+    if (c.then == StopRow) model.StopRows({0});
     if (c.then == Shutdown) model.Shutdown();
     if (c.then == SecondStart) {
       EXPECT_FALSE(model.Start(c.action, {}, second));
       EXPECT_EQ(second, "");
     }
     // A dropped preparation's answer still comes (its wake says so): taken, it starts nothing.
-    if (c.then == Stop || c.then == Shutdown) {
+    if (c.then == Stop || c.then == StopRow || c.then == Shutdown) {
       std::unique_lock<std::mutex> lock(mutex_);
       woken_.wait(lock, [&] { return pending_; });
       lock.unlock();

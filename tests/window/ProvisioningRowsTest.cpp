@@ -63,17 +63,35 @@ TEST(ProvisioningRowsTest, AJobThatDidNotEndSaysWhereItWasAndWhatTheTrackerTook)
   }
 }
 
-TEST(ProvisioningRowsTest, TheSummaryCountsHowTrackersEndedAndTheMedianTimeOfThoseDone) {
+TEST(ProvisioningRowsTest, TheSummaryCountsEachTrackersLatestOutcomeAndTheMedianTimeOfThoseDone) {
   using S = RowState;
   const std::pair<std::vector<FinishedJob>, const char*> cases[] = {
       {{}, ""},
       // The failed and stopped ones take no part in the median.
-      {{{S::Done, 3.0}, {S::Failed, 60.0}, {S::Done, 1.0}, {S::Stopped, 0.1}, {S::Done, 2.0}},
+      {{{S::Done, 3.0, 1, "A"}, {S::Failed, 60.0, 2, "B"}, {S::Done, 1.0, 3, "C"}, {S::Stopped, 0.1, 4, "D"},
+        {S::Done, 2.0, 5, "E"}},
        "3 done, 1 failed, 1 stopped; median 2.0 s per tracker"},
-      {{{S::Done, 1.0}, {S::Done, 2.0}}, "2 done, 0 failed, 0 stopped; median 1.5 s per tracker"},
-      {{{S::Failed, 4.0}, {S::Stopped, 1.0}}, "0 done, 1 failed, 1 stopped"},
+      {{{S::Done, 1.0, 1, "A"}, {S::Done, 2.0, 2, "B"}}, "2 done, 0 failed, 0 stopped; median 1.5 s per tracker"},
+      // Retried: the tracker counts once, as its latest job ended, wherever it was plugged in.
+      {{{S::Failed, 4.0, 1, "A"}, {S::Stopped, 1.0, 2, "B"}, {S::Done, 2.0, 3, "A"}},
+       "1 done, 0 failed, 1 stopped; median 2.0 s per tracker"},
+      // A job that never learnt the IMEI is replaced by the next one on its port...
+      {{{S::Failed, 9.0, 1, ""}, {S::Done, 1.0, 1, "A"}, {S::Failed, 9.0, 2, ""}, {S::Failed, 8.0, 2, ""}},
+       "1 done, 1 failed, 0 stopped; median 1.0 s per tracker"},
+      // ...but a tracker that was known stays when another one follows it on the same port.
+      {{{S::Done, 1.0, 1, "A"}, {S::Done, 3.0, 1, "B"}, {S::Failed, 9.0, 1, ""}},
+       "2 done, 1 failed, 0 stopped; median 2.0 s per tracker"},
   };
-  for (const auto& [jobs, summary] : cases) EXPECT_EQ(SummaryText(jobs), summary);
+  for (const auto& [jobs, summary] : cases) {
+    std::vector<FinishedJob> kept;
+    for (const FinishedJob& job : jobs) AddFinished(kept, job);
+    EXPECT_EQ(SummaryText(kept), summary);
+  }
+}
+
+TEST(ProvisioningRowsTest, TheStopQuestionNamesEachRunningPort) {
+  EXPECT_EQ(StopQuestion({33}), "The job on COM33 is running. Stop it?");
+  EXPECT_EQ(StopQuestion({33, 35, 40}), "The jobs on COM33, COM35, COM40 are running. Stop them?");
 }
 
 TEST(ProvisioningRowsTest, OptionsAreNamedByTheWindowsControls) {
