@@ -100,6 +100,10 @@ CProvisioningWindow::~CProvisioningWindow() {
     QObject::disconnect(child, nullptr, this, nullptr);
     if (choices_) QObject::disconnect(child, nullptr, choices_, nullptr);
   }
+  // The children that keep a reference to the model go while it exists.
+  delete journal_;
+  journal_ = nullptr;
+  qDeleteAll(findChildren<CLabelPrintBar*>());
   table_model_.tickRequested = nullptr;
   model_.rowChanged = nullptr;
   model_.rowsReset = nullptr;
