@@ -111,10 +111,11 @@ const CommandUsage kCommandUsage[] = {
     {Command::Read, "read -o FILE", R"(read every settings group into a config file, written
 as Save Config File writes it)"},
     {Command::Write, "write FILE", R"(send the file's settings: every settings group it holds,
-in Send All order, with the fences (ID_1..ID_4) and keypad
-rows (Key0..Key4) its flags tick; RVRTO is never sent)"},
-    {Command::Diff, "diff FILE", R"(read the tracker and list every key that differs from the
-file (groups present in the file))"},
+in Send All order, with the fences (ID_1..ID_4) and
+keypad rows (Key0..Key4) its flags tick; RVRTO is never
+sent)"},
+    {Command::Diff, "diff FILE", R"(read the tracker and list every key that differs from
+the file (groups present in the file))"},
     {Command::Verify, "verify FILE", "write FILE, then read it back and compare what was sent"},
     {Command::Identify, "identify", R"(ask each tracker which it is: IMEI, ICCID, firmware and
 signal, in one wake-up; a table or JSON Lines)"},
@@ -241,21 +242,21 @@ COptionTable OptionTable(Options& o) {
        {"write", "diff", "verify", "provision"}},
       {"--allow-caps",
        "",
-       "send values the window would cap, capped, and report each\n(without it such values are refused)",
+       "send values the window would cap, capped, and report\neach (without it such values are refused)",
        flag(o.allowCaps),
        {"write", "verify", "provision"}},
       {"--dry-run",
        "",
        "print each port's lines that would be sent (the stamp as\n<UTC>, the password as ****); no port is "
-       "opened\n(provision: with an IMEI table or --assign each tracker is\nidentified, read-only; nothing "
+       "opened\n(provision: with an IMEI table or --assign each tracker\nis identified, read-only; nothing "
        "is written or claimed)",
        flag(o.dryRun),
        {"write", "verify", "provision"}},
       {"--table",
        "CSV",
        "provision: the per-tracker table; one row per tracker,\nkeyed by an IMEI or COM column, every "
-       "other column\nSECTION/Key overriding the template (an empty cell keeps it),\nRVSRI/IP or RVBEI/IP "
-       "as a.b.c.d, or #Name for notes",
+       "other column\nSECTION/Key overriding the template (an empty cell\nkeeps it), RVSRI/IP or RVBEI/IP "
+       "as a.b.c.d, or #Name\nfor notes",
        nonEmpty(o.table, "--table needs a CSV file"),
        {"provision"}},
       {"--assign",
@@ -302,7 +303,7 @@ COptionTable OptionTable(Options& o) {
        flag(o.noIdentify),
        {"read", "write", "diff", "verify"}},
       {"--log-dir", "DIR",
-       "write the traffic log there: AtLog.log, or AtLog-COM<N>.log\nper port with several ports",
+       "write the traffic log there: AtLog.log, or\nAtLog-COM<N>.log per port with several ports",
        nonEmpty(o.logDir, "--log-dir needs a folder"), kConnecting},
       {"--journal", "PATH",
        "the journal file, or a shared server postgresql://...\nor libpq's keyword=value pairs (default: "
@@ -579,10 +580,11 @@ Options:
          R"(
 Without --port, --baud or --password the values of MainSetting.ini in the
 working folder are used when it exists (its ComPort is a position in the list
-that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast'); otherwise the password is )" +
-         std::string(kDefaultPassword) + R"(, the baud rate
-)" + std::to_string(kDefaultBaudRate) +
-         R"( and the pacing 'specified'. Without --log-dir no traffic log is written.
+that 'rv450-cli ports' shows, and Pacing=fast there chooses 'fast');
+otherwise the password is )" +
+         std::string(kDefaultPassword) + R"(, the baud rate )" + std::to_string(kDefaultBaudRate) +
+         R"( and the pacing
+'specified'. Without --log-dir no traffic log is written.
 
 read, write, diff, verify and provision add one row per tracker to the journal,
 $XDG_DATA_HOME/rv450-kestrun/journal.sqlite (--journal PATH, --no-journal);
@@ -617,7 +619,8 @@ Exit status:
   4    the tracker failed (no response, a refused line, a lost port), or another
        tracker was on the cable by the end of the run (tracker-changed)
   5    the tracker was read but the result could not be written (a full disk)
-  130  interrupted (Ctrl+C); every port's operation was stopped and its port closed
+  130  interrupted (Ctrl+C); every port's operation was stopped and its port
+       closed
 With several ports the highest status wins; a closing table lists each port.
 )";
 }

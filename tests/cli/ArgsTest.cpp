@@ -157,9 +157,11 @@ TEST(ArgsTest, HelpDocumentsEveryOptionOfTheTable) {
   for (const char* needle : {"  0 ", "  1 ", "  2 ", "  3 ", "  4 ", "130", "--password -", "RV450_PASSWORD",
                              "ports", "read -o FILE", "write FILE", "diff FILE", "verify FILE"})
     EXPECT_NE(help.find(needle), std::string::npos) << needle;
-  // A command's synopsis ends before its text's column (or stands alone).
+  // A command's synopsis ends before its text's column (or stands alone),
+  // and every line fits a terminal of 80 columns.
   std::istringstream lines(help);
   for (std::string line; std::getline(lines, line);) {
+    EXPECT_LE(line.size(), 80u) << line;
     if (line.size() > 24 && line.rfind("  ", 0) == 0 && std::isalpha(static_cast<unsigned char>(line[2]))) {
       EXPECT_EQ(line.substr(22, 2), "  ") << line;
     }
