@@ -57,6 +57,7 @@ ProvisioningChoices ReadProvisioningChoices(const CIniText& text) {
   const auto& actions = StationActions();
   if (std::find(actions.begin(), actions.end(), action) != actions.end()) c.stationAction = action;
   c.columnWidths = ParseWidths(text.GetString(kSection, "ColumnWidths", ""));
+  c.labelLayout = text.GetString(kSection, "LabelLayout", "");
   return c;
 }
 
@@ -68,6 +69,7 @@ void WriteProvisioningChoices(CIniText& text, const ProvisioningChoices& c) {
   text.SetBool(kSection, "StationMode", c.stationMode);
   text.Set(kSection, "StationAction", c.stationAction);
   text.Set(kSection, "ColumnWidths", WidthsText(c.columnWidths));
+  text.Set(kSection, "LabelLayout", c.labelLayout);
 }
 
 FileResult LoadProvisioningChoices(const std::string& mainSettingPath, ProvisioningChoices& choices) {

@@ -1,7 +1,7 @@
 // What the Provisioning window keeps between runs, in the [Provisioning]
 // section of MainSetting.ini: the template and table last chosen, the two
-// check boxes, station mode with its action, and the row table's column
-// widths. Only this section is written; every other line of the file stays
+// check boxes, station mode with its action, the row table's column widths
+// and the labels' page format. Only this section is written; every other line of the file stays
 // as it is, and the rest of the program reads and writes its own keys without
 // touching this section.
 #pragma once
@@ -26,6 +26,9 @@ struct ProvisioningChoices {
   // ColumnWidths=COM:80,IMEI:130,...: by header name, so that a column added
   // or moved later does not take another's width. Widths below 1 are dropped.
   std::vector<std::pair<std::string, int>> columnWidths;
+  // LabelLayout=: a page format as --layout names it ("a4-3x8", "62x29");
+  // kept as written, the window ignores one it does not know.
+  std::string labelLayout;
 
   bool operator==(const ProvisioningChoices&) const = default;
 };

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <algorithm>
 
+#include "batch/LabelLayout.h"
 #include "port/Platform.h"
 #include "settings/MainSettings.h"
 
@@ -37,7 +38,8 @@ CProvisioningChoices::CProvisioningChoices(const std::string& workDir, const Con
       table_(controls.tableEdit),
       dealRowsInOrder_(controls.dealRowsInOrder),
       skipDone_(controls.skipDone),
-      rows_(controls.rows) {
+      rows_(controls.rows),
+      labelLayout_(controls.labelLayout) {
   dialog = [owner = qobject_cast<QWidget*>(parent)](const QString& caption, const QString& folder,
                                                     const QString& selected, const QString& filter) {
     if (filter.isEmpty()) return QFileDialog::getExistingDirectory(owner, caption, folder);
@@ -49,6 +51,7 @@ CProvisioningChoices::CProvisioningChoices(const std::string& workDir, const Con
     if (edit) connect(edit, &QLineEdit::editingFinished, this, [this] { SaveNow(); });
   for (QCheckBox* box : {dealRowsInOrder_.data(), skipDone_.data()})
     if (box) connect(box, &QCheckBox::toggled, this, [this] { SaveNow(); });
+  if (labelLayout_) connect(labelLayout_, &QComboBox::currentIndexChanged, this, [this] { SaveNow(); });
   widthsSettled_.setSingleShot(true);
   widthsSettled_.setInterval(500);
   connect(&widthsSettled_, &QTimer::timeout, this, [this] { SaveNow(); });
@@ -62,6 +65,8 @@ void CProvisioningChoices::Restore() {
   if (table_) table_->setText(Local(choices_.tableFile));
   if (dealRowsInOrder_) dealRowsInOrder_->setChecked(choices_.dealRowsInOrder);
   if (skipDone_) skipDone_->setChecked(choices_.skipDone);
+  if (batch::LabelLayout layout; labelLayout_ && batch::ParseLabelLayout(choices_.labelLayout, layout))
+    if (const int at = labelLayout_->findData(static_cast<int>(layout)); at >= 0) labelLayout_->setCurrentIndex(at);
   ForEachSizedColumn(rows_, [&](int column, const std::string& name, QHeaderView* header) {
     for (const auto& [remembered, width] : choices_.columnWidths)
       if (remembered == name) header->resizeSection(column, width);
@@ -79,6 +84,8 @@ void CProvisioningChoices::Take() {
     const auto& actions = StationActions();
     if (std::find(actions.begin(), actions.end(), action) != actions.end()) choices_.stationAction = action;
   }
+  if (labelLayout_ && labelLayout_->currentIndex() >= 0)
+    choices_.labelLayout = batch::GeometryOf(static_cast<batch::LabelLayout>(labelLayout_->currentData().toInt())).name;
   if (rows_ && rows_->model()) {
     choices_.columnWidths.clear();
     ForEachSizedColumn(rows_, [&](int column, const std::string& name, QHeaderView* header) {

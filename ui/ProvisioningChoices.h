@@ -1,7 +1,7 @@
 // The Provisioning window's remembered choices on its controls: at start the
 // template, the table, the two check boxes, station mode with its action and
 // the row table's column widths come back from MainSetting.ini's
-// [Provisioning] section; each change is written back (a column resized,
+// [Provisioning] section, with the labels' page format; each change is written back (a column resized,
 // after the user has let go of it for half a second), and so is everything
 // once more when the window closes (SaveNow). Its file dialogs open in the
 // folder last used for their kind of file, and remember the one chosen.
@@ -31,6 +31,7 @@ class CProvisioningChoices : public QObject {
     QCheckBox* dealRowsInOrder = nullptr;
     QCheckBox* skipDone = nullptr;
     QTableView* rows = nullptr;  // its horizontal header's interactive columns
+    QComboBox* labelLayout = nullptr;  // items whose data is a batch::LabelLayout
   };
 
   // `workDir`: where MainSetting.ini is, and where dialogs open when nothing
@@ -75,6 +76,7 @@ class CProvisioningChoices : public QObject {
   QPointer<QLineEdit> template_, table_;
   QPointer<QCheckBox> dealRowsInOrder_, skipDone_;
   QPointer<QTableView> rows_;
+  QPointer<QComboBox> labelLayout_;
   QPointer<QCheckBox> stationOn_;
   QPointer<QComboBox> stationAction_;
   ProvisioningChoices choices_;

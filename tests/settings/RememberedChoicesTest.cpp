@@ -42,7 +42,7 @@ TEST(RememberedChoices, EachWriterChangesItsOwnSectionAndKeepsEveryOtherByte) {
   // Every choice set; the column names that could not be read back are not written.
   const ProvisioningChoices every = {
       "/home/fleet/Vorlagen März/template 1.ini",        "C:\\Fleet\\table;2.csv", true, true, true, "Verify",
-      {{"COM", 80}, {"A,B", 10}, {"IMEI", 131}, {"", 5}}};
+      {{"COM", 80}, {"A,B", 10}, {"IMEI", 131}, {"", 5}}, "62x29"};
   TempDir dir;
   const std::string path = dir / "MainSetting.ini";
   CMainSettings main;

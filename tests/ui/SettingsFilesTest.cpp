@@ -16,6 +16,7 @@
 #include "../support/QtWait.h"
 #include "../support/Popups.h"
 #include "../support/TestSupport.h"
+#include "batch/LabelLayout.h"
 #include "port/SystemError.h"
 #include "protocol/ControlIds.h"
 #include "settings/SafeFile.h"
@@ -218,12 +219,12 @@ TEST_F(SettingsFilesTest, ConfigFileDialogsOpenWhereTheLastOneWasChosen) {
 }
 
 // The Provisioning window's choices on its controls: put back at start (the
-// stretching column keeps its own width), a change written at once, the
+// stretching column keeps its own width, the labels' page format), a change written at once, the
 // file chosen and its folder remembered.
 TEST(ProvisioningChoicesTest, ControlsComeBackAndChangesAreKept) {
   TempDir dir;
   const std::string path = dir / "MainSetting.ini";
-  WriteFile(path, "[Provisioning]\nSkipDone=1\nColumnWidths=IMEI:211,Result:5\n");
+  WriteFile(path, "[Provisioning]\nSkipDone=1\nColumnWidths=IMEI:211,Result:5\nLabelLayout=62x29\n");
   QWidget window;
   QLineEdit templateEdit(&window), tableEdit(&window);
   QCheckBox deal(&window), skip(&window);
@@ -232,8 +233,12 @@ TEST(ProvisioningChoicesTest, ControlsComeBackAndChangesAreKept) {
   columns.setHorizontalHeaderLabels({"IMEI", "Result"});
   rows.setModel(&columns);
   rows.horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-  CProvisioningChoices choices(dir.path(), {&templateEdit, &tableEdit, &deal, &skip, &rows}, &window);
+  QComboBox layouts(&window);
+  layouts.addItem("a4-3x8", static_cast<int>(batch::LabelLayout::A4Grid3x8));
+  layouts.addItem("62x29", static_cast<int>(batch::LabelLayout::Roll62x29));
+  CProvisioningChoices choices(dir.path(), {&templateEdit, &tableEdit, &deal, &skip, &rows, &layouts}, &window);
   EXPECT_TRUE(skip.isChecked());
+  EXPECT_EQ(layouts.currentIndex(), 1);
   EXPECT_EQ(rows.columnWidth(0), 211);
   deal.setChecked(true);
   QString openedIn;
@@ -243,9 +248,11 @@ TEST(ProvisioningChoicesTest, ControlsComeBackAndChangesAreKept) {
   };
   choices.ChooseFile(FileKind::Table, &tableEdit, "Table:", "*.csv");
   EXPECT_EQ(openedIn.toStdString(), dir.path());
+  layouts.setCurrentIndex(0);
   ProvisioningChoices kept;
   ASSERT_TRUE(LoadProvisioningChoices(path, kept));
   EXPECT_TRUE(kept.dealRowsInOrder);
+  EXPECT_EQ(kept.labelLayout, "a4-3x8");
   EXPECT_EQ(kept.tableFile, dir / "fleet.csv");
   EXPECT_EQ(kept.columnWidths, (std::vector<std::pair<std::string, int>>{{"IMEI", 211}}));
   EXPECT_EQ(CRememberedFolders(path, "/").FolderFor(FileKind::Table), dir.path());
