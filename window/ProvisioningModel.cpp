@@ -254,7 +254,7 @@ bool CProvisioningModel::StartRow(std::size_t row, ProvisioningAction action,
 }
 
 bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, ProvisioningAction action,
-                                const batch::JobPlan& shared, std::string& error) {
+                                const batch::JobPlan& shared, bool retry, std::string& error) {
   // A port another window of this program uses is refused before any job starts.
   for (std::size_t i : chosen) {
     const std::string holder = CPortsInUse::Process().Holder(rows_[i].port);
@@ -263,7 +263,9 @@ bool CProvisioningModel::Launch(const std::vector<std::size_t>& chosen, Provisio
       return false;
     }
   }
-  if (!Busy()) finished_.clear();  // a new batch: the summary starts again
+  // A new batch: the summary starts again. Retry mends the batch before,
+  // whose summary goes on (each tracker counted as its latest job ended).
+  if (!Busy() && !retry) finished_.clear();
   for (std::size_t i : chosen) {
     ProvisioningRow& row = rows_[i];
     CPortsInUse::Process().Claim(row.port, kHolder);

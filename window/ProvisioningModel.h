@@ -248,8 +248,9 @@ class CProvisioningModel {
   // The journal's part, with `store` open: a table dealt in order needs the server.
   static bool CheckDealing(const batch::JobPlan& plan, const ProvisioningInputs& inputs,
                            const journal::CJournalStore& store, std::string& error);
+  // Starts a job on each of `rows`; `retry`: they mend the batch before.
   bool Launch(const std::vector<std::size_t>& rows, ProvisioningAction action, const batch::JobPlan& shared,
-              std::string& error);
+              bool retry, std::string& error);
   void Post(Report report);
   std::optional<std::size_t> RowOf(int port) const;
   // The traffic log of COM `port`.

@@ -91,7 +91,7 @@ void CProvisioningModel::TakePrepared() {
     error = NothingToStart(start.kind);
     ok = false;
   } else {
-    ok = Launch(rows, start.action, plan, error);
+    ok = Launch(rows, start.action, plan, start.kind == StartKind::Retry, error);
   }
   SayBusy();
   if (prepared) prepared({start.action, start.kind == StartKind::Station, ok, ok ? std::string() : error});

@@ -3,7 +3,8 @@
 // by itself, a tracker pulled out mid-write leaves its story on the row, the
 // row stays ticked and provisions the tracker again when it returns, a
 // finished tracker whose port stays hears nothing until Next Tracker, a port
-// without a tracker gets no journal row, and Stop leaves a row stopped.
+// without a tracker gets no journal row, and Stop leaves a row stopped. And
+// the summary of a batch that Retry mends.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -168,6 +169,36 @@ TEST_F(ProvisioningStationTest, TrackersThatComeAndGoAreProvisionedAndTheirRowsK
   // Each tracker once, as its row shows it: COM62's failure was mended; COM64 had no tracker.
   EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("2 done, 0 failed, 1 stopped; median ", 0), 0u)
       << SummaryText(model.finishedJobs());
+}
+
+}  // namespace
+
+namespace {
+
+// Retry mends the batch before: its summary goes on, each tracker counted
+// as its latest job ended; a new start begins a new summary.
+TEST_F(ProvisioningStationTest, RetryMendsTheBatchsSummaryAndANewStartBeginsAnother) {
+  Plug(61);
+  Plug(62, "AT+RVTRI=", sim::Fault::Error);
+  CProvisioningModel model(OnlyPortsFolder(dir / "ports"), dir.path());
+  Listen(model);
+  ASSERT_EQ(model.rows().size(), 2u);
+  const ProvisioningInputs inputs{dir / "template.ini", "", ""};
+  std::string error;
+  const auto run = [&](const std::function<bool()>& start) {
+    ASSERT_TRUE(start()) << error;
+    ASSERT_TRUE(Until(model, [&] { return !model.Busy(); }));
+  };
+  for (std::size_t i = 0; i < 2; ++i) model.SetChecked(i, true);
+  run([&] { return model.Start(ProvisioningAction::Verify, inputs, error); });
+  EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("1 done, 1 failed, 0 stopped", 0), 0u);
+  sims[62]->ClearFaults();
+  const std::size_t failed = model.rows()[0].state == RowState::Failed ? 0 : 1;
+  run([&] { return model.Retry({failed}, ProvisioningAction::Verify, inputs, error); });
+  EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("2 done, 0 failed, 0 stopped", 0), 0u);
+  model.SetChecked(1 - failed, false);
+  run([&] { return model.Start(ProvisioningAction::Verify, inputs, error); });
+  EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("1 done, 0 failed, 0 stopped", 0), 0u);
 }
 
 }  // namespace
