@@ -231,10 +231,12 @@ void CProvisioningWindow::SetStation(bool on) {
     std::vector<int> running;
     for (const ProvisioningRow& row : model_.rows())
       if (row.watched && row.running) running.push_back(row.port);
-    if (!running.empty() && (!confirmStop || !confirmStop(Text(StopQuestion(running))))) {
+    if (!running.empty()) {
+      // The box shows station mode on while the question is asked.
       const QSignalBlocker quiet(station_);
       station_->setChecked(true);
-      return;
+      if (!confirmStop || !confirmStop(Text(StopQuestion(running)))) return;
+      station_->setChecked(false);
     }
     model_.StopStation();
   }
