@@ -1,9 +1,9 @@
 // What the Provisioning window keeps between runs, in the [Provisioning]
 // section of MainSetting.ini: the template and table last chosen, the two
 // check boxes, station mode with its action, the row table's column widths
-// and the labels' page format. Only this section is written; every other line of the file stays
-// as it is, and the rest of the program reads and writes its own keys without
-// touching this section.
+// and the labels' page format. Only this section is written; every other
+// line of the file stays as it is, and the rest of the program reads and
+// writes its own keys without touching this section.
 #pragma once
 
 #include <string>

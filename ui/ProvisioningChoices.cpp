@@ -66,7 +66,8 @@ void CProvisioningChoices::Restore() {
   if (dealRowsInOrder_) dealRowsInOrder_->setChecked(choices_.dealRowsInOrder);
   if (skipDone_) skipDone_->setChecked(choices_.skipDone);
   if (batch::LabelLayout layout; labelLayout_ && batch::ParseLabelLayout(choices_.labelLayout, layout))
-    if (const int at = labelLayout_->findData(static_cast<int>(layout)); at >= 0) labelLayout_->setCurrentIndex(at);
+    if (const int at = labelLayout_->findData(static_cast<int>(layout)); at >= 0)
+      labelLayout_->setCurrentIndex(at);
   ForEachSizedColumn(rows_, [&](int column, const std::string& name, QHeaderView* header) {
     for (const auto& [remembered, width] : choices_.columnWidths)
       if (remembered == name) header->resizeSection(column, width);
@@ -85,7 +86,8 @@ void CProvisioningChoices::Take() {
     if (std::find(actions.begin(), actions.end(), action) != actions.end()) choices_.stationAction = action;
   }
   if (labelLayout_ && labelLayout_->currentIndex() >= 0)
-    choices_.labelLayout = batch::GeometryOf(static_cast<batch::LabelLayout>(labelLayout_->currentData().toInt())).name;
+    choices_.labelLayout =
+        batch::GeometryOf(static_cast<batch::LabelLayout>(labelLayout_->currentData().toInt())).name;
   if (rows_ && rows_->model()) {
     choices_.columnWidths.clear();
     ForEachSizedColumn(rows_, [&](int column, const std::string& name, QHeaderView* header) {

@@ -1,8 +1,9 @@
 // The Provisioning window's remembered choices on its controls: at start the
 // template, the table, the two check boxes, station mode with its action and
 // the row table's column widths come back from MainSetting.ini's
-// [Provisioning] section, with the labels' page format; each change is written back (a column resized,
-// after the user has let go of it for half a second), and so is everything
+// [Provisioning] section, with the labels' page format; each change is
+// written back (a column resized, after the user has let go of it for half a
+// second), and so is everything
 // once more when the window closes (SaveNow). Its file dialogs open in the
 // folder last used for their kind of file, and remember the one chosen.
 #pragma once

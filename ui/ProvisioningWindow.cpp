@@ -79,8 +79,8 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   clock_.start();
   ShowRows();
   resize(1340, 640);
-  choices_ = new CProvisioningChoices(workDir, {template_, table_, assign_, skipDone_, rows_, labels->layoutList()},
-                                      this);
+  choices_ = new CProvisioningChoices(
+      workDir, {template_, table_, assign_, skipDone_, rows_, labels->layoutList()}, this);
   // The station's action is remembered, station mode itself is not: opened
   // with it on, the window would start writing trackers before anyone asked.
   choices_->BindStation(nullptr, stationAction_);

@@ -7,7 +7,8 @@ namespace kestrun {
 
 void AddFinished(std::vector<FinishedJob>& jobs, FinishedJob job) {
   std::erase_if(jobs, [&job](const FinishedJob& earlier) {
-    return (earlier.imei.empty() && earlier.port == job.port) || (!job.imei.empty() && earlier.imei == job.imei);
+    return (earlier.imei.empty() && earlier.port == job.port) ||
+           (!job.imei.empty() && earlier.imei == job.imei);
   });
   jobs.push_back(std::move(job));
 }

@@ -236,7 +236,8 @@ TEST(ProvisioningChoicesTest, ControlsComeBackAndChangesAreKept) {
   QComboBox layouts(&window);
   layouts.addItem("a4-3x8", static_cast<int>(batch::LabelLayout::A4Grid3x8));
   layouts.addItem("62x29", static_cast<int>(batch::LabelLayout::Roll62x29));
-  CProvisioningChoices choices(dir.path(), {&templateEdit, &tableEdit, &deal, &skip, &rows, &layouts}, &window);
+  CProvisioningChoices choices(dir.path(), {&templateEdit, &tableEdit, &deal, &skip, &rows, &layouts},
+                               &window);
   EXPECT_TRUE(skip.isChecked());
   EXPECT_EQ(layouts.currentIndex(), 1);
   EXPECT_EQ(rows.columnWidth(0), 211);

@@ -215,7 +215,7 @@ TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) 
   };
   const PrepCase cases[] = {
       {"Stop drops it", ProvisioningAction::Identify, Stop, false, "", RowState::Idle},
-      {"Stop Selected on its only row drops it", ProvisioningAction::Identify, StopRow, false, "", RowState::Idle},
+      {"Stop Selected drops it", ProvisioningAction::Identify, StopRow, false, "", RowState::Idle},
       {"Shutdown drops it", ProvisioningAction::Identify, Shutdown, false, "", RowState::Idle},
       {"refused", ProvisioningAction::Provision, Nothing, false, "no template config file chosen", RowState::Idle},
       {"a second start is ignored", ProvisioningAction::Identify, SecondStart, true, "", RowState::Done},

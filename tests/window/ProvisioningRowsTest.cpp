@@ -71,7 +71,8 @@ TEST(ProvisioningRowsTest, TheSummaryCountsEachTrackersLatestOutcomeAndTheMedian
       {{{S::Done, 3.0, 1, "A"}, {S::Failed, 60.0, 2, "B"}, {S::Done, 1.0, 3, "C"}, {S::Stopped, 0.1, 4, "D"},
         {S::Done, 2.0, 5, "E"}},
        "3 done, 1 failed, 1 stopped; median 2.0 s per tracker"},
-      {{{S::Done, 1.0, 1, "A"}, {S::Done, 2.0, 2, "B"}}, "2 done, 0 failed, 0 stopped; median 1.5 s per tracker"},
+      {{{S::Done, 1.0, 1, "A"}, {S::Done, 2.0, 2, "B"}},
+       "2 done, 0 failed, 0 stopped; median 1.5 s per tracker"},
       // Retried: the tracker counts once, as its latest job ended, wherever it was plugged in.
       {{{S::Failed, 4.0, 1, "A"}, {S::Stopped, 1.0, 2, "B"}, {S::Done, 2.0, 3, "A"}},
        "1 done, 0 failed, 1 stopped; median 2.0 s per tracker"},
