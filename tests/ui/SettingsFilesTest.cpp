@@ -200,7 +200,8 @@ TEST_F(SettingsFilesTest, MainSettingFastExchangeBoxAndFailures) {
 }
 
 // The config file dialogs open in the folder config files were last chosen
-// in; Save selects the name it is given to suggest, Load the file last chosen.
+// in (with nothing remembered, the working folder: RememberedChoicesTest);
+// Save selects the name it is given to suggest, Load the file last chosen.
 TEST_F(SettingsFilesTest, ConfigFileDialogsOpenWhereTheLastOneWasChosen) {
   view.configFiles().folders = CRememberedFolders(dir / "MainSetting.ini", dir.path());
   const auto shown = [&](bool save, const std::string& suggested) {
@@ -209,7 +210,6 @@ TEST_F(SettingsFilesTest, ConfigFileDialogsOpenWhereTheLastOneWasChosen) {
     return std::make_pair(dialog->directory().absolutePath().toStdString(),
                           selected.isEmpty() ? std::string() : selected.first().toStdString());
   };
-  EXPECT_EQ(shown(false, {}).first, dir.path());
   std::filesystem::create_directories(dir / "fleet");
   chosen = dir / "fleet/first.ini";
   view.OnSaveConfigFile();
