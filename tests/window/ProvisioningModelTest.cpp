@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <functional>
 #include <mutex>
+#include <optional>
 
 #include "../support/SimSupport.h"
 #include "journal/JournalListing.h"
@@ -63,7 +64,13 @@ class ProvisioningModelTest : public SimulatorTest {
     ::unsetenv("RV450_JOURNAL");
     WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
   }
-  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+  // The tests after this one keep the data folder the run had.
+  void TearDown() override {
+    if (runData) ::setenv("XDG_DATA_HOME", runData->c_str(), 1);
+    else ::unsetenv("XDG_DATA_HOME");
+  }
+  const std::optional<std::string> runData =
+      std::getenv("XDG_DATA_HOME") ? std::optional<std::string>(std::getenv("XDG_DATA_HOME")) : std::nullopt;
 
   // Applies the jobs' reports (and the preparation's answer) as they come until `condition` holds.
   void DeliverUntil(CProvisioningModel& model, const std::function<bool()>& condition) {

@@ -13,6 +13,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 
 #include "../support/ProvisioningFolder.h"
 #include "../support/SimSupport.h"
@@ -29,7 +30,13 @@ namespace {
 class ProvisioningStationTest : public ::testing::Test {
  protected:
   void SetUp() override { ProvisioningFolder(dir, {61, 62, 63, 64}); }
-  void TearDown() override { ::unsetenv("XDG_DATA_HOME"); }
+  // The tests after this one keep the data folder the run had.
+  void TearDown() override {
+    if (runData) ::setenv("XDG_DATA_HOME", runData->c_str(), 1);
+    else ::unsetenv("XDG_DATA_HOME");
+  }
+  const std::optional<std::string> runData =
+      std::getenv("XDG_DATA_HOME") ? std::optional<std::string>(std::getenv("XDG_DATA_HOME")) : std::nullopt;
 
   // A tracker on COM `number`, with `fault` on lines starting with `prefix`.
   void Plug(int number, const std::string& prefix = "", sim::Fault fault = sim::Fault::None) {
