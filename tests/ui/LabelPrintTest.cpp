@@ -9,7 +9,6 @@
 #include <QPrintPreviewDialog>
 #include <QPrintPreviewWidget>
 #include <QPrinter>
-#include <cstdlib>
 #include <memory>
 
 #include "../support/LabelCodes.h"
@@ -25,9 +24,7 @@ using namespace kestrun::testing;
 namespace {
 
 TEST(LabelPrintTest, ThePreviewHoldsTheSelectedRowsOrTheBatchOnTheLayoutsPages) {
-  for (const std::string tool : {"pdftoppm", "zbarimg", "pdftotext"})
-    if (std::system(("command -v " + tool + " >/dev/null").c_str()) != 0)
-      GTEST_SKIP() << tool << " is missing (Debian: poppler-utils, zbar-tools)";
+  if (const std::string missing = MissingReadBackTool(); !missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
   std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
