@@ -3,7 +3,6 @@
 // pdftotext. Every page of both layouts is the label sheet's own test.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 
 #include "../support/LabelCodes.h"
@@ -96,13 +95,12 @@ TEST_F(LabelsTest, OptionsSelectTheTrackersOrWriteNoFile) {
 // earlier row) and firmware as text, no other tracker's.
 TEST_F(LabelsTest, TheListedTrackersQrCodesAndTextsReadBack) {
   if (const std::string missing = MissingReadBackTool(); !missing.empty()) GTEST_SKIP() << missing;
-  std::vector<std::string> imeis = {sim::SimImei(1), sim::SimImei(4), sim::SimImei(2)};
-  const Result r =
-      Labels({"-o", pdf, "--layout", "62x29", "--imei", imeis[0] + "," + imeis[1] + "," + imeis[2]});
+  const Result r = Labels({"-o", pdf, "--layout", "62x29", "--imei",
+                           sim::SimImei(1) + "," + sim::SimImei(4) + "," + sim::SimImei(2)});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out.rfind("3 labels on 3 pages (62x29) into ", 0), 0u) << r.out;
-  std::sort(imeis.begin(), imeis.end());
-  EXPECT_EQ(DecodedLabelCodes(pdf, batch::LabelLayout::Roll62x29, 3, dir.path()), imeis);
+  EXPECT_EQ(DecodedLabelCodes(pdf, batch::LabelLayout::Roll62x29, 3, dir.path()),
+            (std::vector{sim::SimImei(1), sim::SimImei(2), sim::SimImei(4)}));  // sorted
   const std::string text = CommandOutput("pdftotext -layout '" + pdf + "' -");
   for (int n = 1; n <= 4; ++n)
     for (const std::string& shown : {sim::SimImei(n), sim::SimIccid(n), "V2." + std::to_string(n) + "-rel"})
