@@ -1,10 +1,10 @@
 // Print Labels in the Provisioning window, for what the window adds to the
 // label sheet (LabelSheetTest reads every label of a sheet back, LabelRowsTest
 // says which rows get one): a message while no tracker has told its IMEI; the
-// preview of the selected rows' labels on as many pages of the chosen layout's
-// size as they need; and the pages printed from it (as the print dialog's
-// "Print to File" does), whose QR codes and text read back as those rows'
-// IMEIs and ICCIDs, whole.
+// preview of the batch's labels, or the selected rows', on as many pages of
+// the chosen layout's size as they need; and the pages printed from it (as
+// the print dialog's "Print to File" does), whose QR codes and text read back
+// as those rows' IMEIs and ICCIDs, whole.
 #include <gtest/gtest.h>
 
 #include <QPrintPreviewDialog>
@@ -24,7 +24,7 @@ using namespace kestrun::testing;
 
 namespace {
 
-TEST(LabelPrintTest, ThePreviewHoldsTheSelectedRowsOnTheLayoutsPagesAndPrintsThemWhole) {
+TEST(LabelPrintTest, ThePreviewHoldsTheBatchOrTheSelectedRowsOnTheLayoutsPagesAndPrintsThemWhole) {
   if (const std::string missing = MissingReadBackTool(); !missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
@@ -41,10 +41,6 @@ TEST(LabelPrintTest, ThePreviewHoldsTheSelectedRowsOnTheLayoutsPagesAndPrintsThe
   for (std::size_t r = 0; r < 3; ++r) window.model().SetChecked(r, true);
   ASSERT_TRUE(window.Run(ProvisioningAction::Identify));
   WAIT_UNTIL(!window.model().Busy(), 30000);
-  // The first and the last row on the roll (not the first layout of the list): a page each.
-  for (int r : {0, 2})
-    window.rowsView()->selectionModel()->select(rows->index(r, 0),
-                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
   const batch::LabelLayout layout = batch::LabelLayout::Roll62x29;
   bar->layoutList()->setCurrentIndex(bar->layoutList()->findData(static_cast<int>(layout)));
   const std::string pdf = dir / "labels.pdf";
@@ -59,6 +55,13 @@ TEST(LabelPrintTest, ThePreviewHoldsTheSelectedRowsOnTheLayoutsPagesAndPrintsThe
     preview.printer()->setOutputFileName(QString::fromStdString(pdf));
     emit preview.paintRequested(preview.printer());
   };
+  // On the roll (not the first layout of the list), a page each: every row's label while none is
+  // selected; then the first and the last row's, read back.
+  ASSERT_TRUE(bar->Print());
+  EXPECT_EQ(pages, 3);
+  for (int r : {0, 2})
+    window.rowsView()->selectionModel()->select(rows->index(r, 0),
+                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
   ASSERT_TRUE(bar->Print());
   EXPECT_EQ(pages, 2);
   EXPECT_NEAR(page.width(), batch::GeometryOf(layout).pageWidth, 0.5);
