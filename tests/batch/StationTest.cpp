@@ -185,6 +185,7 @@ TEST_F(StationTest, TheNextTrackerAskedForJustBeforeTheInputEndsStillRuns) {
   Plug(81);
   station->Start(20ms);
   ASSERT_TRUE(WaitFor(81, 1));
+  EXPECT_EQ(station->State(81), StationState::Finished);  // from before its report was handed out
   ASSERT_EQ(station->NextAll(), 1);
   station->Drain();  // at once, as when a line and the end of the input come together
   const auto next = WaitFor(81, 2, 0s);
