@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -125,9 +124,7 @@ TEST(LabelDrawingTest, EachLabelStaysInItsCellWithItsCodeLeftOfItsPrintableText)
 // pdftotext.
 TEST(LabelSheetTest, EveryLabelsQrCodeReadsBackAsItsImeiOnEveryPageOfEachLayout) {
   if (!LabelsAvailable()) GTEST_SKIP() << LabelsUnavailableText();
-  for (const char* tool : {"pdftoppm", "zbarimg", "pdftotext"})
-    if (std::system(("command -v " + std::string(tool) + " >/dev/null").c_str()) != 0)
-      GTEST_SKIP() << tool << " is missing (Debian: poppler-utils, zbar-tools)";
+  if (const std::string missing = MissingReadBackTool(); !missing.empty()) GTEST_SKIP() << missing;
   TempDir dir;
   // A4: a full page of 24 and two on the second; the roll: a page each.
   for (const auto& [layout, count, pages] :

@@ -11,16 +11,12 @@
 #include <atomic>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <thread>
 
-#include "../support/SimSupport.h"
-#include "../support/TestSupport.h"
+#include "CliFixture.h"
 #include "CliSupport.h"
-#include "cli/Cli.h"
 
 using namespace kestrun;
-using namespace kestrun::cli;
 using namespace kestrun::testing;
 using namespace std::chrono_literals;
 
@@ -32,13 +28,11 @@ namespace {
 // leak check sees it as reachable.
 std::istream* gKeptInputs[3];
 
+class WatchTest : public CCliFixture {};
+
 }  // namespace
 
-TEST(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) {
-  TempDir dir;
-  Environment env;
-  env.discovery = OnlyPortsFolder(dir / "ports");
-  env.workDir = dir.path();
+TEST_F(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) {
   ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
   WriteConfig(dir / "fleet.ini", FullValues());
   std::ofstream(dir / "table.csv") << "IMEI,RVKPN/PhoneName1\n"
@@ -52,7 +46,6 @@ TEST(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) {
     return ended[port - 91] >= count;
   };
   std::map<int, std::unique_ptr<sim::CTrackerSim>> sims;
-  const auto plug = [&](int number) { sims[number] = StartSimulator(dir / "ports", number); };
   const struct {
     const char* name;
     bool ctrlC;
@@ -63,25 +56,23 @@ TEST(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) {
     SCOPED_TRACE(ending.name);
     sims.clear();
     ended[0] = ended[1] = 0;
-    CStopSource stop;
+    cli::CStopSource stop;
     env.stop = &stop;
     int pipe[2];
     ASSERT_EQ(::pipe(pipe), 0);
     env.input = gKeptInputs[e] = new std::ifstream("/dev/fd/" + std::to_string(pipe[0]));
     ::close(pipe[0]);
     const std::string report = dir / (std::to_string(e) + ".csv");
-    std::ostringstream out, err;
-    int code = -1;
+    Result r{};
     std::thread run([&] {
-      code = RunCli(
-          {"provision", dir / "fleet.ini", "--table", dir / "table.csv", "-p", "91,92", "--watch", "--pacing",
-           "fast", "--journal", dir / (std::string(ending.name) + ".sqlite"), "--report", report},
-          out, err, env);
+      r = RunRaw({"provision", dir / "fleet.ini", "--table", dir / "table.csv", "-p", "91,92", "--watch",
+                  "--pacing", "fast", "--journal", dir / (std::to_string(e) + ".sqlite"), "--report",
+                  report});
     });
     if (ending.emptyInput) ::close(pipe[1]);
     // Both ports absent at start: each tracker starts when it is plugged in.
     for (int port : {91, 92}) {
-      plug(port);
+      sims[port] = StartSimulator(dir / "ports", port);
       ASSERT_TRUE(waitEnded(port, 1));
     }
     if (!ending.emptyInput) {
@@ -95,15 +86,17 @@ TEST(WatchTest, ProvisionWatchRunsTrackersAsTheyComeUntilItsInputEndsOrCtrlC) {
     run.join();
     if (ending.ctrlC && !ending.emptyInput) ::close(pipe[1]);
     // All done: status 0, and the Ctrl+C that ends the watch is no failure.
-    EXPECT_EQ(code, 0) << err.str();
-    for (const char* line : {"rv450-cli: COM91 provision: ", "rv450-cli: COM92 provision: "})
-      EXPECT_NE(err.str().find(line), std::string::npos) << line << "\n" << err.str();
-    const std::string text = ReadFile(report);
+    EXPECT_EQ(r.code, 0) << r.err;
+    // A line per tracker, and the closing table.
+    for (const std::string port : {"COM91", "COM92"}) {
+      EXPECT_NE(r.err.find("rv450-cli: " + port + " provision: "), std::string::npos) << r.err;
+      EXPECT_NE(r.out.find(port), std::string::npos) << r.out;
+    }
     // The header and a row per job: two trackers, each twice where a line asked for the next.
+    const std::string text = ReadFile(report);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), ending.emptyInput ? 3 : 5) << text;
-    EXPECT_EQ(err.str().find("standard input is empty: the watch runs until Ctrl+C") != std::string::npos,
+    EXPECT_EQ(r.err.find("standard input is empty: the watch runs until Ctrl+C") != std::string::npos,
               ending.emptyInput)
-        << err.str();
-    EXPECT_NE(out.str().find("COM92"), std::string::npos) << out.str();
+        << r.err;
   }
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -19,6 +20,14 @@ inline std::string CommandOutput(const std::string& command) {
   for (int c; pipe && (c = std::fgetc(pipe)) != EOF;) text += static_cast<char>(c);
   if (pipe) ::pclose(pipe);
   return text;
+}
+
+// Why a PDF cannot be read back here (a tool is missing), or empty.
+inline std::string MissingReadBackTool() {
+  for (const std::string tool : {"pdftoppm", "zbarimg", "pdftotext"})
+    if (std::system(("command -v " + tool + " >/dev/null").c_str()) != 0)
+      return tool + " is missing (Debian: poppler-utils, zbar-tools)";
+  return {};
 }
 
 // The QR codes of the first `labels` labels of `pdf`, sorted: each label's
