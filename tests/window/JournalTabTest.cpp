@@ -138,18 +138,15 @@ TEST(JournalTabTest, TheFilterTheWordsAndTheNewestRead) {
   EXPECT_EQ(wait.wakes, wakesBefore + 1);
 }
 
-ProvisioningRow Port(int com, const std::string& imei) {
-  ProvisioningRow row;
-  row.port = com;
-  row.imei = imei;
-  row.iccid = imei.empty() ? "" : "8949" + imei;
-  row.firmware = "V2.1";
-  return row;
-}
-
 TEST(LabelRowsTest, SelectedRowsOrTheBatchAndWhatGetsNoLabel) {
-  // COM1 and COM4 hold the same tracker (moved from one port to the other).
-  const std::vector<ProvisioningRow> rows = {Port(1, "A"), Port(2, ""), Port(3, "B"), Port(4, "A")};
+  // COM1 and COM4 hold the same tracker A (moved from one port to the other); COM2's told no IMEI yet.
+  std::vector<ProvisioningRow> rows(4);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    rows[i].port = static_cast<int>(i + 1);
+    rows[i].imei = i == 1 ? "" : i == 2 ? "B" : "A";
+    rows[i].iccid = "8949" + rows[i].imei;
+    rows[i].firmware = "V2";
+  }
   const struct {
     std::vector<std::size_t> selected;
     const char* imeis;
@@ -168,8 +165,7 @@ TEST(LabelRowsTest, SelectedRowsOrTheBatchAndWhatGetsNoLabel) {
     std::string imeis;
     for (const batch::LabelRecord& label : choice.labels) {
       imeis += label.imei;
-      EXPECT_EQ(label.iccid, "8949" + label.imei);
-      EXPECT_EQ(label.date, "2026-12-08");
+      EXPECT_EQ(label.iccid + label.firmware + label.date, "8949" + label.imei + "V22026-12-08");
     }
     EXPECT_EQ(imeis, c.imeis);
     EXPECT_EQ(choice.note, c.note);
