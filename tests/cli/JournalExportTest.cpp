@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/JournalRows.h"
 #include "../support/PgServer.h"
 #include "cli/Args.h"
 #include "cli/JournalCommand.h"
@@ -40,17 +41,12 @@ Listed Journal(const std::string& target, std::vector<std::string> args, bool te
   return {status, out.str(), err.str() + error};
 }
 
-// Without an id: the journal gives each its own.
+// With a settings hash, a "#Depot" cell that CSV quotes, and no id: the journal gives each its own.
 journal::JournalRow Row(const std::string& imei, int second, const std::string& outcome,
                         const std::string& vehicle = "") {
-  journal::JournalRow r;
-  r.imei = imei;
-  r.time = "2026-12-01T08:00:0" + std::to_string(second) + "Z";
-  r.command = "provision";
-  r.outcome = outcome;
-  r.exitCode = outcome == "tracker-failed" ? 4 : 0;
+  journal::JournalRow r = test::JournalTestRow(imei, "0" + std::to_string(second), outcome, vehicle);
+  r.id.clear();
   r.settingsHash = "hash-" + imei;
-  r.rowKey = vehicle.empty() ? "" : "row of " + vehicle;
   r.notes = journal::NotesJson({{"#Vehicle", vehicle}, {"#Depot", "N, \"2\""}});
   return r;
 }
@@ -96,9 +92,9 @@ TEST(JournalExportTest, WhatTheCommandLineAddsToAListing) {
        false,
        4,
        "imei,iccid,firmware,time,outcome,settingsHash,station,port,rowKey,lastVerified,#Depot,#Vehicle\n"
-       "A,,,2026-12-01T08:00:03Z,tracker-failed,hash-A,,,row of Bus 1,2026-12-01T08:00:01Z,\"N, "
+       "A,,,2026-12-01T08:00:03Z,tracker-failed,hash-A,,,Bus 1,2026-12-01T08:00:01Z,\"N, "
        "\"\"2\"\"\",Bus 1\n"
-       "B,,,2026-12-01T08:00:04Z,equal,hash-B,,,row of Van 2,2026-12-01T08:00:04Z,\"N, \"\"2\"\"\",Van 2\n",
+       "B,,,2026-12-01T08:00:04Z,equal,hash-B,,,Van 2,2026-12-01T08:00:04Z,\"N, \"\"2\"\"\",Van 2\n",
        "",
        nullptr},
       {kFile, {"--outcome", "failed", "--latest"}, false, 2, "", "", nullptr},  // A still fails, B no longer

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "../support/JournalRows.h"
 #include "../support/PgServer.h"
 #include "journal/JournalColumns.h"
 #include "journal/JournalListing.h"
@@ -45,26 +46,14 @@ TEST(JournalNotesTest, CellsRoundTripAndForeignJsonReads) {
   }
 }
 
-JournalRow Row(const std::string& imei, const std::string& second, const std::string& outcome, int exitCode,
-               const std::string& vehicle = "") {
-  JournalRow r;
-  r.id = NewRowId();
-  r.imei = imei;
-  r.time = "2026-12-01T08:00:" + second + "Z";
-  r.command = exitCode == 1 ? "diff" : "verify";
-  r.outcome = outcome;
-  r.exitCode = exitCode;
-  r.rowKey = vehicle;
-  r.notes = vehicle.empty() ? "" : NotesJson({{"#Vehicle", vehicle}});
-  return r;
-}
+using test::JournalTestRow;
 
 // Written in this order; rows 1 and 6 share a time (the later written is the newer).
 const std::vector<JournalRow> kRows = {
-    Row("A", "01", "equal", 0, "Bus 1"), Row("C", "02", "equal", 0),
-    Row("B", "03", "tracker-failed", 4), Row("A", "04", "tracker-failed", 4),
-    Row("B", "05", "equal", 0, "Bus 2"), Row("", "06", "port-not-opened", 3),
-    Row("C", "02", "different", 1)};
+    JournalTestRow("A", "01", "equal", "Bus 1"), JournalTestRow("C", "02", "equal"),
+    JournalTestRow("B", "03", "tracker-failed"), JournalTestRow("A", "04", "tracker-failed"),
+    JournalTestRow("B", "05", "equal", "Bus 2"), JournalTestRow("", "06", "port-not-opened"),
+    JournalTestRow("C", "02", "different")};
 
 // Every listing rule on one journal: `target` a file, or a server with `outbox` the station's own rows.
 void ExpectListings(const std::string& target, const std::string& outbox) {
@@ -127,7 +116,7 @@ TEST(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
   for (const JournalRow& row : kRows)
     ASSERT_TRUE(server.Insert({row}, error)) << error;  // one by one: in order
   ExpectListings(pg.Url(), outbox);
-  JournalRow waiting = Row("L", "07", "equal", 0);
+  JournalRow waiting = JournalTestRow("L", "07", "equal");
   ASSERT_TRUE(own.Open(outbox, error) && own.Append(waiting, error)) << error;
   const std::string url = pg.Url("s3cret"), masked = MaskedUrl(url);  // the password never shown
   for (const auto& [name, up, localOnly, rows, fromServer, warned] :

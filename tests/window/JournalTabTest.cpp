@@ -15,6 +15,7 @@
 #include <chrono>
 #include <thread>
 
+#include "../support/JournalRows.h"
 #include "../support/PgServer.h"
 #include "../support/TestFiles.h"
 #include "journal/ServerJournal.h"
@@ -23,19 +24,9 @@
 
 using namespace kestrun;
 using namespace kestrun::testing;
+using test::JournalTestRow;
 
 namespace {
-
-journal::JournalRow Row(const std::string& imei, char second, const std::string& outcome) {
-  journal::JournalRow r;
-  r.id = journal::NewRowId();
-  r.imei = imei;
-  r.time = std::string("2026-12-01T08:00:0") + second + "Z";
-  r.command = "provision";
-  r.outcome = outcome;
-  r.exitCode = outcome == "ok" ? 0 : 4;
-  return r;
-}
 
 // Reads through a CJournalTabReader as the window does: the result once no
 // read is under way (a journal file's is there at once). Counts the wakes.
@@ -71,8 +62,9 @@ TEST(JournalTabTest, TheFilterTheWordsAndTheNewestRead) {
   journal::CJournal local;
   ASSERT_TRUE(local.Open(file, error)) << error;
   for (journal::JournalRow row :
-       {Row("A", '1', "ok"), Row("B", '2', "tracker-failed"), Row("A", '3', "tracker-failed"),
-        Row("B", '4', "ok"), Row("C", '5', "tracker-failed")})
+       {JournalTestRow("A", "01", "ok"), JournalTestRow("B", "02", "tracker-failed"),
+        JournalTestRow("A", "03", "tracker-failed"), JournalTestRow("B", "04", "ok"),
+        JournalTestRow("C", "05", "tracker-failed")})
     ASSERT_TRUE(local.Append(row, error)) << error;
   const std::string away = "postgresql://kestrun:s3cret@/kestrun?host=" + (dir / "none");
   const struct {
@@ -129,7 +121,8 @@ TEST(JournalTabTest, TheFilterTheWordsAndTheNewestRead) {
   if (!pg.Missing().empty()) GTEST_SKIP() << pg.Missing();
   ASSERT_TRUE(pg.Start(error)) << error;
   journal::CServerJournal server;
-  ASSERT_TRUE(server.Connect(pg.Url(), error) && server.Insert({Row("S", '6', "ok")}, error)) << error;
+  ASSERT_TRUE(server.Connect(pg.Url(), error) && server.Insert({JournalTestRow("S", "06", "ok")}, error))
+      << error;
   const JournalTabResult shared = wait.Read({pg.Url("s3cret"), file, {"", ""}, 0});
   EXPECT_EQ(Imeis(shared), "S");
   EXPECT_EQ(shared.source, "Shared journal " + journal::MaskedUrl(pg.Url("s3cret")) +
