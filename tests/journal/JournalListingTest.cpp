@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "../support/JournalRows.h"
 #include "../support/PgServer.h"
 #include "journal/JournalColumns.h"
 #include "journal/JournalListing.h"
@@ -45,76 +46,60 @@ TEST(JournalNotesTest, CellsRoundTripAndForeignJsonReads) {
   }
 }
 
-JournalRow Row(const std::string& imei, const std::string& second, const std::string& outcome, int exitCode,
-               const std::string& vehicle = "") {
-  JournalRow r;
-  r.id = NewRowId();
-  r.imei = imei;
-  r.time = "2026-12-01T08:00:" + second + "Z";
-  r.command = exitCode == 1 ? "diff" : "verify";
-  r.outcome = outcome;
-  r.exitCode = exitCode;
-  r.rowKey = vehicle;
-  r.notes = vehicle.empty() ? "" : NotesJson({{"#Vehicle", vehicle}});
-  return r;
-}
+using test::JournalTestRow;
 
 // Written in this order; rows 1 and 6 share a time (the later written is the newer).
 const std::vector<JournalRow> kRows = {
-    Row("A", "01", "equal", 0, "Bus 1"), Row("C", "02", "equal", 0),
-    Row("B", "03", "tracker-failed", 4), Row("A", "04", "tracker-failed", 4),
-    Row("B", "05", "equal", 0, "Bus 2"), Row("", "06", "port-not-opened", 3),
-    Row("C", "02", "different", 1)};
+    JournalTestRow("A", "01", "equal", "Bus 1"), JournalTestRow("C", "02", "equal"),
+    JournalTestRow("B", "03", "tracker-failed"), JournalTestRow("A", "04", "tracker-failed"),
+    JournalTestRow("B", "05", "equal", "Bus 2"), JournalTestRow("", "06", "port-not-opened"),
+    JournalTestRow("C", "02", "different")};
 
-class JournalListingTest : public testing::Test {
- protected:
-  // Every listing rule on one journal: `target` a file, or a server with `outbox` the station's own rows.
-  void ExpectListings(const std::string& target, const std::string& outbox) {
-    JournalQuery failed, stillFailing, latest, since, limited;
-    failed.failed = stillFailing.failed = stillFailing.latest = latest.latest = since.latest = true;
-    latest.imeis = {"A", "C"};
-    since.since = "2026-12-01T08:00:03Z";
-    limited.limit = 2;
-    const struct {
-      const char* name;
-      JournalQuery query;
-      bool devices, more;
-      std::vector<std::size_t> rows;  // indices into kRows, in listing order
-    } cases[] = {{"every row, newest first", {}, false, false, {5, 4, 3, 2, 6, 1, 0}},
-                 {"failed", failed, false, false, {5, 3, 2}},
-                 {"still failing", stillFailing, false, false, {3}},
-                 {"latest of two", latest, false, false, {3, 6}},
-                 {"latest since", since, false, false, {4, 3}},
-                 {"limited", limited, false, true, {5, 4}},
-                 {"devices", {}, true, false, {3, 4, 6}},
-                 {"devices failed", failed, true, false, {3}}};
-    for (const auto& c : cases) {
-      SCOPED_TRACE(c.name);
-      Listing got;
-      std::string error;
-      ASSERT_TRUE(ReadListing({target, outbox, c.query, c.devices, false}, got, error)) << error;
-      std::vector<std::string> ids, want;
-      for (const JournalRow& r : got.rows) ids.push_back(r.id + r.notes);
-      for (const DeviceLine& d : got.devices)
-        ids.push_back(d.imei + d.time + d.rowKey + d.notes + d.lastVerified);
-      for (std::size_t i : c.rows) {
-        const JournalRow& r = kRows[i];
-        // Devices: A and B verified at their first equal row, C at 02.
-        const std::size_t verified = r.imei == "A" ? 0 : r.imei == "B" ? 4 : 1;
-        want.push_back(c.devices ? r.imei + r.time + r.rowKey + r.notes + kRows[verified].time
-                                 : r.id + r.notes);
-      }
-      EXPECT_EQ(ids, want);
-      EXPECT_EQ(got.more, c.more);
+// Every listing rule on one journal: `target` a file, or a server with `outbox` the station's own rows.
+void ExpectListings(const std::string& target, const std::string& outbox) {
+  JournalQuery failed, stillFailing, latest, since, limited;
+  failed.failed = stillFailing.failed = stillFailing.latest = latest.latest = since.latest = true;
+  latest.imeis = {"A", "C"};
+  since.since = "2026-12-01T08:00:03Z";
+  limited.limit = 2;
+  const struct {
+    const char* name;
+    JournalQuery query;
+    bool devices, more;
+    std::vector<std::size_t> rows;  // indices into kRows, in listing order
+  } cases[] = {{"every row, newest first", {}, false, false, {5, 4, 3, 2, 6, 1, 0}},
+               {"failed", failed, false, false, {5, 3, 2}},
+               {"still failing", stillFailing, false, false, {3}},
+               {"latest of two", latest, false, false, {3, 6}},
+               {"latest since", since, false, false, {4, 3}},
+               {"limited", limited, false, true, {5, 4}},
+               {"devices", {}, true, false, {3, 4, 6}},
+               {"devices failed", failed, true, false, {3}}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Listing got;
+    std::string error;
+    ASSERT_TRUE(ReadListing({target, outbox, c.query, c.devices, false}, got, error)) << error;
+    std::vector<std::string> ids, want;
+    for (const JournalRow& r : got.rows) ids.push_back(r.id + r.notes);
+    for (const DeviceLine& d : got.devices)
+      ids.push_back(d.imei + d.time + d.rowKey + d.notes + d.lastVerified);
+    for (std::size_t i : c.rows) {
+      const JournalRow& r = kRows[i];
+      // Devices: A and B verified at their first equal row, C at 02.
+      const std::size_t verified = r.imei == "A" ? 0 : r.imei == "B" ? 4 : 1;
+      want.push_back(c.devices ? r.imei + r.time + r.rowKey + r.notes + kRows[verified].time
+                               : r.id + r.notes);
     }
+    EXPECT_EQ(ids, want);
+    EXPECT_EQ(got.more, c.more);
   }
-  test::CPgServer server_;
-};
+}
 
 // The same rows from the file and from the server; with a server set, the
 // station's own rows (its outbox) instead with localOnly, or with a warning
 // while the server does not answer.
-TEST_F(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
+TEST(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
   const fs::path dir = fs::path(testing::TempDir()) / ("journal-listing-" + std::to_string(::getpid()));
   fs::remove_all(dir);
   const std::string file = (dir / "journal.sqlite").string(), outbox = (dir / "outbox.sqlite").string();
@@ -123,28 +108,31 @@ TEST_F(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
   ASSERT_TRUE(journal.Open(file, error)) << error;
   for (JournalRow row : kRows) ASSERT_TRUE(journal.Append(row, error)) << error;
   ExpectListings(file, "");
-  if (!server_.Missing().empty()) GTEST_SKIP() << server_.Missing();
-  ASSERT_TRUE(server_.Start(error)) << error;
+  test::CPgServer pg;
+  if (!pg.Missing().empty()) GTEST_SKIP() << pg.Missing();
+  ASSERT_TRUE(pg.Start(error)) << error;
   CServerJournal server;
-  ASSERT_TRUE(server.Connect(server_.Url(), error)) << error;
+  ASSERT_TRUE(server.Connect(pg.Url(), error)) << error;
   for (const JournalRow& row : kRows)
     ASSERT_TRUE(server.Insert({row}, error)) << error;  // one by one: in order
-  ExpectListings(server_.Url(), outbox);
-  JournalRow waiting = Row("L", "07", "equal", 0);
+  ExpectListings(pg.Url(), outbox);
+  JournalRow waiting = JournalTestRow("L", "07", "equal");
   ASSERT_TRUE(own.Open(outbox, error) && own.Append(waiting, error)) << error;
+  const std::string url = pg.Url("s3cret"), masked = MaskedUrl(url);  // the password never shown
   for (const auto& [name, up, localOnly, rows, fromServer, warned] :
        {std::tuple{"the server's rows", true, false, 7u, true, false},
         {"this station's when asked", true, true, 1u, false, false},
         {"this station's, with a warning, while the server is away", false, false, 1u, false, true}}) {
     SCOPED_TRACE(name);
-    ASSERT_TRUE(up || server_.Stop(error)) << error;
+    ASSERT_TRUE(up || pg.Stop(error)) << error;
     Listing got;
-    ASSERT_TRUE(ReadListing({server_.Url(), outbox, {}, false, localOnly}, got, error)) << error;
+    ASSERT_TRUE(ReadListing({url, outbox, {}, false, localOnly}, got, error)) << error;
     ASSERT_EQ(got.rows.size(), rows);
     EXPECT_EQ(got.rows[0].id == waiting.id, !fromServer);
-    EXPECT_EQ(got.server.empty(), !fromServer);
+    EXPECT_EQ(got.server, fromServer ? masked : "");
     EXPECT_EQ(got.waiting, fromServer ? 1 : -1);  // the rows of this station the server lacks
-    EXPECT_EQ(got.warning.rfind("the shared journal ", 0) == 0, warned) << got.warning;
+    EXPECT_EQ(got.warning.rfind("the shared journal " + masked + " cannot be read (", 0) == 0, warned)
+        << got.warning;
   }
 }
 
@@ -176,14 +164,15 @@ bool Statement(bool server, const std::string& target, const std::string& sql,
 // A journal made before the notes column (the file, and the server's table)
 // gains it when this version opens it, keeps its schema number (which is all
 // the older version checks), and takes the older version's rows afterwards.
-TEST_F(JournalListingTest, OlderAndNewerStationsShareAJournal) {
+TEST(JournalListingTest, OlderAndNewerStationsShareAJournal) {
   const fs::path dir = fs::path(testing::TempDir()) / ("journal-sharing-" + std::to_string(::getpid()));
   fs::remove_all(dir);
+  test::CPgServer pg;
   for (const bool server : {false, true}) {
-    if (server && !server_.Missing().empty()) GTEST_SKIP() << server_.Missing();
+    if (server && !pg.Missing().empty()) GTEST_SKIP() << pg.Missing();
     std::string error, columns, values;
-    ASSERT_TRUE(!server || server_.Start(error)) << error;
-    const std::string target = server ? server_.Url() : (dir / "journal.sqlite").string();
+    ASSERT_TRUE(!server || pg.Start(error)) << error;
+    const std::string target = server ? pg.Url() : (dir / "journal.sqlite").string();
     const std::string table = server ? "rv450_journal" : "journal";
     const std::string version = server ? "SELECT version FROM rv450_schema" : "PRAGMA user_version";
     for (const JournalColumnDef& c : kJournalColumns) {

@@ -1,8 +1,10 @@
-// The Journal tab without its widgets: with a shared journal on a throwaway
-// PostgreSQL server the rows are every station's while it answers and this
-// station's alone, with a warning, once it does not; "failed (still)" keeps
-// the trackers whose latest row failed. The server is read on the reader's
-// thread; the test waits for its result as the window does, through `wake`.
+// The Journal tab without its widgets: what it adds to a listing (which rows
+// a listing holds, and the shared journal's fallback, are JournalListingTest's):
+// its filter handed on ("failed (still)": the trackers whose latest row
+// failed), the words saying where the rows came from, and its reader: a file
+// read at once, a server on the reader's thread (which wakes the window), a
+// newer read replacing the result of one under way. The test waits for a
+// result as the window does, through `wake`.
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -13,6 +15,7 @@
 #include <chrono>
 #include <thread>
 
+#include "../support/JournalRows.h"
 #include "../support/PgServer.h"
 #include "../support/TestFiles.h"
 #include "journal/ServerJournal.h"
@@ -21,38 +24,9 @@
 
 using namespace kestrun;
 using namespace kestrun::testing;
+using test::JournalTestRow;
 
 namespace {
-
-journal::JournalRow Row(const std::string& imei, const std::string& second, const std::string& outcome,
-                        const std::string& station) {
-  journal::JournalRow r;
-  r.id = journal::NewRowId();
-  r.imei = imei;
-  r.time = "2026-12-01T08:00:" + second + "Z";
-  r.command = "provision";
-  r.outcome = outcome;
-  r.exitCode = outcome == "ok" ? 0 : 4;
-  r.station = station;
-  return r;
-}
-
-// The shared journal's rows: this station's ("here") and another's. A failed
-// at 03 after its ok; B failed at 02 and was done again at 04; C failed at 05.
-const std::vector<journal::JournalRow> kShared = {
-    Row("A", "01", "ok", "here"), Row("B", "02", "tracker-failed", "there"),
-    Row("A", "03", "tracker-failed", "here"), Row("B", "04", "ok", "there"),
-    Row("C", "05", "tracker-failed", "there")};
-
-// This station's own journal at `path`: its rows above, and D, which failed
-// and has not reached the server yet.
-void WriteLocalJournal(const std::string& path) {
-  journal::CJournal local;
-  std::string error;
-  ASSERT_TRUE(local.Open(path, error)) << error;
-  for (journal::JournalRow row : {kShared[0], kShared[2], Row("D", "06", "tracker-failed", "here")})
-    ASSERT_TRUE(local.Append(row, error)) << error;
-}
 
 // Reads through a CJournalTabReader as the window does: the result once no
 // read is under way (a journal file's is there at once). Counts the wakes.
@@ -79,67 +53,49 @@ std::string Imeis(const JournalTabResult& result) {
   return imeis;
 }
 
-TEST(JournalTabTest, TheServerWhileItAnswersElseThisStationsRowsWithAWarning) {
-  test::CPgServer pg;
-  if (!pg.Missing().empty()) GTEST_SKIP() << pg.Missing();
+TEST(JournalTabTest, TheFilterTheWordsAndTheNewestRead) {
   TempDir dir;
-  const std::string outbox = dir / "outbox.sqlite";  // also the journal of a station without a shared one
-  WriteLocalJournal(outbox);
+  // This station's journal, also its outbox with a shared journal. A failed at 3
+  // after its ok at 1; B failed at 2 and was done again at 4; C failed at 5.
+  const std::string file = dir / "journal.sqlite";
   std::string error;
-  ASSERT_TRUE(pg.Start(error)) << error;
-  {
-    journal::CServerJournal server;
-    ASSERT_TRUE(server.Connect(pg.Url(), error)) << error;
-    for (const journal::JournalRow& row : kShared) ASSERT_TRUE(server.Insert({row}, error)) << error;
-  }
-  const std::string url = pg.Url("s3cret");
-
-  enum Target { Server, File, ServerDown };  // in this order: the server is stopped for the last
-  const char* shared = "Shared journal postgresql://kestrun:";
+  journal::CJournal local;
+  ASSERT_TRUE(local.Open(file, error)) << error;
+  for (journal::JournalRow row :
+       {JournalTestRow("A", "01", "ok"), JournalTestRow("B", "02", "tracker-failed"),
+        JournalTestRow("A", "03", "tracker-failed"), JournalTestRow("B", "04", "ok"),
+        JournalTestRow("C", "05", "tracker-failed")})
+    ASSERT_TRUE(local.Append(row, error)) << error;
+  const std::string away = "postgresql://kestrun:s3cret@/kestrun?host=" + (dir / "none");
   const struct {
-    Target target;
-    const char* imei;
-    const char* outcome;
-    const char* rows;    // the IMEIs of the rows listed, newest first
-    const char* source;  // the start of the source line; the warning's when the server is down
+    std::string target;
+    JournalTabFilter filter;
+    int limit;
+    const char* rows;  // the IMEIs of the rows listed, newest first
+    std::string said;  // the source line, or the start of the warning when there is one
   } cases[] = {
-      {Server, "", "", "CBABA", shared},
-      {Server, "", kFailedStill, "CA", shared},
-      {Server, "B", "tracker-failed", "B", shared},
-      {File, "", kFailedStill, "DA", "Journal /"},
-      {ServerDown, "", kFailedStill, "DA", "Warning: the shared journal postgresql://kestrun:"},
+      {file, {"", kFailedStill}, 0, "CA", "Journal " + file},
+      {file, {"B", "tracker-failed"}, 0, "B", "Journal " + file},
+      {file, {"", ""}, 2, "CB", "Journal " + file},
+      {away, {"", ""}, 0, "CBABA", "Warning: the shared journal postgresql://kestrun:***@"},
   };
   CReaderWait wait;
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(&c - cases));
-    if (c.target == ServerDown) {
-      ASSERT_TRUE(pg.Stop(error)) << error;
-    }
+    SCOPED_TRACE(c.said);
     const int wakesBefore = wait.wakes;
-    const JournalTabResult got = wait.Read({c.target == File ? outbox : url, outbox, {c.imei, c.outcome}, 0});
+    const JournalTabResult got = wait.Read({c.target, file, c.filter, c.limit});
     ASSERT_TRUE(got.ok) << got.error;
     EXPECT_EQ(Imeis(got), c.rows);
-    const std::string said = got.warning.empty() ? got.source : got.warning;
-    EXPECT_EQ(said.rfind(c.source, 0), 0u) << said;
-    EXPECT_EQ(said.find("s3cret"), std::string::npos) << said;  // the password is masked
+    EXPECT_EQ(got.warning.empty() ? got.source : got.warning.substr(0, c.said.size()), c.said);
+    EXPECT_EQ(
+        got.more,
+        c.limit ? "The newest 2 rows are shown and more exist: an IMEI or an outcome narrows the list" : "");
     // A server is read on the worker, which says so; a file at once.
-    EXPECT_EQ(wait.wakes > wakesBefore, c.target != File);
-    if (c.target == Server) {
-      EXPECT_TRUE(got.warning.empty()) << got.warning;
-      // The station's rows the server lacks: all three of its outbox's, none sent by push.
-      EXPECT_NE(got.source.find("(3 rows of this station are not on it yet)"), std::string::npos)
-          << got.source;
-    }
-    if (c.target == ServerDown) {
-      EXPECT_NE(got.warning.find(outbox), std::string::npos) << got.warning;
-    }
+    EXPECT_EQ(wait.wakes > wakesBefore, c.target == away);
+    EXPECT_EQ(got.warning.find(file) != std::string::npos, c.target == away)
+        << got.warning;  // the outbox read
   }
-}
 
-TEST(JournalTabTest, ANewerReadReplacesTheResultOfOneUnderWay) {
-  TempDir dir;
-  const std::string file = dir / "journal.sqlite";
-  WriteLocalJournal(file);
   // A server that takes the connection and never answers: its read lasts until the connect timeout.
   const std::string socketPath = dir / ".s.PGSQL.5432";
   const int silent = ::socket(AF_UNIX, SOCK_STREAM, 0);
@@ -149,37 +105,43 @@ TEST(JournalTabTest, ANewerReadReplacesTheResultOfOneUnderWay) {
   socketPath.copy(address.sun_path, socketPath.size());
   ASSERT_EQ(::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
   ASSERT_EQ(::listen(silent, 4), 0);
-  CReaderWait wait;
+  const int wakesBefore = wait.wakes;
   wait.reader.Read({"postgresql://kestrun@/kestrun?host=" + dir.path(), file, {"", ""}, 0});
   EXPECT_TRUE(wait.reader.Reading());
   // The worker's connection waits on the socket: its read is under way.
   pollfd pending{silent, POLLIN, 0};
   ASSERT_EQ(::poll(&pending, 1, 30000), 1);
-  const JournalTabResult fileResult = wait.Read({file, file, {"D", ""}, 0});
   // The file's result is the one taken; the server read's, ending later, is dropped unsaid.
-  EXPECT_EQ(Imeis(fileResult), "D");
+  EXPECT_EQ(Imeis(wait.Read({file, file, {"C", ""}, 0})), "C");
   EXPECT_FALSE(wait.reader.Reading());
   EXPECT_FALSE(wait.reader.Take().has_value());
-  EXPECT_EQ(wait.wakes, 0);
+  EXPECT_EQ(wait.wakes, wakesBefore);
   ::close(silent);
-  // A limit says that more exist.
-  const JournalTabResult limited = wait.Read({file, file, {"", ""}, 2});
-  EXPECT_EQ(Imeis(limited), "DA");
-  EXPECT_FALSE(limited.more.empty());
-}
 
-ProvisioningRow Port(int com, const std::string& imei) {
-  ProvisioningRow row;
-  row.port = com;
-  row.imei = imei;
-  row.iccid = imei.empty() ? "" : "8949" + imei;
-  row.firmware = "V2.1";
-  return row;
+  // A shared journal that answers: its rows, and the station's rows it lacks yet.
+  test::CPgServer pg;
+  if (!pg.Missing().empty()) GTEST_SKIP() << pg.Missing();
+  ASSERT_TRUE(pg.Start(error)) << error;
+  journal::CServerJournal server;
+  ASSERT_TRUE(server.Connect(pg.Url(), error) && server.Insert({JournalTestRow("S", "06", "ok")}, error))
+      << error;
+  const JournalTabResult shared = wait.Read({pg.Url("s3cret"), file, {"", ""}, 0});
+  EXPECT_EQ(Imeis(shared), "S");
+  EXPECT_EQ(shared.source, "Shared journal " + journal::MaskedUrl(pg.Url("s3cret")) +
+                               ": every station's rows (5 rows of this station are not on it yet)");
+  EXPECT_EQ(shared.warning, "");
+  EXPECT_EQ(wait.wakes, wakesBefore + 1);
 }
 
 TEST(LabelRowsTest, SelectedRowsOrTheBatchAndWhatGetsNoLabel) {
-  // COM1 and COM4 hold the same tracker (moved from one port to the other).
-  const std::vector<ProvisioningRow> rows = {Port(1, "A"), Port(2, ""), Port(3, "B"), Port(4, "A")};
+  // COM1 and COM4 hold the same tracker A (moved from one port to the other); COM2's told no IMEI yet.
+  std::vector<ProvisioningRow> rows(4);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    rows[i].port = static_cast<int>(i + 1);
+    rows[i].imei = i == 1 ? "" : i == 2 ? "B" : "A";
+    rows[i].iccid = "8949" + rows[i].imei;
+    rows[i].firmware = "V2";
+  }
   const struct {
     std::vector<std::size_t> selected;
     const char* imeis;
@@ -198,8 +160,7 @@ TEST(LabelRowsTest, SelectedRowsOrTheBatchAndWhatGetsNoLabel) {
     std::string imeis;
     for (const batch::LabelRecord& label : choice.labels) {
       imeis += label.imei;
-      EXPECT_EQ(label.iccid, "8949" + label.imei);
-      EXPECT_EQ(label.date, "2026-12-08");
+      EXPECT_EQ(label.iccid + label.firmware + label.date, "8949" + label.imei + "V22026-12-08");
     }
     EXPECT_EQ(imeis, c.imeis);
     EXPECT_EQ(choice.note, c.note);
