@@ -135,10 +135,11 @@ TEST(JournalTabTest, TheFilterTheWordsAndTheNewestRead) {
 
 TEST(LabelRowsTest, SelectedRowsOrTheBatchAndWhatGetsNoLabel) {
   // COM1 and COM4 hold the same tracker A (moved from one port to the other); COM2's told no IMEI yet.
-  std::vector<ProvisioningRow> rows(4);
+  std::vector<ProvisioningRow> rows(5);
   for (std::size_t i = 0; i < rows.size(); ++i) {
     rows[i].port = static_cast<int>(i + 1);
-    rows[i].imei = i == 1 ? "" : i == 2 ? "B" : "A";
+    rows[i].imei = std::string("A BAC").substr(i, 1);
+    if (rows[i].imei == " ") rows[i].imei.clear();
     rows[i].iccid = "8949" + rows[i].imei;
     rows[i].firmware = "V2";
   }
@@ -147,7 +148,7 @@ TEST(LabelRowsTest, SelectedRowsOrTheBatchAndWhatGetsNoLabel) {
     const char* imeis;
     const char* note;
   } cases[] = {
-      {{}, "AB", ""},
+      {{}, "ABC", ""},
       {{2, 0, 2}, "AB", ""},  // a row's cells selected one by one: one label
       {{3}, "A", ""},
       {{1, 2}, "B", "COM2: no IMEI yet, so no label"},
@@ -164,7 +165,10 @@ TEST(LabelRowsTest, SelectedRowsOrTheBatchAndWhatGetsNoLabel) {
     }
     EXPECT_EQ(imeis, c.imeis);
     EXPECT_EQ(choice.note, c.note);
+    EXPECT_EQ(choice.batch, c.selected.empty());
   }
+  EXPECT_EQ(LabelsForRows({rows[1]}, {}, "2026-12-08").note,
+            "No tracker has told its IMEI yet: Identify or Provision them first");
 }
 
 }  // namespace
