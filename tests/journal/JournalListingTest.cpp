@@ -57,11 +57,13 @@ const std::vector<JournalRow> kRows = {
 
 // Every listing rule on one journal: `target` a file, or a server with `outbox` the station's own rows.
 void ExpectListings(const std::string& target, const std::string& outbox) {
-  JournalQuery failed, stillFailing, latest, since, limited;
+  JournalQuery failed, stillFailing, latest, since, limited, exactly;
   failed.failed = stillFailing.failed = stillFailing.latest = latest.latest = since.latest = true;
   latest.imeis = {"A", "C"};
   since.since = "2026-12-01T08:00:03Z";
   limited.limit = 2;
+  exactly = failed;
+  exactly.limit = 3;
   const struct {
     const char* name;
     JournalQuery query;
@@ -73,6 +75,7 @@ void ExpectListings(const std::string& target, const std::string& outbox) {
                {"latest of two", latest, false, false, {3, 6}},
                {"latest since", since, false, false, {4, 3}},
                {"limited", limited, false, true, {5, 4}},
+               {"as many as the limit: no more", exactly, false, false, {5, 3, 2}},
                {"devices", {}, true, false, {3, 4, 6}},
                {"devices failed", failed, true, false, {3}}};
   for (const auto& c : cases) {
