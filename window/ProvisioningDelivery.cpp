@@ -62,9 +62,12 @@ std::string CProvisioningModel::DeviceNow(int port) const {
 
 void CProvisioningModel::Finish(ProvisioningRow& row, const batch::PortReport& report, bool tracker) {
   // A job that failed because its device went away tells where it was.
-  const bool gone = report.exitCode != batch::kExitOk && DeviceNow(row.port).empty();
+  // The ports are listed once, and only when the answer matters.
+  const bool failed = report.exitCode != batch::kExitOk;
+  const std::string now = failed || !row.present ? DeviceNow(row.port) : std::string();
+  const bool gone = failed && now.empty();
   FinishRow(row, report, gone);
-  if (!gone && !row.present && DeviceNow(row.port) == row.device) row.present = true;
+  if (!gone && !row.present && now == row.device) row.present = true;
   if (tracker) AddFinished(finished_, {row.state, row.seconds, row.port, row.imei});
 }
 
