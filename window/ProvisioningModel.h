@@ -236,7 +236,7 @@ class CProvisioningModel {
   // The rows of `ports` a start of `kind` may start now, as the click's checks say.
   std::vector<std::size_t> Startable(StartKind kind, const std::vector<int>& ports) const;
   // Why a start of `kind` has no row to start.
-  static const char* NothingToStart(StartKind kind);
+  const char* NothingToStart(StartKind kind) const;
   // Tells busyChanged when Busy() changed since it was told last.
   void SayBusy();
   // Station mode with its prepared plan (ProvisioningStation.cpp).

@@ -3,17 +3,23 @@
 // template, the per-tracker table and the journal) runs on the worker of a
 // CLatestWork, and its answer is taken in Deliver, where the rows (or the
 // station) start. One preparation at a time; Stop drops it.
+#include <algorithm>
+
 #include "batch/PrepareBatch.h"
 #include "window/ProvisioningModel.h"
 #include "window/WindowWords.h"
 
 namespace kestrun {
 
-const char* CProvisioningModel::NothingToStart(StartKind kind) {
+const char* CProvisioningModel::NothingToStart(StartKind kind) const {
   switch (kind) {
     case StartKind::Row: return "that port is busy or gone";
     case StartKind::Retry: return "no chosen port has a finished job to start again";
-    default: return "no port is ticked";
+    default:
+      // A second click while the ticked ports still run is no missing tick.
+      return std::any_of(rows_.begin(), rows_.end(), [](const ProvisioningRow& r) { return r.checked; })
+                 ? "every ticked port is busy or gone"
+                 : "no port is ticked";
   }
 }
 

@@ -186,6 +186,9 @@ TEST_F(ProvisioningModelTest, StopAndTheModelsEndEachStopTheJobAndCloseThePort) 
   std::string error;
   ASSERT_TRUE(model.Start(ProvisioningAction::ReadToFiles, {"", "", dir.path()}, error)) << error;
   DeliverUntil(model, [&] { return model.rows()[0].running; });
+  // A second click while the ticked port runs says so, not that nothing is ticked.
+  EXPECT_FALSE(model.Start(ProvisioningAction::ReadToFiles, {"", "", dir.path()}, error));
+  EXPECT_EQ(error, "every ticked port is busy or gone");
   model.Stop();
   WaitUntilIdle(model);
   EXPECT_EQ(model.rows()[0].state, RowState::Stopped);
