@@ -32,8 +32,7 @@ struct Case {
   RowState state;
   const char* outcome;
   const char* resultHas;
-  const char* stateSeen;            // a state the row showed on the way
-  const char* swapAfter = nullptr;  // another tracker on the cable after this line; null: none
+  const char* stateSeen;  // a state the row showed on the way
 };
 
 const Case kCases[] = {
@@ -43,16 +42,12 @@ const Case kCases[] = {
      "writing RVSRI 1 of "},
     {"provision", ProvisioningAction::Provision, nullptr, nullptr, false, RowState::Done, "equal",
      "keys compared", "verifying"},
-    {"provision without its row", ProvisioningAction::Provision, nullptr, nullptr, false, RowState::Failed,
-     "no-row", "no row for IMEI", "waking"},
     {"refused line", ProvisioningAction::Verify, "AT+RVTRI=", nullptr, false, RowState::Failed,
      "tracker-failed", "Send AT+RVTRI Fail", "writing RVTRI "},
     {"read", ProvisioningAction::ReadToFiles, nullptr, nullptr, false, RowState::Done, "ok", "into",
      "reading RV"},
     {"rule broken", ProvisioningAction::Verify, nullptr, "ServerPort=70000", true, RowState::Idle, "", "",
      "idle"},
-    {"tracker swapped", ProvisioningAction::Provision, nullptr, nullptr, false, RowState::Failed,
-     "tracker-changed", "during the run; nothing is recorded as verified", "verifying", "AT+WCSL=0"},
 };
 
 class ProvisioningModelTest : public SimulatorTest {
@@ -105,14 +100,10 @@ TEST_F(ProvisioningModelTest, EachActionEndsItsRowAsTheCommandLineEndsThePort) {
     sim_->ClearFaults();
     sim_->ClearReceived();
     if (c.faultPrefix) sim_->SetFault(c.faultPrefix, sim::Fault::Error);
-    if (c.swapAfter) sim_->SwapTrackerAfter(c.swapAfter, 1, sim::SimImei(kCom + 1));
     std::string text = ReadFile(KESTRUN_TEST_DATA "/fresh-config.ini");
     if (c.badValue) text.replace(text.find("ServerPort="), 11, c.badValue);
     WriteFile(dir / "template.ini", text);
-    // The per-tracker table has this tracker's row, or another tracker's.
-    const bool ownRow = std::string(c.name) != "provision without its row";
-    WriteFile(dir / "table.csv",
-              "IMEI,RVSRI/APN\n" + sim::SimImei(ownRow ? kCom : kCom + 1) + ",apn.example\n");
+    WriteFile(dir / "table.csv", "IMEI,RVSRI/APN\n" + sim::SimImei(kCom) + ",apn.example\n");
     std::filesystem::create_directories(dir / "out");
     std::filesystem::create_directories(dir / "logs");
 
@@ -265,10 +256,6 @@ TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) 
     EXPECT_TRUE(PortIsFree());
   }
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(ProvisioningModelTest, APluggedTrackerGainsARowAndAnUnpluggedOneLosesIt) {
   CProvisioningModel model(Discovery(), dir.path());
