@@ -183,7 +183,8 @@ class CTableReader {
 }  // namespace
 
 bool LoadFleetTable(const std::string& path, const std::set<std::string>& templateSections, FleetTable& table,
-                    std::vector<std::string>& problems, const DiscoveryPaths& discovery) {
+                    std::vector<std::string>& problems, const DiscoveryPaths& discovery,
+                    const std::atomic<bool>* stop) {
   table = FleetTable();
   const std::size_t problemsBefore = problems.size();
   CTableReader reader(path, table, problems);
@@ -191,7 +192,13 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
   if (!reader.ReadRecords(records)) return false;
   reader.ReadHeader(records.front(), templateSections);
   reader.KnowPorts(discovery);
-  for (std::size_t r = 1; r < records.size(); ++r) reader.ReadRow(records[r]);
+  for (std::size_t r = 1; r < records.size(); ++r) {
+    if (stop && *stop) {
+      problems.push_back(path + ": " + kStoppedReading);
+      return false;
+    }
+    reader.ReadRow(records[r]);
+  }
   if (table.rows.empty() && problems.size() == problemsBefore)
     problems.push_back(path + ": the table has a header but no rows");
   return problems.size() == problemsBefore;

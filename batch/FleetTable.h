@@ -7,6 +7,7 @@
 // complaint names the line, the column and what is wrong.
 #pragma once
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <utility>
@@ -58,8 +59,14 @@ constexpr std::size_t kMaxTableSize = 64 * 1024 * 1024;
 // finds the ports), a UTF-8 cell with a C1 or bidirectional control; a cell
 // that is not UTF-8 passes byte for byte. False with `problems` naming what is
 // wrong (all of it, not just the first); `table` then holds what could be read.
+// Once `stop` (when given) turns true, the rows left are not read and the
+// table is refused with kStoppedReading.
 bool LoadFleetTable(const std::string& path, const std::set<std::string>& templateSections, FleetTable& table,
-                    std::vector<std::string>& problems, const DiscoveryPaths& discovery = {});
+                    std::vector<std::string>& problems, const DiscoveryPaths& discovery = {},
+                    const std::atomic<bool>* stop = nullptr);
+
+// Why a table whose check was stopped is refused (its answer is not wanted).
+inline constexpr const char* kStoppedReading = "its check was stopped before the end";
 
 // The row of the tracker with this IMEI, or null.
 const FleetTable::Row* FindRowByImei(const FleetTable& table, const std::string& imei);

@@ -4,6 +4,7 @@
 // identity is known: which row, which merged values, or why it is not written.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,6 +30,8 @@ struct ProvisionRequest {
   bool allowCaps = false;          // send values the window would cap, capped
   std::vector<std::string> imeis;  // only these trackers are written; empty: all
   std::string password;            // the device password the lines carry
+  // Set: once it turns true the table's check ends, refused (nobody waits for its answer).
+  const std::atomic<bool>* stop = nullptr;
 };
 
 // The per-tracker part of a provision plan, shared by every port's job.

@@ -47,7 +47,8 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
   for (const GroupInfo& info : AllGroups())
     if (plan.sendGroups[static_cast<int>(info.group)]) sections.insert(std::string("RV") + info.name);
   const std::size_t tableStart = problems.size();
-  LoadFleetTable(request.tablePath, sections, setup->table, problems);
+  const bool read = LoadFleetTable(request.tablePath, sections, setup->table, problems, {}, request.stop);
+  if (!read && request.stop && *request.stop) return false;
   // A group the template holds but does not send (no fence or keypad row
   // ticked) is said once, so that a refused column is understood.
   for (const Group group : {Group::Geo, Group::Kpn}) {
@@ -115,6 +116,10 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
   TextCheckCache cache;  // the template's values recur in every row
   CFormValues merged;    // assigned for every row, which reuses its maps' nodes
   for (const FleetTable::Row& row : table.rows) {
+    if (request.stop && *request.stop) {
+      problems.push_back(request.tablePath + ": " + kStoppedReading);
+      return false;
+    }
     const GroupSelection rowGroups = groupsOf(row);
     if (std::none_of(rowGroups.begin(), rowGroups.end(), [](bool sent) { return sent; })) continue;
     merged = plan.values;

@@ -5,9 +5,13 @@
 // the answer of the older is dropped). The answer waits under a lock for
 // Take; `wake` says on the worker thread that one waits (the window posts
 // Take to its own thread). Destroying it waits for the request under way to
-// end; one waiting to start is dropped. Plain C++.
+// end; one waiting to start is dropped. A request under way is told when it is
+// superseded (by Ask, Put, Drop or the destructor), so that long work can end
+// early instead of making the newer request, or the window's close, wait.
+// Plain C++.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -19,12 +23,19 @@ namespace kestrun {
 template <typename Request, typename Answer>
 class CLatestWork {
  public:
-  // `work` runs on the worker thread, one request at a time.
-  explicit CLatestWork(std::function<Answer(const Request&)> work) : work_(std::move(work)) {}
+  // `work` runs on the worker thread, one request at a time; `superseded`
+  // turns true when its answer is no longer wanted.
+  using WorkFunction = std::function<Answer(const Request&, const std::atomic<bool>& superseded)>;
+  explicit CLatestWork(WorkFunction work) : work_(std::move(work)) {}
+  explicit CLatestWork(std::function<Answer(const Request&)> work)
+      : work_([work = std::move(work)](const Request& request, const std::atomic<bool>&) {
+          return work(request);
+        }) {}
   ~CLatestWork() {
     {
       std::lock_guard lock(mutex_);
       next_.reset();
+      superseded_ = true;
     }
     if (worker_.joinable()) worker_.join();
   }
@@ -40,6 +51,7 @@ class CLatestWork {
     ++generation_;
     next_ = std::move(request);
     answer_.reset();
+    superseded_ = true;
     if (running_) return;  // the worker takes it when its current request ends
     running_ = true;
     // The worker before has said it ends (running_ false): joining it is quick.
@@ -52,6 +64,15 @@ class CLatestWork {
     ++generation_;
     next_.reset();
     answer_ = std::move(answer);
+    superseded_ = true;
+  }
+  // No answer is wanted any more: the request under way is told, one waiting is dropped.
+  void Drop() {
+    std::lock_guard lock(mutex_);
+    ++generation_;
+    next_.reset();
+    answer_.reset();
+    superseded_ = true;
   }
   // True while the worker runs a request.
   bool Busy() const {
@@ -79,8 +100,9 @@ class CLatestWork {
         }
         request.swap(next_);
         generation = generation_;
+        superseded_ = false;
       }
-      Answer answer = work_(*request);
+      Answer answer = work_(*request, superseded_);
       {
         std::lock_guard lock(mutex_);
         if (generation != generation_) continue;  // a newer request was asked for: this answer is stale
@@ -90,12 +112,13 @@ class CLatestWork {
     }
   }
 
-  const std::function<Answer(const Request&)> work_;
+  const WorkFunction work_;
   mutable std::mutex mutex_;
   std::optional<Request> next_;  // the request the worker is to run next
   std::optional<Answer> answer_;
   unsigned generation_ = 0;  // counts the requests; an answer of an older one is dropped
   bool running_ = false;
+  std::atomic<bool> superseded_{false};  // the request under way is no longer wanted
   std::thread worker_;
 };
 

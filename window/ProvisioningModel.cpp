@@ -47,7 +47,9 @@ bool IsRegularFile(const std::string& path) {
 CProvisioningModel::CProvisioningModel(DiscoveryPaths discovery, std::string workDir, std::string logDir)
     : discovery_(std::move(discovery)), workDir_(std::move(workDir)), logDir_(std::move(logDir)) {
   preparer_ = std::make_unique<CLatestWork<PrepareRequest, PrepareAnswer>>(
-      [this](const PrepareRequest& request) { return Prepare(request); });
+      [this](const PrepareRequest& request, const std::atomic<bool>& stop) {
+        return Prepare(request, stop);
+      });
   preparer_->wake = [this] {
     if (wake) wake();
   };
@@ -170,7 +172,8 @@ bool CProvisioningModel::CheckDealing(const batch::JobPlan& plan, const Provisio
 }
 
 bool CProvisioningModel::PrepareFiles(ProvisioningAction action, const ProvisioningInputs& inputs,
-                                      batch::JobPlan& plan, std::string& error) const {
+                                      batch::JobPlan& plan, std::string& error,
+                                      const std::atomic<bool>* stop) const {
   // Password, baud rate and pacing as Main Setting keeps them.
   const std::vector<PortEntry> ports = DiscoverPorts(discovery_);
   CMainSettings settings;
@@ -217,6 +220,7 @@ bool CProvisioningModel::PrepareFiles(ProvisioningAction action, const Provision
     request.password = password;
     request.assign = inputs.assign;
     request.skipDone = inputs.skipDone;
+    request.stop = stop;
     if (!batch::PrepareTable(request, plan, refusal)) {
       error = Joined(refusal);
       return false;

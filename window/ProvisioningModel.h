@@ -9,6 +9,7 @@
 // job and station, closes every port and joins every thread.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -228,7 +229,8 @@ class CProvisioningModel {
            std::string& error);
   // The preparation, on its worker thread: reads files only, and opens a
   // journal of its own when asked to.
-  PrepareAnswer Prepare(const PrepareRequest& request) const;
+  // `stop`: a newer start, Stop or the model's end no longer wants the answer.
+  PrepareAnswer Prepare(const PrepareRequest& request, const std::atomic<bool>& stop) const;
   // In Deliver: the preparation's answer starts the rows, or the station.
   void TakePrepared();
   // Drops the start being prepared: its answer will start nothing.
@@ -244,7 +246,7 @@ class CProvisioningModel {
   // What Prepare checks before the journal: settings, password, folder,
   // template and table. Reads files only; any thread.
   bool PrepareFiles(ProvisioningAction action, const ProvisioningInputs& inputs, batch::JobPlan& plan,
-                    std::string& error) const;
+                    std::string& error, const std::atomic<bool>* stop = nullptr) const;
   // The journal's part, with `store` open: a table dealt in order needs the server.
   static bool CheckDealing(const batch::JobPlan& plan, const ProvisioningInputs& inputs,
                            const journal::CJournalStore& store, std::string& error);

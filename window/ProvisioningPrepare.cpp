@@ -55,10 +55,11 @@ bool CProvisioningModel::Ask(StartKind kind, ProvisioningAction action, const Pr
   return true;
 }
 
-CProvisioningModel::PrepareAnswer CProvisioningModel::Prepare(const PrepareRequest& request) const {
+CProvisioningModel::PrepareAnswer CProvisioningModel::Prepare(const PrepareRequest& request,
+                                                              const std::atomic<bool>& stop) const {
   PrepareAnswer answer;
   answer.id = request.id;
-  answer.ok = PrepareFiles(request.action, request.inputs, answer.plan, answer.error);
+  answer.ok = PrepareFiles(request.action, request.inputs, answer.plan, answer.error, &stop);
   // Every row goes to the journal rv450-cli keeps, committed as its job ends.
   // Checked once, at the first start: a damaged page would otherwise show
   // only when the first tracker's row is committed, after its settings went out.
@@ -105,6 +106,8 @@ void CProvisioningModel::TakePrepared() {
 
 void CProvisioningModel::DropPreparation() {
   if (!pending_) return;
+  // The check under way ends early; its answer is not taken.
+  if (preparer_) preparer_->Drop();
   const PendingStart start = std::move(*pending_);
   pending_.reset();
   SayBusy();
