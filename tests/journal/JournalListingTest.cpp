@@ -5,12 +5,10 @@
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
-#include <unistd.h>
-
-#include <filesystem>
 
 #include "../support/JournalRows.h"
 #include "../support/PgServer.h"
+#include "../support/TestFiles.h"
 #include "journal/JournalColumns.h"
 #include "journal/JournalListing.h"
 #include "journal/RowNotes.h"
@@ -18,8 +16,6 @@
 
 namespace kestrun::journal {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(JournalNotesTest, CellsRoundTripAndForeignJsonReads) {
   const NoteCells cells[] = {{},
@@ -58,12 +54,9 @@ const std::vector<JournalRow> kRows = {
 // Every listing rule on one journal: `target` a file, or a server with `outbox` the station's own rows.
 void ExpectListings(const std::string& target, const std::string& outbox) {
   JournalQuery failed, stillFailing, latest, since, limited, exactly;
-  failed.failed = stillFailing.failed = stillFailing.latest = latest.latest = since.latest = true;
-  latest.imeis = {"A", "C"};
-  since.since = "2026-12-01T08:00:03Z";
-  limited.limit = 2;
-  exactly = failed;
-  exactly.limit = 3;
+  failed.failed = stillFailing.failed = exactly.failed = true;
+  stillFailing.latest = latest.latest = since.latest = true;
+  latest.imeis = {"A", "C"}, since.since = "2026-12-01T08:00:03Z", limited.limit = 2, exactly.limit = 3;
   const struct {
     const char* name;
     JournalQuery query;
@@ -103,9 +96,8 @@ void ExpectListings(const std::string& target, const std::string& outbox) {
 // station's own rows (its outbox) instead with localOnly, or with a warning
 // while the server does not answer.
 TEST(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
-  const fs::path dir = fs::path(testing::TempDir()) / ("journal-listing-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  const std::string file = (dir / "journal.sqlite").string(), outbox = (dir / "outbox.sqlite").string();
+  const kestrun::testing::TempDir dir;
+  const std::string file = dir / "journal.sqlite", outbox = dir / "outbox.sqlite";
   CJournal journal, own;
   std::string error;
   ASSERT_TRUE(journal.Open(file, error)) << error;
@@ -134,7 +126,9 @@ TEST(JournalListingTest, TheLocalJournalAndTheServerListAlike) {
     EXPECT_EQ(got.rows[0].id == waiting.id, !fromServer);
     EXPECT_EQ(got.server, fromServer ? masked : "");
     EXPECT_EQ(got.waiting, fromServer ? 1 : -1);  // the rows of this station the server lacks
-    EXPECT_EQ(got.warning.rfind("the shared journal " + masked + " cannot be read (", 0) == 0, warned)
+    EXPECT_EQ(got.warning.starts_with("the shared journal " + masked + " cannot be read (") &&
+                  got.warning.ends_with("); listing this station's rows only, from " + outbox),
+              warned)
         << got.warning;
   }
 }
@@ -168,14 +162,13 @@ bool Statement(bool server, const std::string& target, const std::string& sql,
 // gains it when this version opens it, keeps its schema number (which is all
 // the older version checks), and takes the older version's rows afterwards.
 TEST(JournalListingTest, OlderAndNewerStationsShareAJournal) {
-  const fs::path dir = fs::path(testing::TempDir()) / ("journal-sharing-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
+  const kestrun::testing::TempDir dir;
   test::CPgServer pg;
   for (const bool server : {false, true}) {
     if (server && !pg.Missing().empty()) GTEST_SKIP() << pg.Missing();
     std::string error, columns, values;
     ASSERT_TRUE(!server || pg.Start(error)) << error;
-    const std::string target = server ? pg.Url() : (dir / "journal.sqlite").string();
+    const std::string target = server ? pg.Url() : dir / "journal.sqlite";
     const std::string table = server ? "rv450_journal" : "journal";
     const std::string version = server ? "SELECT version FROM rv450_schema" : "PRAGMA user_version";
     for (const JournalColumnDef& c : kJournalColumns) {

@@ -91,23 +91,15 @@ TEST(RememberedChoices, EachWriterChangesItsOwnSectionAndKeepsEveryOtherByte) {
 // Values a hand or another program wrote: what the window gets (the values
 // within the rules are the writers' round trip above).
 TEST(RememberedChoices, ValuesOutsideTheirRulesReadAsTheDefaults) {
-  using Widths = std::vector<std::pair<std::string, int>>;
-  const struct {
-    const char* lines;
-    std::string action;
-    Widths widths;
-  } cases[] = {
-      {"StationAction=verify\nColumnWidths=COM:0,IMEI:-5,:30,Signal:x,State,Time:12",
-       "Provision",
-       {{"Time", 12}}},
-      {"StationAction=Read to files...\nColumnWidths=A:B:40,,C:999999", "Provision", {{"A:B", 40}}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.lines);
+  const std::pair<const char*, std::vector<std::pair<std::string, int>>> cases[] = {
+      {"StationAction=verify\nColumnWidths=COM:0,IMEI:-5,:30,Signal:x,State,Time:12", {{"Time", 12}}},
+      {"StationAction=Read to files...\nColumnWidths=A:B:40,,C:999999", {{"A:B", 40}}}};
+  for (const auto& [lines, widths] : cases) {
+    SCOPED_TRACE(lines);
     const ProvisioningChoices read =
-        ReadProvisioningChoices(CIniText::Parse(std::string("[Provisioning]\n") + c.lines + "\n"));
-    EXPECT_EQ(read.stationAction, c.action);
-    EXPECT_EQ(read.columnWidths, c.widths);
+        ReadProvisioningChoices(CIniText::Parse(std::string("[Provisioning]\n") + lines + "\n"));
+    EXPECT_EQ(read.stationAction, "Provision");
+    EXPECT_EQ(read.columnWidths, widths);
   }
 }
 
