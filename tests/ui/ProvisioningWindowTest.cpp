@@ -1,7 +1,7 @@
 // The Provisioning window driven as a user drives it, against simulated
-// trackers on COM71 to COM73: its buttons, keys and boxes on the rows, what
-// the rows and the journal tab show of how each job ended, and refusals that
-// go when their cause goes.
+// trackers on COM71 to COM73: its buttons and keys on the rows (a row's box is
+// ProvisioningRowsAccessibleTest's), what the rows and the journal tab show of
+// how each job ended, and refusals that go when their cause goes.
 #include <gtest/gtest.h>
 
 #include <QBrush>
@@ -106,19 +106,19 @@ TEST_F(ProvisioningControlsTest, RowsShowTheirEndInTextAndColourAndTheJournalTab
   EXPECT_EQ(window->journalView()->item(0, 2)->text().toStdString(), sim::SimImei(71));
 }
 
-// Space, Enter, the buttons and the rows' boxes, step by step on the same
-// rows: what each does to the ticks and, in station mode, to a finished row
-// (its next tracker starts, the row stays ticked). A running row's box asks
-// before it stops the job: ProvisioningRowsAccessibleTest's Toggle, which
-// ticks as the box does.
-TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTheModeWants) {
-  enum Act { Space, Enter, Box, UntickAll, Station, Next };  // Tick All: the test above
+// Space, Enter and the buttons, step by step on the same rows: what each
+// does to the ticks and, in station mode, to a finished row (its next tracker
+// starts, the row stays ticked). A row's box, and the question before a
+// running row's box stops its job: ProvisioningRowsAccessibleTest's Toggle,
+// which ticks as the box does.
+TEST_F(ProvisioningControlsTest, SpaceEnterAndTheButtonsActOnTheRowsAsTheModeWants) {
+  enum Act { Space, Enter, UntickAll, Station, Next };  // Tick All: the test above
   const int S = CProvisioningTable::State, R = CProvisioningTable::Result, I = CProvisioningTable::Imei;
   struct Step {
     const char* name;
     Act act;
     std::vector<int> ticks;       // every row's tick after the step
-    std::vector<int> rows = {0};  // the selected rows Space and Enter act on; Box: its row
+    std::vector<int> rows = {0};  // the selected rows Space and Enter act on
     int column = R;               // the column of the current cell
     long jobs = 0;                // station mode: the identities asked since it started
     const char* state = nullptr;  // the first row's State cell, once it says so
@@ -126,10 +126,10 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
   const Step steps[] = {
       {"Space on two rows from the State column", Space, {1, 1, 0}, {0, 1}, S},
       {"both ticked: Space unticks them", Space, {0, 0, 0}, {0, 1}},
-      {"a row's box ticked", Box, {0, 1, 0}, {1}},
+      {"Space on one row", Space, {0, 1, 0}, {1}},
       {"one of two ticked: Space ticks both", Space, {0, 1, 1}, {1, 2}, I},
       {"Untick All", UntickAll, {0, 0, 0}, {0}, R, 0, "idle"},
-      {"the first row's box ticked", Box, {1, 0, 0}},
+      {"Space on the first row", Space, {1, 0, 0}},
       {"station mode: identified without a click", Station, {1, 0, 0}, {0}, R, 1, "done"},
       {"Space on the finished row", Space, {1, 0, 0}, {0}, R, 2, "done"},
       {"Enter on it", Enter, {1, 0, 0}, {0}, R, 3, "done"},
@@ -139,17 +139,12 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
   for (const Step& s : steps) {
     SCOPED_TRACE(s.name);
     ASSERT_TRUE(s.jobs < 2 || QTest::qWaitFor([&] { return window->model().rows()[0].finished; }, 60000));
-    const QModelIndex box = view->model()->index(s.rows.front(), CProvisioningTable::Com);
     switch (s.act) {
       case Space:
       case Enter:
         Select(s.rows, s.column);
         view->setFocus();
         QTest::keyClick(view, s.act == Space ? Qt::Key_Space : Qt::Key_Return);
-        break;
-      case Box:
-        view->model()->setData(box, Ticks()[s.rows.front()] ? Qt::Unchecked : Qt::Checked,
-                               Qt::CheckStateRole);
         break;
       case UntickAll: QTest::mouseClick(window->untickAllButton(), Qt::LeftButton); break;
       case Station:
