@@ -3,9 +3,9 @@
 // does is batch/StationTest's): each ticked port starts by itself, a tracker
 // pulled out mid-write leaves its story on the row, the row stays ticked and
 // provisions the tracker again when it returns, a finished tracker whose port
-// stays hears nothing until Next Tracker, a port without a tracker is left out
-// of the summary, and Stop leaves a row stopped. And the summary of a batch
-// that Retry mends.
+// stays hears nothing until Next Tracker, a port without a tracker gets no
+// journal row and no place in the summary, and Stop leaves a row stopped. And
+// the summary of a batch that Retry mends.
 #include <gtest/gtest.h>
 
 #include <algorithm>
