@@ -9,9 +9,8 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include "../support/ProvisioningFolder.h"
 #include "../support/QtWait.h"
-#include "../support/SimSupport.h"
-#include "../support/TestFiles.h"
 #include "ui/ProvisioningWindow.h"
 
 using namespace kestrun;
@@ -20,12 +19,10 @@ using namespace kestrun::testing;
 namespace {
 
 TEST(ProvisioningRowsAccessibleTest, ToggleTicksARowAndTheTableKeepsItsNamedHeaders) {
-  TempDir dir;
-  WriteFile(dir / "MainSetting.ini", "[Main]\nGenPassword=5830\nComPort=0\nBaudrate=1\nPacing=fast\n");
-  std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
-  for (int com : {81, 82}) sims.push_back(StartSimulator(dir / "ports", com));
-  sims[0]->SetAnswerDelay(200);  // COM81's job runs long enough to be unticked while it runs
-  CProvisioningWindow window(OnlyPortsFolder(dir / "ports"), dir.path());
+  CProvisioningFolder folder({});
+  for (int com : {81, 82}) folder.Plug(com);
+  folder.sims[81]->SetAnswerDelay(200);  // COM81's job runs long enough to be unticked while it runs
+  CProvisioningWindow window(folder.Ports(), folder.dir.path());
   window.show();
   QTableView* view = window.rowsView();
   QAbstractItemModel* rows = view->model();

@@ -1,19 +1,17 @@
 // The Provisioning window driven as a user drives it, against simulated
-// trackers on COM71 to COM73: its buttons, keys and boxes on the rows, what
-// the rows and the journal tab show of how each job ended, and refusals that
-// go when their cause goes.
+// trackers on COM71 to COM73: its buttons and keys on the rows (a row's box is
+// ProvisioningRowsAccessibleTest's), what the rows and the journal tab show of
+// how each job ended, and refusals that go when their cause goes.
 #include <gtest/gtest.h>
 
 #include <QBrush>
 #include <QPushButton>
 #include <QTest>
 #include <atomic>
-#include <cstdlib>
 #include <thread>
 
-#include "../support/QtWait.h"
 #include "../support/ProvisioningFolder.h"
-#include "../support/SimSupport.h"
+#include "../support/QtWait.h"
 #include "ui/ProvisioningWindow.h"
 
 using namespace kestrun;
@@ -21,17 +19,12 @@ using namespace kestrun::testing;
 
 namespace {
 
-class ProvisioningControlsTest : public ::testing::Test {
+class ProvisioningControlsTest : public ::testing::Test, protected CProvisioningFolder {
  protected:
-  void SetUp() override {
-    ProvisioningFolder(dir, {71, 72, 73});
-    for (int com : {71, 72, 73}) sims.push_back(StartSimulator(dir / "ports", com));
-    window = std::make_unique<CProvisioningWindow>(OnlyPortsFolder(dir / "ports"), dir.path());
+  ProvisioningControlsTest() : CProvisioningFolder({71, 72, 73}) {
+    for (int com : {71, 72, 73}) Plug(com);
+    window = std::make_unique<CProvisioningWindow>(Ports(), dir.path());
     window->show();
-  }
-  void TearDown() override {
-    window.reset();
-    ::setenv("XDG_DATA_HOME", runData.c_str(), 1);  // the tests after this one keep the run's own
   }
   std::vector<bool> Ticks() const {
     std::vector<bool> ticks;
@@ -48,10 +41,7 @@ class ProvisioningControlsTest : public ::testing::Test {
                                             QItemSelectionModel::NoUpdate);
   }
 
-  const std::string runData = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
-  TempDir dir;  // the journal under its own data folder (ProvisioningFolder)
-  std::vector<std::unique_ptr<sim::CTrackerSim>> sims;
-  std::unique_ptr<CProvisioningWindow> window;
+  std::unique_ptr<CProvisioningWindow> window;  // gone before the folder and its trackers
 };
 
 // Two rows provisioned with the button, one of them refusing a line, and a
@@ -59,8 +49,8 @@ class ProvisioningControlsTest : public ::testing::Test {
 // cells and colour say how it ended, the port without a tracker can be
 // hidden, and the journal tab filters the rows by outcome.
 TEST_F(ProvisioningControlsTest, RowsShowTheirEndInTextAndColourAndTheJournalTabFiltersThem) {
-  sims[1]->SetFault("AT+RVTRI=", sim::Fault::Error);
-  sims[2]->SetFault("AT", sim::Fault::Silent);
+  sims[72]->SetFault("AT+RVTRI=", sim::Fault::Error);
+  sims[73]->SetFault("AT", sim::Fault::Silent);
   QTableView* view = window->rowsView();
   QAbstractItemModel* rows = view->model();
   using T = CProvisioningTable;
@@ -116,54 +106,39 @@ TEST_F(ProvisioningControlsTest, RowsShowTheirEndInTextAndColourAndTheJournalTab
   EXPECT_EQ(window->journalView()->item(0, 2)->text().toStdString(), sim::SimImei(71));
 }
 
-// Space, Enter, the buttons and the rows' boxes, step by step on the same
-// rows: what each does to the ticks, to a running row (unticking it asks
-// whether to stop its job) and, in station mode, to a finished row (its next
-// tracker starts, the row stays ticked).
-TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTheModeWants) {
-  enum Act { Space, Enter, Box, UntickAll, Identify, Station, Next };  // Tick All: the test above
-  enum Stop { NotAsked, Declined, Confirmed };
+// Space, Enter and the buttons, step by step on the same rows: what each
+// does to the ticks and, in station mode, to a finished row (its next tracker
+// starts, the row stays ticked). A row's box, and the question before a
+// running row's box stops its job: ProvisioningRowsAccessibleTest's Toggle,
+// which ticks as the box does.
+TEST_F(ProvisioningControlsTest, SpaceEnterAndTheButtonsActOnTheRowsAsTheModeWants) {
+  enum Act { Space, Enter, UntickAll, Station, Next };  // Tick All: the test above
   const int S = CProvisioningTable::State, R = CProvisioningTable::Result, I = CProvisioningTable::Imei;
   struct Step {
     const char* name;
     Act act;
     std::vector<int> ticks;       // every row's tick after the step
-    std::vector<int> rows = {0};  // the selected rows Space and Enter act on; Box: its row
+    std::vector<int> rows = {0};  // the selected rows Space and Enter act on
     int column = R;               // the column of the current cell
-    Stop stop = NotAsked;         // what unticking a running row asked, and the answer
     long jobs = 0;                // station mode: the identities asked since it started
     const char* state = nullptr;  // the first row's State cell, once it says so
   };
   const Step steps[] = {
       {"Space on two rows from the State column", Space, {1, 1, 0}, {0, 1}, S},
       {"both ticked: Space unticks them", Space, {0, 0, 0}, {0, 1}},
-      {"a row's box ticked", Box, {0, 1, 0}, {1}},
+      {"Space on one row", Space, {0, 1, 0}, {1}},
       {"one of two ticked: Space ticks both", Space, {0, 1, 1}, {1, 2}, I},
-      {"Untick All", UntickAll, {0, 0, 0}, {0}, R, NotAsked, 0, "idle"},
-      {"the first row's box ticked", Box, {1, 0, 0}},
-      {"Identify: the row runs", Identify, {1, 0, 0}},
-      {"its box unticked: the stop declined", Box, {1, 0, 0}, {0}, R, Declined},
-      {"unticked again: the stop confirmed", Box, {0, 0, 0}, {0}, R, Confirmed, 0, "stopped"},
-      {"its box ticked again", Box, {1, 0, 0}},
-      {"station mode: identified without a click", Station, {1, 0, 0}, {0}, R, NotAsked, 1, "done"},
-      {"Space on the finished row", Space, {1, 0, 0}, {0}, R, NotAsked, 2, "done"},
-      {"Enter on it", Enter, {1, 0, 0}, {0}, R, NotAsked, 3, "done"},
-      {"Next Tracker", Next, {1, 0, 0}, {0}, R, NotAsked, 4, "done"},
+      {"Untick All", UntickAll, {0, 0, 0}, {0}, R, 0, "idle"},
+      {"Space on the first row", Space, {1, 0, 0}},
+      {"station mode: identified without a click", Station, {1, 0, 0}, {0}, R, 1, "done"},
+      {"Space on the finished row", Space, {1, 0, 0}, {0}, R, 2, "done"},
+      {"Enter on it", Enter, {1, 0, 0}, {0}, R, 3, "done"},
+      {"Next Tracker", Next, {1, 0, 0}, {0}, R, 4, "done"},
   };
   QTableView* view = window->rowsView();
-  int asked = 0;
-  bool confirm = false;
-  window->confirmStop = [&](const QString& question) {
-    ++asked;
-    EXPECT_TRUE(question.contains("COM71")) << question.toStdString();
-    return confirm;
-  };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.name);
-    asked = 0;
-    confirm = s.stop == Confirmed;
     ASSERT_TRUE(s.jobs < 2 || QTest::qWaitFor([&] { return window->model().rows()[0].finished; }, 60000));
-    const QModelIndex box = view->model()->index(s.rows.front(), CProvisioningTable::Com);
     switch (s.act) {
       case Space:
       case Enter:
@@ -171,19 +146,9 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
         view->setFocus();
         QTest::keyClick(view, s.act == Space ? Qt::Key_Space : Qt::Key_Return);
         break;
-      case Box:
-        view->model()->setData(box, Ticks()[s.rows.front()] ? Qt::Unchecked : Qt::Checked,
-                               Qt::CheckStateRole);
-        break;
       case UntickAll: QTest::mouseClick(window->untickAllButton(), Qt::LeftButton); break;
-      case Identify:
-        sims[0]->SetAnswerDelay(200);  // still running when its box is unticked
-        ASSERT_TRUE(window->Run(ProvisioningAction::Identify));
-        WAIT_UNTIL(window->model().rows()[0].running, 10000);
-        break;
       case Station:
-        sims[0]->SetAnswerDelay(0);
-        sims[0]->ClearReceived();
+        sims[71]->ClearReceived();
         window->stationActionList()->setCurrentText("Identify");
         window->stationBox()->setChecked(true);
         WAIT_UNTIL(window->model().StationOn(), 10000);
@@ -193,18 +158,24 @@ TEST_F(ProvisioningControlsTest, SpaceEnterTheButtonsAndTheBoxesActOnTheRowsAsTh
       case Next: QTest::mouseClick(window->nextButton(), Qt::LeftButton); break;
     }
     const auto jobs = [&] {
-      const std::vector<std::string> lines = sims[0]->ReceivedLines();
+      const std::vector<std::string> lines = sims[71]->ReceivedLines();
       return std::count(lines.begin(), lines.end(), "AT+CGSN");
     };
     EXPECT_TRUE(!s.jobs || (QTest::qWaitFor([&] { return jobs() >= s.jobs; }, 60000) && jobs() == s.jobs));
     const auto state = [&] { return view->model()->index(0, S).data().toString().toStdString(); };
     EXPECT_TRUE(!s.state || QTest::qWaitFor([&] { return state() == s.state; }, 60000)) << state();
     EXPECT_EQ(Ticks(), std::vector<bool>(s.ticks.begin(), s.ticks.end()));
-    EXPECT_EQ(asked, s.stop == NotAsked ? 0 : 1);
   }
   // Turning station mode off while its job runs asks first, as unticking does.
+  int asked = 0;
+  bool confirm = false;
+  window->confirmStop = [&](const QString& question) {
+    ++asked;
+    EXPECT_TRUE(question.contains("COM71")) << question.toStdString();
+    return confirm;
+  };
   ASSERT_TRUE(QTest::qWaitFor([&] { return window->model().rows()[0].finished; }, 60000));
-  sims[0]->SetAnswerDelay(200);
+  sims[71]->SetAnswerDelay(200);
   QTest::mouseClick(window->nextButton(), Qt::LeftButton);
   WAIT_UNTIL(window->model().rows()[0].running, 10000);
   for (const bool yes : {false, true}) {

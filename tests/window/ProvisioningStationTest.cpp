@@ -1,22 +1,21 @@
 // The Provisioning window's station mode without a widget, against simulated
-// trackers plugged in and pulled out while it runs: each ticked port starts
-// by itself, a tracker pulled out mid-write leaves its story on the row, the
-// row stays ticked and provisions the tracker again when it returns, a
-// finished tracker whose port stays hears nothing until Next Tracker, a port
-// without a tracker gets no journal row, and Stop leaves a row stopped. And
+// trackers plugged in and pulled out while it runs (what the station itself
+// does is batch/StationTest's): each ticked port starts by itself, a tracker
+// pulled out mid-write leaves its story on the row, the row stays ticked and
+// provisions the tracker again when it returns, a finished tracker whose port
+// stays hears nothing until Next Tracker, a port without a tracker gets no
+// journal row and no place in the summary, and Stop leaves a row stopped. And
 // the summary of a batch that Retry mends.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 
 #include "../support/ProvisioningFolder.h"
-#include "../support/SimSupport.h"
 #include "journal/JournalListing.h"
 #include "window/ProvisioningModel.h"
 #include "window/ProvisioningSummary.h"
@@ -27,22 +26,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-class ProvisioningStationTest : public ::testing::Test {
+class ProvisioningStationTest : public ::testing::Test, protected CProvisioningFolder {
  protected:
-  void SetUp() override { ProvisioningFolder(dir, {61, 62, 63, 64}); }
-  // The tests after this one keep the data folder the run had.
-  void TearDown() override {
-    if (runData) ::setenv("XDG_DATA_HOME", runData->c_str(), 1);
-    else ::unsetenv("XDG_DATA_HOME");
-  }
-  const std::optional<std::string> runData =
-      std::getenv("XDG_DATA_HOME") ? std::optional<std::string>(std::getenv("XDG_DATA_HOME")) : std::nullopt;
-
-  // A tracker on COM `number`, with `fault` on lines starting with `prefix`.
-  void Plug(int number, const std::string& prefix = "", sim::Fault fault = sim::Fault::None) {
-    sims.erase(number);
-    sims[number] = StartSimulator(dir / "ports", number, prefix, fault);
-  }
+  ProvisioningStationTest() : CProvisioningFolder({61, 62, 63, 64}) {}
   void Listen(CProvisioningModel& model) {
     model.wake = [this] {
       std::lock_guard<std::mutex> lock(mutex);
@@ -67,7 +53,6 @@ class ProvisioningStationTest : public ::testing::Test {
   int JournalRowsOf(CProvisioningModel& model, int port) {
     journal::ListingRequest request;
     request.target = model.JournalTarget();
-    request.query.limit = 100;
     journal::Listing listing;
     std::string error;
     EXPECT_TRUE(journal::ReadListing(request, listing, error)) << error;
@@ -76,8 +61,6 @@ class ProvisioningStationTest : public ::testing::Test {
     return n;
   }
 
-  TempDir dir;
-  std::map<int, std::unique_ptr<sim::CTrackerSim>> sims;
   std::mutex mutex;
   std::condition_variable woken;
   bool pending = false;
@@ -88,19 +71,12 @@ TEST_F(ProvisioningStationTest, TrackersThatComeAndGoAreProvisionedAndTheirRowsK
   Plug(62, "AT+RVTRI=", sim::Fault::Vanish);
   Plug(63);
   Plug(64, "AT", sim::Fault::Silent);  // an adapter without a tracker
-  CProvisioningModel model(OnlyPortsFolder(dir / "ports"), dir.path());
+  CProvisioningModel model(Ports(), dir.path());
   Listen(model);
   ASSERT_EQ(model.rows().size(), 4u);
-  const auto row = [&](int port) -> const ProvisioningRow& {
-    for (const ProvisioningRow& r : model.rows())
-      if (r.port == port) return r;
-    throw std::runtime_error("no row");
-  };
-  const auto index = [&](int port) {
-    for (std::size_t i = 0; i < model.rows().size(); ++i)
-      if (model.rows()[i].port == port) return i;
-    return model.rows().size();
-  };
+  // The rows in the order of their COM numbers.
+  const auto index = [](int port) { return static_cast<std::size_t>(port - 61); };
+  const auto row = [&](int port) -> const ProvisioningRow& { return model.rows()[index(port)]; };
   for (int port : {61, 62, 64}) model.SetChecked(index(port), true);
   std::string error;
   ASSERT_TRUE(model.StartStation(ProvisioningAction::Provision, {dir / "template.ini", dir / "table.csv", ""}, error))
@@ -162,11 +138,8 @@ TEST_F(ProvisioningStationTest, TrackersThatComeAndGoAreProvisionedAndTheirRowsK
       EXPECT_FALSE(row(62).present);
       EXPECT_TRUE(row(62).checked);
       EXPECT_EQ(row(62).result, story);
-      EXPECT_NE(story.find("; RVSRI, RVBEI taken"), std::string::npos) << story;
     }
-    if (quiet61) {
-      EXPECT_TRUE(sims[61]->ReceivedLines().empty());
-    }
+    EXPECT_TRUE(!quiet61 || sims[61]->ReceivedLines().empty());
     // The bar never went back during the job.
     EXPECT_TRUE(std::is_sorted(bars[s.port].begin(), bars[s.port].end()));
     bars[s.port].clear();
@@ -178,16 +151,12 @@ TEST_F(ProvisioningStationTest, TrackersThatComeAndGoAreProvisionedAndTheirRowsK
       << SummaryText(model.finishedJobs());
 }
 
-}  // namespace
-
-namespace {
-
 // Retry mends the batch before: its summary goes on, each tracker counted
 // as its latest job ended; a new start begins a new summary.
 TEST_F(ProvisioningStationTest, RetryMendsTheBatchsSummaryAndANewStartBeginsAnother) {
   Plug(61);
   Plug(62, "AT+RVTRI=", sim::Fault::Error);
-  CProvisioningModel model(OnlyPortsFolder(dir / "ports"), dir.path());
+  CProvisioningModel model(Ports(), dir.path());
   Listen(model);
   ASSERT_EQ(model.rows().size(), 2u);
   const ProvisioningInputs inputs{dir / "template.ini", "", ""};
@@ -200,10 +169,9 @@ TEST_F(ProvisioningStationTest, RetryMendsTheBatchsSummaryAndANewStartBeginsAnot
   run([&] { return model.Start(ProvisioningAction::Verify, inputs, error); });
   EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("1 done, 1 failed, 0 stopped", 0), 0u);
   sims[62]->ClearFaults();
-  const std::size_t failed = model.rows()[0].state == RowState::Failed ? 0 : 1;
-  run([&] { return model.Retry({failed}, ProvisioningAction::Verify, inputs, error); });
+  run([&] { return model.Retry({1}, ProvisioningAction::Verify, inputs, error); });  // COM62's row
   EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("2 done, 0 failed, 0 stopped", 0), 0u);
-  model.SetChecked(1 - failed, false);
+  model.SetChecked(0, false);
   run([&] { return model.Start(ProvisioningAction::Verify, inputs, error); });
   EXPECT_EQ(SummaryText(model.finishedJobs()).rfind("1 done, 0 failed, 0 stopped", 0), 0u);
 }

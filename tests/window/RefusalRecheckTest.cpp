@@ -26,16 +26,13 @@ TEST(RefusalRecheckTest, TheLatestCheckAloneDecidesAndTheRefusalGoesWithItsCause
   };
   const Step refuseVerify{.op = Refuse, .action = A::Verify},
       refuseRead{.op = Refuse, .action = A::ReadToFiles};
-  const char *noTable = "no per-tracker table chosen", *noTemplate = "no template config file chosen",
-             *noFile = "t.csv: no such file";
+  const char *noTable = "no per-tracker table chosen", *noTemplate = "no template config file chosen";
   const struct {
     const char* name;
     std::vector<Step> steps;
   } cases[] = {
       {"a late answer of an older check is dropped, the newer one wins",
        {{Refuse}, {Change}, {Change}, {Answer, 0, noTable}, {Answer, 1, nullptr, ""}}},
-      {"an older check answering after the newer is dropped too",
-       {{Refuse}, {Change}, {Change}, {Answer, 1, noFile, noFile}, {Answer, 0}}},
       {"the refusal goes when its cause goes; then a change asks nothing",
        {refuseVerify, {Change}, {Answer, 0, nullptr, ""}, {Quiet}}},
       {"a refusal that still holds stays, and the next change checks it again",
