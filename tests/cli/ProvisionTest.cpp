@@ -148,17 +148,12 @@ TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
         EXPECT_TRUE(Took(port, took->second)) << port;
     }
   }
-  // The dry runs show the merged lines, password masked, and the by-port one opened no port.
+  // A dry run by port shows the lines of the port's row (masked as every dry run's) and opens no port.
   sims[71]->ClearReceived();
   const Result dry = Run({"provision", dir / "fleet.ini", "--table", byPort, "-p", "71", "--dry-run"});
-  const Json o = JsonLines(dry.out).at(0);
-  ASSERT_FALSE(o["wouldSend"].items.empty());
-  bool van = false;
-  for (const Json& line : o["wouldSend"].items) {
-    EXPECT_EQ(line.string.find("5830"), std::string::npos) << line.string;
-    van = van || line.string.find("Van 71") != std::string::npos;
-  }
-  EXPECT_TRUE(van);
+  std::string wouldSend;
+  for (const Json& line : JsonLines(dry.out).at(0)["wouldSend"].items) wouldSend += line.string + "\n";
+  EXPECT_NE(wouldSend.find("Van 71"), std::string::npos) << dry.out;
   EXPECT_TRUE(sims[71]->ReceivedLines().empty());
 
   // Each tracker's journal rows carry its row key and the hash of its merged settings.
@@ -391,9 +386,7 @@ TEST_F(ProvisionTest, NoOutputHoldsTheJournalServersPassword) {
       EXPECT_EQ(file.path().string().find(secret), std::string::npos);
       if (file.is_regular_file() && file.path().extension() != ".ini") written += ReadFile(file.path());
     }
-    if (c.code == 4) {
-      EXPECT_NE(written.find("\"retry\":\"rv450-cli write "), std::string::npos);
-    }
+    EXPECT_EQ(written.find("\"retry\":\"rv450-cli write ") != std::string::npos, c.code == 4);
     for (const std::string* text : std::vector<const std::string*>{&r.out, &r.err, &written})
       EXPECT_EQ(text->find(secret), std::string::npos) << *text;
   }
