@@ -42,13 +42,6 @@ class LabelsTest : public CCliFixture {
     }
     for (journal::JournalRow& row : rows) ASSERT_TRUE(db.Append(row, error)) << error;
   }
-  // `rv450-cli labels ARGS` on the journal.
-  Result Labels(std::vector<std::string> args) {
-    args.insert(args.begin(), "labels");
-    args.insert(args.end(), {"--journal", journalPath});
-    return RunRaw(args);
-  }
-
   const std::string journalPath = dir / "journal.sqlite", pdf = dir / "labels.pdf";
 };
 
@@ -85,7 +78,9 @@ TEST_F(LabelsTest, OptionsSelectTheTrackersOrWriteNoFile) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.said);
     std::filesystem::remove(pdf);
-    const Result r = Labels(row.args);
+    std::vector<std::string> args = {"labels", "--journal", journalPath};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    const Result r = RunRaw(args);
     EXPECT_EQ(r.code, row.code) << r.err;
     const std::string& said = row.code == 0 ? r.out : r.err;
     EXPECT_NE(said.find(row.said), std::string::npos) << said;
