@@ -7,9 +7,7 @@
 
 #include "../support/TestFiles.h"
 #include "FleetTableFixture.h"
-#include "batch/ConfigCheck.h"
 #include "batch/FleetTable.h"
-#include "protocol/Identity.h"
 
 using namespace kestrun;
 using namespace kestrun::batch;

@@ -1,9 +1,6 @@
-// The per-tracker values table: what a spreadsheet's CSV may look like, what
-// is refused (naming line, column and rule) and how a row lands on a template.
+// The per-tracker values table: what a spreadsheet's CSV may look like and
+// how a row lands on a template (its refusals: FleetTableRefusalsTest.cpp).
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <filesystem>
 
 #include "../support/TestFiles.h"
 #include "FleetTableFixture.h"

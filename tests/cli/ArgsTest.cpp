@@ -81,6 +81,17 @@ TEST(ArgsTest, CommandsWithTheirFilesAndOptionsInAnyPlace) {
   EXPECT_EQ(Parse({"help"}).command, Command::None);
   EXPECT_TRUE(Parse({"--version"}).version);
 
+  // journal and its filters.
+  o = Parse(
+      {"journal", "--imei", "351756051523999", "--since", "2026-12-01T08:00", "--outcome", "ok", "--csv"});
+  EXPECT_EQ(o.command, Command::Journal);
+  EXPECT_EQ(o.since, "2026-12-01T08:00:00Z");
+  EXPECT_EQ(o.imeis, std::vector<std::string>{"351756051523999"});
+  EXPECT_TRUE(o.csv);
+  EXPECT_FALSE(o.journalDevices);
+  EXPECT_TRUE(Parse({"journal", "devices", "--json", "--journal", "j.sqlite"}).journalDevices);
+  Parse({"verify", "f.ini", "--no-journal"});
+
   // --groups narrows (RVRTO is refused below).
   o = Parse({"write", "f.ini", "--groups", "sri,RVBEI,Pin"});
   ASSERT_TRUE(o.groups.has_value());
@@ -216,24 +227,10 @@ TEST(ArgsTest, EachCommandsHelpListsTheOptionsItTakes) {
 }
 
 TEST(ArgsTest, PacingAndBaudComeFromTheirOneList) {
-  const struct {
-    const char* pacing;
-    CPacing expected;
-  } pacings[] = {{"fast", CPacing::Fast()}, {"FAST", CPacing::Fast()}, {"Specified", CPacing::Specified()}};
-  for (const auto& row : pacings)
-    EXPECT_EQ(Parse({"write", "a.ini", "--pacing", row.pacing}).pacing, row.expected) << row.pacing;
+  for (const auto& [pacing, expected] :
+       {std::pair{"fast", CPacing::Fast()}, std::pair{"FAST", CPacing::Fast()},
+        std::pair{"Specified", CPacing::Specified()}})
+    EXPECT_EQ(Parse({"write", "a.ini", "--pacing", pacing}).pacing, expected) << pacing;
   for (const int rate : kBaudRates)
     EXPECT_EQ(Parse({"write", "a.ini", "-b", std::to_string(rate)}).baudRate, rate);
-}
-
-TEST(ArgsTest, JournalTakesItsFilters) {
-  const Options o = Parse(
-      {"journal", "--imei", "351756051523999", "--since", "2026-12-01T08:00", "--outcome", "ok", "--csv"});
-  EXPECT_EQ(o.command, Command::Journal);
-  EXPECT_EQ(o.since, "2026-12-01T08:00:00Z");
-  EXPECT_EQ(o.imeis, std::vector<std::string>{"351756051523999"});
-  EXPECT_TRUE(o.csv);
-  EXPECT_FALSE(o.journalDevices);
-  EXPECT_TRUE(Parse({"journal", "devices", "--json", "--journal", "j.sqlite"}).journalDevices);
-  Parse({"verify", "f.ini", "--no-journal"});
 }
