@@ -7,26 +7,18 @@
 
 #include "../support/TestFiles.h"
 #include "FleetTableFixture.h"
-#include "batch/ConfigCheck.h"
 #include "batch/FleetTable.h"
-#include "protocol/Identity.h"
 
 using namespace kestrun;
 using namespace kestrun::batch;
 using namespace kestrun::testing;
 
-namespace {
-
-struct BadTable {
-  const char* name;
-  std::string csv;
-  std::string problem;  // a fragment of one complaint: ":line: column NAME: rule"
-};
-
-}  // namespace
-
 TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
-  const std::vector<BadTable> cases = {
+  const struct {
+    const char* name;
+    std::string csv;
+    std::string problem;  // a fragment of one complaint: ":line: column NAME: rule"
+  } cases[] = {
       {"unknown column", "IMEI,RVPIN/Pine\n" + kImei + ",1234\n", ":1: column RVPIN/Pine: is not a key"},
       {"not SECTION/Key", "IMEI,Phone\n" + kImei + ",1\n",
        ":1: column Phone: is not a column this table may have (IMEI, COM or SECTION/Key): to keep it as "
@@ -113,16 +105,14 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
        "the table is " + std::to_string(kMaxTableSize + 14) + " bytes, more than the " +
            std::to_string(kMaxTableSize) + " bytes (64 MiB)"},
   };
-  for (const BadTable& c : cases) {
+  // A port COM7 (a link in the user's ports folder) and a stable name of its device; '@' is this folder.
+  TempDir dir;
+  for (const char* folder : {"dev", "ports", "by-id"}) std::filesystem::create_directories(dir / folder);
+  WriteFile(dir / "dev/ttyFake0", "");
+  std::filesystem::create_symlink(dir / "dev/ttyFake0", dir / "ports/com7");
+  std::filesystem::create_symlink("../dev/ttyFake0", dir / "by-id/usb-Fake");
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    TempDir dir;
-    // A port COM7 (a link in the user's ports folder) and a stable name of its device; '@' is this folder.
-    std::filesystem::create_directories(dir / "dev");
-    std::filesystem::create_directories(dir / "ports");
-    std::filesystem::create_directories(dir / "by-id");
-    WriteFile(dir / "dev/ttyFake0", "");
-    std::filesystem::create_symlink(dir / "dev/ttyFake0", dir / "ports/com7");
-    std::filesystem::create_symlink("../dev/ttyFake0", dir / "by-id/usb-Fake");
     std::string csv = c.csv, problem = c.problem;
     for (std::string* text : {&csv, &problem})
       for (std::size_t at; (at = text->find('@')) != std::string::npos;) text->replace(at, 1, dir.path());

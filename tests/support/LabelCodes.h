@@ -2,7 +2,6 @@
 // zbar-tools: what a command prints, and the QR codes of the labels.
 #pragma once
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -30,28 +29,26 @@ inline std::string MissingReadBackTool() {
   return {};
 }
 
-// The QR codes of the first `labels` labels of `pdf`, sorted: each label's
-// cell of its page rendered at 300 dpi into `folder` and read on its own (the
-// whole page at once misses some of the 24 codes of a grid).
+// The QR codes of the first `labels` labels of `pdf`, in their order: each label's cell of its page
+// rendered at 300 dpi into `folder` and read on its own (the whole page at once misses some of the 24
+// codes of a grid).
 inline std::vector<std::string> DecodedLabelCodes(const std::string& pdf, batch::LabelLayout layout,
                                                   int labels, const std::string& folder) {
   const batch::LabelGeometry& g = batch::GeometryOf(layout);
-  const int perPage = g.columns * g.rows;
-  auto px = [](double mm) { return std::to_string(static_cast<int>(mm / 25.4 * 300)); };
+  auto px = [](double mm) { return " " + std::to_string(static_cast<int>(mm / 25.4 * 300)); };
   std::string cells;
-  for (int i = 0; i < labels; ++i) {
+  for (int i = 0, perPage = g.columns * g.rows; i < labels; ++i) {
     const int place = i % perPage;
     const std::string page = std::to_string(i / perPage + 1), cell = folder + "/cell" + std::to_string(i);
-    const double x = g.left + place % g.columns * g.labelWidth, y = g.top + place / g.columns * g.labelHeight;
-    CommandOutput("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x " + px(x) + " -y " +
-                  px(y) + " -W " + px(g.labelWidth) + " -H " + px(g.labelHeight) + " '" + pdf + "' '" + cell +
-                  "'");
+    CommandOutput("pdftoppm -r 300 -png -singlefile -f " + page + " -l " + page + " -x" +
+                  px(g.left + place % g.columns * g.labelWidth) + " -y" +
+                  px(g.top + place / g.columns * g.labelHeight) + " -W" + px(g.labelWidth) + " -H" +
+                  px(g.labelHeight) + " '" + pdf + "' '" + cell + "'");
     cells += " '" + cell + ".png'";
   }
   std::vector<std::string> codes;
   std::istringstream read(CommandOutput("zbarimg --raw -q" + cells + " 2>/dev/null"));
   for (std::string code; std::getline(read, code);) codes.push_back(code);
-  std::sort(codes.begin(), codes.end());
   return codes;
 }
 

@@ -1,10 +1,7 @@
-// Print Labels in the Provisioning window, for what the window adds to the
-// label sheet (LabelSheetTest reads every label of a sheet back, LabelRowsTest
-// says which rows get one): a message while no tracker has told its IMEI; the
-// preview of the batch's labels, or the selected rows', on as many pages of
-// the chosen layout's size as they need; and the pages printed from it (as
-// the print dialog's "Print to File" does), whose QR codes and text read back
-// as those rows' IMEIs and ICCIDs, whole.
+// Print Labels in the Provisioning window, for what the window adds to the label sheet (LabelSheetTest
+// reads a sheet's labels back, LabelRowsTest says which rows get one): the message while no tracker has
+// told its IMEI; the batch's or the selected rows' labels reaching the preview on the chosen layout's
+// pages; and the window's own drawing of them, printed to a file, whose QR codes and whole texts read back.
 #include <gtest/gtest.h>
 
 #include <QPrintPreviewDialog>
