@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 
 #include "../support/TestFiles.h"
@@ -18,6 +19,7 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
     const char* name;
     std::string csv;
     std::string problem;  // a fragment of one complaint: ":line: column NAME: rule"
+    bool stopped = false;  // the check is told to stop: its answer is not wanted
   } cases[] = {
       {"unknown column", "IMEI,RVPIN/Pine\n" + kImei + ",1234\n", ":1: column RVPIN/Pine: is not a key"},
       {"not SECTION/Key", "IMEI,Phone\n" + kImei + ",1\n",
@@ -104,6 +106,8 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
       {"over the limit", "COM,RVPIN/PIN\n" + std::string(kMaxTableSize, '\n'),
        "the table is " + std::to_string(kMaxTableSize + 14) + " bytes, more than the " +
            std::to_string(kMaxTableSize) + " bytes (64 MiB)"},
+      {"a stopped check", "IMEI,RVPIN/PIN\n" + kImei + ",1234\n", std::string("fleet.csv: ") + kStoppedReading,
+       true},
   };
   // A port COM7 (a link in the user's ports folder) and a stable name of its device; '@' is this folder.
   TempDir dir;
@@ -119,8 +123,9 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
     WriteFile(dir / "fleet.csv", csv);
     FleetTable table;
     std::vector<std::string> problems;
+    const std::atomic<bool> stop{c.stopped};
     EXPECT_FALSE(LoadFleetTable(dir / "fleet.csv", kTemplate, table, problems,
-                                {dir / "sys", dir / "dev", dir / "ports"}));
+                                {dir / "sys", dir / "dev", dir / "ports"}, &stop));
     EXPECT_TRUE(std::any_of(problems.begin(), problems.end(), [&](const std::string& p) {
       return p.find(problem) != std::string::npos;
     })) << (problems.empty() ? "(no problem)" : problems.front());
