@@ -106,8 +106,8 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
       {"over the limit", "COM,RVPIN/PIN\n" + std::string(kMaxTableSize, '\n'),
        "the table is " + std::to_string(kMaxTableSize + 14) + " bytes, more than the " +
            std::to_string(kMaxTableSize) + " bytes (64 MiB)"},
-      {"a stopped check", "IMEI,RVPIN/PIN\n" + kImei + ",1234\n", std::string("fleet.csv: ") + kStoppedReading,
-       true},
+      {"a stopped check", "IMEI,RVPIN/PIN\n" + kImei + ",1234\n",
+       std::string("fleet.csv: ") + kStoppedReading, true},
   };
   // A port COM7 (a link in the user's ports folder) and a stable name of its device; '@' is this folder.
   TempDir dir;
