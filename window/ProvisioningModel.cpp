@@ -29,13 +29,6 @@ namespace {
 // "rv450-<IMEI>.ini", or "rv450-COM5.ini" without a valid IMEI.
 constexpr const char* kReadBaseName = "rv450.ini";
 
-// A refusal in one message: the problems one a line, then what ends it.
-std::string Joined(const batch::Refusal& refusal) {
-  std::string text;
-  for (const std::string& p : refusal.problems) text += p + "\n";
-  return text + refusal.message;
-}
-
 // Asked through the platform's file calls: UTF-16 paths on Windows.
 bool IsRegularFile(const std::string& path) {
   struct stat st;
@@ -222,14 +215,14 @@ bool CProvisioningModel::PrepareFiles(ProvisioningAction action, const Provision
     request.skipDone = inputs.skipDone;
     request.stop = stop;
     if (!batch::PrepareTable(request, plan, refusal)) {
-      error = Joined(refusal);
+      error = RefusalText(refusal);
       return false;
     }
   }
   if (action == ProvisioningAction::Verify) {
     plan.file = inputs.templateFile;
     if (!batch::PrepareInput({plan.command, inputs.templateFile, std::nullopt, password}, plan, refusal)) {
-      error = Joined(refusal);
+      error = RefusalText(refusal);
       return false;
     }
   }

@@ -1,5 +1,7 @@
 #include "window/WindowWords.h"
 
+#include <algorithm>
+
 namespace kestrun {
 
 namespace {
@@ -27,6 +29,15 @@ std::string InWindowWords(std::string text) {
     }
   }
   return text;
+}
+
+std::string RefusalText(const batch::Refusal& refusal) {
+  const std::size_t shown = std::min(refusal.problems.size(), kProblemsShown);
+  std::string text;
+  for (std::size_t i = 0; i < shown; ++i) text += refusal.problems[i] + "\n";
+  if (const std::size_t more = refusal.problems.size() - shown; more > 0)
+    text += "and " + std::to_string(more) + (more == 1 ? " more problem\n" : " more problems\n");
+  return text + refusal.message;
 }
 
 }  // namespace kestrun

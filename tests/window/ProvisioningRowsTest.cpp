@@ -107,4 +107,21 @@ TEST(ProvisioningRowsTest, OptionsAreNamedByTheWindowsControls) {
   for (const auto& [text, words] : cases) EXPECT_EQ(InWindowWords(text), words);
 }
 
+// A refusal shows its first problems and counts the rest, so that a table with a
+// fault in every row cannot flood the window.
+TEST(ProvisioningRowsTest, ARefusalShowsItsFirstProblemsAndCountsTheRest) {
+  const std::pair<std::size_t, const char*> cases[] = {
+      {0, ""}, {1, ""}, {kProblemsShown, ""}, {kProblemsShown + 1, "and 1 more problem\n"},
+      {kProblemsShown + 5, "and 5 more problems\n"}};
+  for (const auto& [count, more] : cases) {
+    batch::Refusal refusal{{}, "nothing was sent"};
+    std::string shown;
+    for (std::size_t i = 1; i <= count; ++i) {
+      refusal.problems.push_back("t.csv:" + std::to_string(i) + ": bad");
+      if (i <= kProblemsShown) shown += refusal.problems.back() + "\n";
+    }
+    EXPECT_EQ(RefusalText(refusal), shown + more + "nothing was sent") << count;
+  }
+}
+
 }  // namespace
