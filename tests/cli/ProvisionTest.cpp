@@ -152,7 +152,8 @@ TEST_F(ProvisionTest, TablesByImeiAndByPortSkipDoneImeiListAndDryRun) {
   sims[71]->ClearReceived();
   const Result dry = Run({"provision", dir / "fleet.ini", "--table", byPort, "-p", "71", "--dry-run"});
   std::string wouldSend;
-  for (const Json& line : JsonLines(dry.out).at(0)["wouldSend"].items) wouldSend += line.string + "\n";
+  const std::vector<Json> dryLines = JsonLines(dry.out);  // kept: the loop reads into it
+  for (const Json& line : dryLines.at(0)["wouldSend"].items) wouldSend += line.string + "\n";
   EXPECT_NE(wouldSend.find("Van 71"), std::string::npos) << dry.out;
   EXPECT_TRUE(sims[71]->ReceivedLines().empty());
 
