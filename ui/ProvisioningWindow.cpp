@@ -48,9 +48,8 @@ CProvisioningWindow::CProvisioningWindow(const DiscoveryPaths& discovery, const 
   // A refusal goes when the choice it was about changes and the cause is
   // gone. The check reads files and the journal: it runs on the checks'
   // worker thread, for typing once it pauses (or the field is left).
-  checkChoices = [this](ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error) {
-    return model_.Check(action, inputs, error);
-  };
+  checkChoices = [this](ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error,
+                        const std::atomic<bool>& stop) { return model_.Check(action, inputs, error, &stop); };
   checks_.wake = [this] { QMetaObject::invokeMethod(this, [this] { ShowCheck(); }, Qt::QueuedConnection); };
   recheckPause_.setSingleShot(true);
   recheckPause_.setInterval(300);

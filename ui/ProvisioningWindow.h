@@ -71,8 +71,11 @@ class CProvisioningWindow : public QWidget {
   std::function<bool(const QString& question)> confirmStop;
   // Replaceable for tests: checks whether a refused action could start with
   // the choices now (the model's Check). Runs on the checks' worker thread;
-  // set before the first check.
-  std::function<bool(ProvisioningAction, const ProvisioningInputs&, std::string& error)> checkChoices;
+  // set before the first check. `stop` turns true when a newer check (or the
+  // window's close) no longer wants the answer.
+  std::function<bool(ProvisioningAction, const ProvisioningInputs&, std::string& error,
+                     const std::atomic<bool>& stop)>
+      checkChoices;
 
   // Starts `action` on the ticked rows once the model's preparation
   // answers (a refusal is shown then); false when refused at once (shown),
@@ -170,12 +173,13 @@ class CProvisioningWindow : public QWidget {
     std::string error;
   };
   // Last: a check under way ends before the model and the widgets go.
-  CLatestWork<CheckRequest, CheckAnswer> checks_{[this](const CheckRequest& request) {
-    CheckAnswer answer;
-    answer.id = request.ask.id;
-    answer.ok = checkChoices(request.ask.action, request.inputs, answer.error);
-    return answer;
-  }};
+  CLatestWork<CheckRequest, CheckAnswer> checks_{
+      [this](const CheckRequest& request, const std::atomic<bool>& superseded) {
+        CheckAnswer answer;
+        answer.id = request.ask.id;
+        answer.ok = checkChoices(request.ask.action, request.inputs, answer.error, superseded);
+        return answer;
+      }};
 };
 
 }  // namespace kestrun

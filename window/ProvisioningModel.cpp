@@ -141,11 +141,11 @@ std::string CProvisioningModel::JournalTarget() const {
   return CWindowJournal::TargetFor(settings.journal);
 }
 
-bool CProvisioningModel::Check(ProvisioningAction action, const ProvisioningInputs& inputs,
-                               std::string& error) const {
+bool CProvisioningModel::Check(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error,
+                               const std::atomic<bool>* stop) const {
   batch::JobPlan plan;
   journal::CJournalStore store;
-  if (PrepareFiles(action, inputs, plan, error) && batch::OpenJournal(store, JournalTarget(), error) &&
+  if (PrepareFiles(action, inputs, plan, error, stop) && batch::OpenJournal(store, JournalTarget(), error) &&
       CheckDealing(plan, inputs, store, error))
     return true;
   error = InWindowWords(error);

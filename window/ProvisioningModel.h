@@ -117,7 +117,9 @@ class CProvisioningModel {
   // before a port); false with `error`. No port is touched and nothing of
   // the model changes: it opens a journal of its own, so it may run on any
   // thread, while jobs run (a shared journal may take its connect timeout).
-  bool Check(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error) const;
+  // A table's check ends early, refused, once `stop` turns true.
+  bool Check(ProvisioningAction action, const ProvisioningInputs& inputs, std::string& error,
+             const std::atomic<bool>* stop = nullptr) const;
   // The same for one row alone, while others run.
   bool StartRow(std::size_t row, ProvisioningAction action, const ProvisioningInputs& inputs,
                 std::string& error);
@@ -201,20 +203,17 @@ class CProvisioningModel {
   enum class StartKind { Ticked, Row, Retry, Station };
   // The start whose preparation is under way, with the ports chosen at the click.
   struct PendingStart {
-    unsigned id = 0;
     StartKind kind = StartKind::Ticked;
     ProvisioningAction action = ProvisioningAction::Provision;
     ProvisioningInputs inputs;
     std::vector<int> ports;
   };
   struct PrepareRequest {
-    unsigned id = 0;
     ProvisioningAction action = ProvisioningAction::Provision;
     ProvisioningInputs inputs;
     bool openStore = false;  // the model's journal is not open yet: open one
   };
   struct PrepareAnswer {
-    unsigned id = 0;
     bool ok = false;
     std::string error;
     batch::JobPlan plan;
@@ -289,9 +288,10 @@ class CProvisioningModel {
   std::vector<FinishedJob> finished_;
   std::unique_ptr<batch::JobPlan> stationPlan_;  // station mode's plan; null: station mode is off
   ProvisioningAction stationAction_ = ProvisioningAction::Provision;
-  std::optional<PendingStart> pending_;  // the start being prepared
-  unsigned prepares_ = 0;                // counts the preparations asked for
-  bool busySaid_ = false;                // what busyChanged told last
+  // The start being prepared. Only its preparation's answer can reach Deliver:
+  // a dropped one's answer is discarded by the preparer.
+  std::optional<PendingStart> pending_;
+  bool busySaid_ = false;  // what busyChanged told last
 
   // Its work reads the members above that are const; destroying it waits
   // for a preparation under way (the destructor resets it first).

@@ -49,8 +49,8 @@ bool CProvisioningModel::Ask(StartKind kind, ProvisioningAction action, const Pr
     }
     ports = std::move(chosen);
   }
-  pending_ = PendingStart{++prepares_, kind, action, inputs, std::move(ports)};
-  preparer_->Ask({pending_->id, action, inputs, store_ == nullptr});
+  pending_ = PendingStart{kind, action, inputs, std::move(ports)};
+  preparer_->Ask({action, inputs, store_ == nullptr});
   SayBusy();
   return true;
 }
@@ -58,7 +58,6 @@ bool CProvisioningModel::Ask(StartKind kind, ProvisioningAction action, const Pr
 CProvisioningModel::PrepareAnswer CProvisioningModel::Prepare(const PrepareRequest& request,
                                                               const std::atomic<bool>& stop) const {
   PrepareAnswer answer;
-  answer.id = request.id;
   answer.ok = PrepareFiles(request.action, request.inputs, answer.plan, answer.error, &stop);
   // Every row goes to the journal rv450-cli keeps, committed as its job ends.
   // Checked once, at the first start: a damaged page would otherwise show
@@ -74,8 +73,8 @@ CProvisioningModel::PrepareAnswer CProvisioningModel::Prepare(const PrepareReque
 
 void CProvisioningModel::TakePrepared() {
   std::optional<PrepareAnswer> answer = preparer_ ? preparer_->Take() : std::nullopt;
-  // The answer of a preparation Stop dropped (or a window's Shutdown) starts nothing.
-  if (!answer || !pending_ || answer->id != pending_->id) return;
+  // DropPreparation drops the answer with the start, so one here is the pending start's.
+  if (!answer || !pending_) return;
   const PendingStart start = std::move(*pending_);
   pending_.reset();
   std::string error = std::move(answer->error);

@@ -196,10 +196,10 @@ TEST_F(ProvisioningControlsTest, ARefusalGoesWhenItsCauseGoesCheckedOffTheWindow
   std::atomic<int> checks = 0, onWindowThread = 0;
   const std::thread::id windowThread = std::this_thread::get_id();
   window->checkChoices = [&, model = &window->model()](ProvisioningAction action, const ProvisioningInputs& inputs,
-                                                       std::string& error) {
+                                                       std::string& error, const std::atomic<bool>& stop) {
     ++checks;
     if (std::this_thread::get_id() == windowThread) ++onWindowThread;
-    return model->Check(action, inputs, error);
+    return model->Check(action, inputs, error, &stop);
   };
   window->model().SetChecked(0, true);
   // Refused once its preparation answers; nothing else starts meanwhile.
