@@ -136,7 +136,7 @@ std::string Describe(const Problem& problem) {
   if (problem.secret) return text + " " + problem.key + " = " + kSecretNotShown + ": " + problem.why;
   // A value with control bytes is not echoed: they would act on the terminal.
   if (HasControlBytes(problem.value)) return text + " " + problem.key + " " + problem.why;
-  if (!problem.key.empty()) text += " " + problem.key + " = '" + problem.value + "'";
+  if (!problem.key.empty()) text += " " + problem.key + " = " + QuotedValue(problem.value);
   return text + ": " + problem.why;
 }
 

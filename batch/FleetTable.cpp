@@ -101,8 +101,12 @@ class CTableReader {
       const TableColumn& column = columns_[c];
       const std::string& cell = record.cells[c];
       if (const char32_t hidden = HiddenControl(cell)) {
-        Complain(record.line, column.name, HiddenControlWhy(hidden));
-        if (static_cast<int>(c) != keyColumn_ && column.key) row.values.emplace_back(column.name, cell);
+        if (static_cast<int>(c) != keyColumn_ && column.key) {
+          RefuseCell(row, column, HiddenControlWhy(hidden));
+          row.values.emplace_back(column.name, cell);
+        } else {
+          Complain(record.line, column.name, HiddenControlWhy(hidden));
+        }
       } else if (static_cast<int>(c) == keyColumn_) {
         ReadKey(record.line, column, cell, row);
       } else if (column.kind == TableColumn::Kind::Note) {
@@ -120,8 +124,12 @@ class CTableReader {
     return false;
   }
   void Complain(int line, const std::string& column, const std::string& why) {
-    problems_.push_back(path_ + ":" + std::to_string(line) + ": column " + EscapeControlBytes(column) + ": " +
-                        why);
+    problems_.push_back(path_ + ":" + std::to_string(line) + ": column " + ShownText(column) + ": " + why);
+  }
+  // A value cell that is wrong, kept in the row all the same.
+  void RefuseCell(FleetTable::Row& row, const TableColumn& column, const std::string& why) {
+    Complain(row.line, column.name, why);
+    row.refused.push_back(column.name);
   }
   std::string IdentityOf(const std::string& key) const {
     if (table_.keyKind != FleetTable::KeyKind::Com) return key;
@@ -140,9 +148,9 @@ class CTableReader {
     const auto& [earlier, written] = at->second;
     Complain(line, column.name,
              written == row.key
-                 ? Shown(row.key) + " is the key of line " + std::to_string(earlier) + " as well"
-                 : Shown(row.key) + " is the port of line " + std::to_string(earlier) + " (" +
-                       Shown(written) + ") as well: both name " + EscapeControlBytes(at->first));
+                 ? QuotedValue(row.key) + " is the key of line " + std::to_string(earlier) + " as well"
+                 : QuotedValue(row.key) + " is the port of line " + std::to_string(earlier) + " (" +
+                       QuotedValue(written) + ") as well: both name " + EscapeControlBytes(at->first));
   }
 
   // A value cell, its spaces (and a phone number's separators) removed with
@@ -153,7 +161,7 @@ class CTableReader {
       row.tidied.push_back(path_ + ":" + std::to_string(line) + ": column " +
                            EscapeControlBytes(column.name) + ": " +
                            (IsSecretKey(*column.key) ? "spaces removed (a secret: its value is not shown)"
-                                                     : Shown(cell) + " -> " + Shown(value)));
+                                                     : QuotedValue(cell) + " -> " + QuotedValue(value)));
     if (column.kind == TableColumn::Kind::Address) {
       std::array<int, 4> octets{};
       if (const std::string why = AddressProblem(value, octets); !why.empty()) {
@@ -166,8 +174,7 @@ class CTableReader {
       }
       return;
     }
-    if (const std::string why = ValueProblem(*column.key, value); !why.empty())
-      Complain(line, column.name, why);
+    if (const std::string why = ValueProblem(*column.key, value); !why.empty()) RefuseCell(row, column, why);
     row.values.emplace_back(column.name, value);
   }
 
@@ -193,15 +200,18 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
   reader.ReadHeader(records.front(), templateSections);
   reader.KnowPorts(discovery);
   for (std::size_t r = 1; r < records.size(); ++r) {
-    if (stop && *stop) {
-      problems.push_back(path + ": " + kStoppedReading);
-      return false;
-    }
+    if (StoppedReading(stop, path, problems)) return false;
     reader.ReadRow(records[r]);
   }
   if (table.rows.empty() && problems.size() == problemsBefore)
     problems.push_back(path + ": the table has a header but no rows");
   return problems.size() == problemsBefore;
+}
+
+bool StoppedReading(const std::atomic<bool>* stop, const std::string& path, std::vector<std::string>& problems) {
+  if (!stop || !*stop) return false;
+  problems.push_back(path + ": " + kStoppedReading);
+  return true;
 }
 
 const FleetTable::Row* FindRowByImei(const FleetTable& table, const std::string& imei) {

@@ -39,6 +39,9 @@ struct FleetTable {
     // separators) before its check: "fleet.csv:3: column RVKPN/PhoneNum1:
     // '+49 151 7000000' -> '+491517000000'"; a secret's value is not shown.
     std::vector<std::string> tidied;
+    // The value columns whose cells the table's check refused (they are in
+    // `values` all the same); the provision check does not name them again.
+    std::vector<std::string> refused;
     std::string cellsText;  // the row as the file holds it, without its line end
   };
   std::vector<Row> rows;
@@ -60,13 +63,16 @@ constexpr std::size_t kMaxTableSize = 64 * 1024 * 1024;
 // that is not UTF-8 passes byte for byte. False with `problems` naming what is
 // wrong (all of it, not just the first); `table` then holds what could be read.
 // Once `stop` (when given) turns true, the rows left are not read and the
-// table is refused with kStoppedReading.
+// table is refused with kStoppedReading (StoppedReading says so).
 bool LoadFleetTable(const std::string& path, const std::set<std::string>& templateSections, FleetTable& table,
                     std::vector<std::string>& problems, const DiscoveryPaths& discovery = {},
                     const std::atomic<bool>* stop = nullptr);
 
 // Why a table whose check was stopped is refused (its answer is not wanted).
 inline constexpr const char* kStoppedReading = "its check was stopped before the end";
+
+// True, with the table at `path` refused as stopped, once `stop` (when given) is true.
+bool StoppedReading(const std::atomic<bool>* stop, const std::string& path, std::vector<std::string>& problems);
 
 // The row of the tracker with this IMEI, or null.
 const FleetTable::Row* FindRowByImei(const FleetTable& table, const std::string& imei);

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <optional>
 #include <set>
-#include <unordered_set>
 
 #include "batch/ConfigCheck.h"
 #include "port/Utf8Path.h"
@@ -101,25 +100,10 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
   for (const Problem& p : CheckForSend(plan.values, leftToTemplate, request.password))
     if (!(request.allowCaps && p.cappable()) && templateSaid.insert(Describe(p)).second)
       problems.push_back(request.templatePath + ": " + Describe(p));
-  // The cells the table's own check refused, as "<table>:<line>: column <name>:", gathered
-  // once: looked up per problem, a table with a fault in each of its 800 000 rows would
-  // otherwise be searched once per row, which takes hours.
-  std::unordered_set<std::string> cellsSaid;
-  const std::string tablePrefix = request.tablePath + ":";
-  for (std::size_t i = tableStart; i < problems.size(); ++i) {
-    const std::string& said = problems[i];
-    if (said.compare(0, tablePrefix.size(), tablePrefix) != 0) continue;
-    const std::size_t column = said.find(": column ", tablePrefix.size());
-    const std::size_t end = column == std::string::npos ? column : said.find(':', column + 9);
-    if (end != std::string::npos) cellsSaid.insert(said.substr(0, end + 1));
-  }
   TextCheckCache cache;  // the template's values recur in every row
   CFormValues merged;    // assigned for every row, which reuses its maps' nodes
   for (const FleetTable::Row& row : table.rows) {
-    if (request.stop && *request.stop) {
-      problems.push_back(request.tablePath + ": " + kStoppedReading);
-      return false;
-    }
+    if (StoppedReading(request.stop, request.tablePath, problems)) return false;
     const GroupSelection rowGroups = groupsOf(row);
     if (std::none_of(rowGroups.begin(), rowGroups.end(), [](bool sent) { return sent; })) continue;
     merged = plan.values;
@@ -129,11 +113,11 @@ bool PrepareProvision(const ProvisionRequest& request, JobPlan& plan, std::vecto
       const std::string column = p.section + "/" + p.key;
       const bool fromRow = std::any_of(row.values.begin(), row.values.end(),
                                        [&](const auto& cell) { return cell.first == column; });
-      const std::string where = request.tablePath + ":" + std::to_string(row.line) + ": ";
       // A cell the table's own check refused is named once.
-      if (fromRow && cellsSaid.count(where + "column " + column + ":")) continue;
+      if (fromRow && std::find(row.refused.begin(), row.refused.end(), column) != row.refused.end()) continue;
       if (fromRow)
-        problems.push_back(where + column + ": " + Describe(p));
+        problems.push_back(request.tablePath + ":" + std::to_string(row.line) + ": " + column + ": " +
+                           Describe(p));
       else if (templateSaid.insert(Describe(p)).second)
         problems.push_back(request.templatePath + ": " + Describe(p));
     }

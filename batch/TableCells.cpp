@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <iterator>
 #include <optional>
-#include <regex>
 #include <string_view>
 #include <vector>
 
@@ -29,11 +28,6 @@ const char* const kSpreadsheetNumber = "a spreadsheet turned it into a number: f
 constexpr const char* kFormulaErrors[] = {"#NAME?", "#VALUE!", "#REF!",  "#N/A",
                                           "#NUM!",  "#DIV/0!", "#NULL!", "Err:"};
 
-// "8.6E+14", "8,6E+14": how a spreadsheet shows a long number in a general cell.
-bool IsExponentForm(const std::string& text) {
-  static const std::regex exponent("[0-9]+([.,][0-9]+)?[eE][+-]?[0-9]+");
-  return std::regex_match(text, exponent);
-}
 
 bool IsFormulaDamage(const std::string& text) {
   if (!text.empty() && text[0] == '=') return true;
@@ -44,14 +38,31 @@ bool IsFormulaDamage(const std::string& text) {
 // std::isdigit takes no plain char: bytes of 0x80 and up would be negative.
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// "8.6E+14", "8,6E+14": how a spreadsheet shows a long number in a general
+// cell (digits, a decimal part, E, a sign, digits). Scanned by hand: the
+// standard library's regex matcher recurses once per character and overflows
+// the stack on a cell of some ten thousand digits.
+bool IsExponentForm(std::string_view text) {
+  std::size_t at = 0;
+  auto digits = [&] {
+    const std::size_t from = at;
+    while (at < text.size() && IsDigit(text[at])) ++at;
+    return at > from;
+  };
+  if (!digits()) return false;
+  if (at < text.size() && (text[at] == '.' || text[at] == ',') && (++at, !digits())) return false;
+  if (at == text.size() || (text[at] != 'e' && text[at] != 'E')) return false;
+  ++at;
+  if (at < text.size() && (text[at] == '+' || text[at] == '-')) ++at;
+  return digits() && at == text.size();
+}
+
 }  // namespace
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
   return text;
 }
-
-std::string Shown(const std::string& value) { return "'" + EscapeControlBytes(value) + "'"; }
 
 namespace {
 
@@ -117,7 +128,7 @@ std::string ColumnProblem(const std::string& name, const std::set<std::string>& 
     return Trimmed(name.substr(1)).empty() ? "is a # without a name: a column of notes is named #Vehicle"
                                            : std::string();
   }
-  const std::string asNotes = name.empty() ? "" : ": to keep it as notes, name it #" + name;
+  const std::string asNotes = name.empty() ? "" : ": to keep it as notes, name it #" + ShownText(name);
   const std::size_t slash = name.find('/');
   if (slash == std::string::npos)
     return "is not a column this table may have (IMEI, COM or SECTION/Key)" + asNotes;
@@ -162,13 +173,13 @@ std::string AddressProblem(const std::string& value, std::array<int, 4>& octets)
     else
       parts.back() += c;
   }
-  const std::string why = Shown(value) + " is not an address a.b.c.d (each part 0 to 255): ";
+  const std::string why = QuotedValue(value) + " is not an address a.b.c.d (each part 0 to 255): ";
   if (parts.size() != 4) return why + "it has " + Plural(parts.size(), "part");
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const bool digits =
         !parts[i].empty() && parts[i].size() <= 3 && std::all_of(parts[i].begin(), parts[i].end(), IsDigit);
     const std::optional<long long> octet = digits ? ParseWholeWithin(parts[i], 0, 255) : std::nullopt;
-    if (!octet) return why + "part " + std::to_string(i + 1) + " is " + Shown(parts[i]);
+    if (!octet) return why + "part " + std::to_string(i + 1) + " is " + QuotedValue(parts[i]);
     octets[i] = static_cast<int>(*octet);
   }
   return {};
@@ -195,7 +206,7 @@ std::string ValueProblem(const ConfigKey& key, const std::string& value) {
   // A PIN or password cell is never repeated in a refusal: the refusal goes
   // to the terminal, the dry run and the report.
   const bool secret = IsSecretKey(key);
-  const std::string shown = secret ? std::string(kSecretNotShown) : Shown(value);
+  const std::string shown = secret ? std::string(kSecretNotShown) : QuotedValue(value);
   if (IsFormulaDamage(value))
     return shown +
            " is what a spreadsheet made of a formula (a value starting with =, + or -): format the column as "
@@ -232,17 +243,17 @@ std::string KeyProblem(FleetTable::KeyKind kind, const std::string& cell, std::s
     return "is empty: every row needs its tracker's " +
            std::string(kind == FleetTable::KeyKind::Imei ? "IMEI" : "port");
   if (kind == FleetTable::KeyKind::Imei) {
-    if (IsExponentForm(key)) return Shown(key) + " is in exponent form: " + kSpreadsheetNumber;
+    if (IsExponentForm(key)) return QuotedValue(key) + " is in exponent form: " + kSpreadsheetNumber;
     if (key.size() != 15 || !std::all_of(key.begin(), key.end(), IsDigit))
-      return Shown(key) + " is not an IMEI (15 digits)";
-    if (!IsValidImei(key)) return Shown(key) + " is not an IMEI (its last digit fails the Luhn check)";
+      return QuotedValue(key) + " is not an IMEI (15 digits)";
+    if (!IsValidImei(key)) return QuotedValue(key) + " is not an IMEI (its last digit fails the Luhn check)";
     return {};
   }
   if (key[0] == '/') return {};
   std::string digits = Lower(key).rfind("com", 0) == 0 ? key.substr(3) : key;
   if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), IsDigit) ||
       *ParseWhole(digits) == 0)
-    return Shown(key) + " is not a port (5, COM5 or a device such as /dev/ttyUSB0)";
+    return QuotedValue(key) + " is not a port (5, COM5 or a device such as /dev/ttyUSB0)";
   key = "COM" + std::to_string(*ParseWhole(digits));
   return {};
 }

@@ -18,9 +18,6 @@ namespace kestrun::batch {
 // `text` with its ASCII letters in lower case.
 std::string Lower(std::string text);
 
-// A value as a message may show it: control bytes escaped.
-std::string Shown(const std::string& value);
-
 // What a header cell other than the key column names.
 struct TableColumn {
   enum class Kind {

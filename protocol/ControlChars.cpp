@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "protocol/Validation.h"
+
 namespace kestrun {
 
 std::size_t FindControlByte(std::string_view text) {
@@ -32,6 +34,27 @@ std::string EscapeControlBytes(std::string_view text) {
     shown += hex;
   }
   return shown;
+}
+
+namespace {
+
+constexpr std::size_t kLongestShown = 64;
+
+// The first bytes of a text too long to show whole, no character cut in two.
+std::string_view ShownPart(std::string_view text) { return text.substr(0, Utf8CutPoint(text, 40)); }
+
+std::string SizeOf(std::string_view text) { return " (" + std::to_string(text.size()) + " bytes)"; }
+
+}  // namespace
+
+std::string ShownText(std::string_view text) {
+  if (text.size() <= kLongestShown) return EscapeControlBytes(text);
+  return EscapeControlBytes(ShownPart(text)) + "..." + SizeOf(text);
+}
+
+std::string QuotedValue(std::string_view value) {
+  if (value.size() <= kLongestShown) return "'" + EscapeControlBytes(value) + "'";
+  return "'" + EscapeControlBytes(ShownPart(value)) + "...'" + SizeOf(value);
 }
 
 std::string ControlByteName(unsigned char byte) {

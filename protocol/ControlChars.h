@@ -27,6 +27,14 @@ std::string WithoutControlBytes(std::string_view text);
 // kept as it is.
 std::string EscapeControlBytes(std::string_view text);
 
+// A name or value as a message shows it: as EscapeControlBytes shows it, and
+// one longer than 64 bytes as its first 40 (cut at a character's start) and
+// its size: "abc... (70000 bytes)". A spreadsheet cell or a settings file's
+// value may hold megabytes, and a message is one line of a terminal or window.
+std::string ShownText(std::string_view text);
+// The same in quotes: 'value', or 'abc...' (70000 bytes).
+std::string QuotedValue(std::string_view value);
+
 // How a control byte is named in a message: "CR", "LF", "NUL", "TAB", "ESC",
 // "DEL" or "0x07".
 std::string ControlByteName(unsigned char byte);

@@ -130,7 +130,7 @@ std::optional<std::string> CheckValueRule(const FormField& field, const std::str
 
 std::string DescribeBrokenRule(const FormField& field, const std::string& value, const std::string& rule) {
   // A value with control bytes is not repeated: they would garble the text.
-  const std::string shown = HasControlBytes(value) ? std::string() : " '" + value + "'";
+  const std::string shown = HasControlBytes(value) ? std::string() : " " + QuotedValue(value);
   return field.name + ":" + shown + " is not " + rule;
 }
 

@@ -106,6 +106,14 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
       {"over the limit", "COM,RVPIN/PIN\n" + std::string(kMaxTableSize, '\n'),
        "the table is " + std::to_string(kMaxTableSize + 14) + " bytes, more than the " +
            std::to_string(kMaxTableSize) + " bytes (64 MiB)"},
+      {"a long cell is shown by its head", "COM,RVWLT/Numb1\n5," + std::string(70000, '7') + "a\n",
+       ":2: column RVWLT/Numb1: White Number 1: '" + std::string(40, '7') + "...' (70001 bytes) is not digits"},
+      {"a long key cell", "IMEI,RVPIN/PIN\n" + std::string(70000, '1') + ",1234\n",
+       ":2: column IMEI: '" + std::string(40, '1') + "...' (70000 bytes) is not an IMEI (15 digits)"},
+      {"a long header cell, its control bytes escaped", "COM,\x1b[2J" + std::string(70000, 'h') + "\n5,1\n",
+       ":1: column \\x1B[2J" + std::string(36, 'h') + "... (70004 bytes): is not a column this table may have "
+       "(IMEI, COM or SECTION/Key): to keep it as notes, name it #\\x1B[2J" + std::string(36, 'h') +
+           "... (70004 bytes)"},
       {"a stopped check", "IMEI,RVPIN/PIN\n" + kImei + ",1234\n",
        std::string("fleet.csv: ") + kStoppedReading, true},
   };

@@ -208,3 +208,24 @@ TEST(EscapeControlBytes, ShowsControlBytesAsHexAndKeepsTheRest) {
   };
   for (const auto& c : cases) EXPECT_EQ(EscapeControlBytes(c.text), c.shown) << c.shown;
 }
+
+TEST(EscapeControlBytes, ALongTextIsShownByItsHeadAndSize) {
+  const std::string accents = "a" + [] {
+    std::string s;
+    for (int i = 0; i < 50; ++i) s += "\xC3\xA9";
+    return s;
+  }();
+  const struct {
+    std::string text, shown, quoted;
+  } cases[] = {
+      {std::string(64, 'x'), std::string(64, 'x'), "'" + std::string(64, 'x') + "'"},
+      {"\x1b" + std::string(64, 'x'), "\\x1B" + std::string(39, 'x') + "... (65 bytes)",
+       "'\\x1B" + std::string(39, 'x') + "...' (65 bytes)"},
+      // Byte 40 is inside an "é": the head ends before it.
+      {accents, accents.substr(0, 39) + "... (101 bytes)", "'" + accents.substr(0, 39) + "...' (101 bytes)"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ShownText(c.text), c.shown);
+    EXPECT_EQ(QuotedValue(c.text), c.quoted);
+  }
+}
