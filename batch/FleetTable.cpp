@@ -64,13 +64,20 @@ class CTableReader {
       columns_.push_back(column);
       table_.columns.push_back(column.name);
     }
-    for (const TableColumn& dotted : columns_) {
-      if (dotted.kind != TableColumn::Kind::Address || !dotted.key) continue;
-      for (const TableColumn& octet : columns_)
-        if (octet.kind == TableColumn::Kind::Value && octet.key && octet.key->id == dotted.key->id)
-          Complain(header.line, dotted.name,
-                   "and " + octet.name + " name the same address: give it either as " + dotted.name +
-                       " (a.b.c.d) or as " + dotted.name + "1 to " + dotted.name + "4");
+    // Each octet column of an address also given dotted is named once: a
+    // header repeating both would otherwise make a complaint per pair.
+    std::map<int, const TableColumn*> dottedOf;  // the address's id: its dotted column
+    for (const TableColumn& c : columns_)
+      if (c.kind == TableColumn::Kind::Address && c.key) dottedOf.emplace(c.key->id, &c);
+    std::set<std::string> octetsSaid;
+    for (const TableColumn& octet : columns_) {
+      if (octet.kind != TableColumn::Kind::Value || !octet.key) continue;
+      const auto dotted = dottedOf.find(octet.key->id);
+      if (dotted == dottedOf.end() || !octetsSaid.insert(octet.name).second) continue;
+      const std::string& name = dotted->second->name;
+      Complain(header.line, name,
+               "and " + octet.name + " name the same address: give it either as " + name + " (a.b.c.d) or as " +
+                   name + "1 to " + name + "4");
     }
     if (std::none_of(columns_.begin(), columns_.end(), [](const TableColumn& c) { return c.key; }) &&
         problems_.size() == before)

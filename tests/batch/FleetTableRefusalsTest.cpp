@@ -139,3 +139,21 @@ TEST(FleetTableTest, RefusesBadTablesNamingLineColumnAndRule) {
     })) << (problems.empty() ? "(no problem)" : problems.front());
   }
 }
+
+TEST(FleetTableTest, AnAddressGivenBothWaysIsNamedOnceHoweverOftenTheHeaderRepeatsIt) {
+  // 50 dotted and 50 octet columns of one address: one clash, not one per pair.
+  std::string header = "IMEI";
+  for (const char* name : {",RVSRI/IP", ",RVSRI/IP1"})
+    for (int i = 0; i < 50; ++i) header += name;
+  TempDir dir;
+  WriteFile(dir / "fleet.csv", header + "\n");
+  FleetTable table;
+  std::vector<std::string> problems;
+  EXPECT_FALSE(LoadFleetTable(dir / "fleet.csv", kTemplate, table, problems));
+  const auto count = [&](const std::string& text) {
+    return std::count_if(problems.begin(), problems.end(),
+                         [&](const std::string& p) { return p.find(text) != std::string::npos; });
+  };
+  EXPECT_EQ(count("and RVSRI/IP1 name the same address"), 1);
+  EXPECT_EQ(count("is named twice"), 98);
+}
