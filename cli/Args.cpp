@@ -37,7 +37,7 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 // A positive decimal number that fits an int, nothing else.
 bool ParseNumber(const std::string& text, int& number) {
-  if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), ::isdigit)) return false;
+  if (text.size() > 9 || !IsDigits(text)) return false;
   number = static_cast<int>(*ParseWhole(text));
   return number > 0;
 }

@@ -1,5 +1,6 @@
 #include "protocol/WholeNumber.h"
 
+#include <algorithm>
 #include <charconv>
 #include <system_error>
 
@@ -22,6 +23,10 @@ std::optional<long long> ParseWholeWithin(std::string_view text, long long least
   const std::optional<long long> value = ParseWhole(text);
   if (!value || *value < least || *value > most) return std::nullopt;
   return value;
+}
+
+bool IsDigits(std::string_view text) {
+  return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace kestrun

@@ -1,7 +1,5 @@
 #include "settings/KeyCodec.h"
 
-#include <algorithm>
-
 #include "protocol/ControlChars.h"
 #include "protocol/Fields.h"
 #include "protocol/WholeNumber.h"
@@ -41,8 +39,7 @@ KeyRead SetFromKeyText(const ConfigKey& key, const std::string& text, CFormValue
 
 bool IsInteger(const std::string& text) {
   std::size_t start = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
-  return text.size() > start && text.size() - start <= 9 &&
-         std::all_of(text.begin() + static_cast<long>(start), text.end(), ::isdigit);
+  return text.size() - start <= 9 && IsDigits(std::string_view(text).substr(start));
 }
 
 std::string KeyTextProblem(const ConfigKey& key, const std::string& text) {

@@ -1,6 +1,5 @@
 #include "port/PortDiscovery.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,7 +25,7 @@ int NumberForTty(const std::string& name) {
     const std::string prefix = family.prefix;
     if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) continue;
     const std::string digits = name.substr(prefix.size());
-    if (digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return 0;
+    if (digits.size() > 4 || !IsDigits(digits)) return 0;
     return static_cast<int>(*ParseWhole(digits)) + family.firstNumber;
   }
   return 0;
@@ -46,7 +45,7 @@ int NumberForLink(const std::string& name) {
   if (name.size() < 4 || (name[0] | 0x20) != 'c' || (name[1] | 0x20) != 'o' || (name[2] | 0x20) != 'm')
     return 0;
   const std::string digits = name.substr(3);
-  if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) return 0;
+  if (digits.size() > 6 || !IsDigits(digits)) return 0;
   return static_cast<int>(*ParseWhole(digits));
 }
 
