@@ -28,7 +28,6 @@ const char* const kSpreadsheetNumber = "a spreadsheet turned it into a number: f
 constexpr const char* kFormulaErrors[] = {"#NAME?", "#VALUE!", "#REF!",  "#N/A",
                                           "#NUM!",  "#DIV/0!", "#NULL!", "Err:"};
 
-
 bool IsFormulaDamage(const std::string& text) {
   if (!text.empty() && text[0] == '=') return true;
   return std::any_of(std::begin(kFormulaErrors), std::end(kFormulaErrors),
