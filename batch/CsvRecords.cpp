@@ -19,7 +19,7 @@ std::string Trimmed(const std::string& text) {
 }
 
 bool SplitRecords(const std::string& text, char delimiter, std::vector<CsvRecord>& records,
-                  CsvSplitError& error) {
+                  CsvSplitError& error, const std::atomic<bool>* stop) {
   CsvRecord record{1, {""}, ""};
   int line = 1;
   std::size_t lineStart = 0;  // where the current line begins in `text`
@@ -73,6 +73,7 @@ bool SplitRecords(const std::string& text, char delimiter, std::vector<CsvRecord
       closed = false;
       finish(end);
       start = i + 1;
+      if (stop && *stop) return true;
     } else {
       record.cells.back() += c;
     }

@@ -3,6 +3,7 @@
 // a spreadsheet writes CSV, with the place and reason of what cannot be split.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -32,9 +33,11 @@ std::string Trimmed(const std::string& text);
 // False when a quote stands inside a cell that does not start with one, when
 // text follows a cell's closing quote, or when a quote is still open at the
 // end: a spreadsheet writes none of these, and reading on would guess at the
-// cell's value.
+// cell's value. Once `stop` (when given) turns true, it returns true at the
+// next record's end with the records split so far: the caller refuses a
+// stopped check.
 bool SplitRecords(const std::string& text, char delimiter, std::vector<CsvRecord>& records,
-                  CsvSplitError& error);
+                  CsvSplitError& error, const std::atomic<bool>* stop = nullptr);
 
 // The header's delimiter: whichever of ',', ';' and TAB its first line holds
 // most of outside quotes (column names hold none of them); a comma on a tie.

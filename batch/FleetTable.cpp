@@ -23,8 +23,9 @@ class CTableReader {
   CTableReader(const std::string& path, FleetTable& table, std::vector<std::string>& problems)
       : path_(path), table_(table), problems_(problems) {}
 
-  // The records of a CSV text in UTF-8; false when the file cannot be one.
-  bool ReadRecords(std::vector<CsvRecord>& records) {
+  // The records of a CSV text in UTF-8; false when the file cannot be one,
+  // or when `stop` turned true while it was split.
+  bool ReadRecords(std::vector<CsvRecord>& records, const std::atomic<bool>* stop) {
     std::string text, problem;
     if (!ReadTableFile(path_, text, problem)) return Refuse(problem);
     if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0)
@@ -32,10 +33,11 @@ class CTableReader {
     if (HoldsBinaryData(text)) return Refuse(path_ + ": not a CSV table (it holds binary data)");
     if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
     table_.delimiter = DetectDelimiter(text);
-    if (CsvSplitError split; !SplitRecords(text, table_.delimiter, records, split))
+    if (CsvSplitError split; !SplitRecords(text, table_.delimiter, records, split, stop))
       return Refuse(path_ + ":" + std::to_string(split.line) +
                     (split.column > 0 ? ":" + std::to_string(split.column) : std::string()) + ": " +
                     split.why);
+    if (StoppedReading(stop, path_, problems_)) return false;
     if (records.empty()) return Refuse(path_ + ": the table is empty (no header line)");
     return true;
   }
@@ -203,7 +205,7 @@ bool LoadFleetTable(const std::string& path, const std::set<std::string>& templa
   const std::size_t problemsBefore = problems.size();
   CTableReader reader(path, table, problems);
   std::vector<CsvRecord> records;
-  if (!reader.ReadRecords(records)) return false;
+  if (!reader.ReadRecords(records, stop)) return false;
   reader.ReadHeader(records.front(), templateSections);
   reader.KnowPorts(discovery);
   for (std::size_t r = 1; r < records.size(); ++r) {

@@ -5,6 +5,7 @@
 #include "../support/TestFiles.h"
 #include "FleetTableFixture.h"
 #include "batch/ConfigCheck.h"
+#include "batch/CsvRecords.h"
 #include "batch/FleetTable.h"
 
 using namespace kestrun;
@@ -130,3 +131,13 @@ TEST(FleetTableTest, KeepsNotesSplitsDottedAddressesAndTidiesNumbers) {
 }
 
 }  // namespace
+
+TEST(FleetTableTest, ASplitToldToStopEndsAtTheNextRecordsEnd) {
+  for (const bool stopped : {false, true}) {
+    std::vector<CsvRecord> records;
+    CsvSplitError error;
+    const std::atomic<bool> stop{stopped};
+    EXPECT_TRUE(SplitRecords("IMEI,RVPIN/PIN\n1,\"2\n2\"\n3,4\n", ',', records, error, &stop));
+    EXPECT_EQ(records.size(), stopped ? 1u : 3u);
+  }
+}
