@@ -176,7 +176,7 @@ std::string AddressProblem(const std::string& value, std::array<int, 4>& octets)
   if (parts.size() != 4) return why + "it has " + Plural(parts.size(), "part");
   for (std::size_t i = 0; i < parts.size(); ++i) {
     const bool digits =
-        !parts[i].empty() && parts[i].size() <= 3 && std::all_of(parts[i].begin(), parts[i].end(), IsDigit);
+        parts[i].size() <= 3 && IsDigits(parts[i]);
     const std::optional<long long> octet = digits ? ParseWholeWithin(parts[i], 0, 255) : std::nullopt;
     if (!octet) return why + "part " + std::to_string(i + 1) + " is " + QuotedValue(parts[i]);
     octets[i] = static_cast<int>(*octet);
@@ -243,14 +243,14 @@ std::string KeyProblem(FleetTable::KeyKind kind, const std::string& cell, std::s
            std::string(kind == FleetTable::KeyKind::Imei ? "IMEI" : "port");
   if (kind == FleetTable::KeyKind::Imei) {
     if (IsExponentForm(key)) return QuotedValue(key) + " is in exponent form: " + kSpreadsheetNumber;
-    if (key.size() != 15 || !std::all_of(key.begin(), key.end(), IsDigit))
+    if (key.size() != 15 || !IsDigits(key))
       return QuotedValue(key) + " is not an IMEI (15 digits)";
     if (!IsValidImei(key)) return QuotedValue(key) + " is not an IMEI (its last digit fails the Luhn check)";
     return {};
   }
   if (key[0] == '/') return {};
   std::string digits = Lower(key).rfind("com", 0) == 0 ? key.substr(3) : key;
-  if (digits.empty() || digits.size() > 4 || !std::all_of(digits.begin(), digits.end(), IsDigit) ||
+  if (digits.size() > 4 || !IsDigits(digits) ||
       *ParseWhole(digits) == 0)
     return QuotedValue(key) + " is not a port (5, COM5 or a device such as /dev/ttyUSB0)";
   key = "COM" + std::to_string(*ParseWhole(digits));

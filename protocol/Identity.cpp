@@ -12,11 +12,6 @@ namespace kestrun {
 
 namespace {
 
-bool AllDigits(const std::string& text) {
-  return !text.empty() &&
-         std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
-}
-
 std::string Trimmed(const std::string& text) {
   const std::size_t start = text.find_first_not_of(" \t\"");
   if (start == std::string::npos) return {};
@@ -52,7 +47,7 @@ std::vector<std::string> ItemLines(const std::string& reply, std::initializer_li
 
 // 0..`most` as a number, or 99 (unknown); -1 otherwise.
 int SmallNumber(const std::string& text, int most) {
-  if (!AllDigits(text) || text.size() > 2) return -1;
+  if (!IsDigits(text) || text.size() > 2) return -1;
   const int value = static_cast<int>(*ParseWhole(text));
   return value <= most || value == 99 ? value : -1;
 }
@@ -71,7 +66,7 @@ char LuhnCheckDigit(const std::string& digits) {
 }
 
 bool LuhnValid(const std::string& digits) {
-  return AllDigits(digits) && digits.size() >= 2 &&
+  return IsDigits(digits) && digits.size() >= 2 &&
          LuhnCheckDigit(digits.substr(0, digits.size() - 1)) == digits.back();
 }
 
@@ -79,7 +74,7 @@ bool IsValidImei(const std::string& text) { return text.size() == 15 && LuhnVali
 
 bool ParseImei(const std::string& reply, std::string& imei, bool& valid) {
   for (const std::string& line : ItemLines(reply, {"+CGSN:"})) {
-    if (!AllDigits(line)) continue;
+    if (!IsDigits(line)) continue;
     imei = line;
     valid = IsValidImei(line);
     return true;
@@ -91,7 +86,7 @@ bool ParseIccid(const std::string& reply, std::string& iccid) {
   for (const std::string& line : ItemLines(reply, {"+CCID:", "+ICCID:"})) {
     std::string digits = line;
     if (digits.back() == 'F' || digits.back() == 'f') digits.pop_back();
-    if (!AllDigits(digits) || line.size() < 19 || line.size() > 20) continue;
+    if (!IsDigits(digits) || line.size() < 19 || line.size() > 20) continue;
     iccid = digits.size() < line.size() ? digits + "F" : line;
     return true;
   }
