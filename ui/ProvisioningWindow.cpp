@@ -185,6 +185,8 @@ void CProvisioningWindow::StartAlone(const QModelIndex& index) {
 }
 
 void CProvisioningWindow::ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal) {
+  // A check under way was of the message this one replaces: its answer must not reach it.
+  checks_.Drop();
   if (refusal && !text.isEmpty())
     recheck_.Refused(*refusal);
   else
@@ -199,14 +201,15 @@ void CProvisioningWindow::ShowMessage(const QString& text, std::optional<Provisi
 
 void CProvisioningWindow::RecheckRefusal() {
   recheckPause_.stop();
-  if (const std::optional<RecheckAsk> ask = recheck_.Changed()) checks_.Ask({*ask, Inputs(ask->action)});
+  if (const std::optional<ProvisioningAction> action = recheck_.Changed())
+    checks_.Ask({*action, Inputs(*action)});
 }
 
 void CProvisioningWindow::ShowCheck() {
   const std::optional<CheckAnswer> answer = checks_.Take();
   if (!answer) return;
   const std::optional<ProvisioningAction> action = recheck_.refused();
-  if (const std::optional<std::string> text = recheck_.Answered(answer->id, answer->ok, answer->error))
+  if (const std::optional<std::string> text = recheck_.Answered(answer->ok, answer->error))
     ShowMessage(Text(*text), action);
 }
 

@@ -151,7 +151,7 @@ class CProvisioningWindow : public QWidget {
   QCheckBox* onlyTrackers_;
   QLabel* summary_;
   QLabel* message_;
-  // The refusal shown, and which of its checks is current.
+  // The refusal shown, which a changed choice checks again.
   CRefusalRecheck recheck_;
   // Typing in the Template and Table fields checks again once it pauses.
   QTimer recheckPause_;
@@ -164,11 +164,10 @@ class CProvisioningWindow : public QWidget {
   ProvisioningAction lastAction_ = ProvisioningAction::Provision;
 
   struct CheckRequest {
-    RecheckAsk ask;
+    ProvisioningAction action;
     ProvisioningInputs inputs;
   };
   struct CheckAnswer {
-    unsigned id = 0;
     bool ok = false;
     std::string error;
   };
@@ -176,8 +175,7 @@ class CProvisioningWindow : public QWidget {
   CLatestWork<CheckRequest, CheckAnswer> checks_{
       [this](const CheckRequest& request, const std::atomic<bool>& superseded) {
         CheckAnswer answer;
-        answer.id = request.ask.id;
-        answer.ok = checkChoices(request.ask.action, request.inputs, answer.error, superseded);
+        answer.ok = checkChoices(request.action, request.inputs, answer.error, superseded);
         return answer;
       }};
 };
