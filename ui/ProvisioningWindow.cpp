@@ -131,7 +131,7 @@ bool CProvisioningWindow::Run(ProvisioningAction action) {
   if (action == ProvisioningAction::ReadToFiles && inputs.outputFolder.empty()) return false;
   std::string error;
   if (!model_.Start(action, inputs, error)) {
-    if (!error.empty()) ShowMessage(Text(error), action);
+    if (!error.empty()) ShowMessage(Text(error));  // about the ports: no choice changes it
     return false;
   }
   ShowControls();
@@ -147,7 +147,7 @@ void CProvisioningWindow::ShowPrepared(const PreparedStart& start) {
     lastAction_ = start.action;
     ShowMessage({});
   } else if (!start.error.empty()) {
-    ShowMessage(Text(start.error), start.action);
+    ShowMessage(Text(start.error), start.aboutChoices ? std::optional(start.action) : std::nullopt);
   }
   ShowControls();
   if (start.station) ShowRows();
@@ -181,7 +181,7 @@ void CProvisioningWindow::StartAlone(const QModelIndex& index) {
   if (model_.StartRow(static_cast<std::size_t>(index.row()), lastAction_, inputs, error))
     ShowControls();
   else if (!error.empty())
-    ShowMessage(Text(error), lastAction_);
+    ShowMessage(Text(error));
 }
 
 void CProvisioningWindow::ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal) {
@@ -225,7 +225,7 @@ void CProvisioningWindow::SetStation(bool on) {
     if (!model_.StartStation(action, Inputs(action), error)) {
       const QSignalBlocker quiet(station_);
       station_->setChecked(false);
-      if (!error.empty()) ShowMessage(Text(error), action);
+      if (!error.empty()) ShowMessage(Text(error));
     }
   } else {
     // Turning station mode off stops its running jobs: asked first, as

@@ -108,8 +108,8 @@ class CProvisioningWindow : public QWidget {
   void ListenToModel();
 
   ProvisioningInputs Inputs(ProvisioningAction action);
-  // `refusal`: the message says why `action` could not start; it goes when
-  // a changed choice removes its cause.
+  // `refusal`: the message says why `action` could not start, for a cause in the choices (the
+  // files, Main Setting, the journal); it goes when a changed choice removes that cause.
   void ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal = std::nullopt);
   // A choice changed while a refusal is shown: checks it again on the
   // checks' worker thread; ShowCheck shows the answer on this one.

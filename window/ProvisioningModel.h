@@ -71,6 +71,9 @@ struct PreparedStart {
   bool station = false;  // station mode was asked for
   bool started = false;  // its jobs (or the station) started
   std::string error;     // why nothing started; empty when it did, or when Stop dropped the preparation
+  // The error is about the choices (Main Setting, the files, the journal), which Check reads again
+  // as they change; not about the ports (gone, busy or unticked meanwhile), which it does not read.
+  bool aboutChoices = false;
 };
 
 // One tracker's job that ended in this batch, for the summary line.

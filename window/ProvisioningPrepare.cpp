@@ -88,6 +88,7 @@ void CProvisioningModel::TakePrepared() {
     if (plan.provision) plan.provision->store = store_.get();
     ok = CheckDealing(plan, start.inputs, *store_, error);
   }
+  const bool aboutChoices = !ok;
   if (!ok) {
     error = InWindowWords(error);
   } else if (start.kind == StartKind::Station) {
@@ -100,7 +101,8 @@ void CProvisioningModel::TakePrepared() {
     ok = Launch(rows, start.action, plan, start.kind == StartKind::Retry, error);
   }
   SayBusy();
-  if (prepared) prepared({start.action, start.kind == StartKind::Station, ok, ok ? std::string() : error});
+  if (prepared)
+    prepared({start.action, start.kind == StartKind::Station, ok, ok ? std::string() : error, aboutChoices});
 }
 
 void CProvisioningModel::DropPreparation() {

@@ -205,7 +205,7 @@ TEST_F(ProvisioningModelTest, StopAndTheModelsEndEachStopTheJobAndCloseThePort) 
 // in Deliver: Stop, Stop Selected or Shutdown before that drops it, a refusal comes as the
 // message the click would have shown, and a second start meanwhile is ignored.
 TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) {
-  enum Then { Nothing, Stop, StopRow, Shutdown, SecondStart };
+  enum Then { Nothing, Stop, StopRow, Shutdown, SecondStart, Untick };
   struct PrepCase {
     const char* name;
     ProvisioningAction action;  // with no template chosen
@@ -213,13 +213,17 @@ TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) 
     bool started;
     const char* error;
     RowState state;
+    bool aboutChoices = false;  // a changed choice may remove the error (the window checks it again)
   };
   const PrepCase cases[] = {
       {"Stop drops it", ProvisioningAction::Identify, Stop, false, "", RowState::Idle},
       {"Stop Selected drops it", ProvisioningAction::Identify, StopRow, false, "", RowState::Idle},
       {"Shutdown drops it", ProvisioningAction::Identify, Shutdown, false, "", RowState::Idle},
-      {"refused", ProvisioningAction::Provision, Nothing, false, "no template config file chosen", RowState::Idle},
+      {"refused", ProvisioningAction::Provision, Nothing, false, "no template config file chosen",
+       RowState::Idle, true},
       {"a second start is ignored", ProvisioningAction::Identify, SecondStart, true, "", RowState::Done},
+      {"unticked meanwhile: refused for the ports, not the choices", ProvisioningAction::Identify, Untick,
+       false, "no port is ticked", RowState::Idle},
   };
   for (const PrepCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -236,6 +240,7 @@ TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) 
     if (c.then == Stop) model.Stop();
     if (c.then == StopRow) model.StopRows({0});
     if (c.then == Shutdown) model.Shutdown();
+    if (c.then == Untick) model.SetChecked(0, false);
     if (c.then == SecondStart) {
       EXPECT_FALSE(model.Start(c.action, {}, second));
       EXPECT_EQ(second, "");
@@ -244,6 +249,7 @@ TEST_F(ProvisioningModelTest, AStartsPreparationAnswersInDeliverAndStopDropsIt) 
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_EQ(answers[0].started, c.started);
     EXPECT_EQ(answers[0].error, c.error);
+    EXPECT_EQ(answers[0].aboutChoices, c.aboutChoices);
     EXPECT_EQ(model.rows()[0].state, c.state);
     EXPECT_EQ(sim_->ReceivedLines().empty(), !c.started);
     EXPECT_TRUE(PortIsFree());
