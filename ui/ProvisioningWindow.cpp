@@ -131,7 +131,7 @@ bool CProvisioningWindow::Run(ProvisioningAction action) {
   if (action == ProvisioningAction::ReadToFiles && inputs.outputFolder.empty()) return false;
   std::string error;
   if (!model_.Start(action, inputs, error)) {
-    if (!error.empty()) ShowMessage(Text(error));  // about the ports: no choice changes it
+    ShowPortsRefusal(error);
     return false;
   }
   ShowControls();
@@ -146,8 +146,10 @@ void CProvisioningWindow::ShowPrepared(const PreparedStart& start) {
   if (start.started) {
     lastAction_ = start.action;
     ShowMessage({});
-  } else if (!start.error.empty()) {
-    ShowMessage(Text(start.error), start.aboutChoices ? std::optional(start.action) : std::nullopt);
+  } else if (start.aboutChoices) {
+    ShowMessage(Text(start.error), start.action);
+  } else {
+    ShowPortsRefusal(start.error);
   }
   ShowControls();
   if (start.station) ShowRows();
@@ -180,8 +182,8 @@ void CProvisioningWindow::StartAlone(const QModelIndex& index) {
   std::string error;
   if (model_.StartRow(static_cast<std::size_t>(index.row()), lastAction_, inputs, error))
     ShowControls();
-  else if (!error.empty())
-    ShowMessage(Text(error));
+  else
+    ShowPortsRefusal(error);
 }
 
 void CProvisioningWindow::ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal) {
@@ -197,6 +199,12 @@ void CProvisioningWindow::ShowMessage(const QString& text, std::optional<Provisi
   journalProblem_->setToolTip(model_.journalProblem() ? text : QString());
   journalProblem_->setAccessibleName(model_.journalProblem() ? "Journal Problem: " + text
                                                              : QString("Journal Problem"));
+}
+
+void CProvisioningWindow::ShowPortsRefusal(const std::string& error) {
+  if (error.empty()) return;
+  ShowMessage(Text(error));
+  recheck_.RefusedForPorts();
 }
 
 void CProvisioningWindow::RecheckRefusal() {
@@ -218,6 +226,7 @@ ProvisioningAction CProvisioningWindow::StationAction() const {
 }
 
 void CProvisioningWindow::SetStation(bool on) {
+  if (recheck_.PortsChanged()) ShowMessage({});
   if (on) {
     // Station mode starts once its preparation answers (ShowPrepared).
     const ProvisioningAction action = StationAction();
@@ -225,7 +234,7 @@ void CProvisioningWindow::SetStation(bool on) {
     if (!model_.StartStation(action, Inputs(action), error)) {
       const QSignalBlocker quiet(station_);
       station_->setChecked(false);
-      if (!error.empty()) ShowMessage(Text(error));
+      ShowPortsRefusal(error);
     }
   } else {
     // Turning station mode off stops its running jobs: asked first, as
@@ -256,6 +265,7 @@ void CProvisioningWindow::SetTicked(std::size_t row, bool ticked) {
     model_.StopRows({row});
   }
   model_.SetChecked(row, ticked);
+  if (recheck_.PortsChanged()) ShowMessage({});
 }
 
 std::vector<std::size_t> CProvisioningWindow::SelectedRows() const {

@@ -111,6 +111,8 @@ class CProvisioningWindow : public QWidget {
   // `refusal`: the message says why `action` could not start, for a cause in the choices (the
   // files, Main Setting, the journal); it goes when a changed choice removes that cause.
   void ShowMessage(const QString& text, std::optional<ProvisioningAction> refusal = std::nullopt);
+  // A start refused for the ports: it goes when a tick or station mode changes.
+  void ShowPortsRefusal(const std::string& error);
   // A choice changed while a refusal is shown: checks it again on the
   // checks' worker thread; ShowCheck shows the answer on this one.
   void RecheckRefusal();

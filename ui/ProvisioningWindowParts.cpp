@@ -140,7 +140,7 @@ QHBoxLayout* CProvisioningWindow::AddButtons(QVBoxLayout& layout) {
   connect(retry_, &QPushButton::clicked, this, [this] {
     std::string error;
     if (!model_.Retry(SelectedRows(), lastAction_, Inputs(lastAction_), error)) {
-      if (!error.empty()) ShowMessage(QString::fromStdString(error));
+      ShowPortsRefusal(error);
     } else if (model_.Preparing()) {
       ShowControls();  // the rest when the preparation answers (ShowPrepared)
     } else {

@@ -13,10 +13,11 @@ namespace {
 
 TEST(RefusalRecheckTest, TheRefusalShownIsCheckedAgainAndGoesWithItsCause) {
   using A = ProvisioningAction;
-  // Refuse: a refusal of `action` is shown; Clear: another message is. Change: a choice changes and
-  // `action` is checked; Quiet: nothing is. Answer: the check answers `error` (null: ok) and leaves
-  // `shows` on the screen (null: the screen stays).
-  enum Op { Refuse, Clear, Change, Quiet, Answer };
+  // Refuse: a refusal of `action` is shown; PortsRefuse: one about the ports; Clear: another message is.
+  // Change: a choice changes and `action` is checked; Quiet: nothing is. Answer: the check answers
+  // `error` (null: ok) and leaves `shows` on the screen (null: the screen stays). Tick: a tick changes
+  // and the message goes; Stays: it stays.
+  enum Op { Refuse, PortsRefuse, Clear, Change, Quiet, Answer, Tick, Stays };
   struct Step {
     Op op;
     A action = A::Provision;
@@ -36,6 +37,11 @@ TEST(RefusalRecheckTest, TheRefusalShownIsCheckedAgainAndGoesWithItsCause) {
       {"after another message nothing is checked, and an answer changes nothing",
        {{Refuse}, {Clear}, {Quiet}, {Answer, {}, noTable}}},
       {"Read to files asks for its folder: it is not checked again", {{Refuse, A::ReadToFiles}, {Quiet}}},
+      {"a refusal about the ports stays as the choices change and goes with a tick",
+       {{PortsRefuse}, {Quiet}, {Tick}, {Stays}}},
+      {"a refusal about the choices stays as the ticks change", {{Refuse}, {Stays}, {Change}}},
+      {"after a refusal about the ports, one about the choices is the one shown",
+       {{PortsRefuse}, {Refuse}, {Stays}, {Change}}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -43,7 +49,10 @@ TEST(RefusalRecheckTest, TheRefusalShownIsCheckedAgainAndGoesWithItsCause) {
     for (const Step& s : c.steps) {
       switch (s.op) {
         case Refuse: recheck.Refused(s.action); break;
+        case PortsRefuse: recheck.RefusedForPorts(); break;
         case Clear: recheck.Cleared(); break;
+        case Tick: EXPECT_TRUE(recheck.PortsChanged()); break;
+        case Stays: EXPECT_FALSE(recheck.PortsChanged()); break;
         case Change: EXPECT_EQ(recheck.Changed(), s.action); break;
         case Quiet: EXPECT_EQ(recheck.Changed(), std::nullopt); break;
         case Answer:
