@@ -9,14 +9,9 @@
 #include "batch/FleetTable.h"
 #include "port/Platform.h"
 #include "port/SystemError.h"
+#include "protocol/Trimmed.h"
 
 namespace kestrun::batch {
-
-std::string Trimmed(const std::string& text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 bool SplitRecords(const std::string& text, char delimiter, std::vector<CsvRecord>& records,
                   CsvSplitError& error, const std::atomic<bool>* stop) {

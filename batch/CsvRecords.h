@@ -24,9 +24,6 @@ struct CsvSplitError {
   std::string why;
 };
 
-// `text` without the blanks and TABs around it.
-std::string Trimmed(const std::string& text);
-
 // Splits `text` into records: `delimiter` between cells, quoted cells with
 // doubled quotes inside, CRLF, LF or CR between records (inside quotes they
 // belong to the cell). Records of nothing but empty cells are left out.

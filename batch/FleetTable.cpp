@@ -9,6 +9,7 @@
 #include "batch/TableCells.h"
 #include "port/PortNeighbours.h"
 #include "protocol/ControlChars.h"
+#include "protocol/Trimmed.h"
 #include "protocol/WholeNumber.h"
 #include "settings/ConfigFile.h"
 

@@ -14,6 +14,7 @@
 #include "batch/PortReport.h"
 #include "protocol/ControlChars.h"
 #include "protocol/Identity.h"
+#include "protocol/Trimmed.h"
 #include "protocol/ValueRules.h"
 #include "protocol/WholeNumber.h"
 

@@ -6,17 +6,15 @@
 #include <vector>
 
 #include "protocol/ReplyRules.h"
+#include "protocol/Trimmed.h"
 #include "protocol/WholeNumber.h"
 
 namespace kestrun {
 
 namespace {
 
-std::string Trimmed(const std::string& text) {
-  const std::size_t start = text.find_first_not_of(" \t\"");
-  if (start == std::string::npos) return {};
-  return text.substr(start, text.find_last_not_of(" \t\"") - start + 1);
-}
+// A reply's items may stand in quotes ("89440...").
+constexpr const char* kBlanksOrQuotes = " \t\"";
 
 // The reply's lines between the echo and the closing OK, each without its
 // `prefixes` ("+CGSN:") and surrounding blanks or quotes; nothing when the
@@ -39,7 +37,7 @@ std::vector<std::string> ItemLines(const std::string& reply, std::initializer_li
         break;
       }
     }
-    line = Trimmed(line);
+    line = Trimmed(line, kBlanksOrQuotes);
     if (!line.empty() && line != "OK") items.push_back(line);
   }
   return items;
@@ -98,8 +96,8 @@ bool ParseSignal(const std::string& reply, int& rssi, int& ber) {
   for (const std::string& line : ItemLines(reply, {"+CSQ:"})) {
     const std::size_t comma = line.find(',');
     if (comma == std::string::npos) continue;
-    const int r = SmallNumber(Trimmed(line.substr(0, comma)), 31);
-    const int b = SmallNumber(Trimmed(line.substr(comma + 1)), 7);
+    const int r = SmallNumber(Trimmed(line.substr(0, comma), kBlanksOrQuotes), 31);
+    const int b = SmallNumber(Trimmed(line.substr(comma + 1), kBlanksOrQuotes), 7);
     if (r < 0 || b < 0) continue;
     rssi = r == 99 ? -1 : r;
     ber = b == 99 ? -1 : b;

@@ -3,19 +3,13 @@
 #include <cctype>
 
 #include "protocol/Fields.h"
+#include "protocol/Trimmed.h"
 
 namespace kestrun {
 
 namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-std::string Trim(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return std::string(text.substr(first, last - first + 1));
-}
 
 bool SameName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
@@ -30,13 +24,13 @@ bool SameName(const std::string& a, const std::string& b) {
 CIniText::Line CIniText::Classify(std::string text) {
   Line line;
   line.text = std::move(text);
-  const std::string trimmed = Trim(line.text);
+  const std::string trimmed = Trimmed(line.text);
   // "[name]": a section line, whatever follows the closing bracket.
   if (trimmed.size() >= 2 && trimmed.front() == '[') {
     const std::size_t close = trimmed.find(']');
     if (close != std::string::npos) {
       line.kind = Kind::Section;
-      line.name = Trim(std::string_view(trimmed).substr(1, close - 1));
+      line.name = Trimmed(std::string_view(trimmed).substr(1, close - 1));
       return line;
     }
   }
@@ -45,8 +39,8 @@ CIniText::Line CIniText::Classify(std::string text) {
   const std::size_t eq = line.text.find('=');
   if (eq == std::string::npos) return line;
   line.kind = Kind::Key;
-  line.name = Trim(std::string_view(line.text).substr(0, eq));
-  line.value = Trim(std::string_view(line.text).substr(eq + 1));
+  line.name = Trimmed(std::string_view(line.text).substr(0, eq));
+  line.value = Trimmed(std::string_view(line.text).substr(eq + 1));
   return line;
 }
 
@@ -138,7 +132,7 @@ void CIniText::Set(const std::string& section, const std::string& key, const std
         lines_[i] = std::move(newLine);
         return;
       }
-      if (!Trim(line.text).empty()) sectionLast = static_cast<int>(i);
+      if (!Trimmed(line.text).empty()) sectionLast = static_cast<int>(i);
     }
   }
   if (sectionLast >= 0) {
