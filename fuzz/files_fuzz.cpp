@@ -1,7 +1,8 @@
 // libFuzzer targets for the files a user hands the tool. KESTRUN_FUZZ_TARGET
 // picks one: 0 the per-tracker table (read, checked, each row merged over a
-// form), 1 a config file (loaded, then checked as write checks it before
-// sending, with the --allow-caps corrections applied), 2 provision's check of
+// form), 1 a config file (read and saved again as the window does, which must
+// give the same values; loaded and checked as write checks it before sending,
+// with the --allow-caps corrections applied), 2 provision's check of
 // a table against the fixed template KESTRUN_FUZZ_TEMPLATE. The loaders read
 // files, so each input is written to a file of a private temporary folder.
 #include <stdlib.h>
@@ -19,6 +20,8 @@
 #include "batch/ConfigCheck.h"
 #include "batch/FleetTable.h"
 #include "protocol/Groups.h"
+#include "settings/ConfigFile.h"
+#include "settings/KeyCodec.h"
 #if KESTRUN_FUZZ_TARGET == 2
 #include "batch/ProvisionPlan.h"
 #endif
@@ -73,6 +76,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 #elif KESTRUN_FUZZ_TARGET == 1
   const std::string path = WriteInput("config.ini", data, size);
+  // What the window loads, saved and loaded again, is what it loaded.
+  CFormValues loaded;
+  if (ReadConfigFile(CIniFile(path), loaded).file) {
+    CIniFile saved(folder + "/saved.ini");
+    std::remove(saved.path.c_str());
+    CFormValues reloaded;
+    if (!WriteConfigFile(saved, loaded, "1.0") || !ReadConfigFile(saved, reloaded).file) __builtin_trap();
+    for (const ConfigKey& key : ConfigKeys())
+      if (key.id && KeyText(key, loaded) != KeyText(key, reloaded)) __builtin_trap();
+  }
   ConfigInput input;
   std::vector<Problem> problems;
   std::string error;

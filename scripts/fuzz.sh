@@ -46,6 +46,8 @@ run() {
     -print_final_stats=0 "$corpus" 2>&1 | tail -n 2
 }
 
+seed_dir="$out/seeds"
+mkdir -p "$seed_dir"
 names=(sri bei tri geo bac kpn wlt pin split dotted)
 seeds=("+RVSRI:5830,0,1,internet,,,10.0.0.1,5000,+49\r\nOK\r\n" "+RVBEI:5830,,1.2.3.4,80,30\r\nOK\r\n"
        "+RVTRI:5830,0800,1800,5,60\r\nOK\r\n"
@@ -56,8 +58,8 @@ seeds=("+RVSRI:5830,0,1,internet,,,10.0.0.1,5000,+49\r\nOK\r\n" "+RVBEI:5830,,1.
 for i in "${!names[@]}"; do
   name=${names[$i]}
   clang++ $flags -DKESTRUN_FUZZ_TARGET=$i fuzz/parsers_fuzz.cpp "${objects[@]}" -o "$out/fuzz_$name"
-  printf '%b' "${seeds[$i]}" > "$out/seed-$name"
-  run "$name" 1200 "$out/seed-$name"
+  printf '%b' "${seeds[$i]}" > "$seed_dir/$name"
+  run "$name" 1200 "$seed_dir/$name"
 done
 
 # The file targets. The template of `provision` is a fresh config file.
@@ -67,8 +69,6 @@ for i in "${!files[@]}"; do
   clang++ $flags -DKESTRUN_FUZZ_TARGET=$i -DKESTRUN_FUZZ_TEMPLATE="\"$template\"" fuzz/files_fuzz.cpp \
     "$out/kestrun-fuzz.a" -o "$out/fuzz_${files[$i]}"
 done
-seed_dir="$out/seeds"
-mkdir -p "$seed_dir"
 printf 'IMEI,RVSRI/APN,RVSRI/IP,RVPIN/PIN,#Vehicle\n490154203237518,internet,10.0.0.1,0042,Van 3\n%s\n' \
   '356938035643809,"m2m;fleet",192.168.0.2,1234,' > "$seed_dir/imei.csv"
 printf '\xEF\xBB\xBFCOM;RVSRI/IP1;RVPIN/PinCheck;RVKPN/PhoneNum1\r\nCOM7;10;1;"+49 170 1234"\r\n%s\r\n' \
