@@ -10,7 +10,10 @@ cd "$(dirname "$0")/.."
 seconds=${1:-20}
 max_len=${2:-4096}
 out=build-fuzz
-mkdir -p "$out"
+# The file targets write each input to a folder of their own under TMPDIR; a
+# crash leaves it behind, here rather than in /tmp.
+mkdir -p "$out/tmp"
+export TMPDIR="$PWD/$out/tmp"
 flags="-std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -I."
 # Whole rooms, so that no file they need can be left out of the list; of the
 # batch room the table and config checks (the rest needs the engine, SQLite
@@ -20,10 +23,10 @@ protocol=(protocol/*.cpp)
 sources=("${protocol[@]}" port/*.cpp port/posix/*.cpp settings/*.cpp
          batch/{ConfigCheck,CsvRecords,FleetTable,TableCells,PortReport,ProvisionPlan}.cpp)
 object_of() { local s=${1%.cpp}; echo "$out/${s//\//_}.o"; }
-# Compiled side by side, one per core.
+# Compiled side by side, one per core; $flags is expanded by the shell xargs starts.
 export flags
+# shellcheck disable=SC2016
 for s in "${sources[@]}"; do echo "$s $(object_of "$s")"; done |
-  # shellcheck disable=SC2016  # expanded by the shell xargs starts
   xargs -n 2 -P "$(nproc)" sh -c 'clang++ $flags -fsanitize=fuzzer-no-link -c "$0" -o "$1"'
 objects=()
 for s in "${protocol[@]}"; do objects+=("$(object_of "$s")"); done
