@@ -26,6 +26,12 @@ KeyRead SetFromKeyText(const ConfigKey& key, const std::string& text, CFormValue
       std::erase(value, ',');
       read.controlBytes = HasControlBytes(value);
       if (read.controlBytes) value = WithoutControlBytes(value);
+      // A dropped byte or the cut can leave blanks at an end ("m2m ,"), which
+      // the file cannot hold (its values are trimmed): the value would be
+      // sent with them, yet saved and loaded again without them.
+      const std::size_t first = value.find_first_not_of(" \t");
+      value = first == std::string::npos ? std::string()
+                                         : value.substr(first, value.find_last_not_of(" \t") - first + 1);
       values.Text(key.id) = std::move(value);
       break;
     }

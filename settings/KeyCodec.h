@@ -23,7 +23,8 @@ struct KeyRead {
 // Sets the key's form value from its text as a config file holds it (a
 // missing key reads as an empty text, which gives the default): numbers by the
 // tracker's number rule, a flag set above 0, an octet cut to its low 8 bits, a
-// text cut to the file's value limit, without commas and control bytes.
+// text cut to the file's value limit, without commas and control bytes and
+// without the blanks these leave at its ends (as a file's values have none).
 KeyRead SetFromKeyText(const ConfigKey& key, const std::string& text, CFormValues& values);
 
 // A whole number as a settings file holds it: an optional sign and 1 to 9 digits.

@@ -227,3 +227,32 @@ TEST(ConfigFile, ControlCharactersInLoadedTextsAreReportedAndDropped) {
     EXPECT_EQ(v.Address(SriIp)[1], 168);  // a number reads up to the control character anyway
   }
 }
+
+TEST(ConfigFile, ALoadedTextKeepsNoBlanksItsDroppedBytesLeaveAndSavesAsItLoaded) {
+  const std::string cutAtSpace = std::string(CIniFile::kMaxValue - 1, 'a') + " b";  // the cut leaves "a...a "
+  const struct {
+    const char* name;
+    std::string value;   // as the file holds it
+    std::string loaded;  // as the form gets it
+  } cases[] = {
+      {"comma after a space", "m2m ,", "m2m"},
+      {"comma before a space", ", m2m", "m2m"},
+      {"commas around blanks", ", \t,", ""},
+      {"control byte before a space", "\x01 m2m", "m2m"},
+      {"space between dropped bytes stays", "m2m ,\x1b net", "m2m  net"},
+      {"cut at the value limit", cutAtSpace, std::string(CIniFile::kMaxValue - 1, 'a')},
+      {"nothing dropped", "m2m net", "m2m net"},
+  };
+  TempDir dir;
+  CIniFile file(dir / "blanks.ini"), saved(dir / "saved.ini");
+  for (const auto& c : cases) {
+    WriteFile(file.path, "[RVSRI]\nAPN=" + c.value + "\n");
+    CFormValues v;
+    ASSERT_TRUE(ReadConfigFile(file, v).file) << c.name;
+    EXPECT_EQ(v.Text(Apn), c.loaded) << c.name;
+    ASSERT_TRUE(WriteConfigFile(saved, v, "")) << c.name;
+    CFormValues again;
+    ASSERT_TRUE(ReadConfigFile(saved, again).file) << c.name;
+    EXPECT_EQ(again.Text(Apn), v.Text(Apn)) << c.name;
+  }
+}
