@@ -2,6 +2,7 @@
 
 #include "protocol/ControlChars.h"
 #include "protocol/Fields.h"
+#include "protocol/Trimmed.h"
 #include "protocol/WholeNumber.h"
 
 namespace kestrun {
@@ -29,10 +30,7 @@ KeyRead SetFromKeyText(const ConfigKey& key, const std::string& text, CFormValue
       // A dropped byte or the cut can leave blanks at an end ("m2m ,"), which
       // the file cannot hold (its values are trimmed): the value would be
       // sent with them, yet saved and loaded again without them.
-      const std::size_t first = value.find_first_not_of(" \t");
-      value = first == std::string::npos ? std::string()
-                                         : value.substr(first, value.find_last_not_of(" \t") - first + 1);
-      values.Text(key.id) = std::move(value);
+      values.Text(key.id) = Trimmed(value);
       break;
     }
     case Encoding::Flag: values.Number(key.id) = ReadNumber(text) > 0 ? 1 : 0; break;
