@@ -5,7 +5,7 @@
 # Windows and runs them under Wine against the simulator.
 # With --sanitizers it also builds and runs the tests with AddressSanitizer and
 # UndefinedBehaviorSanitizer, the threaded ones with ThreadSanitizer, and the
-# reply-parser fuzzers for a short while.
+# fuzzers (the reply parsers, the table and config file loaders) for a short while.
 set -euo pipefail
 cd "$(dirname "$0")"
 export QT_QPA_PLATFORM=offscreen
@@ -43,7 +43,7 @@ if [ "$sanitizers" = 1 ]; then
   cmake --build build-tsan -j"$jobs"
   TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure --no-tests=error -j4 -L "threads|cli"
 
-  echo "== Fuzzing the reply parsers"
+  echo "== Fuzzing the reply parsers and the table and config file loaders"
   ./scripts/fuzz.sh 20
 fi
 
