@@ -1,7 +1,7 @@
 // Whether the refusal the Provisioning window shows still holds, as its
 // choices and its ticks change. A refusal about the ports ("no port is
-// ticked") goes when a tick changes or station mode is turned on or off; one
-// about the choices is checked again as they change. The window checks its choices again on a worker thread
+// ticked") goes when a tick changes or station mode is turned on or off. One
+// about the choices is checked again as they change, on a worker thread
 // (CProvisioningModel::Check reads Main Setting, the table and the journal),
 // so answers arrive late and out of step with the typing. The window's
 // CLatestWork keeps only the newest check's answer, and the window drops the
